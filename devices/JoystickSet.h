@@ -1,0 +1,44 @@
+// JoystickSet: the four joystick slots. Enumerates the attached joysticks
+// through the DirectInput seam, polls every occupied slot once per tick and
+// runs the processing (it is the ControlProcessor).
+#pragma once
+
+#include "devices/JoystickState.h"
+#include "mapping/ControlProcessor.h"
+
+#include <cstdint>
+#include <memory>
+
+class JoystickDevice;
+struct IDirectInputA;
+
+class JoystickSet : public ControlProcessor {
+public:
+    JoystickSet();
+    ~JoystickSet() override;
+
+    // Attach, then ReadConfigurationFile(path); false with the reason in GetLastErrorText.
+    bool Initialise(const char* path);
+    // window: the owner window for the cooperative level; instance: the program's module.
+    bool CreateDevices(void* window, void* instance);
+    void PollAll(double period);
+    bool GetSlotState(int slot, JoystickState& out) const;
+    const char* GetDeviceName(int slot) const;
+    std::int32_t GetJoystickCount() const { return m_joystickCount; }
+    std::int32_t GetButtonCount(int slot) const;
+    void PublishSlotNames();
+    void RunControlPanel();
+    const char* GetLastErrorText() const;
+
+private:
+    void AddDevice(int slot, const void* deviceInstance);
+    friend struct JoystickSetEnumeration;
+
+    std::int32_t m_joystickCount = 0;
+    void* m_window = nullptr;
+    void* m_instance = nullptr;
+    IDirectInputA* m_directInput = nullptr;
+    std::unique_ptr<JoystickDevice> m_slots[kJoystickSlots];
+    JoystickState m_states[kJoystickSlots] = {};
+    const JoystickState* m_stateTable[kJoystickSlots] = {};
+};

@@ -1,0 +1,163 @@
+// ControlProcessor: turns one polling cycle's joystick readings into the
+// cockpit values the simulator reads. It attaches its own view of the block,
+// owns the axis filters, resolves the assignment to slots, keeps the warning
+// list, and loads and saves the joystick configuration files (those
+// operations are defined in config/). JoystickSet derives from it.
+#pragma once
+
+#include "devices/JoystickState.h"
+#include "mapping/Assignments.h"
+#include "mapping/EngineeringFilter.h"
+#include "mapping/KQ_Remember.h"
+#include "support/KQ_ErrorReport.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+class KQ_P_0001_02_Shm;
+class CIniRead;
+
+// The record the dialog copies out for its warning list.
+struct WarningList {
+    std::int32_t count;
+    std::uint8_t present;
+    char messages[10][256];
+};
+
+// Lamp pictures of the main window (bitmap resources 129, 130, 133).
+enum class LampPicture : std::int32_t { Off = 129, On = 130, Warning = 133 };
+
+// What the gear and park-brake indicators should show after a cycle.
+// A null message means "leave the field as it is".
+struct GearAndParkBrakeDisplay {
+    LampPicture gearLamp;
+    LampPicture parkBrakeLamp;
+    const char* gearMessage;
+    const char* parkBrakeMessage;
+};
+
+// What the side-stick lamp should do: change to `lamp`, or stay as it is.
+struct NeutralIndicatorDisplay {
+    bool changeLamp;
+    LampPicture lamp;
+};
+
+class ControlProcessor : public KQ_ErrorReport {
+public:
+    static constexpr int kMaxWarnings = 10;
+    static constexpr int kWarningLength = 256;
+    static constexpr int kInputCount = 24;
+    static constexpr double kPitchRollTimeConstant = 0.025;
+
+    ControlProcessor();
+    ~ControlProcessor() override;
+    ControlProcessor(const ControlProcessor&) = delete;
+    ControlProcessor& operator=(const ControlProcessor&) = delete;
+
+    // Attaches the block (TAVELIN_SHM_NAME or the simulator's name), creates
+    // the filters and writes the default tuning values. False: see GetErrorText.
+    bool Attach();
+    void Detach();
+    // The attached block, null before a successful Attach.
+    void* GetBlock() const { return m_block; }
+
+    void SetSwitchPanel(SwitchPanelState* panel) { m_switchPanel = panel; }
+    void SetCounts(std::int32_t attachedCount, std::int32_t inputCount);
+
+    // One cycle; `states` are the four slot records, topIndex the attached count - 1.
+    void ProcessCycle(double period, const JoystickState* const states[kJoystickSlots], std::int32_t topIndex);
+    void ApplyFilterTimeConstants();
+    void ResetCycleCount() { m_cycleCount = 0; }
+    std::int32_t GetCycleCount() const { return m_cycleCount; }
+
+    // Warning list: at most ten texts of 255 characters and a pending flag.
+    void GetWarnings(WarningList& out) const;
+    bool HasWarnings() const { return m_warnings.present != 0; }
+    void AddWarning(const char* text);
+    void ClearWarnings();
+
+    const char* GetSlotName(int slot) const;
+    void SetSlotName(const char* text, int slot);
+
+    // 0 for a slot outside 0..attachedCount-1 or an input outside 0..23.
+    static std::int32_t ReadInput(std::int32_t input, std::int32_t slot,
+                                  const JoystickState* const states[kJoystickSlots], std::int32_t attachedCount);
+
+    // Assignment accessors (the block must be attached).
+    std::int32_t GetAxisInput(std::int32_t axis) const;
+    std::int32_t GetAxisSlot(std::int32_t axis) const;
+    void SetAxisAssignment(std::int32_t axis, std::int32_t slot, std::int32_t joystickId, std::int32_t input);
+    void SetButtonAssignment(std::int32_t button, std::int32_t slot, std::int32_t buttonNumber, std::int32_t joystickId);
+    void SetButtonJoystick(std::int32_t button, std::int32_t slot, std::int32_t joystickId);
+    void SetButtonNumber(std::int32_t button, std::int32_t buttonNumber);
+    std::int32_t GetButtonSlot(std::int32_t button) const;
+    std::int32_t GetButtonNumber(std::int32_t button) const;
+    void SetEyeViewJoystick(std::int32_t slot, std::int32_t joystickId);
+    void SetEyeViewInput(std::int32_t povNumber);
+    std::int32_t GetEyeViewSlot() const;
+    std::int32_t GetEyeViewInput() const;
+
+    // Matches every record's joystick ID against the attached joysticks.
+    void ResolveAssignments(const JoystickState* const states[kJoystickSlots], std::int32_t count);
+
+    std::uint32_t GetSlotZeroJoystickId() const { return m_slotZeroJoystickId; }
+    void SetSlotZeroJoystickId(std::uint32_t id) { m_slotZeroJoystickId = id; }
+
+    // Display decisions of the main dialog, read through the dialog's own view.
+    static const char* ShowEyeView(const SwitchPanelState& panel);
+    static GearAndParkBrakeDisplay ShowGearAndParkBrake(const void* block, const SwitchPanelState& panel);
+    static NeutralIndicatorDisplay ShowNeutralIndicator(const void* block, bool& deflected);
+
+    // Joystick configuration files (defined in config/).
+    // Writes the current set-up; false (reason in GetErrorText) when the file
+    // could not be written, in which case an existing file is left untouched.
+    bool SaveConfiguration(std::int32_t configurationIndex, const char* path);
+    bool LoadConfiguration(const char* path);
+    bool ReadConfigurationFile(const char* path);
+
+    const char* GetCurrentConfigurationPath() const { return m_currentPath; }
+
+protected:
+    // One of the seven tuning pairs: block offsets of its two ControlSettings
+    // values and, for pitch, roll and the thrust levers, its filter.
+    struct AxisSettings {
+        std::size_t first;
+        std::size_t second;
+        std::optional<EngineeringFilter> filter;
+    };
+    enum AxisSettingsIndex { SettingsPitch, SettingsRoll, SettingsPedals, SettingsTiller,
+                             SettingsThrLvrL, SettingsThrLvrR, SettingsThrLvrFilters, kAxisSettingsCount };
+
+    std::int32_t FindSlotForJoystick(bool isButton, std::int32_t control, std::int32_t& recordJoystickId,
+                                     const JoystickState* const states[kJoystickSlots], std::int32_t count);
+
+    // Loader pieces (config/).
+    bool ReadConfigDetails(CIniRead& reader);
+    bool ReadFlightControls(CIniRead& reader);
+    bool ReadAccess(CIniRead& reader);
+    bool ReadButtonControls(CIniRead& reader);
+    bool ReadControlEntry(CIniRead& reader, const char* section, const char* joystickKey, const char* inputKey,
+                          const char* firstTuningKey, const char* secondTuningKey, std::size_t recordOffset,
+                          std::size_t firstDestination, std::size_t secondDestination, bool noTuning);
+
+    WarningList m_warnings{};
+    SwitchPanelState* m_switchPanel = nullptr;
+    std::unique_ptr<KQ_P_0001_02_Shm> m_shm;
+    void* m_block = nullptr;
+    std::int32_t m_attachedCount = 0;
+    std::int32_t m_inputCount = kInputCount;
+    std::int32_t m_lastTopIndex = 0;
+    AxisSettings m_axisSettings[kAxisSettingsCount];
+    std::int32_t m_cycleCount = 0;
+    std::uint8_t m_buttonStates[kCockpitButtonCount] = {};
+    KQ_Remember m_gearLever;
+    KQ_Remember m_parkBrake;
+    KQ_Remember m_spare;
+    double m_thrustLeverGates[8] = {};
+    char m_slotNames[kJoystickSlots][256] = {};
+    std::uint8_t m_publishFlags[4] = {1, 1, 1, 1};
+    std::uint32_t m_slotZeroJoystickId = 0;
+    char m_currentPath[1024] = {};
+};

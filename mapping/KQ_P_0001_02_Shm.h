@@ -1,0 +1,32 @@
+// KQ_P_0001_02_Shm: this program's attachment to the simulator's block.
+// Construction opens the block (or creates and initialises it), checks the
+// version text and counts itself as a user; destruction detaches.
+// The mapping name is "GenericSimSharedMemory", or TAVELIN_SHM_NAME when set.
+#pragma once
+
+#include "mapping/BaseSharedMemory.h"
+
+class KQ_P_0001_02_Shm : public BaseSharedMemory {
+public:
+    KQ_P_0001_02_Shm();
+    // For tests and tools: attach under another mapping name, or only open an
+    // existing block (never create) when openOnly is set.
+    explicit KQ_P_0001_02_Shm(const char* mappingName, bool openOnly = false);
+    ~KQ_P_0001_02_Shm() override;
+
+    // Mapped and of this layout's version.
+    bool IsReady() const { return m_ready && m_versionMatches; }
+    // Whether this attachment created the block.
+    bool CreatedBlock() const { return m_created; }
+
+    // The mapping name in use: TAVELIN_SHM_NAME or "GenericSimSharedMemory".
+    static const char* DefaultMappingName();
+
+private:
+    void Attach(const char* mappingName, bool openOnly);
+    void Detach();
+
+    bool m_versionMatches = false;
+    bool m_created = false;
+    void* m_block = nullptr;
+};
