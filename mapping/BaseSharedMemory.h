@@ -42,9 +42,14 @@ public:
     // Removes the name, so the next attacher creates a fresh block. On Windows
     // the name goes with the last handle and this does nothing.
     void RemoveName();
+    // While the attach lock is held: remove the lock object when it is released
+    // (nothing is left for it to guard). Waiters then start over on a new one.
+    void RemoveLockName();
 
     bool AlreadyExists() const { return m_alreadyExists; }
     bool SizeRefused() const { return m_sizeRefused; }
+    // The last OpenMapping failed because no mapping of that name exists.
+    bool NameMissing() const { return m_nameMissing; }
     // errno on Linux, GetLastError() on Windows, of the last failing system call.
     unsigned long LastErrorCode() const { return m_lastError; }
     // The system's message for an error code (strerror / FormatMessageA).
@@ -59,12 +64,18 @@ protected:
     bool m_ready = false;
 
 private:
+    // Records a failed system call: its code, and "<operation> (Code: <code>)" as the text.
+    void Fail(const char* operation, unsigned long code);
+
     char m_name[256] = {};
     std::intptr_t m_handle = -1;     // mapping handle / descriptor
     std::intptr_t m_lockHandle = -1; // attach lock handle / descriptor
     void* m_view = nullptr;
+    std::size_t m_viewLength = 0;    // what was mapped, for the unmap
     std::uint32_t m_size = 0;
     unsigned long m_lastError = 0;
     bool m_alreadyExists = false;
     bool m_sizeRefused = false;
+    bool m_nameMissing = false;
+    bool m_removeLockName = false;   // the last user is leaving: the lock object goes too
 };

@@ -18,13 +18,20 @@ public:
     bool IsReady() const { return m_ready && m_versionMatches; }
     // Whether this attachment created the block.
     bool CreatedBlock() const { return m_created; }
+    // Mapped, but laid out by another version (the attach's text says so).
+    bool VersionMismatch() const { return m_ready && !m_versionMatches; }
+    const char* MappingName() const { return GetName(); }
 
     // The mapping name in use: TAVELIN_SHM_NAME or "GenericSimSharedMemory".
     static const char* DefaultMappingName();
 
 private:
     void Attach(const char* mappingName, bool openOnly);
+    void UseExistingBlock();
+    void InitialiseBlock();
     void Detach();
+    // The system's text for the last failing call, under this class's operation name.
+    void ReportSystemError();
 
     bool m_versionMatches = false;
     bool m_created = false;

@@ -1,0 +1,224 @@
+// BaseSharedMemory on Windows: a named file mapping backed by the paging file.
+// - CreateFileMappingA (INVALID_HANDLE_VALUE, PAGE_READWRITE); creation is
+//   exclusive: ERROR_ALREADY_EXISTS means somebody else made it first. The
+//   creating handle is kept open for the life of the process, so the mapping
+//   exists at least as long as its creator.
+// - OpenFileMappingA / MapViewOfFile with FILE_MAP_ALL_ACCESS, the whole mapping.
+// - A view smaller than the block (VirtualQuery) is unmapped and refused.
+// - Attach and detach are serialised by a named mutex "<name>_AttachLock"; a
+//   holder that died leaves it abandoned, which still grants it.
+// - Error codes are GetLastError() values, the texts FormatMessageA's.
+#include "mapping/BaseSharedMemory.h"
+
+#include "support/TextFunctions.h"
+
+#include <climits>
+#include <cstring>
+#include <string>
+#include <windows.h>
+
+namespace {
+
+constexpr int kTextSize = 1024;
+
+HANDLE ToHandle(std::intptr_t handle)
+{
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+std::intptr_t FromHandle(HANDLE handle)
+{
+    return reinterpret_cast<std::intptr_t>(handle);
+}
+
+bool IsOpen(std::intptr_t handle)
+{
+    return handle != -1 && handle != 0;
+}
+
+} // namespace
+
+BaseSharedMemory::BaseSharedMemory() = default;
+
+BaseSharedMemory::~BaseSharedMemory() = default;
+
+void BaseSharedMemory::SetName(const char* name)
+{
+    CopyBounded(m_name, name == nullptr ? "" : name, static_cast<int>(sizeof m_name));
+}
+
+void BaseSharedMemory::Fail(const char* operation, unsigned long code)
+{
+    m_lastError = code;
+    char text[kTextSize];
+    FormatBounded(text, kTextSize, "%s (Code: %d)", operation, static_cast<int>(code));
+    SetErrorText(text);
+}
+
+bool BaseSharedMemory::CreateMapping(std::uint32_t size)
+{
+    m_alreadyExists = false;
+    HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, m_name);
+    const DWORD error = GetLastError();
+    if (mapping == nullptr) {
+        Fail("Creating Shared memory", error);
+        return false;
+    }
+    if (error == ERROR_ALREADY_EXISTS) {
+        // This handle is only a second reference to somebody else's mapping.
+        CloseHandle(mapping);
+        m_alreadyExists = true;
+        Fail("Creating Shared memory", error);
+        return false;
+    }
+    // Deliberately neither stored nor closed: it keeps the mapping alive while this process runs.
+    return true;
+}
+
+bool BaseSharedMemory::OpenMapping()
+{
+    m_nameMissing = false;
+    HANDLE mapping = OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, m_name);
+    if (mapping == nullptr) {
+        const DWORD error = GetLastError();
+        m_nameMissing = error == ERROR_FILE_NOT_FOUND;
+        Fail("OpenFileMapping", error);
+        return false;
+    }
+    m_handle = FromHandle(mapping);
+    return true;
+}
+
+bool BaseSharedMemory::MapView()
+{
+    m_sizeRefused = false;
+    if (!IsOpen(m_handle)) {
+        Fail("MapViewOfFile", ERROR_INVALID_HANDLE);
+        return false;
+    }
+    void* view = MapViewOfFile(ToHandle(m_handle), FILE_MAP_ALL_ACCESS, 0, 0, 0);
+    if (view == nullptr) {
+        Fail("MapViewOfFile", GetLastError());
+        return false;
+    }
+    MEMORY_BASIC_INFORMATION region {};
+    if (VirtualQuery(view, &region, sizeof region) == 0) {
+        const DWORD error = GetLastError();
+        UnmapViewOfFile(view);
+        Fail("MapViewOfFile", error);
+        return false;
+    }
+    if (region.RegionSize < m_size) {
+        // Reading the block's far fields would run past the end of this view.
+        UnmapViewOfFile(view);
+        m_sizeRefused = true;
+        m_lastError = 0;
+        char text[kTextSize];
+        FormatBounded(text, kTextSize, "Shared memory \"%s\" has %llu bytes, fewer than the %lu bytes of the block",
+            m_name, static_cast<unsigned long long>(region.RegionSize), static_cast<unsigned long>(m_size));
+        SetErrorText(text);
+        return false;
+    }
+    m_view = view;
+    m_viewLength = region.RegionSize;
+    return true;
+}
+
+bool BaseSharedMemory::CreateAndMap()
+{
+    return CreateMapping(m_size) && OpenMapping() && MapView();
+}
+
+bool BaseSharedMemory::OpenAndMap()
+{
+    return OpenMapping() && MapView();
+}
+
+void BaseSharedMemory::ZeroView(std::size_t count)
+{
+    if (m_view == nullptr) {
+        return;
+    }
+    std::memset(m_view, 0, count < m_viewLength ? count : m_viewLength);
+}
+
+void BaseSharedMemory::UnmapAndClose()
+{
+    if (m_view != nullptr) {
+        UnmapViewOfFile(m_view);
+        m_view = nullptr;
+        m_viewLength = 0;
+    }
+    if (IsOpen(m_handle)) {
+        CloseHandle(ToHandle(m_handle));
+        m_handle = -1;
+    }
+}
+
+bool BaseSharedMemory::LockAttach()
+{
+    if (IsOpen(m_lockHandle)) {
+        return true;
+    }
+    const std::string lockName = std::string(m_name) + "_AttachLock";
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, lockName.c_str());
+    if (mutex == nullptr) {
+        Fail("Attach lock", GetLastError());
+        return false;
+    }
+    const DWORD result = WaitForSingleObject(mutex, INFINITE);
+    if (result != WAIT_OBJECT_0 && result != WAIT_ABANDONED) {
+        const DWORD error = result == WAIT_FAILED ? GetLastError() : result;
+        CloseHandle(mutex);
+        Fail("Attach lock", error);
+        return false;
+    }
+    m_lockHandle = FromHandle(mutex);
+    return true;
+}
+
+void BaseSharedMemory::UnlockAttach()
+{
+    if (!IsOpen(m_lockHandle)) {
+        return;
+    }
+    ReleaseMutex(ToHandle(m_lockHandle));
+    CloseHandle(ToHandle(m_lockHandle));
+    m_lockHandle = -1;
+    m_removeLockName = false;
+}
+
+void BaseSharedMemory::RemoveName()
+{
+    // Named kernel objects vanish with their last handle.
+}
+
+void BaseSharedMemory::RemoveLockName()
+{
+    // The mutex vanishes with its last handle.
+}
+
+void BaseSharedMemory::SystemErrorText(unsigned long code, char* out, std::size_t outSize)
+{
+    if (out == nullptr || outSize == 0) {
+        return;
+    }
+    const int size = static_cast<int>(outSize < INT_MAX ? outSize : INT_MAX);
+    char* message = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&message), 0,
+        nullptr);
+    if (length == 0 || message == nullptr) {
+        FormatBounded(out, size, "Error %lu", code);
+        return;
+    }
+    // The table's texts end in "\r\n", which would add an empty line to a report.
+    DWORD end = length;
+    while (end > 0 && (message[end - 1] == '\r' || message[end - 1] == '\n' || message[end - 1] == ' ')) {
+        --end;
+    }
+    message[end] = '\0';
+    CopyBounded(out, message, size);
+    LocalFree(message);
+}
