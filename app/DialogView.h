@@ -1,0 +1,162 @@
+// The window seam: what a presenter may ask of the dialog window it drives
+// (DialogView) and the events the window hands back (DialogPresenter). No
+// toolkit type crosses it; renderers live in platform/ (Qt 6 Widgets) and a
+// recording fake in tests/fakes. Controls are addressed by their template ids.
+#pragma once
+
+#include "app/DialogTemplate.h"
+#include "mapping/ControlProcessor.h" // LampPicture
+
+#include <cstdint>
+
+// Modal results and commands, as the platform's dialog framework numbers them.
+inline constexpr int kIdOk = 1;
+inline constexpr int kIdCancel = 2;
+inline constexpr unsigned kAboutCommand = 0x10;  // appended to the system menu
+inline constexpr unsigned kSystemClose = 0xF060; // the system menu's Close
+
+class DialogPresenter;
+
+struct PixelRect {
+    std::int32_t x;
+    std::int32_t y;
+    std::int32_t width;
+    std::int32_t height;
+};
+
+// A control made at run time (the readouts of the main window): placed in
+// pixels relative to the top-left corner of the group box `parentGroupId`.
+struct RuntimeControl {
+    std::int32_t id;
+    ControlKind kind; // Static (label, unit) or Edit (value box)
+    const char* text;
+    std::int32_t parentGroupId;
+    PixelRect rect;
+    std::uint32_t flags = FlagNone; // FlagSunken, FlagDisabled, FlagHidden
+};
+
+struct BarColour {
+    std::uint8_t red;
+    std::uint8_t green;
+    std::uint8_t blue;
+};
+
+// One open dialog window. Every call is made on the window's own thread from
+// inside an event handler; texts are copied before the call returns.
+class DialogView {
+public:
+    virtual ~DialogView() = default;
+
+    virtual void SetTitle(const char* title) = 0;
+    virtual void SetIcon(std::int32_t iconResource) = 0;
+    // Appends a separator and a command item to the system menu; false when
+    // the window has no system menu.
+    virtual bool AppendSystemMenuItem(unsigned command, const char* text) = 0;
+
+    virtual void SetControlText(std::int32_t id, const char* text) = 0;
+    // Copies at most size - 1 characters and terminates; returns the length copied.
+    virtual int GetControlText(std::int32_t id, char* buffer, int size) const = 0;
+    virtual void EnableControl(std::int32_t id, bool enable) = 0;
+    virtual void ShowControl(std::int32_t id, bool show) = 0;
+
+    // Combo boxes: an entry's position is the value it stands for, so entries
+    // are inserted at positions and never sorted.
+    virtual void ComboInsertString(std::int32_t id, int position, const char* text) = 0;
+    virtual void ComboSetEditText(std::int32_t id, const char* text) = 0;
+    virtual void ComboSetSelection(std::int32_t id, int position) = 0;
+
+    virtual void SetProgressPosition(std::int32_t id, int position) = 0;
+    virtual void SetProgressBarColour(std::int32_t id, BarColour colour) = 0;
+
+    virtual void SetLampPicture(std::int32_t id, LampPicture picture) = 0;
+
+    // Report-style list: columns left-aligned, widths in pixels.
+    virtual void ListInsertColumn(std::int32_t id, int column, const char* heading, int widthPixels) = 0;
+    // Inserts an item at `position` (later items move down); returns its index.
+    virtual int ListInsertItem(std::int32_t id, int position, const char* text, bool selected) = 0;
+    virtual void ListSetItemText(std::int32_t id, int item, int column, const char* text) = 0;
+    virtual void ListDeleteAllItems(std::int32_t id) = 0;
+    virtual void ListEnsureVisible(std::int32_t id, int item) = 0;
+
+    virtual bool CreateControl(const RuntimeControl& control) = 0;
+
+    // A repeating timer whose ticks arrive as OnTimer(id); false when it
+    // cannot be created. Ticks keep arriving while a child dialog is modal.
+    virtual bool StartTimer(std::int32_t id, int periodMs) = 0;
+    virtual void StopTimer(std::int32_t id) = 0;
+
+    // Modal box with only an OK button; returns when the operator closes it.
+    virtual void ShowMessageBox(const char* text, const char* caption) = 0;
+    // Runs a child dialog modally (this window its owner) and returns its
+    // result (kIdOk or kIdCancel). This window's timers keep firing meanwhile.
+    virtual int RunModalChild(const DialogTemplate& dialogTemplate, DialogPresenter& presenter) = 0;
+
+    // Ends the modal loop once the current handler has returned.
+    virtual void EndDialog(int result) = 0;
+
+    // Opaque platform handles for the joystick set's cooperative level and the
+    // control panel: the native window and the program's module (may be null).
+    virtual void* NativeWindow() const = 0;
+    virtual void* ProgramInstance() const = 0;
+};
+
+// Runs a top-level dialog modally (the application object's way in).
+class DialogRunner {
+public:
+    virtual ~DialogRunner() = default;
+    virtual int RunModal(const DialogTemplate& dialogTemplate, DialogPresenter& presenter) = 0;
+};
+
+// The presenter of one dialog. A renderer running it modally:
+//   1. builds the window from the template, calls BindView(&view), then
+//      OnInitDialog();
+//   2. delivers events one at a time until the presenter calls EndDialog:
+//      push button clicks as OnCommand(id) (Enter: the default button, Escape:
+//      OnCommand(kIdCancel)); a combo selection by the operator as
+//      OnSelectionChange(id, position); a spin click as OnSpinDelta(id, delta)
+//      with the position change the up-down control proposes (a non-zero
+//      answer refuses it); timer ticks as OnTimer(id); the window's close box
+//      and, for the main window, SIGINT/SIGTERM as OnClose(); system menu
+//      commands as OnSystemCommand(command) - when that returns false the
+//      renderer does its own handling (for kSystemClose: OnClose());
+//   3. after the modal loop ends calls OnDestroy() once, then BindView(nullptr).
+class DialogPresenter {
+public:
+    virtual ~DialogPresenter() = default;
+
+    void BindView(DialogView* view) { m_view = view; }
+    DialogView* BoundView() const { return m_view; }
+
+    virtual bool OnInitDialog() { return true; }
+    virtual void OnCommand(std::int32_t id)
+    {
+        if (id == kIdOk) {
+            OnOK();
+        } else if (id == kIdCancel) {
+            OnCancel();
+        }
+    }
+    virtual void OnSelectionChange(std::int32_t /*id*/, int /*position*/) { }
+    virtual int OnSpinDelta(std::int32_t /*id*/, int /*delta*/) { return 0; }
+    virtual void OnTimer(std::int32_t /*id*/) { }
+    virtual void OnClose() { OnCancel(); }
+    virtual void OnDestroy() { }
+    virtual bool OnSystemCommand(unsigned /*command*/) { return false; }
+
+    virtual void OnOK() { EndDialog(kIdOk); }
+    virtual void OnCancel() { EndDialog(kIdCancel); }
+
+protected:
+    DialogPresenter() = default;
+    DialogPresenter(const DialogPresenter&) = delete;
+    DialogPresenter& operator=(const DialogPresenter&) = delete;
+
+    void EndDialog(int result)
+    {
+        if (m_view != nullptr) {
+            m_view->EndDialog(result);
+        }
+    }
+
+    DialogView* m_view = nullptr;
+};
