@@ -66,8 +66,9 @@ void KQ_P_0001_02_Shm::Attach(const char* mappingName, bool openOnly)
             UseExistingBlock();
         }
     }
-    if (!m_ready && NameMissing() && !AlreadyExists()) {
-        // No block, so no lock object should be left behind either.
+    if (!IsReady()) {
+        // Nobody of ours holds this name through this attach, so the lock object
+        // need not outlive it; removing it under the lock is always safe.
         RemoveLockName();
     }
     UnlockAttach();

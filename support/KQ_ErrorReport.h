@@ -22,6 +22,8 @@ public:
     // The text cut to 255 characters; the pointer stays valid until the next
     // read-out or the object's destruction.
     const char* GetErrorText() const;
+    // The whole text, without the read-out's cut (for tools that print it all).
+    const std::string& FullErrorText() const { return m_errorText; }
 
 private:
     std::string m_errorText;
