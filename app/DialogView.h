@@ -116,7 +116,8 @@ public:
 //      OnSelectionChange(id, position); a spin click as OnSpinDelta(id, delta)
 //      with the position change the up-down control proposes (a non-zero
 //      answer refuses it); timer ticks as OnTimer(id); the window's close box
-//      and, for the main window, SIGINT/SIGTERM as OnClose(); system menu
+//      and, for the main window, SIGINT/SIGTERM as OnClose() (after ending any
+//      open child dialog with kIdCancel); system menu
 //      commands as OnSystemCommand(command) - when that returns false the
 //      renderer does its own handling (for kSystemClose: OnClose());
 //   3. after the modal loop ends calls OnDestroy() once, then BindView(nullptr).

@@ -1,0 +1,10 @@
+// CAboutDlg: the About box (template 100); nothing beyond closing with OK.
+#pragma once
+
+#include "app/DialogView.h"
+
+class CAboutDlg : public DialogPresenter {
+public:
+    CAboutDlg() = default;
+    static const DialogTemplate& Template() { return AboutDialogTemplate(); }
+};

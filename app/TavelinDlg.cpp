@@ -1,0 +1,984 @@
+#include "app/TavelinDlg.h"
+
+#include "app/AboutDlg.h"
+#include "config/WhichConfig.h"
+#include "dialogs/DeadBandDlg.h"
+#include "dialogs/TlaSetUp.h"
+#include "mapping/GenericSimBlock.h"
+#include "mapping/KQ_P_0001_02_Shm.h"
+#include "support/Paths.h"
+#include "support/TextFunctions.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+using namespace MainIds;
+
+const char* const CTavelinDlg::AxisInputNames[kAxisInputCount] = {
+    " X", " Y", " Z", "Rx", "Ry", "Rz", "SL1", "SL2", " vX", " vY", " vZ", "vRx",
+    "vRy", "vRz", "vSL1", "vSL2", " aX", " aY", " aZ", "aRx", "aRy", "aRz", "aSL1", "aSL2",
+};
+
+namespace {
+
+constexpr BarColour kProgressColour = {204, 0, 204};
+constexpr const char* kAboutMenuText = "&About Tavelin...";
+
+// Readout geometry, in pixels relative to the slot's group box.
+constexpr int kReadoutLeft = 2;
+constexpr int kReadoutTop = 2;
+constexpr int kReadoutHeight = 20;
+constexpr int kLabelWidth = 50;
+constexpr int kValueWidth = 70;
+constexpr int kIdValueWidth = 90;
+constexpr int kUnitWidth = 10;
+constexpr int kIdUnitWidth = 2;
+
+constexpr const char* kReadoutLabels[CTavelinDlg::kReadoutLines] = {
+    "ID", "X", "Y", "Z", "Rx", "Ry", "Rz", "SL1", "SL2", "POV1", "BTNS", "BTN   ", "vX", "vY", "vZ",
+    "vRx", "vRy", "vRz", "vSL1", "vSL2", "POV2", "aX", "aY", "aZ", "aRx", "aRy", "aRz", "aSL1", "aSL2", "POV3",
+};
+
+struct AxisRange {
+    std::int32_t axis;
+    std::size_t sensitivity;
+    std::size_t output;
+    double low;
+    double high;
+};
+
+constexpr AxisRange kAxisRanges[6] = {
+    {AxisPitch, GenericSimBlock::kPitchSensitivity, GenericSimBlock::kPitchOutput, -20.0, 20.0},
+    {AxisRoll, GenericSimBlock::kRollSensitivity, GenericSimBlock::kRollOutput, -25.0, 25.0},
+    {AxisPedals, GenericSimBlock::kPedalsSensitivity, GenericSimBlock::kPedalsOutput, -25.0, 25.0},
+    {AxisTiller, GenericSimBlock::kTillerSensitivity, GenericSimBlock::kTillerOutput, -15.0, 15.0},
+    {AxisThrLvrL, GenericSimBlock::kThrLvrLSensitivity, GenericSimBlock::kThrLvrLOutput, 0.0, 100.0},
+    {AxisThrLvrR, GenericSimBlock::kThrLvrRSensitivity, GenericSimBlock::kThrLvrROutput, 0.0, 100.0},
+};
+
+constexpr std::int32_t kButtonRowOrder[16] = {1, 2, 3, 4, 7, 8, 9, 10, 5, 6, 12, 13, 14, 15, 11, 16};
+
+constexpr const char* kSlotTexts[4] = {"0", "1", "2", "3"};
+constexpr const char* kNumberTexts[32] = {"NA", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10",
+                                          "11", "12", "13", "14", "15", "16", "17", "18", "19", "20", "21",
+                                          "22", "23", "24", "25", "26", "27", "28", "29", "30", "31"};
+
+std::int32_t Limit(std::int32_t value, std::int32_t low, std::int32_t high)
+{
+    return std::clamp(value, low, high);
+}
+
+bool IsSlot(int value)
+{
+    return value >= 0 && value < kJoystickSlots;
+}
+
+} // namespace
+
+CTavelinDlg::CTavelinDlg()
+{
+    const std::int32_t textIds[kTextCount] = {
+        kDeviceName[0], kDeviceName[1], kDeviceName[2], kDeviceName[3],
+        kAxisRows[0].valueText, kAxisRows[1].valueText, kAxisRows[2].valueText,
+        kAxisRows[3].valueText, kAxisRows[4].valueText, kAxisRows[5].valueText,
+        kAxisRows[0].sensitivityText, kAxisRows[1].sensitivityText, kAxisRows[2].sensitivityText,
+        kAxisRows[3].sensitivityText, kAxisRows[4].sensitivityText, kAxisRows[5].sensitivityText,
+        kBanner, kCurrentFile, kSetUpName, kGearMessage, kParkBrakeMessage, kEyeText,
+    };
+    for (int i = 0; i < kTextCount; ++i) {
+        m_texts[i].id = textIds[i];
+    }
+    for (int b = 0; b < kCockpitButtonCount; ++b) {
+        m_lamps[b].id = kButtonRows[b].lamp;
+    }
+    m_lamps[LampSideStick].id = kSideStickLamp;
+    m_lamps[LampWarningList].id = kWarningLamp;
+    for (int i = 0; i < 6; ++i) {
+        m_axisPanels[i].axis = kAxisRanges[i].axis;
+        m_axisPanels[i].ids = &kAxisRows[i];
+    }
+}
+
+CTavelinDlg::~CTavelinDlg()
+{
+    // A renderer that never delivered the end of the window still must not
+    // leave the block's user count raised.
+    ReleaseJoySticks();
+    ReleaseSharedmemory();
+}
+
+const std::string& CTavelinDlg::GetConfigurationPath(int index) const
+{
+    return m_configurationFiles[index >= 0 && index <= 3 ? index : 0];
+}
+
+// ---------------------------------------------------------------- events
+
+bool CTavelinDlg::OnInitDialog()
+{
+    // The framework's own initialisation transfers the text members first.
+    MoveTextsToScreen();
+    m_view->AppendSystemMenuItem(kAboutCommand, kAboutMenuText);
+    m_view->SetIcon(kApplicationIcon);
+    m_startedOk = StartUp();
+    return true;
+}
+
+void CTavelinDlg::OnCommand(std::int32_t id)
+{
+    switch (id) {
+    case kOk:
+        OnOK();
+        break;
+    case kCancel:
+        OnCancel();
+        break;
+    case kEnumerate:
+        OnEnumerate();
+        break;
+    case kSaveAssignments:
+        OnSave();
+        break;
+    case kControlPanel:
+        OnControlPanel();
+        break;
+    case kSetDeadBands:
+        OnSetDeadBands();
+        break;
+    case kReadAlternate:
+        OnRead1();
+        break;
+    case kThrustLeverData:
+        OnThrustLeverData();
+        break;
+    default:
+        break;
+    }
+}
+
+void CTavelinDlg::OnSelectionChange(std::int32_t id, int position)
+{
+    if (!ProcessorReady()) {
+        return;
+    }
+    for (auto& panel : m_axisPanels) {
+        if (id == panel.ids->joystickCombo) {
+            if (!IsSlot(position)) {
+                return;
+            }
+            panel.slot = position;
+            ApplyAxisAssignment(panel);
+            return;
+        }
+        if (id == panel.ids->inputCombo) {
+            if (position < 0 || position >= kAxisInputCount) {
+                return;
+            }
+            panel.input = position;
+            ApplyAxisAssignment(panel);
+            return;
+        }
+    }
+    for (std::int32_t b = 1; b < kCockpitButtonCount; ++b) {
+        if (id == kButtonRows[b].buttonCombo) {
+            OnButtonNumberChange(b, position);
+            return;
+        }
+        if (id == kButtonRows[b].joystickCombo) {
+            OnButtonJoystickChange(b, position);
+            return;
+        }
+    }
+    if (id == kEyeJoystickCombo) {
+        const int slot = Limit(position, 0, 3);
+        m_joySticks->SetEyeViewJoystick(slot, static_cast<std::int32_t>(m_slotState[slot].joystickId));
+    } else if (id == kEyePovCombo) {
+        if (position >= 0 && position <= 3) {
+            m_joySticks->SetEyeViewInput(position);
+        }
+    }
+}
+
+int CTavelinDlg::OnSpinDelta(std::int32_t id, int delta)
+{
+    if (m_block == nullptr) {
+        return 0;
+    }
+    for (auto& panel : m_axisPanels) {
+        if (id != panel.ids->spin) {
+            continue;
+        }
+        // Up (a negative delta) raises the sensitivity: one click is a tenth of the step.
+        const double setting = GenericSimBlock::LoadDouble(m_block, panel.sensitivity) - delta * panel.step * 0.1;
+        GenericSimBlock::StoreDouble(m_block, panel.sensitivity, setting);
+        const int row = static_cast<int>(&panel - m_axisPanels);
+        char text[32];
+        FormatBounded(text, sizeof text, "%6.4f", setting);
+        SetText(static_cast<TextIndex>(TextAxisSensitivity0 + row), text);
+        MoveTextsToScreen();
+        return 0;
+    }
+    return 0;
+}
+
+void CTavelinDlg::OnTimer(std::int32_t /*id*/)
+{
+    OnCycle();
+}
+
+void CTavelinDlg::OnClose()
+{
+    OnOK();
+}
+
+void CTavelinDlg::OnDestroy()
+{
+    if (m_view != nullptr) {
+        m_view->StopTimer(CycleTimerId);
+    }
+    ReleaseJoySticks();
+    ReleaseSharedmemory();
+}
+
+bool CTavelinDlg::OnSystemCommand(unsigned command)
+{
+    if ((command & 0xFFF0u) == kAboutCommand) {
+        OnAbout();
+        return true;
+    }
+    if ((command & 0xFFF0u) == kSystemClose) {
+        // Handled whole here: the framework's own close would run the close path a second time.
+        OnClose();
+        return true;
+    }
+    return false;
+}
+
+void CTavelinDlg::OnOK()
+{
+    EndWindow(kIdOk);
+}
+
+void CTavelinDlg::OnCancel()
+{
+    // Escape ends the window too; it must release the joysticks like OK does.
+    EndWindow(kIdCancel);
+}
+
+void CTavelinDlg::EndWindow(int result)
+{
+    if (m_ended) {
+        return;
+    }
+    if (m_modalDepth > 0) {
+        // A child dialog still uses the joystick set; finish once it has closed.
+        m_endPending = true;
+        m_pendingResult = result;
+        return;
+    }
+    m_ended = true;
+    ReleaseJoySticks();
+    EndDialog(result);
+}
+
+// ---------------------------------------------------------------- start-up
+
+bool CTavelinDlg::StartUp()
+{
+    m_view->SetTitle("Version 1.6");
+    m_joySticks.reset();
+    for (int i = 0; i < 4; ++i) {
+        m_configurationFiles[i] = Paths::ConfigurationFile(i);
+    }
+    m_devicesReady = false;
+    std::memset(static_cast<void*>(m_slotState), 0, sizeof m_slotState);
+
+    SetSharedmemory();
+    if (m_block == nullptr) {
+        DisableBlockControls();
+    }
+
+    if (!m_view->StartTimer(CycleTimerId, kCyclePeriodMs)) {
+        return false;
+    }
+
+    for (int slot = 0; slot < kJoystickSlots; ++slot) {
+        CreateReadouts(slot);
+    }
+
+    int index = 0;
+    if (m_block != nullptr) {
+        index = GenericSimBlock::LoadInt32(m_block, GenericSimBlock::kConfigurationIndex);
+    }
+    m_startFile = m_configurationFiles[index >= 1 && index <= 3 ? index : 0];
+
+    if (!Initialise(m_startFile)) {
+        return false;
+    }
+
+    m_cycleCount = 0;
+    m_sideStickLit = false;
+
+    const char* banner = GenericSimBlock::kInterfaceBanner;
+    const char* tag = std::strstr(banner, GenericSimBlock::kVersionTag);
+    SetText(TextBanner, tag != nullptr ? tag + std::strlen(GenericSimBlock::kVersionTag) : GenericSimBlock::kVersionTag);
+
+    MoveTextsToScreen();
+
+    // Shown by the first cycle's transfer.
+    SetText(TextCurrentFile, m_startFile.c_str());
+    char name[GenericSimBlock::kConfigurationNameLength + 1] = {};
+    if (m_block != nullptr) {
+        GenericSimBlock::LoadText(m_block, GenericSimBlock::kConfigurationName,
+                                  GenericSimBlock::kConfigurationNameLength, name, sizeof name);
+    }
+    SetText(TextSetUpName, name);
+
+    m_view->ListInsertColumn(kWarningList, 0, "Item", 5);
+    m_view->ListInsertColumn(kWarningList, 1, "Warning Message", 500);
+    m_view->ListDeleteAllItems(kWarningList);
+    return true;
+}
+
+bool CTavelinDlg::Initialise(std::string path)
+{
+    if (m_joySticks == nullptr) {
+        m_joySticks = std::make_unique<JoystickSet>();
+    }
+    if (m_joySticks == nullptr) {
+        return false;
+    }
+    if (!m_joySticks->Initialise(path.c_str())) {
+        ShowBox(m_joySticks->GetLastErrorText(), "CTavelinDlg::Initialise");
+        return false;
+    }
+    m_joySticks->SetSwitchPanel(&m_switchPanel);
+    OnJoyStick();
+    m_view->EnableControl(kEnumerate, false);
+    m_view->EnableControl(kSaveAssignments, true);
+    m_joySticks->PublishSlotNames();
+    return true;
+}
+
+void CTavelinDlg::OnJoyStick()
+{
+    if (m_joySticks == nullptr) {
+        return;
+    }
+    if (!m_joySticks->CreateDevices(m_view->NativeWindow(), m_view->ProgramInstance())) {
+        ShowBox(m_joySticks->GetLastErrorText(), "CTavelinDlg::OnJoyStick");
+    }
+    for (int slot = 0; slot < kJoystickSlots; ++slot) {
+        SetText(static_cast<TextIndex>(TextDeviceName0 + slot), m_joySticks->GetDeviceName(slot));
+    }
+    MoveTextsToScreen();
+    m_devicesReady = true;
+}
+
+void CTavelinDlg::OnEnumerate()
+{
+    OnJoyStick();
+    m_view->EnableControl(kEnumerate, false);
+    m_view->EnableControl(kSaveAssignments, true);
+}
+
+void CTavelinDlg::SetSharedmemory()
+{
+    m_shm = std::make_unique<KQ_P_0001_02_Shm>();
+    if (!m_shm->IsReady()) {
+        m_block = nullptr;
+        ShowBox(m_shm->GetErrorText(), "CTavelinDlg::SetSharedmemory");
+    } else {
+        m_block = m_shm->GetBlock();
+    }
+}
+
+void CTavelinDlg::ReleaseSharedmemory()
+{
+    m_block = nullptr;
+    m_shm.reset();
+}
+
+void CTavelinDlg::ReleaseJoySticks()
+{
+    m_joySticks.reset();
+}
+
+void CTavelinDlg::DisableBlockControls()
+{
+    // Without the window's own view these would read or store through nothing.
+    m_view->EnableControl(kSetDeadBands, false);
+    m_view->EnableControl(kThrustLeverData, false);
+    for (const auto& row : kAxisRows) {
+        m_view->EnableControl(row.spin, false);
+    }
+}
+
+// ---------------------------------------------------------------- polling cycle
+
+bool CTavelinDlg::OnCycle()
+{
+    if (!m_devicesReady || !m_startedOk || m_joySticks == nullptr || m_view == nullptr) {
+        return false;
+    }
+
+    const int n = Limit(m_joySticks->GetJoystickCount(), 0, kJoystickSlots);
+
+    if (m_cycleCount < 1) {
+        EnableReadouts();
+    }
+
+    m_joySticks->PollAll(kCyclePeriod);
+    for (int slot = 0; slot < n; ++slot) {
+        m_joySticks->GetSlotState(slot, m_slotState[slot]);
+    }
+
+    for (auto& first : m_firstButton) {
+        first = 0;
+    }
+    for (int slot = 0; slot < n; ++slot) {
+        const int count = Limit(m_slotState[slot].buttonCount, 0, 32);
+        for (int i = count - 1; i >= 0; --i) {
+            if (m_slotState[slot].buttons[i] != 0) {
+                m_firstButton[slot] = i + 1;
+            }
+        }
+    }
+
+    for (int slot = 0; slot < n; ++slot) {
+        for (auto& item : m_readouts[slot]) {
+            RefreshReadout(item);
+        }
+    }
+
+    if (m_shm == nullptr) {
+        return false;
+    }
+
+    ++m_cycleCount;
+    if (m_cycleCount == 1) {
+        SetUpAxisPanels(true);
+        SetUpButtonRows(true);
+        SetUpEyePointRow(true);
+        ShowWarnings();
+    }
+
+    if (m_block != nullptr) {
+        const NeutralIndicatorDisplay neutral = ControlProcessor::ShowNeutralIndicator(m_block, m_sideStickLit);
+        if (neutral.changeLamp) {
+            SetLamp(LampSideStick, neutral.lamp);
+        }
+        MoveTextsToScreen();
+
+        for (const auto& panel : m_axisPanels) {
+            RefreshAxisPanel(panel.axis);
+        }
+    }
+    RefreshButtonLamps();
+    if (m_block != nullptr) {
+        const GearAndParkBrakeDisplay gear = ControlProcessor::ShowGearAndParkBrake(m_block, m_switchPanel);
+        SetLamp(ButtonGearLvr, gear.gearLamp);
+        SetLamp(ButtonParkBrk, gear.parkBrakeLamp);
+        if (gear.gearMessage != nullptr) {
+            SetText(TextGearMessage, gear.gearMessage);
+        }
+        if (gear.parkBrakeMessage != nullptr) {
+            SetText(TextParkBrakeMessage, gear.parkBrakeMessage);
+        }
+    }
+    SetText(TextEyePoint, ControlProcessor::ShowEyeView(m_switchPanel));
+
+    MoveTextsToScreen();
+    return true;
+}
+
+void CTavelinDlg::ShowWarnings()
+{
+    if (m_joySticks == nullptr) {
+        return;
+    }
+    m_joySticks->GetWarnings(m_warningCopy);
+    if (m_warningCopy.present != 0) {
+        const int count = Limit(m_warningCopy.count, 0, ControlProcessor::kMaxWarnings);
+        for (int i = 0; i < count; ++i) {
+            char message[ControlProcessor::kWarningLength];
+            CopyBounded(message, m_warningCopy.messages[i], sizeof message);
+            m_view->ListInsertItem(kWarningList, i, " ", true);
+            m_view->ListSetItemText(kWarningList, i, 1, message);
+            m_view->ListEnsureVisible(kWarningList, i);
+        }
+        SetLamp(LampWarningList, LampPicture::Warning);
+    } else {
+        m_view->ListDeleteAllItems(kWarningList);
+        SetLamp(LampWarningList, LampPicture::On);
+    }
+    MoveTextsToScreen();
+}
+
+// ---------------------------------------------------------------- readouts
+
+void CTavelinDlg::CreateReadouts(int slot)
+{
+    if (!IsSlot(slot)) {
+        return;
+    }
+    JoystickState& state = m_slotState[slot];
+    for (int line = 0; line < kReadoutLines; ++line) {
+        ReadoutItem& item = m_readouts[slot][line];
+        item.label = kReadoutLabels[line];
+        item.unit = "-";
+        item.kind = ValueKind::Signed;
+        item.signedValue = nullptr;
+        item.unsignedValue = nullptr;
+        if (line == 0) {
+            item.kind = ValueKind::Unsigned;
+            item.unsignedValue = &state.joystickId;
+        } else if (line <= 8) {
+            item.signedValue = &state.axes[line - 1];
+        } else if (line == 9) {
+            item.unsignedValue = &state.pov[0];
+        } else if (line == 10) {
+            item.signedValue = &state.buttonCount;
+        } else if (line == 11) {
+            item.signedValue = &m_firstButton[slot];
+        } else if (line <= 19) {
+            item.signedValue = &state.velocities[line - 12];
+        } else if (line == 20) {
+            item.unsignedValue = &state.pov[1];
+        } else if (line <= 28) {
+            item.signedValue = &state.accelerations[line - 21];
+        } else {
+            item.unsignedValue = &state.pov[2];
+        }
+
+        const int top = kReadoutTop + kReadoutHeight * line;
+        const int valueWidth = line == 0 ? kIdValueWidth : kValueWidth;
+        const int unitWidth = line == 0 ? kIdUnitWidth : kUnitWidth;
+        const std::int32_t group = kSlotGroup[slot];
+        item.valueId = ReadoutValueId(slot, line);
+        m_view->CreateControl({ReadoutLabelId(slot, line), ControlKind::Static, item.label, group,
+                               {kReadoutLeft, top, kLabelWidth, kReadoutHeight}});
+        m_view->CreateControl({item.valueId, ControlKind::Edit, "----", group,
+                               {kReadoutLeft + kLabelWidth + 2, top, valueWidth, kReadoutHeight},
+                               FlagSunken | FlagDisabled});
+        m_view->CreateControl({ReadoutUnitId(slot, line), ControlKind::Static, item.unit, group,
+                               {kReadoutLeft + kLabelWidth + valueWidth + 4, top, unitWidth, kReadoutHeight}});
+        CopyBounded(item.sent, "----", sizeof item.sent);
+        item.created = true;
+    }
+}
+
+void CTavelinDlg::EnableReadouts()
+{
+    const int n = m_joySticks != nullptr ? Limit(m_joySticks->GetJoystickCount(), 0, kJoystickSlots) : 0;
+    for (auto& slotItems : m_readouts) {
+        for (auto& item : slotItems) {
+            if (item.created) {
+                m_view->EnableControl(item.valueId, false);
+            }
+        }
+    }
+    for (int slot = 0; slot < n; ++slot) {
+        for (auto& item : m_readouts[slot]) {
+            if (item.created) {
+                m_view->EnableControl(item.valueId, true);
+            }
+        }
+    }
+}
+
+void CTavelinDlg::RefreshReadout(ReadoutItem& item)
+{
+    if (!item.created) {
+        return;
+    }
+    if (item.signedValue == nullptr && item.unsignedValue == nullptr) {
+        m_view->EnableControl(item.valueId, false);
+        return;
+    }
+    char text[sizeof item.sent];
+    if (item.kind == ValueKind::Unsigned) {
+        const std::uint32_t value = item.unsignedValue != nullptr ? *item.unsignedValue
+                                                                  : static_cast<std::uint32_t>(*item.signedValue);
+        FormatBounded(text, sizeof text, "%lu", static_cast<unsigned long>(value));
+    } else {
+        const std::int32_t value = item.signedValue != nullptr ? *item.signedValue
+                                                               : static_cast<std::int32_t>(*item.unsignedValue);
+        FormatBounded(text, sizeof text, "%d", static_cast<int>(value));
+    }
+    if (std::strcmp(text, item.sent) != 0) {
+        CopyBounded(item.sent, text, sizeof item.sent);
+        m_view->SetControlText(item.valueId, text);
+    }
+}
+
+// ---------------------------------------------------------------- assignment widgets
+
+CTavelinDlg::AxisPanel* CTavelinDlg::FindAxisPanel(std::int32_t axis)
+{
+    for (auto& panel : m_axisPanels) {
+        if (panel.axis == axis) {
+            return &panel;
+        }
+    }
+    return nullptr;
+}
+
+void CTavelinDlg::SetUpAxisPanels(bool initial)
+{
+    for (int row = 0; row < 6; ++row) {
+        AxisPanel& panel = m_axisPanels[row];
+        panel.step = 0.001;
+        panel.low = kAxisRanges[row].low;
+        panel.high = kAxisRanges[row].high;
+        panel.sensitivity = kAxisRanges[row].sensitivity;
+        panel.output = kAxisRanges[row].output;
+        if (ProcessorReady()) {
+            panel.input = m_joySticks->GetAxisInput(panel.axis);
+            panel.slot = m_joySticks->GetAxisSlot(panel.axis);
+        }
+
+        m_view->SetProgressBarColour(panel.ids->progress, kProgressColour);
+
+        if (initial) {
+            for (int i = 0; i < kAxisInputCount; ++i) {
+                m_view->ComboInsertString(panel.ids->inputCombo, i, AxisInputNames[i]);
+            }
+        }
+        m_view->ComboSetEditText(panel.ids->inputCombo, AxisInputNames[Limit(panel.input, 0, kAxisInputCount - 1)]);
+
+        if (initial) {
+            for (int i = 0; i < 4; ++i) {
+                m_view->ComboInsertString(panel.ids->joystickCombo, i, kSlotTexts[i]);
+            }
+        }
+        m_view->ComboSetEditText(panel.ids->joystickCombo, IsSlot(panel.slot) ? kSlotTexts[panel.slot] : "?");
+    }
+}
+
+void CTavelinDlg::RefreshAxisPanel(std::int32_t axis)
+{
+    AxisPanel* panel = FindAxisPanel(axis);
+    if (panel == nullptr || m_block == nullptr) {
+        return;
+    }
+    const double output = GenericSimBlock::LoadDouble(m_block, panel->output);
+    const double setting = GenericSimBlock::LoadDouble(m_block, panel->sensitivity);
+
+    // The block is shared: whatever another program wrote must not make the
+    // conversion undefined. The bar shows 0..100 in any case.
+    double position = (output - panel->low) / (panel->high - panel->low) * 100.0;
+    if (std::isnan(position)) {
+        position = 0.0;
+    }
+    const int progress = static_cast<int>(std::clamp(position, 0.0, 100.0));
+    if (progress != panel->progressSent) {
+        panel->progressSent = progress;
+        m_view->SetProgressPosition(panel->ids->progress, progress);
+    }
+
+    const int row = static_cast<int>(panel - m_axisPanels);
+    char text[64];
+    FormatBounded(text, sizeof text, "%7.3f Deg", output);
+    SetText(static_cast<TextIndex>(TextAxisValue0 + row), text);
+    FormatBounded(text, sizeof text, "%6.4f", setting);
+    SetText(static_cast<TextIndex>(TextAxisSensitivity0 + row), text);
+    MoveTextsToScreen();
+}
+
+void CTavelinDlg::ApplyAxisAssignment(AxisPanel& panel)
+{
+    const std::int32_t joystickId = static_cast<std::int32_t>(m_slotState[panel.slot].joystickId);
+    m_joySticks->SetAxisAssignment(panel.axis, panel.slot, joystickId, panel.input);
+    MoveTextsToScreen();
+}
+
+void CTavelinDlg::SetUpButtonRows(bool initial)
+{
+    if (initial) {
+        SetLamp(ButtonApDisc, LampPicture::Off);
+        SetLamp(ButtonAtDisc, LampPicture::Off);
+    }
+    for (std::int32_t b : kButtonRowOrder) {
+        const ButtonRowIds& row = kButtonRows[b];
+        if (initial) {
+            for (int i = 0; i < 32; ++i) {
+                m_view->ComboInsertString(row.buttonCombo, i, kNumberTexts[i]);
+            }
+        }
+        if (ProcessorReady()) {
+            const std::int32_t number = Limit(m_joySticks->GetButtonNumber(b), -2, 31);
+            m_view->ComboSetEditText(row.buttonCombo, kNumberTexts[number > 0 ? number : 0]);
+        }
+        if (initial) {
+            for (int i = 0; i < 4; ++i) {
+                m_view->ComboInsertString(row.joystickCombo, i, kSlotTexts[i]);
+            }
+        }
+        if (ProcessorReady()) {
+            m_view->ComboSetEditText(row.joystickCombo, kSlotTexts[Limit(m_joySticks->GetButtonSlot(b), 0, 3)]);
+        }
+    }
+}
+
+void CTavelinDlg::RefreshButtonLamps()
+{
+    const std::uint8_t switches[kCockpitButtonCount] = {
+        0, 0, 0, 0, 0,
+        m_switchPanel.reverseL, m_switchPanel.reverseR, m_switchPanel.flapIn, m_switchPanel.flapOut,
+        m_switchPanel.spdBrkIn, m_switchPanel.spdBrkOut, 0,
+        m_switchPanel.stabAnu, m_switchPanel.stabAnd, m_switchPanel.fdL, m_switchPanel.fdR, 0,
+    };
+    for (std::int32_t b = 1; b <= 15; ++b) {
+        if (b == ButtonGearLvr) {
+            continue;
+        }
+        std::uint8_t source = switches[b];
+        if (b <= ButtonBrakeR) {
+            if (m_block == nullptr) {
+                continue;
+            }
+            const std::size_t offsets[5] = {0, GenericSimBlock::kApDiscPressed, GenericSimBlock::kAtDiscPressed,
+                                            GenericSimBlock::kBrakeLPressed, GenericSimBlock::kBrakeRPressed};
+            source = GenericSimBlock::LoadByte(m_block, offsets[b]);
+        }
+        SetLamp(b, source != 0 ? LampPicture::On : LampPicture::Off);
+    }
+}
+
+void CTavelinDlg::OnButtonNumberChange(std::int32_t button, int position)
+{
+    const std::int32_t slot = m_joySticks->GetButtonSlot(button);
+    const std::int32_t count = IsSlot(slot) ? Limit(m_joySticks->GetButtonCount(slot), 0, 31) : 0;
+    const std::int32_t number = Limit(position, 0, count);
+    m_joySticks->SetButtonNumber(button, number);
+    m_view->ComboSetSelection(kButtonRows[button].buttonCombo, number);
+    MoveTextsToScreen();
+}
+
+void CTavelinDlg::OnButtonJoystickChange(std::int32_t button, int position)
+{
+    if (!IsSlot(position)) {
+        return;
+    }
+    m_joySticks->SetButtonJoystick(button, position, static_cast<std::int32_t>(m_slotState[position].joystickId));
+    // The row's number is limited again to the new joystick's buttons. The
+    // model's number is what the Button combo shows.
+    OnButtonNumberChange(button, m_joySticks->GetButtonNumber(button));
+    MoveTextsToScreen();
+}
+
+void CTavelinDlg::SetUpEyePointRow(bool initial)
+{
+    if (initial) {
+        for (int i = 0; i < 4; ++i) {
+            m_view->ComboInsertString(kEyePovCombo, i, kNumberTexts[i]);
+        }
+    }
+    if (ProcessorReady()) {
+        const std::int32_t pov = Limit(m_joySticks->GetEyeViewInput(), -2, 3);
+        m_view->ComboSetEditText(kEyePovCombo, kNumberTexts[pov > 0 ? pov : 0]);
+    }
+    if (initial) {
+        for (int i = 0; i < 4; ++i) {
+            m_view->ComboInsertString(kEyeJoystickCombo, i, kSlotTexts[i]);
+        }
+    }
+    if (ProcessorReady()) {
+        m_view->ComboSetEditText(kEyeJoystickCombo, kSlotTexts[Limit(m_joySticks->GetEyeViewSlot(), 0, 3)]);
+    }
+}
+
+// ---------------------------------------------------------------- buttons
+
+void CTavelinDlg::OnSave()
+{
+    if (m_joySticks == nullptr) {
+        return;
+    }
+    ConfigChoiceRequest request;
+    request.chosenIndex = 0;
+    CopyBounded(request.currentPath, m_texts[TextCurrentFile].text, sizeof request.currentPath);
+    request.reading = 0;
+    request.warnings = m_joySticks->HasWarnings() ? 1 : 0;
+    CopyBounded(request.slotZeroText, m_joySticks->GetDeviceName(0), sizeof request.slotZeroText);
+    request.showSlotZero = 1;
+
+    CWhichConfigDlg choice;
+    choice.SetRequest(&request);
+    const int result = RunChild(CWhichConfigDlg::Template(), choice);
+
+    // After Cancel nothing is saved, so the window must not claim another file.
+    if (result != kIdOk || m_joySticks == nullptr) {
+        return;
+    }
+    const int index = request.chosenIndex >= 0 && request.chosenIndex <= 3 ? request.chosenIndex : 0;
+    const std::string& file = m_configurationFiles[index];
+    SetText(TextCurrentFile, file.c_str());
+    MoveTextsToScreen();
+    if (!m_joySticks->SaveConfiguration(index, file.c_str())) {
+        ShowBox(m_joySticks->GetErrorText(), "CTavelinDlg::OnSave");
+    }
+}
+
+void CTavelinDlg::OnRead1()
+{
+    ReleaseJoySticks();
+    if (!Initialise(m_texts[TextCurrentFile].text)) {
+        return;
+    }
+    EnableReadouts();
+
+    ConfigChoiceRequest request;
+    request.chosenIndex = 0;
+    CopyBounded(request.currentPath, m_texts[TextCurrentFile].text, sizeof request.currentPath);
+    request.reading = 1;
+    request.warnings = 0;
+    request.showSlotZero = 0;
+    CWhichConfigDlg choice;
+    choice.SetRequest(&request);
+    RunChild(CWhichConfigDlg::Template(), choice);
+    if (m_joySticks == nullptr) {
+        return;
+    }
+
+    static const char* const names[4] = {"DEFAULT JOY STICK SET UP ", "ALTN 1 JOY STICK SET UP ",
+                                         "ALTN 2 JOY STICK SET UP ", "ALTN 3 JOY STICK SET UP "};
+    const int index = request.chosenIndex >= 1 && request.chosenIndex <= 3 ? request.chosenIndex : 0;
+    if (m_block != nullptr) {
+        GenericSimBlock::StoreInt32(m_block, GenericSimBlock::kConfigurationIndex, index);
+        GenericSimBlock::StoreText(m_block, GenericSimBlock::kConfigurationName,
+                                   GenericSimBlock::kConfigurationNameLength, names[index]);
+    }
+    const std::string& file = m_configurationFiles[index];
+    SetText(TextCurrentFile, file.c_str());
+
+    char name[GenericSimBlock::kConfigurationNameLength + 1] = {};
+    if (m_block != nullptr) {
+        GenericSimBlock::LoadText(m_block, GenericSimBlock::kConfigurationName,
+                                  GenericSimBlock::kConfigurationNameLength, name, sizeof name);
+    }
+    SetText(TextSetUpName, name);
+
+    if (!m_joySticks->LoadConfiguration(file.c_str())) {
+        ShowBox(m_joySticks->GetLastErrorText(), "CTavelinDlg::OnRead1");
+    }
+    if (m_joySticks == nullptr) {
+        return;
+    }
+    m_joySticks->ResetCycleCount();
+    m_joySticks->PollAll(kReadPollPeriod);
+
+    SetUpButtonRows(false);
+    SetUpAxisPanels(false);
+    SetUpEyePointRow(false);
+    ShowWarnings();
+    MoveTextsToScreen();
+}
+
+void CTavelinDlg::OnSetDeadBands()
+{
+    if (m_block == nullptr) {
+        return;
+    }
+    DeadBandValues values;
+    values.pitch = GenericSimBlock::LoadDouble(m_block, GenericSimBlock::kPitchDeadBand);
+    values.roll = GenericSimBlock::LoadDouble(m_block, GenericSimBlock::kRollDeadBand);
+    values.pedals = GenericSimBlock::LoadDouble(m_block, GenericSimBlock::kPedalsDeadBand);
+    values.tiller = GenericSimBlock::LoadDouble(m_block, GenericSimBlock::kTillerDeadBand);
+
+    CDeadBandDlg dialog;
+    dialog.SetValues(values);
+    if (RunChild(CDeadBandDlg::Template(), dialog) == kIdOk && m_block != nullptr) {
+        GenericSimBlock::StoreDouble(m_block, GenericSimBlock::kPitchDeadBand, values.pitch);
+        GenericSimBlock::StoreDouble(m_block, GenericSimBlock::kRollDeadBand, values.roll);
+        GenericSimBlock::StoreDouble(m_block, GenericSimBlock::kPedalsDeadBand, values.pedals);
+        GenericSimBlock::StoreDouble(m_block, GenericSimBlock::kTillerDeadBand, values.tiller);
+    }
+}
+
+void CTavelinDlg::OnThrustLeverData()
+{
+    if (m_block == nullptr) {
+        return;
+    }
+    ThrustLeverRefs refs;
+    refs.block = m_block;
+    refs.leftPair = GenericSimBlock::kThrLvrLSensitivity;
+    refs.rightPair = GenericSimBlock::kThrLvrRSensitivity;
+    refs.leftTimeConstant = GenericSimBlock::kThrLvrLFilterTimeConstant;
+    refs.rightTimeConstant = GenericSimBlock::kThrLvrRFilterTimeConstant;
+    refs.joySticks = m_joySticks.get();
+
+    CTlaSetUp dialog;
+    dialog.SetRefs(refs);
+    if (RunChild(CTlaSetUp::Template(), dialog) == kIdOk && m_joySticks != nullptr) {
+        m_joySticks->ApplyFilterTimeConstants();
+    }
+}
+
+void CTavelinDlg::OnControlPanel()
+{
+    if (m_joySticks != nullptr) {
+        m_joySticks->RunControlPanel();
+    }
+}
+
+void CTavelinDlg::OnAbout()
+{
+    CAboutDlg about;
+    RunChild(CAboutDlg::Template(), about);
+}
+
+// ---------------------------------------------------------------- helpers
+
+int CTavelinDlg::RunChild(const DialogTemplate& dialogTemplate, DialogPresenter& presenter)
+{
+    ++m_modalDepth;
+    const int result = m_view->RunModalChild(dialogTemplate, presenter);
+    --m_modalDepth;
+    if (m_modalDepth == 0 && m_endPending) {
+        m_endPending = false;
+        EndWindow(m_pendingResult);
+    }
+    return result;
+}
+
+bool CTavelinDlg::ProcessorReady() const
+{
+    return m_joySticks != nullptr && m_joySticks->GetBlock() != nullptr && !m_ended;
+}
+
+void CTavelinDlg::ShowBox(const char* text, const char* caption)
+{
+    m_view->ShowMessageBox(text != nullptr ? text : "", caption);
+}
+
+void CTavelinDlg::SetText(TextIndex index, const char* text)
+{
+    CopyBounded(m_texts[index].text, text != nullptr ? text : "", kTextLength);
+}
+
+void CTavelinDlg::MoveTextsToScreen()
+{
+    for (auto& member : m_texts) {
+        if (member.everSent && std::strcmp(member.text, member.sent) == 0) {
+            continue;
+        }
+        std::memcpy(member.sent, member.text, kTextLength);
+        member.everSent = true;
+        m_view->SetControlText(member.id, member.text);
+    }
+}
+
+void CTavelinDlg::SetLamp(int lampIndex, LampPicture picture)
+{
+    LampState& lamp = m_lamps[lampIndex];
+    if (lamp.everSent && lamp.sent == picture) {
+        return;
+    }
+    lamp.everSent = true;
+    lamp.sent = picture;
+    m_view->SetLampPicture(lamp.id, picture);
+}

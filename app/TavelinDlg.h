@@ -1,0 +1,181 @@
+// CTavelinDlg: the main window's behaviour. Starts up (own view of the block,
+// polling timer, readouts, configuration, joysticks), runs the polling cycle on
+// every tick and serves the assignment widgets and set-up buttons. It talks to
+// its window only through DialogView and tells it only what changed.
+#pragma once
+
+#include "app/DialogView.h"
+#include "app/TavelinDlgIds.h"
+#include "devices/JoystickSet.h"
+#include "devices/JoystickState.h"
+#include "mapping/Assignments.h"
+#include "mapping/ControlProcessor.h"
+
+#include <climits>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class KQ_P_0001_02_Shm;
+
+class CTavelinDlg : public DialogPresenter {
+public:
+    static constexpr std::int32_t CycleTimerId = 32453;
+    static constexpr int kCyclePeriodMs = 8;
+    static constexpr double kCyclePeriod = 0.01;    // what the processing is told, whatever the real interval
+    static constexpr double kReadPollPeriod = 0.1;  // the one poll after reading another configuration
+    static constexpr int kReadoutLines = 30;
+    static constexpr int kTextLength = 1024;
+
+    CTavelinDlg();
+    ~CTavelinDlg() override;
+
+    static const DialogTemplate& Template() { return MainDialogTemplate(); }
+
+    // Events.
+    bool OnInitDialog() override;
+    void OnCommand(std::int32_t id) override;
+    void OnSelectionChange(std::int32_t id, int position) override;
+    int OnSpinDelta(std::int32_t id, int delta) override;
+    void OnTimer(std::int32_t id) override;
+    void OnClose() override;
+    void OnDestroy() override;
+    bool OnSystemCommand(unsigned command) override;
+    void OnOK() override;
+    void OnCancel() override;
+
+    // Start-up.
+    bool StartUp();
+    bool Initialise(std::string path);
+    void OnJoyStick();
+    void OnEnumerate();
+    void SetSharedmemory();
+    void ReleaseSharedmemory();
+    void ReleaseJoySticks();
+
+    // The polling cycle; false when it stopped early.
+    bool OnCycle();
+    void ShowWarnings();
+
+    // Readouts.
+    void CreateReadouts(int slot);
+    void EnableReadouts();
+
+    // Assignment widgets.
+    void SetUpAxisPanels(bool initial);
+    void RefreshAxisPanel(std::int32_t axis);
+    void SetUpButtonRows(bool initial);
+    void RefreshButtonLamps();
+    void SetUpEyePointRow(bool initial);
+
+    // Buttons.
+    void OnSave();
+    void OnRead1();
+    void OnSetDeadBands();
+    void OnThrustLeverData();
+    void OnControlPanel();
+    void OnAbout();
+
+    // What the window holds, for whoever looks in.
+    JoystickSet* GetJoySticks() const { return m_joySticks.get(); }
+    void* GetBlock() const { return m_block; }
+    bool HasSharedMemory() const { return m_shm != nullptr; }
+    bool StartedOk() const { return m_startedOk; }
+    bool DevicesReady() const { return m_devicesReady; }
+    int GetCycleCount() const { return m_cycleCount; }
+    int GetFirstButton(int slot) const { return slot >= 0 && slot < kJoystickSlots ? m_firstButton[slot] : 0; }
+    bool SideStickLit() const { return m_sideStickLit; }
+    const std::string& GetStartFile() const { return m_startFile; }
+    const std::string& GetConfigurationPath(int index) const;
+    const char* GetCurrentFileText() const { return m_texts[TextCurrentFile].text; }
+    const char* GetSetUpNameText() const { return m_texts[TextSetUpName].text; }
+    const JoystickState& GetSlotState(int slot) const { return m_slotState[slot < 0 || slot > 3 ? 0 : slot]; }
+
+    static const char* const AxisInputNames[kAxisInputCount];
+
+private:
+    // A text exchanged with the screen: what the window should show and what
+    // it was last sent, so that a transfer only sends the changes.
+    struct ScreenText {
+        std::int32_t id = 0;
+        char text[kTextLength] = {};
+        char sent[kTextLength] = {};
+        bool everSent = false;
+    };
+    enum TextIndex {
+        TextDeviceName0, TextDeviceName1, TextDeviceName2, TextDeviceName3,
+        TextAxisValue0, TextAxisValue5 = TextAxisValue0 + 5,
+        TextAxisSensitivity0, TextAxisSensitivity5 = TextAxisSensitivity0 + 5,
+        TextBanner, TextCurrentFile, TextSetUpName, TextGearMessage, TextParkBrakeMessage, TextEyePoint,
+        kTextCount
+    };
+
+    enum class ValueKind { Signed, Unsigned };
+    struct ReadoutItem {
+        const char* label = "";
+        const char* unit = "-";
+        ValueKind kind = ValueKind::Signed;
+        const std::int32_t* signedValue = nullptr;
+        const std::uint32_t* unsignedValue = nullptr;
+        std::int32_t valueId = 0;
+        char sent[16] = {};
+        bool created = false;
+    };
+
+    struct AxisPanel {
+        std::int32_t axis = 0;
+        const MainIds::AxisRowIds* ids = nullptr;
+        double step = 0.001;
+        std::int32_t input = 0;
+        std::int32_t slot = 0;
+        double low = 0.0;
+        double high = 0.0;
+        std::size_t sensitivity = 0; // block offset of its ControlSettings value
+        std::size_t output = 0;      // block offset of its output
+        int progressSent = INT_MIN;
+    };
+
+    // A lamp and the picture it was last sent (none before the first).
+    struct LampState {
+        std::int32_t id = 0;
+        bool everSent = false;
+        LampPicture sent = LampPicture::Off;
+    };
+    enum LampIndex { LampSideStick = kCockpitButtonCount, LampWarningList, kLampCount };
+
+    void MoveTextsToScreen();
+    void SetText(TextIndex index, const char* text);
+    void SetLamp(int lampIndex, LampPicture picture);
+    void RefreshReadout(ReadoutItem& item);
+    void ShowBox(const char* text, const char* caption);
+    bool ProcessorReady() const;
+    int RunChild(const DialogTemplate& dialogTemplate, DialogPresenter& presenter);
+    AxisPanel* FindAxisPanel(std::int32_t axis);
+    void ApplyAxisAssignment(AxisPanel& panel);
+    void OnButtonNumberChange(std::int32_t button, int position);
+    void OnButtonJoystickChange(std::int32_t button, int position);
+    void DisableBlockControls();
+    void EndWindow(int result);
+
+    std::unique_ptr<JoystickSet> m_joySticks;
+    std::unique_ptr<KQ_P_0001_02_Shm> m_shm;
+    void* m_block = nullptr;
+    bool m_devicesReady = false;
+    bool m_startedOk = false;
+    int m_cycleCount = 0;
+    JoystickState m_slotState[kJoystickSlots] = {};
+    std::int32_t m_firstButton[kJoystickSlots] = {};
+    bool m_sideStickLit = false;
+    ReadoutItem m_readouts[kJoystickSlots][kReadoutLines];
+    SwitchPanelState m_switchPanel = {};
+    WarningList m_warningCopy = {};
+    std::string m_configurationFiles[4];
+    std::string m_startFile;
+    ScreenText m_texts[kTextCount];
+    AxisPanel m_axisPanels[6];
+    LampState m_lamps[kLampCount];
+    int m_modalDepth = 0;        // child dialogs open right now
+    bool m_endPending = false;   // a way out was taken while a child dialog was open
+    int m_pendingResult = kIdOk;
+    bool m_ended = false;
+};
