@@ -139,7 +139,8 @@ std::string NativePath(const std::string& path)
         return path;
     }
     // Wine shows the Unix root as drive Z:.
-    std::string native = "Z:" + path;
+    std::string native = "Z:";
+    native.append(path);
     for (char& c : native) {
         if (c == '/') {
             c = '\\';
@@ -163,7 +164,8 @@ RunningProgram StartProgram(const std::string& program, const std::vector<std::s
 
     std::string commandLine = Quote(program);
     for (const auto& argument : arguments) {
-        commandLine += " " + Quote(argument);
+        commandLine += ' ';
+        commandLine += Quote(argument);
     }
     STARTUPINFOA startup {};
     startup.cb = sizeof startup;

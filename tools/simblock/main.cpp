@@ -1,0 +1,233 @@
+// simblock: attaches to the simulator's shared block through KQ_P_0001_02_Shm,
+// exactly as another program of the simulator installation would, and shows
+// it, watches it or stands in for the simulator's gear and park-brake flags.
+// It detaches on every way out, Ctrl-C and SIGTERM included.
+#include "mapping/GenericSimBlock.h"
+#include "mapping/KQ_P_0001_02_Shm.h"
+#include "support/Console.h"
+#include "tools/simblock/BlockReport.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace GSB = GenericSimBlock;
+
+namespace {
+
+constexpr int kExitFailure = 1;
+constexpr int kExitNoBlock = 2;
+constexpr int kExitUsage = 64;
+
+constexpr const char* kUsage
+    = "usage: simblock [--open-only] [--name NAME] COMMAND\n"
+      "  show                          the whole block as text\n"
+      "  json                          the same as JSON\n"
+      "  watch [--hz N] [--count N]    outputs and button bytes, N times a second (default 10), N samples (default: "
+      "until stopped)\n"
+      "  set gear down|up              both gear lever flags 1 / 0 (an existing block only)\n"
+      "  set parkbrake on|off          both park brake flags 1 / 0 (an existing block only)\n"
+      "  --open-only                   never create the block; exit 2 when there is none\n"
+      "  --name NAME                   mapping name (default: TAVELIN_SHM_NAME or GenericSimSharedMemory)\n";
+
+volatile std::sig_atomic_t g_signal = 0;
+
+extern "C" void OnSignal(int signalNumber)
+{
+    g_signal = signalNumber;
+}
+
+void InstallSignalHandlers()
+{
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+#ifdef SIGHUP
+    std::signal(SIGHUP, OnSignal);
+#endif
+#ifdef SIGPIPE
+    // A closed pipe shows as a failed write, so the loop ends and detaches.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
+}
+
+struct Options {
+    bool openOnly = false;
+    std::string name;
+    std::vector<std::string> words; // the command and its own arguments
+    long hz = 10;
+    long count = 0;
+};
+
+bool ParseNumber(const std::string& text, long lowest, long highest, long& value)
+{
+    char* end = nullptr;
+    const long parsed = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || end == nullptr || *end != '\0' || parsed < lowest || parsed > highest) {
+        return false;
+    }
+    value = parsed;
+    return true;
+}
+
+bool Usage(const char* problem)
+{
+    std::fprintf(stderr, "simblock: %s\n%s", problem, kUsage);
+    return false;
+}
+
+bool ParseOptions(int argc, char** argv, Options& options)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (word == "--open-only") {
+            options.openOnly = true;
+        } else if (word == "--name") {
+            if (!hasValue || std::string(argv[i + 1]).empty()) {
+                return Usage("--name needs a mapping name");
+            }
+            options.name = argv[++i];
+        } else if (word == "--hz") {
+            if (!hasValue || !ParseNumber(argv[++i], 1, 1000, options.hz)) {
+                return Usage("--hz needs a whole number from 1 to 1000");
+            }
+        } else if (word == "--count") {
+            if (!hasValue || !ParseNumber(argv[++i], 0, 1000000000L, options.count)) {
+                return Usage("--count needs a whole number, 0 for no limit");
+            }
+        } else if (word == "--help" || word == "-h") {
+            std::fputs(kUsage, stdout);
+            std::exit(0);
+        } else if (word.rfind("--", 0) == 0) {
+            return Usage(("unknown option " + word).c_str());
+        } else {
+            options.words.push_back(word);
+        }
+    }
+    if (options.words.empty()) {
+        return Usage("no command given");
+    }
+    const std::string& command = options.words[0];
+    if (command == "show" || command == "json" || command == "watch") {
+        if (options.words.size() != 1) {
+            return Usage(("too many arguments for " + command).c_str());
+        }
+        return true;
+    }
+    if (command == "set") {
+        if (options.words.size() != 3) {
+            return Usage("set needs a flag and a value: set gear down|up, set parkbrake on|off");
+        }
+        const std::string& flag = options.words[1];
+        const std::string& value = options.words[2];
+        const bool gear = flag == "gear" && (value == "down" || value == "up");
+        const bool parkBrake = flag == "parkbrake" && (value == "on" || value == "off");
+        if (!gear && !parkBrake) {
+            return Usage(("cannot set " + flag + " " + value).c_str());
+        }
+        // A flag in a block that nobody else holds would vanish with simblock.
+        options.openOnly = true;
+        return true;
+    }
+    return Usage(("unknown command " + command).c_str());
+}
+
+bool Print(const std::string& text)
+{
+    return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
+}
+
+// Waits until `deadline`, or less when a signal asks to stop.
+void WaitUntil(std::chrono::steady_clock::time_point deadline)
+{
+    constexpr auto kSlice = std::chrono::milliseconds(20);
+    while (g_signal == 0) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline) {
+            return;
+        }
+        std::this_thread::sleep_for(deadline - now < kSlice ? deadline - now : kSlice);
+    }
+}
+
+int Watch(const void* block, const Options& options)
+{
+    const bool inPlace = Console::OutputIsTerminal();
+    if (!Print(BlockReport::WatchHeading() + "\n")) {
+        return kExitFailure;
+    }
+    const auto period = std::chrono::microseconds(1000000 / options.hz);
+    auto next = std::chrono::steady_clock::now();
+    for (long sample = 0; g_signal == 0 && (options.count == 0 || sample < options.count); ++sample) {
+        // On a terminal the line is rewritten where it stands; elsewhere each sample is a line of its own.
+        const std::string line = BlockReport::WatchLine(block);
+        if (!Print(inPlace ? "\r" + line : line + "\n")) {
+            return kExitFailure;
+        }
+        next += period;
+        if (options.count == 0 || sample + 1 < options.count) {
+            WaitUntil(next);
+        }
+    }
+    if (inPlace) {
+        Print("\n");
+    }
+    return 0;
+}
+
+int Set(void* block, const Options& options)
+{
+    const bool gear = options.words[1] == "gear";
+    const std::uint8_t value = options.words[2] == "down" || options.words[2] == "on" ? 1 : 0;
+    GSB::StoreByte(block, gear ? GSB::kGearFlag1 : GSB::kParkBrakeFlag1, value);
+    GSB::StoreByte(block, gear ? GSB::kGearFlag2 : GSB::kParkBrakeFlag2, value);
+    Print(std::string(gear ? "gear lever" : "park brake") + " flags set to " + std::to_string(value) + " ("
+        + options.words[2] + ")\n");
+    return 0;
+}
+
+int Run(const Options& options)
+{
+    const std::string name = options.name.empty() ? KQ_P_0001_02_Shm::DefaultMappingName() : options.name;
+    KQ_P_0001_02_Shm shm(name.c_str(), options.openOnly);
+    if (!shm.IsReady()) {
+        if (options.openOnly && shm.NameMissing()) {
+            std::fprintf(stderr, "simblock: no shared block \"%s\" exists, and simblock %s creates none\n",
+                name.c_str(), options.words[0] == "set" ? "set" : "--open-only");
+            return kExitNoBlock;
+        }
+        std::fprintf(stderr, "simblock: cannot attach to the shared block \"%s\":\n%s\n", name.c_str(),
+            shm.FullErrorText().c_str());
+        return kExitFailure;
+    }
+    void* block = shm.GetBlock();
+    const std::string& command = options.words[0];
+    int status = 0;
+    if (command == "show") {
+        status = Print(BlockReport::ShowText(block, name.c_str())) ? 0 : kExitFailure;
+    } else if (command == "json") {
+        status = Print(BlockReport::JsonText(block, name.c_str())) ? 0 : kExitFailure;
+    } else if (command == "watch") {
+        status = Watch(block, options);
+    } else {
+        status = Set(block, options);
+    }
+    return g_signal != 0 ? 128 + g_signal : status;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    InstallSignalHandlers();
+    Options options;
+    if (!ParseOptions(argc, argv, options)) {
+        return kExitUsage;
+    }
+    // The attachment lives inside Run, so every return detaches.
+    return Run(options);
+}
