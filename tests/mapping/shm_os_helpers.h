@@ -47,6 +47,7 @@ RunningProgram StartProgram(const std::string& program, const std::vector<std::s
 // Waits for it to end: its exit status (128 + signal when a signal ended it), -1 on failure.
 int WaitProgram(RunningProgram& program);
 // Asks it to end as a service manager or a shell would (SIGTERM); false where there is no such thing.
+bool TerminationRequestsSupported();
 bool RequestTermination(const RunningProgram& program);
 
 struct ProgramResult {

@@ -167,6 +167,11 @@ int WaitProgram(RunningProgram& program)
     return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
 }
 
+bool TerminationRequestsSupported()
+{
+    return true;
+}
+
 bool RequestTermination(const RunningProgram& program)
 {
     return program.handle > 0 && kill(static_cast<pid_t>(program.handle), SIGTERM) == 0;

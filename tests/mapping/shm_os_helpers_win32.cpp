@@ -197,6 +197,11 @@ int WaitProgram(RunningProgram& program)
     return ok ? static_cast<int>(code) : -1;
 }
 
+bool TerminationRequestsSupported()
+{
+    return false;
+}
+
 bool RequestTermination(const RunningProgram&)
 {
     return false;
