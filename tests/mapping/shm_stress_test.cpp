@@ -31,6 +31,8 @@ void RunWorkers(const std::string& name, int minimumCount)
     ShmTestOs::SetEnvironment("TAVELIN_STRESS_NAME", name.c_str());
     ShmTestOs::SetEnvironment("TAVELIN_STRESS_ROUNDS", std::to_string(kRounds).c_str());
     ShmTestOs::SetEnvironment("TAVELIN_STRESS_MIN_COUNT", std::to_string(minimumCount).c_str());
+    // This process read its own report file name at start; the workers must not overwrite that report.
+    ShmTestOs::UnsetEnvironment("GTEST_OUTPUT");
     std::vector<ShmTestOs::RunningProgram> workers;
     for (int i = 0; i < kWorkers; ++i) {
         workers.push_back(ShmTestOs::StartProgram(ShmTestOs::SelfExecutable(), {"--gtest_filter=ShmStress.Worker"}));
