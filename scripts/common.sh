@@ -5,12 +5,25 @@ export WINEPREFIX="${WINEPREFIX:-$top/build/wineprefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 
-configure_and_build() { # folder, cmake options...
+# Configures build/<folder> once; later builds reconfigure by themselves when needed.
+configure() { # folder, cmake options...
   local folder=$1
   shift
+  mkdir -p "$top/build"
   if [ ! -f "$top/build/$folder/build.ninja" ]; then
     cmake -S "$top" -B "$top/build/$folder" -G Ninja "$@" >"$top/build/$folder.configure.log" 2>&1 \
       || { cat "$top/build/$folder.configure.log"; return 1; }
   fi
-  cmake --build "$top/build/$folder" -j "$(nproc)"
+}
+
+configure_and_build() { # folder, cmake options...
+  configure "$@" || return 1
+  cmake --build "$top/build/$1" -j "$(nproc)"
+}
+
+# Builds only the named targets of an already configured folder.
+build_targets() { # folder, targets...
+  local folder=$1
+  shift
+  cmake --build "$top/build/$folder" -j "$(nproc)" --target "$@"
 }
