@@ -102,6 +102,16 @@ public:
     // Matches every record's joystick ID against the attached joysticks.
     void ResolveAssignments(const JoystickState* const states[kJoystickSlots], std::int32_t count);
 
+    // Thrust-lever publish flags 0..3 (all set at construction): flag 0 gates the
+    // THR LVR L output, flag 1 the THR LVR R output; the other two are not read.
+    bool GetPublishFlag(int index) const { return index >= 0 && index < 4 && m_publishFlags[index] != 0; }
+    void SetPublishFlag(int index, bool publish)
+    {
+        if (index >= 0 && index < 4) {
+            m_publishFlags[index] = publish ? 1 : 0;
+        }
+    }
+
     std::uint32_t GetSlotZeroJoystickId() const { return m_slotZeroJoystickId; }
     void SetSlotZeroJoystickId(std::uint32_t id) { m_slotZeroJoystickId = id; }
 
@@ -132,6 +142,18 @@ protected:
 
     std::int32_t FindSlotForJoystick(bool isButton, std::int32_t control, std::int32_t& recordJoystickId,
                                      const JoystickState* const states[kJoystickSlots], std::int32_t count);
+
+    // Pieces of one cycle.
+    double Filtered(int settingsIndex, double value, double period);
+    // The value, or 0 (and the axis's filter reset to 0) when it is not finite.
+    double Published(int settingsIndex, double value);
+    double ThrustLeverPercent(double value, double minimum, double maximum, double sensitivity, double offset) const;
+    double AxisValue(std::size_t recordOffset, const JoystickState* const states[kJoystickSlots]) const;
+    void ProcessStickAxis(int settingsIndex, std::size_t recordOffset, std::size_t output, double period,
+                          const JoystickState* const states[kJoystickSlots]);
+    void ProcessThrustLever(int settingsIndex, std::size_t recordOffset, std::size_t output, bool publish,
+                            double period, const JoystickState* const states[kJoystickSlots]);
+    std::uint8_t ButtonState(std::int32_t button, const JoystickState* const states[kJoystickSlots]) const;
 
     // Loader pieces (config/).
     bool ReadConfigDetails(CIniRead& reader);

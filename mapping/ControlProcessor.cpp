@@ -1,0 +1,645 @@
+// ControlProcessor: attachment, assignment resolution and the per-cycle
+// processing from joystick readings to the block's cockpit values. The
+// configuration file operations are defined in config/.
+//
+// The block is shared with programs that may write anything into it, so every
+// slot, input, button and POV number taken from its records is checked before
+// it indexes a state record, and no value that is not finite is published or
+// kept in a filter.
+#include "mapping/ControlProcessor.h"
+
+#include "mapping/KQ_P_0001_02_Shm.h"
+#include "support/TextFunctions.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace Block = GenericSimBlock;
+
+namespace {
+
+constexpr const char* kOutOfRange = "Out Of Range";
+
+// Dead bands and offsets written on every attach, before a configuration file
+// replaces them.
+constexpr double kDefaultDeadBand = 0.5;
+constexpr double kDefaultThrustLeverOffset = 0.0;
+constexpr double kDefaultThrustLeverLTimeConstant = 0.5;
+
+// Detents of the thrust levers, in percent of travel.
+constexpr double kFirstDetent = 80.0;
+constexpr double kSecondDetent = 92.0;
+constexpr double kDetentWidth = 3.0;
+constexpr double kFullThrustFrom = 99.0;
+constexpr double kFullThrust = 100.0;
+
+enum GateIndex { Gate1, Gate2, Value1, Width1, Gate3, Gate4, Value2, Width2 };
+
+// The order in which records are resolved (and their warnings appear), and
+// the order in which buttons are read: GEAR LVR and PARK BRK come last.
+constexpr std::int32_t kAxisResolveOrder[] = {AxisPitch, AxisRoll, AxisPedals, AxisTiller,
+                                             AxisThrLvrL, AxisThrLvrR, AxisEyeView};
+constexpr std::int32_t kButtonOrder[kCockpitButtonCount] = {
+    ButtonPtt, ButtonApDisc, ButtonAtDisc, ButtonBrakeL, ButtonBrakeR, ButtonReverseL,
+    ButtonReverseR, ButtonFlapIn, ButtonFlapOut, ButtonSpdBrkIn, ButtonSpdBrkOut,
+    ButtonStabAnu, ButtonStabAnd, ButtonFdL, ButtonFdR, ButtonGearLvr, ButtonParkBrk};
+
+constexpr int kMaxButtonNumber = 32;
+constexpr int kPovCount = 4;
+
+double DeadBand(double x, double band)
+{
+    if (x < -band) {
+        return x + band;
+    }
+    if (x > band) {
+        return x - band;
+    }
+    return 0.0;
+}
+
+// The state record of a slot in 0..3, or null for any other slot. Used where
+// the record's content counts even when the slot is not attached this cycle.
+const JoystickState* SlotRecord(const JoystickState* const states[kJoystickSlots], std::int32_t slot)
+{
+    if (states == nullptr || slot < 0 || slot >= kJoystickSlots) {
+        return nullptr;
+    }
+    return states[slot];
+}
+
+// The state record of an attached slot, or null.
+const JoystickState* AttachedRecord(const JoystickState* const states[kJoystickSlots], std::int32_t slot,
+                                    std::int32_t attachedCount)
+{
+    if (slot >= attachedCount) {
+        return nullptr;
+    }
+    return SlotRecord(states, slot);
+}
+
+// Appends `text` to the zero-terminated `buffer` of `size` characters.
+void Append(char* buffer, std::size_t size, const char* text)
+{
+    std::size_t n = std::strlen(buffer);
+    while (n + 1 < size && *text != '\0') {
+        buffer[n++] = *text++;
+    }
+    buffer[n] = '\0';
+}
+
+} // namespace
+
+ControlProcessor::ControlProcessor()
+{
+    m_axisSettings[SettingsPitch].first = Block::kPitchSensitivity;
+    m_axisSettings[SettingsPitch].second = Block::kPitchDeadBand;
+    m_axisSettings[SettingsRoll].first = Block::kRollSensitivity;
+    m_axisSettings[SettingsRoll].second = Block::kRollDeadBand;
+    m_axisSettings[SettingsPedals].first = Block::kPedalsSensitivity;
+    m_axisSettings[SettingsPedals].second = Block::kPedalsDeadBand;
+    m_axisSettings[SettingsTiller].first = Block::kTillerSensitivity;
+    m_axisSettings[SettingsTiller].second = Block::kTillerDeadBand;
+    m_axisSettings[SettingsThrLvrL].first = Block::kThrLvrLSensitivity;
+    m_axisSettings[SettingsThrLvrL].second = Block::kThrLvrLOffset;
+    m_axisSettings[SettingsThrLvrR].first = Block::kThrLvrRSensitivity;
+    m_axisSettings[SettingsThrLvrR].second = Block::kThrLvrROffset;
+    m_axisSettings[SettingsThrLvrFilters].first = Block::kThrLvrRFilterTimeConstant;
+    m_axisSettings[SettingsThrLvrFilters].second = Block::kThrLvrLFilterTimeConstant;
+
+    ClearWarnings();
+
+    double* gates = m_thrustLeverGates;
+    gates[Gate1] = kFirstDetent;
+    gates[Gate2] = kFirstDetent + kDetentWidth;
+    gates[Value1] = kFirstDetent;
+    gates[Width1] = gates[Gate2] - gates[Gate1];
+    gates[Gate3] = kSecondDetent + kDetentWidth;
+    gates[Gate4] = gates[Gate3] + kDetentWidth;
+    gates[Value2] = gates[Gate3];
+    gates[Width2] = gates[Gate4] - gates[Gate3];
+}
+
+ControlProcessor::~ControlProcessor()
+{
+    Detach();
+    for (auto& settings : m_axisSettings) {
+        settings.filter.reset();
+    }
+}
+
+bool ControlProcessor::Attach()
+{
+    for (auto& settings : m_axisSettings) {
+        settings.filter.reset();
+    }
+    m_shm.reset();
+    m_block = nullptr;
+
+    m_shm = std::make_unique<KQ_P_0001_02_Shm>();
+    if (!m_shm->IsReady()) {
+        SetErrorText(m_shm->FullErrorText());
+        return false;
+    }
+    m_block = m_shm->GetBlock();
+    ApplyFilterTimeConstants();
+
+    for (const int index : {SettingsPitch, SettingsRoll, SettingsThrLvrL, SettingsThrLvrR}) {
+        m_axisSettings[index].filter.emplace(kPitchRollTimeConstant);
+        m_axisSettings[index].filter->ResetFilter(0.0);
+    }
+
+    Block::StoreDouble(m_block, Block::kPitchDeadBand, kDefaultDeadBand);
+    Block::StoreDouble(m_block, Block::kRollDeadBand, kDefaultDeadBand);
+    Block::StoreDouble(m_block, Block::kPedalsDeadBand, kDefaultDeadBand);
+    Block::StoreDouble(m_block, Block::kTillerDeadBand, kDefaultDeadBand);
+    Block::StoreDouble(m_block, Block::kThrLvrLOffset, kDefaultThrustLeverOffset);
+    Block::StoreDouble(m_block, Block::kThrLvrROffset, kDefaultThrustLeverOffset);
+    Block::StoreDouble(m_block, Block::kThrLvrLFilterTimeConstant, kDefaultThrustLeverLTimeConstant);
+    m_lastTopIndex = 0;
+    return true;
+}
+
+void ControlProcessor::Detach()
+{
+    m_shm.reset();
+    m_block = nullptr;
+}
+
+void ControlProcessor::SetCounts(std::int32_t attachedCount, std::int32_t inputCount)
+{
+    m_attachedCount = attachedCount;
+    m_inputCount = inputCount;
+}
+
+void ControlProcessor::ApplyFilterTimeConstants()
+{
+    if (m_block == nullptr) {
+        return;
+    }
+    if (auto& filter = m_axisSettings[SettingsThrLvrL].filter) {
+        filter->SetTimeConstant(Block::LoadDouble(m_block, Block::kThrLvrLFilterTimeConstant));
+    }
+    if (auto& filter = m_axisSettings[SettingsThrLvrR].filter) {
+        filter->SetTimeConstant(Block::LoadDouble(m_block, Block::kThrLvrRFilterTimeConstant));
+    }
+}
+
+double ControlProcessor::Filtered(int settingsIndex, double value, double period)
+{
+    auto& filter = m_axisSettings[settingsIndex].filter;
+    if (!filter) {
+        return value;
+    }
+    return filter->Iterate(value, period);
+}
+
+double ControlProcessor::Published(int settingsIndex, double value)
+{
+    if (std::isfinite(value)) {
+        return value;
+    }
+    // One garbage tuning value must not poison the filter for the rest of the run.
+    if (auto& filter = m_axisSettings[settingsIndex].filter) {
+        filter->ResetFilter(0.0);
+    }
+    return 0.0;
+}
+
+double ControlProcessor::ThrustLeverPercent(double value, double minimum, double maximum, double sensitivity,
+                                            double offset) const
+{
+    // A slot that never held a joystick has a range of 0: no travel, not 0/0.
+    const double travel = maximum == minimum ? 0.0 : (maximum - value) / (maximum - minimum) * 100.0;
+    const double t = travel * sensitivity + offset;
+    if (!std::isfinite(t)) {
+        return t;
+    }
+    const double* gates = m_thrustLeverGates;
+    if (t < gates[Gate1]) {
+        return t;
+    }
+    if (t < gates[Gate2]) {
+        return gates[Value1];
+    }
+    if (t < gates[Gate3]) {
+        return t - gates[Width1];
+    }
+    if (t < gates[Gate4]) {
+        return gates[Value2] - gates[Width1];
+    }
+    if (t < kFullThrustFrom) {
+        return t - gates[Width1] - gates[Width2];
+    }
+    return kFullThrust;
+}
+
+double ControlProcessor::AxisValue(std::size_t recordOffset, const JoystickState* const states[kJoystickSlots]) const
+{
+    const AxisAssignment record = LoadAxisAssignment(m_block, recordOffset);
+    return static_cast<double>(ReadInput(record.input, record.slot, states, m_attachedCount));
+}
+
+void ControlProcessor::ProcessStickAxis(int settingsIndex, std::size_t recordOffset, std::size_t output, double period,
+                                        const JoystickState* const states[kJoystickSlots])
+{
+    const AxisSettings& settings = m_axisSettings[settingsIndex];
+    double x = AxisValue(recordOffset, states) * Block::LoadDouble(m_block, settings.first);
+    if (std::isfinite(x)) {
+        x = Filtered(settingsIndex, x, period);
+    }
+    if (std::isfinite(x)) {
+        x = DeadBand(x, Block::LoadDouble(m_block, settings.second));
+    }
+    Block::StoreDouble(m_block, output, Published(settingsIndex, x));
+}
+
+void ControlProcessor::ProcessThrustLever(int settingsIndex, std::size_t recordOffset, std::size_t output,
+                                          bool publish, double period,
+                                          const JoystickState* const states[kJoystickSlots])
+{
+    const AxisSettings& settings = m_axisSettings[settingsIndex];
+    const AxisAssignment record = LoadAxisAssignment(m_block, recordOffset);
+    const double value = static_cast<double>(ReadInput(record.input, record.slot, states, m_attachedCount));
+    const JoystickState* range = SlotRecord(states, record.slot);
+    const double minimum = range != nullptr ? static_cast<double>(range->axisMinimum) : 0.0;
+    const double maximum = range != nullptr ? static_cast<double>(range->axisMaximum) : 0.0;
+
+    double t = ThrustLeverPercent(value, minimum, maximum, Block::LoadDouble(m_block, settings.first),
+                                  Block::LoadDouble(m_block, settings.second));
+    if (std::isfinite(t)) {
+        t = Filtered(settingsIndex, t, period);
+    }
+    t = Published(settingsIndex, t);
+    if (publish) {
+        Block::StoreDouble(m_block, output, t);
+    }
+}
+
+std::uint8_t ControlProcessor::ButtonState(std::int32_t button, const JoystickState* const states[kJoystickSlots]) const
+{
+    const ButtonAssignment record = LoadButtonAssignment(m_block, button);
+    const std::int32_t number = record.buttonNumber;
+    if (number < 1 || number > kMaxButtonNumber) {
+        return 0; // -1 not assigned, 0 no button, anything else is not a button
+    }
+    const JoystickState* state = AttachedRecord(states, record.slot, m_attachedCount);
+    if (state == nullptr || number > state->buttonCount) {
+        return 0;
+    }
+    return state->buttons[number - 1] != 0 ? 1 : 0;
+}
+
+void ControlProcessor::ProcessCycle(double period, const JoystickState* const states[kJoystickSlots],
+                                    std::int32_t topIndex)
+{
+    if (m_block == nullptr) {
+        return;
+    }
+    if (m_cycleCount == 0) {
+        ResolveAssignments(states, m_attachedCount);
+        ApplyFilterTimeConstants();
+    }
+    if (m_cycleCount < std::numeric_limits<std::int32_t>::max()) {
+        ++m_cycleCount; // never back to 0, which would resolve again
+    }
+    if (topIndex != m_lastTopIndex) {
+        ResolveAssignments(states, m_attachedCount);
+    }
+    m_lastTopIndex = topIndex;
+
+    ProcessStickAxis(SettingsPitch, Block::kPitchRecord, Block::kPitchOutput, period, states);
+    ProcessStickAxis(SettingsRoll, Block::kRollRecord, Block::kRollOutput, period, states);
+    ProcessThrustLever(SettingsThrLvrL, Block::kThrLvrLRecord, Block::kThrLvrLOutput, m_publishFlags[0] != 0,
+                       period, states);
+    ProcessThrustLever(SettingsThrLvrR, Block::kThrLvrRRecord, Block::kThrLvrROutput, m_publishFlags[1] != 0,
+                       period, states);
+    // Pedals and tiller have no filter; the stick-axis path passes them unfiltered.
+    ProcessStickAxis(SettingsPedals, Block::kPedalsRecord, Block::kPedalsOutput, period, states);
+    ProcessStickAxis(SettingsTiller, Block::kTillerRecord, Block::kTillerOutput, period, states);
+
+    for (const std::int32_t button : kButtonOrder) {
+        m_buttonStates[button] = ButtonState(button, states);
+    }
+    const std::uint8_t* pressed = m_buttonStates;
+    Block::StoreByte(m_block, Block::kApDiscPressed, pressed[ButtonApDisc]);
+    Block::StoreByte(m_block, Block::kAtDiscPressed, pressed[ButtonAtDisc]);
+    Block::StoreByte(m_block, Block::kPttPressed, pressed[ButtonPtt]);
+    Block::StoreByte(m_block, Block::kBrakeLPressed, pressed[ButtonBrakeL]);
+    Block::StoreByte(m_block, Block::kBrakeRPressed, pressed[ButtonBrakeR]);
+    Block::StoreByte(m_block, Block::kReverserPressed,
+                     (pressed[ButtonReverseL] != 0 || pressed[ButtonReverseR] != 0) ? 1 : 0);
+
+    bool gearRising = false;
+    bool gearFalling = false;
+    m_gearLever.SetFlag(pressed[ButtonGearLvr] != 0);
+    m_gearLever.GetEdges(gearRising, gearFalling);
+    bool parkRising = false;
+    bool parkFalling = false;
+    m_parkBrake.SetFlag(pressed[ButtonParkBrk] != 0);
+    m_parkBrake.GetEdges(parkRising, parkFalling);
+
+    if (m_switchPanel == nullptr) {
+        return;
+    }
+    SwitchPanelState& panel = *m_switchPanel;
+
+    const AxisAssignment eye = LoadAxisAssignment(m_block, Block::kEyeViewRecord);
+    if (eye.input >= 1 && eye.input <= kPovCount && m_attachedCount >= 1) {
+        const std::int32_t top = m_attachedCount < kJoystickSlots ? m_attachedCount - 1 : kJoystickSlots - 1;
+        const std::int32_t slot = eye.slot < 0 ? 0 : (eye.slot > top ? top : eye.slot);
+        if (const JoystickState* state = SlotRecord(states, slot)) {
+            panel.eyeAngle = static_cast<std::int32_t>(state->pov[eye.input - 1]);
+        }
+    }
+
+    panel.gearAlwaysOne = 1;
+    panel.parkBrakeAlwaysOne = 1;
+    panel.gearState = pressed[ButtonGearLvr];
+    panel.gearPressed = gearRising ? 1 : 0;
+    panel.gearReleased = gearFalling ? 1 : 0;
+    panel.parkBrakeState = pressed[ButtonParkBrk];
+    panel.parkBrakePressed = parkRising ? 1 : 0;
+    panel.parkBrakeReleased = parkFalling ? 1 : 0;
+    panel.flapIn = pressed[ButtonFlapIn];
+    panel.flapOut = pressed[ButtonFlapOut];
+    panel.spdBrkIn = pressed[ButtonSpdBrkIn];
+    panel.spdBrkOut = pressed[ButtonSpdBrkOut];
+    panel.stabAnu = pressed[ButtonStabAnu];
+    panel.stabAnd = pressed[ButtonStabAnd];
+    panel.reverseL = pressed[ButtonReverseL];
+    panel.reverseR = pressed[ButtonReverseR];
+    panel.fdL = pressed[ButtonFdL];
+    panel.fdR = pressed[ButtonFdR];
+}
+
+void ControlProcessor::GetWarnings(WarningList& out) const
+{
+    out = m_warnings;
+}
+
+void ControlProcessor::AddWarning(const char* text)
+{
+    m_warnings.present = 1;
+    if (m_warnings.count < 0 || m_warnings.count >= kMaxWarnings) {
+        return;
+    }
+    CopyBounded(m_warnings.messages[m_warnings.count], text != nullptr ? text : "", kWarningLength);
+    ++m_warnings.count;
+}
+
+void ControlProcessor::ClearWarnings()
+{
+    std::memset(&m_warnings, 0, sizeof m_warnings);
+}
+
+const char* ControlProcessor::GetSlotName(int slot) const
+{
+    if (slot < 0 || slot >= kJoystickSlots) {
+        return kOutOfRange;
+    }
+    return m_slotNames[slot];
+}
+
+void ControlProcessor::SetSlotName(const char* text, int slot)
+{
+    if (slot < 0 || slot >= kJoystickSlots || text == nullptr) {
+        return;
+    }
+    CopyBounded(m_slotNames[slot], text, static_cast<int>(sizeof m_slotNames[slot]));
+}
+
+std::int32_t ControlProcessor::ReadInput(std::int32_t input, std::int32_t slot,
+                                         const JoystickState* const states[kJoystickSlots],
+                                         std::int32_t attachedCount)
+{
+    const JoystickState* state = AttachedRecord(states, slot, attachedCount);
+    if (state == nullptr || input < 0 || input >= kAxisInputCount) {
+        return 0;
+    }
+    if (input < 8) {
+        return state->axes[input];
+    }
+    if (input < 16) {
+        return state->velocities[input - 8];
+    }
+    return state->accelerations[input - 16];
+}
+
+// --- assignment accessors ---------------------------------------------------
+
+std::int32_t ControlProcessor::GetAxisInput(std::int32_t axis) const
+{
+    const std::size_t record = AxisRecordOffset(axis);
+    if (m_block == nullptr || record == 0) {
+        return 0;
+    }
+    return Block::LoadInt32(m_block, record + Block::kRecordInput);
+}
+
+std::int32_t ControlProcessor::GetAxisSlot(std::int32_t axis) const
+{
+    const std::size_t record = AxisRecordOffset(axis);
+    if (m_block == nullptr || record == 0) {
+        return 0;
+    }
+    return Block::LoadInt32(m_block, record + Block::kRecordSlot);
+}
+
+void ControlProcessor::SetAxisAssignment(std::int32_t axis, std::int32_t slot, std::int32_t joystickId,
+                                         std::int32_t input)
+{
+    if (m_block == nullptr || axis == AxisEyeView) {
+        return;
+    }
+    const std::size_t record = AxisRecordOffset(axis);
+    if (record == 0) {
+        return;
+    }
+    Block::StoreInt32(m_block, record + Block::kRecordSlot, slot);
+    Block::StoreInt32(m_block, record + Block::kRecordJoystickId, joystickId);
+    Block::StoreInt32(m_block, record + Block::kRecordInput, input);
+}
+
+void ControlProcessor::SetButtonAssignment(std::int32_t button, std::int32_t slot, std::int32_t buttonNumber,
+                                           std::int32_t joystickId)
+{
+    if (m_block == nullptr || button < 0 || button >= kCockpitButtonCount) {
+        return;
+    }
+    const std::size_t record = Block::ButtonRecord(static_cast<std::size_t>(button));
+    Block::StoreInt32(m_block, record + Block::kRecordSlot, slot);
+    Block::StoreInt32(m_block, record + Block::kRecordInput, buttonNumber);
+    Block::StoreInt32(m_block, record + Block::kRecordJoystickId, joystickId);
+
+    // The simulator reads the low byte, so "not assigned" (-1) shows as 255.
+    const auto lowByte = static_cast<std::uint8_t>(static_cast<std::uint32_t>(buttonNumber) & 0xFFu);
+    switch (button) {
+    case ButtonApDisc: Block::StoreByte(m_block, Block::kApDiscButtonMirror, lowByte); break;
+    case ButtonAtDisc: Block::StoreByte(m_block, Block::kAtDiscButtonMirror, lowByte); break;
+    case ButtonPtt: Block::StoreByte(m_block, Block::kPttButtonMirror, lowByte); break;
+    default: break;
+    }
+}
+
+void ControlProcessor::SetButtonJoystick(std::int32_t button, std::int32_t slot, std::int32_t joystickId)
+{
+    SetButtonAssignment(button, slot, GetButtonNumber(button), joystickId);
+}
+
+void ControlProcessor::SetButtonNumber(std::int32_t button, std::int32_t buttonNumber)
+{
+    if (m_block == nullptr || button < 0 || button >= kCockpitButtonCount) {
+        return;
+    }
+    const ButtonAssignment record = LoadButtonAssignment(m_block, button);
+    SetButtonAssignment(button, record.slot, buttonNumber, record.joystickId);
+}
+
+std::int32_t ControlProcessor::GetButtonSlot(std::int32_t button) const
+{
+    if (m_block == nullptr || button < 0 || button >= kCockpitButtonCount) {
+        return 0;
+    }
+    return LoadButtonAssignment(m_block, button).slot;
+}
+
+std::int32_t ControlProcessor::GetButtonNumber(std::int32_t button) const
+{
+    if (m_block == nullptr || button < 0 || button >= kCockpitButtonCount) {
+        return 0;
+    }
+    return LoadButtonAssignment(m_block, button).buttonNumber;
+}
+
+void ControlProcessor::SetEyeViewJoystick(std::int32_t slot, std::int32_t joystickId)
+{
+    // The top is inclusive: slot equal to the count is accepted (the
+    // processing limits it to an attached slot).
+    if (m_block == nullptr || slot < 0 || slot > m_attachedCount) {
+        return;
+    }
+    Block::StoreInt32(m_block, Block::kEyeViewRecord + Block::kRecordSlot, slot);
+    Block::StoreInt32(m_block, Block::kEyeViewRecord + Block::kRecordJoystickId, joystickId);
+}
+
+void ControlProcessor::SetEyeViewInput(std::int32_t povNumber)
+{
+    if (m_block == nullptr || povNumber < 0 || povNumber >= 4) {
+        return;
+    }
+    Block::StoreInt32(m_block, Block::kEyeViewRecord + Block::kRecordInput, povNumber);
+}
+
+std::int32_t ControlProcessor::GetEyeViewSlot() const
+{
+    return GetAxisSlot(AxisEyeView);
+}
+
+std::int32_t ControlProcessor::GetEyeViewInput() const
+{
+    return GetAxisInput(AxisEyeView);
+}
+
+// --- resolution -----------------------------------------------------------------
+
+std::int32_t ControlProcessor::FindSlotForJoystick(bool isButton, std::int32_t control, std::int32_t& recordJoystickId,
+                                                   const JoystickState* const states[kJoystickSlots],
+                                                   std::int32_t count)
+{
+    const std::int32_t slots = count < kJoystickSlots ? count : kJoystickSlots;
+    for (std::int32_t slot = 0; slot < slots; ++slot) {
+        const JoystickState* state = SlotRecord(states, slot);
+        if (state != nullptr && state->joystickId == static_cast<std::uint32_t>(recordJoystickId)) {
+            return slot;
+        }
+    }
+    if (recordJoystickId != 0) {
+        char text[kWarningLength] = "JoyStick Id for ";
+        Append(text, sizeof text, isButton ? CockpitButtonName(control) : CockpitAxisName(control));
+        Append(text, sizeof text, " in the ini file has no match with any attached Joy sticks");
+        AddWarning(text);
+    }
+    recordJoystickId = static_cast<std::int32_t>(m_slotZeroJoystickId);
+    return 0;
+}
+
+void ControlProcessor::ResolveAssignments(const JoystickState* const states[kJoystickSlots], std::int32_t count)
+{
+    if (m_block == nullptr) {
+        return;
+    }
+    const auto resolve = [&](bool isButton, std::int32_t control, std::size_t record) {
+        std::int32_t id = Block::LoadInt32(m_block, record + Block::kRecordJoystickId);
+        const std::int32_t slot = FindSlotForJoystick(isButton, control, id, states, count);
+        Block::StoreInt32(m_block, record + Block::kRecordJoystickId, id);
+        Block::StoreInt32(m_block, record + Block::kRecordSlot, slot);
+    };
+    for (const std::int32_t axis : kAxisResolveOrder) {
+        resolve(false, axis, AxisRecordOffset(axis));
+    }
+    for (const std::int32_t button : kButtonOrder) {
+        resolve(true, button, Block::ButtonRecord(static_cast<std::size_t>(button)));
+    }
+}
+
+// --- display decisions --------------------------------------------------------
+
+const char* ControlProcessor::ShowEyeView(const SwitchPanelState& panel)
+{
+    switch (panel.eyeAngle) {
+    case 0:
+    case 360: return "Looking  Ahead";
+    case 45: return "Looking  Front Right";
+    case 90: return "Looking  Right";
+    case 135: return "Looking  Behind Right";
+    case 180: return "Looking  Behind";
+    case 225: return "Looking  Behind Left";
+    case 270: return "Looking  Left";
+    case 315: return "Looking  Front Left";
+    default: return "      ---          ";
+    }
+}
+
+GearAndParkBrakeDisplay ControlProcessor::ShowGearAndParkBrake(const void* block, const SwitchPanelState& panel)
+{
+    GearAndParkBrakeDisplay display{};
+    display.gearLamp = panel.gearState != 0 ? LampPicture::On : LampPicture::Off;
+    display.parkBrakeLamp = panel.parkBrakeState != 0 ? LampPicture::On : LampPicture::Off;
+    display.gearMessage = nullptr;
+    display.parkBrakeMessage = nullptr;
+    if (block == nullptr) {
+        return display;
+    }
+    if (panel.gearPressed != 0) {
+        const bool down = Block::LoadByte(block, Block::kGearFlag1) != 0 || Block::LoadByte(block, Block::kGearFlag2) != 0;
+        display.gearMessage = down ? "Gear Lever set to DOWN" : "Gear Lever set to UP";
+    }
+    if (panel.parkBrakePressed != 0) {
+        const bool set = Block::LoadByte(block, Block::kParkBrakeFlag1) != 0
+            || Block::LoadByte(block, Block::kParkBrakeFlag2) != 0;
+        display.parkBrakeMessage = set ? "Park Brake to OFF" : "Park Brake to ON";
+    }
+    return display;
+}
+
+NeutralIndicatorDisplay ControlProcessor::ShowNeutralIndicator(const void* block, bool& deflected)
+{
+    NeutralIndicatorDisplay display{false, LampPicture::Off};
+    if (block == nullptr) {
+        return display;
+    }
+    const auto outside = [block](std::size_t output, std::size_t band) {
+        return std::fabs(Block::LoadDouble(block, output)) > Block::LoadDouble(block, band);
+    };
+    if (outside(Block::kPitchOutput, Block::kPitchDeadBand) || outside(Block::kRollOutput, Block::kRollDeadBand)
+        || outside(Block::kPedalsOutput, Block::kPedalsDeadBand)) {
+        display = {true, LampPicture::On};
+        deflected = true;
+    } else if (deflected) {
+        display = {true, LampPicture::Off};
+        deflected = false;
+    }
+    return display;
+}
