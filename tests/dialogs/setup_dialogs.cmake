@@ -3,4 +3,5 @@ tavelin_add_test(setup_dialogs_test
   SOURCES
     ${CMAKE_SOURCE_DIR}/tests/config/WhichConfigTest.cpp
     ${CMAKE_SOURCE_DIR}/tests/dialogs/DeadBandDlgTest.cpp
+    ${CMAKE_SOURCE_DIR}/tests/dialogs/TlaSetUpTest.cpp
   LIBS tavelin_presenters tavelin_fakes)
