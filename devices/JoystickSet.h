@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 class JoystickDevice;
 struct IDirectInputA;
@@ -30,8 +31,13 @@ public:
     void RunControlPanel();
     const char* GetLastErrorText() const;
 
+    // Empties the program-wide last-error text (for tests that start afresh).
+    static void ClearLastErrorText();
+
 private:
     void AddDevice(int slot, const void* deviceInstance);
+    void ReleaseDevices();
+    void SetLastError(const char* text, const char* detail = "");
     friend struct JoystickSetEnumeration;
 
     std::int32_t m_joystickCount = 0;
@@ -41,4 +47,8 @@ private:
     std::unique_ptr<JoystickDevice> m_slots[kJoystickSlots];
     JoystickState m_states[kJoystickSlots] = {};
     const JoystickState* m_stateTable[kJoystickSlots] = {};
+    // The set's own error text when the last-error text was set: a later
+    // failure that changes only the own text (a configuration read) must
+    // not be shown with the older reason.
+    std::string m_ownTextAtLastError;
 };

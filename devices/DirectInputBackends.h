@@ -1,0 +1,31 @@
+// DirectInputBackends: the entry points behind DirectInputCreateA. Each
+// backend library defines its own; tests replace the choice with an override.
+#pragma once
+
+#include "devices/DirectInput.h"
+
+#include <cstdint>
+#include <functional>
+
+// The platform's joysticks (tavelin_input: DirectInput 5 on Windows, evdev on Linux).
+HRESULT CreatePlatformDirectInput(void* instance, std::uint32_t version, IDirectInputA** out);
+
+// The joysticks described by the file at path (tavelin_virtual).
+HRESULT CreateVirtualDirectInput(const char* path, IDirectInputA** out);
+
+// While set, every DirectInputCreateA asks the factory instead of a backend.
+using DirectInputFactory = std::function<HRESULT(void* instance, std::uint32_t version, IDirectInputA** out)>;
+void SetDirectInputOverride(DirectInputFactory factory);
+void ClearDirectInputOverride();
+
+// The versions a DirectInput 5 implementation accepts: DI_OK, or the result DirectInput gives.
+inline HRESULT CheckDirectInputVersion(std::uint32_t version)
+{
+    if (version > DIRECTINPUT_VERSION_5) {
+        return DIERR_OLDDIRECTINPUTVERSION;
+    }
+    if (version < 0x0300) {
+        return DIERR_BETADIRECTINPUTVERSION;
+    }
+    return DI_OK;
+}

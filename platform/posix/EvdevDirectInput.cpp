@@ -1,0 +1,519 @@
+// Linux joysticks through evdev and libevdev, behaving as DirectInput 5 does.
+//
+// Supports: every /dev/input/event<N> node with absolute X or Y and joystick
+// or gamepad buttons, enumerated in node-number order; the joystick ID (Data1
+// of the product GUID) is vendor | product << 16, as DirectInput reports it;
+// the instance name is the device's name. Axes, sliders, hats and buttons as
+// in EvdevTranslation.cpp; the range, dead zone and saturation properties for
+// the whole device; GetObjectInfo by offset for the objects present.
+// Limits: non-exclusive only (the cooperative level is accepted, no grab);
+// no effects, no buffered data. A node that cannot be opened for lack of
+// permission is skipped and counted in GetFailureDetail. A node that fails
+// while read answers DIERR_INPUTLOST; Acquire then looks for the same device
+// (same vendor, product and physical path) among the nodes and answers
+// DIERR_UNPLUGGED until it is back. RunControlPanel starts jstest-gtk
+// detached when it is on the PATH, and answers DIERR_UNSUPPORTED otherwise.
+#include "devices/DirectInputBackends.h"
+#include "platform/posix/EvdevJoystick.h"
+
+#include <libevdev/libevdev.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <new>
+#include <string>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// Who a device is, so that it can be found again after it vanished.
+struct Identity {
+    std::uint16_t vendor = 0;
+    std::uint16_t product = 0;
+    std::string phys;
+
+    bool operator==(const Identity&) const = default;
+};
+
+Identity IdentityOf(const libevdev* device)
+{
+    Identity identity;
+    identity.vendor = static_cast<std::uint16_t>(libevdev_get_id_vendor(device));
+    identity.product = static_cast<std::uint16_t>(libevdev_get_id_product(device));
+    const char* phys = libevdev_get_phys(device);
+    identity.phys = phys != nullptr ? phys : "";
+    return identity;
+}
+
+std::uint64_t Fnv1a(const std::string& text, std::uint64_t hash = 14695981039346656037ull)
+{
+    for (const char c : text) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+// Data1 is the joystick ID; Data4 carries a hash of the physical path and the
+// node number, so two joysticks of one model on two ports stay apart.
+GUID InstanceGuid(const libevdev* device, long node)
+{
+    const Identity identity = IdentityOf(device);
+    const std::uint64_t hash = Fnv1a(identity.phys);
+    GUID guid = {};
+    guid.Data1 = static_cast<std::uint32_t>(identity.vendor) | static_cast<std::uint32_t>(identity.product) << 16;
+    guid.Data2 = static_cast<std::uint16_t>(libevdev_get_id_bustype(device));
+    guid.Data3 = static_cast<std::uint16_t>(libevdev_get_id_version(device));
+    for (int i = 0; i < 6; ++i) {
+        guid.Data4[i] = static_cast<std::uint8_t>(hash >> (8 * i));
+    }
+    guid.Data4[6] = static_cast<std::uint8_t>(node);
+    guid.Data4[7] = static_cast<std::uint8_t>(node >> 8);
+    return guid;
+}
+
+long NodeNumber(const std::string& path)
+{
+    const std::size_t digits = path.find_last_not_of("0123456789");
+    return std::strtol(path.c_str() + (digits == std::string::npos ? 0 : digits + 1), nullptr, 10);
+}
+
+// An open node: descriptor and libevdev handle, closed together.
+struct OpenNode {
+    int fd = -1;
+    libevdev* device = nullptr;
+
+    OpenNode() = default;
+    OpenNode(const OpenNode&) = delete;
+    OpenNode& operator=(const OpenNode&) = delete;
+    OpenNode(OpenNode&& other) noexcept : fd(other.fd), device(other.device)
+    {
+        other.fd = -1;
+        other.device = nullptr;
+    }
+    OpenNode& operator=(OpenNode&& other) noexcept
+    {
+        if (this != &other) {
+            Close();
+            fd = other.fd;
+            device = other.device;
+            other.fd = -1;
+            other.device = nullptr;
+        }
+        return *this;
+    }
+    ~OpenNode() { Close(); }
+
+    void Close()
+    {
+        if (device != nullptr) {
+            libevdev_free(device);
+            device = nullptr;
+        }
+        if (fd >= 0) {
+            close(fd);
+            fd = -1;
+        }
+    }
+    explicit operator bool() const { return device != nullptr; }
+};
+
+// Opens a node as a joystick; errno-style reason in `error` when it is not one.
+OpenNode OpenJoystick(const std::string& path, int& error)
+{
+    OpenNode node;
+    error = 0;
+    node.fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (node.fd < 0) {
+        error = errno;
+        return node;
+    }
+    const int result = libevdev_new_from_fd(node.fd, &node.device);
+    if (result < 0) {
+        node.device = nullptr;
+        error = -result;
+        node.Close();
+        return node;
+    }
+    if (!IsEvdevJoystick(node.device)) {
+        error = ENODEV;
+        node.Close();
+    }
+    return node;
+}
+
+// The node holding the device `wanted`, cheaply rejecting the others by their id.
+OpenNode FindJoystick(const std::string& directory, const Identity& wanted)
+{
+    for (const std::string& path : ListEventNodes(directory)) {
+        const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            continue;
+        }
+        input_id id{};
+        const bool candidate = ioctl(fd, EVIOCGID, &id) == 0 && id.vendor == wanted.vendor && id.product == wanted.product;
+        close(fd);
+        if (!candidate) {
+            continue;
+        }
+        int error = 0;
+        OpenNode node = OpenJoystick(path, error);
+        if (node && IdentityOf(node.device) == wanted) {
+            return node;
+        }
+    }
+    return OpenNode();
+}
+
+class EvdevDevice final : public IDirectInputDevice2A {
+public:
+    EvdevDevice(std::string directory, OpenNode node) : m_directory(std::move(directory)), m_node(std::move(node))
+    {
+        m_identity = IdentityOf(m_node.device);
+        m_translation.Configure(m_node.device);
+    }
+
+    HRESULT QueryInterface(const GUID& iid, void** out) override
+    {
+        if (out == nullptr) {
+            return DIERR_INVALIDPARAM;
+        }
+        if (!(iid == IID_IDirectInputDevice2A)) {
+            *out = nullptr;
+            return DIERR_NOINTERFACE;
+        }
+        AddRef();
+        *out = static_cast<IDirectInputDevice2A*>(this);
+        return DI_OK;
+    }
+    std::uint32_t AddRef() override { return ++m_references; }
+    std::uint32_t Release() override
+    {
+        const std::uint32_t left = --m_references;
+        if (left == 0) {
+            delete this;
+        }
+        return left;
+    }
+
+    HRESULT SetDataFormat(const DIDATAFORMAT* format) override
+    {
+        if (m_acquired) {
+            return DIERR_ACQUIRED;
+        }
+        if (format == nullptr || format->format != c_dfDIJoystick2.format) {
+            return DIERR_INVALIDPARAM;
+        }
+        m_formatSet = true;
+        return DI_OK;
+    }
+
+    HRESULT SetCooperativeLevel(void*, std::uint32_t flags) override
+    {
+        const bool oneSharing = ((flags & DISCL_EXCLUSIVE) != 0) != ((flags & DISCL_NONEXCLUSIVE) != 0);
+        const bool oneFocus = ((flags & DISCL_FOREGROUND) != 0) != ((flags & DISCL_BACKGROUND) != 0);
+        return oneSharing && oneFocus ? DI_OK : DIERR_INVALIDPARAM;
+    }
+
+    HRESULT SetProperty(DIPROPID property, const DIPROPHEADER* header) override
+    {
+        if (header == nullptr || header->dwHeaderSize != sizeof(DIPROPHEADER)) {
+            return DIERR_INVALIDPARAM;
+        }
+        if (header->dwHow != DIPH_DEVICE || header->dwObj != 0) {
+            return DIERR_UNSUPPORTED;
+        }
+        if (property == DIPROP_RANGE) {
+            if (header->dwSize != sizeof(DIPROPRANGE)) {
+                return DIERR_INVALIDPARAM;
+            }
+            DIPROPRANGE range;
+            std::memcpy(&range, header, sizeof(range));
+            if (range.lMin >= range.lMax) {
+                return DIERR_INVALIDPARAM;
+            }
+            m_translation.SetRange(range.lMin, range.lMax);
+            return DI_OK;
+        }
+        if (property == DIPROP_DEADZONE || property == DIPROP_SATURATION) {
+            if (header->dwSize != sizeof(DIPROPDWORD)) {
+                return DIERR_INVALIDPARAM;
+            }
+            DIPROPDWORD word;
+            std::memcpy(&word, header, sizeof(word));
+            if (word.dwData > 10000) {
+                return DIERR_INVALIDPARAM;
+            }
+            if (property == DIPROP_DEADZONE) {
+                m_translation.SetDeadZone(word.dwData);
+            } else {
+                m_translation.SetSaturation(word.dwData);
+            }
+            return DI_OK;
+        }
+        return DIERR_UNSUPPORTED;
+    }
+
+    HRESULT GetObjectInfo(DIDEVICEOBJECTINSTANCEA* info, std::uint32_t object, std::uint32_t how) override
+    {
+        // The DirectInput 3 size is accepted too, as DirectInput 5 does.
+        if (info == nullptr || (info->dwSize != sizeof(DIDEVICEOBJECTINSTANCEA) && info->dwSize != 296) ||
+            how != DIPH_BYOFFSET) {
+            return DIERR_INVALIDPARAM;
+        }
+        bool present = false;
+        if (object < DIJOFS_POV(0)) {
+            present = object % 4 == 0 && m_translation.HasAxis(static_cast<int>(object / 4));
+        } else if (object < DIJOFS_BUTTON(0)) {
+            present = object % 4 == 0 && m_translation.HasPov(static_cast<int>((object - DIJOFS_POV(0)) / 4));
+        } else {
+            present = object - DIJOFS_BUTTON(0) < static_cast<std::uint32_t>(m_translation.ButtonCount());
+        }
+        if (!present) {
+            return DIERR_OBJECTNOTFOUND;
+        }
+        info->dwOfs = object;
+        std::snprintf(info->tszName, sizeof(info->tszName), "Object %u", object);
+        return DI_OK;
+    }
+
+    HRESULT GetDeviceState(std::uint32_t size, void* data) override
+    {
+        if (data == nullptr || size != sizeof(DIJOYSTATE2)) {
+            return DIERR_INVALIDPARAM;
+        }
+        const HRESULT read = Read();
+        if (read != DI_OK) {
+            return read;
+        }
+        m_translation.Fill(m_node.device, m_state);
+        std::memcpy(data, &m_state, sizeof(DIJOYSTATE2));
+        return DI_OK;
+    }
+
+    HRESULT Acquire() override
+    {
+        if (!m_formatSet) {
+            return DIERR_INVALIDPARAM;
+        }
+        if (m_acquired) {
+            return S_FALSE;
+        }
+        if (!m_node) {
+            OpenNode found = FindJoystick(m_directory, m_identity);
+            if (!found) {
+                return DIERR_UNPLUGGED;
+            }
+            m_node = std::move(found);
+            m_translation.Configure(m_node.device);
+        }
+        m_acquired = true;
+        return DI_OK;
+    }
+
+    HRESULT Unacquire() override
+    {
+        const bool was = m_acquired;
+        m_acquired = false;
+        return was ? DI_OK : DI_NOEFFECT;
+    }
+
+    HRESULT Poll() override { return Read(); }
+
+private:
+    HRESULT Read()
+    {
+        if (!m_node) {
+            return DIERR_INPUTLOST;
+        }
+        if (!m_acquired) {
+            return DIERR_NOTACQUIRED;
+        }
+        if (m_translation.Drain(m_node.device) == EvdevTranslation::Drained::Lost) {
+            // The node is gone (or broken): let go of it, Acquire looks for it again.
+            m_node.Close();
+            m_acquired = false;
+            return DIERR_INPUTLOST;
+        }
+        return DI_OK;
+    }
+
+    std::string m_directory;
+    OpenNode m_node;
+    Identity m_identity;
+    EvdevTranslation m_translation;
+    DIJOYSTATE2 m_state = {};
+    std::uint32_t m_references = 1;
+    bool m_formatSet = false;
+    bool m_acquired = false;
+};
+
+std::string FindOnPath(const char* program)
+{
+    const char* path = std::getenv("PATH");
+    std::string folders = path != nullptr ? path : "";
+    std::size_t start = 0;
+    while (start <= folders.size()) {
+        const std::size_t end = folders.find(':', start);
+        const std::string folder = folders.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (!folder.empty()) {
+            const std::string candidate = folder + "/" + program;
+            if (access(candidate.c_str(), X_OK) == 0) {
+                return candidate;
+            }
+        }
+        if (end == std::string::npos) {
+            break;
+        }
+        start = end + 1;
+    }
+    return "";
+}
+
+class EvdevDirectInput final : public IDirectInputA {
+public:
+    explicit EvdevDirectInput(std::string directory) : m_directory(std::move(directory)) {}
+
+    std::uint32_t AddRef() override { return ++m_references; }
+    std::uint32_t Release() override
+    {
+        const std::uint32_t left = --m_references;
+        if (left == 0) {
+            delete this;
+        }
+        return left;
+    }
+
+    HRESULT EnumDevices(std::uint32_t deviceType, LPDIENUMDEVICESCALLBACKA callback, void* reference,
+                        std::uint32_t) override
+    {
+        m_detail.clear();
+        if (callback == nullptr) {
+            return DIERR_INVALIDPARAM;
+        }
+        if (deviceType != 0 && deviceType != DIDEVTYPE_JOYSTICK) {
+            return DI_OK;
+        }
+        std::string denied;
+        int deniedCount = 0;
+        for (const std::string& path : ListEventNodes(m_directory)) {
+            int error = 0;
+            const OpenNode node = OpenJoystick(path, error);
+            if (!node) {
+                if (error == EACCES || error == EPERM) {
+                    ++deniedCount;
+                    denied += (denied.empty() ? "" : ", ") + path;
+                }
+                continue;
+            }
+            DIDEVICEINSTANCEA record = {};
+            record.dwSize = sizeof(record);
+            record.guidInstance = InstanceGuid(node.device, NodeNumber(path));
+            record.guidProduct = {record.guidInstance.Data1, 0, 0, {0, 0, 'P', 'I', 'D', 'V', 'I', 'D'}};
+            record.dwDevType = DIDEVTYPE_JOYSTICK | (DIDEVTYPEJOYSTICK_TRADITIONAL << 8);
+            const char* name = libevdev_get_name(node.device);
+            std::snprintf(record.tszInstanceName, sizeof(record.tszInstanceName), "%s", name != nullptr ? name : "");
+            std::snprintf(record.tszProductName, sizeof(record.tszProductName), "%s", name != nullptr ? name : "");
+            if (callback(&record, reference) != DIENUM_CONTINUE) {
+                break;
+            }
+        }
+        if (deniedCount > 0) {
+            m_detail = std::to_string(deniedCount) + " input node(s) could not be opened (permission denied): " +
+                       denied + ". Joysticks need membership of the input group: sudo usermod -aG input $USER, " +
+                       "then log in again.";
+        }
+        return DI_OK;
+    }
+
+    HRESULT CreateDevice(const GUID& instance, IDirectInputDeviceA** out, void* outer) override
+    {
+        if (out == nullptr) {
+            return DIERR_INVALIDPARAM;
+        }
+        *out = nullptr;
+        if (outer != nullptr) {
+            return DIERR_NOAGGREGATION;
+        }
+        // The node named in the GUID first; if the nodes were renumbered, any that matches.
+        const long wanted = instance.Data4[6] | instance.Data4[7] << 8;
+        const std::vector<std::string> nodes = ListEventNodes(m_directory);
+        for (int pass = 0; pass < 2; ++pass) {
+            for (const std::string& path : nodes) {
+                if ((NodeNumber(path) == wanted) != (pass == 0)) {
+                    continue;
+                }
+                int error = 0;
+                OpenNode node = OpenJoystick(path, error);
+                if (!node || !(InstanceGuid(node.device, wanted) == instance)) {
+                    continue;
+                }
+                auto* device = new (std::nothrow) EvdevDevice(m_directory, std::move(node));
+                if (device == nullptr) {
+                    return DIERR_OUTOFMEMORY;
+                }
+                *out = device;
+                return DI_OK;
+            }
+        }
+        return DIERR_DEVICENOTREG;
+    }
+
+    HRESULT RunControlPanel(void*, std::uint32_t) override
+    {
+        const std::string program = FindOnPath("jstest-gtk");
+        if (program.empty()) {
+            return DIERR_UNSUPPORTED;
+        }
+        // Detached twice over: the panel outlives us and leaves no zombie behind.
+        char* const arguments[] = {const_cast<char*>(program.c_str()), nullptr};
+        const pid_t child = fork();
+        if (child < 0) {
+            return DIERR_GENERIC;
+        }
+        if (child == 0) {
+            setsid();
+            if (fork() == 0) {
+                execv(arguments[0], arguments);
+            }
+            _exit(0);
+        }
+        int status = 0;
+        while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+        return DI_OK;
+    }
+
+    const char* GetFailureDetail() const override { return m_detail.c_str(); }
+
+private:
+    std::string m_directory;
+    std::uint32_t m_references = 1;
+    std::string m_detail;
+};
+
+} // namespace
+
+HRESULT CreateEvdevDirectInput(const char* directory, IDirectInputA** out)
+{
+    if (out == nullptr || directory == nullptr) {
+        return DIERR_INVALIDPARAM;
+    }
+    *out = new (std::nothrow) EvdevDirectInput(directory);
+    return *out != nullptr ? DI_OK : DIERR_OUTOFMEMORY;
+}
+
+HRESULT CreatePlatformDirectInput(void*, std::uint32_t version, IDirectInputA** out)
+{
+    const HRESULT accepted = CheckDirectInputVersion(version);
+    if (FAILED(accepted)) {
+        return accepted;
+    }
+    return CreateEvdevDirectInput("/dev/input", out);
+}

@@ -1,0 +1,65 @@
+// EvdevJoystick: the Linux evdev side of the joystick seam. The translation
+// from a libevdev handle's state into DIJOYSTATE2 is kept apart from the
+// device files so tests can feed it a libevdev handle of their own.
+#pragma once
+
+#include "devices/DirectInput.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct libevdev;
+
+// DirectInput's axis rule: the device's own range scaled to [rangeMinimum,
+// rangeMaximum], then the dead zone and saturation (ten-thousandths of the
+// half travel) about the centre, rounded and never outside the range.
+std::int32_t ScaleEvdevAxis(int value, int minimum, int maximum, std::int32_t rangeMinimum, std::int32_t rangeMaximum,
+                            std::uint32_t deadZone, std::uint32_t saturation);
+
+// A hat's two axes (each below, at or above its centre: -1, 0, 1; y -1 is
+// forward) as DirectInput's POV value, hundredths of a degree clockwise.
+std::uint32_t EvdevHatToPov(int x, int y);
+
+// Which evdev codes feed which DIJOYSTATE2 fields, and the properties set.
+class EvdevTranslation {
+public:
+    enum class Drained { Ok, Lost };
+
+    // Reads the handle's capabilities; allocates (once per device).
+    void Configure(const libevdev* device);
+    // Reads every pending event; a SYN_DROPPED is resynchronised through
+    // libevdev's sync mode. Lost when the descriptor has failed.
+    Drained Drain(libevdev* device);
+    // The handle's current state as DIJOYSTATE2 under the properties set.
+    void Fill(const libevdev* device, DIJOYSTATE2& state) const;
+
+    void SetRange(std::int32_t minimum, std::int32_t maximum);
+    void SetDeadZone(std::uint32_t deadZone) { m_deadZone = deadZone; }
+    void SetSaturation(std::uint32_t saturation) { m_saturation = saturation; }
+
+    int ButtonCount() const { return static_cast<int>(m_buttons.size()); }
+    bool HasAxis(int index) const { return index >= 0 && index < 8 && m_axes[index] >= 0; }
+    bool HasPov(int index) const { return index >= 0 && index < 4 && (m_hats[index][0] >= 0 || m_hats[index][1] >= 0); }
+    // The evdev key code of button i, -1 if there is none.
+    int ButtonCode(int index) const;
+
+private:
+    int m_axes[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
+    int m_hats[4][2] = {{-1, -1}, {-1, -1}, {-1, -1}, {-1, -1}};
+    std::vector<int> m_buttons;
+    std::int32_t m_rangeMinimum = 0;
+    std::int32_t m_rangeMaximum = 65535;
+    std::uint32_t m_deadZone = 0;
+    std::uint32_t m_saturation = 10000;
+};
+
+// True when the handle looks like a joystick: absolute X or Y and joystick
+// or gamepad buttons.
+bool IsEvdevJoystick(const libevdev* device);
+
+// The event nodes of a directory ("event<N>"), in node-number order.
+std::vector<std::string> ListEventNodes(const std::string& directory);
+
+// A root object over the event nodes in `directory` (normally /dev/input).
+HRESULT CreateEvdevDirectInput(const char* directory, IDirectInputA** out);

@@ -1,0 +1,282 @@
+// Virtual joysticks: a DirectInput 5 backend driven by a text file (the file
+// named by TAVELIN_VIRTUAL_JOYSTICKS), for the demo, the end-to-end tests and
+// anyone without hardware.
+//
+// Supports: sections [JOYSTICK_0]..[JOYSTICK_7] enumerated in number order;
+// all eight axes, POV 1..3 and up to 32 buttons per joystick; the range, dead
+// zone and saturation properties are accepted (whole device only) but the
+// file's values, already in -10000..10000, are delivered unchanged; MOTION =
+// SWEEP moves the axes, POV 1 and the buttons by the virtual clock.
+// Limits: the file is looked at on every state read and read again only when
+// its time stamp or size changes. A section that disappears (or a file that
+// becomes unreadable) makes its joystick answer DIERR_INPUTLOST, and Acquire
+// answers DIERR_UNPLUGGED until the section is back. A file that cannot be
+// read or parsed fails the enumeration with DIERR_GENERIC and the reason in
+// GetFailureDetail. No effects, no buffered data, no control panel.
+#include "devices/DirectInputBackends.h"
+#include "platform/virtual/VirtualJoystickFile.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+
+namespace {
+
+// Instance GUIDs carry the section number; Data1 spells "TVJS".
+constexpr std::uint32_t kInstanceMagic = 0x534A5654;
+
+GUID InstanceGuid(int section)
+{
+    return {kInstanceMagic, static_cast<std::uint16_t>(section), 0x0500, {'V', 'I', 'R', 'T', 'U', 'A', 'L', 0}};
+}
+
+bool ValidDeviceHeader(const DIPROPHEADER* header, std::uint32_t size)
+{
+    return header != nullptr && header->dwSize == size && header->dwHeaderSize == sizeof(DIPROPHEADER);
+}
+
+class VirtualDevice final : public IDirectInputDevice2A {
+public:
+    VirtualDevice(std::shared_ptr<VirtualJoystickFile> file, int section) : m_file(std::move(file)), m_section(section)
+    {
+    }
+
+    HRESULT QueryInterface(const GUID& iid, void** out) override
+    {
+        if (out == nullptr) {
+            return DIERR_INVALIDPARAM;
+        }
+        if (!(iid == IID_IDirectInputDevice2A)) {
+            *out = nullptr;
+            return DIERR_NOINTERFACE;
+        }
+        AddRef();
+        *out = static_cast<IDirectInputDevice2A*>(this);
+        return DI_OK;
+    }
+    std::uint32_t AddRef() override { return ++m_references; }
+    std::uint32_t Release() override
+    {
+        const std::uint32_t left = --m_references;
+        if (left == 0) {
+            delete this;
+        }
+        return left;
+    }
+
+    HRESULT SetDataFormat(const DIDATAFORMAT* format) override
+    {
+        if (m_acquired) {
+            return DIERR_ACQUIRED;
+        }
+        if (format == nullptr || format->format != c_dfDIJoystick2.format) {
+            return DIERR_INVALIDPARAM;
+        }
+        m_formatSet = true;
+        return DI_OK;
+    }
+
+    HRESULT SetCooperativeLevel(void*, std::uint32_t flags) override
+    {
+        const bool oneSharing = ((flags & DISCL_EXCLUSIVE) != 0) != ((flags & DISCL_NONEXCLUSIVE) != 0);
+        const bool oneFocus = ((flags & DISCL_FOREGROUND) != 0) != ((flags & DISCL_BACKGROUND) != 0);
+        return oneSharing && oneFocus ? DI_OK : DIERR_INVALIDPARAM;
+    }
+
+    HRESULT SetProperty(DIPROPID property, const DIPROPHEADER* header) override
+    {
+        if (property == DIPROP_RANGE) {
+            if (!ValidDeviceHeader(header, sizeof(DIPROPRANGE))) {
+                return DIERR_INVALIDPARAM;
+            }
+            DIPROPRANGE range;
+            std::memcpy(&range, header, sizeof(range));
+            if (range.diph.dwHow != DIPH_DEVICE || range.diph.dwObj != 0) {
+                return DIERR_UNSUPPORTED;
+            }
+            return range.lMin < range.lMax ? DI_OK : DIERR_INVALIDPARAM;
+        }
+        if (property == DIPROP_DEADZONE || property == DIPROP_SATURATION) {
+            if (!ValidDeviceHeader(header, sizeof(DIPROPDWORD))) {
+                return DIERR_INVALIDPARAM;
+            }
+            DIPROPDWORD word;
+            std::memcpy(&word, header, sizeof(word));
+            if (word.diph.dwHow != DIPH_DEVICE || word.diph.dwObj != 0) {
+                return DIERR_UNSUPPORTED;
+            }
+            return word.dwData <= 10000 ? DI_OK : DIERR_INVALIDPARAM;
+        }
+        return DIERR_UNSUPPORTED;
+    }
+
+    HRESULT GetObjectInfo(DIDEVICEOBJECTINSTANCEA* info, std::uint32_t object, std::uint32_t how) override
+    {
+        if (info == nullptr || info->dwSize != sizeof(DIDEVICEOBJECTINSTANCEA) || how != DIPH_BYOFFSET) {
+            return DIERR_INVALIDPARAM;
+        }
+        const VirtualJoystick* joystick = m_file->Find(m_section);
+        const int buttons = joystick != nullptr ? joystick->buttons : 0;
+        if (object < DIJOFS_POV(0) && object % 4 == 0) {
+            std::snprintf(info->tszName, sizeof(info->tszName), "Axis %u", object / 4);
+        } else if (object >= DIJOFS_POV(0) && object < DIJOFS_POV(3) && object % 4 == 0) {
+            std::snprintf(info->tszName, sizeof(info->tszName), "Hat %u", (object - DIJOFS_POV(0)) / 4 + 1);
+        } else if (object >= DIJOFS_BUTTON(0) && object < DIJOFS_BUTTON(buttons)) {
+            std::snprintf(info->tszName, sizeof(info->tszName), "Button %u", object - DIJOFS_BUTTON(0) + 1);
+        } else {
+            return DIERR_OBJECTNOTFOUND;
+        }
+        info->dwOfs = object;
+        return DI_OK;
+    }
+
+    HRESULT GetDeviceState(std::uint32_t size, void* data) override
+    {
+        if (data == nullptr || size != sizeof(DIJOYSTATE2)) {
+            return DIERR_INVALIDPARAM;
+        }
+        m_file->Refresh();
+        const VirtualJoystick* joystick = m_file->Find(m_section);
+        if (joystick == nullptr) {
+            const bool wasAcquired = m_acquired;
+            m_acquired = false;
+            return wasAcquired ? DIERR_INPUTLOST : DIERR_NOTACQUIRED;
+        }
+        if (!m_acquired) {
+            return DIERR_NOTACQUIRED;
+        }
+        FillVirtualJoystickState(*joystick, VirtualJoystickSeconds(), m_state);
+        std::memcpy(data, &m_state, sizeof(DIJOYSTATE2));
+        return DI_OK;
+    }
+
+    HRESULT Acquire() override
+    {
+        if (!m_formatSet) {
+            return DIERR_INVALIDPARAM;
+        }
+        if (m_acquired) {
+            return S_FALSE;
+        }
+        m_file->Refresh();
+        if (m_file->Find(m_section) == nullptr) {
+            return DIERR_UNPLUGGED;
+        }
+        m_acquired = true;
+        return DI_OK;
+    }
+
+    HRESULT Unacquire() override
+    {
+        const bool was = m_acquired;
+        m_acquired = false;
+        return was ? DI_OK : DI_NOEFFECT;
+    }
+
+    HRESULT Poll() override
+    {
+        if (!m_acquired) {
+            return DIERR_NOTACQUIRED;
+        }
+        return DI_NOEFFECT;
+    }
+
+private:
+    std::shared_ptr<VirtualJoystickFile> m_file;
+    int m_section;
+    std::uint32_t m_references = 1;
+    bool m_formatSet = false;
+    bool m_acquired = false;
+    DIJOYSTATE2 m_state = {};
+};
+
+class VirtualDirectInput final : public IDirectInputA {
+public:
+    explicit VirtualDirectInput(const char* path) : m_file(std::make_shared<VirtualJoystickFile>(path)) {}
+
+    std::uint32_t AddRef() override { return ++m_references; }
+    std::uint32_t Release() override
+    {
+        const std::uint32_t left = --m_references;
+        if (left == 0) {
+            delete this;
+        }
+        return left;
+    }
+
+    HRESULT EnumDevices(std::uint32_t deviceType, LPDIENUMDEVICESCALLBACKA callback, void* reference,
+                        std::uint32_t) override
+    {
+        m_detail.clear();
+        if (callback == nullptr) {
+            return DIERR_INVALIDPARAM;
+        }
+        if (deviceType != 0 && deviceType != DIDEVTYPE_JOYSTICK) {
+            return DI_OK;
+        }
+        m_file->Refresh();
+        if (!m_file->IsValid()) {
+            m_detail = m_file->GetError();
+            return DIERR_GENERIC;
+        }
+        // A copy: the callback creates devices, which may read the file again.
+        const std::vector<VirtualJoystick> joysticks = m_file->Joysticks();
+        for (const VirtualJoystick& joystick : joysticks) {
+            DIDEVICEINSTANCEA record = {};
+            record.dwSize = sizeof(record);
+            record.guidInstance = InstanceGuid(joystick.section);
+            record.guidProduct = {joystick.joystickId, 0, 0, {0, 0, 'P', 'I', 'D', 'V', 'I', 'D'}};
+            record.dwDevType = DIDEVTYPE_JOYSTICK | (DIDEVTYPEJOYSTICK_TRADITIONAL << 8);
+            std::snprintf(record.tszInstanceName, sizeof(record.tszInstanceName), "%s", joystick.name.c_str());
+            std::snprintf(record.tszProductName, sizeof(record.tszProductName), "%s", joystick.name.c_str());
+            if (callback(&record, reference) != DIENUM_CONTINUE) {
+                break;
+            }
+        }
+        return DI_OK;
+    }
+
+    HRESULT CreateDevice(const GUID& instance, IDirectInputDeviceA** out, void* outer) override
+    {
+        if (out == nullptr) {
+            return DIERR_INVALIDPARAM;
+        }
+        *out = nullptr;
+        if (outer != nullptr) {
+            return DIERR_NOAGGREGATION;
+        }
+        m_file->Refresh();
+        const int section = instance.Data2;
+        if (instance.Data1 != kInstanceMagic || !(instance == InstanceGuid(section)) ||
+            m_file->Find(section) == nullptr) {
+            return DIERR_DEVICENOTREG;
+        }
+        auto* device = new (std::nothrow) VirtualDevice(m_file, section);
+        if (device == nullptr) {
+            return DIERR_OUTOFMEMORY;
+        }
+        *out = device;
+        return DI_OK;
+    }
+
+    HRESULT RunControlPanel(void*, std::uint32_t) override { return DI_OK; }
+
+    const char* GetFailureDetail() const override { return m_detail.c_str(); }
+
+private:
+    std::shared_ptr<VirtualJoystickFile> m_file;
+    std::uint32_t m_references = 1;
+    std::string m_detail;
+};
+
+} // namespace
+
+HRESULT CreateVirtualDirectInput(const char* path, IDirectInputA** out)
+{
+    if (out == nullptr || path == nullptr) {
+        return DIERR_INVALIDPARAM;
+    }
+    *out = new (std::nothrow) VirtualDirectInput(path);
+    return *out != nullptr ? DI_OK : DIERR_OUTOFMEMORY;
+}

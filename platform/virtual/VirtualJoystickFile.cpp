@@ -1,0 +1,349 @@
+// Reading and parsing the virtual joystick file, and sweep motion.
+#include "platform/virtual/VirtualJoystickFile.h"
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <fstream>
+#include <iterator>
+#include <numbers>
+#include <sstream>
+
+namespace {
+
+constexpr std::uintmax_t kMaxFileSize = 1u << 20;
+constexpr const char* kAxisKeys[8] = {"X", "Y", "Z", "RX", "RY", "RZ", "SL1", "SL2"};
+
+std::string_view Trim(std::string_view text)
+{
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    while (!text.empty() && blank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && blank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+bool SameWord(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+               return upper(x) == upper(y);
+           });
+}
+
+bool ParseInteger(std::string_view text, long long minimum, long long maximum, long long& value)
+{
+    text = Trim(text);
+    if (!text.empty() && text.front() == '+') {
+        text.remove_prefix(1);
+    }
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    return !text.empty() && error == std::errc() && stop == end && value >= minimum && value <= maximum;
+}
+
+class Parser {
+public:
+    Parser(std::vector<VirtualJoystick>& out, std::string& error) : m_out(out), m_error(error) {}
+
+    bool Line(int number, std::string_view line)
+    {
+        m_line = number;
+        line = Trim(line);
+        if (line.empty() || line.front() == ';' || line.front() == '#') {
+            return true;
+        }
+        if (line.front() == '[') {
+            return Section(line);
+        }
+        const std::size_t equals = line.find('=');
+        if (equals == std::string_view::npos) {
+            return Fail("expected KEY = value or [JOYSTICK_N]");
+        }
+        if (m_current == nullptr) {
+            return Fail("a key before the first [JOYSTICK_N] section");
+        }
+        return Key(Trim(line.substr(0, equals)), Trim(line.substr(equals + 1)));
+    }
+
+    bool Finish() { return CheckSection(); }
+
+private:
+    bool Fail(const std::string& what)
+    {
+        m_error = "line " + std::to_string(m_line) + ": " + what;
+        return false;
+    }
+
+    bool Section(std::string_view line)
+    {
+        if (line.back() != ']') {
+            return Fail("a section name without its closing ]");
+        }
+        const std::string_view name = Trim(line.substr(1, line.size() - 2));
+        constexpr std::string_view prefix = "JOYSTICK_";
+        long long number = 0;
+        if (name.size() <= prefix.size() || !SameWord(name.substr(0, prefix.size()), prefix) ||
+            !ParseInteger(name.substr(prefix.size()), 0, 7, number)) {
+            return Fail("unknown section [" + std::string(name) + "] (expected [JOYSTICK_0] to [JOYSTICK_7])");
+        }
+        if (!CheckSection()) {
+            return false;
+        }
+        for (const VirtualJoystick& joystick : m_out) {
+            if (joystick.section == number) {
+                return Fail("[JOYSTICK_" + std::to_string(number) + "] appears twice");
+            }
+        }
+        VirtualJoystick joystick;
+        joystick.section = static_cast<int>(number);
+        joystick.name = "Virtual Joystick " + std::to_string(number);
+        m_out.push_back(joystick);
+        m_current = &m_out.back();
+        m_pressedLine = 0;
+        return true;
+    }
+
+    // PRESSED may come before BUTTONS, so the two meet when the section ends.
+    bool CheckSection()
+    {
+        if (m_current == nullptr) {
+            return true;
+        }
+        for (int i = m_current->buttons; i < VirtualJoystick::kMaxButtons; ++i) {
+            if (m_current->pressed[i]) {
+                m_line = m_pressedLine;
+                return Fail("PRESSED names button " + std::to_string(i + 1) + " but BUTTONS is " +
+                            std::to_string(m_current->buttons));
+            }
+        }
+        return true;
+    }
+
+    bool Key(std::string_view key, std::string_view value)
+    {
+        VirtualJoystick& joystick = *m_current;
+        long long number = 0;
+        for (int axis = 0; axis < 8; ++axis) {
+            if (SameWord(key, kAxisKeys[axis])) {
+                if (!ParseInteger(value, -10000, 10000, number)) {
+                    return Fail(std::string(kAxisKeys[axis]) + " must be a whole number from -10000 to 10000");
+                }
+                joystick.axes[axis] = static_cast<std::int32_t>(number);
+                return true;
+            }
+        }
+        for (int pov = 0; pov < 3; ++pov) {
+            if (SameWord(key, "POV" + std::to_string(pov + 1))) {
+                if (!ParseInteger(value, -1, 35999, number)) {
+                    return Fail("POV" + std::to_string(pov + 1) + " must be -1 (centred) or 0 to 35999");
+                }
+                joystick.pov[pov] = static_cast<std::int32_t>(number);
+                return true;
+            }
+        }
+        if (SameWord(key, "JOY_ID")) {
+            if (!ParseInteger(value, -2147483648LL, 4294967295LL, number)) {
+                return Fail("JOY_ID must be a whole number");
+            }
+            joystick.joystickId = static_cast<std::uint32_t>(number);
+            return true;
+        }
+        if (SameWord(key, "NAME")) {
+            joystick.name = std::string(value.substr(0, 259));
+            return true;
+        }
+        if (SameWord(key, "BUTTONS")) {
+            if (!ParseInteger(value, 0, VirtualJoystick::kMaxButtons, number)) {
+                return Fail("BUTTONS must be a whole number from 0 to 32");
+            }
+            joystick.buttons = static_cast<int>(number);
+            return true;
+        }
+        if (SameWord(key, "PRESSED")) {
+            std::fill(std::begin(joystick.pressed), std::end(joystick.pressed), false);
+            std::string list(value);
+            std::replace(list.begin(), list.end(), ',', ' ');
+            std::istringstream words(list);
+            std::string word;
+            while (words >> word) {
+                if (!ParseInteger(word, 1, VirtualJoystick::kMaxButtons, number)) {
+                    return Fail("PRESSED lists button numbers from 1 to 32, not \"" + word + "\"");
+                }
+                joystick.pressed[number - 1] = true;
+            }
+            m_pressedLine = m_line;
+            return true;
+        }
+        if (SameWord(key, "MOTION")) {
+            if (SameWord(value, "SWEEP")) {
+                joystick.sweep = true;
+            } else if (SameWord(value, "NONE") || value.empty()) {
+                joystick.sweep = false;
+            } else {
+                return Fail("MOTION must be SWEEP or NONE");
+            }
+            return true;
+        }
+        return Fail("unknown key " + std::string(key));
+    }
+
+    std::vector<VirtualJoystick>& m_out;
+    std::string& m_error;
+    VirtualJoystick* m_current = nullptr;
+    int m_line = 0;
+    int m_pressedLine = 0;
+};
+
+double SteadySeconds()
+{
+    static const auto start = std::chrono::steady_clock::now();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+VirtualClock g_clock = nullptr;
+
+std::int32_t Wave(double seconds, double period)
+{
+    return static_cast<std::int32_t>(std::lround(10000.0 * std::sin(2.0 * std::numbers::pi * seconds / period)));
+}
+
+} // namespace
+
+bool ParseVirtualJoysticks(std::string_view text, std::vector<VirtualJoystick>& out, std::string& error)
+{
+    out.clear();
+    out.reserve(8);
+    error.clear();
+    if (text.find('\0') != std::string_view::npos) {
+        error = "the file holds binary data, not text";
+        return false;
+    }
+    Parser parser(out, error);
+    int number = 0;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        ++number;
+        if (!parser.Line(number, text.substr(0, end))) {
+            out.clear();
+            return false;
+        }
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    }
+    if (!parser.Finish()) {
+        out.clear();
+        return false;
+    }
+    std::sort(out.begin(), out.end(),
+              [](const VirtualJoystick& a, const VirtualJoystick& b) { return a.section < b.section; });
+    return true;
+}
+
+void FillVirtualJoystickState(const VirtualJoystick& joystick, double seconds, DIJOYSTATE2& state)
+{
+    state = DIJOYSTATE2{};
+    std::int32_t axes[8];
+    std::copy(std::begin(joystick.axes), std::end(joystick.axes), axes);
+    std::uint32_t pov0 = joystick.pov[0] < 0 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(joystick.pov[0]);
+    bool pressed[VirtualJoystick::kMaxButtons];
+    std::copy(std::begin(joystick.pressed), std::end(joystick.pressed), pressed);
+    if (joystick.sweep) {
+        // Each axis its own period, so the demo never repeats a pose exactly.
+        for (int axis = 0; axis < 8; ++axis) {
+            axes[axis] = Wave(seconds, 3.0 + 0.7 * axis);
+        }
+        const auto step = static_cast<long long>(std::floor(seconds / 0.5));
+        const int direction = static_cast<int>(((step % 9) + 9) % 9);
+        pov0 = direction < 8 ? static_cast<std::uint32_t>(direction) * 4500u : 0xFFFFFFFFu;
+        std::fill(std::begin(pressed), std::end(pressed), false);
+        if (joystick.buttons > 0) {
+            const auto press = static_cast<long long>(std::floor(seconds / 0.4));
+            pressed[((press % joystick.buttons) + joystick.buttons) % joystick.buttons] = true;
+        }
+    }
+    state.lX = axes[0];
+    state.lY = axes[1];
+    state.lZ = axes[2];
+    state.lRx = axes[3];
+    state.lRy = axes[4];
+    state.lRz = axes[5];
+    state.rglSlider[0] = axes[6];
+    state.rglSlider[1] = axes[7];
+    state.rgdwPOV[0] = pov0;
+    for (int pov = 1; pov < 3; ++pov) {
+        state.rgdwPOV[pov] = joystick.pov[pov] < 0 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(joystick.pov[pov]);
+    }
+    state.rgdwPOV[3] = 0xFFFFFFFFu;
+    for (int button = 0; button < joystick.buttons; ++button) {
+        state.rgbButtons[button] = pressed[button] ? 0x80 : 0;
+    }
+}
+
+void SetVirtualJoystickClock(VirtualClock clock) { g_clock = clock; }
+
+double VirtualJoystickSeconds() { return g_clock != nullptr ? g_clock() : SteadySeconds(); }
+
+VirtualJoystickFile::VirtualJoystickFile(const char* path) : m_path(path), m_displayPath(path) {}
+
+void VirtualJoystickFile::Refresh()
+{
+    std::error_code error;
+    const auto time = std::filesystem::last_write_time(m_path, error);
+    const bool present = !error;
+    const std::uintmax_t size = present ? std::filesystem::file_size(m_path, error) : 0;
+    const bool sized = present && !error;
+    if (m_looked && present == m_present && (!present || (sized && time == m_time && size == m_size))) {
+        return;
+    }
+    m_looked = true;
+    m_present = present;
+    m_time = present ? time : std::filesystem::file_time_type{};
+    m_size = sized ? size : 0;
+    Read();
+}
+
+void VirtualJoystickFile::Read()
+{
+    m_valid = false;
+    m_joysticks.clear();
+    m_error.clear();
+    const std::string where = "Virtual joystick file " + m_displayPath + ": ";
+    if (!m_present) {
+        m_error = where + "cannot be read (it does not exist)";
+        return;
+    }
+    if (m_size > kMaxFileSize) {
+        m_error = where + "is too large for a joystick description";
+        return;
+    }
+    std::ifstream file(m_path, std::ios::binary);
+    if (!file) {
+        m_error = where + "cannot be opened";
+        return;
+    }
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    if (file.bad()) {
+        m_error = where + "cannot be read";
+        return;
+    }
+    std::string reason;
+    if (!ParseVirtualJoysticks(text, m_joysticks, reason)) {
+        m_error = where + reason;
+        return;
+    }
+    m_valid = true;
+}
+
+const VirtualJoystick* VirtualJoystickFile::Find(int section) const
+{
+    for (const VirtualJoystick& joystick : m_joysticks) {
+        if (joystick.section == section) {
+            return &joystick;
+        }
+    }
+    return nullptr;
+}

@@ -1,0 +1,62 @@
+// VirtualJoystickFile: the joysticks a plain text file describes, read again
+// whenever the file's time stamp or size changes, and the clock that moves
+// the joysticks in sweep motion. Portable C++ only.
+#pragma once
+
+#include "devices/DirectInput.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct VirtualJoystick {
+    static constexpr int kMaxButtons = 32;
+    int section = 0;                 // the N of [JOYSTICK_N], 0..7
+    std::uint32_t joystickId = 0;
+    std::string name;
+    int buttons = 0;
+    std::int32_t axes[8] = {};       // X Y Z RX RY RZ SL1 SL2
+    std::int32_t pov[3] = {-1, -1, -1};
+    bool pressed[kMaxButtons] = {};
+    bool sweep = false;
+};
+
+// Parses the whole text; false with a one-line reason naming the line.
+bool ParseVirtualJoysticks(std::string_view text, std::vector<VirtualJoystick>& out, std::string& error);
+
+// The device state a joystick shows at `seconds` on the virtual clock.
+void FillVirtualJoystickState(const VirtualJoystick& joystick, double seconds, DIJOYSTATE2& state);
+
+// The clock that sweep motion follows; null restores the steady clock.
+using VirtualClock = double (*)();
+void SetVirtualJoystickClock(VirtualClock clock);
+double VirtualJoystickSeconds();
+
+class VirtualJoystickFile {
+public:
+    explicit VirtualJoystickFile(const char* path);
+
+    // Reads the file again if it changed since the last look (two status
+    // queries otherwise, nothing allocated).
+    void Refresh();
+    bool IsValid() const { return m_valid; }
+    // Why the file gives no joysticks; empty while it is valid.
+    const std::string& GetError() const { return m_error; }
+    const std::vector<VirtualJoystick>& Joysticks() const { return m_joysticks; }
+    const VirtualJoystick* Find(int section) const;
+
+private:
+    void Read();
+
+    std::filesystem::path m_path;
+    std::string m_displayPath;
+    bool m_looked = false;
+    bool m_present = false;
+    std::filesystem::file_time_type m_time{};
+    std::uintmax_t m_size = 0;
+    bool m_valid = false;
+    std::string m_error;
+    std::vector<VirtualJoystick> m_joysticks;
+};
