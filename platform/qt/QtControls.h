@@ -1,0 +1,100 @@
+// The few controls Qt has no ready equivalent for: the up-down arrow pair, the
+// lamp pictures, and the custom-painted readout panel that stands in for the
+// 30 label / value box / unit lines of a slot column (120 value boxes changing
+// on every tick cost far too much as separate line edits).
+#pragma once
+
+#include "app/DialogTemplate.h"
+#include "mapping/ControlProcessor.h"
+
+#include <QElapsedTimer>
+#include <QPixmap>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+class QToolButton;
+
+// An up-down control without buddy or range: two small arrow buttons. Each
+// click (and each auto-repeat while held) reports the position change a Win32
+// up-down control with its default range (100 down to 0) proposes: up or right
+// arrow -1, down or left arrow +1.
+class SpinArrows : public QWidget {
+public:
+    SpinArrows(bool horizontal, std::function<void(int delta)> onDelta, QWidget* parent);
+
+    QToolButton* DecreaseButton() const { return m_minus; } // up / right: -1
+    QToolButton* IncreaseButton() const { return m_plus; }  // down / left: +1
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    bool m_horizontal;
+    QToolButton* m_minus;
+    QToolButton* m_plus;
+};
+
+// The three 11 x 11 lamp pictures (grey, green, red).
+const QPixmap& LampPixmap(LampPicture picture);
+QColor LampColour(LampPicture picture);
+
+// Paces repaints of fast-changing values to at most one per frame (16 ms):
+// a value changed now is on screen at the latest one frame later.
+class FrameGate {
+public:
+    static constexpr int kFrameMs = 16;
+
+    FrameGate();
+    // Asks for `flush` to run now or, if a frame was drawn less than a frame
+    // ago, once that frame has passed. Requests in between are merged.
+    void Request();
+    void SetFlush(std::function<void()> flush) { m_flush = std::move(flush); }
+
+private:
+    void Flush();
+
+    std::function<void()> m_flush;
+    QTimer m_timer;
+    QElapsedTimer m_sinceFlush;
+    bool m_armed = false;
+};
+
+// One slot column's readout lines drawn by one widget. Each cell is a runtime
+// control (a label, a sunken value box or a unit text) addressed by its id.
+class ReadoutPanel : public QWidget {
+public:
+    struct Cell {
+        std::int32_t id;
+        ControlKind kind;
+        QRect rect;
+        QString text;
+        bool enabled;
+        bool visible;
+        bool sunken;
+    };
+
+    ReadoutPanel(FrameGate& gate, QWidget* parent);
+
+    int AddCell(const Cell& cell); // returns the cell's index
+    const Cell& CellAt(int index) const { return m_cells[static_cast<std::size_t>(index)]; }
+    void SetText(int index, const QString& text);
+    void SetEnabled(int index, bool enabled);
+    void SetVisible(int index, bool visible);
+    // Draws what changed since the last frame (called by the gate).
+    void FlushDirty();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void MarkDirty(const QRect& rect);
+
+    FrameGate& m_gate;
+    std::vector<Cell> m_cells;
+    QRect m_dirty;
+};

@@ -1,0 +1,852 @@
+#include "platform/qt/QtDialogView.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+QString FromText(const char* text)
+{
+    return QString::fromUtf8(text != nullptr ? text : "");
+}
+
+QString ObjectName(std::int32_t id)
+{
+    return QStringLiteral("id%1").arg(id);
+}
+
+} // namespace
+
+QIcon ApplicationIcon()
+{
+    static const QIcon icon = [] {
+        QIcon made;
+        made.addFile(QStringLiteral(":/tavelin/tavelin-32.png"), QSize(32, 32));
+        made.addFile(QStringLiteral(":/tavelin/tavelin-64.png"), QSize(64, 64));
+        made.addFile(QStringLiteral(":/tavelin/tavelin-256.png"), QSize(256, 256));
+        return made;
+    }();
+    return icon;
+}
+
+// ---------------------------------------------------------------- TemplateDialog
+
+TemplateDialog::TemplateDialog(QtDialogView& view, QWidget* parent)
+    : QDialog(parent)
+    , m_view(view)
+{
+}
+
+void TemplateDialog::reject()
+{
+    // Escape: the dialog manager sends Cancel, whatever the Cancel button's state.
+    m_view.DeliverCommand(kIdCancel);
+}
+
+void TemplateDialog::accept()
+{
+    m_view.DeliverCommand(kIdOk);
+}
+
+void TemplateDialog::closeEvent(QCloseEvent* event)
+{
+    // The presenter decides; the window goes only through EndDialog.
+    event->ignore();
+    m_view.DeliverClose();
+}
+
+void TemplateDialog::contextMenuEvent(QContextMenuEvent* event)
+{
+    m_view.ShowSystemMenu(event->globalPos());
+}
+
+// ---------------------------------------------------------------- QtDialogView
+
+QtDialogView::QtDialogView(const DialogTemplate& dialogTemplate, DialogPresenter& presenter, QtDialogView* parent)
+    : m_template(dialogTemplate)
+    , m_presenter(presenter)
+    , m_parent(parent)
+{
+    m_gate.SetFlush([this] {
+        for (auto& [id, panel] : m_panels) {
+            (void)id;
+            panel->FlushDirty();
+        }
+    });
+}
+
+QtDialogView::~QtDialogView()
+{
+    Finish();
+    for (auto& [id, timer] : m_timers) {
+        (void)id;
+        delete timer;
+    }
+    m_timers.clear();
+}
+
+void QtDialogView::Build()
+{
+    if (m_built) {
+        return;
+    }
+    m_built = true;
+    QWidget* owner = m_parent != nullptr ? m_parent->Dialog() : nullptr;
+    m_dialog = std::make_unique<TemplateDialog>(*this, owner);
+    m_dialog->setObjectName(QStringLiteral("template%1").arg(m_template.id));
+    m_dialog->setFont(DialogFont());
+    m_units = DialogBaseUnits::FromFont(m_dialog->font());
+    m_dialog->setWindowTitle(FromText(m_template.caption));
+    m_dialog->setFixedSize(m_units.ToPixelsX(m_template.width), m_units.ToPixelsY(m_template.height));
+    m_dialog->setSizeGripEnabled(false);
+
+    std::vector<QWidget*> groups;
+    for (const ControlTemplate& control : m_template.controls) {
+        QWidget* widget = MakeWidget(control);
+        if (widget == nullptr) {
+            continue;
+        }
+        if (control.kind == ControlKind::GroupBox) {
+            groups.push_back(widget);
+        }
+        if (control.id != kNoControlId) {
+            widget->setObjectName(ObjectName(control.id));
+            Control entry;
+            entry.kind = control.kind;
+            entry.widget = widget;
+            m_controls.emplace(control.id, entry); // the first of repeated ids answers, as in a dialog lookup
+        }
+    }
+    // Group boxes only frame what lies over them.
+    for (QWidget* group : groups) {
+        group->lower();
+    }
+
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), m_dialog.get());
+    QObject::connect(help, &QShortcut::activated, m_dialog.get(), [this] {
+        for (const MenuItem& item : m_menu) {
+            if ((item.command & 0xFFF0u) == kAboutCommand) {
+                DeliverSystemCommand(item.command);
+                return;
+            }
+        }
+    });
+}
+
+QWidget* QtDialogView::MakeWidget(const ControlTemplate& control)
+{
+    QDialog* dialog = m_dialog.get();
+    const QRect rect = m_units.ToPixels(control.rect);
+    const std::int32_t id = control.id;
+    const QString text = FromText(control.text);
+    QWidget* widget = nullptr;
+
+    switch (control.kind) {
+    case ControlKind::PushButton: {
+        auto* button = new QPushButton(text, dialog);
+        button->setDefault((control.flags & FlagDefault) != 0);
+        QObject::connect(button, &QPushButton::clicked, dialog, [this, id] { DeliverCommand(id); });
+        widget = button;
+        break;
+    }
+    case ControlKind::GroupBox:
+        widget = new QGroupBox(text, dialog);
+        break;
+    case ControlKind::Static: {
+        auto* label = new QLabel(text, dialog);
+        label->setTextFormat(Qt::PlainText);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        // Static texts wrap at word boundaries when they have room for more than one line.
+        label->setWordWrap(rect.height() >= m_units.cy * 2);
+        if ((control.flags & FlagSunken) != 0) {
+            label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        }
+        widget = label;
+        break;
+    }
+    case ControlKind::Edit: {
+        auto* edit = new QLineEdit(text, dialog);
+        edit->setReadOnly(true);
+        widget = edit;
+        break;
+    }
+    case ControlKind::ComboBox: {
+        auto* combo = new QComboBox(dialog);
+        combo->setMaxVisibleItems(16);
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToContentsOnFirstShow);
+        // Only the operator's own choice is a selection change: programmatic
+        // updates of the shown value must not reach the presenter.
+        QObject::connect(combo, &QComboBox::activated, dialog, [this, id](int index) { DeliverSelection(id, index); });
+        widget = combo;
+        break;
+    }
+    case ControlKind::ProgressBar: {
+        auto* bar = new QProgressBar(dialog);
+        bar->setRange(0, 100);
+        bar->setValue(0);
+        bar->setTextVisible(false);
+        widget = bar;
+        break;
+    }
+    case ControlKind::Spin:
+        widget = new SpinArrows((control.flags & FlagHorizontalSpin) != 0,
+                                [this, id](int delta) { DeliverSpin(id, delta); }, dialog);
+        break;
+    case ControlKind::Lamp: {
+        auto* lamp = new QLabel(dialog);
+        lamp->setPixmap(LampPixmap(static_cast<LampPicture>(control.image)));
+        widget = lamp;
+        break;
+    }
+    case ControlKind::ListView: {
+        auto* list = new QTreeWidget(dialog);
+        list->setRootIsDecorated(false);
+        list->setUniformRowHeights(true);
+        list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        list->setColumnCount(0);
+        list->header()->setStretchLastSection(false);
+        list->header()->setMinimumSectionSize(1); // the "Item" column is 5 px wide
+        list->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        widget = list;
+        break;
+    }
+    case ControlKind::Icon: {
+        auto* icon = new QLabel(dialog);
+        icon->setPixmap(ApplicationIcon().pixmap(32, 32));
+        widget = icon;
+        break;
+    }
+    }
+    if (widget == nullptr) {
+        return nullptr;
+    }
+
+    if (control.kind == ControlKind::Lamp) {
+        // A picture control takes the size of its bitmap.
+        widget->setGeometry(rect.x(), rect.y(), 11, 11);
+    } else if (control.kind == ControlKind::Icon) {
+        widget->setGeometry(rect.x(), rect.y(), 32, 32);
+    } else {
+        widget->setGeometry(rect);
+    }
+    if ((control.flags & FlagDisabled) != 0) {
+        widget->setEnabled(false);
+    }
+    if ((control.flags & FlagHidden) != 0) {
+        widget->hide();
+    }
+    return widget;
+}
+
+QtDialogView::Control* QtDialogView::Find(std::int32_t id)
+{
+    const auto found = m_controls.find(id);
+    return found != m_controls.end() ? &found->second : nullptr;
+}
+
+const QtDialogView::Control* QtDialogView::Find(std::int32_t id) const
+{
+    const auto found = m_controls.find(id);
+    return found != m_controls.end() ? &found->second : nullptr;
+}
+
+QWidget* QtDialogView::Widget(std::int32_t id) const
+{
+    const Control* control = Find(id);
+    return control != nullptr ? control->widget : nullptr;
+}
+
+// ---------------------------------------------------------------- the modal run
+
+bool QtDialogView::Open()
+{
+    Build();
+    m_presenter.BindView(this);
+    m_bound = true;
+    EnterNested();
+    m_presenter.OnInitDialog();
+    LeaveNested();
+    return !m_endRequested;
+}
+
+int QtDialogView::Exec()
+{
+    if (!m_endRequested && m_bound) {
+        m_inExec = true;
+        m_dialog->exec();
+        m_inExec = false;
+    }
+    Finish();
+    return m_result;
+}
+
+int QtDialogView::RunModal()
+{
+    Open();
+    return Exec();
+}
+
+void QtDialogView::Finish()
+{
+    if (!m_bound || m_finished) {
+        return;
+    }
+    m_finished = true;
+    m_presenter.OnDestroy();
+    m_presenter.BindView(nullptr);
+    m_bound = false;
+    for (auto& [id, timer] : m_timers) {
+        (void)id;
+        timer->stop();
+    }
+    if (m_dialog != nullptr) {
+        m_dialog->hide();
+    }
+}
+
+void QtDialogView::EndDialog(int result)
+{
+    if (m_endRequested) {
+        return;
+    }
+    m_endRequested = true;
+    m_result = result;
+    // Leaves the modal loop once the running handler has returned to it.
+    if (m_dialog != nullptr) {
+        m_dialog->done(result);
+    }
+}
+
+void QtDialogView::LeaveNested()
+{
+    --m_nested;
+    if (m_nested == 0 && m_closePending) {
+        // Not now: the handler that opened the nested loop is still running.
+        QTimer::singleShot(0, m_dialog.get(), [this] { DeliverPendingClose(); });
+    }
+}
+
+void QtDialogView::RequestClose()
+{
+    if (!Live()) {
+        return;
+    }
+    m_closePending = true;
+    if (m_child != nullptr) {
+        m_child->RequestClose();
+    }
+    for (QWidget* box : m_openBoxes) {
+        if (auto* messageBox = qobject_cast<QMessageBox*>(box)) {
+            messageBox->done(QMessageBox::Ok);
+        }
+    }
+    if (m_nested == 0) {
+        QTimer::singleShot(0, m_dialog.get(), [this] { DeliverPendingClose(); });
+    }
+}
+
+void QtDialogView::DeliverPendingClose()
+{
+    if (!m_closePending || !Live() || m_nested > 0) {
+        return;
+    }
+    m_closePending = false;
+    if (m_parent == nullptr) {
+        // The main window goes out the way its close box does.
+        m_presenter.OnClose();
+    } else {
+        m_presenter.OnCancel();
+        EndDialog(kIdCancel);
+    }
+}
+
+// ---------------------------------------------------------------- events
+
+void QtDialogView::DeliverCommand(std::int32_t id)
+{
+    if (Live()) {
+        m_presenter.OnCommand(id);
+    }
+}
+
+void QtDialogView::DeliverClose()
+{
+    if (Live()) {
+        m_presenter.OnClose();
+    }
+}
+
+void QtDialogView::DeliverSystemCommand(unsigned command)
+{
+    if (!Live()) {
+        return;
+    }
+    if (!m_presenter.OnSystemCommand(command) && (command & 0xFFF0u) == kSystemClose && Live()) {
+        m_presenter.OnClose();
+    }
+}
+
+void QtDialogView::DeliverSelection(std::int32_t id, int position)
+{
+    if (Live()) {
+        m_presenter.OnSelectionChange(id, position);
+    }
+}
+
+void QtDialogView::DeliverSpin(std::int32_t id, int delta)
+{
+    if (Live()) {
+        // A non-zero answer refuses the change; without a position of its
+        // own there is nothing to undo.
+        (void)m_presenter.OnSpinDelta(id, delta);
+    }
+}
+
+void QtDialogView::DeliverTimer(std::int32_t id)
+{
+    if (Live()) {
+        m_presenter.OnTimer(id);
+    }
+}
+
+void QtDialogView::ShowSystemMenu(const QPoint& globalPosition)
+{
+    if (!Live() || m_menu.empty()) {
+        return;
+    }
+    QMenu menu(m_dialog.get());
+    for (const MenuItem& item : m_menu) {
+        const unsigned command = item.command;
+        menu.addAction(item.text, m_dialog.get(), [this, command] {
+            // After the menu's own loop has ended, like a system command.
+            QTimer::singleShot(0, m_dialog.get(), [this, command] { DeliverSystemCommand(command); });
+        });
+    }
+    EnterNested();
+    menu.exec(globalPosition);
+    LeaveNested();
+}
+
+// ---------------------------------------------------------------- DialogView
+
+void QtDialogView::SetTitle(const char* title)
+{
+    if (m_dialog != nullptr) {
+        m_dialog->setWindowTitle(FromText(title));
+    }
+}
+
+void QtDialogView::SetIcon(std::int32_t iconResource)
+{
+    if (m_dialog != nullptr && iconResource == kApplicationIcon) {
+        m_dialog->setWindowIcon(ApplicationIcon());
+    }
+}
+
+bool QtDialogView::AppendSystemMenuItem(unsigned command, const char* text)
+{
+    // No system menu in Qt: the window's context menu (and F1 for About) stands in.
+    m_menu.push_back({command, FromText(text)});
+    return true;
+}
+
+void QtDialogView::SetControlText(std::int32_t id, const char* text)
+{
+    Control* control = Find(id);
+    if (control == nullptr) {
+        return;
+    }
+    const QString value = FromText(text);
+    if (control->panel != nullptr) {
+        control->panel->SetText(control->cell, value);
+        return;
+    }
+    switch (control->kind) {
+    case ControlKind::Static: {
+        auto* label = static_cast<QLabel*>(control->widget);
+        if (label->text() != value) {
+            label->setText(value);
+        }
+        break;
+    }
+    case ControlKind::PushButton:
+        static_cast<QPushButton*>(control->widget)->setText(value);
+        break;
+    case ControlKind::GroupBox:
+        static_cast<QGroupBox*>(control->widget)->setTitle(value);
+        break;
+    case ControlKind::Edit: {
+        auto* edit = static_cast<QLineEdit*>(control->widget);
+        if (edit->text() != value) {
+            edit->setText(value);
+        }
+        break;
+    }
+    case ControlKind::ComboBox:
+        ComboSetEditText(id, text);
+        break;
+    default:
+        break;
+    }
+}
+
+int QtDialogView::GetControlText(std::int32_t id, char* buffer, int size) const
+{
+    if (buffer == nullptr || size <= 0) {
+        return 0;
+    }
+    QString value;
+    if (const Control* control = Find(id)) {
+        if (control->panel != nullptr) {
+            value = control->panel->CellAt(control->cell).text;
+        } else if (auto* label = qobject_cast<QLabel*>(control->widget)) {
+            value = label->text();
+        } else if (auto* button = qobject_cast<QPushButton*>(control->widget)) {
+            value = button->text();
+        } else if (auto* group = qobject_cast<QGroupBox*>(control->widget)) {
+            value = group->title();
+        } else if (auto* edit = qobject_cast<QLineEdit*>(control->widget)) {
+            value = edit->text();
+        } else if (control->kind == ControlKind::ComboBox) {
+            auto* combo = static_cast<QComboBox*>(control->widget);
+            value = combo->currentIndex() >= 0 ? combo->currentText() : control->editText;
+        }
+    }
+    const QByteArray bytes = value.toUtf8();
+    const int length = std::min(static_cast<int>(bytes.size()), size - 1);
+    std::memcpy(buffer, bytes.constData(), static_cast<std::size_t>(length));
+    buffer[length] = '\0';
+    return length;
+}
+
+void QtDialogView::EnableControl(std::int32_t id, bool enable)
+{
+    Control* control = Find(id);
+    if (control == nullptr) {
+        return;
+    }
+    if (control->panel != nullptr) {
+        control->panel->SetEnabled(control->cell, enable);
+    } else if (control->widget->isEnabled() != enable) {
+        control->widget->setEnabled(enable);
+    }
+}
+
+void QtDialogView::ShowControl(std::int32_t id, bool show)
+{
+    Control* control = Find(id);
+    if (control == nullptr) {
+        return;
+    }
+    if (control->panel != nullptr) {
+        control->panel->SetVisible(control->cell, show);
+    } else {
+        control->widget->setVisible(show);
+    }
+}
+
+void QtDialogView::ComboInsertString(std::int32_t id, int position, const char* text)
+{
+    Control* control = Find(id);
+    if (control == nullptr || control->kind != ControlKind::ComboBox) {
+        return;
+    }
+    auto* combo = static_cast<QComboBox*>(control->widget);
+    const int before = combo->currentIndex();
+    combo->insertItem(std::clamp(position, 0, combo->count()), FromText(text));
+    if (before < 0 && combo->currentIndex() >= 0) {
+        // Filling the list does not choose an entry; the edit text stays.
+        combo->setCurrentIndex(-1);
+    }
+}
+
+void QtDialogView::ComboSetEditText(std::int32_t id, const char* text)
+{
+    Control* control = Find(id);
+    if (control == nullptr || control->kind != ControlKind::ComboBox) {
+        return;
+    }
+    auto* combo = static_cast<QComboBox*>(control->widget);
+    const QString value = FromText(text);
+    const int entry = combo->findText(value, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (entry >= 0) {
+        if (combo->currentIndex() != entry) {
+            combo->setCurrentIndex(entry);
+        }
+    } else {
+        // A text that is no entry ("?"): shown in place of a selection.
+        if (combo->placeholderText() != value) {
+            combo->setPlaceholderText(value);
+        }
+        if (combo->currentIndex() != -1) {
+            combo->setCurrentIndex(-1);
+        }
+    }
+    control->editText = value;
+}
+
+void QtDialogView::ComboSetSelection(std::int32_t id, int position)
+{
+    Control* control = Find(id);
+    if (control == nullptr || control->kind != ControlKind::ComboBox) {
+        return;
+    }
+    auto* combo = static_cast<QComboBox*>(control->widget);
+    if (position >= 0 && position < combo->count()) {
+        combo->setCurrentIndex(position);
+        control->editText = combo->itemText(position);
+    } else {
+        combo->setPlaceholderText(QString());
+        combo->setCurrentIndex(-1);
+        control->editText.clear();
+    }
+}
+
+void QtDialogView::SetProgressPosition(std::int32_t id, int position)
+{
+    Control* control = Find(id);
+    if (control == nullptr || control->kind != ControlKind::ProgressBar) {
+        return;
+    }
+    static_cast<QProgressBar*>(control->widget)->setValue(std::clamp(position, 0, 100));
+}
+
+void QtDialogView::SetProgressBarColour(std::int32_t id, BarColour colour)
+{
+    Control* control = Find(id);
+    if (control == nullptr || control->kind != ControlKind::ProgressBar) {
+        return;
+    }
+    const QColor wanted(colour.red, colour.green, colour.blue);
+    QPalette palette = control->widget->palette();
+    if (palette.color(QPalette::Active, QPalette::Highlight) == wanted) {
+        return;
+    }
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        palette.setColor(group, QPalette::Highlight, wanted);
+    }
+    control->widget->setPalette(palette);
+}
+
+void QtDialogView::SetLampPicture(std::int32_t id, LampPicture picture)
+{
+    Control* control = Find(id);
+    if (control == nullptr || control->kind != ControlKind::Lamp) {
+        return;
+    }
+    auto* lamp = static_cast<QLabel*>(control->widget);
+    const QPixmap& pixmap = LampPixmap(picture);
+    if (lamp->pixmap().cacheKey() != pixmap.cacheKey()) {
+        lamp->setPixmap(pixmap);
+    }
+    lamp->setProperty("lamp", static_cast<int>(picture));
+}
+
+void QtDialogView::ListInsertColumn(std::int32_t id, int column, const char* heading, int widthPixels)
+{
+    Control* control = Find(id);
+    if (control == nullptr || control->kind != ControlKind::ListView) {
+        return;
+    }
+    auto* list = static_cast<QTreeWidget*>(control->widget);
+    QStringList headings;
+    std::vector<int> widths;
+    for (int i = 0; i < list->columnCount(); ++i) {
+        headings << list->headerItem()->text(i);
+        widths.push_back(list->columnWidth(i));
+    }
+    const int at = std::clamp(column, 0, static_cast<int>(headings.size()));
+    headings.insert(at, FromText(heading));
+    widths.insert(widths.begin() + at, widthPixels);
+    list->setColumnCount(static_cast<int>(headings.size()));
+    list->setHeaderLabels(headings);
+    for (int i = 0; i < static_cast<int>(widths.size()); ++i) {
+        list->setColumnWidth(i, widths[static_cast<std::size_t>(i)]);
+    }
+}
+
+int QtDialogView::ListInsertItem(std::int32_t id, int position, const char* text, bool selected)
+{
+    Control* control = Find(id);
+    if (control == nullptr || control->kind != ControlKind::ListView) {
+        return -1;
+    }
+    auto* list = static_cast<QTreeWidget*>(control->widget);
+    const int at = std::clamp(position, 0, list->topLevelItemCount());
+    auto* item = new QTreeWidgetItem();
+    item->setText(0, FromText(text));
+    list->insertTopLevelItem(at, item);
+    item->setSelected(selected);
+    return at;
+}
+
+void QtDialogView::ListSetItemText(std::int32_t id, int item, int column, const char* text)
+{
+    Control* control = Find(id);
+    if (control == nullptr || control->kind != ControlKind::ListView) {
+        return;
+    }
+    auto* list = static_cast<QTreeWidget*>(control->widget);
+    if (item < 0 || item >= list->topLevelItemCount() || column < 0) {
+        return;
+    }
+    list->topLevelItem(item)->setText(column, FromText(text));
+}
+
+void QtDialogView::ListDeleteAllItems(std::int32_t id)
+{
+    Control* control = Find(id);
+    if (control == nullptr || control->kind != ControlKind::ListView) {
+        return;
+    }
+    static_cast<QTreeWidget*>(control->widget)->clear();
+}
+
+void QtDialogView::ListEnsureVisible(std::int32_t id, int item)
+{
+    Control* control = Find(id);
+    if (control == nullptr || control->kind != ControlKind::ListView) {
+        return;
+    }
+    auto* list = static_cast<QTreeWidget*>(control->widget);
+    if (item >= 0 && item < list->topLevelItemCount()) {
+        list->scrollToItem(list->topLevelItem(item));
+    }
+}
+
+ReadoutPanel* QtDialogView::PanelFor(std::int32_t groupId)
+{
+    const auto found = m_panels.find(groupId);
+    if (found != m_panels.end()) {
+        return found->second;
+    }
+    Control* group = Find(groupId);
+    if (group == nullptr || group->kind != ControlKind::GroupBox) {
+        return nullptr;
+    }
+    auto* panel = new ReadoutPanel(m_gate, group->widget);
+    panel->setGeometry(group->widget->rect());
+    panel->show();
+    m_panels.emplace(groupId, panel);
+    return panel;
+}
+
+bool QtDialogView::CreateControl(const RuntimeControl& control)
+{
+    if (m_dialog == nullptr || Find(control.id) != nullptr) {
+        return false;
+    }
+    const bool sunken = (control.flags & FlagSunken) != 0;
+    QRect rect(control.rect.x, control.rect.y, control.rect.width, control.rect.height);
+    if (control.kind == ControlKind::Static || control.kind == ControlKind::Edit) {
+        if (ReadoutPanel* panel = PanelFor(control.parentGroupId)) {
+            // Below the group box's caption, which the lines would otherwise cover.
+            rect.translate(0, QFontMetrics(panel->font()).height() - 2);
+            Control entry;
+            entry.kind = control.kind;
+            entry.panel = panel;
+            entry.cell = panel->AddCell({control.id, control.kind, rect, FromText(control.text),
+                                         (control.flags & FlagDisabled) == 0, (control.flags & FlagHidden) == 0,
+                                         sunken});
+            m_controls.emplace(control.id, entry);
+            return true;
+        }
+    }
+    // Anything else: a real widget, placed relative to its group box.
+    if (const Control* group = Find(control.parentGroupId)) {
+        if (group->widget != nullptr) {
+            rect.translate(group->widget->pos());
+        }
+    }
+    ControlTemplate asTemplate{control.id, control.kind, control.text, {0, 0, 0, 0}, control.flags};
+    QWidget* widget = MakeWidget(asTemplate);
+    if (widget == nullptr) {
+        return false;
+    }
+    widget->setGeometry(rect);
+    widget->setObjectName(ObjectName(control.id));
+    widget->setVisible((control.flags & FlagHidden) == 0);
+    Control entry;
+    entry.kind = control.kind;
+    entry.widget = widget;
+    m_controls.emplace(control.id, entry);
+    return true;
+}
+
+bool QtDialogView::StartTimer(std::int32_t id, int periodMs)
+{
+    if (m_dialog == nullptr || periodMs <= 0) {
+        return false;
+    }
+    QTimer*& timer = m_timers[id];
+    if (timer == nullptr) {
+        timer = new QTimer();
+        timer->setTimerType(Qt::PreciseTimer);
+        QObject::connect(timer, &QTimer::timeout, [this, id] { DeliverTimer(id); });
+    }
+    // Starting a running timer again restarts it with the new period.
+    timer->start(periodMs);
+    return timer->isActive();
+}
+
+void QtDialogView::StopTimer(std::int32_t id)
+{
+    const auto found = m_timers.find(id);
+    if (found != m_timers.end()) {
+        found->second->stop();
+    }
+}
+
+void QtDialogView::ShowMessageBox(const char* text, const char* caption)
+{
+    QMessageBox box(QMessageBox::NoIcon, FromText(caption), FromText(text), QMessageBox::Ok, m_dialog.get());
+    box.setTextFormat(Qt::PlainText);
+    box.setObjectName(QStringLiteral("messageBox"));
+    box.setWindowIcon(ApplicationIcon());
+    m_openBoxes.push_back(&box);
+    EnterNested();
+    box.exec();
+    LeaveNested();
+    m_openBoxes.erase(std::remove(m_openBoxes.begin(), m_openBoxes.end(), &box), m_openBoxes.end());
+}
+
+int QtDialogView::RunModalChild(const DialogTemplate& dialogTemplate, DialogPresenter& presenter)
+{
+    QtDialogView child(dialogTemplate, presenter, this);
+    QtDialogView* outer = m_child;
+    m_child = &child;
+    EnterNested();
+    const int result = child.RunModal();
+    LeaveNested();
+    m_child = outer;
+    return result;
+}
+
+// ---------------------------------------------------------------- QtDialogRunner
+
+int QtDialogRunner::RunModal(const DialogTemplate& dialogTemplate, DialogPresenter& presenter)
+{
+    QtDialogView view(dialogTemplate, presenter);
+    QtDialogView* outer = m_current;
+    m_current = &view;
+    const int result = view.RunModal();
+    m_current = outer;
+    return result;
+}

@@ -1,0 +1,164 @@
+// The Qt 6 Widgets renderer of the window seam: builds a dialog template's
+// controls as widgets at their template positions, hands the operator's
+// actions to the presenter and runs the dialog modally with its own event
+// loop (so the owner's timers keep firing behind a child dialog).
+#pragma once
+
+#include "app/DialogView.h"
+#include "platform/qt/DialogUnits.h"
+#include "platform/qt/QtControls.h"
+
+#include <QDialog>
+#include <QString>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QTimer;
+class QtDialogView;
+
+// The dialog window itself: forwards the close box, Escape, the context menu
+// (which stands in for the system menu) and F1 to its view.
+class TemplateDialog : public QDialog {
+public:
+    TemplateDialog(QtDialogView& view, QWidget* parent);
+
+    void reject() override;
+    void accept() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    QtDialogView& m_view;
+};
+
+class QtDialogView : public DialogView {
+public:
+    QtDialogView(const DialogTemplate& dialogTemplate, DialogPresenter& presenter, QtDialogView* parent = nullptr);
+    ~QtDialogView() override;
+    QtDialogView(const QtDialogView&) = delete;
+    QtDialogView& operator=(const QtDialogView&) = delete;
+
+    // Builds the window, binds the presenter, runs its initialisation and
+    // shows the window. False when the presenter ended it during initialisation.
+    bool Open();
+    // Runs the modal loop until the presenter ends the dialog, then Finish().
+    int Exec();
+    // Tears down: OnDestroy once, unbinds, stops every timer. Idempotent.
+    void Finish();
+    // Open + Exec: the whole modal run.
+    int RunModal();
+
+    bool Ended() const { return m_endRequested; }
+    int Result() const { return m_result; }
+    QDialog* Dialog() const { return m_dialog.get(); }
+    // The widget of a control id (null for a readout cell or an unknown id).
+    QWidget* Widget(std::int32_t id) const;
+    const DialogBaseUnits& BaseUnits() const { return m_units; }
+    QtDialogView* OpenChild() const { return m_child; }
+
+    // Ways out taken from outside the window (a signal): ends every open
+    // child dialog with Cancel, answers open message boxes, then delivers
+    // OnClose once no nested loop of this window is running.
+    void RequestClose();
+
+    // Events from the widgets (also used by TemplateDialog).
+    void DeliverCommand(std::int32_t id);
+    void DeliverClose();
+    void DeliverSystemCommand(unsigned command);
+    void DeliverSelection(std::int32_t id, int position);
+    void DeliverSpin(std::int32_t id, int delta);
+    void DeliverTimer(std::int32_t id);
+    void ShowSystemMenu(const QPoint& globalPosition);
+
+    // DialogView.
+    void SetTitle(const char* title) override;
+    void SetIcon(std::int32_t iconResource) override;
+    bool AppendSystemMenuItem(unsigned command, const char* text) override;
+    void SetControlText(std::int32_t id, const char* text) override;
+    int GetControlText(std::int32_t id, char* buffer, int size) const override;
+    void EnableControl(std::int32_t id, bool enable) override;
+    void ShowControl(std::int32_t id, bool show) override;
+    void ComboInsertString(std::int32_t id, int position, const char* text) override;
+    void ComboSetEditText(std::int32_t id, const char* text) override;
+    void ComboSetSelection(std::int32_t id, int position) override;
+    void SetProgressPosition(std::int32_t id, int position) override;
+    void SetProgressBarColour(std::int32_t id, BarColour colour) override;
+    void SetLampPicture(std::int32_t id, LampPicture picture) override;
+    void ListInsertColumn(std::int32_t id, int column, const char* heading, int widthPixels) override;
+    int ListInsertItem(std::int32_t id, int position, const char* text, bool selected) override;
+    void ListSetItemText(std::int32_t id, int item, int column, const char* text) override;
+    void ListDeleteAllItems(std::int32_t id) override;
+    void ListEnsureVisible(std::int32_t id, int item) override;
+    bool CreateControl(const RuntimeControl& control) override;
+    bool StartTimer(std::int32_t id, int periodMs) override;
+    void StopTimer(std::int32_t id) override;
+    void ShowMessageBox(const char* text, const char* caption) override;
+    int RunModalChild(const DialogTemplate& dialogTemplate, DialogPresenter& presenter) override;
+    void EndDialog(int result) override;
+    void* NativeWindow() const override { return m_dialog.get(); }
+    void* ProgramInstance() const override { return nullptr; }
+
+private:
+    struct Control {
+        ControlKind kind = ControlKind::Static;
+        QWidget* widget = nullptr;
+        ReadoutPanel* panel = nullptr; // a readout cell: drawn by this panel
+        int cell = -1;
+        QString editText; // combo: the text shown when no entry matches
+    };
+    struct MenuItem {
+        unsigned command;
+        QString text;
+    };
+
+    void Build();
+    QWidget* MakeWidget(const ControlTemplate& control);
+    Control* Find(std::int32_t id);
+    const Control* Find(std::int32_t id) const;
+    ReadoutPanel* PanelFor(std::int32_t groupId);
+    bool Live() const { return m_bound && !m_endRequested; }
+    void EnterNested() { ++m_nested; }
+    void LeaveNested();
+    void DeliverPendingClose();
+
+    const DialogTemplate& m_template;
+    DialogPresenter& m_presenter;
+    QtDialogView* m_parent;
+    std::unique_ptr<TemplateDialog> m_dialog;
+    DialogBaseUnits m_units;
+    FrameGate m_gate;
+    std::map<std::int32_t, Control> m_controls;
+    std::map<std::int32_t, ReadoutPanel*> m_panels; // group box id -> its readout panel
+    std::map<std::int32_t, QTimer*> m_timers;
+    std::vector<MenuItem> m_menu;
+    std::vector<QWidget*> m_openBoxes; // message boxes shown right now
+    QtDialogView* m_child = nullptr;    // the child dialog open right now
+    bool m_built = false;
+    bool m_bound = false;
+    bool m_finished = false;
+    bool m_inExec = false;
+    bool m_endRequested = false;
+    bool m_closePending = false;
+    int m_result = kIdCancel;
+    int m_nested = 0; // initialisation, message boxes and child dialogs running now
+};
+
+// Runs top-level dialogs (the application object's way in).
+class QtDialogRunner : public DialogRunner {
+public:
+    int RunModal(const DialogTemplate& dialogTemplate, DialogPresenter& presenter) override;
+    // The top-level view running right now (null outside RunModal).
+    QtDialogView* Current() const { return m_current; }
+
+private:
+    QtDialogView* m_current = nullptr;
+};
+
+// The application icon (resource 128).
+QIcon ApplicationIcon();

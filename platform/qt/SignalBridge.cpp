@@ -1,0 +1,58 @@
+#include "platform/qt/SignalBridge.h"
+
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+int g_pipe[2] = {-1, -1};
+
+extern "C" void OnTerminationSignal(int signal)
+{
+    // Only async-signal-safe work here: one byte, the signal number.
+    const int saved = errno;
+    const unsigned char byte = static_cast<unsigned char>(signal);
+    if (g_pipe[1] >= 0) {
+        [[maybe_unused]] const ssize_t written = write(g_pipe[1], &byte, 1);
+    }
+    errno = saved;
+}
+
+} // namespace
+
+SignalBridge::SignalBridge(std::function<void(int signal)> onSignal)
+    : m_onSignal(std::move(onSignal))
+{
+    if (g_pipe[0] < 0 && pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        g_pipe[0] = g_pipe[1] = -1;
+        return;
+    }
+    m_notifier = std::make_unique<QSocketNotifier>(g_pipe[0], QSocketNotifier::Read);
+    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] {
+        unsigned char byte = 0;
+        while (read(g_pipe[0], &byte, 1) == 1) {
+            if (m_onSignal) {
+                m_onSignal(byte);
+            }
+        }
+    });
+    struct sigaction action = {};
+    action.sa_handler = OnTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    m_installed = sigaction(SIGTERM, &action, nullptr) == 0 && sigaction(SIGINT, &action, nullptr) == 0;
+}
+
+SignalBridge::~SignalBridge()
+{
+    struct sigaction action = {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    m_notifier.reset();
+}

@@ -1,0 +1,10 @@
+# The Qt renderer and the real main window on offscreen widgets.
+if(TAVELIN_HAVE_QT AND TARGET tavelin_qt)
+  find_package(Qt6 REQUIRED COMPONENTS Test)
+  tavelin_add_test(qt_renderer_test
+    SOURCES ${CMAKE_SOURCE_DIR}/tests/qt/qt_renderer_test.cpp
+    LIBS tavelin_qt Qt6::Test)
+  tavelin_add_test(qt_window_test
+    SOURCES ${CMAKE_SOURCE_DIR}/tests/qt/qt_window_test.cpp
+    LIBS tavelin_qt tavelin_presenters Qt6::Test)
+endif()

@@ -1,0 +1,439 @@
+// The Qt renderer against a probe presenter: geometry from dialog units, what
+// reaches the presenter (and what must not), modal runs, timers behind a
+// child dialog, and the paced readout panel.
+#include "platform/qt/QtDialogView.h"
+#include "tests/qt/QtTestSupport.h"
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace {
+
+using qttest::Control;
+using qttest::WaitFor;
+
+constexpr std::int32_t kCombo = 10;
+constexpr std::int32_t kSpin = 11;
+constexpr std::int32_t kHorizontalSpin = 12;
+constexpr std::int32_t kLamp = 13;
+constexpr std::int32_t kList = 14;
+constexpr std::int32_t kGroup = 16;
+constexpr std::int32_t kProgress = 17;
+constexpr std::int32_t kOpenChild = 18;
+constexpr std::int32_t kTimer = 77;
+
+constexpr std::array<ControlTemplate, 10> kProbeControls = {{
+    {kIdOk, ControlKind::PushButton, "OK", {140, 4, 50, 14}, FlagDefault},
+    {kOpenChild, ControlKind::PushButton, "Child", {140, 22, 50, 14}},
+    {kCombo, ControlKind::ComboBox, "", {4, 4, 40, 12}},
+    {kSpin, ControlKind::Spin, "", {50, 4, 9, 16}},
+    {kHorizontalSpin, ControlKind::Spin, "", {64, 4, 26, 10}, FlagHorizontalSpin},
+    {kLamp, ControlKind::Lamp, "", {4, 24, 8, 8}, FlagNone, static_cast<std::int32_t>(LampPicture::Off)},
+    {kNoControlId, ControlKind::Static, "Left", {0, 40, 3, 8}},
+    {kList, ControlKind::ListView, "", {4, 60, 130, 36}, FlagSunken},
+    {kGroup, ControlKind::GroupBox, "Group", {100, 40, 96, 60}},
+    {kProgress, ControlKind::ProgressBar, "", {20, 24, 60, 10}},
+}};
+
+const DialogTemplate& ProbeTemplate()
+{
+    static const DialogTemplate dialog{900, "Probe", 200, 100, kProbeControls};
+    return dialog;
+}
+
+constexpr std::array<ControlTemplate, 1> kChildControls = {{
+    {kIdOk, ControlKind::PushButton, "OK", {4, 4, 50, 14}, FlagDefault},
+}};
+
+const DialogTemplate& ChildTemplate()
+{
+    static const DialogTemplate dialog{901, "Child", 60, 22, kChildControls};
+    return dialog;
+}
+
+// Records every event; runs a child dialog on kOpenChild.
+class Probe : public DialogPresenter {
+public:
+    struct Event {
+        std::string kind;
+        std::int32_t id;
+        int value;
+    };
+
+    bool OnInitDialog() override
+    {
+        ++inits;
+        if (endInInit) {
+            EndDialog(kIdCancel);
+        }
+        if (startTimer) {
+            m_view->StartTimer(kTimer, 8);
+        }
+        return true;
+    }
+    void OnCommand(std::int32_t id) override
+    {
+        events.push_back({"command", id, 0});
+        if (id == kOpenChild) {
+            Probe child;
+            childResult = m_view->RunModalChild(ChildTemplate(), child);
+            childCancels = child.cancels;
+            return;
+        }
+        DialogPresenter::OnCommand(id);
+    }
+    void OnSelectionChange(std::int32_t id, int position) override { events.push_back({"selection", id, position}); }
+    int OnSpinDelta(std::int32_t id, int delta) override
+    {
+        events.push_back({"spin", id, delta});
+        return 0;
+    }
+    void OnTimer(std::int32_t /*id*/) override { ++ticks; }
+    void OnClose() override
+    {
+        events.push_back({"close", 0, 0});
+        EndDialog(kIdOk);
+    }
+    void OnCancel() override
+    {
+        ++cancels;
+        DialogPresenter::OnCancel();
+    }
+    void OnDestroy() override { ++destroys; }
+
+    std::vector<Event> events;
+    bool endInInit = false;
+    bool startTimer = false;
+    int inits = 0;
+    int destroys = 0;
+    int cancels = 0;
+    int ticks = 0;
+    int childResult = -1;
+    int childCancels = 0;
+};
+
+class QtRendererTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { qttest::Application(); }
+};
+
+TEST_F(QtRendererTest, DialogUnitsMapEdgesWithTheDialogManagersRounding)
+{
+    const DialogBaseUnits units{6, 13};
+    // The classic 50 x 14 push button at the 6 x 13 base units is 75 x 23 pixels.
+    EXPECT_EQ(units.ToPixels({4, 8, 50, 14}), QRect(6, 13, 75, 23));
+    // Edges are mapped, not sizes: neighbours stay touching after rounding.
+    const QRect left = units.ToPixels({0, 0, 3, 5});
+    const QRect right = units.ToPixels({3, 0, 3, 5});
+    EXPECT_EQ(left.right() + 1, right.left());
+    EXPECT_EQ(units.ToPixelsX(1), 2); // 1.5 rounds up, as MulDiv does
+
+    // A bigger font gives a proportionally bigger window.
+    QFont big = DialogFont();
+    big.setPixelSize(22);
+    const DialogBaseUnits small = DialogBaseUnits::FromFont(DialogFont());
+    const DialogBaseUnits large = DialogBaseUnits::FromFont(big);
+    EXPECT_GE(small.cx, 5);
+    EXPECT_GE(small.cy, 11);
+    EXPECT_NEAR(static_cast<double>(large.cy) / small.cy, 2.0, 0.35);
+    EXPECT_NEAR(static_cast<double>(large.cx) / small.cx, 2.0, 0.5);
+
+    Probe probe;
+    QtDialogView view(ProbeTemplate(), probe);
+    ASSERT_TRUE(view.Open());
+    const DialogBaseUnits& used = view.BaseUnits();
+    EXPECT_EQ(view.Dialog()->size(), QSize(used.ToPixelsX(200), used.ToPixelsY(100)));
+    EXPECT_EQ(Control<QComboBox>(view.Dialog(), kCombo)->geometry(), used.ToPixels({4, 4, 40, 12}));
+    // Lamps take the size of their 11 x 11 picture.
+    EXPECT_EQ(Control<QLabel>(view.Dialog(), kLamp)->size(), QSize(11, 11));
+    view.Finish();
+}
+
+TEST_F(QtRendererTest, OnlyTheOperatorsChoiceInAComboReachesThePresenter)
+{
+    Probe probe;
+    QtDialogView view(ProbeTemplate(), probe);
+    ASSERT_TRUE(view.Open());
+    view.Dialog()->show();
+    auto* combo = Control<QComboBox>(view.Dialog(), kCombo);
+    ASSERT_NE(combo, nullptr);
+
+    view.ComboSetEditText(kCombo, "?"); // before any entry exists
+    for (int i = 0; i < 4; ++i) {
+        const char* names[] = {" X", " Y", " Z", "Rx"};
+        view.ComboInsertString(kCombo, i, names[i]);
+    }
+    view.ComboInsertString(kCombo, 0, "first"); // positions are kept, never sorted
+    ASSERT_EQ(combo->count(), 5);
+    EXPECT_EQ(combo->itemText(0), "first");
+    EXPECT_EQ(combo->itemText(4), "Rx");
+    char text[16];
+    view.GetControlText(kCombo, text, sizeof text);
+    EXPECT_STREQ(text, "?"); // filling the list chose nothing
+
+    view.ComboSetEditText(kCombo, " Y");
+    EXPECT_EQ(combo->currentText(), " Y");
+    view.ComboSetSelection(kCombo, 4);
+    EXPECT_EQ(combo->currentText(), "Rx");
+    view.ComboSetEditText(kCombo, "not an entry");
+    view.GetControlText(kCombo, text, sizeof text);
+    EXPECT_STREQ(text, "not an entry");
+    EXPECT_TRUE(probe.events.empty()) << "programmatic updates must not report a selection";
+
+    // The operator: one key press, one notification with the entry's position.
+    view.ComboSetSelection(kCombo, 2);
+    combo->setFocus();
+    QTest::keyClick(combo, Qt::Key_Down);
+    ASSERT_EQ(probe.events.size(), 1u);
+    EXPECT_EQ(probe.events[0].kind, "selection");
+    EXPECT_EQ(probe.events[0].id, kCombo);
+    EXPECT_EQ(probe.events[0].value, 3);
+
+    view.EnableControl(kCombo, false);
+    QTest::keyClick(combo, Qt::Key_Down);
+    EXPECT_EQ(probe.events.size(), 1u);
+    view.Finish();
+}
+
+TEST_F(QtRendererTest, SpinArrowsSendTheDeltasOfAnUpDownControlWithItsDefaultRange)
+{
+    Probe probe;
+    QtDialogView view(ProbeTemplate(), probe);
+    ASSERT_TRUE(view.Open());
+    view.Dialog()->show();
+    auto* vertical = dynamic_cast<SpinArrows*>(view.Widget(kSpin));
+    auto* horizontal = dynamic_cast<SpinArrows*>(view.Widget(kHorizontalSpin));
+    ASSERT_NE(vertical, nullptr);
+    ASSERT_NE(horizontal, nullptr);
+    EXPECT_EQ(vertical->DecreaseButton()->arrowType(), Qt::UpArrow);
+    EXPECT_EQ(horizontal->DecreaseButton()->arrowType(), Qt::RightArrow);
+    // The arrows sit where they point.
+    EXPECT_LT(vertical->DecreaseButton()->y(), vertical->IncreaseButton()->y());
+    EXPECT_GT(horizontal->DecreaseButton()->x(), horizontal->IncreaseButton()->x());
+
+    QTest::mouseClick(vertical->DecreaseButton(), Qt::LeftButton);
+    QTest::mouseClick(vertical->IncreaseButton(), Qt::LeftButton);
+    QTest::mouseClick(horizontal->DecreaseButton(), Qt::LeftButton);
+    QTest::mouseClick(horizontal->IncreaseButton(), Qt::LeftButton);
+    ASSERT_EQ(probe.events.size(), 4u);
+    const int expected[4][2] = {{kSpin, -1}, {kSpin, 1}, {kHorizontalSpin, -1}, {kHorizontalSpin, 1}};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(probe.events[static_cast<std::size_t>(i)].kind, "spin");
+        EXPECT_EQ(probe.events[static_cast<std::size_t>(i)].id, expected[i][0]);
+        EXPECT_EQ(probe.events[static_cast<std::size_t>(i)].value, expected[i][1]);
+    }
+
+    view.EnableControl(kSpin, false);
+    QTest::mouseClick(vertical->DecreaseButton(), Qt::LeftButton);
+    EXPECT_EQ(probe.events.size(), 4u) << "a greyed spin cannot be clicked";
+    view.Finish();
+}
+
+TEST_F(QtRendererTest, LampsBarsAndTheReportList)
+{
+    Probe probe;
+    QtDialogView view(ProbeTemplate(), probe);
+    ASSERT_TRUE(view.Open());
+    auto* lamp = Control<QLabel>(view.Dialog(), kLamp);
+    view.SetLampPicture(kLamp, LampPicture::Warning);
+    EXPECT_EQ(lamp->pixmap().toImage().pixelColor(5, 5), LampColour(LampPicture::Warning));
+    view.SetLampPicture(kLamp, LampPicture::On);
+    EXPECT_EQ(lamp->pixmap().toImage().pixelColor(5, 5), LampColour(LampPicture::On));
+    EXPECT_NE(LampColour(LampPicture::Off), LampColour(LampPicture::On));
+
+    auto* bar = Control<QProgressBar>(view.Dialog(), kProgress);
+    view.SetProgressBarColour(kProgress, {204, 0, 204});
+    view.SetProgressPosition(kProgress, 73);
+    EXPECT_EQ(bar->value(), 73);
+    EXPECT_EQ(bar->palette().color(QPalette::Active, QPalette::Highlight), QColor(204, 0, 204));
+    view.SetProgressPosition(kProgress, 250);
+    EXPECT_EQ(bar->value(), 100);
+
+    auto* list = Control<QTreeWidget>(view.Dialog(), kList);
+    view.ListInsertColumn(kList, 0, "Item", 5);
+    view.ListInsertColumn(kList, 1, "Warning Message", 500);
+    ASSERT_EQ(list->columnCount(), 2);
+    EXPECT_EQ(list->headerItem()->text(0), "Item");
+    EXPECT_EQ(list->headerItem()->text(1), "Warning Message");
+    EXPECT_EQ(list->columnWidth(0), 5);
+    EXPECT_EQ(list->columnWidth(1), 500);
+    EXPECT_EQ(view.ListInsertItem(kList, 0, " ", true), 0);
+    view.ListSetItemText(kList, 0, 1, "older");
+    EXPECT_EQ(view.ListInsertItem(kList, 0, " ", false), 0); // later items move down
+    view.ListSetItemText(kList, 0, 1, "newer");
+    view.ListSetItemText(kList, 9, 1, "no such item");
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_EQ(list->topLevelItem(0)->text(1), "newer");
+    EXPECT_EQ(list->topLevelItem(1)->text(1), "older");
+    EXPECT_TRUE(list->topLevelItem(1)->isSelected());
+    EXPECT_FALSE(list->topLevelItem(0)->isSelected());
+    view.ListDeleteAllItems(kList);
+    EXPECT_EQ(list->topLevelItemCount(), 0);
+    view.Finish();
+}
+
+TEST_F(QtRendererTest, ReadoutCellsArePaintedByOnePanelPacedToOneFrame)
+{
+    Probe probe;
+    QtDialogView view(ProbeTemplate(), probe);
+    ASSERT_TRUE(view.Open());
+    view.Dialog()->show();
+    ASSERT_TRUE(view.CreateControl({5000, ControlKind::Static, "X", kGroup, {2, 2, 50, 20}}));
+    ASSERT_TRUE(view.CreateControl({5001, ControlKind::Edit, "----", kGroup, {54, 2, 70, 20}, FlagSunken | FlagDisabled}));
+    EXPECT_FALSE(view.CreateControl({5001, ControlKind::Edit, "", kGroup, {0, 0, 1, 1}})) << "ids stay unique";
+    EXPECT_EQ(view.Widget(5001), nullptr) << "value boxes are cells of the panel, not widgets";
+    auto* group = Control<QGroupBox>(view.Dialog(), kGroup);
+    auto* panel = group->findChild<ReadoutPanel*>();
+    ASSERT_NE(panel, nullptr);
+    char text[16];
+    view.GetControlText(5001, text, sizeof text);
+    EXPECT_STREQ(text, "----");
+    view.SetControlText(5001, "-10000");
+    view.EnableControl(5001, true);
+    view.GetControlText(5001, text, sizeof text);
+    EXPECT_STREQ(text, "-10000");
+    EXPECT_TRUE(panel->CellAt(1).enabled);
+    // The cells sit below the group box's caption.
+    EXPECT_GE(panel->CellAt(0).rect.top(), QFontMetrics(group->font()).height() - 2);
+
+    // The gate: the first request draws at once, those within the same
+    // frame are merged into one more draw a frame later.
+    FrameGate gate;
+    int flushes = 0;
+    QElapsedTimer clock;
+    qint64 second = -1;
+    gate.SetFlush([&] {
+        if (++flushes == 2) {
+            second = clock.elapsed();
+        }
+    });
+    clock.start();
+    gate.Request();
+    EXPECT_EQ(flushes, 1);
+    for (int i = 0; i < 10; ++i) {
+        gate.Request();
+    }
+    EXPECT_EQ(flushes, 1);
+    ASSERT_TRUE(WaitFor([&] { return flushes == 2; }, 1000));
+    EXPECT_GE(second, FrameGate::kFrameMs - 1);
+    QTest::qWait(3 * FrameGate::kFrameMs); // nothing asked for: nothing drawn
+    EXPECT_EQ(flushes, 2);
+    view.Finish();
+}
+
+TEST_F(QtRendererTest, WaysOutOfAModalRun)
+{
+    {
+        // Ended while initialising: no loop at all, OnDestroy once.
+        Probe probe;
+        probe.endInInit = true;
+        QtDialogView view(ProbeTemplate(), probe);
+        EXPECT_EQ(view.RunModal(), kIdCancel);
+        EXPECT_EQ(probe.destroys, 1);
+        EXPECT_EQ(probe.BoundView(), nullptr);
+    }
+    {
+        // Escape is the Cancel command; the close box is OnClose.
+        Probe probe;
+        QtDialogView view(ProbeTemplate(), probe);
+        QTimer::singleShot(0, [&] { QTest::keyClick(view.Dialog(), Qt::Key_Escape); });
+        EXPECT_EQ(view.RunModal(), kIdCancel);
+        ASSERT_FALSE(probe.events.empty());
+        EXPECT_EQ(probe.events[0].kind, "command");
+        EXPECT_EQ(probe.events[0].id, kIdCancel);
+        EXPECT_EQ(probe.destroys, 1);
+    }
+    {
+        Probe probe;
+        QtDialogView view(ProbeTemplate(), probe);
+        QTimer::singleShot(0, [&] { view.Dialog()->close(); });
+        EXPECT_EQ(view.RunModal(), kIdOk);
+        ASSERT_EQ(probe.events.size(), 1u);
+        EXPECT_EQ(probe.events[0].kind, "close");
+    }
+    {
+        // A close asked from outside (a signal) while a child is open: the
+        // child is cancelled first, then the window goes through OnClose.
+        Probe probe;
+        QtDialogView view(ProbeTemplate(), probe);
+        QTimer::singleShot(0, [&] {
+            // Armed first: it runs inside the child's loop once the click has opened it.
+            qttest::WhenShown(QStringLiteral("template901"), [&](QDialog* child) {
+                EXPECT_NE(child, nullptr);
+                view.RequestClose();
+            });
+            Control<QPushButton>(view.Dialog(), kOpenChild)->click();
+        });
+        EXPECT_EQ(view.RunModal(), kIdOk);
+        EXPECT_EQ(probe.childResult, kIdCancel);
+        EXPECT_EQ(probe.childCancels, 1);
+        ASSERT_FALSE(probe.events.empty());
+        EXPECT_EQ(probe.events.back().kind, "close");
+        EXPECT_EQ(probe.destroys, 1);
+    }
+}
+
+TEST_F(QtRendererTest, TimersKeepFiringBehindChildDialogsAndMessageBoxes)
+{
+    Probe probe;
+    probe.startTimer = true;
+    QtDialogView view(ProbeTemplate(), probe);
+    ASSERT_TRUE(view.Open());
+    view.Dialog()->show();
+    ASSERT_TRUE(WaitFor([&] { return probe.ticks >= 3; }));
+
+    int ticksSeenInChild = 0;
+    qttest::WhenShown(QStringLiteral("template901"), [&](QDialog* child) {
+        ASSERT_NE(child, nullptr);
+        const int before = probe.ticks;
+        WaitFor([&] { return probe.ticks >= before + 5; });
+        ticksSeenInChild = probe.ticks - before;
+        Control<QPushButton>(child, kIdOk)->click();
+    });
+    Control<QPushButton>(view.Dialog(), kOpenChild)->click(); // returns when the child has closed
+    EXPECT_GE(ticksSeenInChild, 5);
+    EXPECT_EQ(probe.childResult, kIdOk);
+
+    // A message box: modal, OK only, with the caption; ticks go on behind it.
+    QString caption;
+    QString text;
+    int buttons = 0;
+    int ticksSeenInBox = 0;
+    qttest::WhenShown(QStringLiteral("messageBox"), [&](QDialog* window) {
+        auto* box = qobject_cast<QMessageBox*>(window);
+        ASSERT_NE(box, nullptr);
+        EXPECT_TRUE(box->isModal());
+        caption = box->windowTitle();
+        text = box->text();
+        buttons = static_cast<int>(box->buttons().size());
+        const int before = probe.ticks;
+        WaitFor([&] { return probe.ticks >= before + 3; });
+        ticksSeenInBox = probe.ticks - before;
+        box->button(QMessageBox::Ok)->click();
+    });
+    view.ShowMessageBox("SettingsFileClass::OpenFileForReading\nNo such file <:>", "CTavelinDlg::Initialise");
+    EXPECT_EQ(caption, "CTavelinDlg::Initialise");
+    EXPECT_EQ(text, "SettingsFileClass::OpenFileForReading\nNo such file <:>");
+    EXPECT_EQ(buttons, 1);
+    EXPECT_GE(ticksSeenInBox, 3);
+
+    view.StopTimer(kTimer);
+    const int stopped = probe.ticks;
+    QTest::qWait(40);
+    EXPECT_EQ(probe.ticks, stopped);
+    view.Finish();
+}
+
+} // namespace
