@@ -15,7 +15,7 @@ namespace {
 
 namespace Block = GenericSimBlock;
 
-constexpr std::uint32_t kIds[kJoystickSlots] = {0x10001u, 0x20002u, 0x30003u, 0x40004u};
+constexpr std::uint32_t kIds[kJoystickSlots] = { 0x10001u, 0x20002u, 0x30003u, 0x40004u };
 
 void BM_ProcessCycle(benchmark::State& bench)
 {
@@ -41,7 +41,7 @@ void BM_ProcessCycle(benchmark::State& bench)
         states[slot].buttonCount = 32;
         table[slot] = &states[slot];
     }
-    const std::int32_t axes[] = {AxisPitch, AxisRoll, AxisPedals, AxisTiller, AxisThrLvrL, AxisThrLvrR};
+    const std::int32_t axes[] = { AxisPitch, AxisRoll, AxisPedals, AxisTiller, AxisThrLvrL, AxisThrLvrR };
     for (int i = 0; i < 6; ++i) {
         processor.SetAxisAssignment(axes[i], i % 4, static_cast<std::int32_t>(kIds[i % 4]), i);
     }
@@ -51,13 +51,13 @@ void BM_ProcessCycle(benchmark::State& bench)
     for (int button = 0; button < kCockpitButtonCount; ++button) {
         processor.SetButtonAssignment(button, button % 4, 1 + button, static_cast<std::int32_t>(kIds[button % 4]));
     }
-    for (const std::size_t sensitivity : {Block::kPitchSensitivity, Block::kRollSensitivity,
-                                          Block::kPedalsSensitivity, Block::kTillerSensitivity}) {
+    for (const std::size_t sensitivity :
+        { Block::kPitchSensitivity, Block::kRollSensitivity, Block::kPedalsSensitivity, Block::kTillerSensitivity }) {
         Block::StoreDouble(block, sensitivity, 0.002);
     }
     Block::StoreDouble(block, Block::kThrLvrLSensitivity, 1.0);
     Block::StoreDouble(block, Block::kThrLvrRSensitivity, 1.0);
-    SwitchPanelState panel{};
+    SwitchPanelState panel {};
     processor.SetSwitchPanel(&panel);
 
     std::int32_t tick = 0;

@@ -7,6 +7,7 @@ namespace {
 constexpr const char* kUnknownControl = "UNKNOWN CTL";
 constexpr const char* kUnknownButton = "UNKNOWN BTN";
 
+// clang-format off
 constexpr const char* kButtonNames[kCockpitButtonCount] = {
     "PTT",        "A/P DISC",    "A/T DISC", "BRAKE L",  "BRAKE R",  "REVERSE L",
     "REVERSE R",  "FLAP IN",     "FLAP OUT", "SPD BRK IN", "SPD BRK OUT", "GEAR LVR",
@@ -18,20 +19,29 @@ constexpr const char* kInputNames[kAxisInputCount] = {
     "vX", "vY", "vZ", "vRx", "vRy", "vRz", "vSL1", "vSL2",
     "aX", "aY", "aZ", "aRx", "aRy", "aRz", "aSL1", "aSL2",
 };
+// clang-format on
 
 } // namespace
 
 const char* CockpitAxisName(std::int32_t axis)
 {
     switch (axis) {
-    case AxisPitch: return "PITCH";
-    case AxisRoll: return "ROLL";
-    case AxisThrLvrL: return "THR LVR L";
-    case AxisThrLvrR: return "THR LVR R";
-    case AxisPedals: return "PEDALS";
-    case AxisTiller: return "TILLER";
-    case AxisEyeView: return "EYE_VIEW";
-    default: return kUnknownControl;
+    case AxisPitch:
+        return "PITCH";
+    case AxisRoll:
+        return "ROLL";
+    case AxisThrLvrL:
+        return "THR LVR L";
+    case AxisThrLvrR:
+        return "THR LVR R";
+    case AxisPedals:
+        return "PEDALS";
+    case AxisTiller:
+        return "TILLER";
+    case AxisEyeView:
+        return "EYE_VIEW";
+    default:
+        return kUnknownControl;
     }
 }
 
@@ -54,13 +64,21 @@ const char* AxisInputName(std::int32_t input)
 std::size_t AxisRecordOffset(std::int32_t axis)
 {
     switch (axis) {
-    case AxisPitch: return GenericSimBlock::kPitchRecord;
-    case AxisRoll: return GenericSimBlock::kRollRecord;
-    case AxisThrLvrL: return GenericSimBlock::kThrLvrLRecord;
-    case AxisThrLvrR: return GenericSimBlock::kThrLvrRRecord;
-    case AxisPedals: return GenericSimBlock::kPedalsRecord;
-    case AxisTiller: return GenericSimBlock::kTillerRecord;
-    case AxisEyeView: return GenericSimBlock::kEyeViewRecord;
-    default: return 0;
+    case AxisPitch:
+        return GenericSimBlock::kPitchRecord;
+    case AxisRoll:
+        return GenericSimBlock::kRollRecord;
+    case AxisThrLvrL:
+        return GenericSimBlock::kThrLvrLRecord;
+    case AxisThrLvrR:
+        return GenericSimBlock::kThrLvrRRecord;
+    case AxisPedals:
+        return GenericSimBlock::kPedalsRecord;
+    case AxisTiller:
+        return GenericSimBlock::kTillerRecord;
+    case AxisEyeView:
+        return GenericSimBlock::kEyeViewRecord;
+    default:
+        return 0;
     }
 }

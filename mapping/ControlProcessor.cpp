@@ -38,12 +38,11 @@ enum GateIndex { Gate1, Gate2, Value1, Width1, Gate3, Gate4, Value2, Width2 };
 
 // The order in which records are resolved (and their warnings appear), and
 // the order in which buttons are read: GEAR LVR and PARK BRK come last.
-constexpr std::int32_t kAxisResolveOrder[] = {AxisPitch, AxisRoll, AxisPedals, AxisTiller,
-                                             AxisThrLvrL, AxisThrLvrR, AxisEyeView};
-constexpr std::int32_t kButtonOrder[kCockpitButtonCount] = {
-    ButtonPtt, ButtonApDisc, ButtonAtDisc, ButtonBrakeL, ButtonBrakeR, ButtonReverseL,
-    ButtonReverseR, ButtonFlapIn, ButtonFlapOut, ButtonSpdBrkIn, ButtonSpdBrkOut,
-    ButtonStabAnu, ButtonStabAnd, ButtonFdL, ButtonFdR, ButtonGearLvr, ButtonParkBrk};
+constexpr std::int32_t kAxisResolveOrder[]
+    = { AxisPitch, AxisRoll, AxisPedals, AxisTiller, AxisThrLvrL, AxisThrLvrR, AxisEyeView };
+constexpr std::int32_t kButtonOrder[kCockpitButtonCount] = { ButtonPtt, ButtonApDisc, ButtonAtDisc, ButtonBrakeL,
+    ButtonBrakeR, ButtonReverseL, ButtonReverseR, ButtonFlapIn, ButtonFlapOut, ButtonSpdBrkIn, ButtonSpdBrkOut,
+    ButtonStabAnu, ButtonStabAnd, ButtonFdL, ButtonFdR, ButtonGearLvr, ButtonParkBrk };
 
 constexpr int kMaxButtonNumber = 32;
 constexpr int kPovCount = 4;
@@ -70,8 +69,8 @@ const JoystickState* SlotRecord(const JoystickState* const states[kJoystickSlots
 }
 
 // The state record of an attached slot, or null.
-const JoystickState* AttachedRecord(const JoystickState* const states[kJoystickSlots], std::int32_t slot,
-                                    std::int32_t attachedCount)
+const JoystickState* AttachedRecord(
+    const JoystickState* const states[kJoystickSlots], std::int32_t slot, std::int32_t attachedCount)
 {
     if (slot >= attachedCount) {
         return nullptr;
@@ -145,7 +144,7 @@ bool ControlProcessor::Attach()
     m_block = m_shm->GetBlock();
     ApplyFilterTimeConstants();
 
-    for (const int index : {SettingsPitch, SettingsRoll, SettingsThrLvrL, SettingsThrLvrR}) {
+    for (const int index : { SettingsPitch, SettingsRoll, SettingsThrLvrL, SettingsThrLvrR }) {
         m_axisSettings[index].filter.emplace(kPitchRollTimeConstant);
         m_axisSettings[index].filter->ResetFilter(0.0);
     }
@@ -207,8 +206,8 @@ double ControlProcessor::Published(int settingsIndex, double value)
     return 0.0;
 }
 
-double ControlProcessor::ThrustLeverPercent(double value, double minimum, double maximum, double sensitivity,
-                                            double offset) const
+double ControlProcessor::ThrustLeverPercent(
+    double value, double minimum, double maximum, double sensitivity, double offset) const
 {
     // A slot that never held a joystick has a range of 0: no travel, not 0/0.
     const double travel = maximum == minimum ? 0.0 : (maximum - value) / (maximum - minimum) * 100.0;
@@ -242,7 +241,7 @@ double ControlProcessor::AxisValue(std::size_t recordOffset, const JoystickState
 }
 
 void ControlProcessor::ProcessStickAxis(int settingsIndex, std::size_t recordOffset, std::size_t output, double period,
-                                        const JoystickState* const states[kJoystickSlots])
+    const JoystickState* const states[kJoystickSlots])
 {
     const AxisSettings& settings = m_axisSettings[settingsIndex];
     double x = AxisValue(recordOffset, states) * Block::LoadDouble(m_block, settings.first);
@@ -255,9 +254,8 @@ void ControlProcessor::ProcessStickAxis(int settingsIndex, std::size_t recordOff
     Block::StoreDouble(m_block, output, Published(settingsIndex, x));
 }
 
-void ControlProcessor::ProcessThrustLever(int settingsIndex, std::size_t recordOffset, std::size_t output,
-                                          bool publish, double period,
-                                          const JoystickState* const states[kJoystickSlots])
+void ControlProcessor::ProcessThrustLever(int settingsIndex, std::size_t recordOffset, std::size_t output, bool publish,
+    double period, const JoystickState* const states[kJoystickSlots])
 {
     const AxisSettings& settings = m_axisSettings[settingsIndex];
     const AxisAssignment record = LoadAxisAssignment(m_block, recordOffset);
@@ -267,7 +265,7 @@ void ControlProcessor::ProcessThrustLever(int settingsIndex, std::size_t recordO
     const double maximum = range != nullptr ? static_cast<double>(range->axisMaximum) : 0.0;
 
     double t = ThrustLeverPercent(value, minimum, maximum, Block::LoadDouble(m_block, settings.first),
-                                  Block::LoadDouble(m_block, settings.second));
+        Block::LoadDouble(m_block, settings.second));
     if (std::isfinite(t)) {
         t = Filtered(settingsIndex, t, period);
     }
@@ -291,8 +289,8 @@ std::uint8_t ControlProcessor::ButtonState(std::int32_t button, const JoystickSt
     return state->buttons[number - 1] != 0 ? 1 : 0;
 }
 
-void ControlProcessor::ProcessCycle(double period, const JoystickState* const states[kJoystickSlots],
-                                    std::int32_t topIndex)
+void ControlProcessor::ProcessCycle(
+    double period, const JoystickState* const states[kJoystickSlots], std::int32_t topIndex)
 {
     if (m_block == nullptr) {
         return;
@@ -311,10 +309,10 @@ void ControlProcessor::ProcessCycle(double period, const JoystickState* const st
 
     ProcessStickAxis(SettingsPitch, Block::kPitchRecord, Block::kPitchOutput, period, states);
     ProcessStickAxis(SettingsRoll, Block::kRollRecord, Block::kRollOutput, period, states);
-    ProcessThrustLever(SettingsThrLvrL, Block::kThrLvrLRecord, Block::kThrLvrLOutput, m_publishFlags[0] != 0,
-                       period, states);
-    ProcessThrustLever(SettingsThrLvrR, Block::kThrLvrRRecord, Block::kThrLvrROutput, m_publishFlags[1] != 0,
-                       period, states);
+    ProcessThrustLever(
+        SettingsThrLvrL, Block::kThrLvrLRecord, Block::kThrLvrLOutput, m_publishFlags[0] != 0, period, states);
+    ProcessThrustLever(
+        SettingsThrLvrR, Block::kThrLvrRRecord, Block::kThrLvrROutput, m_publishFlags[1] != 0, period, states);
     // Pedals and tiller have no filter; the stick-axis path passes them unfiltered.
     ProcessStickAxis(SettingsPedals, Block::kPedalsRecord, Block::kPedalsOutput, period, states);
     ProcessStickAxis(SettingsTiller, Block::kTillerRecord, Block::kTillerOutput, period, states);
@@ -328,8 +326,8 @@ void ControlProcessor::ProcessCycle(double period, const JoystickState* const st
     Block::StoreByte(m_block, Block::kPttPressed, pressed[ButtonPtt]);
     Block::StoreByte(m_block, Block::kBrakeLPressed, pressed[ButtonBrakeL]);
     Block::StoreByte(m_block, Block::kBrakeRPressed, pressed[ButtonBrakeR]);
-    Block::StoreByte(m_block, Block::kReverserPressed,
-                     (pressed[ButtonReverseL] != 0 || pressed[ButtonReverseR] != 0) ? 1 : 0);
+    Block::StoreByte(
+        m_block, Block::kReverserPressed, (pressed[ButtonReverseL] != 0 || pressed[ButtonReverseR] != 0) ? 1 : 0);
 
     bool gearRising = false;
     bool gearFalling = false;
@@ -411,8 +409,7 @@ void ControlProcessor::SetSlotName(const char* text, int slot)
 }
 
 std::int32_t ControlProcessor::ReadInput(std::int32_t input, std::int32_t slot,
-                                         const JoystickState* const states[kJoystickSlots],
-                                         std::int32_t attachedCount)
+    const JoystickState* const states[kJoystickSlots], std::int32_t attachedCount)
 {
     const JoystickState* state = AttachedRecord(states, slot, attachedCount);
     if (state == nullptr || input < 0 || input >= kAxisInputCount) {
@@ -447,8 +444,8 @@ std::int32_t ControlProcessor::GetAxisSlot(std::int32_t axis) const
     return Block::LoadInt32(m_block, record + Block::kRecordSlot);
 }
 
-void ControlProcessor::SetAxisAssignment(std::int32_t axis, std::int32_t slot, std::int32_t joystickId,
-                                         std::int32_t input)
+void ControlProcessor::SetAxisAssignment(
+    std::int32_t axis, std::int32_t slot, std::int32_t joystickId, std::int32_t input)
 {
     if (m_block == nullptr || axis == AxisEyeView) {
         return;
@@ -462,8 +459,8 @@ void ControlProcessor::SetAxisAssignment(std::int32_t axis, std::int32_t slot, s
     Block::StoreInt32(m_block, record + Block::kRecordInput, input);
 }
 
-void ControlProcessor::SetButtonAssignment(std::int32_t button, std::int32_t slot, std::int32_t buttonNumber,
-                                           std::int32_t joystickId)
+void ControlProcessor::SetButtonAssignment(
+    std::int32_t button, std::int32_t slot, std::int32_t buttonNumber, std::int32_t joystickId)
 {
     if (m_block == nullptr || button < 0 || button >= kCockpitButtonCount) {
         return;
@@ -476,10 +473,17 @@ void ControlProcessor::SetButtonAssignment(std::int32_t button, std::int32_t slo
     // The simulator reads the low byte, so "not assigned" (-1) shows as 255.
     const auto lowByte = static_cast<std::uint8_t>(static_cast<std::uint32_t>(buttonNumber) & 0xFFu);
     switch (button) {
-    case ButtonApDisc: Block::StoreByte(m_block, Block::kApDiscButtonMirror, lowByte); break;
-    case ButtonAtDisc: Block::StoreByte(m_block, Block::kAtDiscButtonMirror, lowByte); break;
-    case ButtonPtt: Block::StoreByte(m_block, Block::kPttButtonMirror, lowByte); break;
-    default: break;
+    case ButtonApDisc:
+        Block::StoreByte(m_block, Block::kApDiscButtonMirror, lowByte);
+        break;
+    case ButtonAtDisc:
+        Block::StoreByte(m_block, Block::kAtDiscButtonMirror, lowByte);
+        break;
+    case ButtonPtt:
+        Block::StoreByte(m_block, Block::kPttButtonMirror, lowByte);
+        break;
+    default:
+        break;
     }
 }
 
@@ -545,8 +549,7 @@ std::int32_t ControlProcessor::GetEyeViewInput() const
 // --- resolution -----------------------------------------------------------------
 
 std::int32_t ControlProcessor::FindSlotForJoystick(bool isButton, std::int32_t control, std::int32_t& recordJoystickId,
-                                                   const JoystickState* const states[kJoystickSlots],
-                                                   std::int32_t count)
+    const JoystickState* const states[kJoystickSlots], std::int32_t count)
 {
     const std::int32_t slots = count < kJoystickSlots ? count : kJoystickSlots;
     for (std::int32_t slot = 0; slot < slots; ++slot) {
@@ -590,21 +593,30 @@ const char* ControlProcessor::ShowEyeView(const SwitchPanelState& panel)
 {
     switch (panel.eyeAngle) {
     case 0:
-    case 360: return "Looking  Ahead";
-    case 45: return "Looking  Front Right";
-    case 90: return "Looking  Right";
-    case 135: return "Looking  Behind Right";
-    case 180: return "Looking  Behind";
-    case 225: return "Looking  Behind Left";
-    case 270: return "Looking  Left";
-    case 315: return "Looking  Front Left";
-    default: return "      ---          ";
+    case 360:
+        return "Looking  Ahead";
+    case 45:
+        return "Looking  Front Right";
+    case 90:
+        return "Looking  Right";
+    case 135:
+        return "Looking  Behind Right";
+    case 180:
+        return "Looking  Behind";
+    case 225:
+        return "Looking  Behind Left";
+    case 270:
+        return "Looking  Left";
+    case 315:
+        return "Looking  Front Left";
+    default:
+        return "      ---          ";
     }
 }
 
 GearAndParkBrakeDisplay ControlProcessor::ShowGearAndParkBrake(const void* block, const SwitchPanelState& panel)
 {
-    GearAndParkBrakeDisplay display{};
+    GearAndParkBrakeDisplay display {};
     display.gearLamp = panel.gearState != 0 ? LampPicture::On : LampPicture::Off;
     display.parkBrakeLamp = panel.parkBrakeState != 0 ? LampPicture::On : LampPicture::Off;
     display.gearMessage = nullptr;
@@ -613,7 +625,8 @@ GearAndParkBrakeDisplay ControlProcessor::ShowGearAndParkBrake(const void* block
         return display;
     }
     if (panel.gearPressed != 0) {
-        const bool down = Block::LoadByte(block, Block::kGearFlag1) != 0 || Block::LoadByte(block, Block::kGearFlag2) != 0;
+        const bool down
+            = Block::LoadByte(block, Block::kGearFlag1) != 0 || Block::LoadByte(block, Block::kGearFlag2) != 0;
         display.gearMessage = down ? "Gear Lever set to DOWN" : "Gear Lever set to UP";
     }
     if (panel.parkBrakePressed != 0) {
@@ -626,7 +639,7 @@ GearAndParkBrakeDisplay ControlProcessor::ShowGearAndParkBrake(const void* block
 
 NeutralIndicatorDisplay ControlProcessor::ShowNeutralIndicator(const void* block, bool& deflected)
 {
-    NeutralIndicatorDisplay display{false, LampPicture::Off};
+    NeutralIndicatorDisplay display { false, LampPicture::Off };
     if (block == nullptr) {
         return display;
     }
@@ -635,10 +648,10 @@ NeutralIndicatorDisplay ControlProcessor::ShowNeutralIndicator(const void* block
     };
     if (outside(Block::kPitchOutput, Block::kPitchDeadBand) || outside(Block::kRollOutput, Block::kRollDeadBand)
         || outside(Block::kPedalsOutput, Block::kPedalsDeadBand)) {
-        display = {true, LampPicture::On};
+        display = { true, LampPicture::On };
         deflected = true;
     } else if (deflected) {
-        display = {true, LampPicture::Off};
+        display = { true, LampPicture::Off };
         deflected = false;
     }
     return display;

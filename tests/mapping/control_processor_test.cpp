@@ -40,8 +40,8 @@ TEST(ControlProcessorAttach, DefaultsOverwriteTuningButKeepTheRestOfAnExistingBl
     EXPECT_EQ(processor.GetBlock(), nullptr);
     ASSERT_TRUE(processor.Attach()) << processor.GetErrorText();
     EXPECT_EQ(Block::LoadUserCount(otherBlock), 2);
-    for (const std::size_t band : {Block::kPitchDeadBand, Block::kRollDeadBand, Block::kPedalsDeadBand,
-                                   Block::kTillerDeadBand}) {
+    for (const std::size_t band :
+        { Block::kPitchDeadBand, Block::kRollDeadBand, Block::kPedalsDeadBand, Block::kTillerDeadBand }) {
         EXPECT_EQ(Block::LoadDouble(otherBlock, band), 0.5);
     }
     EXPECT_EQ(Block::LoadDouble(otherBlock, Block::kThrLvrLOffset), 0.0);
@@ -69,11 +69,11 @@ TEST(ControlProcessorAttach, VersionMismatchFailsWithTheBlockObjectsTextAndCycle
     EXPECT_FALSE(processor.Attach());
     EXPECT_EQ(processor.GetBlock(), nullptr);
     EXPECT_EQ(std::string(processor.GetErrorText()),
-              "KQ_P_0001_02_Shm::KQ_P_0001_02_Shm\nShared Memory Version Mismatch\nPlease rebuild software");
+        "KQ_P_0001_02_Shm::KQ_P_0001_02_Shm\nShared Memory Version Mismatch\nPlease rebuild software");
 
     // Without a block nothing is read or written and nothing fails.
     JoystickState state = ProcessorTest::MakeState(kJoystickIds[0]);
-    const JoystickState* table[kJoystickSlots] = {&state, &state, &state, &state};
+    const JoystickState* table[kJoystickSlots] = { &state, &state, &state, &state };
     processor.SetCounts(1, ControlProcessor::kInputCount);
     processor.ProcessCycle(0.01, table, 0);
     EXPECT_EQ(processor.GetCycleCount(), 0);
@@ -94,16 +94,15 @@ TEST(ControlProcessorNames, DisplayNamesOfEveryControlAndInput)
     EXPECT_STREQ(CockpitAxisName(AxisPedals), "PEDALS");
     EXPECT_STREQ(CockpitAxisName(AxisTiller), "TILLER");
     EXPECT_STREQ(CockpitAxisName(AxisEyeView), "EYE_VIEW");
-    for (const std::int32_t other : {0, 5, 6, 10, -1}) {
+    for (const std::int32_t other : { 0, 5, 6, 10, -1 }) {
         EXPECT_STREQ(CockpitAxisName(other), "UNKNOWN CTL") << other;
         EXPECT_EQ(AxisRecordOffset(other), 0u) << other;
     }
     EXPECT_EQ(AxisRecordOffset(AxisPedals), Block::kJoystickSetup + 132);
     EXPECT_EQ(AxisRecordOffset(AxisEyeView), Block::kJoystickSetup + 260);
 
-    const char* buttons[] = {"PTT", "A/P DISC", "A/T DISC", "BRAKE L", "BRAKE R", "REVERSE L",
-                             "REVERSE R", "FLAP IN", "FLAP OUT", "SPD BRK IN", "SPD BRK OUT", "GEAR LVR",
-                             "STAB ANU", "STAB AND", "F/D L", "F/D R", "PARK BRK"};
+    const char* buttons[] = { "PTT", "A/P DISC", "A/T DISC", "BRAKE L", "BRAKE R", "REVERSE L", "REVERSE R", "FLAP IN",
+        "FLAP OUT", "SPD BRK IN", "SPD BRK OUT", "GEAR LVR", "STAB ANU", "STAB AND", "F/D L", "F/D R", "PARK BRK" };
     for (int b = 0; b < kCockpitButtonCount; ++b) {
         EXPECT_STREQ(CockpitButtonName(b), buttons[b]);
     }
@@ -125,7 +124,7 @@ TEST(ControlProcessorWarnings, TenAreKeptTheEleventhOnlySetsTheFlag)
     for (int i = 0; i < 11; ++i) {
         processor.AddWarning(("warning " + std::to_string(i)).c_str());
     }
-    WarningList list{};
+    WarningList list {};
     processor.GetWarnings(list);
     EXPECT_TRUE(processor.HasWarnings());
     EXPECT_EQ(list.count, 10);
@@ -160,7 +159,7 @@ TEST(ControlProcessorSlots, NamesAndInputsAreBoundedBySlotAndInputNumber)
         state.velocities[i] = 200 + i;
         state.accelerations[i] = 300 + i;
     }
-    const JoystickState* table[kJoystickSlots] = {&state, &state, nullptr, &state};
+    const JoystickState* table[kJoystickSlots] = { &state, &state, nullptr, &state };
     EXPECT_EQ(ControlProcessor::ReadInput(InputX, 0, table, 1), 100);
     EXPECT_EQ(ControlProcessor::ReadInput(InputSL2, 0, table, 1), 107);
     EXPECT_EQ(ControlProcessor::ReadInput(InputVX, 0, table, 1), 200);
@@ -169,10 +168,10 @@ TEST(ControlProcessorSlots, NamesAndInputsAreBoundedBySlotAndInputNumber)
     EXPECT_EQ(ControlProcessor::ReadInput(InputASL2, 0, table, 1), 307);
     EXPECT_EQ(ControlProcessor::ReadInput(24, 0, table, 1), 0);
     EXPECT_EQ(ControlProcessor::ReadInput(-1, 0, table, 1), 0);
-    EXPECT_EQ(ControlProcessor::ReadInput(InputX, 1, table, 1), 0);  // not attached
+    EXPECT_EQ(ControlProcessor::ReadInput(InputX, 1, table, 1), 0); // not attached
     EXPECT_EQ(ControlProcessor::ReadInput(InputX, -1, table, 4), 0);
-    EXPECT_EQ(ControlProcessor::ReadInput(InputX, 2, table, 4), 0);  // no record
-    EXPECT_EQ(ControlProcessor::ReadInput(InputX, 4, table, 9), 0);  // a count beyond the slots
+    EXPECT_EQ(ControlProcessor::ReadInput(InputX, 2, table, 4), 0); // no record
+    EXPECT_EQ(ControlProcessor::ReadInput(InputX, 4, table, 9), 0); // a count beyond the slots
 }
 
 // --- assignment accessors ---------------------------------------------------------
@@ -249,8 +248,8 @@ TEST_F(ProcessorFixture, ResolutionOrderMatchesAndWarningTexts)
     // Slots 1 and 3 carry the same ID: the lower slot wins.
     states[3].joystickId = kJoystickIds[1];
     processor.SetAxisAssignment(AxisPitch, 3, static_cast<std::int32_t>(kJoystickIds[1]), InputY);
-    processor.SetAxisAssignment(AxisRoll, 3, 0x7777, InputX);    // unknown: warning
-    processor.SetAxisAssignment(AxisPedals, 2, 0, InputRz);      // ID 0: slot 0 without warning
+    processor.SetAxisAssignment(AxisRoll, 3, 0x7777, InputX); // unknown: warning
+    processor.SetAxisAssignment(AxisPedals, 2, 0, InputRz); // ID 0: slot 0 without warning
     processor.SetAxisAssignment(AxisTiller, 0, static_cast<std::int32_t>(kJoystickIds[2]), InputZ);
     processor.SetButtonAssignment(ButtonParkBrk, 1, 1, 0x7001);
     processor.SetButtonAssignment(ButtonGearLvr, 1, 1, 0x7002);
@@ -274,7 +273,7 @@ TEST_F(ProcessorFixture, ResolutionOrderMatchesAndWarningTexts)
     EXPECT_EQ(LoadAxisAssignment(block, Block::kThrustLeverFilterRecord).slot, 3);
     EXPECT_EQ(LoadAxisAssignment(block, Block::kThrustLeverFilterRecord).joystickId, 0x7005);
 
-    WarningList list{};
+    WarningList list {};
     processor.GetWarnings(list);
     ASSERT_EQ(list.count, 5);
     EXPECT_EQ(std::string(list.messages[0]), NoMatch("ROLL"));
@@ -290,7 +289,7 @@ TEST_F(ProcessorFixture, ResolvesAgainWhenTheCountChangesWithoutRepeatingWarning
     // the replaced ID matches slot 0 the second time, so one warning only.
     processor.SetAxisAssignment(AxisPitch, 0, 0x5555, InputY);
     Cycle(2);
-    WarningList list{};
+    WarningList list {};
     processor.GetWarnings(list);
     EXPECT_EQ(list.count, 1);
 
@@ -331,8 +330,12 @@ TEST_F(ProcessorFixture, PedalsAndTillerRemoveTheDeadBandWithoutFiltering)
     SetDouble(Block::kPedalsSensitivity, 0.002);
     SetDouble(Block::kTillerSensitivity, 0.01);
     SetDouble(Block::kTillerDeadBand, 1.0);
-    const struct { std::int32_t raw; double pedals; double tiller; } steps[] = {
-        {10000, 19.5, 99.0}, {200, 0.0, 1.0}, {-300, -0.1, -2.0}, {-10000, -19.5, -99.0}, {50, 0.0, 0.0}};
+    const struct {
+        std::int32_t raw;
+        double pedals;
+        double tiller;
+    } steps[] = { { 10000, 19.5, 99.0 }, { 200, 0.0, 1.0 }, { -300, -0.1, -2.0 }, { -10000, -19.5, -99.0 },
+        { 50, 0.0, 0.0 } };
     for (const auto& step : steps) {
         states[0].axes[InputRz] = step.raw;
         states[1].axes[InputSL1] = step.raw;
@@ -352,8 +355,8 @@ TEST_F(ProcessorFixture, PitchAndRollPassTheirLagFilterBeforeTheDeadBand)
     SetDouble(Block::kRollDeadBand, 1.0);
     states[0].axes[InputY] = 10000;
     states[0].axes[InputX] = 10000;
-    const double pitch[] = {8.0, 12.8, 15.68};
-    const double roll[] = {-3.0, -5.4, -6.84}; // -4, -6.4, -7.84 less the band
+    const double pitch[] = { 8.0, 12.8, 15.68 };
+    const double roll[] = { -3.0, -5.4, -6.84 }; // -4, -6.4, -7.84 less the band
     for (int i = 0; i < 3; ++i) {
         Cycle();
         EXPECT_NEAR(Output(Block::kPitchOutput), pitch[i], 1e-9) << i;
@@ -370,10 +373,12 @@ TEST_F(ProcessorFixture, ThrustLeverPercentAndEveryDetentBand)
     SetDouble(Block::kThrLvrLFilterTimeConstant, 0.0);
     SetDouble(Block::kThrLvrRFilterTimeConstant, 0.0);
     // raw -> percent before the gates -> published
-    const struct { std::int32_t raw; double published; } steps[] = {
-        {10000, 0.0},  {0, 50.0},      {-5800, 79.0},  {-6100, 80.0}, {-6400, 80.0},  {-6600, 80.0},
-        {-8000, 87.0}, {-8990, 91.95}, {-9000, 92.0},  {-9400, 92.0}, {-9700, 92.5},  {-9790, 92.95},
-        {-9820, 100.0}, {-10000, 100.0}};
+    const struct {
+        std::int32_t raw;
+        double published;
+    } steps[] = { { 10000, 0.0 }, { 0, 50.0 }, { -5800, 79.0 }, { -6100, 80.0 }, { -6400, 80.0 }, { -6600, 80.0 },
+        { -8000, 87.0 }, { -8990, 91.95 }, { -9000, 92.0 }, { -9400, 92.0 }, { -9700, 92.5 }, { -9790, 92.95 },
+        { -9820, 100.0 }, { -10000, 100.0 } };
     for (const auto& step : steps) {
         states[0].axes[InputZ] = step.raw;
         states[1].axes[InputZ] = step.raw;
@@ -398,7 +403,7 @@ TEST_F(ProcessorFixture, ThrustLeversUseTheirOwnFiltersTimeConstantsAndPublishFl
     SetDouble(Block::kThrLvrRSensitivity, 1.0);
     SetDouble(Block::kThrLvrLFilterTimeConstant, 0.05); // step factor 0.2
     SetDouble(Block::kThrLvrRFilterTimeConstant, 0.02); // step factor 0.5
-    states[0].axes[InputZ] = 0;   // 50 percent
+    states[0].axes[InputZ] = 0; // 50 percent
     states[0].axes[InputRz] = 0;
     Cycle();
     EXPECT_NEAR(Output(Block::kThrLvrLOutput), 10.0, 1e-9);
@@ -435,7 +440,7 @@ TEST_F(ProcessorFixture, ZeroRangeAndNonFiniteValuesPublishFiniteNumbers)
 {
     // Slot 2 never held a joystick: its range is 0, so the lever has no travel.
     // (Its ID reads 0, which is what an unassigned record holds, so records resolve to it.)
-    states[2] = JoystickState{};
+    states[2] = JoystickState {};
     SetDouble(Block::kThrLvrLSensitivity, 1.0);
     SetDouble(Block::kThrLvrLOffset, 5.0);
     SetDouble(Block::kThrLvrLFilterTimeConstant, 0.0);
@@ -520,7 +525,9 @@ TEST_F(ProcessorFixture, ReversersShareOneByteAndSwitchStatesReachThePanel)
 {
     AssignButton(ButtonReverseL, 0, 1);
     AssignButton(ButtonReverseR, 0, 2);
-    const struct { std::uint8_t left, right, published; } cases[] = {{0, 0, 0}, {1, 0, 1}, {0, 1, 1}, {1, 1, 1}};
+    const struct {
+        std::uint8_t left, right, published;
+    } cases[] = { { 0, 0, 0 }, { 1, 0, 1 }, { 0, 1, 1 }, { 1, 1, 1 } };
     for (const auto& c : cases) {
         states[0].buttons[0] = c.left;
         states[0].buttons[1] = c.right;
@@ -530,8 +537,8 @@ TEST_F(ProcessorFixture, ReversersShareOneByteAndSwitchStatesReachThePanel)
         EXPECT_EQ(panel.reverseR, c.right);
     }
 
-    const std::int32_t panelButtons[] = {ButtonFlapIn, ButtonFlapOut, ButtonSpdBrkIn, ButtonSpdBrkOut,
-                                         ButtonStabAnu, ButtonStabAnd, ButtonFdL, ButtonFdR};
+    const std::int32_t panelButtons[] = { ButtonFlapIn, ButtonFlapOut, ButtonSpdBrkIn, ButtonSpdBrkOut, ButtonStabAnu,
+        ButtonStabAnd, ButtonFdL, ButtonFdR };
     for (int i = 0; i < 8; ++i) {
         AssignButton(panelButtons[i], 1, 3 + i);
     }
@@ -542,8 +549,8 @@ TEST_F(ProcessorFixture, ReversersShareOneByteAndSwitchStatesReachThePanel)
             states[1].buttons[2 + i] = i == pressed ? 1 : 0;
         }
         Cycle(2);
-        const std::uint8_t seen[] = {panel.flapIn, panel.flapOut, panel.spdBrkIn, panel.spdBrkOut,
-                                     panel.stabAnu, panel.stabAnd, panel.fdL, panel.fdR};
+        const std::uint8_t seen[] = { panel.flapIn, panel.flapOut, panel.spdBrkIn, panel.spdBrkOut, panel.stabAnu,
+            panel.stabAnd, panel.fdL, panel.fdR };
         for (int i = 0; i < 8; ++i) {
             EXPECT_EQ(seen[i], i == pressed ? 1 : 0) << pressed << " " << i;
         }
@@ -560,12 +567,12 @@ TEST_F(ProcessorFixture, GearAndParkBrakeEdgesLastOneCycleEach)
     AssignButton(ButtonGearLvr, 0, 5);
     AssignButton(ButtonParkBrk, 0, 6);
     states[0].buttons[5] = 1; // park brake held before processing starts
-    const std::uint8_t gear[] = {0, 1, 1, 1, 0, 0, 1};
-    const std::uint8_t gearPressed[] = {0, 1, 0, 0, 0, 0, 1};
-    const std::uint8_t gearReleased[] = {0, 0, 0, 0, 1, 0, 0};
-    const std::uint8_t park[] = {1, 1, 0, 0, 1, 1, 1};
-    const std::uint8_t parkPressed[] = {1, 0, 0, 0, 1, 0, 0};
-    const std::uint8_t parkReleased[] = {0, 0, 1, 0, 0, 0, 0};
+    const std::uint8_t gear[] = { 0, 1, 1, 1, 0, 0, 1 };
+    const std::uint8_t gearPressed[] = { 0, 1, 0, 0, 0, 0, 1 };
+    const std::uint8_t gearReleased[] = { 0, 0, 0, 0, 1, 0, 0 };
+    const std::uint8_t park[] = { 1, 1, 0, 0, 1, 1, 1 };
+    const std::uint8_t parkPressed[] = { 1, 0, 0, 0, 1, 0, 0 };
+    const std::uint8_t parkReleased[] = { 0, 0, 1, 0, 0, 0, 0 };
     for (int i = 0; i < 7; ++i) {
         states[0].buttons[4] = gear[i];
         states[0].buttons[5] = park[i];
@@ -608,7 +615,7 @@ TEST_F(ProcessorFixture, EyeAngleComesFromTheAssignedHatOfALimitedSlot)
     SetRecordField(Block::kEyeViewRecord, Block::kRecordInput, 1);
     Cycle(2);
     EXPECT_EQ(panel.eyeAngle, 90);
-    for (const std::int32_t pov : {5, -1, 1 << 30}) {
+    for (const std::int32_t pov : { 5, -1, 1 << 30 }) {
         SetRecordField(Block::kEyeViewRecord, Block::kRecordInput, pov);
         Cycle(2);
         EXPECT_EQ(panel.eyeAngle, 90) << pov;
@@ -619,14 +626,16 @@ TEST_F(ProcessorFixture, EyeAngleComesFromTheAssignedHatOfALimitedSlot)
 
 TEST(ControlProcessorDisplay, EyeViewTextsMatchExactAnglesOnly)
 {
-    const struct { std::int32_t angle; const char* text; } cases[] = {
-        {0, "Looking  Ahead"},          {360, "Looking  Ahead"},       {45, "Looking  Front Right"},
-        {90, "Looking  Right"},         {135, "Looking  Behind Right"}, {180, "Looking  Behind"},
-        {225, "Looking  Behind Left"},  {270, "Looking  Left"},        {315, "Looking  Front Left"},
-        {44, "      ---          "},    {46, "      ---          "},   {-1, "      ---          "},
-        {static_cast<std::int32_t>(0xFFFFFFFFu / 100), "      ---          "}};
+    const struct {
+        std::int32_t angle;
+        const char* text;
+    } cases[] = { { 0, "Looking  Ahead" }, { 360, "Looking  Ahead" }, { 45, "Looking  Front Right" },
+        { 90, "Looking  Right" }, { 135, "Looking  Behind Right" }, { 180, "Looking  Behind" },
+        { 225, "Looking  Behind Left" }, { 270, "Looking  Left" }, { 315, "Looking  Front Left" },
+        { 44, "      ---          " }, { 46, "      ---          " }, { -1, "      ---          " },
+        { static_cast<std::int32_t>(0xFFFFFFFFu / 100), "      ---          " } };
     for (const auto& c : cases) {
-        SwitchPanelState panel{};
+        SwitchPanelState panel {};
         panel.eyeAngle = c.angle;
         EXPECT_STREQ(ControlProcessor::ShowEyeView(panel), c.text) << c.angle;
     }
@@ -634,7 +643,7 @@ TEST(ControlProcessorDisplay, EyeViewTextsMatchExactAnglesOnly)
 
 TEST_F(ProcessorFixture, GearAndParkBrakeMessagesFollowTheSimulatorsFlags)
 {
-    SwitchPanelState shown{};
+    SwitchPanelState shown {};
     GearAndParkBrakeDisplay display = ControlProcessor::ShowGearAndParkBrake(block, shown);
     EXPECT_EQ(display.gearLamp, LampPicture::Off);
     EXPECT_EQ(display.parkBrakeLamp, LampPicture::Off);
@@ -651,13 +660,13 @@ TEST_F(ProcessorFixture, GearAndParkBrakeMessagesFollowTheSimulatorsFlags)
     EXPECT_STREQ(display.gearMessage, "Gear Lever set to UP");
     EXPECT_STREQ(display.parkBrakeMessage, "Park Brake to ON");
 
-    for (const std::size_t flag : {Block::kGearFlag1, Block::kGearFlag2}) {
+    for (const std::size_t flag : { Block::kGearFlag1, Block::kGearFlag2 }) {
         Block::StoreByte(block, Block::kGearFlag1, 0);
         Block::StoreByte(block, Block::kGearFlag2, 0);
         Block::StoreByte(block, flag, 1);
         EXPECT_STREQ(ControlProcessor::ShowGearAndParkBrake(block, shown).gearMessage, "Gear Lever set to DOWN");
     }
-    for (const std::size_t flag : {Block::kParkBrakeFlag1, Block::kParkBrakeFlag2}) {
+    for (const std::size_t flag : { Block::kParkBrakeFlag1, Block::kParkBrakeFlag2 }) {
         Block::StoreByte(block, Block::kParkBrakeFlag1, 0);
         Block::StoreByte(block, Block::kParkBrakeFlag2, 0);
         Block::StoreByte(block, flag, 7);
@@ -694,7 +703,8 @@ TEST_F(ProcessorFixture, NeutralIndicatorLightsOnlyStrictlyOutsideTheDeadBand)
     EXPECT_FALSE(deflected);
     EXPECT_FALSE(ControlProcessor::ShowNeutralIndicator(block, deflected).changeLamp);
 
-    for (const auto& [output, value] : {std::pair{Block::kRollOutput, -0.6}, std::pair{Block::kPedalsOutput, 3.0}}) {
+    for (const auto& [output, value] :
+        { std::pair { Block::kRollOutput, -0.6 }, std::pair { Block::kPedalsOutput, 3.0 } }) {
         SetDouble(output, value);
         EXPECT_EQ(ControlProcessor::ShowNeutralIndicator(block, deflected).lamp, LampPicture::On);
         EXPECT_TRUE(deflected);

@@ -25,7 +25,7 @@ TEST(EngineeringFilterLag, StepResponseAndPassThroughEdges)
 
     // Time constant 0 passes every input, even with a period of 0 (no 0/0).
     EngineeringFilter off(0.0);
-    for (const double x : {1.0, -2.5, 1e6}) {
+    for (const double x : { 1.0, -2.5, 1e6 }) {
         EXPECT_EQ(off.Iterate(x, 0.01), x);
         EXPECT_EQ(off.Iterate(x, 0.0), x);
     }
@@ -69,7 +69,7 @@ TEST(EngineeringFilterForms, LeadLagHasUnitSteadyGainAndItsLeadOvershoot)
 
     // Equal time constants pass the input; a lag of 0 is a pure lead.
     EngineeringFilter equal(EngineeringFilter::LeadLag, 0.05, 0.05);
-    for (const double x : {1.0, 4.0, -3.0}) {
+    for (const double x : { 1.0, 4.0, -3.0 }) {
         EXPECT_NEAR(equal.Iterate(x, 0.01), x, 1e-12);
     }
     EngineeringFilter lead(EngineeringFilter::LeadLag, 0.0, 0.02);
@@ -122,9 +122,9 @@ TEST(KQ_RememberFlags, EdgesOfAPolledFlag)
     EXPECT_FALSE(flag.GetFlag());
     EXPECT_EQ(flag.GetValue(), -1);
     EXPECT_TRUE(flag.IsOff());
-    const bool sequence[] = {false, true, true, false, false};
-    const bool rising[] = {false, true, false, false, false};
-    const bool falling[] = {false, false, false, true, false};
+    const bool sequence[] = { false, true, true, false, false };
+    const bool rising[] = { false, true, false, false, false };
+    const bool falling[] = { false, false, false, true, false };
     for (int i = 0; i < 5; ++i) {
         flag.SetFlag(sequence[i]);
         bool r = !rising[i];

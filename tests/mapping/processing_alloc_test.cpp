@@ -8,8 +8,8 @@
 
 namespace {
 
-std::atomic<bool> g_counting{false};
-std::atomic<long> g_allocations{0};
+std::atomic<bool> g_counting { false };
+std::atomic<long> g_allocations { 0 };
 
 void* Allocate(std::size_t size)
 {
@@ -52,8 +52,14 @@ void ReleaseAligned(void* memory)
 
 } // namespace
 
-void* operator new(std::size_t size) { return Allocate(size); }
-void* operator new[](std::size_t size) { return Allocate(size); }
+void* operator new(std::size_t size)
+{
+    return Allocate(size);
+}
+void* operator new[](std::size_t size)
+{
+    return Allocate(size);
+}
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept
 {
     try {
@@ -70,18 +76,54 @@ void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
         return nullptr;
     }
 }
-void* operator new(std::size_t size, std::align_val_t alignment) { return AllocateAligned(size, alignment); }
-void* operator new[](std::size_t size, std::align_val_t alignment) { return AllocateAligned(size, alignment); }
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete[](void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
-void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
-void operator delete(void* memory, const std::nothrow_t&) noexcept { std::free(memory); }
-void operator delete[](void* memory, const std::nothrow_t&) noexcept { std::free(memory); }
-void operator delete(void* memory, std::align_val_t) noexcept { ReleaseAligned(memory); }
-void operator delete[](void* memory, std::align_val_t) noexcept { ReleaseAligned(memory); }
-void operator delete(void* memory, std::size_t, std::align_val_t) noexcept { ReleaseAligned(memory); }
-void operator delete[](void* memory, std::size_t, std::align_val_t) noexcept { ReleaseAligned(memory); }
+void* operator new(std::size_t size, std::align_val_t alignment)
+{
+    return AllocateAligned(size, alignment);
+}
+void* operator new[](std::size_t size, std::align_val_t alignment)
+{
+    return AllocateAligned(size, alignment);
+}
+void operator delete(void* memory) noexcept
+{
+    std::free(memory);
+}
+void operator delete[](void* memory) noexcept
+{
+    std::free(memory);
+}
+void operator delete(void* memory, std::size_t) noexcept
+{
+    std::free(memory);
+}
+void operator delete[](void* memory, std::size_t) noexcept
+{
+    std::free(memory);
+}
+void operator delete(void* memory, const std::nothrow_t&) noexcept
+{
+    std::free(memory);
+}
+void operator delete[](void* memory, const std::nothrow_t&) noexcept
+{
+    std::free(memory);
+}
+void operator delete(void* memory, std::align_val_t) noexcept
+{
+    ReleaseAligned(memory);
+}
+void operator delete[](void* memory, std::align_val_t) noexcept
+{
+    ReleaseAligned(memory);
+}
+void operator delete(void* memory, std::size_t, std::align_val_t) noexcept
+{
+    ReleaseAligned(memory);
+}
+void operator delete[](void* memory, std::size_t, std::align_val_t) noexcept
+{
+    ReleaseAligned(memory);
+}
 
 using ProcessorTest::kJoystickIds;
 using ProcessorTest::ProcessorFixture;
@@ -97,14 +139,16 @@ TEST_F(ProcessorFixture, CyclesAllocateNothingEvenWhileResolvingAndWarning)
 
     // Every control assigned, some to joysticks that are not there, so that
     // resolutions run and queue warnings during the counted cycles.
-    const std::int32_t axes[] = {AxisPitch, AxisRoll, AxisPedals, AxisTiller, AxisThrLvrL, AxisThrLvrR};
+    const std::int32_t axes[] = { AxisPitch, AxisRoll, AxisPedals, AxisTiller, AxisThrLvrL, AxisThrLvrR };
     for (int i = 0; i < 6; ++i) {
-        processor.SetAxisAssignment(axes[i], i % 4, i == 2 ? 0x0BAD : static_cast<std::int32_t>(kJoystickIds[i % 4]), i);
+        processor.SetAxisAssignment(
+            axes[i], i % 4, i == 2 ? 0x0BAD : static_cast<std::int32_t>(kJoystickIds[i % 4]), i);
     }
     processor.SetEyeViewJoystick(0, static_cast<std::int32_t>(kJoystickIds[1]));
     processor.SetEyeViewInput(1);
     for (int button = 0; button < kCockpitButtonCount; ++button) {
-        processor.SetButtonAssignment(button, button % 4, 1 + button, static_cast<std::int32_t>(kJoystickIds[button % 4]));
+        processor.SetButtonAssignment(
+            button, button % 4, 1 + button, static_cast<std::int32_t>(kJoystickIds[button % 4]));
     }
     GenericSimBlock::StoreDouble(block, GenericSimBlock::kPitchSensitivity, 0.002);
     GenericSimBlock::StoreDouble(block, GenericSimBlock::kThrLvrLSensitivity, 1.0);

@@ -25,17 +25,16 @@ std::vector<bool> WritableByCycles()
             writable[offset + i] = true;
         }
     };
-    for (const std::size_t output : {Block::kPitchOutput, Block::kRollOutput, Block::kPedalsOutput,
-                                     Block::kThrLvrLOutput, Block::kThrLvrROutput, Block::kTillerOutput}) {
+    for (const std::size_t output : { Block::kPitchOutput, Block::kRollOutput, Block::kPedalsOutput,
+             Block::kThrLvrLOutput, Block::kThrLvrROutput, Block::kTillerOutput }) {
         mark(output, sizeof(double));
     }
-    for (const std::size_t byte : {Block::kApDiscPressed, Block::kAtDiscPressed, Block::kPttPressed,
-                                   Block::kBrakeLPressed, Block::kBrakeRPressed, Block::kReverserPressed}) {
+    for (const std::size_t byte : { Block::kApDiscPressed, Block::kAtDiscPressed, Block::kPttPressed,
+             Block::kBrakeLPressed, Block::kBrakeRPressed, Block::kReverserPressed }) {
         mark(byte, 1);
     }
-    for (const std::size_t record : {Block::kPitchRecord, Block::kRollRecord, Block::kPedalsRecord,
-                                     Block::kTillerRecord, Block::kThrLvrLRecord, Block::kThrLvrRRecord,
-                                     Block::kEyeViewRecord}) {
+    for (const std::size_t record : { Block::kPitchRecord, Block::kRollRecord, Block::kPedalsRecord,
+             Block::kTillerRecord, Block::kThrLvrLRecord, Block::kThrLvrRRecord, Block::kEyeViewRecord }) {
         mark(record + Block::kRecordJoystickId, 8);
     }
     for (std::size_t button = 0; button < Block::kButtonRecordCount; ++button) {
@@ -70,12 +69,11 @@ TEST_F(ProcessorFixture, CyclesTouchOnlyTheirOwnFieldsOfAGarbageBlock)
     const auto anyInt = [&]() { return static_cast<std::int32_t>(random()); };
     const auto smallInt = [&]() { return static_cast<std::int32_t>(random() % 44) - 6; }; // -6..37
     const auto pick = [&]() { return (random() & 1u) != 0 ? anyInt() : smallInt(); };
-    const double oddValues[] = {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
-                                -std::numeric_limits<double>::infinity(), 1e308, -1e308, 0.0, 0.002, 1.0, -5.0};
+    const double oddValues[] = { std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+        -std::numeric_limits<double>::infinity(), 1e308, -1e308, 0.0, 0.002, 1.0, -5.0 };
 
-    const std::size_t axisRecords[] = {Block::kPitchRecord, Block::kRollRecord, Block::kPedalsRecord,
-                                       Block::kTillerRecord, Block::kThrLvrLRecord, Block::kThrLvrRRecord,
-                                       Block::kEyeViewRecord};
+    const std::size_t axisRecords[] = { Block::kPitchRecord, Block::kRollRecord, Block::kPedalsRecord,
+        Block::kTillerRecord, Block::kThrLvrLRecord, Block::kThrLvrRRecord, Block::kEyeViewRecord };
     const std::vector<bool> writable = WritableByCycles();
     for (int cycle = 0; cycle < 3000; ++cycle) {
         if (cycle % 50 == 0) {
@@ -83,7 +81,7 @@ TEST_F(ProcessorFixture, CyclesTouchOnlyTheirOwnFieldsOfAGarbageBlock)
                 foreignInt(record + Block::kRecordSlot, pick());
                 foreignInt(record + Block::kRecordInput, pick());
                 foreignInt(record + Block::kRecordJoystickId,
-                           (random() & 1u) != 0 ? static_cast<std::int32_t>(kJoystickIds[random() % 4]) : anyInt());
+                    (random() & 1u) != 0 ? static_cast<std::int32_t>(kJoystickIds[random() % 4]) : anyInt());
             }
             for (std::size_t button = 0; button < Block::kButtonRecordCount; ++button) {
                 foreignInt(Block::ButtonRecord(button) + Block::kRecordSlot, pick());
@@ -121,12 +119,12 @@ TEST_F(ProcessorFixture, CyclesTouchOnlyTheirOwnFieldsOfAGarbageBlock)
         const int count = 1 + static_cast<int>((cycle / 40) % 4);
         Cycle(count, cycle % 17 == 0 ? 0.0 : 0.01);
 
-        for (const std::size_t output : {Block::kPitchOutput, Block::kRollOutput, Block::kPedalsOutput,
-                                         Block::kThrLvrLOutput, Block::kThrLvrROutput, Block::kTillerOutput}) {
+        for (const std::size_t output : { Block::kPitchOutput, Block::kRollOutput, Block::kPedalsOutput,
+                 Block::kThrLvrLOutput, Block::kThrLvrROutput, Block::kTillerOutput }) {
             ASSERT_TRUE(std::isfinite(Output(output))) << "cycle " << cycle << " offset " << output;
         }
-        for (const std::size_t byte : {Block::kApDiscPressed, Block::kAtDiscPressed, Block::kPttPressed,
-                                       Block::kBrakeLPressed, Block::kBrakeRPressed, Block::kReverserPressed}) {
+        for (const std::size_t byte : { Block::kApDiscPressed, Block::kAtDiscPressed, Block::kPttPressed,
+                 Block::kBrakeLPressed, Block::kBrakeRPressed, Block::kReverserPressed }) {
             ASSERT_LE(Byte(byte), 1) << "cycle " << cycle;
         }
         ASSERT_LE(panel.gearState, 1);

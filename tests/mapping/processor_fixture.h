@@ -16,11 +16,11 @@
 
 namespace ProcessorTest {
 
-inline constexpr std::uint32_t kJoystickIds[kJoystickSlots] = {0x11110001u, 0x22220002u, 0x33330003u, 0x44440004u};
+inline constexpr std::uint32_t kJoystickIds[kJoystickSlots] = { 0x11110001u, 0x22220002u, 0x33330003u, 0x44440004u };
 
 inline JoystickState MakeState(std::uint32_t id)
 {
-    JoystickState state{};
+    JoystickState state {};
     state.joystickId = id;
     state.axisSpan = 20000;
     state.axisMinimum = -10000;
@@ -78,7 +78,7 @@ protected:
     void* block = nullptr;
     JoystickState states[kJoystickSlots] = {};
     const JoystickState* table[kJoystickSlots] = {};
-    SwitchPanelState panel{};
+    SwitchPanelState panel {};
 
 private:
     std::string m_name;
