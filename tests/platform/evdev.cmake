@@ -1,0 +1,8 @@
+# The evdev backend through the real libevdev (Linux only).
+if(NOT WIN32)
+  tavelin_add_test(evdev_test
+    SOURCES
+      ${CMAKE_SOURCE_DIR}/tests/platform/evdev_test.cpp
+      ${CMAKE_SOURCE_DIR}/tests/platform/fake_evdev_kernel.cpp
+    LIBS tavelin_devices tavelin_input)
+endif()
