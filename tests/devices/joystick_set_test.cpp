@@ -1,0 +1,304 @@
+// JoystickSet on the scripted DirectInput and a private block: slots and
+// names, the enumeration's failures and texts, the per-tick poll.
+#include "devices/DirectInputBackends.h"
+#include "devices/JoystickDevice.h"
+#include "devices/JoystickSet.h"
+#include "tests/fakes/ScriptedDirectInput.h"
+#include "tests/mapping/shm_os_helpers.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <new>
+#include <string>
+
+namespace {
+
+std::atomic<bool> g_counting{false};
+std::atomic<int> g_allocations{0};
+
+} // namespace
+
+void* operator new(std::size_t size)
+{
+    if (g_counting) {
+        ++g_allocations;
+    }
+    if (void* memory = std::malloc(size == 0 ? 1 : size)) {
+        return memory;
+    }
+    throw std::bad_alloc();
+}
+void operator delete(void* memory) noexcept { std::free(memory); }
+void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A set that lets the test see what the processing was told.
+struct InspectableSet : JoystickSet {
+    std::int32_t AttachedCount() const { return m_attachedCount; }
+};
+
+class JoystickSetTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        JoystickSet::ClearLastErrorText();
+        ShmTestOs::SetEnvironment("TAVELIN_SHM_NAME", ShmTestOs::UniqueName("joyset").c_str());
+        configuration = fs::temp_directory_path() / (ShmTestOs::UniqueName("joyset") + ".ini");
+        std::ofstream file(configuration, std::ios::binary);
+        file << "[FLIGHT_CONTROLS]\n"
+                "SIDE_STICK_P_CNTL\t= 0\n"
+                "PITCH_CNTL\t\t= 1\n"
+                "#\n"
+                "SIDE_STICK_R_CNTL\t= 0\n"
+                "ROLL_CNTL\t\t= 0\n"
+                "#\n";
+    }
+    void TearDown() override
+    {
+        std::error_code ignored;
+        fs::remove(configuration, ignored);
+        ShmTestOs::UnsetEnvironment("TAVELIN_SHM_NAME");
+        JoystickSet::ClearLastErrorText();
+    }
+
+    void Start(JoystickSet& set) { ASSERT_TRUE(set.Initialise(configuration.string().c_str())) << set.GetLastErrorText(); }
+
+    fs::path configuration;
+};
+
+TEST_F(JoystickSetTest, TwoJoysticksFillTwoSlotsAndTheRestAreEmpty)
+{
+    ScriptedDirectInput fake;
+    fake.AddJoystick(0x0402044F, "Side Stick", 12).state.lY = -1234;
+    fake.AddJoystick(0x0C2D06A3, "Throttle Quadrant", 8).state.lZ = 4321;
+    int window = 0;
+    {
+        InspectableSet set;
+        Start(set);
+        ASSERT_TRUE(set.CreateDevices(&window, nullptr)) << set.GetLastErrorText();
+        EXPECT_EQ(fake.CountCalls("EnumDevices 4 1"), 1); // joysticks, attached only
+        EXPECT_EQ(fake.LastCooperativeWindow(), &window);
+        EXPECT_EQ(set.GetJoystickCount(), 2);
+        EXPECT_STREQ(set.GetDeviceName(0), "Side Stick");
+        EXPECT_STREQ(set.GetDeviceName(1), "Throttle Quadrant");
+        EXPECT_STREQ(set.GetDeviceName(2), "No Device");
+        EXPECT_STREQ(set.GetDeviceName(3), "No Device");
+        EXPECT_STREQ(set.GetDeviceName(4), "Out Of Range");
+        EXPECT_STREQ(set.GetDeviceName(-1), "Out Of Range");
+        EXPECT_EQ(set.GetButtonCount(0), 12);
+        EXPECT_EQ(set.GetButtonCount(1), 8);
+        EXPECT_EQ(set.GetButtonCount(2), 0);
+        EXPECT_EQ(set.GetButtonCount(7), 0);
+        EXPECT_EQ(set.GetSlotZeroJoystickId(), 0x0402044Fu);
+
+        set.PublishSlotNames();
+        EXPECT_STREQ(set.GetSlotName(0), "Side Stick");
+        EXPECT_STREQ(set.GetSlotName(1), "Throttle Quadrant");
+        EXPECT_STREQ(set.GetSlotName(2), "No Joy Stick Attached");
+        EXPECT_STREQ(set.GetSlotName(3), "No Joy Stick Attached");
+
+        // Before the first poll: a zero-filled record; outside the slots or empty: nothing.
+        JoystickState state;
+        std::memset(&state, 0x5A, sizeof(state));
+        ASSERT_TRUE(set.GetSlotState(0, state));
+        const JoystickState zero{};
+        EXPECT_EQ(std::memcmp(&state, &zero, sizeof(state)), 0);
+        std::memset(&state, 0x5A, sizeof(state));
+        EXPECT_FALSE(set.GetSlotState(7, state));
+        EXPECT_FALSE(set.GetSlotState(2, state));
+        EXPECT_FALSE(set.GetSlotState(-1, state));
+        EXPECT_EQ(reinterpret_cast<const unsigned char*>(&state)[0], 0x5A);
+
+        set.PollAll(0.01);
+        EXPECT_EQ(set.GetCycleCount(), 1);
+        EXPECT_EQ(set.AttachedCount(), 2);
+        ASSERT_TRUE(set.GetSlotState(0, state));
+        EXPECT_EQ(state.axes[1], -1234);
+        EXPECT_EQ(state.joystickId, 0x0402044Fu);
+        EXPECT_EQ(state.buttonCount, 12);
+        ASSERT_TRUE(set.GetSlotState(1, state));
+        EXPECT_EQ(state.axes[2], 4321);
+        EXPECT_EQ(state.pov[0], 42949672u);
+
+        fake.ClearLog();
+        set.RunControlPanel();
+        EXPECT_EQ(fake.Log(), (std::vector<std::string>{"RunControlPanel 0"}));
+        // Every device has a root of its own besides the set's.
+        EXPECT_EQ(fake.LiveRoots(), 3);
+        EXPECT_EQ(fake.LiveDevices(), 2);
+    }
+    EXPECT_EQ(fake.LiveRoots(), 0);
+    EXPECT_EQ(fake.LiveDevices(), 0);
+}
+
+TEST_F(JoystickSetTest, FiveJoysticksAreCountedButOnlyFourPolled)
+{
+    ScriptedDirectInput fake;
+    for (int i = 0; i < 5; ++i) {
+        fake.AddJoystick(0x1000u + static_cast<std::uint32_t>(i), "Stick " + std::to_string(i), 4);
+    }
+    InspectableSet set;
+    Start(set);
+    ASSERT_TRUE(set.CreateDevices(nullptr, nullptr));
+    EXPECT_EQ(set.GetJoystickCount(), 5);
+    EXPECT_EQ(fake.CountCalls("CreateDevice j4"), 0);
+    EXPECT_STREQ(set.GetDeviceName(3), "Stick 3");
+    fake.ClearLog();
+    set.PollAll(0.01);
+    EXPECT_EQ(fake.CountCalls("j3 Poll"), 1);
+    EXPECT_EQ(fake.CountCalls("j4 Poll"), 0);
+    EXPECT_EQ(set.AttachedCount(), 4);
+    EXPECT_EQ(set.GetCycleCount(), 1);
+}
+
+TEST_F(JoystickSetTest, NoJoystickFailsWithItsTextAndPollingDoesNothing)
+{
+    ScriptedDirectInput fake;
+    InspectableSet set;
+    Start(set);
+    EXPECT_FALSE(set.CreateDevices(nullptr, nullptr));
+    EXPECT_STREQ(set.GetLastErrorText(), "There appears to be no joysticks attached");
+    EXPECT_EQ(set.GetJoystickCount(), 0);
+    set.PollAll(0.01);
+    set.PollAll(0.01);
+    EXPECT_EQ(set.GetCycleCount(), 0);
+    set.PublishSlotNames();
+    EXPECT_STREQ(set.GetSlotName(0), "No Joy Stick Attached");
+
+    // A later failure that sets only the set's own text is not shown with the old reason.
+    EXPECT_FALSE(set.LoadConfiguration((configuration.string() + ".missing").c_str()));
+    EXPECT_STRNE(set.GetLastErrorText(), "There appears to be no joysticks attached");
+    EXPECT_STREQ(set.GetLastErrorText(), set.GetErrorText());
+}
+
+TEST_F(JoystickSetTest, CreationAndEnumerationFailuresGiveTheResultText)
+{
+    ScriptedDirectInput fake;
+    fake.AddJoystick(1, "Stick", 4);
+    {
+        JoystickSet set;
+        fake.Script("DirectInputCreateA", DIERR_OUTOFMEMORY);
+        EXPECT_FALSE(set.CreateDevices(nullptr, nullptr));
+        EXPECT_STREQ(set.GetLastErrorText(), JoystickDevice::ResultText(DIERR_OUTOFMEMORY));
+        EXPECT_STREQ(set.GetDeviceName(0), "No Device");
+        set.RunControlPanel(); // without an interface: nothing to call
+        EXPECT_EQ(fake.CountCalls("RunControlPanel 0"), 0);
+    }
+    {
+        JoystickSet set;
+        fake.Script("EnumDevices", DIERR_NOTINITIALIZED);
+        EXPECT_FALSE(set.CreateDevices(nullptr, nullptr));
+        EXPECT_STREQ(set.GetLastErrorText(), JoystickDevice::ResultText(DIERR_NOTINITIALIZED));
+        // The text is the program's, not the set's: a new set still shows it.
+        JoystickSet next;
+        EXPECT_STREQ(next.GetLastErrorText(), JoystickDevice::ResultText(DIERR_NOTINITIALIZED));
+    }
+    EXPECT_EQ(fake.LiveRoots(), 0);
+}
+
+TEST_F(JoystickSetTest, SlotZeroIdComesFromAFirstJoystickWhoseSetUpFailed)
+{
+    ScriptedDirectInput fake;
+    fake.AddJoystick(0xCAFE0001, "Broken", 12);
+    fake.AddJoystick(0xCAFE0002, "Fine", 6);
+    fake.Script("CreateDevice", DIERR_DEVICENOTREG); // only the first joystick's
+    InspectableSet set;
+    Start(set);
+    ASSERT_TRUE(set.CreateDevices(nullptr, nullptr));
+    EXPECT_EQ(set.GetSlotZeroJoystickId(), 0xCAFE0001u);
+    EXPECT_STREQ(set.GetDeviceName(0), "Broken");
+    EXPECT_EQ(set.GetButtonCount(0), 0);
+    EXPECT_EQ(set.GetButtonCount(1), 6);
+    // It keeps its slot: both are counted and polled, the broken one never moves.
+    set.PollAll(0.01);
+    EXPECT_EQ(set.AttachedCount(), 2);
+    JoystickState state;
+    ASSERT_TRUE(set.GetSlotState(0, state));
+    EXPECT_EQ(state.joystickId, 0u);
+}
+
+TEST_F(JoystickSetTest, InitialiseFailuresGiveTheFailingPartsText)
+{
+    JoystickSet set;
+    EXPECT_FALSE(set.Initialise((configuration.string() + ".missing").c_str()));
+    EXPECT_STRNE(set.GetLastErrorText(), "");
+    EXPECT_STREQ(set.GetLastErrorText(), set.GetErrorText());
+
+    // A file without the mandatory pitch entry.
+    JoystickSet::ClearLastErrorText();
+    {
+        std::ofstream file(configuration, std::ios::binary | std::ios::trunc);
+        file << "[CONFIG_DETAILS]\nNAME = X\n";
+    }
+    JoystickSet second;
+    EXPECT_FALSE(second.Initialise(configuration.string().c_str()));
+    EXPECT_STREQ(second.GetLastErrorText(), second.GetErrorText());
+    EXPECT_STRNE(second.GetLastErrorText(), "");
+}
+
+TEST_F(JoystickSetTest, PollingAllocatesNothing)
+{
+    ScriptedDirectInput fake;
+    fake.AddJoystick(1, "One", 12);
+    fake.AddJoystick(2, "Two", 8);
+    fake.AddJoystick(3, "Three", 4);
+    InspectableSet set;
+    Start(set);
+    ASSERT_TRUE(set.CreateDevices(nullptr, nullptr));
+    fake.SetLogging(false);
+    set.PollAll(0.01); // the first cycle resolves the assignment
+    fake.joystick(1).attached = false; // a lost joystick on the way
+    g_allocations = 0;
+    g_counting = true;
+    for (int tick = 0; tick < 50; ++tick) {
+        fake.joystick(0).state.lX = tick * 100;
+        set.PollAll(0.01);
+    }
+    g_counting = false;
+    EXPECT_EQ(g_allocations.load(), 0);
+    JoystickState state;
+    ASSERT_TRUE(set.GetSlotState(0, state));
+    EXPECT_EQ(state.axes[0], 4900);
+}
+
+TEST_F(JoystickSetTest, AMalformedVirtualFileReachesTheWindowAsAClearText)
+{
+    const fs::path joysticks = fs::temp_directory_path() / (ShmTestOs::UniqueName("virtual") + ".ini");
+    {
+        std::ofstream file(joysticks, std::ios::binary);
+        file << "[JOYSTICK_0]\nBUTTONS = many\n";
+    }
+    ShmTestOs::SetEnvironment("TAVELIN_VIRTUAL_JOYSTICKS", joysticks.string().c_str());
+    JoystickSet set;
+    Start(set);
+    EXPECT_FALSE(set.CreateDevices(nullptr, nullptr));
+    const std::string expected = std::string(JoystickDevice::ResultText(DIERR_GENERIC)) + "\nVirtual joystick file " +
+                                 joysticks.string() + ": line 2: BUTTONS must be a whole number from 0 to 32";
+    EXPECT_EQ(set.GetLastErrorText(), expected);
+
+    // Mended: the next enumeration finds the stick and polls it.
+    {
+        std::ofstream file(joysticks, std::ios::binary | std::ios::trunc);
+        file << "[JOYSTICK_0]\nNAME = Mended\nBUTTONS = 2\nX = 700\n";
+    }
+    ASSERT_TRUE(set.CreateDevices(nullptr, nullptr)) << set.GetLastErrorText();
+    EXPECT_STREQ(set.GetDeviceName(0), "Mended");
+    set.PollAll(0.01);
+    JoystickState state;
+    ASSERT_TRUE(set.GetSlotState(0, state));
+    EXPECT_EQ(state.axes[0], 700);
+    ShmTestOs::UnsetEnvironment("TAVELIN_VIRTUAL_JOYSTICKS");
+    std::error_code ignored;
+    fs::remove(joysticks, ignored);
+}
+
+} // namespace
