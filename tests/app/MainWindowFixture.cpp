@@ -61,6 +61,11 @@ void MainWindowTest::SetUp()
 
 void MainWindowTest::TearDown()
 {
+    if (m_view != nullptr) {
+        for (std::int32_t id : m_view->unknownIds) {
+            ADD_FAILURE() << "the window has no control " << id;
+        }
+    }
     m_view.reset();
     m_dialog.reset();
     m_simulator.reset();

@@ -105,12 +105,19 @@ bool RecordingDialogView::Tick()
     if (!Live() || timers.empty()) {
         return false;
     }
-    // Copy: a handler may start or stop timers.
-    const auto running = timers;
-    for (const auto& [id, period] : running) {
-        (void)period;
-        if (Live() && timers.count(id) != 0) {
-            m_presenter.OnTimer(id);
+    // A handler may start or stop timers: take the ids first, without
+    // allocating (presenter tests count the allocations of a tick).
+    constexpr std::size_t kMaxTimers = 8;
+    std::int32_t ids[kMaxTimers];
+    std::size_t count = 0;
+    for (const auto& entry : timers) {
+        if (count < kMaxTimers) {
+            ids[count++] = entry.first;
+        }
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        if (Live() && timers.count(ids[i]) != 0) {
+            m_presenter.OnTimer(ids[i]);
             AfterEvent();
         }
     }
@@ -158,6 +165,9 @@ const RecordedControl& RecordingDialogView::Control(std::int32_t id) const
 RecordedControl& RecordingDialogView::Mutable(std::int32_t id)
 {
     ++m_calls;
+    if (recordTouched) {
+        touched.push_back(id);
+    }
     const auto found = m_controls.find(id);
     if (found == m_controls.end()) {
         unknownIds.push_back(id);

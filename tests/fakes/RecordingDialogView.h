@@ -88,6 +88,9 @@ public:
     bool failTimers = false; // StartTimer answers false
     // Every call that changes the window.
     int CallCount() const { return m_calls; }
+    // Ids of the controls changed since the last call count check (for diagnosis; off by default: it allocates).
+    bool recordTouched = false;
+    std::vector<std::int32_t> touched;
     RecordingDialogView* Parent() const { return m_parent; }
     DialogPresenter& Presenter() const { return m_presenter; }
     int iconResource = 0;
