@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <stdexcept>
 
 namespace {
@@ -15,6 +16,19 @@ std::string Hex(std::uint32_t value)
     char text[16];
     std::snprintf(text, sizeof(text), "0x%04x", value);
     return text;
+}
+
+// Words joined by a separator (appending, not operator+, which g++ 12 misjudges at -O3).
+std::string Join(std::initializer_list<std::string> words, const char* separator = " ")
+{
+    std::string joined;
+    for (const std::string& word : words) {
+        if (!joined.empty()) {
+            joined.append(separator);
+        }
+        joined.append(word);
+    }
+    return joined;
 }
 
 const char* PropertyName(DIPROPID property)
@@ -51,7 +65,7 @@ struct ScriptedDirectInput::Root final : IDirectInputA {
     HRESULT EnumDevices(std::uint32_t deviceType, LPDIENUMDEVICESCALLBACKA callback, void* reference,
                         std::uint32_t flags) override
     {
-        m_owner.Record(kRoot, "EnumDevices " + std::to_string(deviceType) + " " + std::to_string(flags));
+        m_owner.Record(kRoot, Join({"EnumDevices", std::to_string(deviceType), std::to_string(flags)}));
         HRESULT result = DI_OK;
         if (m_owner.Scripted("EnumDevices", kRoot, result)) {
             return result;
@@ -81,7 +95,7 @@ struct ScriptedDirectInput::Root final : IDirectInputA {
     HRESULT RunControlPanel(void* owner, std::uint32_t flags) override
     {
         (void)owner;
-        m_owner.Record(kRoot, "RunControlPanel " + std::to_string(flags));
+        m_owner.Record(kRoot, Join({"RunControlPanel", std::to_string(flags)}));
         HRESULT result = DI_OK;
         m_owner.Scripted("RunControlPanel", kRoot, result);
         return result;
@@ -105,7 +119,7 @@ struct ScriptedDirectInput::Device final : IDirectInputDevice2A {
     // Logs the call and answers the script's result if there is one.
     bool Answer(const std::string& call, const std::string& arguments, HRESULT& result)
     {
-        m_owner.Record(m_index, arguments.empty() ? call : call + " " + arguments);
+        m_owner.Record(m_index, arguments.empty() ? call : Join({call, arguments}));
         return m_owner.Scripted(call, m_index, result);
     }
 
@@ -184,7 +198,7 @@ struct ScriptedDirectInput::Device final : IDirectInputDevice2A {
             if (valid) {
                 DIPROPRANGE range;
                 std::memcpy(&range, header, sizeof(range));
-                arguments += " " + std::to_string(range.lMin) + " " + std::to_string(range.lMax);
+                arguments = Join({arguments, std::to_string(range.lMin), std::to_string(range.lMax)});
                 valid = range.lMin < range.lMax;
             }
         } else if (valid) {
@@ -192,7 +206,7 @@ struct ScriptedDirectInput::Device final : IDirectInputDevice2A {
             if (valid) {
                 DIPROPDWORD word;
                 std::memcpy(&word, header, sizeof(word));
-                arguments += " " + std::to_string(word.dwData);
+                arguments = Join({arguments, std::to_string(word.dwData)});
                 valid = word.dwData <= 10000;
             }
         }
@@ -307,7 +321,7 @@ HRESULT ScriptedDirectInput::Root::CreateDevice(const GUID& instance, IDirectInp
             index = i;
         }
     }
-    m_owner.Record(kRoot, "CreateDevice " + (index < 0 ? std::string("unknown") : "j" + std::to_string(index)));
+    m_owner.Record(kRoot, Join({"CreateDevice", index < 0 ? std::string("unknown") : Join({"j", std::to_string(index)}, "")}));
     HRESULT result = DI_OK;
     if (m_owner.Scripted("CreateDevice", kRoot, result)) {
         return result;
@@ -339,7 +353,7 @@ ScriptedDirectInput::Joystick& ScriptedDirectInput::AddJoystick(std::uint32_t jo
 {
     Joystick joystick;
     joystick.name = name;
-    joystick.productName = name + " (product)";
+    joystick.productName = Join({name, "(product)"});
     joystick.joystickId = joystickId;
     joystick.buttonCount = buttonCount;
     for (std::uint32_t& pov : joystick.state.rgdwPOV) {
@@ -386,7 +400,7 @@ int ScriptedDirectInput::CountCalls(const std::string& entry) const
 
 HRESULT ScriptedDirectInput::Create(std::uint32_t version, IDirectInputA** out)
 {
-    Record(kRoot, "DirectInputCreateA " + Hex(version));
+    Record(kRoot, Join({"DirectInputCreateA", Hex(version)}));
     HRESULT result = DI_OK;
     if (Scripted("DirectInputCreateA", kRoot, result)) {
         return result;
@@ -404,7 +418,7 @@ void ScriptedDirectInput::Record(int joystickIndex, const std::string& entry)
     if (!m_logging) {
         return;
     }
-    m_log.push_back(joystickIndex == kRoot ? entry : "j" + std::to_string(joystickIndex) + " " + entry);
+    m_log.push_back(joystickIndex == kRoot ? entry : Join({Join({"j", std::to_string(joystickIndex)}, ""), entry}));
 }
 
 bool ScriptedDirectInput::Scripted(const std::string& call, int joystickIndex, HRESULT& result)
@@ -417,7 +431,7 @@ bool ScriptedDirectInput::Scripted(const std::string& call, int joystickIndex, H
             --entry->times;
         }
         if (entry->throws) {
-            throw std::runtime_error("scripted failure in " + call);
+            throw std::runtime_error(Join({"scripted failure in", call}));
         }
         result = entry->result;
         return true;

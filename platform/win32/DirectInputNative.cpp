@@ -1,0 +1,110 @@
+// The real DirectInput 5 (mingw-w64's dinput.h, DIRECTINPUT_VERSION 0x0500):
+// every call of DirectInputNative, passed straight through.
+#define DIRECTINPUT_VERSION 0x0500
+#include "platform/win32/DirectInputNative.h"
+
+#include <windows.h>
+
+#include <dinput.h>
+
+static_assert(sizeof(DIDEVICEINSTANCEA) == 580);
+static_assert(sizeof(DIDEVICEOBJECTINSTANCEA) == 316);
+static_assert(sizeof(DIJOYSTATE2) == 272);
+static_assert(sizeof(GUID) == 16);
+
+namespace DirectInputNative {
+
+namespace {
+
+IDirectInputA* Root(void* root) { return static_cast<IDirectInputA*>(root); }
+IDirectInputDeviceA* Device(void* device) { return static_cast<IDirectInputDeviceA*>(device); }
+
+struct Enumeration {
+    Callback callback;
+    void* reference;
+};
+
+BOOL CALLBACK Forward(LPCDIDEVICEINSTANCEA instance, LPVOID reference)
+{
+    const auto* enumeration = static_cast<const Enumeration*>(reference);
+    return enumeration->callback(instance, enumeration->reference) != 0 ? DIENUM_CONTINUE : DIENUM_STOP;
+}
+
+} // namespace
+
+std::int32_t Create(void* instance, std::uint32_t version, void** root)
+{
+    // DirectInput wants the module that creates it; a program that passes none means itself.
+    HINSTANCE module = instance != nullptr ? static_cast<HINSTANCE>(instance) : GetModuleHandleA(nullptr);
+    IDirectInputA* created = nullptr;
+    const HRESULT result = DirectInputCreateA(module, version, &created, nullptr);
+    *root = SUCCEEDED(result) ? created : nullptr;
+    return result;
+}
+
+std::uint32_t AddRef(void* object) { return static_cast<IUnknown*>(object)->AddRef(); }
+
+std::uint32_t Release(void* object) { return static_cast<IUnknown*>(object)->Release(); }
+
+std::int32_t EnumDevices(void* root, std::uint32_t deviceType, Callback callback, void* reference, std::uint32_t flags)
+{
+    Enumeration enumeration{callback, reference};
+    return Root(root)->EnumDevices(deviceType, &Forward, &enumeration, flags);
+}
+
+std::int32_t CreateDevice(void* root, const void* guid16, void** device)
+{
+    GUID guid;
+    CopyMemory(&guid, guid16, sizeof(guid));
+    IDirectInputDeviceA* created = nullptr;
+    const HRESULT result = Root(root)->CreateDevice(guid, &created, nullptr);
+    *device = SUCCEEDED(result) ? created : nullptr;
+    return result;
+}
+
+std::int32_t RunControlPanel(void* root, void* window, std::uint32_t flags)
+{
+    return Root(root)->RunControlPanel(static_cast<HWND>(window), flags);
+}
+
+std::int32_t QueryDevice2(void* device, void** device2)
+{
+    void* second = nullptr;
+    const HRESULT result = Device(device)->QueryInterface(IID_IDirectInputDevice2A, &second);
+    *device2 = SUCCEEDED(result) ? second : nullptr;
+    return result;
+}
+
+std::int32_t SetJoystick2Format(void* device) { return Device(device)->SetDataFormat(&c_dfDIJoystick2); }
+
+std::int32_t SetCooperativeLevel(void* device, void* window, std::uint32_t flags)
+{
+    return Device(device)->SetCooperativeLevel(static_cast<HWND>(window), flags);
+}
+
+std::int32_t SetProperty(void* device, std::uint32_t property, const void* header)
+{
+    if (property < 4 || property > 6) {
+        return DIERR_UNSUPPORTED;
+    }
+    REFGUID id = property == 4 ? DIPROP_RANGE : (property == 5 ? DIPROP_DEADZONE : DIPROP_SATURATION);
+    return Device(device)->SetProperty(id, static_cast<LPCDIPROPHEADER>(header));
+}
+
+std::int32_t GetObjectInfo(void* device, void* objectInstance, std::uint32_t object, std::uint32_t how)
+{
+    return Device(device)->GetObjectInfo(static_cast<LPDIDEVICEOBJECTINSTANCEA>(objectInstance), object, how);
+}
+
+std::int32_t GetDeviceState(void* device, std::uint32_t size, void* data)
+{
+    return Device(device)->GetDeviceState(size, data);
+}
+
+std::int32_t Acquire(void* device) { return Device(device)->Acquire(); }
+
+std::int32_t Unacquire(void* device) { return Device(device)->Unacquire(); }
+
+std::int32_t Poll(void* device2) { return static_cast<IDirectInputDevice2A*>(device2)->Poll(); }
+
+} // namespace DirectInputNative

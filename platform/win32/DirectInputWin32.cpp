@@ -1,0 +1,176 @@
+// Windows joysticks: the real DirectInput 5 (DirectInputCreateA, version
+// 0x0500), adapted to our declaration of the seam.
+//
+// Supports: everything DirectInput 5 offers for the calls the device layer
+// makes: enumeration, CreateDevice and the IDirectInputDevice2A interface,
+// c_dfDIJoystick2, DIPROP_RANGE / DIPROP_DEADZONE / DIPROP_SATURATION,
+// GetObjectInfo with the 316-byte object record, Poll, GetDeviceState,
+// Acquire, Unacquire, the game-controller control panel.
+// Limits: none of its own; results, lost devices (DIERR_INPUTLOST) and
+// re-acquisition are DirectInput's. The records cross unchanged: their
+// layouts are the same byte for byte (checked where <dinput.h> is seen).
+#include "devices/DirectInputBackends.h"
+#include "platform/win32/DirectInputNative.h"
+
+#include <new>
+
+namespace {
+
+class Win32Device final : public IDirectInputDevice2A {
+public:
+    Win32Device(void* native, bool device2) : m_native(native), m_device2(device2) {}
+    ~Win32Device() override { DirectInputNative::Release(m_native); }
+
+    HRESULT QueryInterface(const GUID& iid, void** out) override
+    {
+        if (out == nullptr) {
+            return DIERR_INVALIDPARAM;
+        }
+        *out = nullptr;
+        if (!(iid == IID_IDirectInputDevice2A)) {
+            return DIERR_NOINTERFACE;
+        }
+        void* second = nullptr;
+        const HRESULT result = DirectInputNative::QueryDevice2(m_native, &second);
+        if (FAILED(result)) {
+            return result;
+        }
+        auto* adapter = new (std::nothrow) Win32Device(second, true);
+        if (adapter == nullptr) {
+            DirectInputNative::Release(second);
+            return DIERR_OUTOFMEMORY;
+        }
+        *out = static_cast<IDirectInputDevice2A*>(adapter);
+        return DI_OK;
+    }
+    std::uint32_t AddRef() override { return ++m_references; }
+    std::uint32_t Release() override
+    {
+        const std::uint32_t left = --m_references;
+        if (left == 0) {
+            delete this;
+        }
+        return left;
+    }
+
+    HRESULT SetDataFormat(const DIDATAFORMAT* format) override
+    {
+        if (format == nullptr || format->format != c_dfDIJoystick2.format) {
+            return DIERR_INVALIDPARAM;
+        }
+        return DirectInputNative::SetJoystick2Format(m_native);
+    }
+    HRESULT SetCooperativeLevel(void* window, std::uint32_t flags) override
+    {
+        return DirectInputNative::SetCooperativeLevel(m_native, window, flags);
+    }
+    HRESULT SetProperty(DIPROPID property, const DIPROPHEADER* header) override
+    {
+        if (header == nullptr || property < DIPROP_RANGE || property > DIPROP_SATURATION) {
+            return header == nullptr ? DIERR_INVALIDPARAM : DIERR_UNSUPPORTED;
+        }
+        return DirectInputNative::SetProperty(m_native, property, header);
+    }
+    HRESULT GetObjectInfo(DIDEVICEOBJECTINSTANCEA* info, std::uint32_t object, std::uint32_t how) override
+    {
+        return DirectInputNative::GetObjectInfo(m_native, info, object, how);
+    }
+    HRESULT GetDeviceState(std::uint32_t size, void* data) override
+    {
+        return DirectInputNative::GetDeviceState(m_native, size, data);
+    }
+    HRESULT Acquire() override { return DirectInputNative::Acquire(m_native); }
+    HRESULT Unacquire() override { return DirectInputNative::Unacquire(m_native); }
+    HRESULT Poll() override { return m_device2 ? DirectInputNative::Poll(m_native) : DIERR_NOINTERFACE; }
+
+private:
+    void* m_native;
+    bool m_device2;
+    std::uint32_t m_references = 1;
+};
+
+class Win32DirectInput final : public IDirectInputA {
+public:
+    explicit Win32DirectInput(void* native) : m_native(native) {}
+    ~Win32DirectInput() override { DirectInputNative::Release(m_native); }
+
+    std::uint32_t AddRef() override { return ++m_references; }
+    std::uint32_t Release() override
+    {
+        const std::uint32_t left = --m_references;
+        if (left == 0) {
+            delete this;
+        }
+        return left;
+    }
+
+    HRESULT EnumDevices(std::uint32_t deviceType, LPDIENUMDEVICESCALLBACKA callback, void* reference,
+                        std::uint32_t flags) override
+    {
+        if (callback == nullptr) {
+            return DIERR_INVALIDPARAM;
+        }
+        Forwarding forwarding{callback, reference};
+        return DirectInputNative::EnumDevices(m_native, deviceType, &Forwarding::Call, &forwarding, flags);
+    }
+
+    HRESULT CreateDevice(const GUID& instance, IDirectInputDeviceA** out, void* outer) override
+    {
+        if (out == nullptr) {
+            return DIERR_INVALIDPARAM;
+        }
+        *out = nullptr;
+        if (outer != nullptr) {
+            return DIERR_NOAGGREGATION;
+        }
+        void* device = nullptr;
+        const HRESULT result = DirectInputNative::CreateDevice(m_native, &instance, &device);
+        if (FAILED(result)) {
+            return result;
+        }
+        auto* adapter = new (std::nothrow) Win32Device(device, false);
+        if (adapter == nullptr) {
+            DirectInputNative::Release(device);
+            return DIERR_OUTOFMEMORY;
+        }
+        *out = adapter;
+        return DI_OK;
+    }
+
+    HRESULT RunControlPanel(void* owner, std::uint32_t flags) override
+    {
+        return DirectInputNative::RunControlPanel(m_native, owner, flags);
+    }
+
+private:
+    struct Forwarding {
+        LPDIENUMDEVICESCALLBACKA callback;
+        void* reference;
+
+        static int Call(const void* record, void* self)
+        {
+            const auto* forwarding = static_cast<const Forwarding*>(self);
+            return forwarding->callback(static_cast<const DIDEVICEINSTANCEA*>(record), forwarding->reference);
+        }
+    };
+
+    void* m_native;
+    std::uint32_t m_references = 1;
+};
+
+} // namespace
+
+HRESULT CreatePlatformDirectInput(void* instance, std::uint32_t version, IDirectInputA** out)
+{
+    void* native = nullptr;
+    const HRESULT result = DirectInputNative::Create(instance, version, &native);
+    if (FAILED(result)) {
+        return result;
+    }
+    *out = new (std::nothrow) Win32DirectInput(native);
+    if (*out == nullptr) {
+        DirectInputNative::Release(native);
+        return DIERR_OUTOFMEMORY;
+    }
+    return DI_OK;
+}
