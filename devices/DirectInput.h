@@ -30,11 +30,20 @@ inline bool operator==(const GUID& a, const GUID& b)
     return true;
 }
 
-constexpr bool SUCCEEDED(HRESULT result) { return result >= 0; }
-constexpr bool FAILED(HRESULT result) { return result < 0; }
+constexpr bool SUCCEEDED(HRESULT result)
+{
+    return result >= 0;
+}
+constexpr bool FAILED(HRESULT result)
+{
+    return result < 0;
+}
 
 // Result codes: the values DirectInput 5 and COM define.
-constexpr HRESULT MakeResult(std::uint32_t value) { return static_cast<HRESULT>(value); }
+constexpr HRESULT MakeResult(std::uint32_t value)
+{
+    return static_cast<HRESULT>(value);
+}
 inline constexpr HRESULT DI_OK = MakeResult(0x00000000);
 inline constexpr HRESULT S_FALSE = MakeResult(0x00000001);
 inline constexpr HRESULT DI_NOEFFECT = S_FALSE;
@@ -122,9 +131,18 @@ inline constexpr std::uint32_t DIJOFS_Z = 8;
 inline constexpr std::uint32_t DIJOFS_RX = 12;
 inline constexpr std::uint32_t DIJOFS_RY = 16;
 inline constexpr std::uint32_t DIJOFS_RZ = 20;
-constexpr std::uint32_t DIJOFS_SLIDER(int n) { return 24 + 4 * static_cast<std::uint32_t>(n); }
-constexpr std::uint32_t DIJOFS_POV(int n) { return 32 + 4 * static_cast<std::uint32_t>(n); }
-constexpr std::uint32_t DIJOFS_BUTTON(int n) { return 48 + static_cast<std::uint32_t>(n); }
+constexpr std::uint32_t DIJOFS_SLIDER(int n)
+{
+    return 24 + 4 * static_cast<std::uint32_t>(n);
+}
+constexpr std::uint32_t DIJOFS_POV(int n)
+{
+    return 32 + 4 * static_cast<std::uint32_t>(n);
+}
+constexpr std::uint32_t DIJOFS_BUTTON(int n)
+{
+    return 48 + static_cast<std::uint32_t>(n);
+}
 static_assert(DIJOFS_BUTTON(0) == offsetof(DIJOYSTATE2, rgbButtons));
 
 // The DirectInput 5 object-instance record (316 bytes; DirectInput 3 knew only the first 296).
@@ -151,7 +169,7 @@ static_assert(sizeof(DIDEVICEOBJECTINSTANCEA) == 316);
 struct DIDATAFORMAT {
     std::uint32_t format;
 };
-inline constexpr DIDATAFORMAT c_dfDIJoystick2{2};
+inline constexpr DIDATAFORMAT c_dfDIJoystick2 { 2 };
 
 // Property headers and the three properties the device sets.
 inline constexpr std::uint32_t DIPH_DEVICE = 0;
@@ -179,8 +197,8 @@ inline constexpr DIPROPID DIPROP_DEADZONE = 5;
 inline constexpr DIPROPID DIPROP_SATURATION = 6;
 
 // {5944E682-C92E-11CF-BFC7-444553540000}
-inline constexpr GUID IID_IDirectInputDevice2A = {0x5944E682, 0xC92E, 0x11CF,
-                                                  {0xBF, 0xC7, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
+inline constexpr GUID IID_IDirectInputDevice2A
+    = { 0x5944E682, 0xC92E, 0x11CF, { 0xBF, 0xC7, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00 } };
 
 // The first interface CreateDevice hands out.
 struct IDirectInputDeviceA {
@@ -208,8 +226,9 @@ struct IDirectInputA {
     virtual ~IDirectInputA() = default;
     virtual std::uint32_t AddRef() = 0;
     virtual std::uint32_t Release() = 0;
-    virtual HRESULT EnumDevices(std::uint32_t deviceType, LPDIENUMDEVICESCALLBACKA callback, void* reference,
-                                std::uint32_t flags) = 0;
+    virtual HRESULT EnumDevices(
+        std::uint32_t deviceType, LPDIENUMDEVICESCALLBACKA callback, void* reference, std::uint32_t flags)
+        = 0;
     virtual HRESULT CreateDevice(const GUID& instance, IDirectInputDeviceA** out, void* outer) = 0;
     virtual HRESULT RunControlPanel(void* owner, std::uint32_t flags) = 0;
     // Ours, not DirectInput's: why the last failing call failed, for backends

@@ -15,9 +15,15 @@ DirectInputFactory& Override()
 
 } // namespace
 
-void SetDirectInputOverride(DirectInputFactory factory) { Override() = std::move(factory); }
+void SetDirectInputOverride(DirectInputFactory factory)
+{
+    Override() = std::move(factory);
+}
 
-void ClearDirectInputOverride() { Override() = nullptr; }
+void ClearDirectInputOverride()
+{
+    Override() = nullptr;
+}
 
 HRESULT DirectInputCreateA(void* instance, std::uint32_t version, IDirectInputA** out, void* outer)
 {

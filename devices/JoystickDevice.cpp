@@ -6,7 +6,8 @@
 
 #include <cstring>
 
-JoystickDevice::JoystickDevice(void* instance) : m_module(instance)
+JoystickDevice::JoystickDevice(void* instance)
+    : m_module(instance)
 {
     const HRESULT result = DirectInputCreateA(m_module, DIRECTINPUT_VERSION_5, &m_directInput, nullptr);
     if (FAILED(result)) {
@@ -132,8 +133,8 @@ bool JoystickDevice::Open(const DIDEVICEINSTANCEA& instance)
     if (FAILED(result)) {
         return Fail(result);
     }
-    if (!SetRange() || !SetDwordProperty(DIPROP_DEADZONE, kDeadZone) ||
-        !SetDwordProperty(DIPROP_SATURATION, kSaturation)) {
+    if (!SetRange() || !SetDwordProperty(DIPROP_DEADZONE, kDeadZone)
+        || !SetDwordProperty(DIPROP_SATURATION, kSaturation)) {
         return false;
     }
     m_buttonCount = CountButtons();

@@ -46,7 +46,10 @@ JoystickSet::JoystickSet()
     }
 }
 
-JoystickSet::~JoystickSet() { ReleaseDevices(); }
+JoystickSet::~JoystickSet()
+{
+    ReleaseDevices();
+}
 
 // The text, followed by what the backend knows beyond a result code.
 void JoystickSet::SetLastError(const char* text, const char* detail)
@@ -91,7 +94,7 @@ bool JoystickSet::CreateDevices(void* window, void* instance)
     // Enumeration runs once per set; a second call starts from empty slots.
     ReleaseDevices();
     for (JoystickState& state : m_states) {
-        state = JoystickState{};
+        state = JoystickState {};
     }
     m_joystickCount = 0;
     m_window = window;
@@ -103,9 +106,9 @@ bool JoystickSet::CreateDevices(void* window, void* instance)
         SetLastError(JoystickDevice::ResultText(result));
         return false;
     }
-    JoystickSetEnumeration enumeration{this, 0};
-    result = m_directInput->EnumDevices(DIDEVTYPE_JOYSTICK, &JoystickSetEnumeration::Callback, &enumeration,
-                                        DIEDFL_ATTACHEDONLY);
+    JoystickSetEnumeration enumeration { this, 0 };
+    result = m_directInput->EnumDevices(
+        DIDEVTYPE_JOYSTICK, &JoystickSetEnumeration::Callback, &enumeration, DIEDFL_ATTACHEDONLY);
     if (FAILED(result)) {
         m_joystickCount = enumeration.counter;
         SetLastError(JoystickDevice::ResultText(result), FailureDetail(m_directInput));
@@ -185,8 +188,8 @@ void JoystickSet::PublishSlotNames()
     for (int slot = 0; slot < kJoystickSlots; ++slot) {
         char name[256];
         // Copied as text, never used as a format: device names come from drivers.
-        CopyBounded(name, m_slots[slot] ? m_slots[slot]->GetName() : "No Joy Stick Attached",
-                    static_cast<int>(sizeof(name)));
+        CopyBounded(
+            name, m_slots[slot] ? m_slots[slot]->GetName() : "No Joy Stick Attached", static_cast<int>(sizeof(name)));
         SetSlotName(name, slot);
     }
 }
@@ -206,4 +209,7 @@ const char* JoystickSet::GetLastErrorText() const
     return GetErrorText();
 }
 
-void JoystickSet::ClearLastErrorText() { g_lastErrorText[0] = '\0'; }
+void JoystickSet::ClearLastErrorText()
+{
+    g_lastErrorText[0] = '\0';
+}

@@ -92,7 +92,9 @@ struct OpenNode {
     OpenNode() = default;
     OpenNode(const OpenNode&) = delete;
     OpenNode& operator=(const OpenNode&) = delete;
-    OpenNode(OpenNode&& other) noexcept : fd(other.fd), device(other.device)
+    OpenNode(OpenNode&& other) noexcept
+        : fd(other.fd)
+        , device(other.device)
     {
         other.fd = -1;
         other.device = nullptr;
@@ -156,8 +158,9 @@ OpenNode FindJoystick(const std::string& directory, const Identity& wanted)
         if (fd < 0) {
             continue;
         }
-        input_id id{};
-        const bool candidate = ioctl(fd, EVIOCGID, &id) == 0 && id.vendor == wanted.vendor && id.product == wanted.product;
+        input_id id {};
+        const bool candidate
+            = ioctl(fd, EVIOCGID, &id) == 0 && id.vendor == wanted.vendor && id.product == wanted.product;
         close(fd);
         if (!candidate) {
             continue;
@@ -173,7 +176,9 @@ OpenNode FindJoystick(const std::string& directory, const Identity& wanted)
 
 class EvdevDevice final : public IDirectInputDevice2A {
 public:
-    EvdevDevice(std::string directory, OpenNode node) : m_directory(std::move(directory)), m_node(std::move(node))
+    EvdevDevice(std::string directory, OpenNode node)
+        : m_directory(std::move(directory))
+        , m_node(std::move(node))
     {
         m_identity = IdentityOf(m_node.device);
         m_translation.Configure(m_node.device);
@@ -263,8 +268,8 @@ public:
     HRESULT GetObjectInfo(DIDEVICEOBJECTINSTANCEA* info, std::uint32_t object, std::uint32_t how) override
     {
         // The DirectInput 3 size is accepted too, as DirectInput 5 does.
-        if (info == nullptr || (info->dwSize != sizeof(DIDEVICEOBJECTINSTANCEA) && info->dwSize != 296) ||
-            how != DIPH_BYOFFSET) {
+        if (info == nullptr || (info->dwSize != sizeof(DIDEVICEOBJECTINSTANCEA) && info->dwSize != 296)
+            || how != DIPH_BYOFFSET) {
             return DIERR_INVALIDPARAM;
         }
         bool present = false;
@@ -378,7 +383,10 @@ std::string FindOnPath(const char* program)
 
 class EvdevDirectInput final : public IDirectInputA {
 public:
-    explicit EvdevDirectInput(std::string directory) : m_directory(std::move(directory)) {}
+    explicit EvdevDirectInput(std::string directory)
+        : m_directory(std::move(directory))
+    {
+    }
 
     std::uint32_t AddRef() override { return ++m_references; }
     std::uint32_t Release() override
@@ -390,8 +398,8 @@ public:
         return left;
     }
 
-    HRESULT EnumDevices(std::uint32_t deviceType, LPDIENUMDEVICESCALLBACKA callback, void* reference,
-                        std::uint32_t) override
+    HRESULT EnumDevices(
+        std::uint32_t deviceType, LPDIENUMDEVICESCALLBACKA callback, void* reference, std::uint32_t) override
     {
         m_detail.clear();
         if (callback == nullptr) {
@@ -415,7 +423,7 @@ public:
             DIDEVICEINSTANCEA record = {};
             record.dwSize = sizeof(record);
             record.guidInstance = InstanceGuid(node.device, NodeNumber(path));
-            record.guidProduct = {record.guidInstance.Data1, 0, 0, {0, 0, 'P', 'I', 'D', 'V', 'I', 'D'}};
+            record.guidProduct = { record.guidInstance.Data1, 0, 0, { 0, 0, 'P', 'I', 'D', 'V', 'I', 'D' } };
             record.dwDevType = DIDEVTYPE_JOYSTICK | (DIDEVTYPEJOYSTICK_TRADITIONAL << 8);
             const char* name = libevdev_get_name(node.device);
             std::snprintf(record.tszInstanceName, sizeof(record.tszInstanceName), "%s", name != nullptr ? name : "");
@@ -425,9 +433,9 @@ public:
             }
         }
         if (deniedCount > 0) {
-            m_detail = std::to_string(deniedCount) + " input node(s) could not be opened (permission denied): " +
-                       denied + ". Joysticks need membership of the input group: sudo usermod -aG input $USER, " +
-                       "then log in again.";
+            m_detail = std::to_string(deniedCount) + " input node(s) could not be opened (permission denied): " + denied
+                + ". Joysticks need membership of the input group: sudo usermod -aG input $USER, "
+                + "then log in again.";
         }
         return DI_OK;
     }
@@ -472,7 +480,7 @@ public:
             return DIERR_UNSUPPORTED;
         }
         // Detached twice over: the panel outlives us and leaves no zombie behind.
-        char* const arguments[] = {const_cast<char*>(program.c_str()), nullptr};
+        char* const arguments[] = { const_cast<char*>(program.c_str()), nullptr };
         const pid_t child = fork();
         if (child < 0) {
             return DIERR_GENERIC;
@@ -485,8 +493,7 @@ public:
             _exit(0);
         }
         int status = 0;
-        while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-        }
+        while (waitpid(child, &status, 0) < 0 && errno == EINTR) { }
         return DI_OK;
     }
 

@@ -15,7 +15,7 @@ struct libevdev;
 // rangeMaximum], then the dead zone and saturation (ten-thousandths of the
 // half travel) about the centre, rounded and never outside the range.
 std::int32_t ScaleEvdevAxis(int value, int minimum, int maximum, std::int32_t rangeMinimum, std::int32_t rangeMaximum,
-                            std::uint32_t deadZone, std::uint32_t saturation);
+    std::uint32_t deadZone, std::uint32_t saturation);
 
 // A hat's two axes (each below, at or above its centre: -1, 0, 1; y -1 is
 // forward) as DirectInput's POV value, hundredths of a degree clockwise.
@@ -45,8 +45,8 @@ public:
     int ButtonCode(int index) const;
 
 private:
-    int m_axes[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
-    int m_hats[4][2] = {{-1, -1}, {-1, -1}, {-1, -1}, {-1, -1}};
+    int m_axes[8] = { -1, -1, -1, -1, -1, -1, -1, -1 };
+    int m_hats[4][2] = { { -1, -1 }, { -1, -1 }, { -1, -1 }, { -1, -1 } };
     std::vector<int> m_buttons;
     std::int32_t m_rangeMinimum = 0;
     std::int32_t m_rangeMaximum = 65535;

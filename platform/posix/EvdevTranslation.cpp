@@ -16,10 +16,10 @@
 
 namespace {
 
-constexpr int kDirectAxes[6] = {ABS_X, ABS_Y, ABS_Z, ABS_RX, ABS_RY, ABS_RZ};
-constexpr int kSliderFillers[3] = {ABS_WHEEL, ABS_GAS, ABS_BRAKE};
-constexpr int kHatCodes[4][2] = {{ABS_HAT0X, ABS_HAT0Y}, {ABS_HAT1X, ABS_HAT1Y}, {ABS_HAT2X, ABS_HAT2Y},
-                                 {ABS_HAT3X, ABS_HAT3Y}};
+constexpr int kDirectAxes[6] = { ABS_X, ABS_Y, ABS_Z, ABS_RX, ABS_RY, ABS_RZ };
+constexpr int kSliderFillers[3] = { ABS_WHEEL, ABS_GAS, ABS_BRAKE };
+constexpr int kHatCodes[4][2]
+    = { { ABS_HAT0X, ABS_HAT0Y }, { ABS_HAT1X, ABS_HAT1Y }, { ABS_HAT2X, ABS_HAT2Y }, { ABS_HAT3X, ABS_HAT3Y } };
 constexpr int kMaxDrainedEvents = 4096;
 
 int HatDirection(const libevdev* device, int code)
@@ -41,7 +41,7 @@ int HatDirection(const libevdev* device, int code)
 } // namespace
 
 std::int32_t ScaleEvdevAxis(int value, int minimum, int maximum, std::int32_t rangeMinimum, std::int32_t rangeMaximum,
-                            std::uint32_t deadZone, std::uint32_t saturation)
+    std::uint32_t deadZone, std::uint32_t saturation)
 {
     const double centre = (static_cast<double>(rangeMinimum) + rangeMaximum) / 2.0;
     const double half = (static_cast<double>(rangeMaximum) - rangeMinimum) / 2.0;
@@ -63,8 +63,8 @@ std::int32_t ScaleEvdevAxis(int value, int minimum, int maximum, std::int32_t ra
         }
     }
     const double rounded = std::round(result);
-    return static_cast<std::int32_t>(std::clamp(rounded, static_cast<double>(rangeMinimum),
-                                                static_cast<double>(rangeMaximum)));
+    return static_cast<std::int32_t>(
+        std::clamp(rounded, static_cast<double>(rangeMinimum), static_cast<double>(rangeMaximum)));
 }
 
 std::uint32_t EvdevHatToPov(int x, int y)
@@ -72,7 +72,7 @@ std::uint32_t EvdevHatToPov(int x, int y)
     x = x < 0 ? -1 : (x > 0 ? 1 : 0);
     y = y < 0 ? -1 : (y > 0 ? 1 : 0);
     // Indexed [y + 1][x + 1]; forward is y = -1.
-    constexpr std::uint32_t kPov[3][3] = {{31500, 0, 4500}, {27000, 0xFFFFFFFFu, 9000}, {22500, 18000, 13500}};
+    constexpr std::uint32_t kPov[3][3] = { { 31500, 0, 4500 }, { 27000, 0xFFFFFFFFu, 9000 }, { 22500, 18000, 13500 } };
     return kPov[y + 1][x + 1];
 }
 
@@ -141,7 +141,7 @@ int EvdevTranslation::ButtonCode(int index) const
 EvdevTranslation::Drained EvdevTranslation::Drain(libevdev* device)
 {
     unsigned flags = LIBEVDEV_READ_FLAG_NORMAL;
-    input_event event{};
+    input_event event {};
     // Bounded: a device that floods faster than we read must not hold the tick.
     for (int i = 0; i < kMaxDrainedEvents; ++i) {
         const int result = libevdev_next_event(device, flags, &event);
@@ -171,7 +171,7 @@ EvdevTranslation::Drained EvdevTranslation::Drain(libevdev* device)
 
 void EvdevTranslation::Fill(const libevdev* device, DIJOYSTATE2& state) const
 {
-    state = DIJOYSTATE2{};
+    state = DIJOYSTATE2 {};
     std::int32_t axes[8] = {};
     for (int i = 0; i < 8; ++i) {
         if (m_axes[i] < 0) {
@@ -182,8 +182,8 @@ void EvdevTranslation::Fill(const libevdev* device, DIJOYSTATE2& state) const
         if (info == nullptr) {
             continue;
         }
-        axes[i] = ScaleEvdevAxis(info->value, info->minimum, info->maximum, m_rangeMinimum, m_rangeMaximum,
-                                 m_deadZone, m_saturation);
+        axes[i] = ScaleEvdevAxis(
+            info->value, info->minimum, info->maximum, m_rangeMinimum, m_rangeMaximum, m_deadZone, m_saturation);
     }
     state.lX = axes[0];
     state.lY = axes[1];
@@ -194,9 +194,9 @@ void EvdevTranslation::Fill(const libevdev* device, DIJOYSTATE2& state) const
     state.rglSlider[0] = axes[6];
     state.rglSlider[1] = axes[7];
     for (int hat = 0; hat < 4; ++hat) {
-        state.rgdwPOV[hat] = HasPov(hat) ? EvdevHatToPov(HatDirection(device, m_hats[hat][0]),
-                                                         HatDirection(device, m_hats[hat][1]))
-                                         : 0xFFFFFFFFu;
+        state.rgdwPOV[hat] = HasPov(hat)
+            ? EvdevHatToPov(HatDirection(device, m_hats[hat][0]), HatDirection(device, m_hats[hat][1]))
+            : 0xFFFFFFFFu;
     }
     for (std::size_t i = 0; i < m_buttons.size(); ++i) {
         const bool down = libevdev_get_event_value(device, EV_KEY, static_cast<unsigned>(m_buttons[i])) != 0;
@@ -224,8 +224,8 @@ std::vector<std::string> ListEventNodes(const std::string& directory)
     if (DIR* folder = opendir(directory.c_str())) {
         while (const dirent* entry = readdir(folder)) {
             const std::string name = entry->d_name;
-            if (name.size() <= 5 || name.compare(0, 5, "event") != 0 ||
-                name.find_first_not_of("0123456789", 5) != std::string::npos || name.size() > 14) {
+            if (name.size() <= 5 || name.compare(0, 5, "event") != 0
+                || name.find_first_not_of("0123456789", 5) != std::string::npos || name.size() > 14) {
                 continue;
             }
             numbered.emplace_back(std::strtol(name.c_str() + 5, nullptr, 10), directory + "/" + name);

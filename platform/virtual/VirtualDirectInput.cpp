@@ -28,7 +28,7 @@ constexpr std::uint32_t kInstanceMagic = 0x534A5654;
 
 GUID InstanceGuid(int section)
 {
-    return {kInstanceMagic, static_cast<std::uint16_t>(section), 0x0500, {'V', 'I', 'R', 'T', 'U', 'A', 'L', 0}};
+    return { kInstanceMagic, static_cast<std::uint16_t>(section), 0x0500, { 'V', 'I', 'R', 'T', 'U', 'A', 'L', 0 } };
 }
 
 bool ValidDeviceHeader(const DIPROPHEADER* header, std::uint32_t size)
@@ -38,7 +38,9 @@ bool ValidDeviceHeader(const DIPROPHEADER* header, std::uint32_t size)
 
 class VirtualDevice final : public IDirectInputDevice2A {
 public:
-    VirtualDevice(std::shared_ptr<VirtualJoystickFile> file, int section) : m_file(std::move(file)), m_section(section)
+    VirtualDevice(std::shared_ptr<VirtualJoystickFile> file, int section)
+        : m_file(std::move(file))
+        , m_section(section)
     {
     }
 
@@ -193,7 +195,10 @@ private:
 
 class VirtualDirectInput final : public IDirectInputA {
 public:
-    explicit VirtualDirectInput(const char* path) : m_file(std::make_shared<VirtualJoystickFile>(path)) {}
+    explicit VirtualDirectInput(const char* path)
+        : m_file(std::make_shared<VirtualJoystickFile>(path))
+    {
+    }
 
     std::uint32_t AddRef() override { return ++m_references; }
     std::uint32_t Release() override
@@ -205,8 +210,8 @@ public:
         return left;
     }
 
-    HRESULT EnumDevices(std::uint32_t deviceType, LPDIENUMDEVICESCALLBACKA callback, void* reference,
-                        std::uint32_t) override
+    HRESULT EnumDevices(
+        std::uint32_t deviceType, LPDIENUMDEVICESCALLBACKA callback, void* reference, std::uint32_t) override
     {
         m_detail.clear();
         if (callback == nullptr) {
@@ -226,7 +231,7 @@ public:
             DIDEVICEINSTANCEA record = {};
             record.dwSize = sizeof(record);
             record.guidInstance = InstanceGuid(joystick.section);
-            record.guidProduct = {joystick.joystickId, 0, 0, {0, 0, 'P', 'I', 'D', 'V', 'I', 'D'}};
+            record.guidProduct = { joystick.joystickId, 0, 0, { 0, 0, 'P', 'I', 'D', 'V', 'I', 'D' } };
             record.dwDevType = DIDEVTYPE_JOYSTICK | (DIDEVTYPEJOYSTICK_TRADITIONAL << 8);
             std::snprintf(record.tszInstanceName, sizeof(record.tszInstanceName), "%s", joystick.name.c_str());
             std::snprintf(record.tszProductName, sizeof(record.tszProductName), "%s", joystick.name.c_str());
@@ -248,8 +253,8 @@ public:
         }
         m_file->Refresh();
         const int section = instance.Data2;
-        if (instance.Data1 != kInstanceMagic || !(instance == InstanceGuid(section)) ||
-            m_file->Find(section) == nullptr) {
+        if (instance.Data1 != kInstanceMagic || !(instance == InstanceGuid(section))
+            || m_file->Find(section) == nullptr) {
             return DIERR_DEVICENOTREG;
         }
         auto* device = new (std::nothrow) VirtualDevice(m_file, section);

@@ -13,7 +13,7 @@
 namespace {
 
 constexpr std::uintmax_t kMaxFileSize = 1u << 20;
-constexpr const char* kAxisKeys[8] = {"X", "Y", "Z", "RX", "RY", "RZ", "SL1", "SL2"};
+constexpr const char* kAxisKeys[8] = { "X", "Y", "Z", "RX", "RY", "RZ", "SL1", "SL2" };
 
 std::string_view Trim(std::string_view text)
 {
@@ -30,9 +30,9 @@ std::string_view Trim(std::string_view text)
 bool SameWord(std::string_view a, std::string_view b)
 {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-               return upper(x) == upper(y);
-           });
+        const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+        return upper(x) == upper(y);
+    });
 }
 
 bool ParseInteger(std::string_view text, long long minimum, long long maximum, long long& value)
@@ -48,7 +48,11 @@ bool ParseInteger(std::string_view text, long long minimum, long long maximum, l
 
 class Parser {
 public:
-    Parser(std::vector<VirtualJoystick>& out, std::string& error) : m_out(out), m_error(error) {}
+    Parser(std::vector<VirtualJoystick>& out, std::string& error)
+        : m_out(out)
+        , m_error(error)
+    {
+    }
 
     bool Line(int number, std::string_view line)
     {
@@ -87,8 +91,8 @@ private:
         const std::string_view name = Trim(line.substr(1, line.size() - 2));
         constexpr std::string_view prefix = "JOYSTICK_";
         long long number = 0;
-        if (name.size() <= prefix.size() || !SameWord(name.substr(0, prefix.size()), prefix) ||
-            !ParseInteger(name.substr(prefix.size()), 0, 7, number)) {
+        if (name.size() <= prefix.size() || !SameWord(name.substr(0, prefix.size()), prefix)
+            || !ParseInteger(name.substr(prefix.size()), 0, 7, number)) {
             return Fail("unknown section [" + std::string(name) + "] (expected [JOYSTICK_0] to [JOYSTICK_7])");
         }
         if (!CheckSection()) {
@@ -117,8 +121,8 @@ private:
         for (int i = m_current->buttons; i < VirtualJoystick::kMaxButtons; ++i) {
             if (m_current->pressed[i]) {
                 m_line = m_pressedLine;
-                return Fail("PRESSED names button " + std::to_string(i + 1) + " but BUTTONS is " +
-                            std::to_string(m_current->buttons));
+                return Fail("PRESSED names button " + std::to_string(i + 1) + " but BUTTONS is "
+                    + std::to_string(m_current->buttons));
             }
         }
         return true;
@@ -239,13 +243,13 @@ bool ParseVirtualJoysticks(std::string_view text, std::vector<VirtualJoystick>& 
         return false;
     }
     std::sort(out.begin(), out.end(),
-              [](const VirtualJoystick& a, const VirtualJoystick& b) { return a.section < b.section; });
+        [](const VirtualJoystick& a, const VirtualJoystick& b) { return a.section < b.section; });
     return true;
 }
 
 void FillVirtualJoystickState(const VirtualJoystick& joystick, double seconds, DIJOYSTATE2& state)
 {
-    state = DIJOYSTATE2{};
+    state = DIJOYSTATE2 {};
     std::int32_t axes[8];
     std::copy(std::begin(joystick.axes), std::end(joystick.axes), axes);
     std::uint32_t pov0 = joystick.pov[0] < 0 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(joystick.pov[0]);
@@ -283,11 +287,21 @@ void FillVirtualJoystickState(const VirtualJoystick& joystick, double seconds, D
     }
 }
 
-void SetVirtualJoystickClock(VirtualClock clock) { g_clock = clock; }
+void SetVirtualJoystickClock(VirtualClock clock)
+{
+    g_clock = clock;
+}
 
-double VirtualJoystickSeconds() { return g_clock != nullptr ? g_clock() : SteadySeconds(); }
+double VirtualJoystickSeconds()
+{
+    return g_clock != nullptr ? g_clock() : SteadySeconds();
+}
 
-VirtualJoystickFile::VirtualJoystickFile(const char* path) : m_path(path), m_displayPath(path) {}
+VirtualJoystickFile::VirtualJoystickFile(const char* path)
+    : m_path(path)
+    , m_displayPath(path)
+{
+}
 
 void VirtualJoystickFile::Refresh()
 {
@@ -301,7 +315,7 @@ void VirtualJoystickFile::Refresh()
     }
     m_looked = true;
     m_present = present;
-    m_time = present ? time : std::filesystem::file_time_type{};
+    m_time = present ? time : std::filesystem::file_time_type {};
     m_size = sized ? size : 0;
     Read();
 }

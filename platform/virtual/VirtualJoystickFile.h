@@ -13,12 +13,12 @@
 
 struct VirtualJoystick {
     static constexpr int kMaxButtons = 32;
-    int section = 0;                 // the N of [JOYSTICK_N], 0..7
+    int section = 0; // the N of [JOYSTICK_N], 0..7
     std::uint32_t joystickId = 0;
     std::string name;
     int buttons = 0;
-    std::int32_t axes[8] = {};       // X Y Z RX RY RZ SL1 SL2
-    std::int32_t pov[3] = {-1, -1, -1};
+    std::int32_t axes[8] = {}; // X Y Z RX RY RZ SL1 SL2
+    std::int32_t pov[3] = { -1, -1, -1 };
     bool pressed[kMaxButtons] = {};
     bool sweep = false;
 };
@@ -54,7 +54,7 @@ private:
     std::string m_displayPath;
     bool m_looked = false;
     bool m_present = false;
-    std::filesystem::file_time_type m_time{};
+    std::filesystem::file_time_type m_time {};
     std::uintmax_t m_size = 0;
     bool m_valid = false;
     std::string m_error;

@@ -16,8 +16,14 @@ namespace DirectInputNative {
 
 namespace {
 
-IDirectInputA* Root(void* root) { return static_cast<IDirectInputA*>(root); }
-IDirectInputDeviceA* Device(void* device) { return static_cast<IDirectInputDeviceA*>(device); }
+IDirectInputA* Root(void* root)
+{
+    return static_cast<IDirectInputA*>(root);
+}
+IDirectInputDeviceA* Device(void* device)
+{
+    return static_cast<IDirectInputDeviceA*>(device);
+}
 
 struct Enumeration {
     Callback callback;
@@ -42,13 +48,19 @@ std::int32_t Create(void* instance, std::uint32_t version, void** root)
     return result;
 }
 
-std::uint32_t AddRef(void* object) { return static_cast<IUnknown*>(object)->AddRef(); }
+std::uint32_t AddRef(void* object)
+{
+    return static_cast<IUnknown*>(object)->AddRef();
+}
 
-std::uint32_t Release(void* object) { return static_cast<IUnknown*>(object)->Release(); }
+std::uint32_t Release(void* object)
+{
+    return static_cast<IUnknown*>(object)->Release();
+}
 
 std::int32_t EnumDevices(void* root, std::uint32_t deviceType, Callback callback, void* reference, std::uint32_t flags)
 {
-    Enumeration enumeration{callback, reference};
+    Enumeration enumeration { callback, reference };
     return Root(root)->EnumDevices(deviceType, &Forward, &enumeration, flags);
 }
 
@@ -75,7 +87,10 @@ std::int32_t QueryDevice2(void* device, void** device2)
     return result;
 }
 
-std::int32_t SetJoystick2Format(void* device) { return Device(device)->SetDataFormat(&c_dfDIJoystick2); }
+std::int32_t SetJoystick2Format(void* device)
+{
+    return Device(device)->SetDataFormat(&c_dfDIJoystick2);
+}
 
 std::int32_t SetCooperativeLevel(void* device, void* window, std::uint32_t flags)
 {
@@ -101,10 +116,19 @@ std::int32_t GetDeviceState(void* device, std::uint32_t size, void* data)
     return Device(device)->GetDeviceState(size, data);
 }
 
-std::int32_t Acquire(void* device) { return Device(device)->Acquire(); }
+std::int32_t Acquire(void* device)
+{
+    return Device(device)->Acquire();
+}
 
-std::int32_t Unacquire(void* device) { return Device(device)->Unacquire(); }
+std::int32_t Unacquire(void* device)
+{
+    return Device(device)->Unacquire();
+}
 
-std::int32_t Poll(void* device2) { return static_cast<IDirectInputDevice2A*>(device2)->Poll(); }
+std::int32_t Poll(void* device2)
+{
+    return static_cast<IDirectInputDevice2A*>(device2)->Poll();
+}
 
 } // namespace DirectInputNative

@@ -18,7 +18,11 @@ namespace {
 
 class Win32Device final : public IDirectInputDevice2A {
 public:
-    Win32Device(void* native, bool device2) : m_native(native), m_device2(device2) {}
+    Win32Device(void* native, bool device2)
+        : m_native(native)
+        , m_device2(device2)
+    {
+    }
     ~Win32Device() override { DirectInputNative::Release(m_native); }
 
     HRESULT QueryInterface(const GUID& iid, void** out) override
@@ -91,7 +95,10 @@ private:
 
 class Win32DirectInput final : public IDirectInputA {
 public:
-    explicit Win32DirectInput(void* native) : m_native(native) {}
+    explicit Win32DirectInput(void* native)
+        : m_native(native)
+    {
+    }
     ~Win32DirectInput() override { DirectInputNative::Release(m_native); }
 
     std::uint32_t AddRef() override { return ++m_references; }
@@ -104,13 +111,13 @@ public:
         return left;
     }
 
-    HRESULT EnumDevices(std::uint32_t deviceType, LPDIENUMDEVICESCALLBACKA callback, void* reference,
-                        std::uint32_t flags) override
+    HRESULT EnumDevices(
+        std::uint32_t deviceType, LPDIENUMDEVICESCALLBACKA callback, void* reference, std::uint32_t flags) override
     {
         if (callback == nullptr) {
             return DIERR_INVALIDPARAM;
         }
-        Forwarding forwarding{callback, reference};
+        Forwarding forwarding { callback, reference };
         return DirectInputNative::EnumDevices(m_native, deviceType, &Forwarding::Call, &forwarding, flags);
     }
 

@@ -15,6 +15,7 @@ if(TARGET tavelin_mapping AND TARGET tavelin_config)
   tavelin_add_test(joystick_set_test
     SOURCES
       ${CMAKE_SOURCE_DIR}/tests/devices/joystick_set_test.cpp
+      ${CMAKE_SOURCE_DIR}/tests/devices/allocation_counter.cpp
       ${tavelin_joystick_set_os_helpers}
     LIBS tavelin_fakes tavelin_devices tavelin_config tavelin_mapping)
 endif()

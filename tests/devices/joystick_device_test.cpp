@@ -63,7 +63,7 @@ TEST(JoystickDeviceTest, SetUpRunsTheNineStepsInOrderAndFillsTheHead)
         fake.ClearLog();
     }
     // Destruction: the device without Unacquire, then the device's own root.
-    EXPECT_EQ(fake.Log(), (std::vector<std::string>{"j0 Release", "Release root"}));
+    EXPECT_EQ(fake.Log(), (std::vector<std::string> { "j0 Release", "Release root" }));
     EXPECT_EQ(fake.LiveDevices(), 0);
     EXPECT_EQ(fake.LiveRoots(), 0);
 }
@@ -77,13 +77,14 @@ TEST(JoystickDeviceTest, SetUpStopsAtTheFirstFailingStepWithItsText)
         const char* nextCall; // the log entry of the following step, never reached
     };
     const Step steps[] = {
-        {"CreateDevice", ScriptedDirectInput::kRoot, DIERR_DEVICENOTREG, "j0 QueryInterface IID_IDirectInputDevice2A"},
-        {"QueryInterface", 0, DIERR_NOINTERFACE, "j0 SetDataFormat c_dfDIJoystick2"},
-        {"SetDataFormat", 0, DIERR_ACQUIRED, "j0 SetCooperativeLevel 0x000a"},
-        {"SetCooperativeLevel", 0, E_HANDLE, "j0 SetProperty DIPROP_RANGE -10000 10000 DIPH_DEVICE 0"},
-        {"SetProperty DIPROP_RANGE", 0, DIERR_INVALIDPARAM, "j0 SetProperty DIPROP_DEADZONE 5 DIPH_DEVICE 0"},
-        {"SetProperty DIPROP_DEADZONE", 0, DIERR_UNSUPPORTED, "j0 SetProperty DIPROP_SATURATION 9950 DIPH_DEVICE 0"},
-        {"SetProperty DIPROP_SATURATION", 0, DIERR_OBJECTNOTFOUND, "j0 GetObjectInfo 48"},
+        { "CreateDevice", ScriptedDirectInput::kRoot, DIERR_DEVICENOTREG,
+            "j0 QueryInterface IID_IDirectInputDevice2A" },
+        { "QueryInterface", 0, DIERR_NOINTERFACE, "j0 SetDataFormat c_dfDIJoystick2" },
+        { "SetDataFormat", 0, DIERR_ACQUIRED, "j0 SetCooperativeLevel 0x000a" },
+        { "SetCooperativeLevel", 0, E_HANDLE, "j0 SetProperty DIPROP_RANGE -10000 10000 DIPH_DEVICE 0" },
+        { "SetProperty DIPROP_RANGE", 0, DIERR_INVALIDPARAM, "j0 SetProperty DIPROP_DEADZONE 5 DIPH_DEVICE 0" },
+        { "SetProperty DIPROP_DEADZONE", 0, DIERR_UNSUPPORTED, "j0 SetProperty DIPROP_SATURATION 9950 DIPH_DEVICE 0" },
+        { "SetProperty DIPROP_SATURATION", 0, DIERR_OBJECTNOTFOUND, "j0 GetObjectInfo 48" },
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(step.call);
@@ -161,7 +162,7 @@ TEST(JoystickDeviceTest, PollConvertsTheRawState)
     ScriptedDirectInput fake;
     ScriptedDirectInput::Joystick& stick = fake.AddJoystick(7, "Stick", 16);
     DIJOYSTATE2& raw = stick.state;
-    const std::int32_t positions[8] = {-10000, 10000, 1, -1, 2500, -2500, 9999, -9999};
+    const std::int32_t positions[8] = { -10000, 10000, 1, -1, 2500, -2500, 9999, -9999 };
     raw.lX = positions[0];
     raw.lY = positions[1];
     raw.lZ = positions[2];
@@ -172,8 +173,8 @@ TEST(JoystickDeviceTest, PollConvertsTheRawState)
     raw.rglSlider[1] = positions[7];
     raw.rgdwPOV[0] = 0xFFFFFFFFu; // centred
     raw.rgdwPOV[1] = 0x0000FFFFu; // a driver's idea of centred
-    raw.rgdwPOV[2] = 9000;        // right
-    raw.rgdwPOV[3] = 4500;        // never used
+    raw.rgdwPOV[2] = 9000; // right
+    raw.rgdwPOV[3] = 4500; // never used
     raw.rgbButtons[0] = 0x80;
     raw.rgbButtons[3] = 1;
     raw.rgbButtons[31] = 0xFF;
@@ -225,7 +226,7 @@ TEST(JoystickDeviceTest, LostInputIsReacquiredOncePerPoll)
     // First poll: not yet acquired, one Acquire, then a second read.
     ASSERT_TRUE(device.Poll());
     EXPECT_EQ(EntriesFor(fake, "j0"),
-              (std::vector<std::string>{"j0 Poll", "j0 GetDeviceState", "j0 Acquire", "j0 GetDeviceState"}));
+        (std::vector<std::string> { "j0 Poll", "j0 GetDeviceState", "j0 Acquire", "j0 GetDeviceState" }));
     JoystickState before;
     device.GetState(before);
     EXPECT_EQ(before.axes[0], 100);
@@ -250,7 +251,7 @@ TEST(JoystickDeviceTest, LostInputIsReacquiredOncePerPoll)
     EXPECT_EQ(after.axes[0], 200);
 
     // Only exactly DI_OK from Acquire counts: S_FALSE and errors leave the record alone.
-    for (const HRESULT answer : {S_FALSE, DIERR_NOTACQUIRED, DIERR_GENERIC}) {
+    for (const HRESULT answer : { S_FALSE, DIERR_NOTACQUIRED, DIERR_GENERIC }) {
         fake.joystick(0).state.lX = 300;
         fake.Script("GetDeviceState", DIERR_NOTACQUIRED, 1, 0);
         fake.Script("Acquire", answer, 1, 0);
@@ -285,7 +286,7 @@ TEST(JoystickDeviceTest, OpeningAgainReleasesTheFirstDeviceAndSurvivesThrowingDr
         fake.ScriptThrow("Unacquire", 0);
         ASSERT_TRUE(device.Open(ScriptedDirectInput::InstanceRecord(fake.joystick(0))));
         const std::vector<std::string> head(fake.Log().begin(), fake.Log().begin() + 3);
-        EXPECT_EQ(head, (std::vector<std::string>{"j0 Unacquire", "j0 Release", "CreateDevice j0"}));
+        EXPECT_EQ(head, (std::vector<std::string> { "j0 Unacquire", "j0 Release", "CreateDevice j0" }));
         EXPECT_EQ(fake.LiveDevices(), 1);
         fake.ScriptThrow("Release", 0);
     }
@@ -296,25 +297,25 @@ TEST(JoystickDeviceTest, OpeningAgainReleasesTheFirstDeviceAndSurvivesThrowingDr
 TEST(ResultTextTest, ListedUnlistedAndSuccessCodes)
 {
     EXPECT_STREQ(JoystickDevice::ResultText(DIERR_INPUTLOST),
-                 "DIERR_INPUTLOST : Access to the input device has been lost. It must be reacquired.");
+        "DIERR_INPUTLOST : Access to the input device has been lost. It must be reacquired.");
     EXPECT_STREQ(JoystickDevice::ResultText(DIERR_NOTACQUIRED),
-                 "DIERR_NOTACQUIRED : The operation cannot be performed unless the device is acquired.");
+        "DIERR_NOTACQUIRED : The operation cannot be performed unless the device is acquired.");
     EXPECT_STREQ(JoystickDevice::ResultText(DIERR_ALREADYINITIALIZED),
-                 "DIERR_ALREADYINITIALIZED : This object is already initialized");
+        "DIERR_ALREADYINITIALIZED : This object is already initialized");
     EXPECT_STREQ(JoystickDevice::ResultText(MakeResult(0x0000000C)),
-                 "DI_TRUNCATEDANDRESTARTED : Equal to DI_EFFECTRESTARTED | DI_TRUNCATED");
+        "DI_TRUNCATEDANDRESTARTED : Equal to DI_EFFECTRESTARTED | DI_TRUNCATED");
     EXPECT_STREQ(JoystickDevice::ResultText(DI_DOWNLOADSKIPPED),
-                 "The parameters of the effect were successfully updated, but the effect could not be downloaded "
-                 "because the associated device was not acquired in exclusive mode.");
+        "The parameters of the effect were successfully updated, but the effect could not be downloaded "
+        "because the associated device was not acquired in exclusive mode.");
 
     // Between listed values, around them, and names DirectInput has but the table lacks.
-    for (const std::uint32_t value : {0x00000005u, 0x00000009u, 0x80070003u, 0x8007001Du, 0x8007001Fu, 0x800704E0u,
-                                      0xFFFFFFFFu, 0x7FFFFFFFu, 0x80040200u, 0x8004020Bu}) {
+    for (const std::uint32_t value : { 0x00000005u, 0x00000009u, 0x80070003u, 0x8007001Du, 0x8007001Fu, 0x800704E0u,
+             0xFFFFFFFFu, 0x7FFFFFFFu, 0x80040200u, 0x8004020Bu }) {
         EXPECT_STREQ(JoystickDevice::ResultText(MakeResult(value)), "Unknown Error Code.") << std::hex << value;
     }
 
     // Every success code has a text of its own, and every text names its code except one.
-    for (const std::uint32_t value : {0u, 1u, 2u, 3u, 4u, 8u, 12u}) {
+    for (const std::uint32_t value : { 0u, 1u, 2u, 3u, 4u, 8u, 12u }) {
         EXPECT_STRNE(JoystickDevice::ResultText(MakeResult(value)), "Unknown Error Code.") << value;
     }
     EXPECT_EQ(std::string(JoystickDevice::ResultText(DI_OK)).rfind("DI_OK : ", 0), 0u);

@@ -3,39 +3,18 @@
 #include "devices/DirectInputBackends.h"
 #include "devices/JoystickDevice.h"
 #include "devices/JoystickSet.h"
+#include "tests/devices/allocation_counter.h"
 #include "tests/fakes/ScriptedDirectInput.h"
 #include "tests/mapping/shm_os_helpers.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <new>
 #include <string>
-
-namespace {
-
-std::atomic<bool> g_counting{false};
-std::atomic<int> g_allocations{0};
-
-} // namespace
-
-void* operator new(std::size_t size)
-{
-    if (g_counting) {
-        ++g_allocations;
-    }
-    if (void* memory = std::malloc(size == 0 ? 1 : size)) {
-        return memory;
-    }
-    throw std::bad_alloc();
-}
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 
 namespace {
 
@@ -70,7 +49,10 @@ protected:
         JoystickSet::ClearLastErrorText();
     }
 
-    void Start(JoystickSet& set) { ASSERT_TRUE(set.Initialise(configuration.string().c_str())) << set.GetLastErrorText(); }
+    void Start(JoystickSet& set)
+    {
+        ASSERT_TRUE(set.Initialise(configuration.string().c_str())) << set.GetLastErrorText();
+    }
 
     fs::path configuration;
 };
@@ -110,7 +92,7 @@ TEST_F(JoystickSetTest, TwoJoysticksFillTwoSlotsAndTheRestAreEmpty)
         JoystickState state;
         std::memset(&state, 0x5A, sizeof(state));
         ASSERT_TRUE(set.GetSlotState(0, state));
-        const JoystickState zero{};
+        const JoystickState zero {};
         EXPECT_EQ(std::memcmp(&state, &zero, sizeof(state)), 0);
         std::memset(&state, 0x5A, sizeof(state));
         EXPECT_FALSE(set.GetSlotState(7, state));
@@ -131,7 +113,7 @@ TEST_F(JoystickSetTest, TwoJoysticksFillTwoSlotsAndTheRestAreEmpty)
 
         fake.ClearLog();
         set.RunControlPanel();
-        EXPECT_EQ(fake.Log(), (std::vector<std::string>{"RunControlPanel 0"}));
+        EXPECT_EQ(fake.Log(), (std::vector<std::string> { "RunControlPanel 0" }));
         // Every device has a root of its own besides the set's.
         EXPECT_EQ(fake.LiveRoots(), 3);
         EXPECT_EQ(fake.LiveDevices(), 2);
@@ -257,14 +239,13 @@ TEST_F(JoystickSetTest, PollingAllocatesNothing)
     fake.SetLogging(false);
     set.PollAll(0.01); // the first cycle resolves the assignment
     fake.joystick(1).attached = false; // a lost joystick on the way
-    g_allocations = 0;
-    g_counting = true;
+    AllocationCounter::Start();
     for (int tick = 0; tick < 50; ++tick) {
         fake.joystick(0).state.lX = tick * 100;
         set.PollAll(0.01);
     }
-    g_counting = false;
-    EXPECT_EQ(g_allocations.load(), 0);
+    const int allocations = AllocationCounter::Stop();
+    EXPECT_EQ(allocations, 0);
     JoystickState state;
     ASSERT_TRUE(set.GetSlotState(0, state));
     EXPECT_EQ(state.axes[0], 4900);
@@ -281,8 +262,8 @@ TEST_F(JoystickSetTest, AMalformedVirtualFileReachesTheWindowAsAClearText)
     JoystickSet set;
     Start(set);
     EXPECT_FALSE(set.CreateDevices(nullptr, nullptr));
-    const std::string expected = std::string(JoystickDevice::ResultText(DIERR_GENERIC)) + "\nVirtual joystick file " +
-                                 joysticks.string() + ": line 2: BUTTONS must be a whole number from 0 to 32";
+    const std::string expected = std::string(JoystickDevice::ResultText(DIERR_GENERIC)) + "\nVirtual joystick file "
+        + joysticks.string() + ": line 2: BUTTONS must be a whole number from 0 to 32";
     EXPECT_EQ(set.GetLastErrorText(), expected);
 
     // Mended: the next enumeration finds the stick and polls it.

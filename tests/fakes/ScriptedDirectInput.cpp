@@ -48,7 +48,11 @@ const char* PropertyName(DIPROPID property)
 } // namespace
 
 struct ScriptedDirectInput::Root final : IDirectInputA {
-    explicit Root(ScriptedDirectInput& owner) : m_owner(owner) { ++m_owner.m_liveRoots; }
+    explicit Root(ScriptedDirectInput& owner)
+        : m_owner(owner)
+    {
+        ++m_owner.m_liveRoots;
+    }
     ~Root() override { --m_owner.m_liveRoots; }
 
     std::uint32_t AddRef() override { return ++m_references; }
@@ -62,10 +66,10 @@ struct ScriptedDirectInput::Root final : IDirectInputA {
         return left;
     }
 
-    HRESULT EnumDevices(std::uint32_t deviceType, LPDIENUMDEVICESCALLBACKA callback, void* reference,
-                        std::uint32_t flags) override
+    HRESULT EnumDevices(
+        std::uint32_t deviceType, LPDIENUMDEVICESCALLBACKA callback, void* reference, std::uint32_t flags) override
     {
-        m_owner.Record(kRoot, Join({"EnumDevices", std::to_string(deviceType), std::to_string(flags)}));
+        m_owner.Record(kRoot, Join({ "EnumDevices", std::to_string(deviceType), std::to_string(flags) }));
         HRESULT result = DI_OK;
         if (m_owner.Scripted("EnumDevices", kRoot, result)) {
             return result;
@@ -95,7 +99,7 @@ struct ScriptedDirectInput::Root final : IDirectInputA {
     HRESULT RunControlPanel(void* owner, std::uint32_t flags) override
     {
         (void)owner;
-        m_owner.Record(kRoot, Join({"RunControlPanel", std::to_string(flags)}));
+        m_owner.Record(kRoot, Join({ "RunControlPanel", std::to_string(flags) }));
         HRESULT result = DI_OK;
         m_owner.Scripted("RunControlPanel", kRoot, result);
         return result;
@@ -106,7 +110,12 @@ struct ScriptedDirectInput::Root final : IDirectInputA {
 };
 
 struct ScriptedDirectInput::Device final : IDirectInputDevice2A {
-    Device(ScriptedDirectInput& owner, int index) : m_owner(owner), m_index(index) { ++m_owner.m_liveDevices; }
+    Device(ScriptedDirectInput& owner, int index)
+        : m_owner(owner)
+        , m_index(index)
+    {
+        ++m_owner.m_liveDevices;
+    }
     ~Device() override
     {
         // Releasing the last reference ends the acquisition, as in DirectInput.
@@ -119,7 +128,7 @@ struct ScriptedDirectInput::Device final : IDirectInputDevice2A {
     // Logs the call and answers the script's result if there is one.
     bool Answer(const std::string& call, const std::string& arguments, HRESULT& result)
     {
-        m_owner.Record(m_index, arguments.empty() ? call : Join({call, arguments}));
+        m_owner.Record(m_index, arguments.empty() ? call : Join({ call, arguments }));
         return m_owner.Scripted(call, m_index, result);
     }
 
@@ -198,7 +207,7 @@ struct ScriptedDirectInput::Device final : IDirectInputDevice2A {
             if (valid) {
                 DIPROPRANGE range;
                 std::memcpy(&range, header, sizeof(range));
-                arguments = Join({arguments, std::to_string(range.lMin), std::to_string(range.lMax)});
+                arguments = Join({ arguments, std::to_string(range.lMin), std::to_string(range.lMax) });
                 valid = range.lMin < range.lMax;
             }
         } else if (valid) {
@@ -206,7 +215,7 @@ struct ScriptedDirectInput::Device final : IDirectInputDevice2A {
             if (valid) {
                 DIPROPDWORD word;
                 std::memcpy(&word, header, sizeof(word));
-                arguments = Join({arguments, std::to_string(word.dwData)});
+                arguments = Join({ arguments, std::to_string(word.dwData) });
                 valid = word.dwData <= 10000;
             }
         }
@@ -215,7 +224,7 @@ struct ScriptedDirectInput::Device final : IDirectInputDevice2A {
             arguments += std::to_string(header->dwObj);
         }
         if (Answer(std::string("SetProperty ") + PropertyName(property), arguments.substr(arguments.find(' ') + 1),
-                   result)) {
+                result)) {
             return result;
         }
         return valid ? DI_OK : DIERR_INVALIDPARAM;
@@ -321,7 +330,8 @@ HRESULT ScriptedDirectInput::Root::CreateDevice(const GUID& instance, IDirectInp
             index = i;
         }
     }
-    m_owner.Record(kRoot, Join({"CreateDevice", index < 0 ? std::string("unknown") : Join({"j", std::to_string(index)}, "")}));
+    m_owner.Record(
+        kRoot, Join({ "CreateDevice", index < 0 ? std::string("unknown") : Join({ "j", std::to_string(index) }, "") }));
     HRESULT result = DI_OK;
     if (m_owner.Scripted("CreateDevice", kRoot, result)) {
         return result;
@@ -342,25 +352,27 @@ HRESULT ScriptedDirectInput::Root::CreateDevice(const GUID& instance, IDirectInp
 
 ScriptedDirectInput::ScriptedDirectInput()
 {
-    SetDirectInputOverride(
-        [this](void*, std::uint32_t version, IDirectInputA** out) { return Create(version, out); });
+    SetDirectInputOverride([this](void*, std::uint32_t version, IDirectInputA** out) { return Create(version, out); });
 }
 
-ScriptedDirectInput::~ScriptedDirectInput() { ClearDirectInputOverride(); }
+ScriptedDirectInput::~ScriptedDirectInput()
+{
+    ClearDirectInputOverride();
+}
 
-ScriptedDirectInput::Joystick& ScriptedDirectInput::AddJoystick(std::uint32_t joystickId, const std::string& name,
-                                                                int buttonCount)
+ScriptedDirectInput::Joystick& ScriptedDirectInput::AddJoystick(
+    std::uint32_t joystickId, const std::string& name, int buttonCount)
 {
     Joystick joystick;
     joystick.name = name;
-    joystick.productName = Join({name, "(product)"});
+    joystick.productName = Join({ name, "(product)" });
     joystick.joystickId = joystickId;
     joystick.buttonCount = buttonCount;
     for (std::uint32_t& pov : joystick.state.rgdwPOV) {
         pov = 0xFFFFFFFFu;
     }
     const auto number = static_cast<std::uint32_t>(m_joysticks.size());
-    joystick.instanceGuid = {0x5C21D000u + number, 0x7A1E, 0x11D0, {0x80, 0x01, 0x44, 0x45, 0x53, 0x54, 0, 0}};
+    joystick.instanceGuid = { 0x5C21D000u + number, 0x7A1E, 0x11D0, { 0x80, 0x01, 0x44, 0x45, 0x53, 0x54, 0, 0 } };
     m_joysticks.push_back(joystick);
     return m_joysticks.back();
 }
@@ -370,7 +382,7 @@ DIDEVICEINSTANCEA ScriptedDirectInput::InstanceRecord(const Joystick& joystick)
     DIDEVICEINSTANCEA record = {};
     record.dwSize = sizeof(record);
     record.guidInstance = joystick.instanceGuid;
-    record.guidProduct = {joystick.joystickId, 0, 0, {0, 0, 'P', 'I', 'D', 'V', 'I', 'D'}};
+    record.guidProduct = { joystick.joystickId, 0, 0, { 0, 0, 'P', 'I', 'D', 'V', 'I', 'D' } };
     record.dwDevType = DIDEVTYPE_JOYSTICK | (DIDEVTYPEJOYSTICK_TRADITIONAL << 8);
     std::snprintf(record.tszInstanceName, sizeof(record.tszInstanceName), "%s", joystick.name.c_str());
     std::snprintf(record.tszProductName, sizeof(record.tszProductName), "%s", joystick.productName.c_str());
@@ -379,12 +391,12 @@ DIDEVICEINSTANCEA ScriptedDirectInput::InstanceRecord(const Joystick& joystick)
 
 void ScriptedDirectInput::Script(const std::string& call, HRESULT result, int times, int joystickIndex)
 {
-    m_script.push_back({call, joystickIndex, result, times, false});
+    m_script.push_back({ call, joystickIndex, result, times, false });
 }
 
 void ScriptedDirectInput::ScriptThrow(const std::string& call, int joystickIndex)
 {
-    m_script.push_back({call, joystickIndex, DI_OK, 1, true});
+    m_script.push_back({ call, joystickIndex, DI_OK, 1, true });
 }
 
 int ScriptedDirectInput::CountCalls(const std::string& entry) const
@@ -400,7 +412,7 @@ int ScriptedDirectInput::CountCalls(const std::string& entry) const
 
 HRESULT ScriptedDirectInput::Create(std::uint32_t version, IDirectInputA** out)
 {
-    Record(kRoot, Join({"DirectInputCreateA", Hex(version)}));
+    Record(kRoot, Join({ "DirectInputCreateA", Hex(version) }));
     HRESULT result = DI_OK;
     if (Scripted("DirectInputCreateA", kRoot, result)) {
         return result;
@@ -418,7 +430,7 @@ void ScriptedDirectInput::Record(int joystickIndex, const std::string& entry)
     if (!m_logging) {
         return;
     }
-    m_log.push_back(joystickIndex == kRoot ? entry : Join({Join({"j", std::to_string(joystickIndex)}, ""), entry}));
+    m_log.push_back(joystickIndex == kRoot ? entry : Join({ Join({ "j", std::to_string(joystickIndex) }, ""), entry }));
 }
 
 bool ScriptedDirectInput::Scripted(const std::string& call, int joystickIndex, HRESULT& result)
@@ -431,7 +443,7 @@ bool ScriptedDirectInput::Scripted(const std::string& call, int joystickIndex, H
             --entry->times;
         }
         if (entry->throws) {
-            throw std::runtime_error(Join({"scripted failure in", call}));
+            throw std::runtime_error(Join({ "scripted failure in", call }));
         }
         result = entry->result;
         return true;

@@ -20,7 +20,7 @@ public:
         std::string productName;
         std::uint32_t joystickId = 0;
         int buttonCount = 0;
-        bool attached = true;   // false: input lost, Acquire answers DIERR_UNPLUGGED
+        bool attached = true; // false: input lost, Acquire answers DIERR_UNPLUGGED
         bool acquired = false;
         DIJOYSTATE2 state = {}; // what GetDeviceState delivers
         GUID instanceGuid = {};

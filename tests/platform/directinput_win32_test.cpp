@@ -31,7 +31,7 @@ TEST(DirectInputWin32Test, EnumeratesAndRefusesAnUnknownDevice)
         EXPECT_NE(std::memchr(instance.tszInstanceName, '\0', sizeof(instance.tszInstanceName)), nullptr);
     }
 
-    const GUID unknown = {0x12345678, 0x9ABC, 0xDEF0, {1, 2, 3, 4, 5, 6, 7, 8}};
+    const GUID unknown = { 0x12345678, 0x9ABC, 0xDEF0, { 1, 2, 3, 4, 5, 6, 7, 8 } };
     IDirectInputDeviceA* device = nullptr;
     const HRESULT created = root->CreateDevice(unknown, &device, nullptr);
     EXPECT_TRUE(FAILED(created));
@@ -43,7 +43,7 @@ TEST(DirectInputWin32Test, EnumeratesAndRefusesAnUnknownDevice)
     DIDEVICEINSTANCEA record = {};
     record.dwSize = sizeof(record);
     record.guidInstance = unknown;
-    record.guidProduct = {0x0402044F, 0, 0, {0, 0, 'P', 'I', 'D', 'V', 'I', 'D'}};
+    record.guidProduct = { 0x0402044F, 0, 0, { 0, 0, 'P', 'I', 'D', 'V', 'I', 'D' } };
     JoystickDevice joystick(nullptr);
     EXPECT_FALSE(joystick.Open(record));
     EXPECT_STREQ(joystick.GetErrorText(), JoystickDevice::ResultText(created));

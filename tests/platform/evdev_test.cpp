@@ -11,13 +11,13 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <poll.h>
 #include <string>
 #include <unistd.h>
-#include <fcntl.h>
 #include <vector>
 
 namespace {
@@ -69,18 +69,18 @@ TEST(EvdevScalingTest, RangeDeadZoneAndSaturationEdges)
     EXPECT_EQ(ScaleEvdevAxis(-32768, -32768, 32767, -10000, 10000, 0, 10000), -10000);
     EXPECT_EQ(ScaleEvdevAxis(32767, -32768, 32767, -10000, 10000, 0, 10000), 10000);
     EXPECT_EQ(ScaleEvdevAxis(0, 0, 1000, 0, 255, 0, 10000), 0);
-    EXPECT_EQ(ScaleEvdevAxis(500, 0, 1000, 0, 255, 0, 10000), 128);  // 127.5 rounds away from zero
+    EXPECT_EQ(ScaleEvdevAxis(500, 0, 1000, 0, 255, 0, 10000), 128); // 127.5 rounds away from zero
     // A device whose range is a single value reads the centre.
     EXPECT_EQ(ScaleEvdevAxis(7, 7, 7, -10000, 10000, 0, 10000), 0);
 
     // Dead zone 1000 (10 %) and saturation 9000 (90 %) of the half travel on 0..20000.
     const auto scaled = [](int value) { return ScaleEvdevAxis(value, 0, 20000, -10000, 10000, 1000, 9000); };
-    EXPECT_EQ(scaled(11000), 0);      // exactly on the dead zone's edge: centre
+    EXPECT_EQ(scaled(11000), 0); // exactly on the dead zone's edge: centre
     EXPECT_EQ(scaled(9000), 0);
-    EXPECT_EQ(scaled(11001), 1);      // just beyond: (0.1001 - 0.1) / 0.8 of the half range
-    EXPECT_EQ(scaled(15000), 5000);   // half way between dead zone and saturation
+    EXPECT_EQ(scaled(11001), 1); // just beyond: (0.1001 - 0.1) / 0.8 of the half range
+    EXPECT_EQ(scaled(15000), 5000); // half way between dead zone and saturation
     EXPECT_EQ(scaled(5000), -5000);
-    EXPECT_EQ(scaled(19000), 10000);  // exactly saturated
+    EXPECT_EQ(scaled(19000), 10000); // exactly saturated
     EXPECT_EQ(scaled(18999), 9999);
     EXPECT_EQ(scaled(1000), -10000);
     // The device's own values: 5 and 9950.
@@ -126,7 +126,7 @@ TEST(EvdevTranslationTest, CodesGoToTheirFieldsInDirectInputOrder)
     translation.SetRange(-10000, 10000);
     translation.SetSaturation(10000);
     EXPECT_EQ(translation.ButtonCount(), 5);
-    const int order[] = {BTN_TRIGGER, BTN_BASE6, BTN_DEAD, BTN_A, BTN_TRIGGER_HAPPY1};
+    const int order[] = { BTN_TRIGGER, BTN_BASE6, BTN_DEAD, BTN_A, BTN_TRIGGER_HAPPY1 };
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(translation.ButtonCode(i), order[i]) << i;
     }
@@ -138,12 +138,12 @@ TEST(EvdevTranslationTest, CodesGoToTheirFieldsInDirectInputOrder)
 
     DIJOYSTATE2 state;
     translation.Fill(handle.device, state);
-    EXPECT_EQ(state.lX, 10);    // -512..511 centred at -0.5
-    EXPECT_EQ(state.lY, 0);     // absent
+    EXPECT_EQ(state.lX, 10); // -512..511 centred at -0.5
+    EXPECT_EQ(state.lY, 0); // absent
     EXPECT_EQ(state.lZ, 10000);
     EXPECT_EQ(state.lRz, -10000);
     EXPECT_EQ(state.rglSlider[0], -10000); // THROTTLE, not WHEEL
-    EXPECT_EQ(state.rglSlider[1], 10000);  // RUDDER; WHEEL and GAS find no free slider
+    EXPECT_EQ(state.rglSlider[1], 10000); // RUDDER; WHEEL and GAS find no free slider
     EXPECT_EQ(state.rgdwPOV[0], 0xFFFFFFFFu);
     EXPECT_EQ(state.rgdwPOV[1], 9000u);
     EXPECT_EQ(state.rgdwPOV[2], 0u);
@@ -198,7 +198,7 @@ TEST(EvdevTranslationTest, DroppedEventsAreResynchronisedAndAVanishedDescriptorI
     node.ChangeQuietly(EV_ABS, ABS_HAT0Y, -1);
     node.ChangeQuietly(EV_KEY, BTN_TRIGGER + 3, 1);
     node.Send(EV_SYN, SYN_DROPPED, 0);
-    input_event stale{};
+    input_event stale {};
     stale.type = EV_ABS;
     stale.code = ABS_Y;
     stale.value = 1023; // never reported: dropped with the rest of its packet
@@ -228,11 +228,11 @@ TEST(EvdevTranslationTest, DroppedEventsAreResynchronisedAndAVanishedDescriptorI
 TEST(EvdevNodesTest, NodesAreListedInNumberOrder)
 {
     NodeFolder folder;
-    for (const char* name : {"event10", "event2", "event1", "eventX", "mouse0", "event", "event02x", "js0"}) {
+    for (const char* name : { "event10", "event2", "event1", "eventX", "mouse0", "event", "event02x", "js0" }) {
         std::ofstream(folder.Node(name)) << "";
     }
     EXPECT_EQ(ListEventNodes(folder.path),
-              (std::vector<std::string>{folder.Node("event1"), folder.Node("event2"), folder.Node("event10")}));
+        (std::vector<std::string> { folder.Node("event1"), folder.Node("event2"), folder.Node("event10") }));
     EXPECT_TRUE(ListEventNodes(folder.path + "/missing").empty());
 }
 
@@ -298,8 +298,9 @@ TEST_F(EvdevDeviceTest, JoysticksAreEnumeratedInNodeOrderAndOthersSkipped)
     EXPECT_EQ(device, nullptr);
     // Other device types are not joysticks.
     std::vector<DIDEVICEINSTANCEA> keyboards;
-    EXPECT_EQ(root->EnumDevices(3, [](const DIDEVICEINSTANCEA*, void*) { return DIENUM_CONTINUE; }, &keyboards, 0),
-              DI_OK);
+    EXPECT_EQ(root->EnumDevices(
+                  3, [](const DIDEVICEINSTANCEA*, void*) { return DIENUM_CONTINUE; }, &keyboards, 0),
+        DI_OK);
     root->Release();
     EXPECT_EQ(DirectInputCreateA(nullptr, 0x0700, &root, nullptr), DIERR_OLDDIRECTINPUTVERSION);
 }
@@ -374,7 +375,7 @@ TEST_F(EvdevDeviceTest, ControlPanelStartsJstestGtkDetachedWhenInstalled)
     const HRESULT result = root->RunControlPanel(nullptr, 0);
     setenv("PATH", savedPath.c_str(), 1);
     EXPECT_EQ(result, DI_OK);
-    pollfd wait{reader, POLLIN, 0};
+    pollfd wait { reader, POLLIN, 0 };
     ASSERT_EQ(poll(&wait, 1, 20000), 1);
     char text[16] = {};
     EXPECT_GT(read(reader, text, sizeof(text) - 1), 0);

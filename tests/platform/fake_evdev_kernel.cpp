@@ -48,9 +48,10 @@ extern "C" int ioctl(int fd, unsigned long request, ...) noexcept
     va_start(arguments, request);
     void* argument = va_arg(arguments, void*);
     va_end(arguments);
-    struct stat status{};
+    struct stat status { };
     if (fstat(fd, &status) == 0 && S_ISFIFO(status.st_mode)) {
-        const auto found = Nodes().find({static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)});
+        const auto found
+            = Nodes().find({ static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino) });
         if (found != Nodes().end()) {
             int result = 0;
             if (found->second->Answer(request, argument, result)) {
@@ -63,7 +64,11 @@ extern "C" int ioctl(int fd, unsigned long request, ...) noexcept
     return static_cast<int>(syscall(SYS_ioctl, fd, request, argument));
 }
 
-FakeEvdevNode::FakeEvdevNode(const std::string& path) : m_path(path) { MakeChannel(); }
+FakeEvdevNode::FakeEvdevNode(const std::string& path)
+    : m_path(path)
+{
+    MakeChannel();
+}
 
 FakeEvdevNode::~FakeEvdevNode()
 {
@@ -104,14 +109,17 @@ void FakeEvdevNode::MakeChannel()
 
 void FakeEvdevNode::Register()
 {
-    struct stat status{};
+    struct stat status { };
     fstat(m_writeEnd, &status);
     m_device = static_cast<std::uint64_t>(status.st_dev);
     m_inode = static_cast<std::uint64_t>(status.st_ino);
-    Nodes()[{m_device, m_inode}] = this;
+    Nodes()[{ m_device, m_inode }] = this;
 }
 
-void FakeEvdevNode::Unregister() { Nodes().erase({m_device, m_inode}); }
+void FakeEvdevNode::Unregister()
+{
+    Nodes().erase({ m_device, m_inode });
+}
 
 FakeEvdevNode& FakeEvdevNode::Name(const std::string& name)
 {
@@ -119,10 +127,10 @@ FakeEvdevNode& FakeEvdevNode::Name(const std::string& name)
     return *this;
 }
 
-FakeEvdevNode& FakeEvdevNode::Id(std::uint16_t vendor, std::uint16_t product, std::uint16_t bustype,
-                                 std::uint16_t version)
+FakeEvdevNode& FakeEvdevNode::Id(
+    std::uint16_t vendor, std::uint16_t product, std::uint16_t bustype, std::uint16_t version)
 {
-    m_id = input_id{bustype, vendor, product, version};
+    m_id = input_id { bustype, vendor, product, version };
     return *this;
 }
 
@@ -135,7 +143,7 @@ FakeEvdevNode& FakeEvdevNode::Phys(const std::string& phys)
 FakeEvdevNode& FakeEvdevNode::Axis(int code, int minimum, int maximum, int value)
 {
     m_types.insert(EV_ABS);
-    input_absinfo info{};
+    input_absinfo info {};
     info.minimum = minimum;
     info.maximum = maximum;
     info.value = value;
@@ -173,7 +181,7 @@ void FakeEvdevNode::ChangeQuietly(int type, int code, int value)
 void FakeEvdevNode::Send(int type, int code, int value)
 {
     ChangeQuietly(type, code, value);
-    input_event event{};
+    input_event event {};
     event.type = static_cast<std::uint16_t>(type);
     event.code = static_cast<std::uint16_t>(code);
     event.value = value;
@@ -197,9 +205,9 @@ void FakeEvdevNode::Unplug()
             if (entry->d_name[0] == '.' || fd == listing || fd == directory || fd == m_writeEnd) {
                 continue;
             }
-            struct stat status{};
-            if (fstat(fd, &status) == 0 && static_cast<std::uint64_t>(status.st_ino) == m_inode &&
-                static_cast<std::uint64_t>(status.st_dev) == m_device) {
+            struct stat status { };
+            if (fstat(fd, &status) == 0 && static_cast<std::uint64_t>(status.st_ino) == m_inode
+                && static_cast<std::uint64_t>(status.st_dev) == m_device) {
                 dup2(directory, fd);
             }
         }
@@ -292,7 +300,7 @@ bool FakeEvdevNode::Answer(unsigned long request, void* argument, int& result)
     if (number >= 0x40 && number < 0x40 + ABS_CNT) {
         const auto axis = m_abs.find(static_cast<int>(number - 0x40));
         if (axis == m_abs.end()) {
-            input_absinfo none{};
+            input_absinfo none {};
             std::memcpy(argument, &none, std::min(size, sizeof(none)));
         } else {
             std::memcpy(argument, &axis->second, std::min(size, sizeof(input_absinfo)));

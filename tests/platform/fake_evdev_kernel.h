@@ -20,8 +20,8 @@ public:
     FakeEvdevNode& operator=(const FakeEvdevNode&) = delete;
 
     FakeEvdevNode& Name(const std::string& name);
-    FakeEvdevNode& Id(std::uint16_t vendor, std::uint16_t product, std::uint16_t bustype = BUS_USB,
-                      std::uint16_t version = 0x0111);
+    FakeEvdevNode& Id(
+        std::uint16_t vendor, std::uint16_t product, std::uint16_t bustype = BUS_USB, std::uint16_t version = 0x0111);
     FakeEvdevNode& Phys(const std::string& phys);
     FakeEvdevNode& Axis(int code, int minimum, int maximum, int value = 0);
     FakeEvdevNode& Key(int code);
@@ -56,8 +56,8 @@ private:
     std::uint64_t m_inode = 0;
     std::string m_name = "Fake Joystick";
     std::string m_phys = "usb-0000:00:14.0-1/input0";
-    input_id m_id{BUS_USB, 0x044F, 0x0402, 0x0111};
-    std::set<int> m_types{EV_SYN};
+    input_id m_id { BUS_USB, 0x044F, 0x0402, 0x0111 };
+    std::set<int> m_types { EV_SYN };
     std::map<int, input_absinfo> m_abs;
     std::set<int> m_keys;
     std::set<int> m_keysDown;

@@ -3,6 +3,7 @@
 #include "devices/DirectInputBackends.h"
 #include "devices/JoystickDevice.h"
 #include "platform/virtual/VirtualJoystickFile.h"
+#include "tests/devices/allocation_counter.h"
 #include "tests/mapping/shm_os_helpers.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +21,10 @@ namespace {
 namespace fs = std::filesystem;
 
 double g_seconds = 0.0;
-double TestClock() { return g_seconds; }
+double TestClock()
+{
+    return g_seconds;
+}
 
 class VirtualJoysticksTest : public ::testing::Test {
 protected:
@@ -30,6 +34,8 @@ protected:
         path = fs::temp_directory_path() / (std::string("tavelin-virtual-") + info->name() + ".ini");
         SetVirtualJoystickClock(&TestClock);
         g_seconds = 0.0;
+        std::error_code ignored;
+        fs::remove(path, ignored); // left behind by a run that was killed
     }
     void TearDown() override
     {
@@ -136,21 +142,21 @@ TEST_F(VirtualJoysticksTest, MalformedFilesAreRefusedWithTheLine)
         const char* text;
         const char* reason;
     } cases[] = {
-        {"[JOYSTICK_0]\nX = 10001\n", "line 2: X must be a whole number from -10000 to 10000"},
-        {"[JOYSTICK_0]\nY = 5.5\n", "line 2: Y must be"},
-        {"[JOYSTICK_0]\nBUTTONS = 33\n", "line 2: BUTTONS must be"},
-        {"[JOYSTICK_0]\nPOV2 = 36000\n", "line 2: POV2 must be"},
-        {"[JOYSTICK_8]\n", "line 1: unknown section [JOYSTICK_8]"},
-        {"[FLIGHT_CONTROLS]\n", "line 1: unknown section"},
-        {"[JOYSTICK_1]\n[JOYSTICK_1]\n", "line 2: [JOYSTICK_1] appears twice"},
-        {"X = 1\n", "line 1: a key before the first"},
-        {"[JOYSTICK_0]\nTHRUST = 3\n", "line 2: unknown key THRUST"},
-        {"[JOYSTICK_0]\njust words\n", "line 2: expected KEY = value"},
-        {"[JOYSTICK_0\n", "line 1: a section name without"},
-        {"[JOYSTICK_0]\nPRESSED = 1 x\n", "line 2: PRESSED lists button numbers"},
-        {"[JOYSTICK_0]\nPRESSED = 9\nBUTTONS = 8\n[JOYSTICK_1]\n", "line 2: PRESSED names button 9 but BUTTONS is 8"},
-        {"[JOYSTICK_0]\nMOTION = WOBBLE\n", "line 2: MOTION must be SWEEP or NONE"},
-        {"[JOYSTICK_0]\nJOY_ID = 99999999999\n", "line 2: JOY_ID must be"},
+        { "[JOYSTICK_0]\nX = 10001\n", "line 2: X must be a whole number from -10000 to 10000" },
+        { "[JOYSTICK_0]\nY = 5.5\n", "line 2: Y must be" },
+        { "[JOYSTICK_0]\nBUTTONS = 33\n", "line 2: BUTTONS must be" },
+        { "[JOYSTICK_0]\nPOV2 = 36000\n", "line 2: POV2 must be" },
+        { "[JOYSTICK_8]\n", "line 1: unknown section [JOYSTICK_8]" },
+        { "[FLIGHT_CONTROLS]\n", "line 1: unknown section" },
+        { "[JOYSTICK_1]\n[JOYSTICK_1]\n", "line 2: [JOYSTICK_1] appears twice" },
+        { "X = 1\n", "line 1: a key before the first" },
+        { "[JOYSTICK_0]\nTHRUST = 3\n", "line 2: unknown key THRUST" },
+        { "[JOYSTICK_0]\njust words\n", "line 2: expected KEY = value" },
+        { "[JOYSTICK_0\n", "line 1: a section name without" },
+        { "[JOYSTICK_0]\nPRESSED = 1 x\n", "line 2: PRESSED lists button numbers" },
+        { "[JOYSTICK_0]\nPRESSED = 9\nBUTTONS = 8\n[JOYSTICK_1]\n", "line 2: PRESSED names button 9 but BUTTONS is 8" },
+        { "[JOYSTICK_0]\nMOTION = WOBBLE\n", "line 2: MOTION must be SWEEP or NONE" },
+        { "[JOYSTICK_0]\nJOY_ID = 99999999999\n", "line 2: JOY_ID must be" },
     };
     for (const auto& bad : cases) {
         SCOPED_TRACE(bad.text);
@@ -173,13 +179,14 @@ TEST_F(VirtualJoysticksTest, GarbageOrMissingFilesGiveNoJoysticksAndAClearText)
     EXPECT_EQ(Enumerate(root, found), DIERR_GENERIC);
     EXPECT_TRUE(found.empty());
     EXPECT_EQ(std::string(root->GetFailureDetail()),
-              "Virtual joystick file " + path.string() + ": cannot be read (it does not exist)");
+        "Virtual joystick file " + path.string() + ": cannot be read (it does not exist)");
 
-    Write("\x7f" "ELF garbage \x01\x02\n[[[\n");
+    Write("\x7f"
+          "ELF garbage \x01\x02\n[[[\n");
     EXPECT_EQ(Enumerate(root, found), DIERR_GENERIC);
     EXPECT_TRUE(found.empty());
-    EXPECT_EQ(std::string(root->GetFailureDetail()).rfind("Virtual joystick file " + path.string() + ": line 1:", 0),
-              0u)
+    EXPECT_EQ(
+        std::string(root->GetFailureDetail()).rfind("Virtual joystick file " + path.string() + ": line 1:", 0), 0u)
         << root->GetFailureDetail();
 
     // Mended, the same root enumerates again and the reason goes.
@@ -297,8 +304,8 @@ TEST_F(VirtualJoysticksTest, SweepMovesAxesHatAndButtonsByTheClock)
         pressedAlone.insert(which);
         previous = state;
     }
-    EXPECT_EQ(directions, (std::set<std::uint32_t>{0, 4500, 9000, 13500, 18000, 22500, 27000, 31500, 0xFFFFFFFFu}));
-    EXPECT_EQ(pressedAlone, (std::set<int>{0, 1, 2}));
+    EXPECT_EQ(directions, (std::set<std::uint32_t> { 0, 4500, 9000, 13500, 18000, 22500, 27000, 31500, 0xFFFFFFFFu }));
+    EXPECT_EQ(pressedAlone, (std::set<int> { 0, 1, 2 }));
 
     // Through a device, the clock the test sets is the one that counts.
     Write("[JOYSTICK_0]\nBUTTONS = 2\nMOTION = SWEEP\n");
@@ -318,6 +325,42 @@ TEST_F(VirtualJoysticksTest, SweepMovesAxesHatAndButtonsByTheClock)
     EXPECT_EQ(state.rgdwPOV[0], 4500u);
     EXPECT_EQ(device->GetDeviceState(sizeof(state) - 1, &state), DIERR_INVALIDPARAM);
     device->Release();
+}
+
+TEST_F(VirtualJoysticksTest, PollingAnUnchangedFileAllocatesNothing)
+{
+    Write("[JOYSTICK_0]\nNAME = Stick\nBUTTONS = 4\nMOTION = SWEEP\n");
+    ShmTestOs::SetEnvironment("TAVELIN_VIRTUAL_JOYSTICKS", path.string().c_str());
+    JoystickDevice device(nullptr);
+    ShmTestOs::UnsetEnvironment("TAVELIN_VIRTUAL_JOYSTICKS");
+    IDirectInputA* root = CreateRoot();
+    std::vector<DIDEVICEINSTANCEA> found;
+    ASSERT_EQ(Enumerate(root, found), DI_OK);
+    root->Release();
+    ASSERT_TRUE(device.Open(found.at(0)));
+    ASSERT_TRUE(device.Poll());
+
+    AllocationCounter::Start();
+    bool polled = true;
+    for (int tick = 0; tick < 100; ++tick) {
+        g_seconds = tick * 0.008;
+        polled = device.Poll() && polled;
+    }
+    const int allocations = AllocationCounter::Stop();
+    EXPECT_TRUE(polled);
+    EXPECT_EQ(allocations, 0);
+
+    // A change is read (that allocates), and then it is quiet again.
+    Write("[JOYSTICK_0]\nNAME = Stick\nBUTTONS = 4\nX = 42\n");
+    ASSERT_TRUE(device.Poll());
+    AllocationCounter::Start();
+    polled = device.Poll();
+    const int quiet = AllocationCounter::Stop();
+    EXPECT_TRUE(polled);
+    EXPECT_EQ(quiet, 0);
+    JoystickState state;
+    device.GetState(state);
+    EXPECT_EQ(state.axes[0], 42);
 }
 
 } // namespace
