@@ -1,10 +1,13 @@
 #include "platform/qt/QtControls.h"
 
 #include <QPainter>
+#include <qdrawutil.h>
 #include <QPaintEvent>
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QToolButton>
+
+#include <algorithm>
 
 // ---------------------------------------------------------------- SpinArrows
 
@@ -39,6 +42,64 @@ void SpinArrows::resizeEvent(QResizeEvent* /*event*/)
         m_minus->setGeometry(0, 0, w, h / 2);
         m_plus->setGeometry(0, h / 2, w, h - h / 2);
     }
+}
+
+// ---------------------------------------------------------------- TemplateGroupBox
+
+void TemplateGroupBox::paintEvent(QPaintEvent* /*event*/)
+{
+    QPainter painter(this);
+    const QFontMetrics metrics(font());
+    const int middle = metrics.height() / 2;
+    // An etched line, as a dialog's group box frame is drawn.
+    qDrawShadeRect(&painter, rect().adjusted(0, middle, 0, 0), palette(), true, 1, 0);
+    const QString caption = title();
+    if (caption.isEmpty()) {
+        return;
+    }
+    const QRect captionRect(7, 0, metrics.horizontalAdvance(caption) + 4, metrics.height());
+    painter.fillRect(captionRect, palette().color(QPalette::Window));
+    painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+    painter.drawText(captionRect, Qt::AlignCenter | Qt::TextSingleLine, caption);
+}
+
+// ---------------------------------------------------------------- ColourBar
+
+ColourBar::ColourBar(QWidget* parent)
+    : QWidget(parent)
+    , m_colour(palette().color(QPalette::Highlight))
+{
+}
+
+void ColourBar::SetValue(int value)
+{
+    value = std::clamp(value, 0, 100);
+    if (value == m_value) {
+        return;
+    }
+    m_value = value;
+    update();
+}
+
+void ColourBar::SetColour(const QColor& colour)
+{
+    if (colour == m_colour) {
+        return;
+    }
+    m_colour = colour;
+    update();
+}
+
+void ColourBar::paintEvent(QPaintEvent* /*event*/)
+{
+    QPainter painter(this);
+    const QRect inside = rect().adjusted(1, 1, -1, -1);
+    painter.fillRect(inside, palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::Base));
+    const int filled = inside.width() * m_value / 100;
+    if (filled > 0) {
+        painter.fillRect(QRect(inside.left(), inside.top(), filled, inside.height()), m_colour);
+    }
+    qDrawShadePanel(&painter, rect(), palette(), true, 1);
 }
 
 // ---------------------------------------------------------------- lamps

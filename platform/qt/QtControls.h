@@ -8,6 +8,7 @@
 #include "mapping/ControlProcessor.h"
 
 #include <QElapsedTimer>
+#include <QGroupBox>
 #include <QPixmap>
 #include <QString>
 #include <QTimer>
@@ -37,6 +38,37 @@ private:
     bool m_horizontal;
     QToolButton* m_minus;
     QToolButton* m_plus;
+};
+
+// A group box drawn the way the dialog templates expect it: the frame line
+// runs through the middle of the caption, so contents placed a line below
+// the box's top edge sit inside the frame, not on it.
+class TemplateGroupBox : public QGroupBox {
+public:
+    TemplateGroupBox(const QString& title, QWidget* parent) : QGroupBox(title, parent) { }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+// A progress bar (range 0..100) drawn in the presenter's colour. Unlike
+// QProgressBar, a new position schedules a paint instead of painting at once,
+// so the bars that change in one frame are drawn together.
+class ColourBar : public QWidget {
+public:
+    explicit ColourBar(QWidget* parent);
+
+    int Value() const { return m_value; }
+    void SetValue(int value);
+    QColor Colour() const { return m_colour; }
+    void SetColour(const QColor& colour);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    int m_value = 0;
+    QColor m_colour;
 };
 
 // The three 11 x 11 lamp pictures (grey, green, red).

@@ -11,7 +11,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTimer>
@@ -84,12 +83,44 @@ QtDialogView::QtDialogView(const DialogTemplate& dialogTemplate, DialogPresenter
     , m_presenter(presenter)
     , m_parent(parent)
 {
-    m_gate.SetFlush([this] {
-        for (auto& [id, panel] : m_panels) {
-            (void)id;
-            panel->FlushDirty();
+    m_paced.reserve(64);
+    m_gate.SetFlush([this] { Flush(); });
+}
+
+void QtDialogView::Pace(std::int32_t id, Control& control)
+{
+    if (!control.queued) {
+        control.queued = true;
+        m_paced.push_back(id);
+    }
+    m_gate.Request();
+}
+
+void QtDialogView::Flush()
+{
+    for (const std::int32_t id : m_paced) {
+        Control* control = Find(id);
+        if (control == nullptr) {
+            continue;
         }
-    });
+        control->queued = false;
+        if (control->textPending) {
+            control->textPending = false;
+            auto* label = static_cast<QLabel*>(control->widget);
+            if (label->text() != control->pendingText) {
+                label->setText(control->pendingText);
+            }
+        }
+        if (control->pendingValue >= 0) {
+            static_cast<ColourBar*>(control->widget)->SetValue(control->pendingValue);
+            control->pendingValue = -1;
+        }
+    }
+    m_paced.clear();
+    for (auto& [id, panel] : m_panels) {
+        (void)id;
+        panel->FlushDirty();
+    }
 }
 
 QtDialogView::~QtDialogView()
@@ -167,7 +198,7 @@ QWidget* QtDialogView::MakeWidget(const ControlTemplate& control)
         break;
     }
     case ControlKind::GroupBox:
-        widget = new QGroupBox(text, dialog);
+        widget = new TemplateGroupBox(text, dialog);
         break;
     case ControlKind::Static: {
         auto* label = new QLabel(text, dialog);
@@ -198,11 +229,7 @@ QWidget* QtDialogView::MakeWidget(const ControlTemplate& control)
         break;
     }
     case ControlKind::ProgressBar: {
-        auto* bar = new QProgressBar(dialog);
-        bar->setRange(0, 100);
-        bar->setValue(0);
-        bar->setTextVisible(false);
-        widget = bar;
+        widget = new ColourBar(dialog);
         break;
     }
     case ControlKind::Spin:
@@ -479,13 +506,15 @@ void QtDialogView::SetControlText(std::int32_t id, const char* text)
         return;
     }
     switch (control->kind) {
-    case ControlKind::Static: {
-        auto* label = static_cast<QLabel*>(control->widget);
-        if (label->text() != value) {
-            label->setText(value);
+    case ControlKind::Static:
+        // Shown with the next frame: a value that changes on every tick is
+        // drawn at most once a frame.
+        if (control->pendingText != value || !control->textPending) {
+            control->pendingText = value;
+            control->textPending = true;
+            Pace(id, *control);
         }
         break;
-    }
     case ControlKind::PushButton:
         static_cast<QPushButton*>(control->widget)->setText(value);
         break;
@@ -516,6 +545,8 @@ int QtDialogView::GetControlText(std::int32_t id, char* buffer, int size) const
     if (const Control* control = Find(id)) {
         if (control->panel != nullptr) {
             value = control->panel->CellAt(control->cell).text;
+        } else if (control->textPending) {
+            value = control->pendingText;
         } else if (auto* label = qobject_cast<QLabel*>(control->widget)) {
             value = label->text();
         } else if (auto* button = qobject_cast<QPushButton*>(control->widget)) {
@@ -625,7 +656,8 @@ void QtDialogView::SetProgressPosition(std::int32_t id, int position)
     if (control == nullptr || control->kind != ControlKind::ProgressBar) {
         return;
     }
-    static_cast<QProgressBar*>(control->widget)->setValue(std::clamp(position, 0, 100));
+    control->pendingValue = std::clamp(position, 0, 100);
+    Pace(id, *control);
 }
 
 void QtDialogView::SetProgressBarColour(std::int32_t id, BarColour colour)
@@ -634,15 +666,7 @@ void QtDialogView::SetProgressBarColour(std::int32_t id, BarColour colour)
     if (control == nullptr || control->kind != ControlKind::ProgressBar) {
         return;
     }
-    const QColor wanted(colour.red, colour.green, colour.blue);
-    QPalette palette = control->widget->palette();
-    if (palette.color(QPalette::Active, QPalette::Highlight) == wanted) {
-        return;
-    }
-    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-        palette.setColor(group, QPalette::Highlight, wanted);
-    }
-    control->widget->setPalette(palette);
+    static_cast<ColourBar*>(control->widget)->SetColour(QColor(colour.red, colour.green, colour.blue));
 }
 
 void QtDialogView::SetLampPicture(std::int32_t id, LampPicture picture)

@@ -111,6 +111,11 @@ private:
         ReadoutPanel* panel = nullptr; // a readout cell: drawn by this panel
         int cell = -1;
         QString editText; // combo: the text shown when no entry matches
+        // Paced to the frame: a label's next text, a bar's next position (-1: none).
+        QString pendingText;
+        bool textPending = false;
+        int pendingValue = -1;
+        bool queued = false;
     };
     struct MenuItem {
         unsigned command;
@@ -118,6 +123,8 @@ private:
     };
 
     void Build();
+    void Pace(std::int32_t id, Control& control);
+    void Flush();
     QWidget* MakeWidget(const ControlTemplate& control);
     Control* Find(std::int32_t id);
     const Control* Find(std::int32_t id) const;
@@ -136,6 +143,7 @@ private:
     std::map<std::int32_t, Control> m_controls;
     std::map<std::int32_t, ReadoutPanel*> m_panels; // group box id -> its readout panel
     std::map<std::int32_t, QTimer*> m_timers;
+    std::vector<std::int32_t> m_paced; // controls with a change waiting for the frame
     std::vector<MenuItem> m_menu;
     std::vector<QWidget*> m_openBoxes; // message boxes shown right now
     QtDialogView* m_child = nullptr;    // the child dialog open right now

@@ -8,3 +8,10 @@ if(TAVELIN_HAVE_QT AND TARGET tavelin_qt)
     SOURCES ${CMAKE_SOURCE_DIR}/tests/qt/qt_window_test.cpp
     LIBS tavelin_qt tavelin_presenters Qt6::Test)
 endif()
+
+# Not a test: takes the pictures of docs/ under Xvfb (docs/screenshots.sh).
+if(TAVELIN_HAVE_QT AND TARGET tavelin_qt)
+  add_executable(qt_screenshots ${CMAKE_SOURCE_DIR}/tests/qt/screenshots.cpp)
+  target_link_libraries(qt_screenshots PRIVATE tavelin_qt tavelin_presenters Qt6::Test)
+  tavelin_warnings(qt_screenshots)
+endif()

@@ -9,7 +9,6 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
-#include <QProgressBar>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -32,6 +31,7 @@ constexpr std::int32_t kList = 14;
 constexpr std::int32_t kGroup = 16;
 constexpr std::int32_t kProgress = 17;
 constexpr std::int32_t kOpenChild = 18;
+constexpr std::int32_t kLabel = 19;
 constexpr std::int32_t kTimer = 77;
 
 constexpr std::array<ControlTemplate, 10> kProbeControls = {{
@@ -41,7 +41,7 @@ constexpr std::array<ControlTemplate, 10> kProbeControls = {{
     {kSpin, ControlKind::Spin, "", {50, 4, 9, 16}},
     {kHorizontalSpin, ControlKind::Spin, "", {64, 4, 26, 10}, FlagHorizontalSpin},
     {kLamp, ControlKind::Lamp, "", {4, 24, 8, 8}, FlagNone, static_cast<std::int32_t>(LampPicture::Off)},
-    {kNoControlId, ControlKind::Static, "Left", {0, 40, 3, 8}},
+    {kLabel, ControlKind::Static, "Left", {0, 40, 30, 8}},
     {kList, ControlKind::ListView, "", {4, 60, 130, 36}, FlagSunken},
     {kGroup, ControlKind::GroupBox, "Group", {100, 40, 96, 60}},
     {kProgress, ControlKind::ProgressBar, "", {20, 24, 60, 10}},
@@ -137,6 +137,7 @@ TEST_F(QtRendererTest, DialogUnitsMapEdgesWithTheDialogManagersRounding)
     // Edges are mapped, not sizes: neighbours stay touching after rounding.
     const QRect left = units.ToPixels({0, 0, 3, 5});
     const QRect right = units.ToPixels({3, 0, 3, 5});
+    EXPECT_NE(left.width(), right.width());
     EXPECT_EQ(left.right() + 1, right.left());
     EXPECT_EQ(units.ToPixelsX(1), 2); // 1.5 rounds up, as MulDiv does
 
@@ -253,13 +254,25 @@ TEST_F(QtRendererTest, LampsBarsAndTheReportList)
     EXPECT_EQ(lamp->pixmap().toImage().pixelColor(5, 5), LampColour(LampPicture::On));
     EXPECT_NE(LampColour(LampPicture::Off), LampColour(LampPicture::On));
 
-    auto* bar = Control<QProgressBar>(view.Dialog(), kProgress);
+    auto* bar = dynamic_cast<ColourBar*>(view.Widget(kProgress));
+    ASSERT_NE(bar, nullptr);
     view.SetProgressBarColour(kProgress, {204, 0, 204});
+    EXPECT_EQ(bar->Colour(), QColor(204, 0, 204));
+    // Positions reach the bar with the next frame at the latest.
     view.SetProgressPosition(kProgress, 73);
-    EXPECT_EQ(bar->value(), 73);
-    EXPECT_EQ(bar->palette().color(QPalette::Active, QPalette::Highlight), QColor(204, 0, 204));
+    EXPECT_TRUE(WaitFor([&] { return bar->Value() == 73; }, 500));
     view.SetProgressPosition(kProgress, 250);
-    EXPECT_EQ(bar->value(), 100);
+    EXPECT_TRUE(WaitFor([&] { return bar->Value() == 100; }, 500));
+    // A fast run of texts: the label ends with the last one, while the view
+    // answers with it at once.
+    for (int i = 0; i <= 50; ++i) {
+        view.SetControlText(kLabel, std::to_string(i).c_str());
+    }
+    char text[8];
+    view.GetControlText(kLabel, text, sizeof text);
+    EXPECT_STREQ(text, "50");
+    auto* label = Control<QLabel>(view.Dialog(), kLabel);
+    EXPECT_TRUE(WaitFor([&] { return label->text() == "50"; }, 500));
 
     auto* list = Control<QTreeWidget>(view.Dialog(), kList);
     view.ListInsertColumn(kList, 0, "Item", 5);

@@ -9,7 +9,6 @@
 
 #include <QComboBox>
 #include <QLabel>
-#include <QProgressBar>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -85,10 +84,10 @@ TEST_F(QtWindowTest, StartsWithTheVirtualJoysticksAndPublishesEveryTick)
         << window.Text(kAxisRows[0].valueText);
     EXPECT_EQ(window.Text(kDeviceName[0]), "Virtual Stick");
     // Pitch -20..20: 9.5 is 73.75 % of the bar.
-    auto* bar = Control<QProgressBar>(window.Window(), kAxisRows[0].progress);
+    auto* bar = dynamic_cast<ColourBar*>(window.view->Widget(kAxisRows[0].progress));
     ASSERT_NE(bar, nullptr);
-    EXPECT_EQ(bar->value(), 73);
-    EXPECT_EQ(bar->palette().color(QPalette::Active, QPalette::Highlight), QColor(204, 0, 204));
+    EXPECT_TRUE(WaitFor([&] { return bar->Value() == 73; }, 500)) << bar->Value();
+    EXPECT_EQ(bar->Colour(), QColor(204, 0, 204));
     EXPECT_EQ(Control<QLabel>(window.Window(), kSideStickLamp)->property("lamp").toInt(),
               static_cast<int>(LampPicture::On));
 
@@ -180,7 +179,8 @@ TEST_F(QtWindowTest, OutputsKeepMovingBehindAModalSetUpDialog)
         auto* spin = dynamic_cast<SpinArrows*>(deadBands->findChild<QWidget*>(QStringLiteral("id1094")));
         ASSERT_NE(spin, nullptr);
         QTest::mouseClick(spin->DecreaseButton(), Qt::LeftButton);
-        EXPECT_EQ(Control<QLabel>(deadBands, 1090)->text(), "0.4900");
+        auto* value = Control<QLabel>(deadBands, 1090);
+        EXPECT_TRUE(WaitFor([&] { return value->text() == "0.4900"; }, 500)) << value->text().toStdString();
         Control<QPushButton>(deadBands, kIdOk)->click();
     });
     Control<QPushButton>(window.Window(), kSetDeadBands)->click();

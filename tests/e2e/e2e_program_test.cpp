@@ -1,0 +1,183 @@
+// The program as a process: `tavelin` offscreen with a virtual joystick file
+// and a configuration, the block read by this test as a second attacher,
+// and the ways out by signal.
+#include "mapping/GenericSimBlock.h"
+#include "tests/qt/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <fcntl.h>
+#include <functional>
+#include <optional>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+namespace block = GenericSimBlock;
+using Clock = std::chrono::steady_clock;
+
+// Polls `done` every few milliseconds until it holds or the deadline passes.
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(10))
+{
+    const auto deadline = Clock::now() + timeout;
+    while (!done()) {
+        if (Clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+class Program {
+public:
+    explicit Program(const std::filesystem::path& log)
+    {
+        m_pid = fork();
+        if (m_pid == 0) {
+            const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (out >= 0) {
+                dup2(out, STDOUT_FILENO);
+                dup2(out, STDERR_FILENO);
+            }
+            setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            execl(TAVELIN_PROGRAM_PATH, "tavelin", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+    }
+    ~Program()
+    {
+        if (m_pid > 0 && !m_status) {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+        }
+    }
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    bool Started() const { return m_pid > 0; }
+    void Signal(int signal) const { kill(m_pid, signal); }
+    bool Running()
+    {
+        Reap();
+        return !m_status.has_value();
+    }
+    // The exit status once it has ended within the timeout.
+    std::optional<int> WaitForExit(std::chrono::milliseconds timeout = std::chrono::seconds(10))
+    {
+        WaitFor([this] { return Reap(); }, timeout);
+        return m_status;
+    }
+
+private:
+    bool Reap()
+    {
+        if (m_status) {
+            return true;
+        }
+        int status = 0;
+        if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
+            m_status = status;
+            return true;
+        }
+        return false;
+    }
+
+    pid_t m_pid = -1;
+    std::optional<int> m_status;
+};
+
+bool Near(double a, double b)
+{
+    return std::fabs(a - b) < 1e-6;
+}
+
+std::filesystem::path ShmPath(const std::string& name)
+{
+    return std::filesystem::path("/dev/shm") / name;
+}
+
+// The block, once the program has made it and stored its first outputs.
+std::unique_ptr<testfiles::BlockReader> AttachWhenReady(const std::string& name, Program& program)
+{
+    std::unique_ptr<testfiles::BlockReader> reader;
+    WaitFor([&] {
+        if (!program.Running()) {
+            return true;
+        }
+        reader = std::make_unique<testfiles::BlockReader>(name);
+        return reader->Ready() && block::LoadUserCount(reader->Block()) >= 3;
+    });
+    return reader != nullptr && reader->Ready() ? std::move(reader) : nullptr;
+}
+
+TEST(ProgramEndToEnd, PublishesTheSticksAndButtonsAndLeavesCleanlyOnSigterm)
+{
+    testfiles::Sandbox sandbox("e2e");
+    testfiles::Stick stick;
+    stick.y = 2000;
+    sandbox.MoveStick(stick);
+
+    Program program(sandbox.Root() / "tavelin.log");
+    ASSERT_TRUE(program.Started());
+    auto reader = AttachWhenReady(sandbox.ShmName(), program);
+    ASSERT_NE(reader, nullptr) << "the program never attached its block";
+    EXPECT_EQ(block::LoadUserCount(reader->Block()), 3); // the window, the processor and this test
+
+    ASSERT_TRUE(WaitFor([&] { return Near(reader->Double(block::kPitchOutput), testfiles::SettledPitch(2000)); }))
+        << reader->Double(block::kPitchOutput);
+    // The configuration's own values made it into the block.
+    EXPECT_NEAR(reader->Double(block::kPitchSensitivity), testfiles::kPitchSensitivity, 1e-9);
+    EXPECT_EQ(reader->Int(block::kPitchRecord + block::kRecordInput), 1);
+
+    stick.y = -7000;
+    sandbox.MoveStick(stick);
+    EXPECT_TRUE(WaitFor([&] { return Near(reader->Double(block::kPitchOutput), testfiles::SettledPitch(-7000)); }))
+        << reader->Double(block::kPitchOutput);
+
+    // Button 1 is A/P Disc, button 3 Brakes L.
+    EXPECT_EQ(reader->Byte(block::kApDiscPressed), 0);
+    stick.pressed = "1 3";
+    sandbox.MoveStick(stick);
+    EXPECT_TRUE(WaitFor([&] { return reader->Byte(block::kApDiscPressed) == 1; }));
+    EXPECT_TRUE(WaitFor([&] { return reader->Byte(block::kBrakeLPressed) == 1; }));
+    stick.pressed.clear();
+    sandbox.MoveStick(stick);
+    EXPECT_TRUE(WaitFor([&] { return reader->Byte(block::kApDiscPressed) == 0; }));
+
+    program.Signal(SIGTERM);
+    const std::optional<int> status = program.WaitForExit();
+    ASSERT_TRUE(status.has_value()) << "SIGTERM did not end the program";
+    EXPECT_TRUE(WIFEXITED(*status)) << "ended by a signal, not through the window's way out";
+    EXPECT_EQ(WEXITSTATUS(*status), 0);
+    EXPECT_EQ(block::LoadUserCount(reader->Block()), 1) << "both of the program's views detached";
+    EXPECT_TRUE(std::filesystem::exists(ShmPath(sandbox.ShmName()))) << "this test still holds the block";
+    reader.reset();
+    EXPECT_FALSE(std::filesystem::exists(ShmPath(sandbox.ShmName()))) << "the last user leaving removes the name";
+}
+
+TEST(ProgramEndToEnd, SigintAsTheLastUserRemovesTheBlocksName)
+{
+    testfiles::Sandbox sandbox("e2eint");
+    Program program(sandbox.Root() / "tavelin.log");
+    ASSERT_TRUE(program.Started());
+    {
+        auto reader = AttachWhenReady(sandbox.ShmName(), program);
+        ASSERT_NE(reader, nullptr);
+    }
+    ASSERT_TRUE(std::filesystem::exists(ShmPath(sandbox.ShmName())));
+    program.Signal(SIGINT);
+    const std::optional<int> status = program.WaitForExit();
+    ASSERT_TRUE(status.has_value());
+    EXPECT_TRUE(WIFEXITED(*status));
+    EXPECT_EQ(WEXITSTATUS(*status), 0);
+    EXPECT_FALSE(std::filesystem::exists(ShmPath(sandbox.ShmName())));
+}
+
+} // namespace
