@@ -71,7 +71,7 @@ constexpr Builder BuildMain()
     b.Label("Side Stick input detected", {460, 46, 100, 8});
 
     b.Label("Control title", {448, 60, 70, 8});
-    b.Label("Sensitivity", {628, 60, 30, 8});
+    b.Label("Sensitivity", {628, 60, 40, 8});
     b.Label("Control Id", {670, 60, 36, 8});
     b.Label("Joy Stick", {710, 60, 30, 8});
     for (int i = 0; i < 6; ++i) {
