@@ -311,6 +311,14 @@ void VirtualJoystickFile::Refresh()
     const std::uintmax_t size = present ? std::filesystem::file_size(m_path, error) : 0;
     const bool sized = present && !error;
     if (m_looked && present == m_present && (!present || (sized && time == m_time && size == m_size))) {
+        // A rewrite within the file system's time-stamp granule keeps both
+        // time and size: while the stamp is that fresh, compare the text.
+        if (present && IsRecent(time)) {
+            std::string text;
+            if (ReadText(text) && text != m_text) {
+                Apply(text);
+            }
+        }
         return;
     }
     m_looked = true;
@@ -320,11 +328,28 @@ void VirtualJoystickFile::Refresh()
     Read();
 }
 
+bool VirtualJoystickFile::IsRecent(std::filesystem::file_time_type time)
+{
+    const auto age = std::filesystem::file_time_type::clock::now() - time;
+    return age < std::chrono::seconds(2) && age > -std::chrono::seconds(2);
+}
+
+bool VirtualJoystickFile::ReadText(std::string& text) const
+{
+    std::ifstream file(m_path, std::ios::binary);
+    if (!file) {
+        return false;
+    }
+    text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    return !file.bad() && text.size() <= kMaxFileSize;
+}
+
 void VirtualJoystickFile::Read()
 {
     m_valid = false;
     m_joysticks.clear();
     m_error.clear();
+    m_text.clear();
     const std::string where = "Virtual joystick file " + m_displayPath + ": ";
     if (!m_present) {
         m_error = where + "cannot be read (it does not exist)";
@@ -334,19 +359,22 @@ void VirtualJoystickFile::Read()
         m_error = where + "is too large for a joystick description";
         return;
     }
-    std::ifstream file(m_path, std::ios::binary);
-    if (!file) {
-        m_error = where + "cannot be opened";
-        return;
-    }
-    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad()) {
+    std::string text;
+    if (!ReadText(text)) {
         m_error = where + "cannot be read";
         return;
     }
+    Apply(text);
+}
+
+void VirtualJoystickFile::Apply(const std::string& text)
+{
+    m_text = text;
+    m_valid = false;
+    m_error.clear();
     std::string reason;
     if (!ParseVirtualJoysticks(text, m_joysticks, reason)) {
-        m_error = where + reason;
+        m_error = "Virtual joystick file " + m_displayPath + ": " + reason;
         return;
     }
     m_valid = true;

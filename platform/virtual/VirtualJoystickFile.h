@@ -38,8 +38,9 @@ class VirtualJoystickFile {
 public:
     explicit VirtualJoystickFile(const char* path);
 
-    // Reads the file again if it changed since the last look (two status
-    // queries otherwise, nothing allocated).
+    // Reads the file again if it changed since the last look: two status
+    // queries and nothing allocated when it did not, except in the two
+    // seconds after a change, when the text itself is compared too.
     void Refresh();
     bool IsValid() const { return m_valid; }
     // Why the file gives no joysticks; empty while it is valid.
@@ -48,7 +49,10 @@ public:
     const VirtualJoystick* Find(int section) const;
 
 private:
+    static bool IsRecent(std::filesystem::file_time_type time);
+    bool ReadText(std::string& text) const;
     void Read();
+    void Apply(const std::string& text);
 
     std::filesystem::path m_path;
     std::string m_displayPath;
@@ -58,5 +62,6 @@ private:
     std::uintmax_t m_size = 0;
     bool m_valid = false;
     std::string m_error;
+    std::string m_text;
     std::vector<VirtualJoystick> m_joysticks;
 };

@@ -259,6 +259,39 @@ TEST_F(VirtualJoysticksTest, RewritingTheFileMovesTheSticksAndSectionsComeAndGo)
     EXPECT_EQ(state.axes[1], 321);
 }
 
+TEST_F(VirtualJoysticksTest, ARewriteThatKeepsTimeStampAndSizeIsStillSeen)
+{
+    // Two writes within one time-stamp granule of the file system.
+    const auto now = fs::file_time_type::clock::now();
+    const auto writeAt = [this, now](const std::string& text) {
+        {
+            std::ofstream file(path, std::ios::binary | std::ios::trunc);
+            file << text;
+        }
+        fs::last_write_time(path, now);
+    };
+    writeAt("[JOYSTICK_0]\nX = 100\n");
+    ShmTestOs::SetEnvironment("TAVELIN_VIRTUAL_JOYSTICKS", path.string().c_str());
+    JoystickDevice device(nullptr);
+    ShmTestOs::UnsetEnvironment("TAVELIN_VIRTUAL_JOYSTICKS");
+    IDirectInputA* root = CreateRoot();
+    std::vector<DIDEVICEINSTANCEA> found;
+    ASSERT_EQ(Enumerate(root, found), DI_OK);
+    root->Release();
+    ASSERT_TRUE(device.Open(found.at(0)));
+    ASSERT_TRUE(device.Poll());
+    JoystickState state;
+    device.GetState(state);
+    EXPECT_EQ(state.axes[0], 100);
+
+    writeAt("[JOYSTICK_0]\nX = 200\n");
+    ASSERT_TRUE(device.Poll());
+    device.GetState(state);
+    EXPECT_EQ(state.axes[0], 200);
+    writeAt("[JOYSTICK_1]\nX = 200\n");
+    EXPECT_FALSE(device.Poll());
+}
+
 TEST_F(VirtualJoysticksTest, SweepMovesAxesHatAndButtonsByTheClock)
 {
     std::vector<VirtualJoystick> joysticks;
