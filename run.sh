@@ -78,7 +78,7 @@ if ! kill -0 "$window_pid" 2>/dev/null; then
   wait "$window_pid"
   exit $?
 fi
-"$simblock" watch &
+"$simblock" --open-only watch &
 watch_pid=$!
 # Either ending ends the other.
 while kill -0 "$window_pid" 2>/dev/null && kill -0 "$watch_pid" 2>/dev/null; do

@@ -8,8 +8,8 @@ build=${1:-build/native}
 cmake --build "$build" --target qt_screenshots
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/Orrelane/Shared"
-cp examples/Joystick.ini "$work/Orrelane/Shared/Joystick.ini"
-XDG_CONFIG_HOME="$work" TAVELIN_SHM_NAME="TavelinScreenshots$$" \
+mkdir -p "$work/home/.config/Orrelane/Shared"
+cp examples/Joystick.ini "$work/home/.config/Orrelane/Shared/Joystick.ini"
+XDG_CONFIG_HOME="$work/home/.config" TAVELIN_SHM_NAME="TavelinScreenshots$$" \
   TAVELIN_VIRTUAL_JOYSTICKS="$PWD/examples/virtual-joysticks.ini" \
   xvfb-run -a -s "-screen 0 1600x1000x24" "$build/tests/qt_screenshots" docs

@@ -12,7 +12,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
-#include <QShortcut>
+#include <QKeyEvent>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -71,6 +71,15 @@ void TemplateDialog::closeEvent(QCloseEvent* event)
     m_view.DeliverClose();
 }
 
+void TemplateDialog::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
+        m_view.ShowHelp();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
 void TemplateDialog::contextMenuEvent(QContextMenuEvent* event)
 {
     m_view.ShowSystemMenu(event->globalPos());
@@ -96,6 +105,21 @@ void QtDialogView::Pace(std::int32_t id, Control& control)
     m_gate.Request();
 }
 
+void QtDialogView::FitWrappedText(QLabel& label) const
+{
+    // A help text whose lines wrap more often in this font than in the one the
+    // template was drawn for may grow into the free space below it rather
+    // than lose its last lines.
+    if (!label.wordWrap() || m_dialog == nullptr) {
+        return;
+    }
+    const int needed = label.heightForWidth(label.width());
+    const int room = m_dialog->height() - label.y();
+    if (needed > label.height()) {
+        label.resize(label.width(), std::min(needed, room));
+    }
+}
+
 void QtDialogView::Flush()
 {
     for (const std::int32_t id : m_paced) {
@@ -109,6 +133,7 @@ void QtDialogView::Flush()
             auto* label = static_cast<QLabel*>(control->widget);
             if (label->text() != control->pendingText) {
                 label->setText(control->pendingText);
+                FitWrappedText(*label);
             }
         }
         if (control->pendingValue >= 0) {
@@ -169,16 +194,6 @@ void QtDialogView::Build()
     for (QWidget* group : groups) {
         group->lower();
     }
-
-    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), m_dialog.get());
-    QObject::connect(help, &QShortcut::activated, m_dialog.get(), [this] {
-        for (const MenuItem& item : m_menu) {
-            if ((item.command & 0xFFF0u) == kAboutCommand) {
-                DeliverSystemCommand(item.command);
-                return;
-            }
-        }
-    });
 }
 
 QWidget* QtDialogView::MakeWidget(const ControlTemplate& control)
@@ -450,6 +465,16 @@ void QtDialogView::DeliverTimer(std::int32_t id)
 {
     if (Live()) {
         m_presenter.OnTimer(id);
+    }
+}
+
+void QtDialogView::ShowHelp()
+{
+    for (const MenuItem& item : m_menu) {
+        if ((item.command & 0xFFF0u) == kAboutCommand) {
+            DeliverSystemCommand(item.command);
+            return;
+        }
     }
 }
 

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+class QLabel;
 class QTimer;
 class QtDialogView;
 
@@ -31,6 +32,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
@@ -75,6 +77,8 @@ public:
     void DeliverSpin(std::int32_t id, int delta);
     void DeliverTimer(std::int32_t id);
     void ShowSystemMenu(const QPoint& globalPosition);
+    // F1: the About command of the system menu, when the window has one.
+    void ShowHelp();
 
     // DialogView.
     void SetTitle(const char* title) override;
@@ -125,6 +129,7 @@ private:
     void Build();
     void Pace(std::int32_t id, Control& control);
     void Flush();
+    void FitWrappedText(QLabel& label) const;
     QWidget* MakeWidget(const ControlTemplate& control);
     Control* Find(std::int32_t id);
     const Control* Find(std::int32_t id) const;
