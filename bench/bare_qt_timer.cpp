@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QTimer>
 
-
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);

@@ -20,8 +20,8 @@ DialogBaseUnits DialogBaseUnits::FromFont(const QFont& font)
     // The same sample and rounding as the dialog manager: the width of the
     // 52 letters, halved per letter and rounded.
     const QFontMetrics metrics(font);
-    const int letters = metrics.horizontalAdvance(
-        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int letters
+        = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     DialogBaseUnits units;
     units.cx = (letters / 26 + 1) / 2;
     units.cy = metrics.height();

@@ -8,7 +8,7 @@
 #include <QRect>
 
 struct DialogBaseUnits {
-    int cx = 6;  // average character width
+    int cx = 6; // average character width
     int cy = 13; // character height
 
     static DialogBaseUnits FromFont(const QFont& font);

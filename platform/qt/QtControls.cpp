@@ -1,11 +1,11 @@
 #include "platform/qt/QtControls.h"
 
-#include <QPainter>
-#include <qdrawutil.h>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QToolButton>
+#include <qdrawutil.h>
 
 #include <algorithm>
 
@@ -19,7 +19,7 @@ SpinArrows::SpinArrows(bool horizontal, std::function<void(int delta)> onDelta, 
 {
     m_minus->setArrowType(horizontal ? Qt::RightArrow : Qt::UpArrow);
     m_plus->setArrowType(horizontal ? Qt::LeftArrow : Qt::DownArrow);
-    for (QToolButton* button : {m_minus, m_plus}) {
+    for (QToolButton* button : { m_minus, m_plus }) {
         button->setAutoRepeat(true);
         button->setAutoRepeatDelay(500);
         button->setAutoRepeatInterval(100);
@@ -251,8 +251,8 @@ void ReadoutPanel::paintEvent(QPaintEvent* event)
             // A read-only value box: a sunken frame, the base colour while
             // live, the window colour once greyed (as a disabled edit is).
             const QPalette::ColorGroup group = cell.enabled ? QPalette::Active : QPalette::Disabled;
-            painter.fillRect(cell.rect, cell.enabled ? pal.color(group, QPalette::Base)
-                                                     : pal.color(group, QPalette::Window));
+            painter.fillRect(
+                cell.rect, cell.enabled ? pal.color(group, QPalette::Base) : pal.color(group, QPalette::Window));
             if (cell.sunken) {
                 QStyleOptionFrame frame;
                 frame.initFrom(this);

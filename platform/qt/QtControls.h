@@ -29,7 +29,7 @@ public:
     SpinArrows(bool horizontal, std::function<void(int delta)> onDelta, QWidget* parent);
 
     QToolButton* DecreaseButton() const { return m_minus; } // up / right: -1
-    QToolButton* IncreaseButton() const { return m_plus; }  // down / left: +1
+    QToolButton* IncreaseButton() const { return m_plus; } // down / left: +1
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -45,7 +45,10 @@ private:
 // the box's top edge sit inside the frame, not on it.
 class TemplateGroupBox : public QGroupBox {
 public:
-    TemplateGroupBox(const QString& title, QWidget* parent) : QGroupBox(title, parent) { }
+    TemplateGroupBox(const QString& title, QWidget* parent)
+        : QGroupBox(title, parent)
+    {
+    }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -6,13 +6,13 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
-#include <QKeyEvent>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -248,8 +248,8 @@ QWidget* QtDialogView::MakeWidget(const ControlTemplate& control)
         break;
     }
     case ControlKind::Spin:
-        widget = new SpinArrows((control.flags & FlagHorizontalSpin) != 0,
-                                [this, id](int delta) { DeliverSpin(id, delta); }, dialog);
+        widget = new SpinArrows(
+            (control.flags & FlagHorizontalSpin) != 0, [this, id](int delta) { DeliverSpin(id, delta); }, dialog);
         break;
     case ControlKind::Lamp: {
         auto* lamp = new QLabel(dialog);
@@ -515,7 +515,7 @@ void QtDialogView::SetIcon(std::int32_t iconResource)
 bool QtDialogView::AppendSystemMenuItem(unsigned command, const char* text)
 {
     // No system menu in Qt: the window's context menu (and F1 for About) stands in.
-    m_menu.push_back({command, FromText(text)});
+    m_menu.push_back({ command, FromText(text) });
     return true;
 }
 
@@ -811,9 +811,8 @@ bool QtDialogView::CreateControl(const RuntimeControl& control)
             Control entry;
             entry.kind = control.kind;
             entry.panel = panel;
-            entry.cell = panel->AddCell({control.id, control.kind, rect, FromText(control.text),
-                                         (control.flags & FlagDisabled) == 0, (control.flags & FlagHidden) == 0,
-                                         sunken});
+            entry.cell = panel->AddCell({ control.id, control.kind, rect, FromText(control.text),
+                (control.flags & FlagDisabled) == 0, (control.flags & FlagHidden) == 0, sunken });
             m_controls.emplace(control.id, entry);
             return true;
         }
@@ -824,7 +823,7 @@ bool QtDialogView::CreateControl(const RuntimeControl& control)
             rect.translate(group->widget->pos());
         }
     }
-    ControlTemplate asTemplate{control.id, control.kind, control.text, {0, 0, 0, 0}, control.flags};
+    ControlTemplate asTemplate { control.id, control.kind, control.text, { 0, 0, 0, 0 }, control.flags };
     QWidget* widget = MakeWidget(asTemplate);
     if (widget == nullptr) {
         return false;

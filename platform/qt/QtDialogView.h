@@ -151,7 +151,7 @@ private:
     std::vector<std::int32_t> m_paced; // controls with a change waiting for the frame
     std::vector<MenuItem> m_menu;
     std::vector<QWidget*> m_openBoxes; // message boxes shown right now
-    QtDialogView* m_child = nullptr;    // the child dialog open right now
+    QtDialogView* m_child = nullptr; // the child dialog open right now
     bool m_built = false;
     bool m_bound = false;
     bool m_finished = false;

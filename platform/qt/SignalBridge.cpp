@@ -9,7 +9,7 @@
 
 namespace {
 
-int g_pipe[2] = {-1, -1};
+int g_pipe[2] = { -1, -1 };
 
 extern "C" void OnTerminationSignal(int signal)
 {

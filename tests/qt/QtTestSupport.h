@@ -19,7 +19,7 @@ inline QApplication& Application()
 {
     static int argc = 1;
     static char name[] = "tavelin_qt_tests";
-    static char* argv[] = {name, nullptr};
+    static char* argv[] = { name, nullptr };
     static QApplication* application = [] {
         if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
             setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -38,8 +38,7 @@ inline bool WaitFor(const std::function<bool()>& done, int timeoutMs = 5000)
 }
 
 // A visible top-level dialog by its object name ("template131", "messageBox").
-template <typename T = QDialog>
-T* FindWindow(const QString& objectName)
+template <typename T = QDialog> T* FindWindow(const QString& objectName)
 {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         if (widget->objectName() == objectName && widget->isVisible()) {
@@ -51,8 +50,7 @@ T* FindWindow(const QString& objectName)
     return nullptr;
 }
 
-template <typename T>
-T* Control(QWidget* window, int id)
+template <typename T> T* Control(QWidget* window, int id)
 {
     return window != nullptr ? window->findChild<T*>(QStringLiteral("id%1").arg(id)) : nullptr;
 }

@@ -60,13 +60,13 @@ inline std::string Configuration()
         int input;
     };
     const Axis axes[] = {
-        {"SIDE_STICK_P_CNTL", "PITCH_SENS", kPitchSensitivity, "PITCH_DB", kPitchDeadBand, "PITCH_CNTL", 1},
-        {"SIDE_STICK_R_CNTL", "ROLL_SENS", 0.0025, "ROLL_DB", 0.5, "ROLL_CNTL", 0},
-        {"COCKPIT_PEDAL", "PEDAL_SENS", 0.0025, "PEDAL_DB", 0.5, "PEDAL_CNTL", 5},
-        {"COCKPIT_TILLER", "TILLER_SENS", 0.0015, "TILLER_DB", 0.5, "TILLER_CNTL", 2},
-        {"THRUST_LVR_1", "TLA_L_SENS", 1.0, "TLA_L_OFFSET", 0.0, "TLA_L_CNTL", 6},
-        {"THRUST_LVR_2", "TLA_R_SENS", 1.0, "TLA_R_OFFSET", 0.0, "TLA_R_CNTL", 7},
-        {"THRUST_LVR", "TLA_1_TC", 0.1, "TLA_2_TC", 0.1, "TLA_CNTL", 0},
+        { "SIDE_STICK_P_CNTL", "PITCH_SENS", kPitchSensitivity, "PITCH_DB", kPitchDeadBand, "PITCH_CNTL", 1 },
+        { "SIDE_STICK_R_CNTL", "ROLL_SENS", 0.0025, "ROLL_DB", 0.5, "ROLL_CNTL", 0 },
+        { "COCKPIT_PEDAL", "PEDAL_SENS", 0.0025, "PEDAL_DB", 0.5, "PEDAL_CNTL", 5 },
+        { "COCKPIT_TILLER", "TILLER_SENS", 0.0015, "TILLER_DB", 0.5, "TILLER_CNTL", 2 },
+        { "THRUST_LVR_1", "TLA_L_SENS", 1.0, "TLA_L_OFFSET", 0.0, "TLA_L_CNTL", 6 },
+        { "THRUST_LVR_2", "TLA_R_SENS", 1.0, "TLA_R_OFFSET", 0.0, "TLA_R_CNTL", 7 },
+        { "THRUST_LVR", "TLA_1_TC", 0.1, "TLA_2_TC", 0.1, "TLA_CNTL", 0 },
     };
     for (const Axis& axis : axes) {
         joystick(axis.joystickKey);
@@ -82,15 +82,23 @@ inline std::string Configuration()
         int number; // 0: NA
     };
     const Button buttons[] = {
-        {"PTT_BTN_CNTL", "PTT_BTN", 0},          {"AP_BTN_CNTL", "AP_BTN", 1},
-        {"AT_BTN_CNTL", "AT_BTN", 2},            {"BRK_L_BTN_CNTL", "BRK_L_BTN", 3},
-        {"BRK_R_BTN_CNTL", "BRK_R_BTN", 4},      {"REV_L_BTN_CNTL", "REV_L_BTN", 0},
-        {"REV_R_BTN_CNTL", "REV_R_BTN", 0},      {"FLAP_IN_BTN_CNTL", "FLAP_IN_BTN", 0},
-        {"FLAP_OUT_BTN_CNTL", "FLAP_OUT_BTN", 0}, {"SBRK_IN_BTN_CNTL", "SBRK_IN_BTN", 0},
-        {"SBRK_OUT_BTN_CNTL", "SBRK_OUT_BTN", 0}, {"STAB_UP_CNTL", "STAB_UP_BTN", 0},
-        {"STAB_DN_CNTL", "STAB_DN_BTN", 0},      {"FD_L_CNTL", "FD_L_BTN", 0},
-        {"FD_R_CNTL", "FD_R_BTN", 0},            {"GEAR_BTN_CNTL", "GEAR_BTN", 0},
-        {"PARK_BRK_CNTL", "PARK_BRK_BTN", 0},
+        { "PTT_BTN_CNTL", "PTT_BTN", 0 },
+        { "AP_BTN_CNTL", "AP_BTN", 1 },
+        { "AT_BTN_CNTL", "AT_BTN", 2 },
+        { "BRK_L_BTN_CNTL", "BRK_L_BTN", 3 },
+        { "BRK_R_BTN_CNTL", "BRK_R_BTN", 4 },
+        { "REV_L_BTN_CNTL", "REV_L_BTN", 0 },
+        { "REV_R_BTN_CNTL", "REV_R_BTN", 0 },
+        { "FLAP_IN_BTN_CNTL", "FLAP_IN_BTN", 0 },
+        { "FLAP_OUT_BTN_CNTL", "FLAP_OUT_BTN", 0 },
+        { "SBRK_IN_BTN_CNTL", "SBRK_IN_BTN", 0 },
+        { "SBRK_OUT_BTN_CNTL", "SBRK_OUT_BTN", 0 },
+        { "STAB_UP_CNTL", "STAB_UP_BTN", 0 },
+        { "STAB_DN_CNTL", "STAB_DN_BTN", 0 },
+        { "FD_L_CNTL", "FD_L_BTN", 0 },
+        { "FD_R_CNTL", "FD_R_BTN", 0 },
+        { "GEAR_BTN_CNTL", "GEAR_BTN", 0 },
+        { "PARK_BRK_CNTL", "PARK_BRK_BTN", 0 },
     };
     for (const Button& button : buttons) {
         joystick(button.joystickKey);
@@ -164,7 +172,7 @@ public:
         m_joysticks = m_root / "virtual-joysticks.ini";
         m_shmName = "TavelinTest" + unique;
         WriteFile(ConfigurationFile(), Configuration());
-        WriteFile(m_joysticks, VirtualJoysticks(Stick{}));
+        WriteFile(m_joysticks, VirtualJoysticks(Stick {}));
         Set("XDG_CONFIG_HOME", (m_root / "config").string());
         Set("TAVELIN_VIRTUAL_JOYSTICKS", m_joysticks.string());
         Set("TAVELIN_SHM_NAME", m_shmName);
@@ -187,7 +195,8 @@ public:
     const std::filesystem::path& Root() const { return m_root; }
     std::filesystem::path ConfigurationFile(int index = 0) const
     {
-        return m_configFolder / (index == 0 ? std::string("Joystick.ini") : "Joystick" + std::to_string(index) + ".ini");
+        return m_configFolder
+            / (index == 0 ? std::string("Joystick.ini") : "Joystick" + std::to_string(index) + ".ini");
     }
     const std::filesystem::path& JoystickFile() const { return m_joysticks; }
     const std::string& ShmName() const { return m_shmName; }
@@ -204,7 +213,7 @@ private:
     void Set(const std::string& name, const std::string& value)
     {
         const char* old = std::getenv(name.c_str());
-        m_saved.emplace_back(name, Saved{old != nullptr, old != nullptr ? old : ""});
+        m_saved.emplace_back(name, Saved { old != nullptr, old != nullptr ? old : "" });
         setenv(name.c_str(), value.c_str(), 1);
     }
 

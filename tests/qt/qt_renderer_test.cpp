@@ -34,32 +34,32 @@ constexpr std::int32_t kOpenChild = 18;
 constexpr std::int32_t kLabel = 19;
 constexpr std::int32_t kTimer = 77;
 
-constexpr std::array<ControlTemplate, 10> kProbeControls = {{
-    {kIdOk, ControlKind::PushButton, "OK", {140, 4, 50, 14}, FlagDefault},
-    {kOpenChild, ControlKind::PushButton, "Child", {140, 22, 50, 14}},
-    {kCombo, ControlKind::ComboBox, "", {4, 4, 40, 12}},
-    {kSpin, ControlKind::Spin, "", {50, 4, 9, 16}},
-    {kHorizontalSpin, ControlKind::Spin, "", {64, 4, 26, 10}, FlagHorizontalSpin},
-    {kLamp, ControlKind::Lamp, "", {4, 24, 8, 8}, FlagNone, static_cast<std::int32_t>(LampPicture::Off)},
-    {kLabel, ControlKind::Static, "Left", {0, 40, 30, 8}},
-    {kList, ControlKind::ListView, "", {4, 60, 130, 36}, FlagSunken},
-    {kGroup, ControlKind::GroupBox, "Group", {100, 40, 96, 60}},
-    {kProgress, ControlKind::ProgressBar, "", {20, 24, 60, 10}},
-}};
+constexpr std::array<ControlTemplate, 10> kProbeControls = { {
+    { kIdOk, ControlKind::PushButton, "OK", { 140, 4, 50, 14 }, FlagDefault },
+    { kOpenChild, ControlKind::PushButton, "Child", { 140, 22, 50, 14 } },
+    { kCombo, ControlKind::ComboBox, "", { 4, 4, 40, 12 } },
+    { kSpin, ControlKind::Spin, "", { 50, 4, 9, 16 } },
+    { kHorizontalSpin, ControlKind::Spin, "", { 64, 4, 26, 10 }, FlagHorizontalSpin },
+    { kLamp, ControlKind::Lamp, "", { 4, 24, 8, 8 }, FlagNone, static_cast<std::int32_t>(LampPicture::Off) },
+    { kLabel, ControlKind::Static, "Left", { 0, 40, 30, 8 } },
+    { kList, ControlKind::ListView, "", { 4, 60, 130, 36 }, FlagSunken },
+    { kGroup, ControlKind::GroupBox, "Group", { 100, 40, 96, 60 } },
+    { kProgress, ControlKind::ProgressBar, "", { 20, 24, 60, 10 } },
+} };
 
 const DialogTemplate& ProbeTemplate()
 {
-    static const DialogTemplate dialog{900, "Probe", 200, 100, kProbeControls};
+    static const DialogTemplate dialog { 900, "Probe", 200, 100, kProbeControls };
     return dialog;
 }
 
-constexpr std::array<ControlTemplate, 1> kChildControls = {{
-    {kIdOk, ControlKind::PushButton, "OK", {4, 4, 50, 14}, FlagDefault},
-}};
+constexpr std::array<ControlTemplate, 1> kChildControls = { {
+    { kIdOk, ControlKind::PushButton, "OK", { 4, 4, 50, 14 }, FlagDefault },
+} };
 
 const DialogTemplate& ChildTemplate()
 {
-    static const DialogTemplate dialog{901, "Child", 60, 22, kChildControls};
+    static const DialogTemplate dialog { 901, "Child", 60, 22, kChildControls };
     return dialog;
 }
 
@@ -85,7 +85,7 @@ public:
     }
     void OnCommand(std::int32_t id) override
     {
-        events.push_back({"command", id, 0});
+        events.push_back({ "command", id, 0 });
         if (id == kOpenChild) {
             Probe child;
             childResult = m_view->RunModalChild(ChildTemplate(), child);
@@ -94,16 +94,16 @@ public:
         }
         DialogPresenter::OnCommand(id);
     }
-    void OnSelectionChange(std::int32_t id, int position) override { events.push_back({"selection", id, position}); }
+    void OnSelectionChange(std::int32_t id, int position) override { events.push_back({ "selection", id, position }); }
     int OnSpinDelta(std::int32_t id, int delta) override
     {
-        events.push_back({"spin", id, delta});
+        events.push_back({ "spin", id, delta });
         return 0;
     }
     void OnTimer(std::int32_t /*id*/) override { ++ticks; }
     void OnClose() override
     {
-        events.push_back({"close", 0, 0});
+        events.push_back({ "close", 0, 0 });
         EndDialog(kIdOk);
     }
     void OnCancel() override
@@ -131,12 +131,12 @@ protected:
 
 TEST_F(QtRendererTest, DialogUnitsMapEdgesWithTheDialogManagersRounding)
 {
-    const DialogBaseUnits units{6, 13};
+    const DialogBaseUnits units { 6, 13 };
     // The classic 50 x 14 push button at the 6 x 13 base units is 75 x 23 pixels.
-    EXPECT_EQ(units.ToPixels({4, 8, 50, 14}), QRect(6, 13, 75, 23));
+    EXPECT_EQ(units.ToPixels({ 4, 8, 50, 14 }), QRect(6, 13, 75, 23));
     // Edges are mapped, not sizes: neighbours stay touching after rounding.
-    const QRect left = units.ToPixels({0, 0, 3, 5});
-    const QRect right = units.ToPixels({3, 0, 3, 5});
+    const QRect left = units.ToPixels({ 0, 0, 3, 5 });
+    const QRect right = units.ToPixels({ 3, 0, 3, 5 });
     EXPECT_NE(left.width(), right.width());
     EXPECT_EQ(left.right() + 1, right.left());
     EXPECT_EQ(units.ToPixelsX(1), 2); // 1.5 rounds up, as MulDiv does
@@ -156,7 +156,7 @@ TEST_F(QtRendererTest, DialogUnitsMapEdgesWithTheDialogManagersRounding)
     ASSERT_TRUE(view.Open());
     const DialogBaseUnits& used = view.BaseUnits();
     EXPECT_EQ(view.Dialog()->size(), QSize(used.ToPixelsX(200), used.ToPixelsY(100)));
-    EXPECT_EQ(Control<QComboBox>(view.Dialog(), kCombo)->geometry(), used.ToPixels({4, 4, 40, 12}));
+    EXPECT_EQ(Control<QComboBox>(view.Dialog(), kCombo)->geometry(), used.ToPixels({ 4, 4, 40, 12 }));
     // Lamps take the size of their 11 x 11 picture.
     EXPECT_EQ(Control<QLabel>(view.Dialog(), kLamp)->size(), QSize(11, 11));
     view.Finish();
@@ -173,7 +173,7 @@ TEST_F(QtRendererTest, OnlyTheOperatorsChoiceInAComboReachesThePresenter)
 
     view.ComboSetEditText(kCombo, "?"); // before any entry exists
     for (int i = 0; i < 4; ++i) {
-        const char* names[] = {" X", " Y", " Z", "Rx"};
+        const char* names[] = { " X", " Y", " Z", "Rx" };
         view.ComboInsertString(kCombo, i, names[i]);
     }
     view.ComboInsertString(kCombo, 0, "first"); // positions are kept, never sorted
@@ -229,7 +229,7 @@ TEST_F(QtRendererTest, SpinArrowsSendTheDeltasOfAnUpDownControlWithItsDefaultRan
     QTest::mouseClick(horizontal->DecreaseButton(), Qt::LeftButton);
     QTest::mouseClick(horizontal->IncreaseButton(), Qt::LeftButton);
     ASSERT_EQ(probe.events.size(), 4u);
-    const int expected[4][2] = {{kSpin, -1}, {kSpin, 1}, {kHorizontalSpin, -1}, {kHorizontalSpin, 1}};
+    const int expected[4][2] = { { kSpin, -1 }, { kSpin, 1 }, { kHorizontalSpin, -1 }, { kHorizontalSpin, 1 } };
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(probe.events[static_cast<std::size_t>(i)].kind, "spin");
         EXPECT_EQ(probe.events[static_cast<std::size_t>(i)].id, expected[i][0]);
@@ -256,7 +256,7 @@ TEST_F(QtRendererTest, LampsBarsAndTheReportList)
 
     auto* bar = dynamic_cast<ColourBar*>(view.Widget(kProgress));
     ASSERT_NE(bar, nullptr);
-    view.SetProgressBarColour(kProgress, {204, 0, 204});
+    view.SetProgressBarColour(kProgress, { 204, 0, 204 });
     EXPECT_EQ(bar->Colour(), QColor(204, 0, 204));
     // Positions reach the bar with the next frame at the latest.
     view.SetProgressPosition(kProgress, 73);
@@ -303,9 +303,10 @@ TEST_F(QtRendererTest, ReadoutCellsArePaintedByOnePanelPacedToOneFrame)
     QtDialogView view(ProbeTemplate(), probe);
     ASSERT_TRUE(view.Open());
     view.Dialog()->show();
-    ASSERT_TRUE(view.CreateControl({5000, ControlKind::Static, "X", kGroup, {2, 2, 50, 20}}));
-    ASSERT_TRUE(view.CreateControl({5001, ControlKind::Edit, "----", kGroup, {54, 2, 70, 20}, FlagSunken | FlagDisabled}));
-    EXPECT_FALSE(view.CreateControl({5001, ControlKind::Edit, "", kGroup, {0, 0, 1, 1}})) << "ids stay unique";
+    ASSERT_TRUE(view.CreateControl({ 5000, ControlKind::Static, "X", kGroup, { 2, 2, 50, 20 } }));
+    ASSERT_TRUE(
+        view.CreateControl({ 5001, ControlKind::Edit, "----", kGroup, { 54, 2, 70, 20 }, FlagSunken | FlagDisabled }));
+    EXPECT_FALSE(view.CreateControl({ 5001, ControlKind::Edit, "", kGroup, { 0, 0, 1, 1 } })) << "ids stay unique";
     EXPECT_EQ(view.Widget(5001), nullptr) << "value boxes are cells of the panel, not widgets";
     auto* group = Control<QGroupBox>(view.Dialog(), kGroup);
     auto* panel = group->findChild<ReadoutPanel*>();

@@ -88,8 +88,8 @@ TEST_F(QtWindowTest, StartsWithTheVirtualJoysticksAndPublishesEveryTick)
     ASSERT_NE(bar, nullptr);
     EXPECT_TRUE(WaitFor([&] { return bar->Value() == 73; }, 500)) << bar->Value();
     EXPECT_EQ(bar->Colour(), QColor(204, 0, 204));
-    EXPECT_EQ(Control<QLabel>(window.Window(), kSideStickLamp)->property("lamp").toInt(),
-              static_cast<int>(LampPicture::On));
+    EXPECT_EQ(
+        Control<QLabel>(window.Window(), kSideStickLamp)->property("lamp").toInt(), static_cast<int>(LampPicture::On));
 
     // The readouts: slot 0 live, the empty slots greyed with "----".
     EXPECT_EQ(window.Text(ReadoutValueId(0, 0)), std::to_string(testfiles::kStickId));
@@ -208,7 +208,9 @@ TEST_F(QtWindowTest, FailuresAreMessageBoxesAnsweredWithOk)
 
     QString caption;
     QString text;
+    bool answered = false;
     qttest::WhenShown(QStringLiteral("messageBox"), [&](QDialog* window) {
+        answered = true;
         auto* box = qobject_cast<QMessageBox*>(window);
         ASSERT_NE(box, nullptr);
         caption = box->windowTitle();
@@ -217,6 +219,8 @@ TEST_F(QtWindowTest, FailuresAreMessageBoxesAnsweredWithOk)
     });
     OpenWindow window;
     window.Open();
+    // Without a box the script would still be waiting when the next test runs.
+    ASSERT_TRUE(WaitFor([&] { return answered; }, 6000));
     EXPECT_EQ(caption, "CTavelinDlg::Initialise");
     EXPECT_TRUE(text.contains("SettingsFileClass::OpenFileForReading")) << text.toStdString();
     EXPECT_TRUE(text.contains("Joystick.ini")) << text.toStdString();

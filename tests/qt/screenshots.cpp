@@ -28,11 +28,12 @@ void Snap(QWidget* window, const QString& name)
     // Let the last frame reach the screen.
     qttest::WaitFor([] { return false; }, 300);
     const QRect frame = window->frameGeometry();
-    const QString crop = QStringLiteral("%1x%2+%3+%4").arg(frame.width()).arg(frame.height()).arg(frame.x()).arg(frame.y());
+    const QString crop
+        = QStringLiteral("%1x%2+%3+%4").arg(frame.width()).arg(frame.height()).arg(frame.x()).arg(frame.y());
     const QString file = QDir(g_folder).filePath(name + QStringLiteral(".png"));
     const int status = QProcess::execute(QStringLiteral("import"),
-                                         {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("-crop"), crop,
-                                          QStringLiteral("+repage"), file});
+        { QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("-crop"), crop, QStringLiteral("+repage"),
+            file });
     if (status != 0) {
         std::fprintf(stderr, "qt_screenshots: import failed for %s\n", qPrintable(file));
         ++g_failures;
@@ -79,11 +80,12 @@ int main(int argc, char* argv[])
     qttest::WaitFor([&] { return dialog->GetCycleCount() > 150; }, 10000);
     Snap(view.Dialog(), QStringLiteral("main-window"));
 
-    SnapChild(view.Dialog(), MainIds::kSetDeadBands, QStringLiteral("template131"), QStringLiteral("dead-band-dialog"), kIdCancel);
-    SnapChild(view.Dialog(), MainIds::kThrustLeverData, QStringLiteral("template134"), QStringLiteral("thrust-lever-dialog"),
-              kIdCancel);
+    SnapChild(view.Dialog(), MainIds::kSetDeadBands, QStringLiteral("template131"), QStringLiteral("dead-band-dialog"),
+        kIdCancel);
+    SnapChild(view.Dialog(), MainIds::kThrustLeverData, QStringLiteral("template134"),
+        QStringLiteral("thrust-lever-dialog"), kIdCancel);
     SnapChild(view.Dialog(), MainIds::kSaveAssignments, QStringLiteral("template132"), QStringLiteral("choice-dialog"),
-              kIdCancel);
+        kIdCancel);
     SnapChild(view.Dialog(), 0, QStringLiteral("template100"), QStringLiteral("about-box"), kIdOk);
 
     view.DeliverCommand(kIdOk);
