@@ -13,23 +13,23 @@ inline constexpr int kNoControlId = -1;
 enum class ControlKind : std::int32_t {
     PushButton,
     GroupBox,
-    Static,      // a text; "sunken" draws it in a sunken frame
-    Edit,        // a text box; the readouts' value boxes
-    ComboBox,    // drop-down with an edit field: entries inserted at positions, edit text set directly
+    Static, // a text; "sunken" draws it in a sunken frame
+    Edit, // a text box; the readouts' value boxes
+    ComboBox, // drop-down with an edit field: entries inserted at positions, edit text set directly
     ProgressBar, // range 0..100
-    Spin,        // up-down arrows without buddy or range; only its deltas are used
-    Lamp,        // an 11 by 11 pixel picture: LampPicture in `image`
-    ListView,    // report style, columns added at run time
-    Icon,        // the application icon (`image` = icon resource)
+    Spin, // up-down arrows without buddy or range; only its deltas are used
+    Lamp, // an 11 by 11 pixel picture: LampPicture in `image`
+    ListView, // report style, columns added at run time
+    Icon, // the application icon (`image` = icon resource)
 };
 
 enum ControlFlag : std::uint32_t {
     FlagNone = 0,
     FlagHidden = 1u << 0,
     FlagDisabled = 1u << 1,
-    FlagDefault = 1u << 2,        // the default push button (Enter)
+    FlagDefault = 1u << 2, // the default push button (Enter)
     FlagHorizontalSpin = 1u << 3, // left/right arrows instead of up/down
-    FlagSunken = 1u << 4,         // sunken client edge with a border
+    FlagSunken = 1u << 4, // sunken client edge with a border
 };
 
 struct DialogRect {
@@ -51,7 +51,7 @@ struct ControlTemplate {
 struct DialogTemplate {
     std::int32_t id;
     const char* caption;
-    std::int32_t width;  // dialog units
+    std::int32_t width; // dialog units
     std::int32_t height; // dialog units
     std::span<const ControlTemplate> controls;
 
@@ -78,8 +78,8 @@ inline constexpr std::int32_t kThrustLeverTemplateId = 134;
 inline constexpr std::int32_t kApplicationIcon = 128;
 
 // The five templates (defined beside their presenters).
-const DialogTemplate& AboutDialogTemplate();        // 100
-const DialogTemplate& MainDialogTemplate();         // 102
-const DialogTemplate& DeadBandDialogTemplate();     // 131
+const DialogTemplate& AboutDialogTemplate(); // 100
+const DialogTemplate& MainDialogTemplate(); // 102
+const DialogTemplate& DeadBandDialogTemplate(); // 131
 const DialogTemplate& ConfigChoiceDialogTemplate(); // 132
-const DialogTemplate& ThrustLeverDialogTemplate();  // 134
+const DialogTemplate& ThrustLeverDialogTemplate(); // 134

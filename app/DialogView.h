@@ -12,7 +12,7 @@
 // Modal results and commands, as the platform's dialog framework numbers them.
 inline constexpr int kIdOk = 1;
 inline constexpr int kIdCancel = 2;
-inline constexpr unsigned kAboutCommand = 0x10;  // appended to the system menu
+inline constexpr unsigned kAboutCommand = 0x10; // appended to the system menu
 inline constexpr unsigned kSystemClose = 0xF060; // the system menu's Close
 
 class DialogPresenter;

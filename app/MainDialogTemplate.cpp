@@ -19,81 +19,81 @@ constexpr std::int32_t kLampWarning = static_cast<std::int32_t>(LampPicture::War
 constexpr std::size_t kMainControlCount = 153;
 
 struct Builder {
-    std::array<ControlTemplate, kMainControlCount> controls{};
+    std::array<ControlTemplate, kMainControlCount> controls {};
     std::size_t count = 0;
 
     constexpr void Add(std::int32_t id, ControlKind kind, const char* text, DialogRect rect,
-                       std::uint32_t flags = FlagNone, std::int32_t image = 0)
+        std::uint32_t flags = FlagNone, std::int32_t image = 0)
     {
-        controls[count++] = ControlTemplate{id, kind, text, rect, flags, image};
+        controls[count++] = ControlTemplate { id, kind, text, rect, flags, image };
     }
     constexpr void Label(const char* text, DialogRect rect) { Add(kNoControlId, ControlKind::Static, text, rect); }
 };
 
 // Button rows in the order they appear: two columns of the fifteen buttons.
-constexpr int kLeftColumn[8] = {1, 2, 0, 3, 4, 7, 8, 9};
-constexpr int kRightColumn[7] = {10, 5, 6, 12, 13, 14, 15};
+constexpr int kLeftColumn[8] = { 1, 2, 0, 3, 4, 7, 8, 9 };
+constexpr int kRightColumn[7] = { 10, 5, 6, 12, 13, 14, 15 };
 
 constexpr void AddButtonRow(Builder& b, const ButtonRowIds& row, std::int32_t x, std::int32_t y)
 {
     const bool ptt = row.button == 0;
-    b.Add(row.lamp, ControlKind::Lamp, "", {x, y + 2, 8, 8}, FlagNone, kLampOff);
-    b.Label(row.label, {x + 10, y + 2, 50, 8});
-    b.Add(row.buttonCombo, ControlKind::ComboBox, "", {x + 62, y, 30, 12}, ptt ? FlagDisabled : FlagNone);
-    b.Add(row.joystickCombo, ControlKind::ComboBox, "", {x + 94, y, 28, 12}, ptt ? FlagDisabled : FlagNone);
+    b.Add(row.lamp, ControlKind::Lamp, "", { x, y + 2, 8, 8 }, FlagNone, kLampOff);
+    b.Label(row.label, { x + 10, y + 2, 50, 8 });
+    b.Add(row.buttonCombo, ControlKind::ComboBox, "", { x + 62, y, 30, 12 }, ptt ? FlagDisabled : FlagNone);
+    b.Add(row.joystickCombo, ControlKind::ComboBox, "", { x + 94, y, 28, 12 }, ptt ? FlagDisabled : FlagNone);
 }
 
 constexpr Builder BuildMain()
 {
     Builder b;
-    b.Add(kOk, ControlKind::PushButton, "OK", {705, 2, 50, 14}, FlagDefault);
-    b.Add(kCancel, ControlKind::PushButton, "Cancel", {650, 2, 50, 14}, FlagHidden | FlagDisabled);
-    b.Add(kEnumerate, ControlKind::PushButton, "Enumerate", {434, 4, 4, 4}, FlagHidden | FlagDisabled);
-    b.Add(kBanner, ControlKind::Static, "", {4, 4, 420, 8});
+    b.Add(kOk, ControlKind::PushButton, "OK", { 705, 2, 50, 14 }, FlagDefault);
+    b.Add(kCancel, ControlKind::PushButton, "Cancel", { 650, 2, 50, 14 }, FlagHidden | FlagDisabled);
+    b.Add(kEnumerate, ControlKind::PushButton, "Enumerate", { 434, 4, 4, 4 }, FlagHidden | FlagDisabled);
+    b.Add(kBanner, ControlKind::Static, "", { 4, 4, 420, 8 });
 
-    const char* const groupNames[4] = {"JoyStick 0", "JoyStick 1", "JoyStick 2", "JoyStick 3"};
+    const char* const groupNames[4] = { "JoyStick 0", "JoyStick 1", "JoyStick 2", "JoyStick 3" };
     for (int slot = 0; slot < 4; ++slot) {
         const std::int32_t x = 4 + 108 * slot;
-        b.Add(kDeviceName[slot], ControlKind::Static, "Device Not Found", {x, 16, 104, 18});
-        b.Add(kSlotGroup[slot], ControlKind::GroupBox, groupNames[slot], {x, 36, 104, 454});
+        b.Add(kDeviceName[slot], ControlKind::Static, "Device Not Found", { x, 16, 104, 18 });
+        b.Add(kSlotGroup[slot], ControlKind::GroupBox, groupNames[slot], { x, 36, 104, 454 });
     }
 
-    b.Add(kAssignmentGroup, ControlKind::GroupBox, "Flight Controls Assignments", {440, 20, 320, 470});
+    b.Add(kAssignmentGroup, ControlKind::GroupBox, "Flight Controls Assignments", { 440, 20, 320, 470 });
 
-    b.Label("Visual POV", {448, 32, 40, 8});
-    b.Label("POV ID", {492, 32, 26, 8});
-    b.Add(kEyePovCombo, ControlKind::ComboBox, "", {520, 30, 34, 12});
-    b.Label("Joy Stick", {560, 32, 30, 8});
-    b.Add(kEyeJoystickCombo, ControlKind::ComboBox, "", {592, 30, 30, 12});
-    b.Add(kEyeText, ControlKind::Static, "Look", {628, 32, 124, 8});
+    b.Label("Visual POV", { 448, 32, 40, 8 });
+    b.Label("POV ID", { 492, 32, 26, 8 });
+    b.Add(kEyePovCombo, ControlKind::ComboBox, "", { 520, 30, 34, 12 });
+    b.Label("Joy Stick", { 560, 32, 30, 8 });
+    b.Add(kEyeJoystickCombo, ControlKind::ComboBox, "", { 592, 30, 30, 12 });
+    b.Add(kEyeText, ControlKind::Static, "Look", { 628, 32, 124, 8 });
 
-    b.Add(kSideStickLamp, ControlKind::Lamp, "", {448, 46, 8, 8}, FlagNone, kLampOff);
-    b.Label("Side Stick input detected", {460, 46, 100, 8});
+    b.Add(kSideStickLamp, ControlKind::Lamp, "", { 448, 46, 8, 8 }, FlagNone, kLampOff);
+    b.Label("Side Stick input detected", { 460, 46, 100, 8 });
 
-    b.Label("Control title", {448, 60, 70, 8});
-    b.Label("Sensitivity", {628, 60, 40, 8});
-    b.Label("Control Id", {670, 60, 36, 8});
-    b.Label("Joy Stick", {710, 60, 30, 8});
+    b.Label("Control title", { 448, 60, 70, 8 });
+    b.Label("Sensitivity", { 628, 60, 40, 8 });
+    b.Label("Control Id", { 670, 60, 36, 8 });
+    b.Label("Joy Stick", { 710, 60, 30, 8 });
     for (int i = 0; i < 6; ++i) {
         const AxisRowIds& row = kAxisRows[i];
         const std::int32_t y = 72 + 14 * i;
         const std::uint32_t hidden = row.thrustLever ? FlagHidden : FlagNone;
-        b.Label(row.label, {448, y + 2, 70, 8});
-        b.Add(row.progress, ControlKind::ProgressBar, "", {520, y + 1, 60, 10});
-        b.Add(row.valueText, ControlKind::Static, "", {582, y + 2, 44, 8});
-        b.Add(row.sensitivityText, ControlKind::Static, "", {628, y + 2, 28, 8}, hidden);
-        b.Add(row.spin, ControlKind::Spin, "", {657, y, 10, 12}, hidden);
-        b.Add(row.inputCombo, ControlKind::ComboBox, "", {670, y, 36, 12});
-        b.Add(row.joystickCombo, ControlKind::ComboBox, "", {710, y, 28, 12});
+        b.Label(row.label, { 448, y + 2, 70, 8 });
+        b.Add(row.progress, ControlKind::ProgressBar, "", { 520, y + 1, 60, 10 });
+        b.Add(row.valueText, ControlKind::Static, "", { 582, y + 2, 44, 8 });
+        b.Add(row.sensitivityText, ControlKind::Static, "", { 628, y + 2, 28, 8 }, hidden);
+        b.Add(row.spin, ControlKind::Spin, "", { 657, y, 10, 12 }, hidden);
+        b.Add(row.inputCombo, ControlKind::ComboBox, "", { 670, y, 36, 12 });
+        b.Add(row.joystickCombo, ControlKind::ComboBox, "", { 710, y, 28, 12 });
     }
 
-    b.Add(kSetDeadBands, ControlKind::PushButton, "Set Dead Bands", {448, 160, 72, 14});
-    b.Add(kThrustLeverData, ControlKind::PushButton, "Thrust Lever Data", {524, 160, 72, 14});
+    b.Add(kSetDeadBands, ControlKind::PushButton, "Set Dead Bands", { 448, 160, 72, 14 });
+    b.Add(kThrustLeverData, ControlKind::PushButton, "Thrust Lever Data", { 524, 160, 72, 14 });
 
-    b.Label("Joy Stick Buttons", {448, 180, 80, 8});
-    for (std::int32_t x : {448, 600}) {
-        b.Label("Button", {x + 62, 190, 30, 8});
-        b.Label("Joy Stick", {x + 94, 190, 30, 8});
+    b.Label("Joy Stick Buttons", { 448, 180, 80, 8 });
+    for (std::int32_t x : { 448, 600 }) {
+        b.Label("Button", { x + 62, 190, 30, 8 });
+        b.Label("Joy Stick", { x + 94, 190, 30, 8 });
     }
     for (int i = 0; i < 8; ++i) {
         AddButtonRow(b, kButtonRows[kLeftColumn[i]], 448, 200 + 14 * i);
@@ -102,21 +102,21 @@ constexpr Builder BuildMain()
         AddButtonRow(b, kButtonRows[kRightColumn[i]], 600, 200 + 14 * i);
     }
 
-    b.Label("Joy Stick Switches", {448, 318, 80, 8});
+    b.Label("Joy Stick Switches", { 448, 318, 80, 8 });
     AddButtonRow(b, kButtonRows[11], 448, 330);
-    b.Add(kGearMessage, ControlKind::Static, "", {572, 332, 180, 8});
+    b.Add(kGearMessage, ControlKind::Static, "", { 572, 332, 180, 8 });
     AddButtonRow(b, kButtonRows[16], 448, 344);
-    b.Add(kParkBrakeMessage, ControlKind::Static, "", {572, 346, 180, 8});
+    b.Add(kParkBrakeMessage, ControlKind::Static, "", { 572, 346, 180, 8 });
 
-    b.Add(kSaveAssignments, ControlKind::PushButton, "Save Assignments", {448, 362, 80, 14}, FlagDisabled);
-    b.Add(kReadAlternate, ControlKind::PushButton, "Read Alternate", {532, 362, 80, 14});
-    b.Add(kControlPanel, ControlKind::PushButton, "Control Panel", {616, 362, 80, 14});
-    b.Add(kNoControlId, ControlKind::GroupBox, "Current Set Up : ", {448, 380, 304, 36});
-    b.Add(kCurrentFile, ControlKind::Static, "", {454, 392, 292, 8});
-    b.Add(kSetUpName, ControlKind::Static, "", {454, 404, 292, 8});
+    b.Add(kSaveAssignments, ControlKind::PushButton, "Save Assignments", { 448, 362, 80, 14 }, FlagDisabled);
+    b.Add(kReadAlternate, ControlKind::PushButton, "Read Alternate", { 532, 362, 80, 14 });
+    b.Add(kControlPanel, ControlKind::PushButton, "Control Panel", { 616, 362, 80, 14 });
+    b.Add(kNoControlId, ControlKind::GroupBox, "Current Set Up : ", { 448, 380, 304, 36 });
+    b.Add(kCurrentFile, ControlKind::Static, "", { 454, 392, 292, 8 });
+    b.Add(kSetUpName, ControlKind::Static, "", { 454, 404, 292, 8 });
 
-    b.Add(kWarningLamp, ControlKind::Lamp, "", {448, 424, 8, 8}, FlagNone, kLampWarning);
-    b.Add(kWarningList, ControlKind::ListView, "", {460, 422, 292, 64}, FlagSunken);
+    b.Add(kWarningLamp, ControlKind::Lamp, "", { 448, 424, 8, 8 }, FlagNone, kLampWarning);
+    b.Add(kWarningList, ControlKind::ListView, "", { 460, 422, 292, 64 }, FlagSunken);
     return b;
 }
 
@@ -127,7 +127,7 @@ static_assert(kMain.count == kMainControlCount, "every control of the main windo
 
 const DialogTemplate& MainDialogTemplate()
 {
-    static const DialogTemplate dialog{kMainTemplateId, "Tavelin", 765, 494,
-                                       std::span<const ControlTemplate>(kMain.controls.data(), kMain.count)};
+    static const DialogTemplate dialog { kMainTemplateId, "Tavelin", 765, 494,
+        std::span<const ControlTemplate>(kMain.controls.data(), kMain.count) };
     return dialog;
 }

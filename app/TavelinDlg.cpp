@@ -16,13 +16,35 @@
 using namespace MainIds;
 
 const char* const CTavelinDlg::AxisInputNames[kAxisInputCount] = {
-    " X", " Y", " Z", "Rx", "Ry", "Rz", "SL1", "SL2", " vX", " vY", " vZ", "vRx",
-    "vRy", "vRz", "vSL1", "vSL2", " aX", " aY", " aZ", "aRx", "aRy", "aRz", "aSL1", "aSL2",
+    " X",
+    " Y",
+    " Z",
+    "Rx",
+    "Ry",
+    "Rz",
+    "SL1",
+    "SL2",
+    " vX",
+    " vY",
+    " vZ",
+    "vRx",
+    "vRy",
+    "vRz",
+    "vSL1",
+    "vSL2",
+    " aX",
+    " aY",
+    " aZ",
+    "aRx",
+    "aRy",
+    "aRz",
+    "aSL1",
+    "aSL2",
 };
 
 namespace {
 
-constexpr BarColour kProgressColour = {204, 0, 204};
+constexpr BarColour kProgressColour = { 204, 0, 204 };
 constexpr const char* kAboutMenuText = "&About Tavelin...";
 
 // Readout geometry, in pixels relative to the slot's group box.
@@ -36,8 +58,36 @@ constexpr int kUnitWidth = 10;
 constexpr int kIdUnitWidth = 2;
 
 constexpr const char* kReadoutLabels[CTavelinDlg::kReadoutLines] = {
-    "ID", "X", "Y", "Z", "Rx", "Ry", "Rz", "SL1", "SL2", "POV1", "BTNS", "BTN   ", "vX", "vY", "vZ",
-    "vRx", "vRy", "vRz", "vSL1", "vSL2", "POV2", "aX", "aY", "aZ", "aRx", "aRy", "aRz", "aSL1", "aSL2", "POV3",
+    "ID",
+    "X",
+    "Y",
+    "Z",
+    "Rx",
+    "Ry",
+    "Rz",
+    "SL1",
+    "SL2",
+    "POV1",
+    "BTNS",
+    "BTN   ",
+    "vX",
+    "vY",
+    "vZ",
+    "vRx",
+    "vRy",
+    "vRz",
+    "vSL1",
+    "vSL2",
+    "POV2",
+    "aX",
+    "aY",
+    "aZ",
+    "aRx",
+    "aRy",
+    "aRz",
+    "aSL1",
+    "aSL2",
+    "POV3",
 };
 
 struct AxisRange {
@@ -49,20 +99,19 @@ struct AxisRange {
 };
 
 constexpr AxisRange kAxisRanges[6] = {
-    {AxisPitch, GenericSimBlock::kPitchSensitivity, GenericSimBlock::kPitchOutput, -20.0, 20.0},
-    {AxisRoll, GenericSimBlock::kRollSensitivity, GenericSimBlock::kRollOutput, -25.0, 25.0},
-    {AxisPedals, GenericSimBlock::kPedalsSensitivity, GenericSimBlock::kPedalsOutput, -25.0, 25.0},
-    {AxisTiller, GenericSimBlock::kTillerSensitivity, GenericSimBlock::kTillerOutput, -15.0, 15.0},
-    {AxisThrLvrL, GenericSimBlock::kThrLvrLSensitivity, GenericSimBlock::kThrLvrLOutput, 0.0, 100.0},
-    {AxisThrLvrR, GenericSimBlock::kThrLvrRSensitivity, GenericSimBlock::kThrLvrROutput, 0.0, 100.0},
+    { AxisPitch, GenericSimBlock::kPitchSensitivity, GenericSimBlock::kPitchOutput, -20.0, 20.0 },
+    { AxisRoll, GenericSimBlock::kRollSensitivity, GenericSimBlock::kRollOutput, -25.0, 25.0 },
+    { AxisPedals, GenericSimBlock::kPedalsSensitivity, GenericSimBlock::kPedalsOutput, -25.0, 25.0 },
+    { AxisTiller, GenericSimBlock::kTillerSensitivity, GenericSimBlock::kTillerOutput, -15.0, 15.0 },
+    { AxisThrLvrL, GenericSimBlock::kThrLvrLSensitivity, GenericSimBlock::kThrLvrLOutput, 0.0, 100.0 },
+    { AxisThrLvrR, GenericSimBlock::kThrLvrRSensitivity, GenericSimBlock::kThrLvrROutput, 0.0, 100.0 },
 };
 
-constexpr std::int32_t kButtonRowOrder[16] = {1, 2, 3, 4, 7, 8, 9, 10, 5, 6, 12, 13, 14, 15, 11, 16};
+constexpr std::int32_t kButtonRowOrder[16] = { 1, 2, 3, 4, 7, 8, 9, 10, 5, 6, 12, 13, 14, 15, 11, 16 };
 
-constexpr const char* kSlotTexts[4] = {"0", "1", "2", "3"};
-constexpr const char* kNumberTexts[32] = {"NA", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10",
-                                          "11", "12", "13", "14", "15", "16", "17", "18", "19", "20", "21",
-                                          "22", "23", "24", "25", "26", "27", "28", "29", "30", "31"};
+constexpr const char* kSlotTexts[4] = { "0", "1", "2", "3" };
+constexpr const char* kNumberTexts[32] = { "NA", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "13",
+    "14", "15", "16", "17", "18", "19", "20", "21", "22", "23", "24", "25", "26", "27", "28", "29", "30", "31" };
 
 std::int32_t Limit(std::int32_t value, std::int32_t low, std::int32_t high)
 {
@@ -79,12 +128,28 @@ bool IsSlot(int value)
 CTavelinDlg::CTavelinDlg()
 {
     const std::int32_t textIds[kTextCount] = {
-        kDeviceName[0], kDeviceName[1], kDeviceName[2], kDeviceName[3],
-        kAxisRows[0].valueText, kAxisRows[1].valueText, kAxisRows[2].valueText,
-        kAxisRows[3].valueText, kAxisRows[4].valueText, kAxisRows[5].valueText,
-        kAxisRows[0].sensitivityText, kAxisRows[1].sensitivityText, kAxisRows[2].sensitivityText,
-        kAxisRows[3].sensitivityText, kAxisRows[4].sensitivityText, kAxisRows[5].sensitivityText,
-        kBanner, kCurrentFile, kSetUpName, kGearMessage, kParkBrakeMessage, kEyeText,
+        kDeviceName[0],
+        kDeviceName[1],
+        kDeviceName[2],
+        kDeviceName[3],
+        kAxisRows[0].valueText,
+        kAxisRows[1].valueText,
+        kAxisRows[2].valueText,
+        kAxisRows[3].valueText,
+        kAxisRows[4].valueText,
+        kAxisRows[5].valueText,
+        kAxisRows[0].sensitivityText,
+        kAxisRows[1].sensitivityText,
+        kAxisRows[2].sensitivityText,
+        kAxisRows[3].sensitivityText,
+        kAxisRows[4].sensitivityText,
+        kAxisRows[5].sensitivityText,
+        kBanner,
+        kCurrentFile,
+        kSetUpName,
+        kGearMessage,
+        kParkBrakeMessage,
+        kEyeText,
     };
     for (int i = 0; i < kTextCount; ++i) {
         m_texts[i].id = textIds[i];
@@ -322,7 +387,8 @@ bool CTavelinDlg::StartUp()
 
     const char* banner = GenericSimBlock::kInterfaceBanner;
     const char* tag = std::strstr(banner, GenericSimBlock::kVersionTag);
-    SetText(TextBanner, tag != nullptr ? tag + std::strlen(GenericSimBlock::kVersionTag) : GenericSimBlock::kVersionTag);
+    SetText(
+        TextBanner, tag != nullptr ? tag + std::strlen(GenericSimBlock::kVersionTag) : GenericSimBlock::kVersionTag);
 
     MoveTextsToScreen();
 
@@ -330,8 +396,8 @@ bool CTavelinDlg::StartUp()
     SetText(TextCurrentFile, m_startFile.c_str());
     char name[GenericSimBlock::kConfigurationNameLength + 1] = {};
     if (m_block != nullptr) {
-        GenericSimBlock::LoadText(m_block, GenericSimBlock::kConfigurationName,
-                                  GenericSimBlock::kConfigurationNameLength, name, sizeof name);
+        GenericSimBlock::LoadText(
+            m_block, GenericSimBlock::kConfigurationName, GenericSimBlock::kConfigurationNameLength, name, sizeof name);
     }
     SetText(TextSetUpName, name);
 
@@ -557,13 +623,12 @@ void CTavelinDlg::CreateReadouts(int slot)
         const int unitWidth = line == 0 ? kIdUnitWidth : kUnitWidth;
         const std::int32_t group = kSlotGroup[slot];
         item.valueId = ReadoutValueId(slot, line);
-        m_view->CreateControl({ReadoutLabelId(slot, line), ControlKind::Static, item.label, group,
-                               {kReadoutLeft, top, kLabelWidth, kReadoutHeight}});
-        m_view->CreateControl({item.valueId, ControlKind::Edit, "----", group,
-                               {kReadoutLeft + kLabelWidth + 2, top, valueWidth, kReadoutHeight},
-                               FlagSunken | FlagDisabled});
-        m_view->CreateControl({ReadoutUnitId(slot, line), ControlKind::Static, item.unit, group,
-                               {kReadoutLeft + kLabelWidth + valueWidth + 4, top, unitWidth, kReadoutHeight}});
+        m_view->CreateControl({ ReadoutLabelId(slot, line), ControlKind::Static, item.label, group,
+            { kReadoutLeft, top, kLabelWidth, kReadoutHeight } });
+        m_view->CreateControl({ item.valueId, ControlKind::Edit, "----", group,
+            { kReadoutLeft + kLabelWidth + 2, top, valueWidth, kReadoutHeight }, FlagSunken | FlagDisabled });
+        m_view->CreateControl({ ReadoutUnitId(slot, line), ControlKind::Static, item.unit, group,
+            { kReadoutLeft + kLabelWidth + valueWidth + 4, top, unitWidth, kReadoutHeight } });
         CopyBounded(item.sent, "----", sizeof item.sent);
         item.created = true;
     }
@@ -599,12 +664,12 @@ void CTavelinDlg::RefreshReadout(ReadoutItem& item)
     }
     char text[sizeof item.sent];
     if (item.kind == ValueKind::Unsigned) {
-        const std::uint32_t value = item.unsignedValue != nullptr ? *item.unsignedValue
-                                                                  : static_cast<std::uint32_t>(*item.signedValue);
+        const std::uint32_t value
+            = item.unsignedValue != nullptr ? *item.unsignedValue : static_cast<std::uint32_t>(*item.signedValue);
         FormatBounded(text, sizeof text, "%lu", static_cast<unsigned long>(value));
     } else {
-        const std::int32_t value = item.signedValue != nullptr ? *item.signedValue
-                                                               : static_cast<std::int32_t>(*item.unsignedValue);
+        const std::int32_t value
+            = item.signedValue != nullptr ? *item.signedValue : static_cast<std::int32_t>(*item.unsignedValue);
         FormatBounded(text, sizeof text, "%d", static_cast<int>(value));
     }
     if (std::strcmp(text, item.sent) != 0) {
@@ -725,10 +790,23 @@ void CTavelinDlg::SetUpButtonRows(bool initial)
 void CTavelinDlg::RefreshButtonLamps()
 {
     const std::uint8_t switches[kCockpitButtonCount] = {
-        0, 0, 0, 0, 0,
-        m_switchPanel.reverseL, m_switchPanel.reverseR, m_switchPanel.flapIn, m_switchPanel.flapOut,
-        m_switchPanel.spdBrkIn, m_switchPanel.spdBrkOut, 0,
-        m_switchPanel.stabAnu, m_switchPanel.stabAnd, m_switchPanel.fdL, m_switchPanel.fdR, 0,
+        0,
+        0,
+        0,
+        0,
+        0,
+        m_switchPanel.reverseL,
+        m_switchPanel.reverseR,
+        m_switchPanel.flapIn,
+        m_switchPanel.flapOut,
+        m_switchPanel.spdBrkIn,
+        m_switchPanel.spdBrkOut,
+        0,
+        m_switchPanel.stabAnu,
+        m_switchPanel.stabAnd,
+        m_switchPanel.fdL,
+        m_switchPanel.fdR,
+        0,
     };
     for (std::int32_t b = 1; b <= 15; ++b) {
         if (b == ButtonGearLvr) {
@@ -739,8 +817,8 @@ void CTavelinDlg::RefreshButtonLamps()
             if (m_block == nullptr) {
                 continue;
             }
-            const std::size_t offsets[5] = {0, GenericSimBlock::kApDiscPressed, GenericSimBlock::kAtDiscPressed,
-                                            GenericSimBlock::kBrakeLPressed, GenericSimBlock::kBrakeRPressed};
+            const std::size_t offsets[5] = { 0, GenericSimBlock::kApDiscPressed, GenericSimBlock::kAtDiscPressed,
+                GenericSimBlock::kBrakeLPressed, GenericSimBlock::kBrakeRPressed };
             source = GenericSimBlock::LoadByte(m_block, offsets[b]);
         }
         SetLamp(b, source != 0 ? LampPicture::On : LampPicture::Off);
@@ -843,21 +921,21 @@ void CTavelinDlg::OnRead1()
         return;
     }
 
-    static const char* const names[4] = {"DEFAULT JOY STICK SET UP ", "ALTN 1 JOY STICK SET UP ",
-                                         "ALTN 2 JOY STICK SET UP ", "ALTN 3 JOY STICK SET UP "};
+    static const char* const names[4] = { "DEFAULT JOY STICK SET UP ", "ALTN 1 JOY STICK SET UP ",
+        "ALTN 2 JOY STICK SET UP ", "ALTN 3 JOY STICK SET UP " };
     const int index = request.chosenIndex >= 1 && request.chosenIndex <= 3 ? request.chosenIndex : 0;
     if (m_block != nullptr) {
         GenericSimBlock::StoreInt32(m_block, GenericSimBlock::kConfigurationIndex, index);
-        GenericSimBlock::StoreText(m_block, GenericSimBlock::kConfigurationName,
-                                   GenericSimBlock::kConfigurationNameLength, names[index]);
+        GenericSimBlock::StoreText(
+            m_block, GenericSimBlock::kConfigurationName, GenericSimBlock::kConfigurationNameLength, names[index]);
     }
     const std::string& file = m_configurationFiles[index];
     SetText(TextCurrentFile, file.c_str());
 
     char name[GenericSimBlock::kConfigurationNameLength + 1] = {};
     if (m_block != nullptr) {
-        GenericSimBlock::LoadText(m_block, GenericSimBlock::kConfigurationName,
-                                  GenericSimBlock::kConfigurationNameLength, name, sizeof name);
+        GenericSimBlock::LoadText(
+            m_block, GenericSimBlock::kConfigurationName, GenericSimBlock::kConfigurationNameLength, name, sizeof name);
     }
     SetText(TextSetUpName, name);
 

@@ -22,8 +22,8 @@ class CTavelinDlg : public DialogPresenter {
 public:
     static constexpr std::int32_t CycleTimerId = 32453;
     static constexpr int kCyclePeriodMs = 8;
-    static constexpr double kCyclePeriod = 0.01;    // what the processing is told, whatever the real interval
-    static constexpr double kReadPollPeriod = 0.1;  // the one poll after reading another configuration
+    static constexpr double kCyclePeriod = 0.01; // what the processing is told, whatever the real interval
+    static constexpr double kReadPollPeriod = 0.1; // the one poll after reading another configuration
     static constexpr int kReadoutLines = 30;
     static constexpr int kTextLength = 1024;
 
@@ -103,10 +103,20 @@ private:
         bool everSent = false;
     };
     enum TextIndex {
-        TextDeviceName0, TextDeviceName1, TextDeviceName2, TextDeviceName3,
-        TextAxisValue0, TextAxisValue5 = TextAxisValue0 + 5,
-        TextAxisSensitivity0, TextAxisSensitivity5 = TextAxisSensitivity0 + 5,
-        TextBanner, TextCurrentFile, TextSetUpName, TextGearMessage, TextParkBrakeMessage, TextEyePoint,
+        TextDeviceName0,
+        TextDeviceName1,
+        TextDeviceName2,
+        TextDeviceName3,
+        TextAxisValue0,
+        TextAxisValue5 = TextAxisValue0 + 5,
+        TextAxisSensitivity0,
+        TextAxisSensitivity5 = TextAxisSensitivity0 + 5,
+        TextBanner,
+        TextCurrentFile,
+        TextSetUpName,
+        TextGearMessage,
+        TextParkBrakeMessage,
+        TextEyePoint,
         kTextCount
     };
 
@@ -131,7 +141,7 @@ private:
         double low = 0.0;
         double high = 0.0;
         std::size_t sensitivity = 0; // block offset of its ControlSettings value
-        std::size_t output = 0;      // block offset of its output
+        std::size_t output = 0; // block offset of its output
         int progressSent = INT_MIN;
     };
 
@@ -174,8 +184,8 @@ private:
     ScreenText m_texts[kTextCount];
     AxisPanel m_axisPanels[6];
     LampState m_lamps[kLampCount];
-    int m_modalDepth = 0;        // child dialogs open right now
-    bool m_endPending = false;   // a way out was taken while a child dialog was open
+    int m_modalDepth = 0; // child dialogs open right now
+    bool m_endPending = false; // a way out was taken while a child dialog was open
     int m_pendingResult = kIdOk;
     bool m_ended = false;
 };

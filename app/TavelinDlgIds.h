@@ -12,8 +12,8 @@ inline constexpr std::int32_t kEnumerate = 1000;
 inline constexpr std::int32_t kControlPanel = 1089;
 
 // Slot panels: device-name texts and group boxes, slot 0..3.
-inline constexpr std::int32_t kDeviceName[4] = {1001, 1002, 1007, 1008};
-inline constexpr std::int32_t kSlotGroup[4] = {1003, 1004, 1005, 1006};
+inline constexpr std::int32_t kDeviceName[4] = { 1001, 1002, 1007, 1008 };
+inline constexpr std::int32_t kSlotGroup[4] = { 1003, 1004, 1005, 1006 };
 
 inline constexpr std::int32_t kBanner = 1095;
 inline constexpr std::int32_t kAssignmentGroup = 1009;
@@ -53,12 +53,12 @@ struct AxisRowIds {
 };
 
 inline constexpr AxisRowIds kAxisRows[6] = {
-    {1, "SideStick Pitch Cntl", 1016, 1010, 1011, 1017, 1015, 1014, false},
-    {2, "SideStick Roll Cntl", 1021, 1012, 1013, 1023, 1022, 1020, false},
-    {7, "Rudder Pedals", 1025, 1018, 1019, 1027, 1026, 1024, false},
-    {8, "Tiller", 1032, 1029, 1030, 1034, 1033, 1031, false},
-    {3, "Thrust lever LEFT", 1038, 1035, 1036, 1040, 1039, 1037, true},
-    {4, "Thrust lever RIGHT", 1044, 1041, 1042, 1046, 1045, 1043, true},
+    { 1, "SideStick Pitch Cntl", 1016, 1010, 1011, 1017, 1015, 1014, false },
+    { 2, "SideStick Roll Cntl", 1021, 1012, 1013, 1023, 1022, 1020, false },
+    { 7, "Rudder Pedals", 1025, 1018, 1019, 1027, 1026, 1024, false },
+    { 8, "Tiller", 1032, 1029, 1030, 1034, 1033, 1031, false },
+    { 3, "Thrust lever LEFT", 1038, 1035, 1036, 1040, 1039, 1037, true },
+    { 4, "Thrust lever RIGHT", 1044, 1041, 1042, 1046, 1045, 1043, true },
 };
 
 // One button or switch row, indexed by CockpitButton 0..16.
@@ -71,30 +71,39 @@ struct ButtonRowIds {
 };
 
 inline constexpr ButtonRowIds kButtonRows[17] = {
-    {0, "PTT", 1068, 1070, 1069},
-    {1, "A/P Disc", 1047, 1049, 1048},
-    {2, "A/T Disc", 1050, 1052, 1051},
-    {3, "Brakes L", 1053, 1055, 1054},
-    {4, "Brakes R", 1065, 1066, 1067},
-    {5, "Reverser L", 1080, 1082, 1081},
-    {6, "Reverser R", 1077, 1079, 1078},
-    {7, "Flaps In", 1062, 1064, 1063},
-    {8, "Flaps Out", 1059, 1061, 1060},
-    {9, "Spd Brake In", 1074, 1076, 1075},
-    {10, "Spd Brake Out", 1071, 1073, 1072},
-    {11, "Gear Lever Dn", 1056, 1058, 1057},
-    {12, "Stab ANU", 1086, 1088, 1087},
-    {13, "STAB AND", 1083, 1085, 1084},
-    {14, "F/D  Left", 1098, 1100, 1099},
-    {15, "F/D Right", 1093, 1096, 1094},
-    {16, "Park Brake On", 1102, 1104, 1103},
+    { 0, "PTT", 1068, 1070, 1069 },
+    { 1, "A/P Disc", 1047, 1049, 1048 },
+    { 2, "A/T Disc", 1050, 1052, 1051 },
+    { 3, "Brakes L", 1053, 1055, 1054 },
+    { 4, "Brakes R", 1065, 1066, 1067 },
+    { 5, "Reverser L", 1080, 1082, 1081 },
+    { 6, "Reverser R", 1077, 1079, 1078 },
+    { 7, "Flaps In", 1062, 1064, 1063 },
+    { 8, "Flaps Out", 1059, 1061, 1060 },
+    { 9, "Spd Brake In", 1074, 1076, 1075 },
+    { 10, "Spd Brake Out", 1071, 1073, 1072 },
+    { 11, "Gear Lever Dn", 1056, 1058, 1057 },
+    { 12, "Stab ANU", 1086, 1088, 1087 },
+    { 13, "STAB AND", 1083, 1085, 1084 },
+    { 14, "F/D  Left", 1098, 1100, 1099 },
+    { 15, "F/D Right", 1093, 1096, 1094 },
+    { 16, "Park Brake On", 1102, 1104, 1103 },
 };
 
 // Readout controls made at run time: three per line (label, value box, unit),
 // 30 lines per slot, in a range of their own so that every one is addressable.
 inline constexpr std::int32_t kReadoutBase = 4000;
-constexpr std::int32_t ReadoutLabelId(int slot, int line) { return kReadoutBase + 100 * slot + 3 * line; }
-constexpr std::int32_t ReadoutValueId(int slot, int line) { return ReadoutLabelId(slot, line) + 1; }
-constexpr std::int32_t ReadoutUnitId(int slot, int line) { return ReadoutLabelId(slot, line) + 2; }
+constexpr std::int32_t ReadoutLabelId(int slot, int line)
+{
+    return kReadoutBase + 100 * slot + 3 * line;
+}
+constexpr std::int32_t ReadoutValueId(int slot, int line)
+{
+    return ReadoutLabelId(slot, line) + 1;
+}
+constexpr std::int32_t ReadoutUnitId(int slot, int line)
+{
+    return ReadoutLabelId(slot, line) + 2;
+}
 
 } // namespace MainIds

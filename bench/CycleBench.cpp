@@ -18,21 +18,23 @@
 
 namespace {
 
-const char* const kConfiguration = "[CONFIG_DETAILS]\nNAME = BENCH\nJOY_ID = 0\n#\n[FLIGHT_CONTROLS]\n"
-                                   "SIDE_STICK_P_CNTL\t= 0\nPITCH_SENS\t\t= 0.002000\nPITCH_DB\t\t= 0.500000\nPITCH_CNTL\t\t= 1\n#\n"
-                                   "SIDE_STICK_R_CNTL\t= 0\nROLL_SENS\t\t= 0.002500\nROLL_DB\t\t= 0.500000\nROLL_CNTL\t\t= 0\n#\n"
-                                   "COCKPIT_PEDAL\t= 0\nPEDAL_SENS\t\t= 0.002500\nPEDAL_DB\t\t= 0.500000\nPEDAL_CNTL\t\t= 5\n#\n"
-                                   "COCKPIT_TILLER\t= 0\nTILLER_SENS\t\t= 0.001500\nTILLER_DB\t\t= 0.500000\nTILLER_CNTL\t\t= 2\n#\n"
-                                   "THRUST_LVR_1\t= 0\nTLA_L_SENS\t\t= 1.000000\nTLA_L_OFFSET\t\t= 0.000000\nTLA_L_CNTL\t\t= 6\n#\n"
-                                   "THRUST_LVR_2\t= 0\nTLA_R_SENS\t\t= 1.000000\nTLA_R_OFFSET\t\t= 0.000000\nTLA_R_CNTL\t\t= 7\n#\n"
-                                   "THRUST_LVR\t= 0\nTLA_1_TC\t\t= 0.300000\nTLA_2_TC\t\t= 0.300000\nTLA_CNTL\t\t= 0\n#\n"
-                                   "[BUTTON_CONTROLS]\nAP_BTN_CNTL\t= 0\nAP_BTN\t\t= 1\n#\nGEAR_BTN_CNTL\t= 0\nGEAR_BTN\t\t= 2\n#\n"
-                                   "[ACCESS]\nCKPT_EYE_POV\t= 0\nEYE_POV_CNTL\t\t= 1\n#\n";
+const char* const kConfiguration
+    = "[CONFIG_DETAILS]\nNAME = BENCH\nJOY_ID = 0\n#\n[FLIGHT_CONTROLS]\n"
+      "SIDE_STICK_P_CNTL\t= 0\nPITCH_SENS\t\t= 0.002000\nPITCH_DB\t\t= 0.500000\nPITCH_CNTL\t\t= 1\n#\n"
+      "SIDE_STICK_R_CNTL\t= 0\nROLL_SENS\t\t= 0.002500\nROLL_DB\t\t= 0.500000\nROLL_CNTL\t\t= 0\n#\n"
+      "COCKPIT_PEDAL\t= 0\nPEDAL_SENS\t\t= 0.002500\nPEDAL_DB\t\t= 0.500000\nPEDAL_CNTL\t\t= 5\n#\n"
+      "COCKPIT_TILLER\t= 0\nTILLER_SENS\t\t= 0.001500\nTILLER_DB\t\t= 0.500000\nTILLER_CNTL\t\t= 2\n#\n"
+      "THRUST_LVR_1\t= 0\nTLA_L_SENS\t\t= 1.000000\nTLA_L_OFFSET\t\t= 0.000000\nTLA_L_CNTL\t\t= 6\n#\n"
+      "THRUST_LVR_2\t= 0\nTLA_R_SENS\t\t= 1.000000\nTLA_R_OFFSET\t\t= 0.000000\nTLA_R_CNTL\t\t= 7\n#\n"
+      "THRUST_LVR\t= 0\nTLA_1_TC\t\t= 0.300000\nTLA_2_TC\t\t= 0.300000\nTLA_CNTL\t\t= 0\n#\n"
+      "[BUTTON_CONTROLS]\nAP_BTN_CNTL\t= 0\nAP_BTN\t\t= 1\n#\nGEAR_BTN_CNTL\t= 0\nGEAR_BTN\t\t= 2\n#\n"
+      "[ACCESS]\nCKPT_EYE_POV\t= 0\nEYE_POV_CNTL\t\t= 1\n#\n";
 
 void BM_WindowCycleFourMovingJoysticks(benchmark::State& run)
 {
     // A private block and configuration folder, whoever starts the program.
-    const std::string id = std::to_string(static_cast<long>(std::chrono::steady_clock::now().time_since_epoch().count()));
+    const std::string id
+        = std::to_string(static_cast<long>(std::chrono::steady_clock::now().time_since_epoch().count()));
     if (std::getenv("TAVELIN_SHM_NAME") == nullptr) {
         setenv("TAVELIN_SHM_NAME", ("TavelinBenchWindow" + id).c_str(), 1);
     }
@@ -72,8 +74,8 @@ void BM_WindowCycleFourMovingJoysticks(benchmark::State& run)
             }
             view.Tick();
         }
-        run.counters["window calls/cycle"] =
-            benchmark::Counter(static_cast<double>(view.CallCount()), benchmark::Counter::kAvgIterations);
+        run.counters["window calls/cycle"]
+            = benchmark::Counter(static_cast<double>(view.CallCount()), benchmark::Counter::kAvgIterations);
         view.Click(kIdOk);
     }
     std::error_code ignored;

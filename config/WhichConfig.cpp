@@ -43,8 +43,8 @@ bool CWhichConfigDlg::OnInitDialog()
     if (m_request != nullptr && m_request->warnings != 0) {
         m_warningText = "Some Joystick IDs in the ini file that was read, do not match any currently attached "
                         "Joystick(s)\n";
-        m_warningText += "When saving, thoes Joystick IDs will be replaced by the Joystick ID of Slot zero :>" + slotZero
-            + "<:\n";
+        m_warningText += "When saving, thoes Joystick IDs will be replaced by the Joystick ID of Slot zero :>"
+            + slotZero + "<:\n";
     }
 
     MoveTextsToScreen();

@@ -10,10 +10,10 @@
 
 struct ConfigChoiceRequest {
     std::int32_t chosenIndex = 0; // out: 0 default, 1..3 alternates
-    char currentPath[1024] = {};  // in: the file in use
-    std::uint8_t reading = 0;     // in: set by Read Alternate, not used by the dialog
-    std::uint8_t warnings = 0;    // in: non-zero shows the joystick ID warning
-    char slotZeroText[256] = {};  // in: the joystick in slot 0
+    char currentPath[1024] = {}; // in: the file in use
+    std::uint8_t reading = 0; // in: set by Read Alternate, not used by the dialog
+    std::uint8_t warnings = 0; // in: non-zero shows the joystick ID warning
+    char slotZeroText[256] = {}; // in: the joystick in slot 0
     std::uint8_t showSlotZero = 0; // in: non-zero adds the slot line to the help text
 };
 

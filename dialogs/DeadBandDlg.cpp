@@ -41,8 +41,8 @@ void CDeadBandDlg::Refresh()
     if (m_values == nullptr) {
         return;
     }
-    const double values[4] = {m_values->pitch, m_values->roll, m_values->pedals, m_values->tiller};
-    const std::int32_t ids[4] = {kPitchValue, kRollValue, kPedalsValue, kTillerValue};
+    const double values[4] = { m_values->pitch, m_values->roll, m_values->pedals, m_values->tiller };
+    const std::int32_t ids[4] = { kPitchValue, kRollValue, kPedalsValue, kTillerValue };
     for (int i = 0; i < 4; ++i) {
         FormatBounded(m_texts[i], sizeof m_texts[i], "%6.4f", values[i]);
         m_view->SetControlText(ids[i], m_texts[i]);

@@ -7,27 +7,27 @@ namespace {
 
 constexpr std::uint32_t kSpin = FlagHorizontalSpin;
 
-constexpr std::array<ControlTemplate, 14> kDeadBandControls = {{
-    {1, ControlKind::PushButton, "OK", {280, 14, 50, 14}, FlagDefault},
-    {2, ControlKind::PushButton, "Cancel", {280, 31, 50, 14}},
-    {kNoControlId, ControlKind::Static, "Pitch", {10, 6, 82, 10}},
-    {kNoControlId, ControlKind::Static, "Roll", {10, 19, 82, 10}},
-    {kNoControlId, ControlKind::Static, "Yaw ( rudder pedals )", {10, 32, 82, 10}},
-    {kNoControlId, ControlKind::Static, "Tiller", {10, 45, 82, 10}},
-    {1090, ControlKind::Static, "", {102, 6, 38, 10}},
-    {1091, ControlKind::Static, "", {102, 19, 38, 10}},
-    {1092, ControlKind::Static, "", {102, 32, 38, 10}},
-    {1093, ControlKind::Static, "", {102, 45, 38, 10}},
-    {1094, ControlKind::Spin, "", {150, 6, 26, 10}, kSpin},
-    {1095, ControlKind::Spin, "", {150, 19, 26, 10}, kSpin},
-    {1096, ControlKind::Spin, "", {150, 32, 26, 10}, kSpin},
-    {1097, ControlKind::Spin, "", {150, 45, 26, 10}, kSpin},
-}};
+constexpr std::array<ControlTemplate, 14> kDeadBandControls = { {
+    { 1, ControlKind::PushButton, "OK", { 280, 14, 50, 14 }, FlagDefault },
+    { 2, ControlKind::PushButton, "Cancel", { 280, 31, 50, 14 } },
+    { kNoControlId, ControlKind::Static, "Pitch", { 10, 6, 82, 10 } },
+    { kNoControlId, ControlKind::Static, "Roll", { 10, 19, 82, 10 } },
+    { kNoControlId, ControlKind::Static, "Yaw ( rudder pedals )", { 10, 32, 82, 10 } },
+    { kNoControlId, ControlKind::Static, "Tiller", { 10, 45, 82, 10 } },
+    { 1090, ControlKind::Static, "", { 102, 6, 38, 10 } },
+    { 1091, ControlKind::Static, "", { 102, 19, 38, 10 } },
+    { 1092, ControlKind::Static, "", { 102, 32, 38, 10 } },
+    { 1093, ControlKind::Static, "", { 102, 45, 38, 10 } },
+    { 1094, ControlKind::Spin, "", { 150, 6, 26, 10 }, kSpin },
+    { 1095, ControlKind::Spin, "", { 150, 19, 26, 10 }, kSpin },
+    { 1096, ControlKind::Spin, "", { 150, 32, 26, 10 }, kSpin },
+    { 1097, ControlKind::Spin, "", { 150, 45, 26, 10 }, kSpin },
+} };
 
 } // namespace
 
 const DialogTemplate& DeadBandDialogTemplate()
 {
-    static const DialogTemplate dialog{kDeadBandTemplateId, "Adjust axis dead bands", 336, 74, kDeadBandControls};
+    static const DialogTemplate dialog { kDeadBandTemplateId, "Adjust axis dead bands", 336, 74, kDeadBandControls };
     return dialog;
 }

@@ -82,15 +82,16 @@ void CTlaSetUp::Refresh()
         std::size_t offset;
     };
     const Field fields[6] = {
-        {kLeftSensitivity, m_refs.leftPair},
-        {kLeftOffset, m_refs.leftPair + kOffsetAfterSensitivity},
-        {kRightSensitivity, m_refs.rightPair},
-        {kRightOffset, m_refs.rightPair + kOffsetAfterSensitivity},
-        {kLeftTimeConstant, m_refs.leftTimeConstant},
-        {kRightTimeConstant, m_refs.rightTimeConstant},
+        { kLeftSensitivity, m_refs.leftPair },
+        { kLeftOffset, m_refs.leftPair + kOffsetAfterSensitivity },
+        { kRightSensitivity, m_refs.rightPair },
+        { kRightOffset, m_refs.rightPair + kOffsetAfterSensitivity },
+        { kLeftTimeConstant, m_refs.leftTimeConstant },
+        { kRightTimeConstant, m_refs.rightTimeConstant },
     };
     for (int i = 0; i < 6; ++i) {
-        FormatBounded(m_texts[i], sizeof m_texts[i], "%6.4f", GenericSimBlock::LoadDouble(m_refs.block, fields[i].offset));
+        FormatBounded(
+            m_texts[i], sizeof m_texts[i], "%6.4f", GenericSimBlock::LoadDouble(m_refs.block, fields[i].offset));
         m_view->SetControlText(fields[i].id, m_texts[i]);
     }
 }

@@ -14,11 +14,11 @@ class JoystickSet;
 // offsets of its values; each pair is a sensitivity followed by its offset.
 struct ThrustLeverRefs {
     void* block = nullptr;
-    std::size_t leftPair = 0;          // L sensitivity, then L offset 8 bytes on
-    std::size_t rightPair = 0;         // R sensitivity, then R offset
-    std::size_t leftTimeConstant = 0;  // L filter time constant, seconds
+    std::size_t leftPair = 0; // L sensitivity, then L offset 8 bytes on
+    std::size_t rightPair = 0; // R sensitivity, then R offset
+    std::size_t leftTimeConstant = 0; // L filter time constant, seconds
     std::size_t rightTimeConstant = 0; // R filter time constant
-    JoystickSet* joySticks = nullptr;  // its filters take the new time constants
+    JoystickSet* joySticks = nullptr; // its filters take the new time constants
 };
 
 class CTlaSetUp : public DialogPresenter {

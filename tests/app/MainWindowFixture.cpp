@@ -18,23 +18,31 @@ struct ButtonKeys {
 
 // In the order the writer puts them.
 constexpr ButtonKeys kButtons[] = {
-    {"PTT_BTN_CNTL", "PTT_BTN", -1},       {"AP_BTN_CNTL", "AP_BTN", 1},
-    {"AT_BTN_CNTL", "AT_BTN", 2},          {"BRK_L_BTN_CNTL", "BRK_L_BTN", 3},
-    {"BRK_R_BTN_CNTL", "BRK_R_BTN", 4},    {"REV_L_BTN_CNTL", "REV_L_BTN", 5},
-    {"REV_R_BTN_CNTL", "REV_R_BTN", 6},    {"FLAP_IN_BTN_CNTL", "FLAP_IN_BTN", 7},
-    {"FLAP_OUT_BTN_CNTL", "FLAP_OUT_BTN", 8}, {"SBRK_IN_BTN_CNTL", "SBRK_IN_BTN", 9},
-    {"SBRK_OUT_BTN_CNTL", "SBRK_OUT_BTN", 10}, {"STAB_UP_CNTL", "STAB_UP_BTN", 11},
-    {"STAB_DN_CNTL", "STAB_DN_BTN", 12},   {"FD_L_CNTL", "FD_L_BTN", 13},
-    {"FD_R_CNTL", "FD_R_BTN", 14},         {"GEAR_BTN_CNTL", "GEAR_BTN", 15},
-    {"PARK_BRK_CNTL", "PARK_BRK_BTN", 16},
+    { "PTT_BTN_CNTL", "PTT_BTN", -1 },
+    { "AP_BTN_CNTL", "AP_BTN", 1 },
+    { "AT_BTN_CNTL", "AT_BTN", 2 },
+    { "BRK_L_BTN_CNTL", "BRK_L_BTN", 3 },
+    { "BRK_R_BTN_CNTL", "BRK_R_BTN", 4 },
+    { "REV_L_BTN_CNTL", "REV_L_BTN", 5 },
+    { "REV_R_BTN_CNTL", "REV_R_BTN", 6 },
+    { "FLAP_IN_BTN_CNTL", "FLAP_IN_BTN", 7 },
+    { "FLAP_OUT_BTN_CNTL", "FLAP_OUT_BTN", 8 },
+    { "SBRK_IN_BTN_CNTL", "SBRK_IN_BTN", 9 },
+    { "SBRK_OUT_BTN_CNTL", "SBRK_OUT_BTN", 10 },
+    { "STAB_UP_CNTL", "STAB_UP_BTN", 11 },
+    { "STAB_DN_CNTL", "STAB_DN_BTN", 12 },
+    { "FD_L_CNTL", "FD_L_BTN", 13 },
+    { "FD_R_CNTL", "FD_R_BTN", 14 },
+    { "GEAR_BTN_CNTL", "GEAR_BTN", 15 },
+    { "PARK_BRK_CNTL", "PARK_BRK_BTN", 16 },
 };
 
 void AxisBlock(std::ostringstream& out, const char* joystickKey, std::uint32_t joystick, const char* firstKey,
-               double first, const char* secondKey, double second, const char* inputKey, int input)
+    double first, const char* secondKey, double second, const char* inputKey, int input)
 {
     char line[256];
     std::snprintf(line, sizeof line, "%s\t= %u\n%s\t\t= %f\n%s\t\t= %f\n%s\t\t= %d\n#\n", joystickKey, joystick,
-                  firstKey, first, secondKey, second, inputKey, input);
+        firstKey, first, secondKey, second, inputKey, input);
     out << line;
 }
 
@@ -78,8 +86,8 @@ void MainWindowTest::TearDown()
     ShmTestOs::UnsetEnvironment("XDG_CONFIG_HOME");
 }
 
-std::string MainWindowTest::Configuration(std::int32_t pitchInput, std::uint32_t pitchJoystick,
-                                          double thrustTimeConstant)
+std::string MainWindowTest::Configuration(
+    std::int32_t pitchInput, std::uint32_t pitchJoystick, double thrustTimeConstant)
 {
     std::ostringstream out;
     out << "#\n[CONFIG_DETAILS]\nNAME = DEFAULT_JOYSTICK_SETUP\nJOY_ID = 0\n#\n[FLIGHT_CONTROLS]\n";
@@ -144,7 +152,7 @@ void MainWindowTest::Tick(int times)
 std::string MainWindowTest::SetUpName() const
 {
     char name[GenericSimBlock::kConfigurationNameLength + 1] = {};
-    GenericSimBlock::LoadText(Block(), GenericSimBlock::kConfigurationName, GenericSimBlock::kConfigurationNameLength,
-                              name, sizeof name);
+    GenericSimBlock::LoadText(
+        Block(), GenericSimBlock::kConfigurationName, GenericSimBlock::kConfigurationNameLength, name, sizeof name);
     return name;
 }

@@ -26,8 +26,8 @@ protected:
     // A complete configuration: every control on joystick ID 0 (the joystick
     // in slot 0), pitch on Y, roll on X, pedals on Rz, tiller on Z, thrust
     // levers on the sliders, eye view on POV 1, button n on the n-th control.
-    static std::string Configuration(std::int32_t pitchInput = 1, std::uint32_t pitchJoystick = 0,
-                                     double thrustTimeConstant = 0.5);
+    static std::string Configuration(
+        std::int32_t pitchInput = 1, std::uint32_t pitchJoystick = 0, double thrustTimeConstant = 0.5);
     void WriteConfiguration(int index, const std::string& text);
     std::string ReadConfiguration(int index) const;
     std::string ConfigurationPath(int index) const;

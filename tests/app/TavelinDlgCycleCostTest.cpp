@@ -8,8 +8,8 @@
 
 namespace {
 
-std::atomic<bool> g_counting{false};
-std::atomic<long> g_allocations{0};
+std::atomic<bool> g_counting { false };
+std::atomic<long> g_allocations { 0 };
 
 void* Allocate(std::size_t size)
 {
@@ -23,8 +23,7 @@ void* Allocate(std::size_t size)
 }
 
 // Counts the allocations made while `run` runs.
-template <class Run>
-long AllocationsDuring(Run run)
+template <class Run> long AllocationsDuring(Run run)
 {
     g_allocations = 0;
     g_counting = true;
@@ -35,12 +34,30 @@ long AllocationsDuring(Run run)
 
 } // namespace
 
-void* operator new(std::size_t size) { return Allocate(size); }
-void* operator new[](std::size_t size) { return Allocate(size); }
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete[](void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
-void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
+void* operator new(std::size_t size)
+{
+    return Allocate(size);
+}
+void* operator new[](std::size_t size)
+{
+    return Allocate(size);
+}
+void operator delete(void* memory) noexcept
+{
+    std::free(memory);
+}
+void operator delete[](void* memory) noexcept
+{
+    std::free(memory);
+}
+void operator delete(void* memory, std::size_t) noexcept
+{
+    std::free(memory);
+}
+void operator delete[](void* memory, std::size_t) noexcept
+{
+    std::free(memory);
+}
 
 using namespace MainIds;
 

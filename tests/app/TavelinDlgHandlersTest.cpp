@@ -301,10 +301,10 @@ TEST_F(MainWindowTest, EveryWayOutReleasesTheJoysticksAndBothViewsOnce)
         int result;
     };
     const WayOut ways[] = {
-        {"OK", [](RecordingDialogView& view) { view.Click(kIdOk); }, kIdOk},
-        {"close box", [](RecordingDialogView& view) { view.Close(); }, kIdOk},
-        {"system menu", [](RecordingDialogView& view) { view.SystemCommand(kSystemClose); }, kIdOk},
-        {"Escape", [](RecordingDialogView& view) { view.PressEscape(); }, kIdCancel},
+        { "OK", [](RecordingDialogView& view) { view.Click(kIdOk); }, kIdOk },
+        { "close box", [](RecordingDialogView& view) { view.Close(); }, kIdOk },
+        { "system menu", [](RecordingDialogView& view) { view.SystemCommand(kSystemClose); }, kIdOk },
+        { "Escape", [](RecordingDialogView& view) { view.PressEscape(); }, kIdCancel },
     };
     m_input.AddJoystick(kStickA, "Stick A", 12);
     for (const auto& way : ways) {

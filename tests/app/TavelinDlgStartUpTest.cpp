@@ -316,8 +316,8 @@ TEST_F(MainWindowTest, ButtonLampsGearMessagesAndTheEyeText)
     EXPECT_EQ(m_view->Control(kButtonRows[1].lamp).lamp, LampPicture::Off);
 
     auto& state = m_input.joystick(0).state;
-    state.rgbButtons[0] = 0x80;  // A/P Disc: button 1
-    state.rgbButtons[6] = 0x80;  // Flaps In: button 7
+    state.rgbButtons[0] = 0x80; // A/P Disc: button 1
+    state.rgbButtons[6] = 0x80; // Flaps In: button 7
     state.rgbButtons[14] = 0x80; // Gear Lever: button 15
     state.rgdwPOV[0] = 9000;
     Tick();

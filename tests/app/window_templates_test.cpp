@@ -28,7 +28,7 @@ const ControlTemplate& Get(const DialogTemplate& dialog, std::int32_t id)
     const ControlTemplate* control = dialog.Find(id);
     if (control == nullptr) {
         ADD_FAILURE() << "template " << dialog.id << " has no control " << id;
-        static const ControlTemplate missing{};
+        static const ControlTemplate missing {};
         return missing;
     }
     return *control;
@@ -36,17 +36,16 @@ const ControlTemplate& Get(const DialogTemplate& dialog, std::int32_t id)
 
 std::vector<const DialogTemplate*> AllTemplates()
 {
-    return {&AboutDialogTemplate(), &MainDialogTemplate(), &DeadBandDialogTemplate(), &ConfigChoiceDialogTemplate(),
-            &ThrustLeverDialogTemplate()};
+    return { &AboutDialogTemplate(), &MainDialogTemplate(), &DeadBandDialogTemplate(), &ConfigChoiceDialogTemplate(),
+        &ThrustLeverDialogTemplate() };
 }
 
 } // namespace
 
 TEST(DialogTemplates, EveryTemplateHasUniqueIdsInsideItsBounds)
 {
-    const std::vector<std::pair<std::int32_t, std::string>> expected = {
-        {100, "About Tavelin"}, {102, "Tavelin"}, {131, "Adjust axis dead bands"},
-        {132, "Choose Configuration"}, {134, "Thrust Lever Dialog"}};
+    const std::vector<std::pair<std::int32_t, std::string>> expected = { { 100, "About Tavelin" }, { 102, "Tavelin" },
+        { 131, "Adjust axis dead bands" }, { 132, "Choose Configuration" }, { 134, "Thrust Lever Dialog" } };
     const auto templates = AllTemplates();
     ASSERT_EQ(templates.size(), expected.size());
     for (std::size_t i = 0; i < templates.size(); ++i) {
@@ -54,13 +53,13 @@ TEST(DialogTemplates, EveryTemplateHasUniqueIdsInsideItsBounds)
         EXPECT_EQ(dialog.id, expected[i].first);
         EXPECT_EQ(dialog.caption, expected[i].second);
         std::set<std::int32_t> ids;
-        const DialogRect bounds{0, 0, dialog.width, dialog.height};
+        const DialogRect bounds { 0, 0, dialog.width, dialog.height };
         for (const auto& control : dialog.controls) {
             if (control.id != kNoControlId) {
                 EXPECT_TRUE(ids.insert(control.id).second) << "id " << control.id << " twice in " << dialog.id;
             }
-            EXPECT_TRUE(Inside(control.rect, bounds)) << "control " << control.id << " (" << control.text
-                                                      << ") outside template " << dialog.id;
+            EXPECT_TRUE(Inside(control.rect, bounds))
+                << "control " << control.id << " (" << control.text << ") outside template " << dialog.id;
         }
         const ControlTemplate& ok = Get(dialog, 1);
         EXPECT_EQ(ok.kind, ControlKind::PushButton);
@@ -87,7 +86,7 @@ TEST(DialogTemplates, SetUpDialogsKeepTheirGeometryAndSpinKinds)
     }
 
     const DialogTemplate& thrust = ThrustLeverDialogTemplate();
-    for (std::int32_t id : {1512, 1513, 1514, 1515, 1516, 1518}) {
+    for (std::int32_t id : { 1512, 1513, 1514, 1515, 1516, 1518 }) {
         EXPECT_EQ(Get(thrust, id).kind, ControlKind::Spin);
         EXPECT_EQ(Get(thrust, id).flags & FlagHorizontalSpin, 0u) << id;
     }
@@ -194,8 +193,8 @@ TEST(DialogTemplates, MainWindowLayoutIsCleanAndHoldsTheReadouts)
         EXPECT_GE(box.width * 6 / 4, 2 + 50 + 90 + 4 + 2);
     }
     // Everything of the assignment area lies inside its group.
-    for (const auto* id : {&kEyePovCombo, &kEyeJoystickCombo, &kSideStickLamp, &kSetDeadBands, &kThrustLeverData,
-                           &kSaveAssignments, &kReadAlternate, &kWarningList, &kWarningLamp, &kGearMessage}) {
+    for (const auto* id : { &kEyePovCombo, &kEyeJoystickCombo, &kSideStickLamp, &kSetDeadBands, &kThrustLeverData,
+             &kSaveAssignments, &kReadAlternate, &kWarningList, &kWarningLamp, &kGearMessage }) {
         EXPECT_TRUE(Inside(Get(main, *id).rect, assignment)) << *id;
     }
     for (const auto& row : kButtonRows) {

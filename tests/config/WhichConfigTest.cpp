@@ -54,11 +54,11 @@ TEST(WhichConfig, OpensWithOkDisabledAndTheTextsOfTheRequest)
         dialog.SetRequest(&request);
         RecordingDialogView view(CWhichConfigDlg::Template(), dialog);
         view.Open();
-        EXPECT_EQ(view.Text(CWhichConfigDlg::kHelpText),
-                  kHelp + "Currently the Joystick at Slot zero is :>No Device <:\n");
+        EXPECT_EQ(
+            view.Text(CWhichConfigDlg::kHelpText), kHelp + "Currently the Joystick at Slot zero is :>No Device <:\n");
         EXPECT_EQ(view.Text(CWhichConfigDlg::kWarningText),
-                  "Some Joystick IDs in the ini file that was read, do not match any currently attached Joystick(s)\n"
-                  "When saving, thoes Joystick IDs will be replaced by the Joystick ID of Slot zero :>No Device<:\n");
+            "Some Joystick IDs in the ini file that was read, do not match any currently attached Joystick(s)\n"
+            "When saving, thoes Joystick IDs will be replaced by the Joystick ID of Slot zero :>No Device<:\n");
     }
 }
 
@@ -103,6 +103,7 @@ TEST(WhichConfig, UnterminatedRequestTextsAreReadWithinTheirBuffers)
     dialog.SetRequest(&request);
     RecordingDialogView view(CWhichConfigDlg::Template(), dialog);
     view.Open();
-    EXPECT_EQ(view.Text(CWhichConfigDlg::kStatusText), "Currently using " + std::string(sizeof request.currentPath, 'p'));
+    EXPECT_EQ(
+        view.Text(CWhichConfigDlg::kStatusText), "Currently using " + std::string(sizeof request.currentPath, 'p'));
     EXPECT_NE(view.Text(CWhichConfigDlg::kHelpText).find(":>" + std::string(256, 's') + " <:\n"), std::string::npos);
 }

@@ -7,7 +7,7 @@
 
 TEST(DeadBandDlg, ShowsEveryValueWithFourDecimals)
 {
-    DeadBandValues values{0.5, 12.345678, -0.01, 1.0};
+    DeadBandValues values { 0.5, 12.345678, -0.01, 1.0 };
     CDeadBandDlg dialog;
     dialog.SetValues(values);
     RecordingDialogView view(CDeadBandDlg::Template(), dialog);
@@ -21,7 +21,7 @@ TEST(DeadBandDlg, ShowsEveryValueWithFourDecimals)
 
 TEST(DeadBandDlg, SpinsAddTheirDeltaToTheirOwnValueOnly)
 {
-    DeadBandValues values{0.5, 0.5, 0.5, 0.5};
+    DeadBandValues values { 0.5, 0.5, 0.5, 0.5 };
     CDeadBandDlg dialog;
     dialog.SetValues(values);
     RecordingDialogView view(CDeadBandDlg::Template(), dialog);

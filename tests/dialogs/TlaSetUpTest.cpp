@@ -15,7 +15,7 @@ namespace {
 struct ThrustLeverDialog {
     std::vector<unsigned char> block = std::vector<unsigned char>(GSB::kSize);
     CTlaSetUp dialog;
-    RecordingDialogView view{CTlaSetUp::Template(), dialog};
+    RecordingDialogView view { CTlaSetUp::Template(), dialog };
 
     ThrustLeverDialog(double timeConstant)
     {
@@ -48,15 +48,15 @@ TEST(TlaSetUp, ShowsTheSixValuesAndTheHelpText)
     EXPECT_EQ(t.view.Text(CTlaSetUp::kLeftTimeConstant), "0.0100");
     EXPECT_EQ(t.view.Text(CTlaSetUp::kRightTimeConstant), "0.5000");
     EXPECT_EQ(t.view.Text(CTlaSetUp::kHelpText),
-              "Sensitivity should normally be set at 1.0\n"
-              "lower values reduce overall thrust lever range and higher values increase it\n\n"
-              "Offsets allow the thrust levers to move in synchronization\n"
-              "Position the actual thrust levers together and use the offset value \n"
-              "to make their position equal\n\n"
-              "The Filter Time Constant (TC) will filter out any noise. \n"
-              "Values of 0 to 0.3 will give rapid thrust lever response but little filtering\n"
-              "Values of 0.5 and above give increasing noise reduction \n"
-              "but start to introduce a lagged response\n");
+        "Sensitivity should normally be set at 1.0\n"
+        "lower values reduce overall thrust lever range and higher values increase it\n\n"
+        "Offsets allow the thrust levers to move in synchronization\n"
+        "Position the actual thrust levers together and use the offset value \n"
+        "to make their position equal\n\n"
+        "The Filter Time Constant (TC) will filter out any noise. \n"
+        "Values of 0 to 0.3 will give rapid thrust lever response but little filtering\n"
+        "Values of 0.5 and above give increasing noise reduction \n"
+        "but start to introduce a lagged response\n");
 }
 
 TEST(TlaSetUp, StepsSubtractAndSmallTimeConstantsBecomeZero)

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <stdexcept>
 
-RecordingDialogView::RecordingDialogView(const DialogTemplate& dialogTemplate, DialogPresenter& presenter,
-                                         RecordingDialogView* parent)
+RecordingDialogView::RecordingDialogView(
+    const DialogTemplate& dialogTemplate, DialogPresenter& presenter, RecordingDialogView* parent)
     : m_template(dialogTemplate)
     , m_presenter(presenter)
     , m_parent(parent)
@@ -285,7 +285,7 @@ int RecordingDialogView::ListInsertItem(std::int32_t id, int position, const cha
 {
     RecordedControl& control = Mutable(id);
     const int at = std::clamp(position, 0, static_cast<int>(control.rows.size()));
-    control.rows.insert(control.rows.begin() + at, std::vector<std::string>{text});
+    control.rows.insert(control.rows.begin() + at, std::vector<std::string> { text });
     control.rowSelected.insert(control.rowSelected.begin() + at, selected);
     return at;
 }

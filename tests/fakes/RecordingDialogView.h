@@ -21,14 +21,14 @@ struct RecordedControl {
     bool visible = true;
     bool runtime = false; // made with CreateControl
     std::int32_t parentGroupId = 0;
-    PixelRect pixelRect{};
+    PixelRect pixelRect {};
     // Combo box.
     std::vector<std::string> entries;
     int selection = -1;
     // Progress bar.
     int progress = 0;
     bool colourSet = false;
-    BarColour colour{};
+    BarColour colour {};
     // Lamp.
     LampPicture lamp = LampPicture::Off;
     // List view.
@@ -47,8 +47,8 @@ class RecordingDialogView : public DialogView {
 public:
     using ChildScript = std::function<void(RecordingDialogView& child)>;
 
-    RecordingDialogView(const DialogTemplate& dialogTemplate, DialogPresenter& presenter,
-                        RecordingDialogView* parent = nullptr);
+    RecordingDialogView(
+        const DialogTemplate& dialogTemplate, DialogPresenter& presenter, RecordingDialogView* parent = nullptr);
     ~RecordingDialogView() override;
 
     // Driving the window as an operator and the framework would.
@@ -147,7 +147,10 @@ private:
 // Runs top-level dialogs (the application object) through RecordingDialogViews.
 class RecordingDialogRunner : public DialogRunner {
 public:
-    explicit RecordingDialogRunner(RecordingDialogView::ChildScript script) : m_script(std::move(script)) { }
+    explicit RecordingDialogRunner(RecordingDialogView::ChildScript script)
+        : m_script(std::move(script))
+    {
+    }
     int RunModal(const DialogTemplate& dialogTemplate, DialogPresenter& presenter) override;
     int runs = 0;
 
