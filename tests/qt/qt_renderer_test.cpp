@@ -5,10 +5,12 @@
 #include "tests/qt/QtTestSupport.h"
 
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -112,6 +114,11 @@ public:
         DialogPresenter::OnCancel();
     }
     void OnDestroy() override { ++destroys; }
+    bool OnSystemCommand(unsigned command) override
+    {
+        events.push_back({ "system", static_cast<std::int32_t>(command), 0 });
+        return true;
+    }
 
     std::vector<Event> events;
     bool endInInit = false;
@@ -397,6 +404,38 @@ TEST_F(QtRendererTest, WaysOutOfAModalRun)
         EXPECT_EQ(probe.events.back().kind, "close");
         EXPECT_EQ(probe.destroys, 1);
     }
+}
+
+TEST_F(QtRendererTest, TheContextMenuAndF1StandInForTheSystemMenu)
+{
+    Probe probe;
+    QtDialogView view(ProbeTemplate(), probe);
+    ASSERT_TRUE(view.Open());
+    view.Dialog()->show();
+    QTest::keyClick(view.Dialog(), Qt::Key_F1);
+    EXPECT_TRUE(probe.events.empty()) << "no About item appended yet";
+
+    ASSERT_TRUE(view.AppendSystemMenuItem(kAboutCommand, "&About Tavelin..."));
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        WaitFor([&] { return QApplication::activePopupWidget() != nullptr; });
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            shown = menu->actions().value(0)->text();
+            menu->actions().value(0)->trigger();
+            menu->close(); // a click would close it too
+        }
+    });
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(5, 5), view.Dialog()->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(view.Dialog(), &rightClick);
+    EXPECT_EQ(shown, "&About Tavelin...");
+    ASSERT_TRUE(WaitFor([&] { return !probe.events.empty(); }, 1000));
+    EXPECT_EQ(probe.events[0].kind, "system");
+    EXPECT_EQ(probe.events[0].id, static_cast<std::int32_t>(kAboutCommand));
+
+    QTest::keyClick(view.Dialog(), Qt::Key_F1);
+    ASSERT_EQ(probe.events.size(), 2u);
+    EXPECT_EQ(probe.events[1].id, static_cast<std::int32_t>(kAboutCommand));
+    view.Finish();
 }
 
 TEST_F(QtRendererTest, TimersKeepFiringBehindChildDialogsAndMessageBoxes)
