@@ -27,4 +27,12 @@ std::string ConfigurationFile(int index);
 // Creates the folder and its missing parents; true when it exists afterwards.
 bool CreateFolders(const std::string& folder);
 
+// Moves `from` over `to`, replacing an existing `to` in one step, so that a
+// reader sees either the old file or the new one. On failure `to` is left as
+// it was and `reason` holds the system's text.
+bool ReplaceExistingFile(const std::string& from, const std::string& to, std::string& reason);
+
+// The platform's line end in text files: "\r\n" on Windows, "\n" elsewhere.
+const char* NativeLineEnd();
+
 } // namespace Paths

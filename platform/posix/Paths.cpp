@@ -4,7 +4,9 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -71,6 +73,21 @@ bool CreateFolders(const std::string& folder)
     }
     struct stat info {};
     return stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool ReplaceExistingFile(const std::string& from, const std::string& to, std::string& reason)
+{
+    // rename() replaces the target atomically on POSIX file systems.
+    if (std::rename(from.c_str(), to.c_str()) != 0) {
+        reason = std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+const char* NativeLineEnd()
+{
+    return "\n";
 }
 
 } // namespace Paths

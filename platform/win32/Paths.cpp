@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace Paths {
 
 std::string ProgramFileName()
@@ -45,6 +47,31 @@ bool CreateFolders(const std::string& folder)
     }
     const DWORD attributes = GetFileAttributesA(folder.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool ReplaceExistingFile(const std::string& from, const std::string& to, std::string& reason)
+{
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return true;
+    }
+    const DWORD code = GetLastError();
+    char* text = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+        MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(&text), 0, nullptr);
+    reason = length > 0 && text != nullptr ? std::string(text, length) : "Error " + std::to_string(code);
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' ')) {
+        reason.pop_back();
+    }
+    if (text != nullptr) {
+        LocalFree(text);
+    }
+    return false;
+}
+
+const char* NativeLineEnd()
+{
+    return "\r\n";
 }
 
 } // namespace Paths

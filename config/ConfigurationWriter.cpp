@@ -1,0 +1,242 @@
+// ControlProcessor::SaveConfiguration: the joystick configuration file, line
+// by line. The file is written beside the target under a temporary name and
+// only moved over the target once every line, the flush and the close have
+// succeeded, so a failed save never damages the file it would replace.
+#include "config/SettingsFile.h"
+#include "mapping/Assignments.h"
+#include "mapping/ControlProcessor.h"
+#include "mapping/GenericSimBlock.h"
+#include "support/Paths.h"
+#include "support/TextFunctions.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace Block = GenericSimBlock;
+
+namespace {
+
+constexpr const char* kWhere = "ControlProcessor::SaveConfiguration";
+constexpr int kControlLineLength = 100;
+constexpr int kHeaderLineLength = 1024;
+
+constexpr const char* kRule = "#=============================================================\n";
+
+constexpr const char* kNameLines[] = {
+    "NAME = DEFAULT_JOYSTICK_SETUP\n",
+    "NAME = ALTN_1_JOYSTICK_SETUP\n",
+    "NAME = ALTN_2_JOYSTICK_SETUP\n",
+    "NAME = ALTN_3_JOYSTICK_SETUP\n",
+};
+
+struct AxisBlockKeys {
+    const char* joystick;
+    const char* firstTuning;
+    const char* secondTuning;
+    const char* input;
+};
+
+// In file order, paired with the processor's settings table entries 0..6.
+constexpr AxisBlockKeys kFlightBlocks[] = {
+    {"SIDE_STICK_P_CNTL", "PITCH_SENS", "PITCH_DB", "PITCH_CNTL"},
+    {"SIDE_STICK_R_CNTL", "ROLL_SENS", "ROLL_DB", "ROLL_CNTL"},
+    {"COCKPIT_PEDAL", "PEDAL_SENS", "PEDAL_DB", "PEDAL_CNTL"},
+    {"COCKPIT_TILLER", "TILLER_SENS", "TILLER_DB", "TILLER_CNTL"},
+    {"THRUST_LVR_1", "TLA_L_SENS", "TLA_L_OFFSET", "TLA_L_CNTL"},
+    {"THRUST_LVR_2", "TLA_R_SENS", "TLA_R_OFFSET", "TLA_R_CNTL"},
+    {"THRUST_LVR", "TLA_1_TC", "TLA_2_TC", "TLA_CNTL"},
+};
+constexpr std::size_t kFlightRecords[] = {Block::kPitchRecord, Block::kRollRecord, Block::kPedalsRecord,
+    Block::kTillerRecord, Block::kThrLvrLRecord, Block::kThrLvrRRecord, Block::kThrustLeverFilterRecord};
+
+struct ButtonBlockKeys {
+    std::int32_t button;
+    const char* joystick;
+    const char* number;
+};
+
+// In file order: the gear lever follows the flight directors.
+constexpr ButtonBlockKeys kButtonBlocks[] = {
+    {ButtonPtt, "PTT_BTN_CNTL", "PTT_BTN"},
+    {ButtonApDisc, "AP_BTN_CNTL", "AP_BTN"},
+    {ButtonAtDisc, "AT_BTN_CNTL", "AT_BTN"},
+    {ButtonBrakeL, "BRK_L_BTN_CNTL", "BRK_L_BTN"},
+    {ButtonBrakeR, "BRK_R_BTN_CNTL", "BRK_R_BTN"},
+    {ButtonReverseL, "REV_L_BTN_CNTL", "REV_L_BTN"},
+    {ButtonReverseR, "REV_R_BTN_CNTL", "REV_R_BTN"},
+    {ButtonFlapIn, "FLAP_IN_BTN_CNTL", "FLAP_IN_BTN"},
+    {ButtonFlapOut, "FLAP_OUT_BTN_CNTL", "FLAP_OUT_BTN"},
+    {ButtonSpdBrkIn, "SBRK_IN_BTN_CNTL", "SBRK_IN_BTN"},
+    {ButtonSpdBrkOut, "SBRK_OUT_BTN_CNTL", "SBRK_OUT_BTN"},
+    {ButtonStabAnu, "STAB_UP_CNTL", "STAB_UP_BTN"},
+    {ButtonStabAnd, "STAB_DN_CNTL", "STAB_DN_BTN"},
+    {ButtonFdL, "FD_L_CNTL", "FD_L_BTN"},
+    {ButtonFdR, "FD_R_CNTL", "FD_R_BTN"},
+    {ButtonGearLvr, "GEAR_BTN_CNTL", "GEAR_BTN"},
+    {ButtonParkBrk, "PARK_BRK_CNTL", "PARK_BRK_BTN"},
+};
+
+// Writes the file's lines, stopping at the first that fails.
+class LineWriter {
+public:
+    explicit LineWriter(SettingsFileClass& file) : m_file(file) {}
+
+    bool Ok() const { return m_ok; }
+
+    void Text(const char* text)
+    {
+        if (m_ok) {
+            m_ok = m_file.WriteToSettingsFile(text);
+        }
+    }
+
+    // Formats one line into a buffer of `length` characters (at most 1024).
+    // A text that does not fit keeps its line end, so the lines after it stay
+    // lines of their own.
+    void Line(int length, const char* format, ...) TAVELIN_PRINTF_FORMAT(3, 4)
+    {
+        char buffer[kHeaderLineLength];
+        va_list args;
+        va_start(args, format);
+        FormatBoundedV(buffer, length, format, args);
+        va_end(args);
+        const std::size_t used = std::strlen(buffer);
+        if (used == static_cast<std::size_t>(length - 1) && buffer[used - 1] != '\n') {
+            buffer[used - 1] = '\n';
+        }
+        Text(buffer);
+    }
+
+private:
+    SettingsFileClass& m_file;
+    bool m_ok = true;
+};
+
+// A slot name is one line of the header: a line end inside it would start a
+// line of its own.
+std::string OneLine(const char* text)
+{
+    std::string line = text != nullptr ? text : "";
+    for (char& c : line) {
+        if (c == '\n' || c == '\r') {
+            c = ' ';
+        }
+    }
+    return line;
+}
+
+std::string FolderOf(const std::string& path)
+{
+    const std::size_t cut = path.find_last_of(Paths::Separator() == '/' ? "/" : "\\/");
+    if (cut == std::string::npos) {
+        return {};
+    }
+    return cut == 0 ? path.substr(0, 1) : path.substr(0, cut);
+}
+
+} // namespace
+
+bool ControlProcessor::SaveConfiguration(std::int32_t configurationIndex, const char* path)
+{
+    CopyBounded(m_currentPath, path != nullptr ? path : "", static_cast<int>(sizeof m_currentPath));
+    if (m_block == nullptr) {
+        ReportError(kWhere, "Shared memory is not attached");
+        return false;
+    }
+    if (path == nullptr || path[0] == '\0') {
+        ReportError(kWhere, "No file name given");
+        return false;
+    }
+    const std::string target = m_currentPath;
+    const std::string folder = FolderOf(target);
+    if (!folder.empty() && !Paths::CreateFolders(folder)) {
+        ReportError(kWhere, "Could not create the folder", folder.c_str());
+        return false;
+    }
+
+    const std::string temporary = target + ".tmp";
+    bool written = false;
+    {
+        SettingsFileClass file(temporary, FileOpenForWriting);
+        if (!file.IsOpen()) {
+            SetErrorText(file.GetErrorText());
+            return false;
+        }
+        LineWriter out(file);
+        const auto joystickValue = [this](std::int32_t recordId) {
+            return recordId != 0 ? recordId : static_cast<std::int32_t>(m_slotZeroJoystickId);
+        };
+
+        out.Text("#\n");
+        out.Text("#\t\t\tKQ-P- JOY STICK \n");
+        out.Text("#\t\t\tInitialisation file\n");
+        out.Text(kRule);
+        out.Text("#                      User Modified Option File \n");
+        out.Text(kRule);
+        out.Text("#\n");
+        for (int slot = 0; slot < kJoystickSlots; ++slot) {
+            out.Line(kHeaderLineLength, "# Slot %d : %s \n", slot, OneLine(GetSlotName(slot)).c_str());
+        }
+        out.Text("#\n");
+
+        out.Text("[CONFIG_DETAILS]\n");
+        if (configurationIndex >= 0 && configurationIndex <= 3) {
+            out.Text(kNameLines[configurationIndex]);
+        } else {
+            char name[Block::kConfigurationNameLength + 1];
+            Block::LoadText(m_block, Block::kConfigurationName, Block::kConfigurationNameLength, name, sizeof name);
+            out.Line(kHeaderLineLength, "NAME = %s\n", name);
+        }
+        out.Line(kHeaderLineLength, "JOY_ID = %d\n#\n", Block::LoadInt32(m_block, Block::kDefaultJoystickId));
+
+        const auto axisBlock = [&](const AxisBlockKeys& keys, std::size_t record, double first, double second) {
+            const AxisAssignment assignment = LoadAxisAssignment(m_block, record);
+            out.Line(kControlLineLength, "%s\t= %d\n", keys.joystick, joystickValue(assignment.joystickId));
+            out.Line(kControlLineLength, "%s\t\t= %f\n", keys.firstTuning, first);
+            out.Line(kControlLineLength, "%s\t\t= %f\n", keys.secondTuning, second);
+            out.Line(kControlLineLength, "%s\t\t= %d\n", keys.input, assignment.input);
+            out.Text("#\n");
+        };
+
+        out.Text("[FLIGHT_CONTROLS]\n");
+        for (int index = 0; index < kAxisSettingsCount; ++index) {
+            const AxisSettings& settings = m_axisSettings[index];
+            axisBlock(kFlightBlocks[index], kFlightRecords[index], Block::LoadDouble(m_block, settings.first),
+                Block::LoadDouble(m_block, settings.second));
+        }
+
+        out.Text("#\n[BUTTON_CONTROLS]\n#\n");
+        for (const ButtonBlockKeys& keys : kButtonBlocks) {
+            const ButtonAssignment assignment = LoadButtonAssignment(m_block, keys.button);
+            out.Line(kControlLineLength, "%s\t= %d\n", keys.joystick, joystickValue(assignment.joystickId));
+            if (assignment.buttonNumber < 0) {
+                out.Line(kControlLineLength, "%s\t\t= NA\n", keys.number);
+            } else {
+                out.Line(kControlLineLength, "%s\t\t= %d\n", keys.number, assignment.buttonNumber);
+            }
+            out.Text("#\n");
+        }
+
+        out.Text("[ACCESS]\n");
+        axisBlock({"CKPT_EYE_POV", "N/A", "N/A", "EYE_POV_CNTL"}, Block::kEyeViewRecord, 0.0, 0.0);
+
+        written = out.Ok() && file.FlushFile() && file.CloseFile();
+        if (!written) {
+            SetErrorText(file.GetErrorText());
+        }
+    }
+
+    if (!written) {
+        std::remove(temporary.c_str());
+        return false;
+    }
+    std::string reason;
+    if (!Paths::ReplaceExistingFile(temporary, target, reason)) {
+        std::remove(temporary.c_str());
+        ReportError(kWhere, reason.c_str(), target.c_str());
+        return false;
+    }
+    return true;
+}
