@@ -1,0 +1,139 @@
+// examples/Joystick.ini, the configuration installed for a first start: the
+// writer's own output for the default set-up, and it loads without a warning.
+// TAVELIN_WRITE_DEFAULT_CONFIGURATION=<file> writes the set-up there instead
+// of comparing (how the example is made).
+#include "mapping/Assignments.h"
+#include "mapping/GenericSimBlock.h"
+#include "tests/config/configuration_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace Block = GenericSimBlock;
+using ConfigTest::ReadBytes;
+
+namespace {
+
+// Full deflection (10000 counts) gives the window's display range in degrees.
+constexpr double kPitchSensitivity = 20.0 / 10000.0;
+constexpr double kRollSensitivity = 25.0 / 10000.0;
+constexpr double kPedalsSensitivity = 25.0 / 10000.0;
+constexpr double kTillerSensitivity = 15.0 / 10000.0;
+
+std::string WithoutCarriageReturns(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        if (c != '\r') {
+            out += c;
+        }
+    }
+    return out;
+}
+
+class DefaultConfiguration : public ConfigTest::ConfigurationFixture {
+protected:
+    void DefaultSetUp()
+    {
+        for (int slot = 0; slot < kJoystickSlots; ++slot) {
+            processor.SetSlotName("No Joy Stick Attached", slot);
+        }
+        processor.SetSlotZeroJoystickId(0);
+        Block::StoreInt32(block, Block::kDefaultJoystickId, 0);
+
+        // Every control on the slot-0 joystick.
+        SetAxis(Block::kPitchRecord, 0, InputY);
+        SetAxis(Block::kRollRecord, 0, InputX);
+        SetAxis(Block::kPedalsRecord, 0, InputRz);
+        SetAxis(Block::kTillerRecord, 0, InputSL2);
+        SetAxis(Block::kThrLvrLRecord, 0, InputZ);
+        SetAxis(Block::kThrLvrRRecord, 0, InputSL1);
+        SetAxis(Block::kThrustLeverFilterRecord, 0, 0);
+        SetAxis(Block::kEyeViewRecord, 0, 1);
+
+        SetSetting(Block::kPitchSensitivity, kPitchSensitivity);
+        SetSetting(Block::kRollSensitivity, kRollSensitivity);
+        SetSetting(Block::kPedalsSensitivity, kPedalsSensitivity);
+        SetSetting(Block::kTillerSensitivity, kTillerSensitivity);
+        for (const std::size_t deadBand :
+            {Block::kPitchDeadBand, Block::kRollDeadBand, Block::kPedalsDeadBand, Block::kTillerDeadBand}) {
+            SetSetting(deadBand, 0.5);
+        }
+        SetSetting(Block::kThrLvrLSensitivity, 1.0);
+        SetSetting(Block::kThrLvrRSensitivity, 1.0);
+        SetSetting(Block::kThrLvrLOffset, 0.0);
+        SetSetting(Block::kThrLvrROffset, 0.0);
+        SetSetting(Block::kThrLvrLFilterTimeConstant, 0.5);
+        SetSetting(Block::kThrLvrRFilterTimeConstant, 0.5);
+
+        // Buttons 1 to 16 down the file; PTT is left for the operator.
+        const std::int32_t fileOrder[] = {ButtonApDisc, ButtonAtDisc, ButtonBrakeL, ButtonBrakeR, ButtonReverseL,
+            ButtonReverseR, ButtonFlapIn, ButtonFlapOut, ButtonSpdBrkIn, ButtonSpdBrkOut, ButtonStabAnu,
+            ButtonStabAnd, ButtonFdL, ButtonFdR, ButtonGearLvr, ButtonParkBrk};
+        std::int32_t number = 1;
+        for (const std::int32_t button : fileOrder) {
+            SetButton(button, 0, number++);
+        }
+        SetButton(ButtonPtt, 0, -1);
+    }
+
+    const std::string m_example = std::string(TAVELIN_EXAMPLES_DIR) + "/Joystick.ini";
+};
+
+} // namespace
+
+TEST_F(DefaultConfiguration, TheExampleIsTheWritersOutputForTheDefaultSetUp)
+{
+    DefaultSetUp();
+    if (const char* target = std::getenv("TAVELIN_WRITE_DEFAULT_CONFIGURATION"); target != nullptr && *target != '\0') {
+        ASSERT_TRUE(processor.SaveConfiguration(0, target)) << processor.GetErrorText();
+        GTEST_SKIP() << "written to " << target;
+    }
+    const std::string saved = folder.File("Joystick.ini");
+    ASSERT_TRUE(processor.SaveConfiguration(0, saved.c_str())) << processor.GetErrorText();
+    const std::string example = ReadBytes(m_example);
+    ASSERT_FALSE(example.empty()) << m_example;
+    // Checked in with Linux line ends; a Windows save differs only in those.
+    EXPECT_EQ(example.find('\r'), std::string::npos);
+    EXPECT_EQ(WithoutCarriageReturns(ReadBytes(saved)), example);
+}
+
+TEST_F(DefaultConfiguration, TheExampleLoadsCleanlyIntoTheDefaultSetUp)
+{
+    ASSERT_TRUE(processor.LoadConfiguration(m_example.c_str())) << processor.GetErrorText();
+    EXPECT_TRUE(Warnings().empty());
+    EXPECT_FALSE(processor.HasWarnings());
+    EXPECT_EQ(Name(), "DEFAULT_JOYSTICK_SETUP");
+
+    EXPECT_EQ(Input(Block::kPitchRecord), InputY);
+    EXPECT_EQ(Input(Block::kRollRecord), InputX);
+    EXPECT_EQ(Input(Block::kPedalsRecord), InputRz);
+    EXPECT_EQ(Input(Block::kTillerRecord), InputSL2);
+    EXPECT_EQ(Input(Block::kThrLvrLRecord), InputZ);
+    EXPECT_EQ(Input(Block::kThrLvrRRecord), InputSL1);
+    EXPECT_EQ(Input(Block::kEyeViewRecord), 1);
+    for (const std::size_t record : {Block::kPitchRecord, Block::kRollRecord, Block::kPedalsRecord,
+             Block::kTillerRecord, Block::kThrLvrLRecord, Block::kThrLvrRRecord, Block::kEyeViewRecord}) {
+        EXPECT_EQ(Id(record), 0) << record;
+    }
+    EXPECT_NEAR(Setting(Block::kPitchSensitivity) * 10000, 20.0, 1e-9);
+    EXPECT_NEAR(Setting(Block::kRollSensitivity) * 10000, 25.0, 1e-9);
+    EXPECT_NEAR(Setting(Block::kPedalsSensitivity) * 10000, 25.0, 1e-9);
+    EXPECT_NEAR(Setting(Block::kTillerSensitivity) * 10000, 15.0, 1e-9);
+    EXPECT_DOUBLE_EQ(Setting(Block::kPitchDeadBand), 0.5);
+    EXPECT_DOUBLE_EQ(Setting(Block::kThrLvrLSensitivity), 1.0);
+    EXPECT_DOUBLE_EQ(Setting(Block::kThrLvrROffset), 0.0);
+    EXPECT_DOUBLE_EQ(Setting(Block::kThrLvrLFilterTimeConstant), 0.5);
+    EXPECT_DOUBLE_EQ(Setting(Block::kThrLvrRFilterTimeConstant), 0.5);
+
+    EXPECT_EQ(ButtonNumber(ButtonPtt), -1);
+    EXPECT_EQ(ButtonNumber(ButtonApDisc), 1);
+    EXPECT_EQ(ButtonNumber(ButtonGearLvr), 15);
+    EXPECT_EQ(ButtonNumber(ButtonParkBrk), 16);
+    for (std::int32_t button = 0; button < kCockpitButtonCount; ++button) {
+        EXPECT_EQ(ButtonId(button), 0);
+    }
+}
