@@ -96,8 +96,9 @@ bool Ini_File_Reader::FindItem(const char* key, ValueText form)
         CutAtNewline(m_line);
         const char* equals = std::strchr(m_line, '=');
         if (equals != nullptr) {
-            CopyBounded(work, m_line, kBufferLength);
-            work[equals - m_line] = '\0';
+            const std::size_t keyLength = static_cast<std::size_t>(equals - m_line);
+            std::memcpy(work, m_line, keyLength);
+            work[keyLength] = '\0';
             RemoveBlanks(TabsToBlanks(work));
             if (std::strcmp(work, key) == 0) {
                 CopyBounded(work, equals + 1, kBufferLength);
@@ -308,11 +309,13 @@ bool CIniRead::GetInitData(InitDataRequest& request)
         if (folder.size() == 1 && IsSeparator(folder[0])) {
             folder.clear(); // the root: "/" + rest, not "//" + rest
         }
-        // Windows installations write the rest with backslashes; on a platform
-        // that opens only slashes they become its separator.
+        // Windows installations write the rest with backslashes, others with
+        // slashes; either way the path is given this platform's separator.
         std::string rest = text + 3;
-        if (Paths::Separator() == '/') {
-            std::replace(rest.begin(), rest.end(), '\\', '/');
+        for (char& c : rest) {
+            if (c == '\\' || c == '/') {
+                c = Paths::Separator();
+            }
         }
         FormatBounded(result, kPathLength, "%s%c%s", folder.c_str(), Paths::Separator(), rest.c_str());
     } else {

@@ -6,6 +6,7 @@
 #include "support/Paths.h"
 #include "support/TextFunctions.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -20,21 +21,40 @@ SettingsFileClass::StreamOpener g_opener = nullptr;
 
 class StandardStream final : public SettingsStream {
 public:
-    explicit StandardStream(std::FILE* file) : m_file(file) {}
+    StandardStream(std::FILE* file, bool readOnly) : m_file(file), m_readOnly(readOnly) {}
     ~StandardStream() override { Close(); }
     StandardStream(const StandardStream&) = delete;
     StandardStream& operator=(const StandardStream&) = delete;
 
     int GetChar() override
     {
+        if (m_readOnly) {
+            // Lookups rescan the whole file many times: read it in blocks.
+            if (m_next == m_end && !Refill()) {
+                return -1;
+            }
+            return static_cast<unsigned char>(m_buffer[m_next++]);
+        }
         Switch(Reading);
         const int c = std::getc(m_file);
         return c == EOF ? -1 : c;
     }
-    void UngetChar(int character) override { std::ungetc(character, m_file); }
+    void UngetChar(int character) override
+    {
+        if (m_readOnly) {
+            if (m_next > 0) {
+                m_buffer[--m_next] = static_cast<char>(character);
+            }
+            return;
+        }
+        std::ungetc(character, m_file);
+    }
     bool ReadFailed() const override { return m_file == nullptr || std::ferror(m_file) != 0; }
     bool Write(const char* data, std::size_t size) override
     {
+        if (m_readOnly) {
+            return false;
+        }
         Switch(Writing);
         return std::fwrite(data, 1, size, m_file) == size;
     }
@@ -43,6 +63,7 @@ public:
     {
         std::clearerr(m_file);
         m_last = None;
+        m_next = m_end = 0;
         return std::fseek(m_file, 0, SEEK_SET) == 0;
     }
     bool Close() override
@@ -65,9 +86,22 @@ private:
         }
         m_last = next;
     }
+    bool Refill()
+    {
+        // Byte 0 stays free, so that a character read last can always be pushed back.
+        m_buffer[0] = m_end > 0 ? m_buffer[m_end - 1] : '\0';
+        const std::size_t got = std::fread(m_buffer + 1, 1, sizeof m_buffer - 1, m_file);
+        m_next = 1;
+        m_end = 1 + got;
+        return got > 0;
+    }
 
     std::FILE* m_file;
+    bool m_readOnly;
     Direction m_last = None;
+    char m_buffer[4096] = {};
+    std::size_t m_next = 0;
+    std::size_t m_end = 0;
 };
 
 } // namespace
@@ -85,7 +119,7 @@ std::unique_ptr<SettingsStream> SettingsFileClass::OpenStandardStream(const char
         reason = std::strerror(errno != 0 ? errno : EIO);
         return nullptr;
     }
-    return std::make_unique<StandardStream>(file);
+    return std::make_unique<StandardStream>(file, mode == FileOpenForReading);
 }
 
 void SettingsFileClass::SetStreamOpener(StreamOpener opener)
@@ -257,7 +291,13 @@ bool SettingsFileClass::ReadFromSettingsFile(char* buffer, int length)
         return false;
     }
     if (buffer != nullptr && length > 0) {
-        CopyBounded(buffer, m_lineBuffer, length);
+        // Not CopyBounded: padding every line out to the caller's length
+        // would cost more than the read itself.
+        const std::size_t limit = std::min(static_cast<std::size_t>(length - 1), sizeof m_lineBuffer - 1);
+        const void* end = std::memchr(m_lineBuffer, '\0', limit);
+        const std::size_t n = end != nullptr ? static_cast<std::size_t>(static_cast<const char*>(end) - m_lineBuffer) : limit;
+        std::memcpy(buffer, m_lineBuffer, n);
+        buffer[n] = '\0';
     }
     return true;
 }
