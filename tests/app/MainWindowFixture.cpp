@@ -61,6 +61,8 @@ void MainWindowTest::SetUp()
 
     Paths::CreateFolders(Paths::ConfigurationFolder());
     for (int index = 0; index < 4; ++index) {
+        m_hadFile[index] = std::filesystem::is_regular_file(ConfigurationPath(index));
+        m_savedFile[index] = m_hadFile[index] ? ReadConfiguration(index) : std::string();
         std::error_code ignored;
         std::filesystem::remove_all(ConfigurationPath(index), ignored);
     }
@@ -80,6 +82,9 @@ void MainWindowTest::TearDown()
     std::error_code ignored;
     for (int index = 0; index < 4; ++index) {
         std::filesystem::remove_all(ConfigurationPath(index), ignored);
+        if (m_hadFile[index]) {
+            WriteConfiguration(index, m_savedFile[index]);
+        }
     }
     std::filesystem::remove_all(m_configHome, ignored);
     ShmTestOs::UnsetEnvironment("TAVELIN_SHM_NAME");

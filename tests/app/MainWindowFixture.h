@@ -44,6 +44,11 @@ protected:
     std::int32_t Users() const { return GenericSimBlock::LoadUserCount(Block()); }
     std::string SetUpName() const;
 
+    // Files found in the configuration folder before the test (Windows keeps
+    // them in one fixed folder): put back afterwards.
+    bool m_hadFile[4] = {};
+    std::string m_savedFile[4];
+
     std::string m_shmName;
     std::string m_configHome;
     std::unique_ptr<KQ_P_0001_02_Shm> m_simulator;

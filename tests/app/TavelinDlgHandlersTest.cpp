@@ -116,7 +116,7 @@ TEST_F(MainWindowTest, SaveWritesOnlyAfterOkAndReportsAFailedWrite)
             child.Click(kIdOk);
         });
         m_view->Click(kSaveAssignments);
-        EXPECT_NE(ReadConfiguration(3).find("NAME = ALTN_3_JOYSTICK_SETUP\n"), std::string::npos);
+        EXPECT_NE(ReadConfiguration(3).find("NAME = ALTN_3_JOYSTICK_SETUP"), std::string::npos);
         EXPECT_EQ(m_view->Text(kCurrentFile), Paths::ConfigurationFile(3));
         EXPECT_TRUE(m_view->messageBoxes.empty());
     }
