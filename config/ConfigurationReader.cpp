@@ -34,13 +34,13 @@ struct FlightEntry {
 
 // In the order of the processor's settings table.
 constexpr FlightEntry kFlightEntries[] = {
-    {"SIDE_STICK_P_CNTL", "PITCH_CNTL", "PITCH_SENS", "PITCH_DB", Block::kPitchRecord},
-    {"SIDE_STICK_R_CNTL", "ROLL_CNTL", "ROLL_SENS", "ROLL_DB", Block::kRollRecord},
-    {"COCKPIT_PEDAL", "PEDAL_CNTL", "PEDAL_SENS", "PEDAL_DB", Block::kPedalsRecord},
-    {"COCKPIT_TILLER", "TILLER_CNTL", "TILLER_SENS", "TILLER_DB", Block::kTillerRecord},
-    {"THRUST_LVR_1", "TLA_L_CNTL", "TLA_L_SENS", "TLA_L_OFFSET", Block::kThrLvrLRecord},
-    {"THRUST_LVR_2", "TLA_R_CNTL", "TLA_R_SENS", "TLA_R_OFFSET", Block::kThrLvrRRecord},
-    {"THRUST_LVR", "TLA_CNTL", "TLA_1_TC", "TLA_2_TC", Block::kThrustLeverFilterRecord},
+    { "SIDE_STICK_P_CNTL", "PITCH_CNTL", "PITCH_SENS", "PITCH_DB", Block::kPitchRecord },
+    { "SIDE_STICK_R_CNTL", "ROLL_CNTL", "ROLL_SENS", "ROLL_DB", Block::kRollRecord },
+    { "COCKPIT_PEDAL", "PEDAL_CNTL", "PEDAL_SENS", "PEDAL_DB", Block::kPedalsRecord },
+    { "COCKPIT_TILLER", "TILLER_CNTL", "TILLER_SENS", "TILLER_DB", Block::kTillerRecord },
+    { "THRUST_LVR_1", "TLA_L_CNTL", "TLA_L_SENS", "TLA_L_OFFSET", Block::kThrLvrLRecord },
+    { "THRUST_LVR_2", "TLA_R_CNTL", "TLA_R_SENS", "TLA_R_OFFSET", Block::kThrLvrRRecord },
+    { "THRUST_LVR", "TLA_CNTL", "TLA_1_TC", "TLA_2_TC", Block::kThrustLeverFilterRecord },
 };
 
 struct ButtonEntry {
@@ -50,23 +50,23 @@ struct ButtonEntry {
 };
 
 constexpr ButtonEntry kButtonEntries[] = {
-    {ButtonApDisc, "AP_BTN_CNTL", "AP_BTN"},
-    {ButtonAtDisc, "AT_BTN_CNTL", "AT_BTN"},
-    {ButtonPtt, "PTT_BTN_CNTL", "PTT_BTN"},
-    {ButtonBrakeL, "BRK_L_BTN_CNTL", "BRK_L_BTN"},
-    {ButtonBrakeR, "BRK_R_BTN_CNTL", "BRK_R_BTN"},
-    {ButtonReverseL, "REV_L_BTN_CNTL", "REV_L_BTN"},
-    {ButtonReverseR, "REV_R_BTN_CNTL", "REV_R_BTN"},
-    {ButtonFlapIn, "FLAP_IN_BTN_CNTL", "FLAP_IN_BTN"},
-    {ButtonFlapOut, "FLAP_OUT_BTN_CNTL", "FLAP_OUT_BTN"},
-    {ButtonSpdBrkIn, "SBRK_IN_BTN_CNTL", "SBRK_IN_BTN"},
-    {ButtonSpdBrkOut, "SBRK_OUT_BTN_CNTL", "SBRK_OUT_BTN"},
-    {ButtonStabAnu, "STAB_UP_CNTL", "STAB_UP_BTN"},
-    {ButtonStabAnd, "STAB_DN_CNTL", "STAB_DN_BTN"},
-    {ButtonFdL, "FD_L_CNTL", "FD_L_BTN"},
-    {ButtonFdR, "FD_R_CNTL", "FD_R_BTN"},
-    {ButtonGearLvr, "GEAR_BTN_CNTL", "GEAR_BTN"},
-    {ButtonParkBrk, "PARK_BRK_CNTL", "PARK_BRK_BTN"},
+    { ButtonApDisc, "AP_BTN_CNTL", "AP_BTN" },
+    { ButtonAtDisc, "AT_BTN_CNTL", "AT_BTN" },
+    { ButtonPtt, "PTT_BTN_CNTL", "PTT_BTN" },
+    { ButtonBrakeL, "BRK_L_BTN_CNTL", "BRK_L_BTN" },
+    { ButtonBrakeR, "BRK_R_BTN_CNTL", "BRK_R_BTN" },
+    { ButtonReverseL, "REV_L_BTN_CNTL", "REV_L_BTN" },
+    { ButtonReverseR, "REV_R_BTN_CNTL", "REV_R_BTN" },
+    { ButtonFlapIn, "FLAP_IN_BTN_CNTL", "FLAP_IN_BTN" },
+    { ButtonFlapOut, "FLAP_OUT_BTN_CNTL", "FLAP_OUT_BTN" },
+    { ButtonSpdBrkIn, "SBRK_IN_BTN_CNTL", "SBRK_IN_BTN" },
+    { ButtonSpdBrkOut, "SBRK_OUT_BTN_CNTL", "SBRK_OUT_BTN" },
+    { ButtonStabAnu, "STAB_UP_CNTL", "STAB_UP_BTN" },
+    { ButtonStabAnd, "STAB_DN_CNTL", "STAB_DN_BTN" },
+    { ButtonFdL, "FD_L_CNTL", "FD_L_BTN" },
+    { ButtonFdR, "FD_R_CNTL", "FD_R_BTN" },
+    { ButtonGearLvr, "GEAR_BTN_CNTL", "GEAR_BTN" },
+    { ButtonParkBrk, "PARK_BRK_CNTL", "PARK_BRK_BTN" },
 };
 
 bool Lookup(CIniRead& reader, const char* section, const char* key, char* destination, int length)
@@ -99,8 +99,7 @@ bool ControlProcessor::ReadConfigurationFile(const char* path)
         SetErrorText(reader.GetErrorText());
         return false;
     }
-    return ReadConfigDetails(reader) && ReadFlightControls(reader) && ReadAccess(reader)
-        && ReadButtonControls(reader);
+    return ReadConfigDetails(reader) && ReadFlightControls(reader) && ReadAccess(reader) && ReadButtonControls(reader);
 }
 
 bool ControlProcessor::ReadConfigDetails(CIniRead& reader)
@@ -135,7 +134,8 @@ bool ControlProcessor::ReadControlEntry(CIniRead& reader, const char* section, c
         SetErrorText(std::string(reader.GetErrorText()) + "\n >" + m_currentPath);
         return false;
     }
-    Block::StoreText(m_block, recordOffset + Block::kRecordJoystickText, Block::kRecordJoystickTextLength, joystickText);
+    Block::StoreText(
+        m_block, recordOffset + Block::kRecordJoystickText, Block::kRecordJoystickTextLength, joystickText);
 
     const std::size_t idField = recordOffset + Block::kRecordJoystickId;
     long number = 0;
@@ -208,7 +208,8 @@ bool ControlProcessor::ReadButtonControls(CIniRead& reader)
 {
     for (const ButtonEntry& entry : kButtonEntries) {
         const std::size_t record = Block::ButtonRecord(static_cast<std::size_t>(entry.button));
-        if (!ReadControlEntry(reader, kButtonControls, entry.joystick, entry.number, nullptr, nullptr, record, 0, 0, true)) {
+        if (!ReadControlEntry(
+                reader, kButtonControls, entry.joystick, entry.number, nullptr, nullptr, record, 0, 0, true)) {
             Block::StoreInt32(m_block, record + Block::kRecordInput, -1);
         }
     }

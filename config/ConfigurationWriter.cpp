@@ -40,16 +40,16 @@ struct AxisBlockKeys {
 
 // In file order, paired with the processor's settings table entries 0..6.
 constexpr AxisBlockKeys kFlightBlocks[] = {
-    {"SIDE_STICK_P_CNTL", "PITCH_SENS", "PITCH_DB", "PITCH_CNTL"},
-    {"SIDE_STICK_R_CNTL", "ROLL_SENS", "ROLL_DB", "ROLL_CNTL"},
-    {"COCKPIT_PEDAL", "PEDAL_SENS", "PEDAL_DB", "PEDAL_CNTL"},
-    {"COCKPIT_TILLER", "TILLER_SENS", "TILLER_DB", "TILLER_CNTL"},
-    {"THRUST_LVR_1", "TLA_L_SENS", "TLA_L_OFFSET", "TLA_L_CNTL"},
-    {"THRUST_LVR_2", "TLA_R_SENS", "TLA_R_OFFSET", "TLA_R_CNTL"},
-    {"THRUST_LVR", "TLA_1_TC", "TLA_2_TC", "TLA_CNTL"},
+    { "SIDE_STICK_P_CNTL", "PITCH_SENS", "PITCH_DB", "PITCH_CNTL" },
+    { "SIDE_STICK_R_CNTL", "ROLL_SENS", "ROLL_DB", "ROLL_CNTL" },
+    { "COCKPIT_PEDAL", "PEDAL_SENS", "PEDAL_DB", "PEDAL_CNTL" },
+    { "COCKPIT_TILLER", "TILLER_SENS", "TILLER_DB", "TILLER_CNTL" },
+    { "THRUST_LVR_1", "TLA_L_SENS", "TLA_L_OFFSET", "TLA_L_CNTL" },
+    { "THRUST_LVR_2", "TLA_R_SENS", "TLA_R_OFFSET", "TLA_R_CNTL" },
+    { "THRUST_LVR", "TLA_1_TC", "TLA_2_TC", "TLA_CNTL" },
 };
-constexpr std::size_t kFlightRecords[] = {Block::kPitchRecord, Block::kRollRecord, Block::kPedalsRecord,
-    Block::kTillerRecord, Block::kThrLvrLRecord, Block::kThrLvrRRecord, Block::kThrustLeverFilterRecord};
+constexpr std::size_t kFlightRecords[] = { Block::kPitchRecord, Block::kRollRecord, Block::kPedalsRecord,
+    Block::kTillerRecord, Block::kThrLvrLRecord, Block::kThrLvrRRecord, Block::kThrustLeverFilterRecord };
 
 struct ButtonBlockKeys {
     std::int32_t button;
@@ -59,29 +59,32 @@ struct ButtonBlockKeys {
 
 // In file order: the gear lever follows the flight directors.
 constexpr ButtonBlockKeys kButtonBlocks[] = {
-    {ButtonPtt, "PTT_BTN_CNTL", "PTT_BTN"},
-    {ButtonApDisc, "AP_BTN_CNTL", "AP_BTN"},
-    {ButtonAtDisc, "AT_BTN_CNTL", "AT_BTN"},
-    {ButtonBrakeL, "BRK_L_BTN_CNTL", "BRK_L_BTN"},
-    {ButtonBrakeR, "BRK_R_BTN_CNTL", "BRK_R_BTN"},
-    {ButtonReverseL, "REV_L_BTN_CNTL", "REV_L_BTN"},
-    {ButtonReverseR, "REV_R_BTN_CNTL", "REV_R_BTN"},
-    {ButtonFlapIn, "FLAP_IN_BTN_CNTL", "FLAP_IN_BTN"},
-    {ButtonFlapOut, "FLAP_OUT_BTN_CNTL", "FLAP_OUT_BTN"},
-    {ButtonSpdBrkIn, "SBRK_IN_BTN_CNTL", "SBRK_IN_BTN"},
-    {ButtonSpdBrkOut, "SBRK_OUT_BTN_CNTL", "SBRK_OUT_BTN"},
-    {ButtonStabAnu, "STAB_UP_CNTL", "STAB_UP_BTN"},
-    {ButtonStabAnd, "STAB_DN_CNTL", "STAB_DN_BTN"},
-    {ButtonFdL, "FD_L_CNTL", "FD_L_BTN"},
-    {ButtonFdR, "FD_R_CNTL", "FD_R_BTN"},
-    {ButtonGearLvr, "GEAR_BTN_CNTL", "GEAR_BTN"},
-    {ButtonParkBrk, "PARK_BRK_CNTL", "PARK_BRK_BTN"},
+    { ButtonPtt, "PTT_BTN_CNTL", "PTT_BTN" },
+    { ButtonApDisc, "AP_BTN_CNTL", "AP_BTN" },
+    { ButtonAtDisc, "AT_BTN_CNTL", "AT_BTN" },
+    { ButtonBrakeL, "BRK_L_BTN_CNTL", "BRK_L_BTN" },
+    { ButtonBrakeR, "BRK_R_BTN_CNTL", "BRK_R_BTN" },
+    { ButtonReverseL, "REV_L_BTN_CNTL", "REV_L_BTN" },
+    { ButtonReverseR, "REV_R_BTN_CNTL", "REV_R_BTN" },
+    { ButtonFlapIn, "FLAP_IN_BTN_CNTL", "FLAP_IN_BTN" },
+    { ButtonFlapOut, "FLAP_OUT_BTN_CNTL", "FLAP_OUT_BTN" },
+    { ButtonSpdBrkIn, "SBRK_IN_BTN_CNTL", "SBRK_IN_BTN" },
+    { ButtonSpdBrkOut, "SBRK_OUT_BTN_CNTL", "SBRK_OUT_BTN" },
+    { ButtonStabAnu, "STAB_UP_CNTL", "STAB_UP_BTN" },
+    { ButtonStabAnd, "STAB_DN_CNTL", "STAB_DN_BTN" },
+    { ButtonFdL, "FD_L_CNTL", "FD_L_BTN" },
+    { ButtonFdR, "FD_R_CNTL", "FD_R_BTN" },
+    { ButtonGearLvr, "GEAR_BTN_CNTL", "GEAR_BTN" },
+    { ButtonParkBrk, "PARK_BRK_CNTL", "PARK_BRK_BTN" },
 };
 
 // Writes the file's lines, stopping at the first that fails.
 class LineWriter {
 public:
-    explicit LineWriter(SettingsFileClass& file) : m_file(file) {}
+    explicit LineWriter(SettingsFileClass& file)
+        : m_file(file)
+    {
+    }
 
     bool Ok() const { return m_ok; }
 
@@ -220,7 +223,7 @@ bool ControlProcessor::SaveConfiguration(std::int32_t configurationIndex, const 
         }
 
         out.Text("[ACCESS]\n");
-        axisBlock({"CKPT_EYE_POV", "N/A", "N/A", "EYE_POV_CNTL"}, Block::kEyeViewRecord, 0.0, 0.0);
+        axisBlock({ "CKPT_EYE_POV", "N/A", "N/A", "EYE_POV_CNTL" }, Block::kEyeViewRecord, 0.0, 0.0);
 
         written = out.Ok() && file.FlushFile() && file.CloseFile();
         if (!written) {

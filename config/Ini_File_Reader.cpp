@@ -143,7 +143,7 @@ void Ini_File_Reader::ReportMissingSection(const char* section)
 void Ini_File_Reader::ReportMissingItem(const char* section, const char* key)
 {
     SetErrorText(std::string(kLookWhere) + "\nDid not find Item <" + key + "> under Key [" + section + "]\nin file \n"
-                 + m_fileName);
+        + m_fileName);
 }
 
 bool Ini_File_Reader::Find(const char* section, const char* key, ValueText form)

@@ -21,7 +21,11 @@ SettingsFileClass::StreamOpener g_opener = nullptr;
 
 class StandardStream final : public SettingsStream {
 public:
-    StandardStream(std::FILE* file, bool readOnly) : m_file(file), m_readOnly(readOnly) {}
+    StandardStream(std::FILE* file, bool readOnly)
+        : m_file(file)
+        , m_readOnly(readOnly)
+    {
+    }
     ~StandardStream() override { Close(); }
     StandardStream(const StandardStream&) = delete;
     StandardStream& operator=(const StandardStream&) = delete;
@@ -106,9 +110,10 @@ private:
 
 } // namespace
 
-std::unique_ptr<SettingsStream> SettingsFileClass::OpenStandardStream(const char* fileName, int mode, std::string& reason)
+std::unique_ptr<SettingsStream> SettingsFileClass::OpenStandardStream(
+    const char* fileName, int mode, std::string& reason)
 {
-    static const char* const modes[] = {"rb", "wb", "r+b", "ab"};
+    static const char* const modes[] = { "rb", "wb", "r+b", "ab" };
     if (fileName == nullptr || mode < FileOpenForReading || mode > FileOpenForAppending) {
         reason = std::strerror(EINVAL);
         return nullptr;
@@ -295,7 +300,8 @@ bool SettingsFileClass::ReadFromSettingsFile(char* buffer, int length)
         // would cost more than the read itself.
         const std::size_t limit = std::min(static_cast<std::size_t>(length - 1), sizeof m_lineBuffer - 1);
         const void* end = std::memchr(m_lineBuffer, '\0', limit);
-        const std::size_t n = end != nullptr ? static_cast<std::size_t>(static_cast<const char*>(end) - m_lineBuffer) : limit;
+        const std::size_t n
+            = end != nullptr ? static_cast<std::size_t>(static_cast<const char*>(end) - m_lineBuffer) : limit;
         std::memcpy(buffer, m_lineBuffer, n);
         buffer[n] = '\0';
     }
@@ -347,7 +353,8 @@ bool SettingsFileClass::WriteBytes(const char* text)
     const char* start = text;
     for (const char* p = text; written && *p != '\0'; ++p) {
         if (*p == '\n') {
-            written = m_stream->Write(start, static_cast<std::size_t>(p - start)) && m_stream->Write(lineEnd, lineEndLength);
+            written = m_stream->Write(start, static_cast<std::size_t>(p - start))
+                && m_stream->Write(lineEnd, lineEndLength);
             start = p + 1;
         }
     }

@@ -29,8 +29,8 @@ public:
 };
 
 enum FileOpenMode : int {
-    FileOpenForReading = 0,   // an existing file
-    FileOpenForWriting = 1,   // create, or empty an existing file
+    FileOpenForReading = 0, // an existing file
+    FileOpenForWriting = 1, // create, or empty an existing file
     FileOpenForReadWrite = 2, // an existing file
     FileOpenForAppending = 3, // create if needed, write at the end
 };

@@ -59,8 +59,9 @@ void LookUpEverything(const std::uint8_t* data, std::size_t size)
     }
     const std::string ownSection = Word(data, size, 1);
     const std::string ownKey = Word(data, size, size / 2);
-    const char* const sections[] = {"CONFIG_DETAILS", "FLIGHT_CONTROLS", "BUTTON_CONTROLS", "ACCESS", ownSection.c_str()};
-    const char* const keys[] = {"NAME", "JOY_ID", "PITCH_CNTL", "AP_BTN", ownKey.c_str()};
+    const char* const sections[]
+        = { "CONFIG_DETAILS", "FLIGHT_CONTROLS", "BUTTON_CONTROLS", "ACCESS", ownSection.c_str() };
+    const char* const keys[] = { "NAME", "JOY_ID", "PITCH_CNTL", "AP_BTN", ownKey.c_str() };
     const auto pick = [&](std::size_t form) {
         const std::uint8_t byte = size > 0 ? data[(form * 31) % size] : 0;
         return std::make_pair(sections[byte % 5], keys[(byte / 5) % 5]);
@@ -100,8 +101,8 @@ void ReadThroughCIniRead(const std::uint8_t* data, std::size_t size)
         return;
     }
     const std::string ownKey = Word(data, size, 0);
-    for (const char* key : {"NAME", "SIDE_STICK_P_CNTL", ownKey.c_str()}) {
-        for (const char* section : {"CONFIG_DETAILS", "FLIGHT_CONTROLS"}) {
+    for (const char* key : { "NAME", "SIDE_STICK_P_CNTL", ownKey.c_str() }) {
+        for (const char* section : { "CONFIG_DETAILS", "FLIGHT_CONTROLS" }) {
             char value[CIniRead::kValueLength];
             InitDataRequest request;
             request.section = section;

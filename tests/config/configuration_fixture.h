@@ -56,13 +56,14 @@ protected:
     double Setting(std::size_t offset) const { return GenericSimBlock::LoadDouble(block, offset); }
     void SetName(const char* name)
     {
-        GenericSimBlock::StoreText(block, GenericSimBlock::kConfigurationName, GenericSimBlock::kConfigurationNameLength, name);
+        GenericSimBlock::StoreText(
+            block, GenericSimBlock::kConfigurationName, GenericSimBlock::kConfigurationNameLength, name);
     }
     std::string Name() const
     {
         char name[GenericSimBlock::kConfigurationNameLength + 1];
-        GenericSimBlock::LoadText(block, GenericSimBlock::kConfigurationName, GenericSimBlock::kConfigurationNameLength,
-            name, sizeof name);
+        GenericSimBlock::LoadText(
+            block, GenericSimBlock::kConfigurationName, GenericSimBlock::kConfigurationNameLength, name, sizeof name);
         return name;
     }
     std::vector<std::string> Warnings() const

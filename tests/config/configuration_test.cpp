@@ -254,7 +254,8 @@ TEST_F(Configuration, SaveThenLoadGivesBackTheSetUpWhateverTheLineEnds)
             lf += c;
         }
     }
-    const std::string variants[] = {saved, WithLineEnds(lf, "\r\n"), WithLineEnds(lf, "\r"), lf.substr(0, lf.size() - 1)};
+    const std::string variants[]
+        = { saved, WithLineEnds(lf, "\r\n"), WithLineEnds(lf, "\r"), lf.substr(0, lf.size() - 1) };
 
     for (const std::string& bytes : variants) {
         const std::string file = Write("variant.ini", bytes);
@@ -274,10 +275,10 @@ TEST_F(Configuration, SaveThenLoadGivesBackTheSetUpWhateverTheLineEnds)
             std::size_t record;
             std::int32_t id;
             std::int32_t input;
-        } axes[] = {{Block::kPitchRecord, kSlotZeroId, InputY}, {Block::kRollRecord, kSlotZeroId, InputX},
-            {Block::kPedalsRecord, kOtherId, InputRz}, {Block::kTillerRecord, -5, InputSL2},
-            {Block::kThrLvrLRecord, kOtherId, InputZ}, {Block::kThrLvrRRecord, kOtherId, -1},
-            {Block::kThrustLeverFilterRecord, kSlotZeroId, 0}, {Block::kEyeViewRecord, kOtherId, 2}};
+        } axes[] = { { Block::kPitchRecord, kSlotZeroId, InputY }, { Block::kRollRecord, kSlotZeroId, InputX },
+            { Block::kPedalsRecord, kOtherId, InputRz }, { Block::kTillerRecord, -5, InputSL2 },
+            { Block::kThrLvrLRecord, kOtherId, InputZ }, { Block::kThrLvrRRecord, kOtherId, -1 },
+            { Block::kThrustLeverFilterRecord, kSlotZeroId, 0 }, { Block::kEyeViewRecord, kOtherId, 2 } };
         for (const auto& axis : axes) {
             EXPECT_EQ(Id(axis.record), axis.id) << axis.record;
             EXPECT_EQ(Input(axis.record), axis.input) << axis.record;
@@ -291,7 +292,8 @@ TEST_F(Configuration, SaveThenLoadGivesBackTheSetUpWhateverTheLineEnds)
         EXPECT_EQ(ButtonNumber(ButtonFdR), -1);
         EXPECT_EQ(ButtonNumber(ButtonParkBrk), 0);
 
-        const double settings[] = {0.002, 0.05, 0.0025, 0.5, 0.0025, 0.25, 0.0015, 0.125, 0.75, 0.5, 1.0, -2.5, 1.25, 3.0};
+        const double settings[]
+            = { 0.002, 0.05, 0.0025, 0.5, 0.0025, 0.25, 0.0015, 0.125, 0.75, 0.5, 1.0, -2.5, 1.25, 3.0 };
         for (std::size_t i = 0; i < Block::kControlSettingsCount; ++i) {
             EXPECT_NEAR(Setting(Block::kControlSettings + 8 * i), settings[i], 1e-6) << "setting " << i;
         }
@@ -306,7 +308,7 @@ TEST_F(Configuration, AFailedSaveLeavesTheOldFileAndNoTemporaryOne)
     const std::string old = ReadBytes(path);
     SetAxis(Block::kPitchRecord, kSlotZeroId, InputRz);
 
-    const std::size_t budgets[] = {0, 1, 200, old.size() / 2, old.size() - 1};
+    const std::size_t budgets[] = { 0, 1, 200, old.size() / 2, old.size() - 1 };
     for (const std::size_t budget : budgets) {
         FailingSettingsStream::Scope full(budget);
         EXPECT_FALSE(processor.SaveConfiguration(0, path.c_str())) << budget;
@@ -342,7 +344,8 @@ TEST_F(Configuration, SaveCreatesAMissingFolderAndReportsOneThatCannotBe)
     const std::string blockedFolder = (folder.Path() / "blocker" / "Shared").string();
     const std::string blocked = blockedFolder + Paths::Separator() + "Joystick.ini";
     EXPECT_FALSE(processor.SaveConfiguration(0, blocked.c_str()));
-    EXPECT_EQ(processor.FullErrorText(), "ControlProcessor::SaveConfiguration\nCould not create the folder\n" + blockedFolder);
+    EXPECT_EQ(processor.FullErrorText(),
+        "ControlProcessor::SaveConfiguration\nCould not create the folder\n" + blockedFolder);
     EXPECT_FALSE(std::filesystem::exists(blocked));
 
     ControlProcessor detached;
@@ -456,10 +459,9 @@ TEST_F(Configuration, MissingEntriesFailTakeDefaultsOrUnassign)
     const std::string minimal = Write("minimal.ini", mandatory);
     for (int load = 0; load < 2; ++load) {
         ASSERT_TRUE(processor.LoadConfiguration(minimal.c_str()));
-        const std::vector<std::string> expected = {
-            "No data for Left thrust lever, please setup control and re-save",
+        const std::vector<std::string> expected = { "No data for Left thrust lever, please setup control and re-save",
             "No data for Right thrust lever, please setup control and re-save",
-            "No data for thrust lever filters, please setup thrust lvr control and re-save"};
+            "No data for thrust lever filters, please setup thrust lvr control and re-save" };
         EXPECT_EQ(Warnings(), expected) << "load " << load;
     }
     EXPECT_TRUE(processor.HasWarnings());
@@ -513,16 +515,16 @@ TEST_F(Configuration, UnmatchedJoystickIdsWarnOnceEachAndAreSavedAsTheSlotZeroId
     JoystickState states[kJoystickSlots] = {};
     states[0].joystickId = 0x11110001u;
     states[1].joystickId = 0x22220002u;
-    const JoystickState* table[kJoystickSlots] = {&states[0], &states[1], &states[2], &states[3]};
+    const JoystickState* table[kJoystickSlots] = { &states[0], &states[1], &states[2], &states[3] };
     processor.SetSlotZeroJoystickId(states[0].joystickId);
     processor.ResolveAssignments(table, 2);
 
-    const std::vector<std::string> expected = {
-        "JoyStick Id for PITCH in the ini file has no match with any attached Joy sticks",
-        "JoyStick Id for ROLL in the ini file has no match with any attached Joy sticks",
-        "JoyStick Id for THR LVR L in the ini file has no match with any attached Joy sticks",
-        "JoyStick Id for EYE_VIEW in the ini file has no match with any attached Joy sticks",
-        "JoyStick Id for A/P DISC in the ini file has no match with any attached Joy sticks"};
+    const std::vector<std::string> expected
+        = { "JoyStick Id for PITCH in the ini file has no match with any attached Joy sticks",
+              "JoyStick Id for ROLL in the ini file has no match with any attached Joy sticks",
+              "JoyStick Id for THR LVR L in the ini file has no match with any attached Joy sticks",
+              "JoyStick Id for EYE_VIEW in the ini file has no match with any attached Joy sticks",
+              "JoyStick Id for A/P DISC in the ini file has no match with any attached Joy sticks" };
     EXPECT_EQ(Warnings(), expected);
 
     const std::string saved = folder.File("saved.ini");

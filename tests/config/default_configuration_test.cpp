@@ -59,7 +59,7 @@ protected:
         SetSetting(Block::kPedalsSensitivity, kPedalsSensitivity);
         SetSetting(Block::kTillerSensitivity, kTillerSensitivity);
         for (const std::size_t deadBand :
-            {Block::kPitchDeadBand, Block::kRollDeadBand, Block::kPedalsDeadBand, Block::kTillerDeadBand}) {
+            { Block::kPitchDeadBand, Block::kRollDeadBand, Block::kPedalsDeadBand, Block::kTillerDeadBand }) {
             SetSetting(deadBand, 0.5);
         }
         SetSetting(Block::kThrLvrLSensitivity, 1.0);
@@ -70,9 +70,9 @@ protected:
         SetSetting(Block::kThrLvrRFilterTimeConstant, 0.5);
 
         // Buttons 1 to 16 down the file; PTT is left for the operator.
-        const std::int32_t fileOrder[] = {ButtonApDisc, ButtonAtDisc, ButtonBrakeL, ButtonBrakeR, ButtonReverseL,
-            ButtonReverseR, ButtonFlapIn, ButtonFlapOut, ButtonSpdBrkIn, ButtonSpdBrkOut, ButtonStabAnu,
-            ButtonStabAnd, ButtonFdL, ButtonFdR, ButtonGearLvr, ButtonParkBrk};
+        const std::int32_t fileOrder[] = { ButtonApDisc, ButtonAtDisc, ButtonBrakeL, ButtonBrakeR, ButtonReverseL,
+            ButtonReverseR, ButtonFlapIn, ButtonFlapOut, ButtonSpdBrkIn, ButtonSpdBrkOut, ButtonStabAnu, ButtonStabAnd,
+            ButtonFdL, ButtonFdR, ButtonGearLvr, ButtonParkBrk };
         std::int32_t number = 1;
         for (const std::int32_t button : fileOrder) {
             SetButton(button, 0, number++);
@@ -115,8 +115,8 @@ TEST_F(DefaultConfiguration, TheExampleLoadsCleanlyIntoTheDefaultSetUp)
     EXPECT_EQ(Input(Block::kThrLvrLRecord), InputZ);
     EXPECT_EQ(Input(Block::kThrLvrRRecord), InputSL1);
     EXPECT_EQ(Input(Block::kEyeViewRecord), 1);
-    for (const std::size_t record : {Block::kPitchRecord, Block::kRollRecord, Block::kPedalsRecord,
-             Block::kTillerRecord, Block::kThrLvrLRecord, Block::kThrLvrRRecord, Block::kEyeViewRecord}) {
+    for (const std::size_t record : { Block::kPitchRecord, Block::kRollRecord, Block::kPedalsRecord,
+             Block::kTillerRecord, Block::kThrLvrLRecord, Block::kThrLvrRRecord, Block::kEyeViewRecord }) {
         EXPECT_EQ(Id(record), 0) << record;
     }
     EXPECT_NEAR(Setting(Block::kPitchSensitivity) * 10000, 20.0, 1e-9);

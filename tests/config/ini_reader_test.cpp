@@ -149,8 +149,8 @@ TEST_F(IniReader, TypedFormsConvertTheCompactValue)
 
 TEST_F(IniReader, EveryLineEndAndAMissingLastOneReadTheSame)
 {
-    const std::string lines[] = {"[S]", "NAME = A B", "BTN = NA", "LAST = 9"};
-    for (const char* end : {"\n", "\r\n", "\r"}) {
+    const std::string lines[] = { "[S]", "NAME = A B", "BTN = NA", "LAST = 9" };
+    for (const char* end : { "\n", "\r\n", "\r" }) {
         std::string bytes;
         for (const auto& line : lines) {
             bytes += line + end;
@@ -210,7 +210,8 @@ TEST_F(IniReader, OpenFailuresKeepTheReason)
 {
     Ini_File_Reader unnamed;
     EXPECT_FALSE(unnamed.OpenFile(""));
-    EXPECT_STREQ(unnamed.GetErrorText(), "Ini_File_Reader::OpenFile\nIni_File_Reader::OpenFile - File Name Given was NULL");
+    EXPECT_STREQ(
+        unnamed.GetErrorText(), "Ini_File_Reader::OpenFile\nIni_File_Reader::OpenFile - File Name Given was NULL");
     char value[8];
     EXPECT_FALSE(unnamed.LookForValue("S", "K", value, sizeof value));
 

@@ -53,8 +53,8 @@ TEST(SettingsFile, ClosedObjectsFailEveryOperationWithTheirTexts)
     struct {
         int mode;
         const char* where;
-    } const opens[] = {{FileOpenForReading, "SettingsFileClass::OpenFileForReading"},
-        {FileOpenForReadWrite, "SettingsFileClass::OpenFileForReadWrite"}};
+    } const opens[] = { { FileOpenForReading, "SettingsFileClass::OpenFileForReading" },
+        { FileOpenForReadWrite, "SettingsFileClass::OpenFileForReadWrite" } };
     for (const auto& open : opens) {
         SettingsFileClass file(missing, open.mode);
         EXPECT_FALSE(file.IsOpen());
@@ -130,7 +130,7 @@ TEST(SettingsFile, WritesProduceExactBytesWithNativeLineEnds)
     }
     const std::string expected = "no line end\nON = TRUE\nOFF = FALSE\nCOUNT = -42\nGAIN = 0.050000\n"
                                  "PITCH_CNTL\t\t= 1\ntwo\nlines\n"
-                                 + std::string(1023, 'x');
+        + std::string(1023, 'x');
     EXPECT_EQ(ReadBytes(path), Native(expected));
 }
 
@@ -142,7 +142,7 @@ TEST(SettingsFile, ReadsAcceptEveryLineEndAndDeliverOneLineFeed)
     WriteBytes(path, std::string(bytes, sizeof bytes - 1));
     SettingsFileClass file(path, FileOpenForReading);
     ASSERT_TRUE(file.IsOpen());
-    const char* const lines[] = {"lf\n", "crlf\n", "cr\n", "blank follows\n", "\n", "nul", "\n", "last"};
+    const char* const lines[] = { "lf\n", "crlf\n", "cr\n", "blank follows\n", "\n", "nul", "\n", "last" };
     char buffer[64];
     for (const char* expected : lines) {
         ASSERT_TRUE(file.ReadFromSettingsFile(buffer, static_cast<int>(sizeof buffer))) << expected;

@@ -15,7 +15,10 @@ Failure g_failure = Failure::AfterBytes;
 
 class Stream final : public SettingsStream {
 public:
-    explicit Stream(std::unique_ptr<SettingsStream> real) : m_real(std::move(real)) {}
+    explicit Stream(std::unique_ptr<SettingsStream> real)
+        : m_real(std::move(real))
+    {
+    }
 
     int GetChar() override { return m_real->GetChar(); }
     void UngetChar(int character) override { m_real->UngetChar(character); }

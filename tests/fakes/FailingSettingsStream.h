@@ -10,7 +10,7 @@ namespace FailingSettingsStream {
 
 enum class Failure {
     AfterBytes, // writes fail once `budget` bytes have been accepted
-    OnClose,    // every write succeeds, closing reports lost data
+    OnClose, // every write succeeds, closing reports lost data
 };
 
 // Installs the failing opener for the lifetime of the object.
