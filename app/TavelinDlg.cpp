@@ -893,11 +893,13 @@ void CTavelinDlg::OnSave()
     }
     const int index = request.chosenIndex >= 0 && request.chosenIndex <= 3 ? request.chosenIndex : 0;
     const std::string& file = m_configurationFiles[index];
+    if (!m_joySticks->SaveConfiguration(index, file.c_str())) {
+        // Nothing was written there: the window keeps naming the file in use.
+        ShowBox(m_joySticks->GetErrorText(), "CTavelinDlg::OnSave");
+        return;
+    }
     SetText(TextCurrentFile, file.c_str());
     MoveTextsToScreen();
-    if (!m_joySticks->SaveConfiguration(index, file.c_str())) {
-        ShowBox(m_joySticks->GetErrorText(), "CTavelinDlg::OnSave");
-    }
 }
 
 void CTavelinDlg::OnRead1()

@@ -131,6 +131,7 @@ TEST_F(MainWindowTest, SaveWritesOnlyAfterOkAndReportsAFailedWrite)
         ASSERT_EQ(m_view->messageBoxes.size(), 1u);
         EXPECT_EQ(m_view->messageBoxes[0].second, "CTavelinDlg::OnSave");
         EXPECT_FALSE(m_view->messageBoxes[0].first.empty());
+        EXPECT_EQ(m_view->Text(kCurrentFile), Paths::ConfigurationFile(3));
     }
 }
 
