@@ -69,6 +69,7 @@ ColourBar::ColourBar(QWidget* parent)
     : QWidget(parent)
     , m_colour(palette().color(QPalette::Highlight))
 {
+    setAttribute(Qt::WA_OpaquePaintEvent); // the frame and the fill cover it all
 }
 
 void ColourBar::SetValue(int value)
@@ -181,14 +182,18 @@ ReadoutPanel::ReadoutPanel(FrameGate& gate, QWidget* parent)
     : QWidget(parent)
     , m_gate(gate)
 {
-    // Only the cells are drawn; the group box frame shows through.
+    // It fills what it draws: nothing beneath it needs painting first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
 int ReadoutPanel::AddCell(const Cell& cell)
 {
-    m_cells.push_back(cell);
-    update(cell.rect);
+    Cell placed = cell;
+    placed.rect.translate(-pos()); // given relative to the parent
+    m_cells.push_back(placed);
+    m_dirtyCells.push_back(false);
+    update(placed.rect);
     return static_cast<int>(m_cells.size()) - 1;
 }
 
@@ -199,7 +204,7 @@ void ReadoutPanel::SetText(int index, const QString& text)
         return;
     }
     cell.text = text;
-    MarkDirty(cell.rect);
+    MarkDirty(index);
 }
 
 void ReadoutPanel::SetEnabled(int index, bool enabled)
@@ -209,7 +214,7 @@ void ReadoutPanel::SetEnabled(int index, bool enabled)
         return;
     }
     cell.enabled = enabled;
-    MarkDirty(cell.rect);
+    MarkDirty(index);
 }
 
 void ReadoutPanel::SetVisible(int index, bool visible)
@@ -219,31 +224,45 @@ void ReadoutPanel::SetVisible(int index, bool visible)
         return;
     }
     cell.visible = visible;
-    MarkDirty(cell.rect);
+    MarkDirty(index);
 }
 
-void ReadoutPanel::MarkDirty(const QRect& rect)
+void ReadoutPanel::MarkDirty(int index)
 {
-    m_dirty = m_dirty.united(rect);
+    if (!m_dirtyCells[static_cast<std::size_t>(index)]) {
+        m_dirtyCells[static_cast<std::size_t>(index)] = true;
+        m_anyDirty = true;
+    }
     m_gate.Request();
 }
 
 void ReadoutPanel::FlushDirty()
 {
-    if (m_dirty.isNull()) {
+    if (!m_anyDirty) {
         return;
     }
-    update(m_dirty);
-    m_dirty = QRect();
+    // Only the cells that changed: the rest of the column is not drawn again.
+    QRegion region;
+    for (std::size_t i = 0; i < m_cells.size(); ++i) {
+        if (m_dirtyCells[i]) {
+            m_dirtyCells[i] = false;
+            region += m_cells[i].rect;
+        }
+    }
+    m_anyDirty = false;
+    update(region);
 }
 
 void ReadoutPanel::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     const QPalette& pal = palette();
-    const QRect exposed = event->rect();
+    const QRegion& exposed = event->region();
+    for (const QRect& part : exposed) {
+        painter.fillRect(part, pal.color(QPalette::Window));
+    }
     for (const Cell& cell : m_cells) {
-        if (!cell.visible || !cell.rect.intersects(exposed)) {
+        if (!cell.visible || !exposed.intersects(cell.rect)) {
             continue;
         }
         QRect textRect = cell.rect;

@@ -115,7 +115,8 @@ public:
 
     ReadoutPanel(FrameGate& gate, QWidget* parent);
 
-    int AddCell(const Cell& cell); // returns the cell's index
+    // The cell's rectangle is given relative to the panel's parent; returns its index.
+    int AddCell(const Cell& cell);
     const Cell& CellAt(int index) const { return m_cells[static_cast<std::size_t>(index)]; }
     void SetText(int index, const QString& text);
     void SetEnabled(int index, bool enabled);
@@ -127,9 +128,10 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    void MarkDirty(const QRect& rect);
+    void MarkDirty(int index);
 
     FrameGate& m_gate;
     std::vector<Cell> m_cells;
-    QRect m_dirty;
+    std::vector<bool> m_dirtyCells;
+    bool m_anyDirty = false;
 };

@@ -36,6 +36,8 @@ QString ObjectName(std::int32_t id)
 QIcon ApplicationIcon()
 {
     static const QIcon icon = [] {
+        // The pictures live in this static library: make sure they are linked in.
+        Q_INIT_RESOURCE(tavelin);
         QIcon made;
         made.addFile(QStringLiteral(":/tavelin/tavelin-32.png"), QSize(32, 32));
         made.addFile(QStringLiteral(":/tavelin/tavelin-64.png"), QSize(64, 64));
@@ -221,6 +223,8 @@ QWidget* QtDialogView::MakeWidget(const ControlTemplate& control)
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         // Static texts wrap at word boundaries when they have room for more than one line.
         label->setWordWrap(rect.height() >= m_units.cy * 2);
+        // Opaque: a changing value repaints itself only, not the window beneath.
+        label->setAutoFillBackground(true);
         if ((control.flags & FlagSunken) != 0) {
             label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         }
@@ -791,7 +795,9 @@ ReadoutPanel* QtDialogView::PanelFor(std::int32_t groupId)
         return nullptr;
     }
     auto* panel = new ReadoutPanel(m_gate, group->widget);
-    panel->setGeometry(group->widget->rect());
+    // Inside the frame and below the caption, so that it never paints over them.
+    const int caption = QFontMetrics(group->widget->font()).height();
+    panel->setGeometry(group->widget->rect().adjusted(2, caption, -2, -2));
     panel->show();
     m_panels.emplace(groupId, panel);
     return panel;

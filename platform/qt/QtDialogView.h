@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class QLabel;
@@ -145,7 +146,7 @@ private:
     std::unique_ptr<TemplateDialog> m_dialog;
     DialogBaseUnits m_units;
     FrameGate m_gate;
-    std::map<std::int32_t, Control> m_controls;
+    std::unordered_map<std::int32_t, Control> m_controls;
     std::map<std::int32_t, ReadoutPanel*> m_panels; // group box id -> its readout panel
     std::map<std::int32_t, QTimer*> m_timers;
     std::vector<std::int32_t> m_paced; // controls with a change waiting for the frame

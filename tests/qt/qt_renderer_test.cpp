@@ -326,8 +326,10 @@ TEST_F(QtRendererTest, ReadoutCellsArePaintedByOnePanelPacedToOneFrame)
     view.GetControlText(5001, text, sizeof text);
     EXPECT_STREQ(text, "-10000");
     EXPECT_TRUE(panel->CellAt(1).enabled);
-    // The cells sit below the group box's caption.
-    EXPECT_GE(panel->CellAt(0).rect.top(), QFontMetrics(group->font()).height() - 2);
+    // The panel sits inside the frame below the caption, and holds its cells.
+    EXPECT_GE(panel->geometry().top(), QFontMetrics(group->font()).height());
+    EXPECT_TRUE(group->rect().contains(panel->geometry()));
+    EXPECT_TRUE(panel->rect().contains(panel->CellAt(1).rect));
 
     // The gate: the first request draws at once, those within the same
     // frame are merged into one more draw a frame later.

@@ -75,7 +75,7 @@ TEST_F(QtWindowTest, StartsWithTheVirtualJoysticksAndPublishesEveryTick)
     testfiles::BlockReader reader(sandbox.ShmName());
     ASSERT_TRUE(reader.Ready());
     EXPECT_EQ(window.Window()->windowTitle(), "Version 1.6");
-    EXPECT_FALSE(window.Window()->windowIcon().isNull());
+    EXPECT_FALSE(window.Window()->windowIcon().pixmap(32, 32).isNull()) << "the icon's pictures are linked in";
 
     const double pitch = testfiles::SettledPitch(5000);
     ASSERT_TRUE(WaitFor([&] { return Near(reader.Double(block::kPitchOutput), pitch); }))
