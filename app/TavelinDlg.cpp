@@ -630,6 +630,7 @@ void CTavelinDlg::CreateReadouts(int slot)
         m_view->CreateControl({ ReadoutUnitId(slot, line), ControlKind::Static, item.unit, group,
             { kReadoutLeft + kLabelWidth + valueWidth + 4, top, unitWidth, kReadoutHeight } });
         CopyBounded(item.sent, "----", sizeof item.sent);
+        item.sentValid = false;
         item.created = true;
     }
 }
@@ -662,6 +663,11 @@ void CTavelinDlg::RefreshReadout(ReadoutItem& item)
         m_view->EnableControl(item.valueId, false);
         return;
     }
+    const std::uint32_t raw = item.unsignedValue != nullptr ? *item.unsignedValue
+                                                            : static_cast<std::uint32_t>(*item.signedValue);
+    if (item.sentValid && raw == item.sentValue) {
+        return; // 120 items a tick: formatting a value that did not move is the costly part
+    }
     char text[sizeof item.sent];
     if (item.kind == ValueKind::Unsigned) {
         const std::uint32_t value
@@ -672,6 +678,8 @@ void CTavelinDlg::RefreshReadout(ReadoutItem& item)
             = item.signedValue != nullptr ? *item.signedValue : static_cast<std::int32_t>(*item.unsignedValue);
         FormatBounded(text, sizeof text, "%d", static_cast<int>(value));
     }
+    item.sentValue = raw;
+    item.sentValid = true;
     if (std::strcmp(text, item.sent) != 0) {
         CopyBounded(item.sent, text, sizeof item.sent);
         m_view->SetControlText(item.valueId, text);
@@ -743,12 +751,19 @@ void CTavelinDlg::RefreshAxisPanel(std::int32_t axis)
         m_view->SetProgressPosition(panel->ids->progress, progress);
     }
 
-    const int row = static_cast<int>(panel - m_axisPanels);
-    char text[64];
-    FormatBounded(text, sizeof text, "%7.3f Deg", output);
-    SetText(static_cast<TextIndex>(TextAxisValue0 + row), text);
-    FormatBounded(text, sizeof text, "%6.4f", setting);
-    SetText(static_cast<TextIndex>(TextAxisSensitivity0 + row), text);
+    // Bit-wise comparison: a NaN written by another program is still "unchanged".
+    if (!panel->textsValid || std::memcmp(&output, &panel->outputShown, sizeof output) != 0
+        || std::memcmp(&setting, &panel->settingShown, sizeof setting) != 0) {
+        const int row = static_cast<int>(panel - m_axisPanels);
+        char text[64];
+        FormatBounded(text, sizeof text, "%7.3f Deg", output);
+        SetText(static_cast<TextIndex>(TextAxisValue0 + row), text);
+        FormatBounded(text, sizeof text, "%6.4f", setting);
+        SetText(static_cast<TextIndex>(TextAxisSensitivity0 + row), text);
+        panel->outputShown = output;
+        panel->settingShown = setting;
+        panel->textsValid = true;
+    }
     MoveTextsToScreen();
 }
 

@@ -129,6 +129,9 @@ private:
         const std::uint32_t* unsignedValue = nullptr;
         std::int32_t valueId = 0;
         char sent[16] = {};
+        // The raw value behind `sent`: an unchanged value is not formatted again.
+        std::uint32_t sentValue = 0;
+        bool sentValid = false;
         bool created = false;
     };
 
@@ -143,6 +146,10 @@ private:
         std::size_t sensitivity = 0; // block offset of its ControlSettings value
         std::size_t output = 0; // block offset of its output
         int progressSent = INT_MIN;
+        // The block values behind the row's texts: unchanged values are not formatted again.
+        double outputShown = 0.0;
+        double settingShown = 0.0;
+        bool textsValid = false;
     };
 
     // A lamp and the picture it was last sent (none before the first).
