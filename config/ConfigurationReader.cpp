@@ -4,12 +4,14 @@
 // current value, take a default with a warning, or unassign a button. The
 // joystick IDs read here are matched to attached joysticks by the next
 // cycle's ResolveAssignments.
+#include "config/ConfigurationKeys.h"
 #include "config/Ini_File_Reader.h"
 #include "mapping/Assignments.h"
 #include "mapping/ControlProcessor.h"
 #include "mapping/GenericSimBlock.h"
 #include "support/TextFunctions.h"
 
+#include <iterator>
 #include <string>
 
 namespace Block = GenericSimBlock;
@@ -24,50 +26,26 @@ constexpr const char* kButtonControls = "BUTTON_CONTROLS";
 constexpr int kJoyIdLength = 12;
 constexpr int kInputLength = 20;
 
-struct FlightEntry {
-    const char* joystick;
-    const char* input;
-    const char* firstTuning;
-    const char* secondTuning;
-    std::size_t record;
-};
+// The order in which the buttons are looked up (not the file's): when several
+// are missing, the error text kept is that of the last one looked up.
+constexpr std::int32_t kButtonLoadOrder[] = { ButtonApDisc, ButtonAtDisc, ButtonPtt, ButtonBrakeL, ButtonBrakeR,
+    ButtonReverseL, ButtonReverseR, ButtonFlapIn, ButtonFlapOut, ButtonSpdBrkIn, ButtonSpdBrkOut, ButtonStabAnu,
+    ButtonStabAnd, ButtonFdL, ButtonFdR, ButtonGearLvr, ButtonParkBrk };
 
-// In the order of the processor's settings table.
-constexpr FlightEntry kFlightEntries[] = {
-    { "SIDE_STICK_P_CNTL", "PITCH_CNTL", "PITCH_SENS", "PITCH_DB", Block::kPitchRecord },
-    { "SIDE_STICK_R_CNTL", "ROLL_CNTL", "ROLL_SENS", "ROLL_DB", Block::kRollRecord },
-    { "COCKPIT_PEDAL", "PEDAL_CNTL", "PEDAL_SENS", "PEDAL_DB", Block::kPedalsRecord },
-    { "COCKPIT_TILLER", "TILLER_CNTL", "TILLER_SENS", "TILLER_DB", Block::kTillerRecord },
-    { "THRUST_LVR_1", "TLA_L_CNTL", "TLA_L_SENS", "TLA_L_OFFSET", Block::kThrLvrLRecord },
-    { "THRUST_LVR_2", "TLA_R_CNTL", "TLA_R_SENS", "TLA_R_OFFSET", Block::kThrLvrRRecord },
-    { "THRUST_LVR", "TLA_CNTL", "TLA_1_TC", "TLA_2_TC", Block::kThrustLeverFilterRecord },
-};
-
-struct ButtonEntry {
-    std::int32_t button;
-    const char* joystick;
-    const char* number;
-};
-
-constexpr ButtonEntry kButtonEntries[] = {
-    { ButtonApDisc, "AP_BTN_CNTL", "AP_BTN" },
-    { ButtonAtDisc, "AT_BTN_CNTL", "AT_BTN" },
-    { ButtonPtt, "PTT_BTN_CNTL", "PTT_BTN" },
-    { ButtonBrakeL, "BRK_L_BTN_CNTL", "BRK_L_BTN" },
-    { ButtonBrakeR, "BRK_R_BTN_CNTL", "BRK_R_BTN" },
-    { ButtonReverseL, "REV_L_BTN_CNTL", "REV_L_BTN" },
-    { ButtonReverseR, "REV_R_BTN_CNTL", "REV_R_BTN" },
-    { ButtonFlapIn, "FLAP_IN_BTN_CNTL", "FLAP_IN_BTN" },
-    { ButtonFlapOut, "FLAP_OUT_BTN_CNTL", "FLAP_OUT_BTN" },
-    { ButtonSpdBrkIn, "SBRK_IN_BTN_CNTL", "SBRK_IN_BTN" },
-    { ButtonSpdBrkOut, "SBRK_OUT_BTN_CNTL", "SBRK_OUT_BTN" },
-    { ButtonStabAnu, "STAB_UP_CNTL", "STAB_UP_BTN" },
-    { ButtonStabAnd, "STAB_DN_CNTL", "STAB_DN_BTN" },
-    { ButtonFdL, "FD_L_CNTL", "FD_L_BTN" },
-    { ButtonFdR, "FD_R_CNTL", "FD_R_BTN" },
-    { ButtonGearLvr, "GEAR_BTN_CNTL", "GEAR_BTN" },
-    { ButtonParkBrk, "PARK_BRK_CNTL", "PARK_BRK_BTN" },
-};
+constexpr bool EveryButtonLoaded()
+{
+    for (const ConfigurationKeys::ButtonKeys& keys : ConfigurationKeys::kButtons) {
+        int times = 0;
+        for (std::int32_t button : kButtonLoadOrder) {
+            times += button == keys.button ? 1 : 0;
+        }
+        if (times != 1) {
+            return false;
+        }
+    }
+    return std::size(kButtonLoadOrder) == std::size(ConfigurationKeys::kButtons);
+}
+static_assert(EveryButtonLoaded());
 
 bool Lookup(CIniRead& reader, const char* section, const char* key, char* destination, int length)
 {
@@ -173,7 +151,7 @@ bool ControlProcessor::ReadFlightControls(CIniRead& reader)
 {
     bool found[kAxisSettingsCount] = {};
     for (int index = 0; index < kAxisSettingsCount; ++index) {
-        const FlightEntry& entry = kFlightEntries[index];
+        const ConfigurationKeys::AxisKeys& entry = ConfigurationKeys::kFlight[index];
         found[index] = ReadControlEntry(reader, kFlightControls, entry.joystick, entry.input, entry.firstTuning,
             entry.secondTuning, entry.record, m_axisSettings[index].first, m_axisSettings[index].second, false);
         if (!found[index] && (index == SettingsPitch || index == SettingsRoll)) {
@@ -200,13 +178,16 @@ bool ControlProcessor::ReadFlightControls(CIniRead& reader)
 
 bool ControlProcessor::ReadAccess(CIniRead& reader)
 {
-    ReadControlEntry(reader, "ACCESS", "CKPT_EYE_POV", "EYE_POV_CNTL", "N/A", "N/A", Block::kEyeViewRecord, 0, 0, true);
+    const ConfigurationKeys::AxisKeys& entry = ConfigurationKeys::kEyeView;
+    ReadControlEntry(reader, "ACCESS", entry.joystick, entry.input, entry.firstTuning, entry.secondTuning,
+        entry.record, 0, 0, true);
     return true;
 }
 
 bool ControlProcessor::ReadButtonControls(CIniRead& reader)
 {
-    for (const ButtonEntry& entry : kButtonEntries) {
+    for (std::int32_t button : kButtonLoadOrder) {
+        const ConfigurationKeys::ButtonKeys& entry = *ConfigurationKeys::FindButtonKeys(button);
         const std::size_t record = Block::ButtonRecord(static_cast<std::size_t>(entry.button));
         if (!ReadControlEntry(
                 reader, kButtonControls, entry.joystick, entry.number, nullptr, nullptr, record, 0, 0, true)) {

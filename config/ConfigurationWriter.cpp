@@ -2,6 +2,7 @@
 // by line. The file is written beside the target under a temporary name and
 // only moved over the target once every line, the flush and the close have
 // succeeded, so a failed save never damages the file it would replace.
+#include "config/ConfigurationKeys.h"
 #include "config/SettingsFile.h"
 #include "mapping/Assignments.h"
 #include "mapping/ControlProcessor.h"
@@ -29,53 +30,6 @@ constexpr const char* kNameLines[] = {
     "NAME = ALTN_1_JOYSTICK_SETUP\n",
     "NAME = ALTN_2_JOYSTICK_SETUP\n",
     "NAME = ALTN_3_JOYSTICK_SETUP\n",
-};
-
-struct AxisBlockKeys {
-    const char* joystick;
-    const char* firstTuning;
-    const char* secondTuning;
-    const char* input;
-};
-
-// In file order, paired with the processor's settings table entries 0..6.
-constexpr AxisBlockKeys kFlightBlocks[] = {
-    { "SIDE_STICK_P_CNTL", "PITCH_SENS", "PITCH_DB", "PITCH_CNTL" },
-    { "SIDE_STICK_R_CNTL", "ROLL_SENS", "ROLL_DB", "ROLL_CNTL" },
-    { "COCKPIT_PEDAL", "PEDAL_SENS", "PEDAL_DB", "PEDAL_CNTL" },
-    { "COCKPIT_TILLER", "TILLER_SENS", "TILLER_DB", "TILLER_CNTL" },
-    { "THRUST_LVR_1", "TLA_L_SENS", "TLA_L_OFFSET", "TLA_L_CNTL" },
-    { "THRUST_LVR_2", "TLA_R_SENS", "TLA_R_OFFSET", "TLA_R_CNTL" },
-    { "THRUST_LVR", "TLA_1_TC", "TLA_2_TC", "TLA_CNTL" },
-};
-constexpr std::size_t kFlightRecords[] = { Block::kPitchRecord, Block::kRollRecord, Block::kPedalsRecord,
-    Block::kTillerRecord, Block::kThrLvrLRecord, Block::kThrLvrRRecord, Block::kThrustLeverFilterRecord };
-
-struct ButtonBlockKeys {
-    std::int32_t button;
-    const char* joystick;
-    const char* number;
-};
-
-// In file order: the gear lever follows the flight directors.
-constexpr ButtonBlockKeys kButtonBlocks[] = {
-    { ButtonPtt, "PTT_BTN_CNTL", "PTT_BTN" },
-    { ButtonApDisc, "AP_BTN_CNTL", "AP_BTN" },
-    { ButtonAtDisc, "AT_BTN_CNTL", "AT_BTN" },
-    { ButtonBrakeL, "BRK_L_BTN_CNTL", "BRK_L_BTN" },
-    { ButtonBrakeR, "BRK_R_BTN_CNTL", "BRK_R_BTN" },
-    { ButtonReverseL, "REV_L_BTN_CNTL", "REV_L_BTN" },
-    { ButtonReverseR, "REV_R_BTN_CNTL", "REV_R_BTN" },
-    { ButtonFlapIn, "FLAP_IN_BTN_CNTL", "FLAP_IN_BTN" },
-    { ButtonFlapOut, "FLAP_OUT_BTN_CNTL", "FLAP_OUT_BTN" },
-    { ButtonSpdBrkIn, "SBRK_IN_BTN_CNTL", "SBRK_IN_BTN" },
-    { ButtonSpdBrkOut, "SBRK_OUT_BTN_CNTL", "SBRK_OUT_BTN" },
-    { ButtonStabAnu, "STAB_UP_CNTL", "STAB_UP_BTN" },
-    { ButtonStabAnd, "STAB_DN_CNTL", "STAB_DN_BTN" },
-    { ButtonFdL, "FD_L_CNTL", "FD_L_BTN" },
-    { ButtonFdR, "FD_R_CNTL", "FD_R_BTN" },
-    { ButtonGearLvr, "GEAR_BTN_CNTL", "GEAR_BTN" },
-    { ButtonParkBrk, "PARK_BRK_CNTL", "PARK_BRK_BTN" },
 };
 
 // Writes the file's lines, stopping at the first that fails.
@@ -194,8 +148,8 @@ bool ControlProcessor::SaveConfiguration(std::int32_t configurationIndex, const 
         }
         out.Line(kHeaderLineLength, "JOY_ID = %d\n#\n", Block::LoadInt32(m_block, Block::kDefaultJoystickId));
 
-        const auto axisBlock = [&](const AxisBlockKeys& keys, std::size_t record, double first, double second) {
-            const AxisAssignment assignment = LoadAxisAssignment(m_block, record);
+        const auto axisBlock = [&](const ConfigurationKeys::AxisKeys& keys, double first, double second) {
+            const AxisAssignment assignment = LoadAxisAssignment(m_block, keys.record);
             out.Line(kControlLineLength, "%s\t= %d\n", keys.joystick, joystickValue(assignment.joystickId));
             out.Line(kControlLineLength, "%s\t\t= %f\n", keys.firstTuning, first);
             out.Line(kControlLineLength, "%s\t\t= %f\n", keys.secondTuning, second);
@@ -206,12 +160,12 @@ bool ControlProcessor::SaveConfiguration(std::int32_t configurationIndex, const 
         out.Text("[FLIGHT_CONTROLS]\n");
         for (int index = 0; index < kAxisSettingsCount; ++index) {
             const AxisSettings& settings = m_axisSettings[index];
-            axisBlock(kFlightBlocks[index], kFlightRecords[index], Block::LoadDouble(m_block, settings.first),
+            axisBlock(ConfigurationKeys::kFlight[index], Block::LoadDouble(m_block, settings.first),
                 Block::LoadDouble(m_block, settings.second));
         }
 
         out.Text("#\n[BUTTON_CONTROLS]\n#\n");
-        for (const ButtonBlockKeys& keys : kButtonBlocks) {
+        for (const ConfigurationKeys::ButtonKeys& keys : ConfigurationKeys::kButtons) {
             const ButtonAssignment assignment = LoadButtonAssignment(m_block, keys.button);
             out.Line(kControlLineLength, "%s\t= %d\n", keys.joystick, joystickValue(assignment.joystickId));
             if (assignment.buttonNumber < 0) {
@@ -223,7 +177,7 @@ bool ControlProcessor::SaveConfiguration(std::int32_t configurationIndex, const 
         }
 
         out.Text("[ACCESS]\n");
-        axisBlock({ "CKPT_EYE_POV", "N/A", "N/A", "EYE_POV_CNTL" }, Block::kEyeViewRecord, 0.0, 0.0);
+        axisBlock(ConfigurationKeys::kEyeView, 0.0, 0.0);
 
         written = out.Ok() && file.FlushFile() && file.CloseFile();
         if (!written) {
