@@ -38,23 +38,6 @@ bool IsOpen(std::intptr_t handle)
 
 } // namespace
 
-BaseSharedMemory::BaseSharedMemory() = default;
-
-BaseSharedMemory::~BaseSharedMemory() = default;
-
-void BaseSharedMemory::SetName(const char* name)
-{
-    CopyBounded(m_name, name == nullptr ? "" : name, static_cast<int>(sizeof m_name));
-}
-
-void BaseSharedMemory::Fail(const char* operation, unsigned long code)
-{
-    m_lastError = code;
-    char text[kTextSize];
-    FormatBounded(text, kTextSize, "%s (Code: %d)", operation, static_cast<int>(code));
-    SetErrorText(text);
-}
-
 bool BaseSharedMemory::CreateMapping(std::uint32_t size)
 {
     m_alreadyExists = false;
@@ -122,24 +105,6 @@ bool BaseSharedMemory::MapView()
     m_view = view;
     m_viewLength = region.RegionSize;
     return true;
-}
-
-bool BaseSharedMemory::CreateAndMap()
-{
-    return CreateMapping(m_size) && OpenMapping() && MapView();
-}
-
-bool BaseSharedMemory::OpenAndMap()
-{
-    return OpenMapping() && MapView();
-}
-
-void BaseSharedMemory::ZeroView(std::size_t count)
-{
-    if (m_view == nullptr) {
-        return;
-    }
-    std::memset(m_view, 0, count < m_viewLength ? count : m_viewLength);
 }
 
 void BaseSharedMemory::UnmapAndClose()
