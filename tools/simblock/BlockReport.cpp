@@ -134,8 +134,11 @@ std::string FieldText(const void* block, std::size_t offset, std::size_t length)
     return text;
 }
 
-// Printable for a terminal: bytes outside 32..126 as \xNN, quotes and backslashes escaped.
-std::string Quoted(const std::string& text)
+// `text` in double quotes, quotes and backslashes escaped. A byte outside
+// 32..126 is written as \xNN for a terminal or, for JSON, as \u00NN: the
+// block's bytes need not be UTF-8, so a JSON string takes each such byte as
+// the code point of that byte (Latin-1).
+std::string Escaped(const std::string& text, bool json)
 {
     std::string out = "\"";
     for (unsigned char c : text) {
@@ -143,7 +146,7 @@ std::string Quoted(const std::string& text)
             out += '\\';
             out += static_cast<char>(c);
         } else if (c < 32 || c > 126) {
-            out += Format("\\x%02X", c);
+            out += json ? Format("\\u%04x", c) : Format("\\x%02X", c);
         } else {
             out += static_cast<char>(c);
         }
@@ -151,22 +154,14 @@ std::string Quoted(const std::string& text)
     return out + "\"";
 }
 
-// A JSON string. The block's bytes need not be UTF-8, so everything outside
-// printable ASCII is written as the code point of that byte (Latin-1).
+std::string Quoted(const std::string& text)
+{
+    return Escaped(text, false);
+}
+
 std::string JsonString(const std::string& text)
 {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 32 || c > 126) {
-            out += Format("\\u%04x", c);
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
+    return Escaped(text, true);
 }
 
 // JSON has no NaN or infinity; another program may have stored either.
