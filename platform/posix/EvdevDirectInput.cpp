@@ -14,6 +14,7 @@
 // DIERR_UNPLUGGED until it is back. RunControlPanel starts jstest-gtk
 // detached when it is on the PATH, and answers DIERR_UNSUPPORTED otherwise.
 #include "devices/DirectInputBackends.h"
+#include "devices/DirectInputObjects.h"
 #include "platform/posix/EvdevJoystick.h"
 
 #include <libevdev/libevdev.h>
@@ -174,7 +175,7 @@ OpenNode FindJoystick(const std::string& directory, const Identity& wanted)
     return OpenNode();
 }
 
-class EvdevDevice final : public IDirectInputDevice2A {
+class EvdevDevice final : public EmulatedJoystickDevice {
 public:
     EvdevDevice(std::string directory, OpenNode node)
         : m_directory(std::move(directory))
@@ -182,48 +183,6 @@ public:
     {
         m_identity = IdentityOf(m_node.device);
         m_translation.Configure(m_node.device);
-    }
-
-    HRESULT QueryInterface(const GUID& iid, void** out) override
-    {
-        if (out == nullptr) {
-            return DIERR_INVALIDPARAM;
-        }
-        if (!(iid == IID_IDirectInputDevice2A)) {
-            *out = nullptr;
-            return DIERR_NOINTERFACE;
-        }
-        AddRef();
-        *out = static_cast<IDirectInputDevice2A*>(this);
-        return DI_OK;
-    }
-    std::uint32_t AddRef() override { return ++m_references; }
-    std::uint32_t Release() override
-    {
-        const std::uint32_t left = --m_references;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
-
-    HRESULT SetDataFormat(const DIDATAFORMAT* format) override
-    {
-        if (m_acquired) {
-            return DIERR_ACQUIRED;
-        }
-        if (format == nullptr || format->format != c_dfDIJoystick2.format) {
-            return DIERR_INVALIDPARAM;
-        }
-        m_formatSet = true;
-        return DI_OK;
-    }
-
-    HRESULT SetCooperativeLevel(void*, std::uint32_t flags) override
-    {
-        const bool oneSharing = ((flags & DISCL_EXCLUSIVE) != 0) != ((flags & DISCL_NONEXCLUSIVE) != 0);
-        const bool oneFocus = ((flags & DISCL_FOREGROUND) != 0) != ((flags & DISCL_BACKGROUND) != 0);
-        return oneSharing && oneFocus ? DI_OK : DIERR_INVALIDPARAM;
     }
 
     HRESULT SetProperty(DIPROPID property, const DIPROPHEADER* header) override
@@ -322,13 +281,6 @@ public:
         return DI_OK;
     }
 
-    HRESULT Unacquire() override
-    {
-        const bool was = m_acquired;
-        m_acquired = false;
-        return was ? DI_OK : DI_NOEFFECT;
-    }
-
     HRESULT Poll() override { return Read(); }
 
 private:
@@ -354,9 +306,6 @@ private:
     Identity m_identity;
     EvdevTranslation m_translation;
     DIJOYSTATE2 m_state = {};
-    std::uint32_t m_references = 1;
-    bool m_formatSet = false;
-    bool m_acquired = false;
 };
 
 std::string FindOnPath(const char* program)
@@ -381,21 +330,11 @@ std::string FindOnPath(const char* program)
     return "";
 }
 
-class EvdevDirectInput final : public IDirectInputA {
+class EvdevDirectInput final : public CountedObject<IDirectInputA> {
 public:
     explicit EvdevDirectInput(std::string directory)
         : m_directory(std::move(directory))
     {
-    }
-
-    std::uint32_t AddRef() override { return ++m_references; }
-    std::uint32_t Release() override
-    {
-        const std::uint32_t left = --m_references;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
     }
 
     HRESULT EnumDevices(
@@ -501,7 +440,6 @@ public:
 
 private:
     std::string m_directory;
-    std::uint32_t m_references = 1;
     std::string m_detail;
 };
 

@@ -14,6 +14,7 @@
 // read or parsed fails the enumeration with DIERR_GENERIC and the reason in
 // GetFailureDetail. No effects, no buffered data, no control panel.
 #include "devices/DirectInputBackends.h"
+#include "devices/DirectInputObjects.h"
 #include "platform/virtual/VirtualJoystickFile.h"
 
 #include <cstdio>
@@ -36,54 +37,12 @@ bool ValidDeviceHeader(const DIPROPHEADER* header, std::uint32_t size)
     return header != nullptr && header->dwSize == size && header->dwHeaderSize == sizeof(DIPROPHEADER);
 }
 
-class VirtualDevice final : public IDirectInputDevice2A {
+class VirtualDevice final : public EmulatedJoystickDevice {
 public:
     VirtualDevice(std::shared_ptr<VirtualJoystickFile> file, int section)
         : m_file(std::move(file))
         , m_section(section)
     {
-    }
-
-    HRESULT QueryInterface(const GUID& iid, void** out) override
-    {
-        if (out == nullptr) {
-            return DIERR_INVALIDPARAM;
-        }
-        if (!(iid == IID_IDirectInputDevice2A)) {
-            *out = nullptr;
-            return DIERR_NOINTERFACE;
-        }
-        AddRef();
-        *out = static_cast<IDirectInputDevice2A*>(this);
-        return DI_OK;
-    }
-    std::uint32_t AddRef() override { return ++m_references; }
-    std::uint32_t Release() override
-    {
-        const std::uint32_t left = --m_references;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
-
-    HRESULT SetDataFormat(const DIDATAFORMAT* format) override
-    {
-        if (m_acquired) {
-            return DIERR_ACQUIRED;
-        }
-        if (format == nullptr || format->format != c_dfDIJoystick2.format) {
-            return DIERR_INVALIDPARAM;
-        }
-        m_formatSet = true;
-        return DI_OK;
-    }
-
-    HRESULT SetCooperativeLevel(void*, std::uint32_t flags) override
-    {
-        const bool oneSharing = ((flags & DISCL_EXCLUSIVE) != 0) != ((flags & DISCL_NONEXCLUSIVE) != 0);
-        const bool oneFocus = ((flags & DISCL_FOREGROUND) != 0) != ((flags & DISCL_BACKGROUND) != 0);
-        return oneSharing && oneFocus ? DI_OK : DIERR_INVALIDPARAM;
     }
 
     HRESULT SetProperty(DIPROPID property, const DIPROPHEADER* header) override
@@ -169,13 +128,6 @@ public:
         return DI_OK;
     }
 
-    HRESULT Unacquire() override
-    {
-        const bool was = m_acquired;
-        m_acquired = false;
-        return was ? DI_OK : DI_NOEFFECT;
-    }
-
     HRESULT Poll() override
     {
         if (!m_acquired) {
@@ -187,27 +139,14 @@ public:
 private:
     std::shared_ptr<VirtualJoystickFile> m_file;
     int m_section;
-    std::uint32_t m_references = 1;
-    bool m_formatSet = false;
-    bool m_acquired = false;
     DIJOYSTATE2 m_state = {};
 };
 
-class VirtualDirectInput final : public IDirectInputA {
+class VirtualDirectInput final : public CountedObject<IDirectInputA> {
 public:
     explicit VirtualDirectInput(const char* path)
         : m_file(std::make_shared<VirtualJoystickFile>(path))
     {
-    }
-
-    std::uint32_t AddRef() override { return ++m_references; }
-    std::uint32_t Release() override
-    {
-        const std::uint32_t left = --m_references;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
     }
 
     HRESULT EnumDevices(
@@ -271,7 +210,6 @@ public:
 
 private:
     std::shared_ptr<VirtualJoystickFile> m_file;
-    std::uint32_t m_references = 1;
     std::string m_detail;
 };
 

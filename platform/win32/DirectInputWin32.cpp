@@ -10,13 +10,14 @@
 // re-acquisition are DirectInput's. The records cross unchanged: their
 // layouts are the same byte for byte (checked where <dinput.h> is seen).
 #include "devices/DirectInputBackends.h"
+#include "devices/DirectInputObjects.h"
 #include "platform/win32/DirectInputNative.h"
 
 #include <new>
 
 namespace {
 
-class Win32Device final : public IDirectInputDevice2A {
+class Win32Device final : public CountedObject<IDirectInputDevice2A> {
 public:
     Win32Device(void* native, bool device2)
         : m_native(native)
@@ -46,15 +47,6 @@ public:
         }
         *out = static_cast<IDirectInputDevice2A*>(adapter);
         return DI_OK;
-    }
-    std::uint32_t AddRef() override { return ++m_references; }
-    std::uint32_t Release() override
-    {
-        const std::uint32_t left = --m_references;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
     }
 
     HRESULT SetDataFormat(const DIDATAFORMAT* format) override
@@ -90,26 +82,15 @@ public:
 private:
     void* m_native;
     bool m_device2;
-    std::uint32_t m_references = 1;
 };
 
-class Win32DirectInput final : public IDirectInputA {
+class Win32DirectInput final : public CountedObject<IDirectInputA> {
 public:
     explicit Win32DirectInput(void* native)
         : m_native(native)
     {
     }
     ~Win32DirectInput() override { DirectInputNative::Release(m_native); }
-
-    std::uint32_t AddRef() override { return ++m_references; }
-    std::uint32_t Release() override
-    {
-        const std::uint32_t left = --m_references;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
 
     HRESULT EnumDevices(
         std::uint32_t deviceType, LPDIENUMDEVICESCALLBACKA callback, void* reference, std::uint32_t flags) override
@@ -162,7 +143,6 @@ private:
     };
 
     void* m_native;
-    std::uint32_t m_references = 1;
 };
 
 } // namespace
