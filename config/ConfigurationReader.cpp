@@ -179,8 +179,8 @@ bool ControlProcessor::ReadFlightControls(CIniRead& reader)
 bool ControlProcessor::ReadAccess(CIniRead& reader)
 {
     const ConfigurationKeys::AxisKeys& entry = ConfigurationKeys::kEyeView;
-    ReadControlEntry(reader, "ACCESS", entry.joystick, entry.input, entry.firstTuning, entry.secondTuning,
-        entry.record, 0, 0, true);
+    ReadControlEntry(
+        reader, "ACCESS", entry.joystick, entry.input, entry.firstTuning, entry.secondTuning, entry.record, 0, 0, true);
     return true;
 }
 
