@@ -1,11 +1,13 @@
 // Pieces the DirectInput backends share: the reference count every backend's
-// objects keep, and the rules a backend that emulates a joystick device
-// itself (the platform's on Linux, the virtual joysticks) answers the same way.
+// objects keep, and the rules a backend that emulates DirectInput itself (the
+// platform's on Linux, the virtual joysticks) answers the same way.
 #pragma once
 
 #include "devices/DirectInput.h"
 
 #include <cstdint>
+#include <cstdio>
+#include <string>
 
 // An object of `Interface` that starts with one reference and deletes itself
 // when the last one is released.
@@ -74,4 +76,60 @@ public:
 protected:
     bool m_formatSet = false;
     bool m_acquired = false;
+};
+
+// An emulated root object: it checks EnumDevices' and CreateDevice's
+// arguments, enumerates only for all devices or joysticks, and keeps the
+// failure detail, cleared by every enumeration; the backend lists its
+// joysticks and makes their devices.
+class EmulatedDirectInput : public CountedObject<IDirectInputA> {
+public:
+    HRESULT EnumDevices(
+        std::uint32_t deviceType, LPDIENUMDEVICESCALLBACKA callback, void* reference, std::uint32_t) final
+    {
+        m_detail.clear();
+        if (callback == nullptr) {
+            return DIERR_INVALIDPARAM;
+        }
+        if (deviceType != 0 && deviceType != DIDEVTYPE_JOYSTICK) {
+            return DI_OK;
+        }
+        return EnumJoysticks(callback, reference);
+    }
+
+    HRESULT CreateDevice(const GUID& instance, IDirectInputDeviceA** out, void* outer) final
+    {
+        if (out == nullptr) {
+            return DIERR_INVALIDPARAM;
+        }
+        *out = nullptr;
+        if (outer != nullptr) {
+            return DIERR_NOAGGREGATION;
+        }
+        return CreateJoystick(instance, out);
+    }
+
+    const char* GetFailureDetail() const override { return m_detail.c_str(); }
+
+protected:
+    // Hands each joystick's record to `callback` until it asks to stop.
+    virtual HRESULT EnumJoysticks(LPDIENUMDEVICESCALLBACKA callback, void* reference) = 0;
+    // Makes the device of `instance` into `*out`, which is null on entry.
+    virtual HRESULT CreateJoystick(const GUID& instance, IDirectInputDeviceA** out) = 0;
+
+    // The record of a traditional joystick; the product GUID carries
+    // `productData1` the way DirectInput's carry vendor and product.
+    static DIDEVICEINSTANCEA JoystickRecord(const GUID& instance, std::uint32_t productData1, const char* name)
+    {
+        DIDEVICEINSTANCEA record = {};
+        record.dwSize = sizeof(record);
+        record.guidInstance = instance;
+        record.guidProduct = { productData1, 0, 0, { 0, 0, 'P', 'I', 'D', 'V', 'I', 'D' } };
+        record.dwDevType = DIDEVTYPE_JOYSTICK | (DIDEVTYPEJOYSTICK_TRADITIONAL << 8);
+        std::snprintf(record.tszInstanceName, sizeof(record.tszInstanceName), "%s", name);
+        std::snprintf(record.tszProductName, sizeof(record.tszProductName), "%s", name);
+        return record;
+    }
+
+    std::string m_detail;
 };

@@ -330,86 +330,11 @@ std::string FindOnPath(const char* program)
     return "";
 }
 
-class EvdevDirectInput final : public CountedObject<IDirectInputA> {
+class EvdevDirectInput final : public EmulatedDirectInput {
 public:
     explicit EvdevDirectInput(std::string directory)
         : m_directory(std::move(directory))
     {
-    }
-
-    HRESULT EnumDevices(
-        std::uint32_t deviceType, LPDIENUMDEVICESCALLBACKA callback, void* reference, std::uint32_t) override
-    {
-        m_detail.clear();
-        if (callback == nullptr) {
-            return DIERR_INVALIDPARAM;
-        }
-        if (deviceType != 0 && deviceType != DIDEVTYPE_JOYSTICK) {
-            return DI_OK;
-        }
-        std::string denied;
-        int deniedCount = 0;
-        for (const std::string& path : ListEventNodes(m_directory)) {
-            int error = 0;
-            const OpenNode node = OpenJoystick(path, error);
-            if (!node) {
-                if (error == EACCES || error == EPERM) {
-                    ++deniedCount;
-                    denied += (denied.empty() ? "" : ", ") + path;
-                }
-                continue;
-            }
-            DIDEVICEINSTANCEA record = {};
-            record.dwSize = sizeof(record);
-            record.guidInstance = InstanceGuid(node.device, NodeNumber(path));
-            record.guidProduct = { record.guidInstance.Data1, 0, 0, { 0, 0, 'P', 'I', 'D', 'V', 'I', 'D' } };
-            record.dwDevType = DIDEVTYPE_JOYSTICK | (DIDEVTYPEJOYSTICK_TRADITIONAL << 8);
-            const char* name = libevdev_get_name(node.device);
-            std::snprintf(record.tszInstanceName, sizeof(record.tszInstanceName), "%s", name != nullptr ? name : "");
-            std::snprintf(record.tszProductName, sizeof(record.tszProductName), "%s", name != nullptr ? name : "");
-            if (callback(&record, reference) != DIENUM_CONTINUE) {
-                break;
-            }
-        }
-        if (deniedCount > 0) {
-            m_detail = std::to_string(deniedCount) + " input node(s) could not be opened (permission denied): " + denied
-                + ". Joysticks need membership of the input group: sudo usermod -aG input $USER, "
-                + "then log in again.";
-        }
-        return DI_OK;
-    }
-
-    HRESULT CreateDevice(const GUID& instance, IDirectInputDeviceA** out, void* outer) override
-    {
-        if (out == nullptr) {
-            return DIERR_INVALIDPARAM;
-        }
-        *out = nullptr;
-        if (outer != nullptr) {
-            return DIERR_NOAGGREGATION;
-        }
-        // The node named in the GUID first; if the nodes were renumbered, any that matches.
-        const long wanted = instance.Data4[6] | instance.Data4[7] << 8;
-        const std::vector<std::string> nodes = ListEventNodes(m_directory);
-        for (int pass = 0; pass < 2; ++pass) {
-            for (const std::string& path : nodes) {
-                if ((NodeNumber(path) == wanted) != (pass == 0)) {
-                    continue;
-                }
-                int error = 0;
-                OpenNode node = OpenJoystick(path, error);
-                if (!node || !(InstanceGuid(node.device, wanted) == instance)) {
-                    continue;
-                }
-                auto* device = new (std::nothrow) EvdevDevice(m_directory, std::move(node));
-                if (device == nullptr) {
-                    return DIERR_OUTOFMEMORY;
-                }
-                *out = device;
-                return DI_OK;
-            }
-        }
-        return DIERR_DEVICENOTREG;
     }
 
     HRESULT RunControlPanel(void*, std::uint32_t) override
@@ -436,11 +361,64 @@ public:
         return DI_OK;
     }
 
-    const char* GetFailureDetail() const override { return m_detail.c_str(); }
+protected:
+    HRESULT EnumJoysticks(LPDIENUMDEVICESCALLBACKA callback, void* reference) override
+    {
+        std::string denied;
+        int deniedCount = 0;
+        for (const std::string& path : ListEventNodes(m_directory)) {
+            int error = 0;
+            const OpenNode node = OpenJoystick(path, error);
+            if (!node) {
+                if (error == EACCES || error == EPERM) {
+                    ++deniedCount;
+                    denied += (denied.empty() ? "" : ", ") + path;
+                }
+                continue;
+            }
+            const GUID instance = InstanceGuid(node.device, NodeNumber(path));
+            const char* name = libevdev_get_name(node.device);
+            const DIDEVICEINSTANCEA record = JoystickRecord(instance, instance.Data1, name != nullptr ? name : "");
+            if (callback(&record, reference) != DIENUM_CONTINUE) {
+                break;
+            }
+        }
+        if (deniedCount > 0) {
+            m_detail = std::to_string(deniedCount) + " input node(s) could not be opened (permission denied): " + denied
+                + ". Joysticks need membership of the input group: sudo usermod -aG input $USER, "
+                + "then log in again.";
+        }
+        return DI_OK;
+    }
+
+    HRESULT CreateJoystick(const GUID& instance, IDirectInputDeviceA** out) override
+    {
+        // The node named in the GUID first; if the nodes were renumbered, any that matches.
+        const long wanted = instance.Data4[6] | instance.Data4[7] << 8;
+        const std::vector<std::string> nodes = ListEventNodes(m_directory);
+        for (int pass = 0; pass < 2; ++pass) {
+            for (const std::string& path : nodes) {
+                if ((NodeNumber(path) == wanted) != (pass == 0)) {
+                    continue;
+                }
+                int error = 0;
+                OpenNode node = OpenJoystick(path, error);
+                if (!node || !(InstanceGuid(node.device, wanted) == instance)) {
+                    continue;
+                }
+                auto* device = new (std::nothrow) EvdevDevice(m_directory, std::move(node));
+                if (device == nullptr) {
+                    return DIERR_OUTOFMEMORY;
+                }
+                *out = device;
+                return DI_OK;
+            }
+        }
+        return DIERR_DEVICENOTREG;
+    }
 
 private:
     std::string m_directory;
-    std::string m_detail;
 };
 
 } // namespace

@@ -142,23 +142,18 @@ private:
     DIJOYSTATE2 m_state = {};
 };
 
-class VirtualDirectInput final : public CountedObject<IDirectInputA> {
+class VirtualDirectInput final : public EmulatedDirectInput {
 public:
     explicit VirtualDirectInput(const char* path)
         : m_file(std::make_shared<VirtualJoystickFile>(path))
     {
     }
 
-    HRESULT EnumDevices(
-        std::uint32_t deviceType, LPDIENUMDEVICESCALLBACKA callback, void* reference, std::uint32_t) override
+    HRESULT RunControlPanel(void*, std::uint32_t) override { return DI_OK; }
+
+protected:
+    HRESULT EnumJoysticks(LPDIENUMDEVICESCALLBACKA callback, void* reference) override
     {
-        m_detail.clear();
-        if (callback == nullptr) {
-            return DIERR_INVALIDPARAM;
-        }
-        if (deviceType != 0 && deviceType != DIDEVTYPE_JOYSTICK) {
-            return DI_OK;
-        }
         m_file->Refresh();
         if (!m_file->IsValid()) {
             m_detail = m_file->GetError();
@@ -167,13 +162,8 @@ public:
         // A copy: the callback creates devices, which may read the file again.
         const std::vector<VirtualJoystick> joysticks = m_file->Joysticks();
         for (const VirtualJoystick& joystick : joysticks) {
-            DIDEVICEINSTANCEA record = {};
-            record.dwSize = sizeof(record);
-            record.guidInstance = InstanceGuid(joystick.section);
-            record.guidProduct = { joystick.joystickId, 0, 0, { 0, 0, 'P', 'I', 'D', 'V', 'I', 'D' } };
-            record.dwDevType = DIDEVTYPE_JOYSTICK | (DIDEVTYPEJOYSTICK_TRADITIONAL << 8);
-            std::snprintf(record.tszInstanceName, sizeof(record.tszInstanceName), "%s", joystick.name.c_str());
-            std::snprintf(record.tszProductName, sizeof(record.tszProductName), "%s", joystick.name.c_str());
+            const DIDEVICEINSTANCEA record
+                = JoystickRecord(InstanceGuid(joystick.section), joystick.joystickId, joystick.name.c_str());
             if (callback(&record, reference) != DIENUM_CONTINUE) {
                 break;
             }
@@ -181,15 +171,8 @@ public:
         return DI_OK;
     }
 
-    HRESULT CreateDevice(const GUID& instance, IDirectInputDeviceA** out, void* outer) override
+    HRESULT CreateJoystick(const GUID& instance, IDirectInputDeviceA** out) override
     {
-        if (out == nullptr) {
-            return DIERR_INVALIDPARAM;
-        }
-        *out = nullptr;
-        if (outer != nullptr) {
-            return DIERR_NOAGGREGATION;
-        }
         m_file->Refresh();
         const int section = instance.Data2;
         if (instance.Data1 != kInstanceMagic || !(instance == InstanceGuid(section))
@@ -204,13 +187,8 @@ public:
         return DI_OK;
     }
 
-    HRESULT RunControlPanel(void*, std::uint32_t) override { return DI_OK; }
-
-    const char* GetFailureDetail() const override { return m_detail.c_str(); }
-
 private:
     std::shared_ptr<VirtualJoystickFile> m_file;
-    std::string m_detail;
 };
 
 } // namespace
