@@ -17,7 +17,6 @@ fi
 
 ticks=${TAVELIN_CPU_TICKS:-1000}
 window_ms=$((ticks * 8))
-hz=$(getconf CLK_TCK)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/config/Orrelane/Shared"
@@ -36,8 +35,8 @@ joysticks() { # motion line (empty for still sticks)
 joysticks "" >"$work/still.ini"
 joysticks "MOTION = SWEEP" >"$work/sweep.ini"
 
-cpu_ticks() { # pid: user + system clock ticks of every thread
-  awk '{ print $14 + $15 }' "/proc/$1/stat" 2>/dev/null
+cpu_ns() { # pid: nanoseconds on a CPU of every thread (schedstat: exact, not 10 ms clock ticks)
+  cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ sum += $1 } END { printf "%.0f", sum }'
 }
 
 now_ms() {
@@ -65,14 +64,14 @@ measure() {
     return 1
   fi
   local c0 t0 c1 t1
-  c0=$(cpu_ticks "$pid")
+  c0=$(cpu_ns "$pid")
   t0=$(now_ms)
   sleep "$(awk -v ms="$window_ms" 'BEGIN { printf "%.3f", ms / 1000 }')"
-  c1=$(cpu_ticks "$pid")
+  c1=$(cpu_ns "$pid")
   t1=$(now_ms)
   kill -TERM "$pid" 2>/dev/null
   wait "$pid" 2>/dev/null
-  awk -v c="$((c1 - c0))" -v hz="$hz" -v ms="$((t1 - t0))" 'BEGIN { printf "%.2f", 100 * c / hz / (ms / 1000) }'
+  awk -v c="$((c1 - c0))" -v ms="$((t1 - t0))" 'BEGIN { printf "%.2f", 100 * (c / 1e9) / (ms / 1000) }'
 }
 
 status=0
