@@ -3,11 +3,6 @@ tavelin_add_test(window_templates_test
   SOURCES ${CMAKE_SOURCE_DIR}/tests/app/window_templates_test.cpp
   LIBS tavelin_presenters)
 
-if(WIN32)
-  set(tavelin_window_os_helpers ${CMAKE_SOURCE_DIR}/tests/mapping/shm_os_helpers_win32.cpp)
-else()
-  set(tavelin_window_os_helpers ${CMAKE_SOURCE_DIR}/tests/mapping/shm_os_helpers_posix.cpp)
-endif()
 if(TARGET tavelin_devices AND TARGET tavelin_config)
   tavelin_add_test(main_window_test
     SOURCES
@@ -15,7 +10,7 @@ if(TARGET tavelin_devices AND TARGET tavelin_config)
       ${CMAKE_SOURCE_DIR}/tests/app/TavelinDlgStartUpTest.cpp
       ${CMAKE_SOURCE_DIR}/tests/app/TavelinDlgHandlersTest.cpp
       ${CMAKE_SOURCE_DIR}/tests/app/TavelinDlgCycleCostTest.cpp
-      ${tavelin_window_os_helpers}
+      ${tavelin_test_os_helpers}
     LIBS tavelin_presenters tavelin_fakes)
   if(CMAKE_CROSSCOMPILING)
     # Windows keeps the configuration files in one fixed folder.

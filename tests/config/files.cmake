@@ -1,17 +1,11 @@
 # Settings files, the keyed lookup, and the joystick configuration files.
-if(WIN32)
-  set(tavelin_config_os_helpers ${CMAKE_SOURCE_DIR}/tests/mapping/shm_os_helpers_win32.cpp)
-else()
-  set(tavelin_config_os_helpers ${CMAKE_SOURCE_DIR}/tests/mapping/shm_os_helpers_posix.cpp)
-endif()
-
 tavelin_add_test(config_files_test
   SOURCES
     ${CMAKE_SOURCE_DIR}/tests/config/settings_file_test.cpp
     ${CMAKE_SOURCE_DIR}/tests/config/ini_reader_test.cpp
     ${CMAKE_SOURCE_DIR}/tests/config/configuration_test.cpp
     ${CMAKE_SOURCE_DIR}/tests/config/default_configuration_test.cpp
-    ${tavelin_config_os_helpers}
+    ${tavelin_test_os_helpers}
   LIBS tavelin_config tavelin_fakes)
 target_compile_definitions(config_files_test PRIVATE
   TAVELIN_EXAMPLES_DIR="${CMAKE_SOURCE_DIR}/examples")

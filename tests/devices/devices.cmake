@@ -7,15 +7,10 @@ tavelin_add_test(devices_test
 # The joystick set needs the processing and the configuration loader; it
 # counts allocations, so it has an executable of its own.
 if(TARGET tavelin_mapping AND TARGET tavelin_config)
-  if(WIN32)
-    set(tavelin_joystick_set_os_helpers ${CMAKE_SOURCE_DIR}/tests/mapping/shm_os_helpers_win32.cpp)
-  else()
-    set(tavelin_joystick_set_os_helpers ${CMAKE_SOURCE_DIR}/tests/mapping/shm_os_helpers_posix.cpp)
-  endif()
   tavelin_add_test(joystick_set_test
     SOURCES
       ${CMAKE_SOURCE_DIR}/tests/devices/joystick_set_test.cpp
       ${CMAKE_SOURCE_DIR}/tests/devices/allocation_counter.cpp
-      ${tavelin_joystick_set_os_helpers}
+      ${tavelin_test_os_helpers}
     LIBS tavelin_fakes tavelin_devices tavelin_config tavelin_mapping)
 endif()

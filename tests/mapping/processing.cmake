@@ -1,10 +1,4 @@
 # The assignment model, filters, remembered values and the per-cycle processing.
-if(WIN32)
-  set(tavelin_processing_os_helpers ${CMAKE_SOURCE_DIR}/tests/mapping/shm_os_helpers_win32.cpp)
-else()
-  set(tavelin_processing_os_helpers ${CMAKE_SOURCE_DIR}/tests/mapping/shm_os_helpers_posix.cpp)
-endif()
-
 tavelin_add_test(filter_remember_test
   SOURCES ${CMAKE_SOURCE_DIR}/tests/mapping/filter_remember_test.cpp
   LIBS tavelin_mapping)
@@ -13,12 +7,12 @@ tavelin_add_test(processing_test
   SOURCES
     ${CMAKE_SOURCE_DIR}/tests/mapping/control_processor_test.cpp
     ${CMAKE_SOURCE_DIR}/tests/mapping/processing_block_test.cpp
-    ${tavelin_processing_os_helpers}
+    ${tavelin_test_os_helpers}
   LIBS tavelin_mapping)
 
 # Replaces the global operator new, so it has an executable of its own.
 tavelin_add_test(processing_alloc_test
   SOURCES
     ${CMAKE_SOURCE_DIR}/tests/mapping/processing_alloc_test.cpp
-    ${tavelin_processing_os_helpers}
+    ${tavelin_test_os_helpers}
   LIBS tavelin_mapping)
