@@ -670,13 +670,9 @@ void CTavelinDlg::RefreshReadout(ReadoutItem& item)
     }
     char text[sizeof item.sent];
     if (item.kind == ValueKind::Unsigned) {
-        const std::uint32_t value
-            = item.unsignedValue != nullptr ? *item.unsignedValue : static_cast<std::uint32_t>(*item.signedValue);
-        FormatBounded(text, sizeof text, "%lu", static_cast<unsigned long>(value));
+        FormatBounded(text, sizeof text, "%lu", static_cast<unsigned long>(raw));
     } else {
-        const std::int32_t value
-            = item.signedValue != nullptr ? *item.signedValue : static_cast<std::int32_t>(*item.unsignedValue);
-        FormatBounded(text, sizeof text, "%d", static_cast<int>(value));
+        FormatBounded(text, sizeof text, "%d", static_cast<int>(static_cast<std::int32_t>(raw)));
     }
     item.sentValue = raw;
     item.sentValid = true;
