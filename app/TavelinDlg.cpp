@@ -663,8 +663,8 @@ void CTavelinDlg::RefreshReadout(ReadoutItem& item)
         m_view->EnableControl(item.valueId, false);
         return;
     }
-    const std::uint32_t raw = item.unsignedValue != nullptr ? *item.unsignedValue
-                                                            : static_cast<std::uint32_t>(*item.signedValue);
+    const std::uint32_t raw
+        = item.unsignedValue != nullptr ? *item.unsignedValue : static_cast<std::uint32_t>(*item.signedValue);
     if (item.sentValid && raw == item.sentValue) {
         return; // 120 items a tick: formatting a value that did not move is the costly part
     }
