@@ -1,7 +1,7 @@
 // CAboutDlg: the About box (template 100); nothing beyond closing with OK.
 #pragma once
 
-#include "app/DialogView.h"
+#include "ui/DialogView.h"
 
 class CAboutDlg : public DialogPresenter {
 public:

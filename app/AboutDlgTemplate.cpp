@@ -1,5 +1,5 @@
 // Template 100, the About box.
-#include "app/DialogTemplate.h"
+#include "ui/DialogTemplate.h"
 
 #include <array>
 

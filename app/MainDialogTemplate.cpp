@@ -2,7 +2,7 @@
 // are added at run time, 30 lines of 20 px: a 454 DU box holds them from about
 // 1.33 px per vertical unit, the usual dialog font gives 1.6), the assignment
 // area on the right.
-#include "app/DialogTemplate.h"
+#include "ui/DialogTemplate.h"
 #include "app/TavelinDlgIds.h"
 #include "mapping/ControlProcessor.h"
 

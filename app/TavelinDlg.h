@@ -4,10 +4,10 @@
 // its window only through DialogView and tells it only what changed.
 #pragma once
 
-#include "app/DialogView.h"
+#include "ui/DialogView.h"
 #include "app/TavelinDlgIds.h"
 #include "devices/JoystickSet.h"
-#include "devices/JoystickState.h"
+#include "mapping/JoystickState.h"
 #include "mapping/Assignments.h"
 #include "mapping/ControlProcessor.h"
 

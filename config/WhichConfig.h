@@ -3,7 +3,7 @@
 // caller's ConfigChoiceRequest; nothing else survives the dialog.
 #pragma once
 
-#include "app/DialogView.h"
+#include "ui/DialogView.h"
 
 #include <cstdint>
 #include <string>

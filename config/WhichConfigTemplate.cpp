@@ -1,5 +1,5 @@
 // Template 132, the configuration choice dialog.
-#include "app/DialogTemplate.h"
+#include "ui/DialogTemplate.h"
 
 #include <array>
 

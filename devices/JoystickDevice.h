@@ -4,7 +4,7 @@
 #pragma once
 
 #include "devices/DirectInput.h"
-#include "devices/JoystickState.h"
+#include "mapping/JoystickState.h"
 #include "support/KQ_ErrorReport.h"
 
 #include <cstdint>

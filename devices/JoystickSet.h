@@ -3,7 +3,7 @@
 // runs the processing (it is the ControlProcessor).
 #pragma once
 
-#include "devices/JoystickState.h"
+#include "mapping/JoystickState.h"
 #include "mapping/ControlProcessor.h"
 
 #include <cstdint>

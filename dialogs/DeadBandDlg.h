@@ -2,7 +2,7 @@
 // the caller's copy, in steps of 0.01; the caller stores them back on OK.
 #pragma once
 
-#include "app/DialogView.h"
+#include "ui/DialogView.h"
 
 #include <cstdint>
 

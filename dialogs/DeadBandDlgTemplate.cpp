@@ -1,5 +1,5 @@
 // Template 131, the dead band dialog.
-#include "app/DialogTemplate.h"
+#include "ui/DialogTemplate.h"
 
 #include <array>
 

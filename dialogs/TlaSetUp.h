@@ -3,7 +3,7 @@
 // a time-constant step is handed to the filters at once.
 #pragma once
 
-#include "app/DialogView.h"
+#include "ui/DialogView.h"
 
 #include <cstddef>
 #include <cstdint>

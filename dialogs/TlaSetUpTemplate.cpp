@@ -1,5 +1,5 @@
 // Template 134, the thrust lever dialog.
-#include "app/DialogTemplate.h"
+#include "ui/DialogTemplate.h"
 
 #include <array>
 

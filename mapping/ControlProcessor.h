@@ -5,11 +5,12 @@
 // operations are defined in config/). JoystickSet derives from it.
 #pragma once
 
-#include "devices/JoystickState.h"
+#include "mapping/JoystickState.h"
 #include "mapping/Assignments.h"
 #include "mapping/EngineeringFilter.h"
 #include "mapping/KQ_Remember.h"
 #include "support/KQ_ErrorReport.h"
+#include "ui/LampPicture.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -25,9 +26,6 @@ struct WarningList {
     std::uint8_t present;
     char messages[10][256];
 };
-
-// Lamp pictures of the main window (bitmap resources 129, 130, 133).
-enum class LampPicture : std::int32_t { Off = 129, On = 130, Warning = 133 };
 
 // What the gear and park-brake indicators should show after a cycle.
 // A null message means "leave the field as it is".

@@ -2,7 +2,7 @@
 // dialog manager does, so a template keeps its proportions at any font size.
 #pragma once
 
-#include "app/DialogTemplate.h"
+#include "ui/DialogTemplate.h"
 
 #include <QFont>
 #include <QRect>

@@ -4,7 +4,7 @@
 // on every tick cost far too much as separate line edits).
 #pragma once
 
-#include "app/DialogTemplate.h"
+#include "ui/DialogTemplate.h"
 #include "mapping/ControlProcessor.h"
 
 #include <QElapsedTimer>

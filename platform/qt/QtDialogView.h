@@ -4,7 +4,7 @@
 // loop (so the owner's timers keep firing behind a child dialog).
 #pragma once
 
-#include "app/DialogView.h"
+#include "ui/DialogView.h"
 #include "platform/qt/DialogUnits.h"
 #include "platform/qt/QtControls.h"
 

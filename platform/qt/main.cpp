@@ -2,10 +2,13 @@
 // the Qt renderer; SIGTERM and SIGINT leave it the way its close box does.
 #include "app/TavelinApp.h"
 #include "platform/qt/QtDialogView.h"
-#include "platform/qt/SignalBridge.h"
+#include "support/CloseRequest.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
 #include <QStyleFactory>
+
+#include <memory>
 
 int main(int argc, char* argv[])
 {
@@ -20,11 +23,19 @@ int main(int argc, char* argv[])
     }
 
     QtDialogRunner runner;
-    SignalBridge bridge([&runner](int /*signal*/) {
-        if (QtDialogView* view = runner.Current()) {
-            view->RequestClose();
-        }
-    });
+    // A close request from outside leaves the window the way its close box does.
+    std::unique_ptr<CloseRequestSource> closeRequests = CloseRequestSource::Create();
+    std::unique_ptr<QSocketNotifier> closeNotifier;
+    if (closeRequests && closeRequests->Descriptor() >= 0) {
+        closeNotifier = std::make_unique<QSocketNotifier>(closeRequests->Descriptor(), QSocketNotifier::Read);
+        QObject::connect(closeNotifier.get(), &QSocketNotifier::activated, [&runner, &closeRequests] {
+            if (closeRequests->TakeRequests()) {
+                if (QtDialogView* view = runner.Current()) {
+                    view->RequestClose();
+                }
+            }
+        });
+    }
 
     CTavelinApp app;
     app.InitInstance(runner);

@@ -4,7 +4,7 @@
 // OnDestroy once), and runs child dialogs modally from scripts queued by the test.
 #pragma once
 
-#include "app/DialogView.h"
+#include "ui/DialogView.h"
 
 #include <deque>
 #include <functional>

@@ -2,7 +2,7 @@
 // a switch panel, for the processing tests.
 #pragma once
 
-#include "devices/JoystickState.h"
+#include "mapping/JoystickState.h"
 #include "mapping/Assignments.h"
 #include "mapping/ControlProcessor.h"
 #include "mapping/GenericSimBlock.h"

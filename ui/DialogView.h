@@ -4,8 +4,8 @@
 // recording fake in tests/fakes. Controls are addressed by their template ids.
 #pragma once
 
-#include "app/DialogTemplate.h"
-#include "mapping/ControlProcessor.h" // LampPicture
+#include "ui/DialogTemplate.h"
+#include "ui/LampPicture.h"
 
 #include <cstdint>
 

@@ -1,6 +1,4 @@
-#include "platform/qt/SignalBridge.h"
-
-#include <QSocketNotifier>
+#include "platform/posix/SignalBridge.h"
 
 #include <cerrno>
 #include <csignal>
@@ -24,22 +22,17 @@ extern "C" void OnTerminationSignal(int signal)
 
 } // namespace
 
-SignalBridge::SignalBridge(std::function<void(int signal)> onSignal)
-    : m_onSignal(std::move(onSignal))
+std::unique_ptr<CloseRequestSource> CloseRequestSource::Create()
+{
+    return std::make_unique<SignalBridge>();
+}
+
+SignalBridge::SignalBridge()
 {
     if (g_pipe[0] < 0 && pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
         g_pipe[0] = g_pipe[1] = -1;
         return;
     }
-    m_notifier = std::make_unique<QSocketNotifier>(g_pipe[0], QSocketNotifier::Read);
-    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] {
-        unsigned char byte = 0;
-        while (read(g_pipe[0], &byte, 1) == 1) {
-            if (m_onSignal) {
-                m_onSignal(byte);
-            }
-        }
-    });
     struct sigaction action = {};
     action.sa_handler = OnTerminationSignal;
     sigemptyset(&action.sa_mask);
@@ -54,5 +47,19 @@ SignalBridge::~SignalBridge()
     sigemptyset(&action.sa_mask);
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
-    m_notifier.reset();
+}
+
+int SignalBridge::Descriptor() const
+{
+    return g_pipe[0];
+}
+
+bool SignalBridge::TakeRequests()
+{
+    bool any = false;
+    unsigned char byte = 0;
+    while (g_pipe[0] >= 0 && read(g_pipe[0], &byte, 1) == 1) {
+        any = true;
+    }
+    return any;
 }
