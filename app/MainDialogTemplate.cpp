@@ -2,9 +2,9 @@
 // are added at run time, 30 lines of 20 px: a 454 DU box holds them from about
 // 1.33 px per vertical unit, the usual dialog font gives 1.6), the assignment
 // area on the right.
-#include "ui/DialogTemplate.h"
 #include "app/TavelinDlgIds.h"
 #include "mapping/ControlProcessor.h"
+#include "ui/DialogTemplate.h"
 
 #include <array>
 #include <cstddef>
@@ -16,7 +16,8 @@ using namespace MainIds;
 constexpr std::int32_t kLampOff = static_cast<std::int32_t>(LampPicture::Off);
 constexpr std::int32_t kLampWarning = static_cast<std::int32_t>(LampPicture::Warning);
 
-constexpr std::size_t kMainControlCount = 153;
+constexpr std::size_t kControlsPerAxisRow = 7;
+constexpr std::size_t kMainControlCount = 111 + kControlsPerAxisRow * kAxisRowCount;
 
 struct Builder {
     std::array<ControlTemplate, kMainControlCount> controls {};
@@ -74,10 +75,10 @@ constexpr Builder BuildMain()
     b.Label("Sensitivity", { 628, 60, 40, 8 });
     b.Label("Control Id", { 670, 60, 36, 8 });
     b.Label("Joy Stick", { 710, 60, 30, 8 });
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < kAxisRowCount; ++i) {
         const AxisRowIds& row = kAxisRows[i];
         const std::int32_t y = 72 + 14 * i;
-        const std::uint32_t hidden = row.thrustLever ? FlagHidden : FlagNone;
+        const std::uint32_t hidden = SensitivityHidden(i) ? FlagHidden : FlagNone;
         b.Label(row.label, { 448, y + 2, 70, 8 });
         b.Add(row.progress, ControlKind::ProgressBar, "", { 520, y + 1, 60, 10 });
         b.Add(row.valueText, ControlKind::Static, "", { 582, y + 2, 44, 8 });

@@ -4,6 +4,8 @@
 #include "config/WhichConfig.h"
 #include "dialogs/DeadBandDlg.h"
 #include "dialogs/TlaSetUp.h"
+#include "mapping/CockpitAxes.h"
+#include "mapping/CockpitButtons.h"
 #include "mapping/GenericSimBlock.h"
 #include "mapping/KQ_P_0001_02_Shm.h"
 #include "support/Paths.h"
@@ -90,25 +92,6 @@ constexpr const char* kReadoutLabels[CTavelinDlg::kReadoutLines] = {
     "POV3",
 };
 
-struct AxisRange {
-    std::int32_t axis;
-    std::size_t sensitivity;
-    std::size_t output;
-    double low;
-    double high;
-};
-
-constexpr AxisRange kAxisRanges[6] = {
-    { AxisPitch, GenericSimBlock::kPitchSensitivity, GenericSimBlock::kPitchOutput, -20.0, 20.0 },
-    { AxisRoll, GenericSimBlock::kRollSensitivity, GenericSimBlock::kRollOutput, -25.0, 25.0 },
-    { AxisPedals, GenericSimBlock::kPedalsSensitivity, GenericSimBlock::kPedalsOutput, -25.0, 25.0 },
-    { AxisTiller, GenericSimBlock::kTillerSensitivity, GenericSimBlock::kTillerOutput, -15.0, 15.0 },
-    { AxisThrLvrL, GenericSimBlock::kThrLvrLSensitivity, GenericSimBlock::kThrLvrLOutput, 0.0, 100.0 },
-    { AxisThrLvrR, GenericSimBlock::kThrLvrRSensitivity, GenericSimBlock::kThrLvrROutput, 0.0, 100.0 },
-};
-
-constexpr std::int32_t kButtonRowOrder[16] = { 1, 2, 3, 4, 7, 8, 9, 10, 5, 6, 12, 13, 14, 15, 11, 16 };
-
 constexpr const char* kSlotTexts[4] = { "0", "1", "2", "3" };
 constexpr const char* kNumberTexts[32] = { "NA", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "13",
     "14", "15", "16", "17", "18", "19", "20", "21", "22", "23", "24", "25", "26", "27", "28", "29", "30", "31" };
@@ -127,41 +110,28 @@ bool IsSlot(int value)
 
 CTavelinDlg::CTavelinDlg()
 {
-    const std::int32_t textIds[kTextCount] = {
-        kDeviceName[0],
-        kDeviceName[1],
-        kDeviceName[2],
-        kDeviceName[3],
-        kAxisRows[0].valueText,
-        kAxisRows[1].valueText,
-        kAxisRows[2].valueText,
-        kAxisRows[3].valueText,
-        kAxisRows[4].valueText,
-        kAxisRows[5].valueText,
-        kAxisRows[0].sensitivityText,
-        kAxisRows[1].sensitivityText,
-        kAxisRows[2].sensitivityText,
-        kAxisRows[3].sensitivityText,
-        kAxisRows[4].sensitivityText,
-        kAxisRows[5].sensitivityText,
-        kBanner,
-        kCurrentFile,
-        kSetUpName,
-        kGearMessage,
-        kParkBrakeMessage,
-        kEyeText,
-    };
-    for (int i = 0; i < kTextCount; ++i) {
-        m_texts[i].id = textIds[i];
+    for (int slot = 0; slot < kJoystickSlots; ++slot) {
+        m_texts[TextDeviceName0 + slot].id = kDeviceName[slot];
     }
+    for (int row = 0; row < kAxisRowCount; ++row) {
+        m_texts[TextAxisValue0 + row].id = kAxisRows[row].valueText;
+        m_texts[TextAxisSensitivity0 + row].id = kAxisRows[row].sensitivityText;
+    }
+    m_texts[TextBanner].id = kBanner;
+    m_texts[TextCurrentFile].id = kCurrentFile;
+    m_texts[TextSetUpName].id = kSetUpName;
+    m_texts[TextGearMessage].id = kGearMessage;
+    m_texts[TextParkBrakeMessage].id = kParkBrakeMessage;
+    m_texts[TextEyePoint].id = kEyeText;
+    static_assert(TextEyePoint + 1 == kTextCount, "every text has its control");
     for (int b = 0; b < kCockpitButtonCount; ++b) {
         m_lamps[b].id = kButtonRows[b].lamp;
     }
     m_lamps[LampSideStick].id = kSideStickLamp;
     m_lamps[LampWarningList].id = kWarningLamp;
-    for (int i = 0; i < 6; ++i) {
-        m_axisPanels[i].axis = kAxisRanges[i].axis;
-        m_axisPanels[i].ids = &kAxisRows[i];
+    for (int row = 0; row < kAxisRowCount; ++row) {
+        m_axisPanels[row].axis = CockpitAxisTable::InWindowRow(row).axis;
+        m_axisPanels[row].ids = &kAxisRows[row];
     }
 }
 
@@ -696,13 +666,14 @@ CTavelinDlg::AxisPanel* CTavelinDlg::FindAxisPanel(std::int32_t axis)
 
 void CTavelinDlg::SetUpAxisPanels(bool initial)
 {
-    for (int row = 0; row < 6; ++row) {
+    for (int row = 0; row < kAxisRowCount; ++row) {
         AxisPanel& panel = m_axisPanels[row];
+        const CockpitAxisRow& axis = CockpitAxisTable::InWindowRow(row);
         panel.step = 0.001;
-        panel.low = kAxisRanges[row].low;
-        panel.high = kAxisRanges[row].high;
-        panel.sensitivity = kAxisRanges[row].sensitivity;
-        panel.output = kAxisRanges[row].output;
+        panel.low = axis.barLow;
+        panel.high = axis.barHigh;
+        panel.sensitivity = axis.first;
+        panel.output = axis.output;
         if (ProcessorReady()) {
             panel.input = m_joySticks->GetAxisInput(panel.axis);
             panel.slot = m_joySticks->GetAxisSlot(panel.axis);
@@ -776,7 +747,7 @@ void CTavelinDlg::SetUpButtonRows(bool initial)
         SetLamp(ButtonApDisc, LampPicture::Off);
         SetLamp(ButtonAtDisc, LampPicture::Off);
     }
-    for (std::int32_t b : kButtonRowOrder) {
+    for (std::int32_t b : CockpitButtonTable::kWindowOrder) {
         const ButtonRowIds& row = kButtonRows[b];
         if (initial) {
             for (int i = 0; i < 32; ++i) {

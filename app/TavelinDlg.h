@@ -4,12 +4,12 @@
 // its window only through DialogView and tells it only what changed.
 #pragma once
 
-#include "ui/DialogView.h"
 #include "app/TavelinDlgIds.h"
 #include "devices/JoystickSet.h"
-#include "mapping/JoystickState.h"
 #include "mapping/Assignments.h"
 #include "mapping/ControlProcessor.h"
+#include "mapping/JoystickState.h"
+#include "ui/DialogView.h"
 
 #include <climits>
 #include <cstdint>
@@ -107,11 +107,9 @@ private:
         TextDeviceName1,
         TextDeviceName2,
         TextDeviceName3,
-        TextAxisValue0,
-        TextAxisValue5 = TextAxisValue0 + 5,
-        TextAxisSensitivity0,
-        TextAxisSensitivity5 = TextAxisSensitivity0 + 5,
-        TextBanner,
+        TextAxisValue0, // one per axis row
+        TextAxisSensitivity0 = TextAxisValue0 + MainIds::kAxisRowCount,
+        TextBanner = TextAxisSensitivity0 + MainIds::kAxisRowCount,
         TextCurrentFile,
         TextSetUpName,
         TextGearMessage,
@@ -189,7 +187,7 @@ private:
     std::string m_configurationFiles[4];
     std::string m_startFile;
     ScreenText m_texts[kTextCount];
-    AxisPanel m_axisPanels[6];
+    AxisPanel m_axisPanels[MainIds::kAxisRowCount];
     LampState m_lamps[kLampCount];
     int m_modalDepth = 0; // child dialogs open right now
     bool m_endPending = false; // a way out was taken while a child dialog was open

@@ -2,7 +2,11 @@
 // its presenter; the renderer knows them only through the template.
 #pragma once
 
+#include "mapping/Assignments.h"
+#include "mapping/CockpitAxes.h"
+
 #include <cstdint>
+#include <iterator>
 
 namespace MainIds {
 
@@ -39,9 +43,9 @@ inline constexpr std::int32_t kParkBrakeMessage = 1503;
 inline constexpr std::int32_t kWarningLamp = 1501;
 inline constexpr std::int32_t kWarningList = 1505;
 
-// One axis row (CockpitAxis 1, 2, 7, 8, 3, 4).
+// The controls of one axis row, by window row; which axis a row shows, and its
+// bar's range, are in CockpitAxisTable (windowRow).
 struct AxisRowIds {
-    std::int32_t axis;
     const char* label;
     std::int32_t progress;
     std::int32_t valueText;
@@ -49,17 +53,24 @@ struct AxisRowIds {
     std::int32_t spin;
     std::int32_t inputCombo;
     std::int32_t joystickCombo;
-    bool thrustLever; // sensitivity text and spin hidden
 };
 
-inline constexpr AxisRowIds kAxisRows[6] = {
-    { 1, "SideStick Pitch Cntl", 1016, 1010, 1011, 1017, 1015, 1014, false },
-    { 2, "SideStick Roll Cntl", 1021, 1012, 1013, 1023, 1022, 1020, false },
-    { 7, "Rudder Pedals", 1025, 1018, 1019, 1027, 1026, 1024, false },
-    { 8, "Tiller", 1032, 1029, 1030, 1034, 1033, 1031, false },
-    { 3, "Thrust lever LEFT", 1038, 1035, 1036, 1040, 1039, 1037, true },
-    { 4, "Thrust lever RIGHT", 1044, 1041, 1042, 1046, 1045, 1043, true },
+inline constexpr AxisRowIds kAxisRows[] = {
+    { "SideStick Pitch Cntl", 1016, 1010, 1011, 1017, 1015, 1014 },
+    { "SideStick Roll Cntl", 1021, 1012, 1013, 1023, 1022, 1020 },
+    { "Rudder Pedals", 1025, 1018, 1019, 1027, 1026, 1024 },
+    { "Tiller", 1032, 1029, 1030, 1034, 1033, 1031 },
+    { "Thrust lever LEFT", 1038, 1035, 1036, 1040, 1039, 1037 },
+    { "Thrust lever RIGHT", 1044, 1041, 1042, 1046, 1045, 1043 },
 };
+inline constexpr int kAxisRowCount = CockpitAxisTable::kWindowRows;
+static_assert(std::size(kAxisRows) == kAxisRowCount, "one set of controls per axis row of the table");
+
+// The thrust levers are tuned in their own dialog: no sensitivity text or spin in their rows.
+constexpr bool SensitivityHidden(int windowRow)
+{
+    return CockpitAxisTable::InWindowRow(windowRow).kind == AxisKind::ThrustLever;
+}
 
 // One button or switch row, indexed by CockpitButton 0..16.
 struct ButtonRowIds {
@@ -70,7 +81,7 @@ struct ButtonRowIds {
     std::int32_t joystickCombo;
 };
 
-inline constexpr ButtonRowIds kButtonRows[17] = {
+inline constexpr ButtonRowIds kButtonRows[] = {
     { 0, "PTT", 1068, 1070, 1069 },
     { 1, "A/P Disc", 1047, 1049, 1048 },
     { 2, "A/T Disc", 1050, 1052, 1051 },
@@ -89,6 +100,17 @@ inline constexpr ButtonRowIds kButtonRows[17] = {
     { 15, "F/D Right", 1093, 1096, 1094 },
     { 16, "Park Brake On", 1102, 1104, 1103 },
 };
+
+constexpr bool ButtonRowsIndexedByButton()
+{
+    for (int b = 0; b < kCockpitButtonCount; ++b) {
+        if (kButtonRows[b].button != b) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(std::size(kButtonRows) == kCockpitButtonCount && ButtonRowsIndexedByButton());
 
 // Readout controls made at run time: three per line (label, value box, unit),
 // 30 lines per slot, in a range of their own so that every one is addressable.

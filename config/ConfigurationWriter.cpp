@@ -1,10 +1,12 @@
 // ControlProcessor::SaveConfiguration: the joystick configuration file, line
-// by line. The file is written beside the target under a temporary name and
-// only moved over the target once every line, the flush and the close have
-// succeeded, so a failed save never damages the file it would replace.
-#include "config/ConfigurationKeys.h"
+// by line, from the processor's public record and tuning accessors. The file
+// is written beside the target under a temporary name and only moved over the
+// target once every line, the flush and the close have succeeded, so a failed
+// save never damages the file it would replace.
 #include "config/SettingsFile.h"
 #include "mapping/Assignments.h"
+#include "mapping/CockpitAxes.h"
+#include "mapping/CockpitButtons.h"
 #include "mapping/ControlProcessor.h"
 #include "mapping/GenericSimBlock.h"
 #include "support/Paths.h"
@@ -16,6 +18,8 @@
 #include <string>
 
 namespace Block = GenericSimBlock;
+namespace Axes = CockpitAxisTable;
+namespace Buttons = CockpitButtonTable;
 
 namespace {
 
@@ -97,8 +101,8 @@ std::string FolderOf(const std::string& path)
 
 bool ControlProcessor::SaveConfiguration(std::int32_t configurationIndex, const char* path)
 {
-    CopyBounded(m_currentPath, path != nullptr ? path : "", static_cast<int>(sizeof m_currentPath));
-    if (m_block == nullptr) {
+    SetCurrentConfigurationPath(path);
+    if (GetBlock() == nullptr) {
         ReportError(kWhere, "Shared memory is not attached");
         return false;
     }
@@ -106,7 +110,7 @@ bool ControlProcessor::SaveConfiguration(std::int32_t configurationIndex, const 
         ReportError(kWhere, "No file name given");
         return false;
     }
-    const std::string target = m_currentPath;
+    const std::string target = GetCurrentConfigurationPath();
     const std::string folder = FolderOf(target);
     if (!folder.empty() && !Paths::CreateFolders(folder)) {
         ReportError(kWhere, "Could not create the folder", folder.c_str());
@@ -123,7 +127,7 @@ bool ControlProcessor::SaveConfiguration(std::int32_t configurationIndex, const 
         }
         LineWriter out(file);
         const auto joystickValue = [this](std::int32_t recordId) {
-            return recordId != 0 ? recordId : static_cast<std::int32_t>(m_slotZeroJoystickId);
+            return recordId != 0 ? recordId : static_cast<std::int32_t>(GetSlotZeroJoystickId());
         };
 
         out.Text("#\n");
@@ -142,42 +146,45 @@ bool ControlProcessor::SaveConfiguration(std::int32_t configurationIndex, const 
         if (configurationIndex >= 0 && configurationIndex <= 3) {
             out.Text(kNameLines[configurationIndex]);
         } else {
-            char name[Block::kConfigurationNameLength + 1];
-            Block::LoadText(m_block, Block::kConfigurationName, Block::kConfigurationNameLength, name, sizeof name);
-            out.Line(kHeaderLineLength, "NAME = %s\n", name);
+            out.Line(kHeaderLineLength, "NAME = %s\n", GetConfigurationName().c_str());
         }
-        out.Line(kHeaderLineLength, "JOY_ID = %d\n#\n", Block::LoadInt32(m_block, Block::kDefaultJoystickId));
+        out.Line(kHeaderLineLength, "JOY_ID = %d\n#\n", GetDefaultJoystickId());
 
-        const auto axisBlock = [&](const ConfigurationKeys::AxisKeys& keys, double first, double second) {
-            const AxisAssignment assignment = LoadAxisAssignment(m_block, keys.record);
-            out.Line(kControlLineLength, "%s\t= %d\n", keys.joystick, joystickValue(assignment.joystickId));
-            out.Line(kControlLineLength, "%s\t\t= %f\n", keys.firstTuning, first);
-            out.Line(kControlLineLength, "%s\t\t= %f\n", keys.secondTuning, second);
-            out.Line(kControlLineLength, "%s\t\t= %d\n", keys.input, assignment.input);
-            out.Text("#\n");
+        // Every axis block of one section, in the table's order; a block
+        // without tuning values (the eye view) shows 0.0 twice.
+        const auto axisBlocks = [&](const char* section) {
+            for (int index = 0; index < Axes::kRowCount; ++index) {
+                const CockpitAxisRow& row = Axes::kRows[index];
+                if (std::strcmp(row.keys.section, section) != 0) {
+                    continue;
+                }
+                const AxisAssignment assignment = GetAxisRecord(index);
+                out.Line(kControlLineLength, "%s\t= %d\n", row.keys.joystick, joystickValue(assignment.joystickId));
+                out.Line(kControlLineLength, "%s\t\t= %f\n", row.keys.firstTuning, GetTuning(index, Tuning::First));
+                out.Line(kControlLineLength, "%s\t\t= %f\n", row.keys.secondTuning, GetTuning(index, Tuning::Second));
+                out.Line(kControlLineLength, "%s\t\t= %d\n", row.keys.input, assignment.input);
+                out.Text("#\n");
+            }
         };
 
         out.Text("[FLIGHT_CONTROLS]\n");
-        for (int index = 0; index < kAxisSettingsCount; ++index) {
-            const AxisSettings& settings = m_axisSettings[index];
-            axisBlock(ConfigurationKeys::kFlight[index], Block::LoadDouble(m_block, settings.first),
-                Block::LoadDouble(m_block, settings.second));
-        }
+        axisBlocks(kFlightControlsSection);
 
         out.Text("#\n[BUTTON_CONTROLS]\n#\n");
-        for (const ConfigurationKeys::ButtonKeys& keys : ConfigurationKeys::kButtons) {
-            const ButtonAssignment assignment = LoadButtonAssignment(m_block, keys.button);
-            out.Line(kControlLineLength, "%s\t= %d\n", keys.joystick, joystickValue(assignment.joystickId));
+        for (const std::int32_t button : Buttons::kFileOrder) {
+            const CockpitButtonRow& row = Buttons::kRows[button];
+            const ButtonAssignment assignment = GetButtonRecord(button);
+            out.Line(kControlLineLength, "%s\t= %d\n", row.joystickKey, joystickValue(assignment.joystickId));
             if (assignment.buttonNumber < 0) {
-                out.Line(kControlLineLength, "%s\t\t= NA\n", keys.number);
+                out.Line(kControlLineLength, "%s\t\t= NA\n", row.numberKey);
             } else {
-                out.Line(kControlLineLength, "%s\t\t= %d\n", keys.number, assignment.buttonNumber);
+                out.Line(kControlLineLength, "%s\t\t= %d\n", row.numberKey, assignment.buttonNumber);
             }
             out.Text("#\n");
         }
 
         out.Text("[ACCESS]\n");
-        axisBlock(ConfigurationKeys::kEyeView, 0.0, 0.0);
+        axisBlocks(kAccessSection);
 
         written = out.Ok() && file.FlushFile() && file.CloseFile();
         if (!written) {

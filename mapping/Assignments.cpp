@@ -1,6 +1,9 @@
 // Display names of the cockpit controls and joystick inputs, and where each
-// cockpit axis keeps its record in the block.
+// cockpit axis keeps its record in the block, from the axis and button tables.
 #include "mapping/Assignments.h"
+
+#include "mapping/CockpitAxes.h"
+#include "mapping/CockpitButtons.h"
 
 namespace {
 
@@ -8,12 +11,6 @@ constexpr const char* kUnknownControl = "UNKNOWN CTL";
 constexpr const char* kUnknownButton = "UNKNOWN BTN";
 
 // clang-format off
-constexpr const char* kButtonNames[kCockpitButtonCount] = {
-    "PTT",        "A/P DISC",    "A/T DISC", "BRAKE L",  "BRAKE R",  "REVERSE L",
-    "REVERSE R",  "FLAP IN",     "FLAP OUT", "SPD BRK IN", "SPD BRK OUT", "GEAR LVR",
-    "STAB ANU",   "STAB AND",    "F/D L",    "F/D R",    "PARK BRK",
-};
-
 constexpr const char* kInputNames[kAxisInputCount] = {
     "X",  "Y",  "Z",  "Rx",  "Ry",  "Rz",  "SL1",  "SL2",
     "vX", "vY", "vZ", "vRx", "vRy", "vRz", "vSL1", "vSL2",
@@ -25,24 +22,8 @@ constexpr const char* kInputNames[kAxisInputCount] = {
 
 const char* CockpitAxisName(std::int32_t axis)
 {
-    switch (axis) {
-    case AxisPitch:
-        return "PITCH";
-    case AxisRoll:
-        return "ROLL";
-    case AxisThrLvrL:
-        return "THR LVR L";
-    case AxisThrLvrR:
-        return "THR LVR R";
-    case AxisPedals:
-        return "PEDALS";
-    case AxisTiller:
-        return "TILLER";
-    case AxisEyeView:
-        return "EYE_VIEW";
-    default:
-        return kUnknownControl;
-    }
+    const CockpitAxisRow* row = CockpitAxisTable::Find(axis);
+    return row != nullptr ? row->name : kUnknownControl;
 }
 
 const char* CockpitButtonName(std::int32_t button)
@@ -50,7 +31,7 @@ const char* CockpitButtonName(std::int32_t button)
     if (button < 0 || button >= kCockpitButtonCount) {
         return kUnknownButton;
     }
-    return kButtonNames[button];
+    return CockpitButtonTable::kRows[button].name;
 }
 
 const char* AxisInputName(std::int32_t input)
@@ -63,22 +44,6 @@ const char* AxisInputName(std::int32_t input)
 
 std::size_t AxisRecordOffset(std::int32_t axis)
 {
-    switch (axis) {
-    case AxisPitch:
-        return GenericSimBlock::kPitchRecord;
-    case AxisRoll:
-        return GenericSimBlock::kRollRecord;
-    case AxisThrLvrL:
-        return GenericSimBlock::kThrLvrLRecord;
-    case AxisThrLvrR:
-        return GenericSimBlock::kThrLvrRRecord;
-    case AxisPedals:
-        return GenericSimBlock::kPedalsRecord;
-    case AxisTiller:
-        return GenericSimBlock::kTillerRecord;
-    case AxisEyeView:
-        return GenericSimBlock::kEyeViewRecord;
-    default:
-        return 0;
-    }
+    const CockpitAxisRow* row = CockpitAxisTable::Find(axis);
+    return row != nullptr ? row->record : 0;
 }

@@ -8,6 +8,7 @@
 // kept in a filter.
 #include "mapping/ControlProcessor.h"
 
+#include "mapping/CockpitButtons.h"
 #include "mapping/KQ_P_0001_02_Shm.h"
 #include "support/TextFunctions.h"
 
@@ -16,16 +17,12 @@
 #include <limits>
 
 namespace Block = GenericSimBlock;
+namespace Axes = CockpitAxisTable;
+namespace Buttons = CockpitButtonTable;
 
 namespace {
 
 constexpr const char* kOutOfRange = "Out Of Range";
-
-// Dead bands and offsets written on every attach, before a configuration file
-// replaces them.
-constexpr double kDefaultDeadBand = 0.5;
-constexpr double kDefaultThrustLeverOffset = 0.0;
-constexpr double kDefaultThrustLeverLTimeConstant = 0.5;
 
 // Detents of the thrust levers, in percent of travel.
 constexpr double kFirstDetent = 80.0;
@@ -35,14 +32,6 @@ constexpr double kFullThrustFrom = 99.0;
 constexpr double kFullThrust = 100.0;
 
 enum GateIndex { Gate1, Gate2, Value1, Width1, Gate3, Gate4, Value2, Width2 };
-
-// The order in which records are resolved (and their warnings appear), and
-// the order in which buttons are read: GEAR LVR and PARK BRK come last.
-constexpr std::int32_t kAxisResolveOrder[]
-    = { AxisPitch, AxisRoll, AxisPedals, AxisTiller, AxisThrLvrL, AxisThrLvrR, AxisEyeView };
-constexpr std::int32_t kButtonOrder[kCockpitButtonCount] = { ButtonPtt, ButtonApDisc, ButtonAtDisc, ButtonBrakeL,
-    ButtonBrakeR, ButtonReverseL, ButtonReverseR, ButtonFlapIn, ButtonFlapOut, ButtonSpdBrkIn, ButtonSpdBrkOut,
-    ButtonStabAnu, ButtonStabAnd, ButtonFdL, ButtonFdR, ButtonGearLvr, ButtonParkBrk };
 
 constexpr int kMaxButtonNumber = 32;
 constexpr int kPovCount = 4;
@@ -92,21 +81,6 @@ void Append(char* buffer, std::size_t size, const char* text)
 
 ControlProcessor::ControlProcessor()
 {
-    m_axisSettings[SettingsPitch].first = Block::kPitchSensitivity;
-    m_axisSettings[SettingsPitch].second = Block::kPitchDeadBand;
-    m_axisSettings[SettingsRoll].first = Block::kRollSensitivity;
-    m_axisSettings[SettingsRoll].second = Block::kRollDeadBand;
-    m_axisSettings[SettingsPedals].first = Block::kPedalsSensitivity;
-    m_axisSettings[SettingsPedals].second = Block::kPedalsDeadBand;
-    m_axisSettings[SettingsTiller].first = Block::kTillerSensitivity;
-    m_axisSettings[SettingsTiller].second = Block::kTillerDeadBand;
-    m_axisSettings[SettingsThrLvrL].first = Block::kThrLvrLSensitivity;
-    m_axisSettings[SettingsThrLvrL].second = Block::kThrLvrLOffset;
-    m_axisSettings[SettingsThrLvrR].first = Block::kThrLvrRSensitivity;
-    m_axisSettings[SettingsThrLvrR].second = Block::kThrLvrROffset;
-    m_axisSettings[SettingsThrLvrFilters].first = Block::kThrLvrRFilterTimeConstant;
-    m_axisSettings[SettingsThrLvrFilters].second = Block::kThrLvrLFilterTimeConstant;
-
     ClearWarnings();
 
     double* gates = m_thrustLeverGates;
@@ -123,15 +97,15 @@ ControlProcessor::ControlProcessor()
 ControlProcessor::~ControlProcessor()
 {
     Detach();
-    for (auto& settings : m_axisSettings) {
-        settings.filter.reset();
+    for (auto& filter : m_filters) {
+        filter.reset();
     }
 }
 
 bool ControlProcessor::Attach()
 {
-    for (auto& settings : m_axisSettings) {
-        settings.filter.reset();
+    for (auto& filter : m_filters) {
+        filter.reset();
     }
     m_shm.reset();
     m_block = nullptr;
@@ -144,18 +118,20 @@ bool ControlProcessor::Attach()
     m_block = m_shm->GetBlock();
     ApplyFilterTimeConstants();
 
-    for (const int index : { SettingsPitch, SettingsRoll, SettingsThrLvrL, SettingsThrLvrR }) {
-        m_axisSettings[index].filter.emplace(kPitchRollTimeConstant);
-        m_axisSettings[index].filter->ResetFilter(0.0);
+    for (int row = 0; row < Axes::kRowCount; ++row) {
+        if (Axes::kRows[row].filter != AxisFilter::None) {
+            m_filters[row].emplace(kPitchRollTimeConstant);
+            m_filters[row]->ResetFilter(0.0);
+        }
     }
 
-    Block::StoreDouble(m_block, Block::kPitchDeadBand, kDefaultDeadBand);
-    Block::StoreDouble(m_block, Block::kRollDeadBand, kDefaultDeadBand);
-    Block::StoreDouble(m_block, Block::kPedalsDeadBand, kDefaultDeadBand);
-    Block::StoreDouble(m_block, Block::kTillerDeadBand, kDefaultDeadBand);
-    Block::StoreDouble(m_block, Block::kThrLvrLOffset, kDefaultThrustLeverOffset);
-    Block::StoreDouble(m_block, Block::kThrLvrROffset, kDefaultThrustLeverOffset);
-    Block::StoreDouble(m_block, Block::kThrLvrLFilterTimeConstant, kDefaultThrustLeverLTimeConstant);
+    // Dead bands, offsets and the left lever's filter time constant, until a
+    // configuration file replaces them.
+    for (const CockpitAxisRow& row : Axes::kRows) {
+        if (row.HasTuning()) {
+            Block::StoreDouble(m_block, row.second, row.secondOnAttach);
+        }
+    }
     m_lastTopIndex = 0;
     return true;
 }
@@ -177,30 +153,30 @@ void ControlProcessor::ApplyFilterTimeConstants()
     if (m_block == nullptr) {
         return;
     }
-    if (auto& filter = m_axisSettings[SettingsThrLvrL].filter) {
-        filter->SetTimeConstant(Block::LoadDouble(m_block, Block::kThrLvrLFilterTimeConstant));
-    }
-    if (auto& filter = m_axisSettings[SettingsThrLvrR].filter) {
-        filter->SetTimeConstant(Block::LoadDouble(m_block, Block::kThrLvrRFilterTimeConstant));
+    for (int row = 0; row < Axes::kRowCount; ++row) {
+        const CockpitAxisRow& axis = Axes::kRows[row];
+        if (axis.filter == AxisFilter::TimeConstantSetting && m_filters[row]) {
+            m_filters[row]->SetTimeConstant(Block::LoadDouble(m_block, axis.filterTimeConstant));
+        }
     }
 }
 
-double ControlProcessor::Filtered(int settingsIndex, double value, double period)
+double ControlProcessor::Filtered(int row, double value, double period)
 {
-    auto& filter = m_axisSettings[settingsIndex].filter;
+    auto& filter = m_filters[row];
     if (!filter) {
         return value;
     }
     return filter->Iterate(value, period);
 }
 
-double ControlProcessor::Published(int settingsIndex, double value)
+double ControlProcessor::Published(int row, double value)
 {
     if (std::isfinite(value)) {
         return value;
     }
     // One garbage tuning value must not poison the filter for the rest of the run.
-    if (auto& filter = m_axisSettings[settingsIndex].filter) {
+    if (auto& filter = m_filters[row]) {
         filter->ResetFilter(0.0);
     }
     return 0.0;
@@ -240,38 +216,36 @@ double ControlProcessor::AxisValue(std::size_t recordOffset, const JoystickState
     return static_cast<double>(ReadInput(record.input, record.slot, states, m_attachedCount));
 }
 
-void ControlProcessor::ProcessStickAxis(int settingsIndex, std::size_t recordOffset, std::size_t output, double period,
-    const JoystickState* const states[kJoystickSlots])
+void ControlProcessor::ProcessStickAxis(int row, double period, const JoystickState* const states[kJoystickSlots])
 {
-    const AxisSettings& settings = m_axisSettings[settingsIndex];
-    double x = AxisValue(recordOffset, states) * Block::LoadDouble(m_block, settings.first);
+    const CockpitAxisRow& axis = Axes::kRows[row];
+    double x = AxisValue(axis.record, states) * Block::LoadDouble(m_block, axis.first);
     if (std::isfinite(x)) {
-        x = Filtered(settingsIndex, x, period);
+        x = Filtered(row, x, period);
     }
     if (std::isfinite(x)) {
-        x = DeadBand(x, Block::LoadDouble(m_block, settings.second));
+        x = DeadBand(x, Block::LoadDouble(m_block, axis.second));
     }
-    Block::StoreDouble(m_block, output, Published(settingsIndex, x));
+    Block::StoreDouble(m_block, axis.output, Published(row, x));
 }
 
-void ControlProcessor::ProcessThrustLever(int settingsIndex, std::size_t recordOffset, std::size_t output, bool publish,
-    double period, const JoystickState* const states[kJoystickSlots])
+void ControlProcessor::ProcessThrustLever(int row, double period, const JoystickState* const states[kJoystickSlots])
 {
-    const AxisSettings& settings = m_axisSettings[settingsIndex];
-    const AxisAssignment record = LoadAxisAssignment(m_block, recordOffset);
+    const CockpitAxisRow& axis = Axes::kRows[row];
+    const AxisAssignment record = LoadAxisAssignment(m_block, axis.record);
     const double value = static_cast<double>(ReadInput(record.input, record.slot, states, m_attachedCount));
     const JoystickState* range = SlotRecord(states, record.slot);
     const double minimum = range != nullptr ? static_cast<double>(range->axisMinimum) : 0.0;
     const double maximum = range != nullptr ? static_cast<double>(range->axisMaximum) : 0.0;
 
-    double t = ThrustLeverPercent(value, minimum, maximum, Block::LoadDouble(m_block, settings.first),
-        Block::LoadDouble(m_block, settings.second));
+    double t = ThrustLeverPercent(
+        value, minimum, maximum, Block::LoadDouble(m_block, axis.first), Block::LoadDouble(m_block, axis.second));
     if (std::isfinite(t)) {
-        t = Filtered(settingsIndex, t, period);
+        t = Filtered(row, t, period);
     }
-    t = Published(settingsIndex, t);
-    if (publish) {
-        Block::StoreDouble(m_block, output, t);
+    t = Published(row, t);
+    if (m_publishFlags[axis.publishFlag] != 0) {
+        Block::StoreDouble(m_block, axis.output, t);
     }
 }
 
@@ -307,17 +281,16 @@ void ControlProcessor::ProcessCycle(
     }
     m_lastTopIndex = topIndex;
 
-    ProcessStickAxis(SettingsPitch, Block::kPitchRecord, Block::kPitchOutput, period, states);
-    ProcessStickAxis(SettingsRoll, Block::kRollRecord, Block::kRollOutput, period, states);
-    ProcessThrustLever(
-        SettingsThrLvrL, Block::kThrLvrLRecord, Block::kThrLvrLOutput, m_publishFlags[0] != 0, period, states);
-    ProcessThrustLever(
-        SettingsThrLvrR, Block::kThrLvrRRecord, Block::kThrLvrROutput, m_publishFlags[1] != 0, period, states);
-    // Pedals and tiller have no filter; the stick-axis path passes them unfiltered.
-    ProcessStickAxis(SettingsPedals, Block::kPedalsRecord, Block::kPedalsOutput, period, states);
-    ProcessStickAxis(SettingsTiller, Block::kTillerRecord, Block::kTillerOutput, period, states);
+    // An axis without a filter (pedals, tiller) passes the stick-axis path unfiltered.
+    for (const std::int32_t row : Axes::kCycleOrder) {
+        if (Axes::kRows[row].kind == AxisKind::ThrustLever) {
+            ProcessThrustLever(row, period, states);
+        } else {
+            ProcessStickAxis(row, period, states);
+        }
+    }
 
-    for (const std::int32_t button : kButtonOrder) {
+    for (const std::int32_t button : Buttons::kFileOrder) {
         m_buttonStates[button] = ButtonState(button, states);
     }
     const std::uint8_t* pressed = m_buttonStates;
@@ -471,19 +444,9 @@ void ControlProcessor::SetButtonAssignment(
     Block::StoreInt32(m_block, record + Block::kRecordJoystickId, joystickId);
 
     // The simulator reads the low byte, so "not assigned" (-1) shows as 255.
-    const auto lowByte = static_cast<std::uint8_t>(static_cast<std::uint32_t>(buttonNumber) & 0xFFu);
-    switch (button) {
-    case ButtonApDisc:
-        Block::StoreByte(m_block, Block::kApDiscButtonMirror, lowByte);
-        break;
-    case ButtonAtDisc:
-        Block::StoreByte(m_block, Block::kAtDiscButtonMirror, lowByte);
-        break;
-    case ButtonPtt:
-        Block::StoreByte(m_block, Block::kPttButtonMirror, lowByte);
-        break;
-    default:
-        break;
+    const std::size_t mirror = Buttons::kRows[button].mirror;
+    if (mirror != 0) {
+        Block::StoreByte(m_block, mirror, static_cast<std::uint8_t>(static_cast<std::uint32_t>(buttonNumber) & 0xFFu));
     }
 }
 
@@ -546,6 +509,91 @@ std::int32_t ControlProcessor::GetEyeViewInput() const
     return GetAxisInput(AxisEyeView);
 }
 
+// --- what the configuration files hold ------------------------------------------
+
+void ControlProcessor::SetCurrentConfigurationPath(const char* path)
+{
+    CopyBounded(m_currentPath, path != nullptr ? path : "", static_cast<int>(sizeof m_currentPath));
+}
+
+AxisAssignment ControlProcessor::GetAxisRecord(int entry) const
+{
+    if (m_block == nullptr || entry < 0 || entry >= Axes::kRowCount) {
+        return AxisAssignment {};
+    }
+    return LoadAxisAssignment(m_block, Axes::kRows[entry].record);
+}
+
+void ControlProcessor::SetAxisRecord(int entry, const AxisAssignment& record)
+{
+    if (m_block == nullptr || entry < 0 || entry >= Axes::kRowCount) {
+        return;
+    }
+    StoreAxisAssignment(m_block, Axes::kRows[entry].record, record);
+}
+
+double ControlProcessor::GetTuning(int entry, Tuning which) const
+{
+    if (m_block == nullptr || entry < 0 || entry >= Axes::kRowCount || !Axes::kRows[entry].HasTuning()) {
+        return 0.0;
+    }
+    const CockpitAxisRow& row = Axes::kRows[entry];
+    return Block::LoadDouble(m_block, which == Tuning::First ? row.first : row.second);
+}
+
+void ControlProcessor::SetTuning(int entry, Tuning which, double value)
+{
+    if (m_block == nullptr || entry < 0 || entry >= Axes::kRowCount || !Axes::kRows[entry].HasTuning()) {
+        return;
+    }
+    const CockpitAxisRow& row = Axes::kRows[entry];
+    Block::StoreDouble(m_block, which == Tuning::First ? row.first : row.second, value);
+}
+
+ButtonAssignment ControlProcessor::GetButtonRecord(std::int32_t button) const
+{
+    if (m_block == nullptr || button < 0 || button >= kCockpitButtonCount) {
+        return ButtonAssignment {};
+    }
+    return LoadButtonAssignment(m_block, button);
+}
+
+void ControlProcessor::SetButtonRecord(std::int32_t button, const ButtonAssignment& record)
+{
+    if (m_block == nullptr || button < 0 || button >= kCockpitButtonCount) {
+        return;
+    }
+    StoreButtonAssignment(m_block, button, record);
+}
+
+std::string ControlProcessor::GetConfigurationName() const
+{
+    char name[Block::kConfigurationNameLength + 1] = {};
+    if (m_block != nullptr) {
+        Block::LoadText(m_block, Block::kConfigurationName, Block::kConfigurationNameLength, name, sizeof name);
+    }
+    return name;
+}
+
+void ControlProcessor::SetConfigurationName(const char* name)
+{
+    if (m_block != nullptr) {
+        Block::StoreText(m_block, Block::kConfigurationName, Block::kConfigurationNameLength, name);
+    }
+}
+
+std::int32_t ControlProcessor::GetDefaultJoystickId() const
+{
+    return m_block != nullptr ? Block::LoadInt32(m_block, Block::kDefaultJoystickId) : 0;
+}
+
+void ControlProcessor::SetDefaultJoystickId(std::int32_t id)
+{
+    if (m_block != nullptr) {
+        Block::StoreInt32(m_block, Block::kDefaultJoystickId, id);
+    }
+}
+
 // --- resolution -----------------------------------------------------------------
 
 std::int32_t ControlProcessor::FindSlotForJoystick(bool isButton, std::int32_t control, std::int32_t& recordJoystickId,
@@ -579,10 +627,13 @@ void ControlProcessor::ResolveAssignments(const JoystickState* const states[kJoy
         Block::StoreInt32(m_block, record + Block::kRecordJoystickId, id);
         Block::StoreInt32(m_block, record + Block::kRecordSlot, slot);
     };
-    for (const std::int32_t axis : kAxisResolveOrder) {
-        resolve(false, axis, AxisRecordOffset(axis));
+    // The thrust-lever filter record has no CockpitAxis and drives nothing: not resolved.
+    for (const CockpitAxisRow& row : Axes::kRows) {
+        if (row.axis != kNoCockpitAxis) {
+            resolve(false, row.axis, row.record);
+        }
     }
-    for (const std::int32_t button : kButtonOrder) {
+    for (const std::int32_t button : Buttons::kFileOrder) {
         resolve(true, button, Block::ButtonRecord(static_cast<std::size_t>(button)));
     }
 }
@@ -643,11 +694,13 @@ NeutralIndicatorDisplay ControlProcessor::ShowNeutralIndicator(const void* block
     if (block == nullptr) {
         return display;
     }
-    const auto outside = [block](std::size_t output, std::size_t band) {
-        return std::fabs(Block::LoadDouble(block, output)) > Block::LoadDouble(block, band);
-    };
-    if (outside(Block::kPitchOutput, Block::kPitchDeadBand) || outside(Block::kRollOutput, Block::kRollDeadBand)
-        || outside(Block::kPedalsOutput, Block::kPedalsDeadBand)) {
+    bool outside = false;
+    for (const CockpitAxisRow& row : Axes::kRows) {
+        if (row.lightsSideStickLamp && !outside) {
+            outside = std::fabs(Block::LoadDouble(block, row.output)) > Block::LoadDouble(block, row.second);
+        }
+    }
+    if (outside) {
         display = { true, LampPicture::On };
         deflected = true;
     } else if (deflected) {

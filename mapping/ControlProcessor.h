@@ -2,12 +2,14 @@
 // cockpit values the simulator reads. It attaches its own view of the block,
 // owns the axis filters, resolves the assignment to slots, keeps the warning
 // list, and loads and saves the joystick configuration files (those
-// operations are defined in config/). JoystickSet derives from it.
+// operations are defined in config/ and use only the public accessors).
+// JoystickSet derives from it.
 #pragma once
 
-#include "mapping/JoystickState.h"
 #include "mapping/Assignments.h"
+#include "mapping/CockpitAxes.h"
 #include "mapping/EngineeringFilter.h"
+#include "mapping/JoystickState.h"
 #include "mapping/KQ_Remember.h"
 #include "support/KQ_ErrorReport.h"
 #include "ui/LampPicture.h"
@@ -16,9 +18,9 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 
 class KQ_P_0001_02_Shm;
-class CIniRead;
 
 // The record the dialog copies out for its warning list.
 struct WarningList {
@@ -81,13 +83,14 @@ public:
 
     // 0 for a slot outside 0..attachedCount-1 or an input outside 0..23.
     static std::int32_t ReadInput(std::int32_t input, std::int32_t slot,
-                                  const JoystickState* const states[kJoystickSlots], std::int32_t attachedCount);
+        const JoystickState* const states[kJoystickSlots], std::int32_t attachedCount);
 
     // Assignment accessors (the block must be attached).
     std::int32_t GetAxisInput(std::int32_t axis) const;
     std::int32_t GetAxisSlot(std::int32_t axis) const;
     void SetAxisAssignment(std::int32_t axis, std::int32_t slot, std::int32_t joystickId, std::int32_t input);
-    void SetButtonAssignment(std::int32_t button, std::int32_t slot, std::int32_t buttonNumber, std::int32_t joystickId);
+    void SetButtonAssignment(
+        std::int32_t button, std::int32_t slot, std::int32_t buttonNumber, std::int32_t joystickId);
     void SetButtonJoystick(std::int32_t button, std::int32_t slot, std::int32_t joystickId);
     void SetButtonNumber(std::int32_t button, std::int32_t buttonNumber);
     std::int32_t GetButtonSlot(std::int32_t button) const;
@@ -126,50 +129,48 @@ public:
     bool ReadConfigurationFile(const char* path);
 
     const char* GetCurrentConfigurationPath() const { return m_currentPath; }
+    void SetCurrentConfigurationPath(const char* path);
+
+    // What the configuration files hold, record by record. `entry` is a row of
+    // CockpitAxisTable::kRows. Before the block is attached, or for an entry or
+    // button out of range, the getters give zeros and the setters do nothing.
+    enum class Tuning { First, Second };
+    AxisAssignment GetAxisRecord(int entry) const;
+    void SetAxisRecord(int entry, const AxisAssignment& record);
+    // 0.0 for an entry without tuning values (the eye view).
+    double GetTuning(int entry, Tuning which) const;
+    void SetTuning(int entry, Tuning which, double value);
+    ButtonAssignment GetButtonRecord(std::int32_t button) const;
+    // The whole record as the file gives it; unlike SetButtonAssignment it
+    // leaves the simulator's mirror bytes alone.
+    void SetButtonRecord(std::int32_t button, const ButtonAssignment& record);
+    std::string GetConfigurationName() const;
+    void SetConfigurationName(const char* name);
+    std::int32_t GetDefaultJoystickId() const;
+    void SetDefaultJoystickId(std::int32_t id);
 
 protected:
-    // One of the seven tuning pairs: block offsets of its two ControlSettings
-    // values and, for pitch, roll and the thrust levers, its filter.
-    struct AxisSettings {
-        std::size_t first;
-        std::size_t second;
-        std::optional<EngineeringFilter> filter;
-    };
-    enum AxisSettingsIndex { SettingsPitch, SettingsRoll, SettingsPedals, SettingsTiller,
-                             SettingsThrLvrL, SettingsThrLvrR, SettingsThrLvrFilters, kAxisSettingsCount };
-
     std::int32_t FindSlotForJoystick(bool isButton, std::int32_t control, std::int32_t& recordJoystickId,
-                                     const JoystickState* const states[kJoystickSlots], std::int32_t count);
+        const JoystickState* const states[kJoystickSlots], std::int32_t count);
 
-    // Pieces of one cycle.
-    double Filtered(int settingsIndex, double value, double period);
+    // Pieces of one cycle; `row` is the axis's row of CockpitAxisTable::kRows.
+    double Filtered(int row, double value, double period);
     // The value, or 0 (and the axis's filter reset to 0) when it is not finite.
-    double Published(int settingsIndex, double value);
+    double Published(int row, double value);
     double ThrustLeverPercent(double value, double minimum, double maximum, double sensitivity, double offset) const;
     double AxisValue(std::size_t recordOffset, const JoystickState* const states[kJoystickSlots]) const;
-    void ProcessStickAxis(int settingsIndex, std::size_t recordOffset, std::size_t output, double period,
-                          const JoystickState* const states[kJoystickSlots]);
-    void ProcessThrustLever(int settingsIndex, std::size_t recordOffset, std::size_t output, bool publish,
-                            double period, const JoystickState* const states[kJoystickSlots]);
+    void ProcessStickAxis(int row, double period, const JoystickState* const states[kJoystickSlots]);
+    void ProcessThrustLever(int row, double period, const JoystickState* const states[kJoystickSlots]);
     std::uint8_t ButtonState(std::int32_t button, const JoystickState* const states[kJoystickSlots]) const;
 
-    // Loader pieces (config/).
-    bool ReadConfigDetails(CIniRead& reader);
-    bool ReadFlightControls(CIniRead& reader);
-    bool ReadAccess(CIniRead& reader);
-    bool ReadButtonControls(CIniRead& reader);
-    bool ReadControlEntry(CIniRead& reader, const char* section, const char* joystickKey, const char* inputKey,
-                          const char* firstTuningKey, const char* secondTuningKey, std::size_t recordOffset,
-                          std::size_t firstDestination, std::size_t secondDestination, bool noTuning);
-
-    WarningList m_warnings{};
+    WarningList m_warnings {};
     SwitchPanelState* m_switchPanel = nullptr;
     std::unique_ptr<KQ_P_0001_02_Shm> m_shm;
     void* m_block = nullptr;
     std::int32_t m_attachedCount = 0;
     std::int32_t m_inputCount = kInputCount;
     std::int32_t m_lastTopIndex = 0;
-    AxisSettings m_axisSettings[kAxisSettingsCount];
+    std::optional<EngineeringFilter> m_filters[CockpitAxisTable::kRowCount];
     std::int32_t m_cycleCount = 0;
     std::uint8_t m_buttonStates[kCockpitButtonCount] = {};
     KQ_Remember m_gearLever;
@@ -177,7 +178,7 @@ protected:
     KQ_Remember m_spare;
     double m_thrustLeverGates[8] = {};
     char m_slotNames[kJoystickSlots][256] = {};
-    std::uint8_t m_publishFlags[4] = {1, 1, 1, 1};
+    std::uint8_t m_publishFlags[4] = { 1, 1, 1, 1 };
     std::uint32_t m_slotZeroJoystickId = 0;
     char m_currentPath[1024] = {};
 };

@@ -9,8 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -534,4 +536,147 @@ TEST_F(Configuration, UnmatchedJoystickIdsWarnOnceEachAndAreSavedAsTheSlotZeroId
     for (const std::string& value : values) {
         EXPECT_EQ(value, std::to_string(static_cast<std::int32_t>(0x11110001u)));
     }
+}
+
+// Every axis block carries values that no other block has, on joysticks in
+// different slots, so that two axes mixed up anywhere between the keys, the
+// records, the tuning values and the outputs put a value on the wrong key or
+// output.
+TEST_F(Configuration, EveryAxisKeepsItsOwnValuesThroughSaveLoadAndACycle)
+{
+    constexpr std::uint32_t kIds[kJoystickSlots] = { 0x1111, 0x2222, 0x3333, 0x4444 };
+    struct Axis {
+        std::int32_t axis; // 0: the thrust-lever filter pair
+        const char* joystickKey;
+        const char* inputKey;
+        const char* firstKey;
+        const char* secondKey;
+        std::size_t record;
+        std::size_t first;
+        std::size_t second;
+        std::size_t output; // 0: none
+        int slot;
+        std::int32_t input;
+        double firstValue;
+        double secondValue;
+        std::int32_t raw; // the joystick's reading of that input
+        double expected; // the output one cycle gives
+    };
+    const Axis axes[] = {
+        { AxisPitch, "SIDE_STICK_P_CNTL", "PITCH_CNTL", "PITCH_SENS", "PITCH_DB", Block::kPitchRecord,
+            Block::kPitchSensitivity, Block::kPitchDeadBand, Block::kPitchOutput, 0, InputX, 0.002, 0.25, 1000,
+            1000 * 0.002 - 0.25 },
+        { AxisRoll, "SIDE_STICK_R_CNTL", "ROLL_CNTL", "ROLL_SENS", "ROLL_DB", Block::kRollRecord,
+            Block::kRollSensitivity, Block::kRollDeadBand, Block::kRollOutput, 1, InputY, 0.003, 0.5, -3000,
+            -3000 * 0.003 + 0.5 },
+        { AxisPedals, "COCKPIT_PEDAL", "PEDAL_CNTL", "PEDAL_SENS", "PEDAL_DB", Block::kPedalsRecord,
+            Block::kPedalsSensitivity, Block::kPedalsDeadBand, Block::kPedalsOutput, 2, InputZ, 0.004, 0.75, 4000,
+            4000 * 0.004 - 0.75 },
+        { AxisTiller, "COCKPIT_TILLER", "TILLER_CNTL", "TILLER_SENS", "TILLER_DB", Block::kTillerRecord,
+            Block::kTillerSensitivity, Block::kTillerDeadBand, Block::kTillerOutput, 3, InputRx, 0.001, 1.0, -5000,
+            -5000 * 0.001 + 1.0 },
+        // Thrust levers: percent of travel from the top, times the sensitivity, plus the offset.
+        { AxisThrLvrL, "THRUST_LVR_1", "TLA_L_CNTL", "TLA_L_SENS", "TLA_L_OFFSET", Block::kThrLvrLRecord,
+            Block::kThrLvrLSensitivity, Block::kThrLvrLOffset, Block::kThrLvrLOutput, 2, InputRy, 1.5, 2.0, 6000,
+            20 * 1.5 + 2.0 },
+        { AxisThrLvrR, "THRUST_LVR_2", "TLA_R_CNTL", "TLA_R_SENS", "TLA_R_OFFSET", Block::kThrLvrRRecord,
+            Block::kThrLvrRSensitivity, Block::kThrLvrROffset, Block::kThrLvrROutput, 3, InputRz, 1.125, 3.0, -2000,
+            60 * 1.125 + 3.0 },
+        // First the right lever's filter time constant, then the left's; both
+        // shorter than the cycle, so the levers pass unfiltered.
+        { 0, "THRUST_LVR", "TLA_CNTL", "TLA_1_TC", "TLA_2_TC", Block::kThrustLeverFilterRecord,
+            Block::kThrLvrRFilterTimeConstant, Block::kThrLvrLFilterTimeConstant, 0, 1, InputSL1, 0.03, 0.04, 0, 0.0 },
+    };
+    constexpr std::int32_t kEyePov = 2;
+    constexpr int kEyeSlot = 1;
+
+    processor.SetSlotZeroJoystickId(kIds[0]);
+    for (const Axis& axis : axes) {
+        SetAxis(axis.record, static_cast<std::int32_t>(kIds[axis.slot]), axis.input);
+        SetSetting(axis.first, axis.firstValue);
+        SetSetting(axis.second, axis.secondValue);
+    }
+    SetAxis(Block::kEyeViewRecord, static_cast<std::int32_t>(kIds[kEyeSlot]), kEyePov);
+
+    // Saved: each value under its own key.
+    const std::string path = folder.File("distinct.ini");
+    ASSERT_TRUE(processor.SaveConfiguration(1, path.c_str())) << processor.GetErrorText();
+    std::map<std::string, std::string> values;
+    {
+        std::istringstream lines(ReadBytes(path));
+        std::string line;
+        while (std::getline(lines, line)) {
+            const std::size_t equals = line.find('=');
+            if (line.empty() || line[0] == '#' || equals == std::string::npos) {
+                continue;
+            }
+            const std::size_t keyEnd = line.find_first_of(" \t");
+            std::string value = line.substr(equals + 1);
+            while (!value.empty() && (value.back() == '\r' || value.back() == ' ')) {
+                value.pop_back();
+            }
+            values[line.substr(0, keyEnd)] = value.substr(value.find_first_not_of(' '));
+        }
+    }
+    for (const Axis& axis : axes) {
+        SCOPED_TRACE(axis.joystickKey);
+        EXPECT_EQ(values[axis.joystickKey], std::to_string(kIds[axis.slot]));
+        EXPECT_EQ(values[axis.inputKey], std::to_string(axis.input));
+        EXPECT_DOUBLE_EQ(std::strtod(values[axis.firstKey].c_str(), nullptr), axis.firstValue);
+        EXPECT_DOUBLE_EQ(std::strtod(values[axis.secondKey].c_str(), nullptr), axis.secondValue);
+    }
+    EXPECT_EQ(values["CKPT_EYE_POV"], std::to_string(kIds[kEyeSlot]));
+    EXPECT_EQ(values["EYE_POV_CNTL"], std::to_string(kEyePov));
+
+    // Loaded over a wiped block: each value back in its own record and setting.
+    for (std::size_t offset = Block::kJoystickSetup + 4; offset < Block::kSize; offset += 4) {
+        Block::StoreInt32(block, offset, 0);
+    }
+    for (std::size_t i = 0; i < Block::kControlSettingsCount; ++i) {
+        SetSetting(Block::kControlSettings + 8 * i, 99.0);
+    }
+    ASSERT_TRUE(processor.LoadConfiguration(path.c_str())) << processor.GetErrorText();
+    for (const Axis& axis : axes) {
+        SCOPED_TRACE(axis.joystickKey);
+        EXPECT_EQ(Id(axis.record), static_cast<std::int32_t>(kIds[axis.slot]));
+        EXPECT_EQ(Input(axis.record), axis.input);
+        EXPECT_NEAR(Setting(axis.first), axis.firstValue, 1e-6);
+        EXPECT_NEAR(Setting(axis.second), axis.secondValue, 1e-6);
+    }
+    EXPECT_EQ(Id(Block::kEyeViewRecord), static_cast<std::int32_t>(kIds[kEyeSlot]));
+    EXPECT_EQ(Input(Block::kEyeViewRecord), kEyePov);
+
+    // One cycle: each axis finds its joystick's slot and publishes its own reading.
+    JoystickState states[kJoystickSlots] = {};
+    const JoystickState* table[kJoystickSlots] = {};
+    for (int slot = 0; slot < kJoystickSlots; ++slot) {
+        states[slot].joystickId = kIds[slot];
+        states[slot].axisSpan = 20000;
+        states[slot].axisMinimum = -10000;
+        states[slot].axisMaximum = 10000;
+        table[slot] = &states[slot];
+    }
+    for (const Axis& axis : axes) {
+        if (axis.output != 0) {
+            states[axis.slot].axes[axis.input] = axis.raw;
+        }
+    }
+    states[kEyeSlot].pov[kEyePov - 1] = 135;
+    states[kEyeSlot].pov[0] = 45;
+    SwitchPanelState panel {};
+    processor.SetSwitchPanel(&panel);
+    processor.SetCounts(kJoystickSlots, ControlProcessor::kInputCount);
+    processor.ClearWarnings();
+    processor.ProcessCycle(0.1, table, kJoystickSlots - 1);
+
+    EXPECT_TRUE(Warnings().empty());
+    for (const Axis& axis : axes) {
+        SCOPED_TRACE(axis.joystickKey);
+        if (axis.output != 0) {
+            EXPECT_EQ(processor.GetAxisSlot(axis.axis), axis.slot);
+            EXPECT_NEAR(Block::LoadDouble(block, axis.output), axis.expected, 1e-9);
+        }
+    }
+    EXPECT_EQ(processor.GetEyeViewSlot(), kEyeSlot);
+    EXPECT_EQ(panel.eyeAngle, 135);
 }
