@@ -575,17 +575,17 @@ TEST_F(Configuration, EveryAxisKeepsItsOwnValuesThroughSaveLoadAndACycle)
         { AxisTiller, "COCKPIT_TILLER", "TILLER_CNTL", "TILLER_SENS", "TILLER_DB", Block::kTillerRecord,
             Block::kTillerSensitivity, Block::kTillerDeadBand, Block::kTillerOutput, 3, InputRx, 0.001, 1.0, -5000,
             -5000 * 0.001 + 1.0 },
-        // Thrust levers: percent of travel from the top, times the sensitivity, plus the offset.
+        // Thrust levers: percent of travel from the top, times the sensitivity,
+        // plus the offset, through their filters' first step (period / time constant).
         { AxisThrLvrL, "THRUST_LVR_1", "TLA_L_CNTL", "TLA_L_SENS", "TLA_L_OFFSET", Block::kThrLvrLRecord,
             Block::kThrLvrLSensitivity, Block::kThrLvrLOffset, Block::kThrLvrLOutput, 2, InputRy, 1.5, 2.0, 6000,
-            20 * 1.5 + 2.0 },
+            (20 * 1.5 + 2.0) * 0.1 / 0.4 },
         { AxisThrLvrR, "THRUST_LVR_2", "TLA_R_CNTL", "TLA_R_SENS", "TLA_R_OFFSET", Block::kThrLvrRRecord,
             Block::kThrLvrRSensitivity, Block::kThrLvrROffset, Block::kThrLvrROutput, 3, InputRz, 1.125, 3.0, -2000,
-            60 * 1.125 + 3.0 },
-        // First the right lever's filter time constant, then the left's; both
-        // shorter than the cycle, so the levers pass unfiltered.
+            (60 * 1.125 + 3.0) * 0.1 / 0.5 },
+        // First the right lever's filter time constant, then the left's.
         { 0, "THRUST_LVR", "TLA_CNTL", "TLA_1_TC", "TLA_2_TC", Block::kThrustLeverFilterRecord,
-            Block::kThrLvrRFilterTimeConstant, Block::kThrLvrLFilterTimeConstant, 0, 1, InputSL1, 0.03, 0.04, 0, 0.0 },
+            Block::kThrLvrRFilterTimeConstant, Block::kThrLvrLFilterTimeConstant, 0, 1, InputSL1, 0.5, 0.4, 0, 0.0 },
     };
     constexpr std::int32_t kEyePov = 2;
     constexpr int kEyeSlot = 1;
