@@ -8,6 +8,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <vector>
 
 namespace Block = GenericSimBlock;
 using ProcessorTest::kJoystickIds;
@@ -239,6 +240,58 @@ TEST_F(ProcessorFixture, ButtonSettersWriteTheirMirrorBytesOnlyForTheFirstThreeB
     // The records around the last one are not touched by out-of-range numbers.
     EXPECT_EQ(Block::LoadInt32(block, Block::ButtonRecord(kCockpitButtonCount) + Block::kRecordInput), 0);
     EXPECT_EQ(processor.GetButtonNumber(17), 0);
+}
+
+TEST_F(ProcessorFixture, RecordAccessorsOfTheFilesTouchOnlyWhatTheyNameAndNeverTheMirrors)
+{
+    // The entries are the rows of the axis table; out of range reads zeros and writes nothing.
+    const std::vector<unsigned char> setupBefore(static_cast<const unsigned char*>(block) + Block::kJoystickSetup,
+        static_cast<const unsigned char*>(block) + Block::kSize);
+    AxisAssignment junk {};
+    junk.joystickId = 77;
+    junk.input = 5;
+    processor.SetAxisRecord(-1, junk);
+    processor.SetAxisRecord(CockpitAxisTable::kRowCount, junk);
+    processor.SetTuning(CockpitAxisTable::kRowCount, ControlProcessor::Tuning::First, 9.0);
+    ButtonAssignment button {};
+    button.buttonNumber = 3;
+    processor.SetButtonRecord(kCockpitButtonCount, button);
+    processor.SetButtonRecord(-1, button);
+    const std::vector<unsigned char> setupAfter(static_cast<const unsigned char*>(block) + Block::kJoystickSetup,
+        static_cast<const unsigned char*>(block) + Block::kSize);
+    EXPECT_EQ(setupAfter, setupBefore);
+    EXPECT_EQ(processor.GetAxisRecord(CockpitAxisTable::kRowCount).joystickId, 0);
+    EXPECT_EQ(processor.GetButtonRecord(kCockpitButtonCount).buttonNumber, 0);
+
+    // The eye view has no tuning values: 0.0, and setting one changes no setting.
+    const int eye = CockpitAxisTable::IndexOf(AxisEyeView);
+    ASSERT_GE(eye, 0);
+    std::vector<double> settings;
+    for (std::size_t i = 0; i < Block::kControlSettingsCount; ++i) {
+        SetDouble(Block::kControlSettings + 8 * i, 1.0 + static_cast<double>(i));
+        settings.push_back(1.0 + static_cast<double>(i));
+    }
+    processor.SetTuning(eye, ControlProcessor::Tuning::Second, 42.0);
+    EXPECT_EQ(processor.GetTuning(eye, ControlProcessor::Tuning::Second), 0.0);
+    for (std::size_t i = 0; i < Block::kControlSettingsCount; ++i) {
+        EXPECT_EQ(Output(Block::kControlSettings + 8 * i), settings[i]) << i;
+    }
+
+    // A whole button record as a file gives it leaves the simulator's mirror alone.
+    processor.SetButtonAssignment(ButtonApDisc, 0, 4, 500);
+    button.joystickId = 900;
+    processor.SetButtonRecord(ButtonApDisc, button);
+    EXPECT_EQ(processor.GetButtonNumber(ButtonApDisc), 3);
+    EXPECT_EQ(LoadButtonAssignment(block, ButtonApDisc).joystickId, 900);
+    EXPECT_EQ(Byte(Block::kApDiscButtonMirror), 4);
+
+    // Not attached: zeros, and nothing to write to.
+    processor.Detach();
+    EXPECT_EQ(processor.GetDefaultJoystickId(), 0);
+    EXPECT_EQ(processor.GetConfigurationName(), "");
+    EXPECT_EQ(processor.GetTuning(0, ControlProcessor::Tuning::First), 0.0);
+    processor.SetConfigurationName("ignored");
+    processor.SetAxisRecord(0, junk);
 }
 
 // --- resolution ---------------------------------------------------------------------
