@@ -11,6 +11,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <iterator>
 
 // How the cycle turns the row's input into its output.
@@ -297,6 +298,27 @@ constexpr bool IsConsistent()
     return true;
 }
 
+// No record, output or tuning value belongs to two rows.
+constexpr bool OffsetsAreOwn()
+{
+    for (int i = 0; i < kRowCount; ++i) {
+        for (int j = i + 1; j < kRowCount; ++j) {
+            const CockpitAxisRow& a = kRows[i];
+            const CockpitAxisRow& b = kRows[j];
+            if (a.record == b.record || (a.output != 0 && a.output == b.output)) {
+                return false;
+            }
+            for (const std::size_t setting : { b.first, b.second }) {
+                if (a.HasTuning() && b.HasTuning() && (setting == a.first || setting == a.second)) {
+                    return false;
+                }
+            }
+        }
+    }
+    return true;
+}
+
+static_assert(OffsetsAreOwn());
 static_assert(StepOrder::IsOrder(kRows, &CockpitAxisRow::cycleStep), "every processed axis has its own cycle step");
 static_assert(StepOrder::IsOrder(kRows, &CockpitAxisRow::windowRow), "every window row shows one axis");
 static_assert(IsConsistent());
