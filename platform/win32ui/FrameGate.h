@@ -1,0 +1,33 @@
+// Paces repaints of fast-changing values to at most one per screen frame
+// (16 ms): a value changed now is on screen at the latest a frame later. It
+// borrows a timer of the dialog window for the wait.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+
+class FrameGate {
+public:
+    static constexpr int kFrameMs = 16;
+    // Above the 16-bit range that template control and presenter timer ids use.
+    static constexpr UINT_PTR kTimerId = 0x54A71001;
+
+    void Attach(HWND window, std::function<void()> flush);
+    // Runs the flush now or, if a frame was drawn less than a frame ago, once
+    // that frame has passed. Requests in between are merged.
+    void Request();
+    // WM_TIMER: true when the tick was the gate's own.
+    bool OnTimer(UINT_PTR id);
+    void Detach();
+
+private:
+    void Flush();
+
+    HWND m_window = nullptr;
+    std::function<void()> m_flush;
+    std::chrono::steady_clock::time_point m_lastFlush {};
+    bool m_flushedOnce = false;
+    bool m_armed = false;
+};

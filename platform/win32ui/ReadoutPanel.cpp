@@ -1,0 +1,194 @@
+#include "platform/win32ui/ReadoutPanel.h"
+
+namespace {
+
+bool RegisterPanelClass(HINSTANCE instance, WNDPROC procedure)
+{
+    WNDCLASSEXW existing {};
+    existing.cbSize = sizeof existing;
+    if (GetClassInfoExW(instance, ReadoutPanel::kClassName, &existing)) {
+        return true;
+    }
+    WNDCLASSEXW windowClass {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    // No background brush: every paint fills what it draws.
+    windowClass.lpszClassName = ReadoutPanel::kClassName;
+    return RegisterClassExW(&windowClass) != 0;
+}
+
+bool Intersects(const RECT& a, const RECT& b)
+{
+    RECT both;
+    return IntersectRect(&both, &a, &b) != FALSE;
+}
+
+} // namespace
+
+ReadoutPanel::~ReadoutPanel()
+{
+    if (m_window != nullptr && IsWindow(m_window)) {
+        SetWindowLongPtrW(m_window, GWLP_USERDATA, 0);
+        DestroyWindow(m_window);
+    }
+}
+
+bool ReadoutPanel::Create(HWND parent, const RECT& rect, HFONT font)
+{
+    const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE));
+    if (!RegisterPanelClass(instance, &ReadoutPanel::WindowProcedure)) {
+        return false;
+    }
+    m_font = font;
+    m_window = CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE, rect.left, rect.top, rect.right - rect.left,
+        rect.bottom - rect.top, parent, nullptr, instance, this);
+    return m_window != nullptr;
+}
+
+int ReadoutPanel::AddCell(const Cell& cell)
+{
+    m_cells.push_back(cell);
+    m_dirtyCells.push_back(false);
+    MarkDirty(static_cast<int>(m_cells.size()) - 1);
+    return static_cast<int>(m_cells.size()) - 1;
+}
+
+bool ReadoutPanel::SetText(int index, const wchar_t* text)
+{
+    Cell& cell = m_cells[static_cast<std::size_t>(index)];
+    if (cell.text == text) {
+        return false;
+    }
+    cell.text.assign(text); // the value boxes' texts stay within the capacity they first had
+    MarkDirty(index);
+    return true;
+}
+
+bool ReadoutPanel::SetEnabled(int index, bool enabled)
+{
+    Cell& cell = m_cells[static_cast<std::size_t>(index)];
+    if (cell.enabled == enabled) {
+        return false;
+    }
+    cell.enabled = enabled;
+    MarkDirty(index);
+    return true;
+}
+
+bool ReadoutPanel::SetVisible(int index, bool visible)
+{
+    Cell& cell = m_cells[static_cast<std::size_t>(index)];
+    if (cell.visible == visible) {
+        return false;
+    }
+    cell.visible = visible;
+    MarkDirty(index);
+    return true;
+}
+
+void ReadoutPanel::MarkDirty(int index)
+{
+    m_dirtyCells[static_cast<std::size_t>(index)] = true;
+    m_anyDirty = true;
+}
+
+void ReadoutPanel::FlushDirty()
+{
+    if (!m_anyDirty || m_window == nullptr) {
+        return;
+    }
+    // One bounding box of the changed cells: one invalidation per frame, and
+    // the paint below draws only the cells inside it.
+    RECT box {};
+    bool first = true;
+    for (std::size_t i = 0; i < m_cells.size(); ++i) {
+        if (!m_dirtyCells[i]) {
+            continue;
+        }
+        m_dirtyCells[i] = false;
+        if (first) {
+            box = m_cells[i].rect;
+            first = false;
+        } else {
+            UnionRect(&box, &box, &m_cells[i].rect);
+        }
+    }
+    m_anyDirty = false;
+    InvalidateRect(m_window, &box, FALSE);
+}
+
+void ReadoutPanel::Paint()
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(m_window, &paint);
+    if (dc == nullptr) {
+        return;
+    }
+    const HGDIOBJ oldFont = SelectObject(dc, m_font != nullptr ? m_font : GetStockObject(DEFAULT_GUI_FONT));
+    SetBkMode(dc, OPAQUE);
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    for (const Cell& cell : m_cells) {
+        if (!cell.visible || !Intersects(cell.rect, paint.rcPaint)) {
+            continue;
+        }
+        ++m_cellsPainted;
+        RECT textRect = cell.rect;
+        COLORREF background = face;
+        COLORREF foreground = GetSysColor(COLOR_BTNTEXT);
+        if (cell.kind == ControlKind::Edit) {
+            // A read-only value box: sunken, the window colour while live and
+            // the face colour once greyed, as a disabled edit control is.
+            if (cell.sunken) {
+                RECT edge = cell.rect;
+                DrawEdge(dc, &edge, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
+                textRect = edge;
+            }
+            background = cell.enabled ? GetSysColor(COLOR_WINDOW) : face;
+            foreground = cell.enabled ? GetSysColor(COLOR_WINDOWTEXT) : GetSysColor(COLOR_GRAYTEXT);
+        }
+        SetBkColor(dc, background);
+        SetTextColor(dc, foreground);
+        // Fills the box and draws the text in one pass: no flicker.
+        ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &textRect, L"", 0, nullptr);
+        RECT inner = textRect;
+        inner.left += cell.kind == ControlKind::Edit ? 2 : 0;
+        DrawTextW(dc, cell.text.c_str(), static_cast<int>(cell.text.size()), &inner,
+            DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+        ExcludeClipRect(dc, cell.rect.left, cell.rect.top, cell.rect.right, cell.rect.bottom);
+    }
+    // What no cell covers: the window's own face, drawn last so no cell flickers.
+    FillRect(dc, &paint.rcPaint, GetSysColorBrush(COLOR_BTNFACE));
+    SelectObject(dc, oldFont);
+    EndPaint(m_window, &paint);
+}
+
+LRESULT CALLBACK ReadoutPanel::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* panel = reinterpret_cast<ReadoutPanel*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    switch (message) {
+    case WM_PAINT:
+        if (panel != nullptr) {
+            panel->Paint();
+            return 0;
+        }
+        break;
+    case WM_ERASEBKGND:
+        return 1; // the paint fills everything it touches
+    case WM_NCHITTEST:
+        return HTTRANSPARENT; // a display only: clicks go to the window beneath
+    case WM_NCDESTROY:
+        if (panel != nullptr) {
+            panel->m_window = nullptr;
+        }
+        break;
+    default:
+        break;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}

@@ -1,0 +1,25 @@
+# ---- The native Windows window (platform/win32ui), tested under Wine ----
+# Label `wine`. Each runs through with-display.sh, which gives Wine an X
+# server (DISPLAY, or a private Xvfb) for real windows.
+if(WIN32 AND TARGET tavelin_win32ui)
+  set(tavelin_wine_display ${CMAKE_SOURCE_DIR}/tests/win32ui/with-display.sh)
+
+  # tavelin_add_wine_test(name SOURCES... LIBS...): one GoogleTest executable
+  # run as one CTest entry, its cases' results written as XML for test.sh.
+  function(tavelin_add_wine_test name)
+    cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${T_SOURCES})
+    target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main GTest::gtest)
+    tavelin_warnings(${name})
+    add_test(NAME ${name} COMMAND ${tavelin_wine_display} wine $<TARGET_FILE:${name}>)
+    set_tests_properties(${name} PROPERTIES LABELS wine ENVIRONMENT
+      "TAVELIN_TEST_BINARY_DIR=${CMAKE_BINARY_DIR};GTEST_OUTPUT=xml:Z:${CMAKE_BINARY_DIR}/gtest-results/${name}.xml")
+  endfunction()
+
+  # The renderer with its own presenters and the templates of the program.
+  tavelin_add_wine_test(win32ui_renderer_test
+    SOURCES
+      ${CMAKE_SOURCE_DIR}/tests/win32ui/win32ui_renderer_test.cpp
+      $<TARGET_OBJECTS:tavelin_win32ui_resources>
+    LIBS tavelin_win32ui tavelin_presenters)
+endif()
