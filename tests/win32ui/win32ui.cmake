@@ -22,4 +22,22 @@ if(WIN32 AND TARGET tavelin_win32ui)
       ${CMAKE_SOURCE_DIR}/tests/win32ui/win32ui_renderer_test.cpp
       $<TARGET_OBJECTS:tavelin_win32ui_resources>
     LIBS tavelin_win32ui tavelin_presenters)
+
+  # The installer, silently, into the test prefix; the end-to-end test runs
+  # the installed program; the silent uninstall comes last.
+  if(TARGET tavelin_setup)
+    add_test(NAME win32ui_setup_install
+      COMMAND ${CMAKE_SOURCE_DIR}/tests/win32ui/setup-test.sh install ${TAVELIN_SETUP})
+    set_tests_properties(win32ui_setup_install PROPERTIES LABELS wine FIXTURES_SETUP tavelin_installed)
+    add_test(NAME win32ui_setup_uninstall COMMAND ${CMAKE_SOURCE_DIR}/tests/win32ui/setup-test.sh uninstall)
+    set_tests_properties(win32ui_setup_uninstall PROPERTIES LABELS wine FIXTURES_CLEANUP tavelin_installed)
+
+    tavelin_add_wine_test(win32ui_e2e_test
+      SOURCES
+        ${CMAKE_SOURCE_DIR}/tests/win32ui/win32ui_e2e_test.cpp
+        ${CMAKE_SOURCE_DIR}/tests/mapping/shm_os_helpers_win32.cpp
+      LIBS tavelin_shm tavelin_support)
+    target_compile_definitions(win32ui_e2e_test PRIVATE TAVELIN_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+    set_tests_properties(win32ui_e2e_test PROPERTIES FIXTURES_REQUIRED tavelin_installed)
+  endif()
 endif()
