@@ -1,8 +1,10 @@
 #include "platform/win32ui/FrameGate.h"
 
-void FrameGate::Attach(HWND window, std::function<void()> flush)
+void FrameGate::Attach(HWND window, UINT_PTR timerId, int periodMs, std::function<void()> flush)
 {
     m_window = window;
+    m_timerId = timerId;
+    m_periodMs = periodMs;
     m_flush = std::move(flush);
 }
 
@@ -13,11 +15,11 @@ void FrameGate::Request()
     }
     const auto now = std::chrono::steady_clock::now();
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(now - m_lastFlush).count();
-    if (!m_flushedOnce || elapsed >= kFrameMs) {
+    if (!m_flushedOnce || elapsed >= m_periodMs) {
         Flush();
         return;
     }
-    if (SetTimer(m_window, kTimerId, static_cast<UINT>(kFrameMs - elapsed), nullptr) != 0) {
+    if (SetTimer(m_window, m_timerId, static_cast<UINT>(m_periodMs - elapsed), nullptr) != 0) {
         m_armed = true;
     } else {
         Flush(); // no timer to wait with: better drawn now than never
@@ -26,10 +28,10 @@ void FrameGate::Request()
 
 bool FrameGate::OnTimer(UINT_PTR id)
 {
-    if (id != kTimerId) {
+    if (id != m_timerId || m_window == nullptr) {
         return false;
     }
-    KillTimer(m_window, kTimerId);
+    KillTimer(m_window, m_timerId);
     m_armed = false;
     Flush();
     return true;
@@ -38,7 +40,7 @@ bool FrameGate::OnTimer(UINT_PTR id)
 void FrameGate::Detach()
 {
     if (m_window != nullptr && m_armed) {
-        KillTimer(m_window, kTimerId);
+        KillTimer(m_window, m_timerId);
     }
     m_armed = false;
     m_window = nullptr;

@@ -99,24 +99,23 @@ void ReadoutPanel::FlushDirty()
     if (!m_anyDirty || m_window == nullptr) {
         return;
     }
-    // One bounding box of the changed cells: one invalidation per frame, and
-    // the paint below draws only the cells inside it.
-    RECT box {};
-    bool first = true;
+    // The changed cells as one region: one invalidation per turn, and the
+    // paint draws only the cells inside it (not their labels and units).
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    HRGN cellRegion = CreateRectRgn(0, 0, 0, 0);
     for (std::size_t i = 0; i < m_cells.size(); ++i) {
         if (!m_dirtyCells[i]) {
             continue;
         }
         m_dirtyCells[i] = false;
-        if (first) {
-            box = m_cells[i].rect;
-            first = false;
-        } else {
-            UnionRect(&box, &box, &m_cells[i].rect);
-        }
+        const RECT& rect = m_cells[i].rect;
+        SetRectRgn(cellRegion, rect.left, rect.top, rect.right, rect.bottom);
+        CombineRgn(region, region, cellRegion, RGN_OR);
     }
     m_anyDirty = false;
-    InvalidateRect(m_window, &box, FALSE);
+    InvalidateRgn(m_window, region, FALSE);
+    DeleteObject(cellRegion);
+    DeleteObject(region);
 }
 
 void ReadoutPanel::Paint()
@@ -130,7 +129,7 @@ void ReadoutPanel::Paint()
     SetBkMode(dc, OPAQUE);
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
     for (const Cell& cell : m_cells) {
-        if (!cell.visible || !Intersects(cell.rect, paint.rcPaint)) {
+        if (!cell.visible || !Intersects(cell.rect, paint.rcPaint) || !RectVisible(dc, &cell.rect)) {
             continue;
         }
         ++m_cellsPainted;

@@ -81,7 +81,8 @@ Win32DialogView::Win32DialogView(
     , m_parent(parent)
 {
     InitialiseCommonControlsOnce();
-    m_paced.reserve(64);
+    m_pacedNumbers.reserve(64);
+    m_pacedBars.reserve(16);
 }
 
 Win32DialogView::~Win32DialogView()
@@ -171,7 +172,8 @@ void Win32DialogView::OnInitDialog()
         }
         m_controls.emplace(control.id, std::move(entry));
     }
-    m_gate.Attach(m_window, [this] { Flush(); });
+    m_numberGate.Attach(m_window, FrameGate::kFirstTimerId, FrameGate::kNumberMs, [this] { FlushNumbers(); });
+    m_barGate.Attach(m_window, FrameGate::kFirstTimerId + 1, FrameGate::kFrameMs, [this] { FlushBars(); });
 
     m_presenter.BindView(this);
     m_bound = true;
@@ -197,7 +199,8 @@ void Win32DialogView::Finish()
         }
     }
     m_timers.clear();
-    m_gate.Detach();
+    m_numberGate.Detach();
+    m_barGate.Detach();
 }
 
 void Win32DialogView::EndDialog(int result)
@@ -398,7 +401,7 @@ bool Win32DialogView::OnNotify(const NMHDR& header, LRESULT& result)
 
 bool Win32DialogView::OnTimerMessage(UINT_PTR id)
 {
-    if (m_gate.OnTimer(id)) {
+    if (m_numberGate.OnTimer(id) || m_barGate.OnTimer(id)) {
         return true;
     }
     const auto found = std::find(m_timers.begin(), m_timers.end(), static_cast<std::int32_t>(id));
@@ -429,16 +432,17 @@ void Win32DialogView::PaintMinimised()
 
 void Win32DialogView::Pace(std::int32_t id, Control& control)
 {
+    const bool bar = control.kind == ControlKind::ProgressBar;
     if (!control.queued) {
         control.queued = true;
-        m_paced.push_back(id);
+        (bar ? m_pacedBars : m_pacedNumbers).push_back(id);
     }
-    m_gate.Request();
+    (bar ? m_barGate : m_numberGate).Request();
 }
 
-void Win32DialogView::Flush()
+void Win32DialogView::FlushNumbers()
 {
-    for (const std::int32_t id : m_paced) {
+    for (const std::int32_t id : m_pacedNumbers) {
         Control* control = Find(id);
         if (control == nullptr) {
             continue;
@@ -448,18 +452,28 @@ void Win32DialogView::Flush()
             control->textPending = false;
             SetWindowTextW(control->window, control->pendingText.c_str());
         }
-        if (control->pendingValue >= 0) {
-            if (control->pendingValue != control->shownValue) {
-                SendMessageW(control->window, PBM_SETPOS, static_cast<WPARAM>(control->pendingValue), 0);
-                control->shownValue = control->pendingValue;
-            }
-            control->pendingValue = -1;
-        }
     }
-    m_paced.clear();
+    m_pacedNumbers.clear();
     for (const auto& panel : m_panels) {
         panel->FlushDirty();
     }
+}
+
+void Win32DialogView::FlushBars()
+{
+    for (const std::int32_t id : m_pacedBars) {
+        Control* control = Find(id);
+        if (control == nullptr) {
+            continue;
+        }
+        control->queued = false;
+        if (control->pendingValue >= 0 && control->pendingValue != control->shownValue) {
+            SendMessageW(control->window, PBM_SETPOS, static_cast<WPARAM>(control->pendingValue), 0);
+            control->shownValue = control->pendingValue;
+        }
+        control->pendingValue = -1;
+    }
+    m_pacedBars.clear();
 }
 
 // ---------------------------------------------------------------- lookups
@@ -549,14 +563,14 @@ void Win32DialogView::SetControlText(std::int32_t id, const char* text)
         wchar_t value[64];
         WideText::FromUtf8(text, value, 64);
         if (control->panel->SetText(control->cell, value)) {
-            m_gate.Request();
+            m_numberGate.Request();
         }
         return;
     }
     switch (control->kind) {
     case ControlKind::Static: {
-        // Shown with the next frame: a value that changes on every tick is
-        // drawn at most once a frame.
+        // Shown with the next turn of the numbers: a value that changes on
+        // every tick is drawn about 20 times a second.
         std::wstring value = WideText::FromUtf8(text);
         if (!control->textPending || control->pendingText != value) {
             control->pendingText = std::move(value);
@@ -606,7 +620,7 @@ void Win32DialogView::EnableControl(std::int32_t id, bool enable)
     }
     if (control->panel != nullptr) {
         if (control->panel->SetEnabled(control->cell, enable)) {
-            m_gate.Request();
+            m_numberGate.Request();
         }
     } else if ((IsWindowEnabled(control->window) != FALSE) != enable) {
         EnableWindow(control->window, enable ? TRUE : FALSE);
@@ -621,7 +635,7 @@ void Win32DialogView::ShowControl(std::int32_t id, bool show)
     }
     if (control->panel != nullptr) {
         if (control->panel->SetVisible(control->cell, show)) {
-            m_gate.Request();
+            m_numberGate.Request();
         }
     } else if ((IsWindowVisible(control->window) != FALSE) != show) {
         ShowWindow(control->window, show ? SW_SHOWNA : SW_HIDE);
@@ -832,7 +846,7 @@ bool Win32DialogView::CreateControl(const RuntimeControl& control)
             entry.cell = panel->AddCell({ control.id, control.kind, rect, WideText::FromUtf8(control.text),
                 (control.flags & FlagDisabled) == 0, (control.flags & FlagHidden) == 0, sunken });
             m_controls.emplace(control.id, std::move(entry));
-            m_gate.Request();
+            m_numberGate.Request();
             return true;
         }
     }
@@ -861,7 +875,8 @@ bool Win32DialogView::CreateControl(const RuntimeControl& control)
 
 bool Win32DialogView::StartTimer(std::int32_t id, int periodMs)
 {
-    if (m_window == nullptr || periodMs <= 0 || static_cast<UINT_PTR>(id) == FrameGate::kTimerId) {
+    if (m_window == nullptr || periodMs <= 0 || static_cast<UINT_PTR>(id) == FrameGate::kFirstTimerId
+        || static_cast<UINT_PTR>(id) == FrameGate::kFirstTimerId + 1) {
         return false;
     }
     // Starting a running timer again restarts it with the new period.

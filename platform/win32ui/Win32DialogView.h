@@ -1,7 +1,8 @@
 // The native Win32 renderer of the window seam: runs a template as a real
 // dialog (DialogBoxIndirectParam on an in-memory template) with the common
 // controls, maps the dialog's messages to the presenter's events, and paces
-// the values that change on every tick to the screen's frame rate.
+// the values that change on every tick: numbers about 20 times a second,
+// bars once a frame.
 #pragma once
 
 #include "platform/win32ui/FrameGate.h"
@@ -100,7 +101,8 @@ private:
     void Finish();
 
     void Pace(std::int32_t id, Control& control);
-    void Flush();
+    void FlushNumbers();
+    void FlushBars();
     Control* Find(std::int32_t id);
     const Control* Find(std::int32_t id) const;
     ReadoutPanel* PanelFor(std::int32_t groupId);
@@ -121,12 +123,14 @@ private:
     HFONT m_font = nullptr;
     int m_baseX = 6; // the dialog font's base units
     int m_baseY = 13;
-    FrameGate m_gate;
+    FrameGate m_numberGate; // texts and readout cells, about 20 a second
+    FrameGate m_barGate; // progress bars, once a frame
     std::unordered_map<std::int32_t, Control> m_controls;
     std::map<std::int32_t, ReadoutPanel*> m_panelByGroup;
     std::vector<std::unique_ptr<ReadoutPanel>> m_panels;
     std::vector<std::int32_t> m_timers;
-    std::vector<std::int32_t> m_paced; // controls with a change waiting for the frame
+    std::vector<std::int32_t> m_pacedNumbers; // texts with a change waiting for their turn
+    std::vector<std::int32_t> m_pacedBars; // bars with a change waiting for the frame
     HBITMAP m_lampBitmaps[3] = {};
     HICON m_bigIcon = nullptr;
     HICON m_smallIcon = nullptr;
