@@ -77,8 +77,7 @@ NativeControlStyle StyleFor(const ControlTemplate& control)
         break;
     case ControlKind::GroupBox:
         native.className = L"Button";
-        // Never paints over what lies on it (the readout panels are above it).
-        native.style |= BS_GROUPBOX | WS_CLIPSIBLINGS;
+        native.style |= BS_GROUPBOX;
         break;
     case ControlKind::Static:
         // Device names and file names may hold '&': never an accelerator.

@@ -154,7 +154,7 @@ void ReadoutPanel::Paint()
         RECT inner = textRect;
         inner.left += cell.kind == ControlKind::Edit ? 2 : 0;
         DrawTextW(dc, cell.text.c_str(), static_cast<int>(cell.text.size()), &inner,
-            DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+            DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
         ExcludeClipRect(dc, cell.rect.left, cell.rect.top, cell.rect.right, cell.rect.bottom);
     }
     // What no cell covers: the window's own face, drawn last so no cell flickers.

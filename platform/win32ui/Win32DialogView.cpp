@@ -818,8 +818,12 @@ ReadoutPanel* Win32DialogView::PanelFor(std::int32_t groupId)
     if (!panel->Create(m_window, rect, m_font)) {
         return nullptr;
     }
-    // Above the group box, so the box's own paint never covers the lines.
+    // Above the group box, and the box clips it out of its own paint, so
+    // the box never covers the lines. (Only this box: one that clipped its
+    // siblings would vanish under a group box around it.)
     SetWindowPos(panel->Window(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SetWindowLongPtrW(
+        group->window, GWL_STYLE, GetWindowLongPtrW(group->window, GWL_STYLE) | static_cast<LONG_PTR>(WS_CLIPSIBLINGS));
     ReadoutPanel* made = panel.get();
     m_panels.push_back(std::move(panel));
     m_panelByGroup.emplace(groupId, made);
