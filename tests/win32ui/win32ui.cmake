@@ -41,7 +41,7 @@ if(WIN32 AND TARGET tavelin_win32ui)
       SOURCES
         ${CMAKE_SOURCE_DIR}/tests/win32ui/win32ui_e2e_test.cpp
         ${CMAKE_SOURCE_DIR}/tests/mapping/shm_os_helpers_win32.cpp
-      LIBS tavelin_shm tavelin_support)
+      LIBS tavelin_shm tavelin_support advapi32)
     target_compile_definitions(win32ui_e2e_test PRIVATE TAVELIN_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
     set_tests_properties(win32ui_e2e_test PROPERTIES FIXTURES_REQUIRED tavelin_installed)
   endif()

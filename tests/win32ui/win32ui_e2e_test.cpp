@@ -205,6 +205,42 @@ private:
     ShmTestOs::RunningProgram m_program;
 };
 
+// Wine's per-program DLL override (the DllOverrides key under
+// HKCU Software\Wine\AppDefaults\<program>): the library counts as missing
+// for that program while this lives.
+class WineDllDisabled {
+public:
+    WineDllDisabled(const char* program, const char* library)
+    {
+        const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+        if (ntdll == nullptr || GetProcAddress(ntdll, "wine_get_version") == nullptr) {
+            return;
+        }
+        m_key = std::string("Software\\Wine\\AppDefaults\\") + program;
+        HKEY key = nullptr;
+        const std::string overrides = m_key + "\\DllOverrides";
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, overrides.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr)
+            == ERROR_SUCCESS) {
+            m_active = RegSetValueExA(key, library, 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1) == ERROR_SUCCESS;
+            RegCloseKey(key);
+        }
+    }
+    ~WineDllDisabled()
+    {
+        if (!m_key.empty()) {
+            RegDeleteTreeA(HKEY_CURRENT_USER, m_key.c_str());
+        }
+    }
+    WineDllDisabled(const WineDllDisabled&) = delete;
+    WineDllDisabled& operator=(const WineDllDisabled&) = delete;
+
+    bool Active() const { return m_active; }
+
+private:
+    std::string m_key;
+    bool m_active = false;
+};
+
 std::string SimblockJson(const std::string& shmName)
 {
     const ShmTestOs::ProgramResult result
@@ -294,6 +330,32 @@ TEST(InstalledProgram, WithoutJoysticksShowsTheBoxOnceAndTheWindowStillWorks)
     ASSERT_TRUE(code.has_value());
     EXPECT_EQ(*code, 0u);
     EXPECT_EQ(Occurrences(tavelin.ErrorOutput(), "CTavelinDlg::OnJoyStick"), 1) << tavelin.ErrorOutput();
+}
+
+TEST(InstalledProgram, WithoutDirectInputSaysWhyAndTheWindowStillStarts)
+{
+    DefaultConfiguration configuration;
+    Tavelin tavelin("e2enodi");
+    // The real DirectInput, switched off for the installed program.
+    WineDllDisabled noDirectInput("tavelin.exe", "dinput");
+    if (!noDirectInput.Active()) {
+        GTEST_SKIP() << "only Wine can take DirectInput away from one program";
+    }
+    ShmTestOs::UnsetEnvironment("TAVELIN_VIRTUAL_JOYSTICKS");
+    ASSERT_TRUE(tavelin.Start()) << "the program needs dinput.dll to start";
+
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (box = tavelin.Dialog(L"CTavelinDlg::OnJoyStick")) != nullptr; }))
+        << tavelin.ErrorOutput();
+    EXPECT_NE(tavelin.ErrorOutput().find("REGDB_E_CLASSNOTREG"), std::string::npos) << tavelin.ErrorOutput();
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+
+    HWND window = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (window = tavelin.Dialog(L"Version 1.6")) != nullptr; }));
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    const std::optional<DWORD> code = tavelin.WaitForExit();
+    ASSERT_TRUE(code.has_value());
+    EXPECT_EQ(*code, 0u);
 }
 
 } // namespace
