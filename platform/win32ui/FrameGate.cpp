@@ -8,21 +8,52 @@ void FrameGate::Attach(HWND window, UINT_PTR timerId, int periodMs, std::functio
     m_flush = std::move(flush);
 }
 
+bool FrameGate::Due() const
+{
+    const auto elapsed
+        = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - m_lastFlush);
+    return !m_flushedOnce || elapsed.count() >= m_periodMs;
+}
+
+void FrameGate::SetTimerForRest()
+{
+    const auto elapsed
+        = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - m_lastFlush);
+    const long long rest = m_periodMs - elapsed.count();
+    if (SetTimer(m_window, m_timerId, static_cast<UINT>(rest > 0 ? rest : 1), nullptr) != 0) {
+        m_timerSet = true;
+    } else {
+        Flush(); // no timer to wait with: better drawn now than never
+    }
+}
+
 void FrameGate::Request()
 {
     if (m_armed || m_window == nullptr) {
         return;
     }
-    const auto now = std::chrono::steady_clock::now();
-    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(now - m_lastFlush).count();
-    if (!m_flushedOnce || elapsed >= m_periodMs) {
+    if (Due()) {
         Flush();
         return;
     }
-    if (SetTimer(m_window, m_timerId, static_cast<UINT>(m_periodMs - elapsed), nullptr) != 0) {
-        m_armed = true;
-    } else {
-        Flush(); // no timer to wait with: better drawn now than never
+    m_armed = true;
+    if (!m_heartbeat) {
+        SetTimerForRest();
+    }
+}
+
+void FrameGate::SetHeartbeat(bool beating)
+{
+    m_heartbeat = beating;
+    if (!beating && m_armed && !m_timerSet && m_window != nullptr) {
+        SetTimerForRest();
+    }
+}
+
+void FrameGate::Beat()
+{
+    if (m_armed && Due()) {
+        Flush();
     }
 }
 
@@ -31,17 +62,21 @@ bool FrameGate::OnTimer(UINT_PTR id)
     if (id != m_timerId || m_window == nullptr) {
         return false;
     }
-    KillTimer(m_window, m_timerId);
-    m_armed = false;
-    Flush();
+    if (m_armed) {
+        Flush();
+    } else if (m_timerSet) {
+        KillTimer(m_window, m_timerId);
+        m_timerSet = false;
+    }
     return true;
 }
 
 void FrameGate::Detach()
 {
-    if (m_window != nullptr && m_armed) {
+    if (m_window != nullptr && m_timerSet) {
         KillTimer(m_window, m_timerId);
     }
+    m_timerSet = false;
     m_armed = false;
     m_window = nullptr;
     m_flush = nullptr;
@@ -49,6 +84,11 @@ void FrameGate::Detach()
 
 void FrameGate::Flush()
 {
+    if (m_timerSet) {
+        KillTimer(m_window, m_timerId);
+        m_timerSet = false;
+    }
+    m_armed = false;
     m_lastFlush = std::chrono::steady_clock::now();
     m_flushedOnce = true;
     if (m_flush) {

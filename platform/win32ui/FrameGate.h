@@ -22,10 +22,17 @@ public:
     void Request();
     // WM_TIMER: true when the tick was the gate's own.
     bool OnTimer(UINT_PTR id);
+    // While the window has a fast timer of its own, its ticks drive the gate
+    // (Beat after each) and the gate needs no timer: no timer set and killed
+    // on every turn.
+    void SetHeartbeat(bool beating);
+    void Beat();
     void Detach();
 
 private:
     void Flush();
+    bool Due() const;
+    void SetTimerForRest();
 
     HWND m_window = nullptr;
     UINT_PTR m_timerId = kFirstTimerId;
@@ -33,5 +40,7 @@ private:
     std::function<void()> m_flush;
     std::chrono::steady_clock::time_point m_lastFlush {};
     bool m_flushedOnce = false;
-    bool m_armed = false;
+    bool m_armed = false; // a flush is due once the period has passed
+    bool m_timerSet = false;
+    bool m_heartbeat = false;
 };

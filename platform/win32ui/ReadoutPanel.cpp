@@ -50,8 +50,8 @@ bool ReadoutPanel::Create(HWND parent, const RECT& rect, HFONT font)
 int ReadoutPanel::AddCell(const Cell& cell)
 {
     m_cells.push_back(cell);
-    m_dirtyCells.push_back(false);
-    MarkDirty(static_cast<int>(m_cells.size()) - 1);
+    m_dirtyCells.push_back(0);
+    MarkDirty(static_cast<int>(m_cells.size()) - 1, true);
     return static_cast<int>(m_cells.size()) - 1;
 }
 
@@ -62,7 +62,7 @@ bool ReadoutPanel::SetText(int index, const wchar_t* text)
         return false;
     }
     cell.text.assign(text); // the value boxes' texts stay within the capacity they first had
-    MarkDirty(index);
+    MarkDirty(index, false);
     return true;
 }
 
@@ -73,7 +73,7 @@ bool ReadoutPanel::SetEnabled(int index, bool enabled)
         return false;
     }
     cell.enabled = enabled;
-    MarkDirty(index);
+    MarkDirty(index, true);
     return true;
 }
 
@@ -84,14 +84,25 @@ bool ReadoutPanel::SetVisible(int index, bool visible)
         return false;
     }
     cell.visible = visible;
-    MarkDirty(index);
+    MarkDirty(index, true);
     return true;
 }
 
-void ReadoutPanel::MarkDirty(int index)
+void ReadoutPanel::MarkDirty(int index, bool wholeCell)
 {
-    m_dirtyCells[static_cast<std::size_t>(index)] = true;
+    unsigned char& dirty = m_dirtyCells[static_cast<std::size_t>(index)];
+    dirty = static_cast<unsigned char>(dirty > 1 || wholeCell ? 2 : 1);
     m_anyDirty = true;
+}
+
+RECT ReadoutPanel::DirtyRect(const Cell& cell, bool wholeCell) const
+{
+    RECT rect = cell.rect;
+    if (!wholeCell && cell.kind == ControlKind::Edit && cell.sunken) {
+        // A new value inside an unchanged frame: the frame is not drawn again.
+        InflateRect(&rect, -2, -2);
+    }
+    return rect;
 }
 
 void ReadoutPanel::FlushDirty()
@@ -107,8 +118,8 @@ void ReadoutPanel::FlushDirty()
         if (!m_dirtyCells[i]) {
             continue;
         }
-        m_dirtyCells[i] = false;
-        const RECT& rect = m_cells[i].rect;
+        const RECT rect = DirtyRect(m_cells[i], m_dirtyCells[i] > 1);
+        m_dirtyCells[i] = 0;
         SetRectRgn(cellRegion, rect.left, rect.top, rect.right, rect.bottom);
         CombineRgn(region, region, cellRegion, RGN_OR);
     }
@@ -126,6 +137,11 @@ void ReadoutPanel::Paint()
         return;
     }
     const HGDIOBJ oldFont = SelectObject(dc, m_font != nullptr ? m_font : GetStockObject(DEFAULT_GUI_FONT));
+    if (m_textHeight == 0) {
+        TEXTMETRICW metrics {};
+        GetTextMetricsW(dc, &metrics);
+        m_textHeight = metrics.tmHeight;
+    }
     SetBkMode(dc, OPAQUE);
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
     for (const Cell& cell : m_cells) {
@@ -136,25 +152,28 @@ void ReadoutPanel::Paint()
         RECT textRect = cell.rect;
         COLORREF background = face;
         COLORREF foreground = GetSysColor(COLOR_BTNTEXT);
+        int indent = 0;
         if (cell.kind == ControlKind::Edit) {
             // A read-only value box: sunken, the window colour while live and
             // the face colour once greyed, as a disabled edit control is.
             if (cell.sunken) {
-                RECT edge = cell.rect;
-                DrawEdge(dc, &edge, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
-                textRect = edge;
+                InflateRect(&textRect, -2, -2);
+                const RECT leftEdge { cell.rect.left, cell.rect.top, textRect.left, cell.rect.bottom };
+                if (RectVisible(dc, &leftEdge)) {
+                    RECT edge = cell.rect;
+                    DrawEdge(dc, &edge, EDGE_SUNKEN, BF_RECT);
+                }
             }
             background = cell.enabled ? GetSysColor(COLOR_WINDOW) : face;
             foreground = cell.enabled ? GetSysColor(COLOR_WINDOWTEXT) : GetSysColor(COLOR_GRAYTEXT);
+            indent = 2;
         }
         SetBkColor(dc, background);
         SetTextColor(dc, foreground);
-        // Fills the box and draws the text in one pass: no flicker.
-        ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &textRect, L"", 0, nullptr);
-        RECT inner = textRect;
-        inner.left += cell.kind == ControlKind::Edit ? 2 : 0;
-        DrawTextW(dc, cell.text.c_str(), static_cast<int>(cell.text.size()), &inner,
-            DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+        // Fills the box and draws the text in one call: no flicker, little work.
+        const int y = textRect.top + (textRect.bottom - textRect.top - m_textHeight) / 2;
+        ExtTextOutW(dc, textRect.left + indent, y, ETO_OPAQUE | ETO_CLIPPED, &textRect, cell.text.c_str(),
+            static_cast<UINT>(cell.text.size()), nullptr);
         ExcludeClipRect(dc, cell.rect.left, cell.rect.top, cell.rect.right, cell.rect.bottom);
     }
     // What no cell covers: the window's own face, drawn last so no cell flickers.

@@ -52,12 +52,14 @@ public:
 private:
     static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void Paint();
-    void MarkDirty(int index);
+    void MarkDirty(int index, bool wholeCell);
+    RECT DirtyRect(const Cell& cell, bool wholeCell) const;
 
     HWND m_window = nullptr;
     HFONT m_font = nullptr;
+    int m_textHeight = 0;
     std::vector<Cell> m_cells;
-    std::vector<bool> m_dirtyCells;
+    std::vector<unsigned char> m_dirtyCells; // 0 clean, 1 its text, 2 the whole cell
     bool m_anyDirty = false;
     long long m_cellsPainted = 0;
 };

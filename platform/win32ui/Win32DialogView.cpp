@@ -199,6 +199,7 @@ void Win32DialogView::Finish()
         }
     }
     m_timers.clear();
+    m_fastTimers.clear();
     m_numberGate.Detach();
     m_barGate.Detach();
 }
@@ -411,6 +412,8 @@ bool Win32DialogView::OnTimerMessage(UINT_PTR id)
     if (Live()) {
         m_presenter.OnTimer(static_cast<std::int32_t>(id));
     }
+    m_numberGate.Beat();
+    m_barGate.Beat();
     return true;
 }
 
@@ -890,6 +893,16 @@ bool Win32DialogView::StartTimer(std::int32_t id, int periodMs)
     if (std::find(m_timers.begin(), m_timers.end(), id) == m_timers.end()) {
         m_timers.push_back(id);
     }
+    // A timer at least as fast as a frame drives the pacing with its ticks.
+    if (periodMs <= FrameGate::kFrameMs) {
+        if (std::find(m_fastTimers.begin(), m_fastTimers.end(), id) == m_fastTimers.end()) {
+            m_fastTimers.push_back(id);
+        }
+    } else {
+        m_fastTimers.erase(std::remove(m_fastTimers.begin(), m_fastTimers.end(), id), m_fastTimers.end());
+    }
+    m_numberGate.SetHeartbeat(!m_fastTimers.empty());
+    m_barGate.SetHeartbeat(!m_fastTimers.empty());
     return true;
 }
 
@@ -903,6 +916,9 @@ void Win32DialogView::StopTimer(std::int32_t id)
     if (m_window != nullptr) {
         KillTimer(m_window, static_cast<UINT_PTR>(id));
     }
+    m_fastTimers.erase(std::remove(m_fastTimers.begin(), m_fastTimers.end(), id), m_fastTimers.end());
+    m_numberGate.SetHeartbeat(!m_fastTimers.empty());
+    m_barGate.SetHeartbeat(!m_fastTimers.empty());
 }
 
 void Win32DialogView::ShowMessageBox(const char* text, const char* caption)

@@ -129,6 +129,7 @@ private:
     std::map<std::int32_t, ReadoutPanel*> m_panelByGroup;
     std::vector<std::unique_ptr<ReadoutPanel>> m_panels;
     std::vector<std::int32_t> m_timers;
+    std::vector<std::int32_t> m_fastTimers; // those that tick at least once a frame
     std::vector<std::int32_t> m_pacedNumbers; // texts with a change waiting for their turn
     std::vector<std::int32_t> m_pacedBars; // bars with a change waiting for the frame
     HBITMAP m_lampBitmaps[3] = {};
