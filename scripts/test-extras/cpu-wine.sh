@@ -16,9 +16,9 @@ if [ ! -f "$program" ] || [ ! -f "$bare" ] || ! command -v wine >/dev/null; then
   echo "cpu-wine: skipped (no Windows build of tavelin.exe and bare_win32_timer.exe in $build_dir, or no Wine)"
   exit 0
 fi
-# Real windows need an X server: a private one when there is none.
-if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1600x1200x24 -nolisten tcp" bash "$0" "$@"
+# Real windows need an X server: a private one, whatever display there is.
+if [ -z "${TAVELIN_CPU_WINE_XVFB:-}" ]; then
+  TAVELIN_CPU_WINE_XVFB=1 exec xvfb-run -a -s "-screen 0 1600x1200x24 -nolisten tcp" bash "$0" "$@"
 fi
 
 ticks=${TAVELIN_CPU_TICKS:-1000}

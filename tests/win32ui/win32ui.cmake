@@ -1,6 +1,6 @@
 # ---- The native Windows window (platform/win32ui), tested under Wine ----
-# Label `wine`. Each runs through with-display.sh, which gives Wine an X
-# server (DISPLAY, or a private Xvfb) for real windows.
+# Label `wine`. Each runs through with-display.sh, which gives Wine a private
+# Xvfb for real windows; one at a time (xvfb-run -a may race for a display).
 if(WIN32 AND TARGET tavelin_win32ui)
   set(tavelin_wine_display ${CMAKE_SOURCE_DIR}/tests/win32ui/with-display.sh)
 
@@ -12,7 +12,7 @@ if(WIN32 AND TARGET tavelin_win32ui)
     target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main GTest::gtest)
     tavelin_warnings(${name})
     add_test(NAME ${name} COMMAND ${tavelin_wine_display} wine $<TARGET_FILE:${name}>)
-    set_tests_properties(${name} PROPERTIES LABELS wine ENVIRONMENT
+    set_tests_properties(${name} PROPERTIES LABELS wine RESOURCE_LOCK tavelin_xvfb ENVIRONMENT
       "TAVELIN_TEST_BINARY_DIR=${CMAKE_BINARY_DIR};GTEST_OUTPUT=xml:Z:${CMAKE_BINARY_DIR}/gtest-results/${name}.xml")
   endfunction()
 
