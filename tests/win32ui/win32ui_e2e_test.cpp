@@ -358,4 +358,51 @@ TEST(InstalledProgram, WithoutDirectInputSaysWhyAndTheWindowStillStarts)
     EXPECT_EQ(*code, 0u);
 }
 
+TEST(InstalledProgram, ASaveThatCannotBeWrittenNamesTheReasonAndTheFileAndLosesNothing)
+{
+    DefaultConfiguration configuration;
+    const std::string alternate = "C:\\Program Files\\Orrelane\\Shared\\Joystick3.ini";
+    const std::string blocked = alternate + ".tmp";
+    const bool hadAlternate = GetFileAttributesA(alternate.c_str()) != INVALID_FILE_ATTRIBUTES;
+    const std::string before = hadAlternate ? ReadFile(alternate) : std::string();
+    // The save's temporary file cannot be made: a folder holds its name.
+    ASSERT_TRUE(CreateDirectoryA(blocked.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+
+    Tavelin tavelin("e2esave");
+    tavelin.MoveStick(Stick(0));
+    ASSERT_TRUE(tavelin.Start());
+    HWND window = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (window = tavelin.Dialog(L"Version 1.6")) != nullptr; }));
+
+    PostMessageW(GetDlgItem(window, 1028), BM_CLICK, 0, 0); // Save Assignments
+    HWND choice = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (choice = tavelin.Dialog(L"Choose Configuration")) != nullptr; }));
+    PostMessageW(GetDlgItem(choice, 1203), BM_CLICK, 0, 0); // Alternate 3
+    EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(GetDlgItem(choice, IDOK)) != FALSE; }));
+    PostMessageW(GetDlgItem(choice, IDOK), BM_CLICK, 0, 0);
+
+    HWND box = nullptr;
+    EXPECT_TRUE(WaitFor([&] { return (box = tavelin.Dialog(L"CTavelinDlg::OnSave")) != nullptr; }))
+        << tavelin.ErrorOutput();
+    const std::string said = tavelin.ErrorOutput();
+    const std::size_t line = said.find("CTavelinDlg::OnSave: ");
+    ASSERT_NE(line, std::string::npos) << said;
+    const std::string text = said.substr(line, said.find('\n', line) - line);
+    EXPECT_NE(text.find("Joystick3.ini"), std::string::npos) << text;
+    EXPECT_GT(text.size(), std::string("CTavelinDlg::OnSave: ").size() + alternate.size())
+        << "no reason given: " << text;
+    if (box != nullptr) {
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+    }
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    const std::optional<DWORD> code = tavelin.WaitForExit();
+    RemoveDirectoryA(blocked.c_str());
+    ASSERT_TRUE(code.has_value()) << "the window no longer answered after the failed save";
+    EXPECT_EQ(*code, 0u);
+    EXPECT_EQ(GetFileAttributesA(alternate.c_str()) != INVALID_FILE_ATTRIBUTES, hadAlternate);
+    if (hadAlternate) {
+        EXPECT_EQ(ReadFile(alternate), before) << "the file in place was changed";
+    }
+}
+
 } // namespace
