@@ -328,6 +328,13 @@ INT_PTR Win32DialogView::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
             return TRUE;
         }
         return FALSE;
+    case WM_SIZE:
+        if (wParam == SIZE_RESTORED) {
+            // What changed while minimised, at once.
+            FlushNumbers();
+            FlushBars();
+        }
+        return FALSE;
     case WM_QUERYDRAGICON:
         return reinterpret_cast<INT_PTR>(m_bigIcon);
     case WM_DESTROY:
@@ -445,6 +452,9 @@ void Win32DialogView::Pace(std::int32_t id, Control& control)
 
 void Win32DialogView::FlushNumbers()
 {
+    if (IsIconic(m_window)) {
+        return; // nothing is drawn while minimised; the changes wait for the restore
+    }
     for (const std::int32_t id : m_pacedNumbers) {
         Control* control = Find(id);
         if (control == nullptr) {
@@ -464,6 +474,9 @@ void Win32DialogView::FlushNumbers()
 
 void Win32DialogView::FlushBars()
 {
+    if (IsIconic(m_window)) {
+        return;
+    }
     for (const std::int32_t id : m_pacedBars) {
         Control* control = Find(id);
         if (control == nullptr) {

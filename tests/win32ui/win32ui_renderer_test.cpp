@@ -217,6 +217,7 @@ public:
     std::atomic<bool> boxReturned { false };
     std::atomic<int> childResult { -1 };
     std::atomic<HWND> window { nullptr };
+    std::atomic<long long> painted { 0 }; // readout cells drawn so far, as of the last tick
     std::function<void(RecordingPresenter&)> onClose;
 
     std::vector<std::string> Events()
@@ -291,6 +292,8 @@ public:
             std::snprintf(text, sizeof text, "%d", n);
             m_view->SetControlText(2002, text); // a readout cell changing on every tick
             m_view->SetControlText(kValue, text);
+            const auto& panels = static_cast<Win32DialogView*>(m_view)->Panels();
+            painted = panels.empty() ? 0 : panels.front()->CellsPainted();
         }
     }
     void OnClose() override
@@ -469,11 +472,32 @@ TEST(Win32Renderer, ReadoutCellsChangingOnEveryTickArePaintedAboutTwentyTimesASe
         PostMessageW(window, WM_CLOSE, 0, 0);
     });
     ASSERT_GT(painted, 0) << "the readout cell was never drawn";
+    EXPECT_GT(presenter.ticks, 0);
     // One cell changes on every tick; at most one paint per 50 ms turn (plus
     // the first paints of both cells and a little slack for expose events).
     const long long frames = elapsed.count() / FrameGate::kNumberMs + 1;
     EXPECT_LE(painted, frames + 10) << ticks << " ticks in " << elapsed.count() << " ms";
     EXPECT_LT(painted, ticks + 2) << "painted on every tick";
+}
+
+TEST(Win32Renderer, NothingIsDrawnWhileMinimisedAndTheChangesShowOnRestore)
+{
+    RecordingPresenter presenter;
+    RunDriven(presenter, [&](HWND window) {
+        EXPECT_TRUE(WaitFor([&] { return presenter.painted > 0; }));
+        PostMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        EXPECT_TRUE(WaitFor([&] { return IsIconic(window) != FALSE; }));
+        int ticks = presenter.ticks;
+        EXPECT_TRUE(WaitFor([&] { return presenter.ticks >= ticks + 5; }));
+        const long long whileMinimised = presenter.painted;
+        ticks = presenter.ticks;
+        EXPECT_TRUE(WaitFor([&] { return presenter.ticks >= ticks + 30; }));
+        EXPECT_EQ(presenter.painted, whileMinimised) << "readouts drawn while minimised";
+        PostMessageW(window, WM_SYSCOMMAND, SC_RESTORE, 0);
+        EXPECT_TRUE(WaitFor([&] { return presenter.painted > whileMinimised; })) << "nothing drawn after the restore";
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(presenter.destroys, 1);
 }
 
 TEST(Win32Renderer, CloseFromOutsideEndsTheOpenBoxAndChildFirstThenTheWindowOnce)
