@@ -325,7 +325,12 @@ TEST(InstalledProgram, WithoutJoysticksShowsTheBoxOnceAndTheWindowStillWorks)
     })) << json;
     EXPECT_EQ(tavelin.Dialog(L"CTavelinDlg::OnJoyStick"), nullptr) << "the box came back";
 
-    PostMessageW(window, WM_CLOSE, 0, 0);
+    // A polite close from outside: taskkill without /F.
+    char system[MAX_PATH] = {};
+    GetSystemDirectoryA(system, MAX_PATH);
+    const ShmTestOs::ProgramResult kill = ShmTestOs::RunProgram(
+        std::string(system) + "\\taskkill.exe", { "/pid", std::to_string(tavelin.ProcessId()) });
+    EXPECT_EQ(kill.exitCode, 0) << kill.out << kill.err;
     const std::optional<DWORD> code = tavelin.WaitForExit();
     ASSERT_TRUE(code.has_value());
     EXPECT_EQ(*code, 0u);
