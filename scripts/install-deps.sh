@@ -12,6 +12,7 @@ packages=(
   mingw-w64 g++-mingw-w64-x86-64-posix
   wine wine64
   xvfb xauth imagemagick fonts-dejavu-core
+  nsis zip x11-utils
 )
 
 missing=()

@@ -1,5 +1,6 @@
 // The real DirectInput 5 (mingw-w64's dinput.h, DIRECTINPUT_VERSION 0x0500):
-// every call of DirectInputNative, passed straight through.
+// every call of DirectInputNative, passed straight through. dinput.dll is
+// loaded at the first Create; without it Create answers REGDB_E_CLASSNOTREG.
 #define DIRECTINPUT_VERSION 0x0500
 #include "platform/win32/DirectInputNative.h"
 
@@ -40,10 +41,23 @@ BOOL CALLBACK Forward(LPCDIDEVICEINSTANCEA instance, LPVOID reference)
 
 std::int32_t Create(void* instance, std::uint32_t version, void** root)
 {
+    // Loaded when first asked for, from the system folder only: a machine
+    // without DirectInput still starts the program, which then says so.
+    using CreateFunction = HRESULT(WINAPI*)(HINSTANCE, DWORD, LPDIRECTINPUTA*, LPUNKNOWN);
+    static const CreateFunction create = [] {
+        const HMODULE library = LoadLibraryExA("dinput.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        return library != nullptr
+            ? reinterpret_cast<CreateFunction>(reinterpret_cast<void*>(GetProcAddress(library, "DirectInputCreateA")))
+            : nullptr;
+    }();
+    if (create == nullptr) {
+        *root = nullptr;
+        return REGDB_E_CLASSNOTREG; // what asking COM for an uninstalled DirectInput answers
+    }
     // DirectInput wants the module that creates it; a program that passes none means itself.
     HINSTANCE module = instance != nullptr ? static_cast<HINSTANCE>(instance) : GetModuleHandleA(nullptr);
     IDirectInputA* created = nullptr;
-    const HRESULT result = DirectInputCreateA(module, version, &created, nullptr);
+    const HRESULT result = create(module, version, &created, nullptr);
     *root = SUCCEEDED(result) ? created : nullptr;
     return result;
 }

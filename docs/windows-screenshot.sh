@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Takes docs/windows-main-window.png: the native Windows window (tavelin.exe
+# under Wine) on a virtual X display, with the shipped virtual joysticks moving.
+# Usage: docs/windows-screenshot.sh [Windows build folder, default build/win]
+set -eu
+cd "$(dirname "$0")/.."
+. scripts/common.sh
+build=${1:-build/win}
+cmake --build "$build" --target tavelin
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1600x1200x24 -nolisten tcp" bash "$0" "$@"
+fi
+shared="$WINEPREFIX/drive_c/Program Files/Orrelane/Shared"
+mkdir -p "$shared"
+[ -f "$shared/Joystick.ini" ] || cp examples/Joystick.ini "$shared/Joystick.ini"
+TAVELIN_SHM_NAME="TavelinScreenshot$$" TAVELIN_VIRTUAL_JOYSTICKS="Z:${PWD//\//\\}\\examples\\virtual-joysticks.ini" \
+  wine "$build/platform/win32ui/tavelin.exe" >/dev/null 2>&1 &
+program=$!
+trap 'kill $program 2>/dev/null' EXIT
+deadline=$((SECONDS + 30))
+until xwininfo -name "Version 1.6" >/dev/null 2>&1; do
+  [ $SECONDS -lt $deadline ] || { echo "windows-screenshot: the window never appeared" >&2; exit 1; }
+  sleep 0.2
+done
+sleep 2 # the sticks move a little and the first frames are drawn
+import -window "$(xwininfo -name "Version 1.6" | awk '/Window id:/ { print $4 }')" docs/windows-main-window.png
+echo "docs/windows-main-window.png"

@@ -1,0 +1,957 @@
+#include "platform/win32ui/Win32DialogView.h"
+
+#include "platform/win32ui/DialogTemplateBuilder.h"
+#include "platform/win32ui/WideText.h"
+
+#include <commctrl.h>
+#include <uxtheme.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// The up-down arrows sit mid-way in their default range (100 down to 0) and
+// never move from there, so no limit ever stops a click's delta.
+constexpr int kSpinLowest = 100;
+constexpr int kSpinHighest = 0;
+constexpr int kSpinResting = 50;
+
+// The base units the run-time controls' pixel sizes were drawn for.
+constexpr int kDesignBaseX = 6;
+constexpr int kDesignBaseY = 13;
+
+// A readout panel keeps clear of its group box's frame by this much.
+constexpr int kPanelInset = 4;
+
+void InitialiseCommonControlsOnce()
+{
+    static const bool done = [] {
+        INITCOMMONCONTROLSEX controls {};
+        controls.dwSize = sizeof controls;
+        controls.dwICC = ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_UPDOWN_CLASS | ICC_LISTVIEW_CLASSES;
+        return InitCommonControlsEx(&controls) != FALSE;
+    }();
+    (void)done;
+}
+
+// A message box is also one line on standard error, for logs and for
+// whoever started the program from a console.
+void WriteBoxToStandardError(const char* caption, const char* text)
+{
+    const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+    if (error == nullptr || error == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    std::string line = std::string(caption != nullptr ? caption : "") + ": " + (text != nullptr ? text : "");
+    for (char& c : line) {
+        if (c == '\r' || c == '\n') {
+            c = ' ';
+        }
+    }
+    line += '\n';
+    DWORD written = 0;
+    WriteFile(error, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}
+
+struct BoxSearch {
+    HWND owner;
+    HWND skip;
+};
+
+BOOL CALLBACK EndOneMessageBox(HWND window, LPARAM parameter)
+{
+    const auto* search = reinterpret_cast<const BoxSearch*>(parameter);
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, 16);
+    if (window != search->skip && GetWindow(window, GW_OWNER) == search->owner
+        && std::wcscmp(className, L"#32770") == 0) {
+        PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    }
+    return TRUE;
+}
+
+} // namespace
+
+Win32DialogView::Win32DialogView(
+    const DialogTemplate& dialogTemplate, DialogPresenter& presenter, HINSTANCE instance, Win32DialogView* parent)
+    : m_template(dialogTemplate)
+    , m_presenter(presenter)
+    , m_instance(instance)
+    , m_parent(parent)
+{
+    InitialiseCommonControlsOnce();
+    m_pacedNumbers.reserve(64);
+    m_pacedBars.reserve(16);
+}
+
+Win32DialogView::~Win32DialogView()
+{
+    Finish();
+    for (HBITMAP& bitmap : m_lampBitmaps) {
+        if (bitmap != nullptr) {
+            DeleteObject(bitmap);
+            bitmap = nullptr;
+        }
+    }
+    for (HICON icon : { m_bigIcon, m_smallIcon }) {
+        if (icon != nullptr) {
+            DestroyIcon(icon);
+        }
+    }
+}
+
+// ---------------------------------------------------------------- the modal run
+
+int Win32DialogView::RunModal()
+{
+    const std::vector<std::uint32_t> block = BuildDialogTemplate(m_template, m_parent == nullptr);
+    const HWND owner = m_parent != nullptr ? m_parent->m_window : nullptr;
+    const INT_PTR answer = DialogBoxIndirectParamW(m_instance, reinterpret_cast<LPCDLGTEMPLATEW>(block.data()), owner,
+        &Win32DialogView::DialogProcedure, reinterpret_cast<LPARAM>(this));
+    Finish();
+    m_window = nullptr;
+    return answer == -1 ? kIdCancel : m_result;
+}
+
+INT_PTR CALLBACK Win32DialogView::DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_INITDIALOG) {
+        auto* view = reinterpret_cast<Win32DialogView*>(lParam);
+        SetWindowLongPtrW(window, DWLP_USER, lParam);
+        view->m_window = window;
+        view->OnInitDialog();
+        return TRUE;
+    }
+    auto* view = reinterpret_cast<Win32DialogView*>(GetWindowLongPtrW(window, DWLP_USER));
+    if (view == nullptr) {
+        return FALSE;
+    }
+    return view->HandleMessage(message, wParam, lParam);
+}
+
+void Win32DialogView::OnInitDialog()
+{
+    m_font = reinterpret_cast<HFONT>(SendMessageW(m_window, WM_GETFONT, 0, 0));
+    RECT units { 0, 0, 4, 8 };
+    if (MapDialogRect(m_window, &units)) {
+        m_baseX = std::max<int>(1, units.right);
+        m_baseY = std::max<int>(1, units.bottom);
+    }
+    for (const ControlTemplate& control : m_template.controls) {
+        if (control.id == kNoControlId || m_controls.count(control.id) != 0) {
+            continue; // the first of repeated ids answers, as GetDlgItem does
+        }
+        const HWND window = GetDlgItem(m_window, control.id);
+        if (window == nullptr) {
+            continue;
+        }
+        Control entry;
+        entry.kind = control.kind;
+        entry.window = window;
+        switch (control.kind) {
+        case ControlKind::Spin:
+            SendMessageW(window, UDM_SETRANGE32, static_cast<WPARAM>(kSpinLowest), kSpinHighest);
+            SendMessageW(window, UDM_SETPOS32, 0, kSpinResting);
+            break;
+        case ControlKind::ProgressBar:
+            // A themed bar ignores its colour; " " (not "") switches the theme off under Wine too.
+            SetWindowTheme(window, L" ", L" ");
+            SendMessageW(window, PBM_SETRANGE32, 0, 100);
+            entry.shownValue = 0;
+            break;
+        case ControlKind::ListView:
+            SendMessageW(window, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+            break;
+        case ControlKind::Lamp:
+            entry.lamp = static_cast<LampPicture>(control.image);
+            entry.lampSet = true;
+            break;
+        default:
+            break;
+        }
+        m_controls.emplace(control.id, std::move(entry));
+    }
+    m_numberGate.Attach(m_window, FrameGate::kFirstTimerId, FrameGate::kNumberMs, [this] { FlushNumbers(); });
+    m_barGate.Attach(m_window, FrameGate::kFirstTimerId + 1, FrameGate::kFrameMs, [this] { FlushBars(); });
+
+    m_presenter.BindView(this);
+    m_bound = true;
+    EnterNested();
+    m_presenter.OnInitDialog();
+    LeaveNested();
+}
+
+void Win32DialogView::Finish()
+{
+    if (!m_bound) {
+        return;
+    }
+    if (!m_finished) {
+        m_finished = true;
+        m_presenter.OnDestroy();
+    }
+    m_presenter.BindView(nullptr);
+    m_bound = false;
+    if (m_window != nullptr) {
+        for (const std::int32_t id : m_timers) {
+            KillTimer(m_window, static_cast<UINT_PTR>(id));
+        }
+    }
+    m_timers.clear();
+    m_fastTimers.clear();
+    m_numberGate.Detach();
+    m_barGate.Detach();
+}
+
+void Win32DialogView::EndDialog(int result)
+{
+    if (m_endRequested) {
+        return;
+    }
+    m_endRequested = true;
+    m_result = result;
+    // The dialog manager leaves its loop once the running handler has returned.
+    if (m_window != nullptr) {
+        ::EndDialog(m_window, result);
+    }
+}
+
+void Win32DialogView::LeaveNested()
+{
+    --m_nested;
+    if (m_nested == 0 && m_closePending && m_window != nullptr) {
+        // Not now: the handler that opened the nested loop is still running.
+        PostMessageW(m_window, kDeliverPendingClose, 0, 0);
+    }
+}
+
+void Win32DialogView::RequestClose()
+{
+    if (!Live()) {
+        return;
+    }
+    m_closePending = true;
+    if (m_child != nullptr) {
+        m_child->RequestClose();
+    }
+    EndMessageBoxes();
+    if (m_nested == 0) {
+        DeliverPendingClose();
+    }
+}
+
+void Win32DialogView::EndMessageBoxes()
+{
+    if (m_boxesOpen == 0 || m_window == nullptr) {
+        return;
+    }
+    BoxSearch search { m_window, m_child != nullptr ? m_child->m_window : nullptr };
+    EnumThreadWindows(GetCurrentThreadId(), &EndOneMessageBox, reinterpret_cast<LPARAM>(&search));
+}
+
+void Win32DialogView::DeliverPendingClose()
+{
+    if (!m_closePending || !Live() || m_nested > 0) {
+        return;
+    }
+    m_closePending = false;
+    if (m_parent == nullptr) {
+        // The main window goes out the way its close box does.
+        m_presenter.OnClose();
+    } else {
+        m_presenter.OnCancel();
+        EndDialog(kIdCancel);
+    }
+}
+
+// ---------------------------------------------------------------- messages
+
+INT_PTR Win32DialogView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_COMMAND:
+        OnCommandMessage(wParam, lParam);
+        return TRUE;
+    case WM_NOTIFY: {
+        LRESULT result = 0;
+        if (lParam != 0 && OnNotify(*reinterpret_cast<const NMHDR*>(lParam), result)) {
+            SetWindowLongPtrW(m_window, DWLP_MSGRESULT, result);
+            return TRUE;
+        }
+        return FALSE;
+    }
+    case WM_TIMER:
+        return OnTimerMessage(static_cast<UINT_PTR>(wParam)) ? TRUE : FALSE;
+    case WM_SYSCOMMAND: {
+        const auto command = static_cast<unsigned>(wParam);
+        if (!Live()) {
+            return (command & 0xFFF0u) == SC_CLOSE ? TRUE : FALSE;
+        }
+        if (m_presenter.OnSystemCommand(command)) {
+            return TRUE;
+        }
+        if ((command & 0xFFF0u) == SC_CLOSE) {
+            // The close box goes through the presenter, never straight to WM_CLOSE.
+            if (Live()) {
+                m_presenter.OnClose();
+            }
+            return TRUE;
+        }
+        return FALSE;
+    }
+    case WM_CLOSE:
+        // From outside (a polite close, as taskkill without /F sends it).
+        RequestClose();
+        return TRUE;
+    case WM_QUERYENDSESSION:
+        SetWindowLongPtrW(m_window, DWLP_MSGRESULT, TRUE);
+        return TRUE;
+    case WM_ENDSESSION:
+        if (wParam != 0 && m_bound) {
+            // The process may end as soon as this returns: leave now, the way
+            // OK does, and let go of the devices and the block here.
+            RequestClose();
+            if (!m_finished) {
+                m_finished = true;
+                m_presenter.OnDestroy();
+            }
+        }
+        SetWindowLongPtrW(m_window, DWLP_MSGRESULT, 0);
+        return TRUE;
+    case kDeliverPendingClose:
+        DeliverPendingClose();
+        return TRUE;
+    case WM_PAINT:
+        if (IsIconic(m_window)) {
+            PaintMinimised();
+            return TRUE;
+        }
+        return FALSE;
+    case WM_SIZE:
+        if (wParam == SIZE_RESTORED) {
+            // What changed while minimised, at once.
+            FlushNumbers();
+            FlushBars();
+        }
+        return FALSE;
+    case WM_QUERYDRAGICON:
+        return reinterpret_cast<INT_PTR>(m_bigIcon);
+    case WM_DESTROY:
+        Finish();
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+void Win32DialogView::OnCommandMessage(WPARAM wParam, LPARAM lParam)
+{
+    if (!Live()) {
+        return;
+    }
+    const auto from = reinterpret_cast<HWND>(lParam);
+    const int code = HIWORD(wParam);
+    if (from == nullptr) {
+        // A menu command, an accelerator, or Enter / Escape without a button of that id.
+        m_presenter.OnCommand(static_cast<std::int32_t>(static_cast<std::int16_t>(LOWORD(wParam))));
+        return;
+    }
+    const auto id = static_cast<std::int32_t>(GetDlgCtrlID(from));
+    const Control* control = Find(id);
+    if (control == nullptr) {
+        // Escape names the Cancel button whatever its state; a control that
+        // is not in the template is not the presenter's.
+        if (code == BN_CLICKED && (id == kIdOk || id == kIdCancel)) {
+            m_presenter.OnCommand(id);
+        }
+        return;
+    }
+    switch (control->kind) {
+    case ControlKind::PushButton:
+        if (code == BN_CLICKED) {
+            m_presenter.OnCommand(id);
+        }
+        break;
+    case ControlKind::ComboBox:
+        // Only the operator's choice: selections set by the presenter send no CBN_SELCHANGE.
+        if (code == CBN_SELCHANGE) {
+            const auto position = static_cast<int>(SendMessageW(from, CB_GETCURSEL, 0, 0));
+            if (position >= 0) {
+                m_presenter.OnSelectionChange(id, position);
+            }
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+bool Win32DialogView::OnNotify(const NMHDR& header, LRESULT& result)
+{
+    if (header.code != UDN_DELTAPOS) {
+        return false;
+    }
+    const auto id = static_cast<std::int32_t>(header.idFrom);
+    const Control* control = Find(id);
+    if (control == nullptr || control->kind != ControlKind::Spin) {
+        return false;
+    }
+    const auto& change = reinterpret_cast<const NMUPDOWN&>(header);
+    if (Live()) {
+        (void)m_presenter.OnSpinDelta(id, change.iDelta);
+    }
+    // Refused whatever the presenter said: the arrows keep their resting
+    // position, so no limit is ever reached.
+    result = TRUE;
+    return true;
+}
+
+bool Win32DialogView::OnTimerMessage(UINT_PTR id)
+{
+    if (m_numberGate.OnTimer(id) || m_barGate.OnTimer(id)) {
+        return true;
+    }
+    const auto found = std::find(m_timers.begin(), m_timers.end(), static_cast<std::int32_t>(id));
+    if (found == m_timers.end()) {
+        return false;
+    }
+    if (Live()) {
+        m_presenter.OnTimer(static_cast<std::int32_t>(id));
+    }
+    m_numberGate.Beat();
+    m_barGate.Beat();
+    return true;
+}
+
+void Win32DialogView::PaintMinimised()
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(m_window, &paint);
+    if (dc != nullptr && m_bigIcon != nullptr) {
+        RECT client;
+        GetClientRect(m_window, &client);
+        const int x = (client.right - GetSystemMetrics(SM_CXICON) + 1) / 2;
+        const int y = (client.bottom - GetSystemMetrics(SM_CYICON) + 1) / 2;
+        DrawIcon(dc, x, y, m_bigIcon);
+    }
+    EndPaint(m_window, &paint);
+}
+
+// ---------------------------------------------------------------- pacing
+
+void Win32DialogView::Pace(std::int32_t id, Control& control)
+{
+    const bool bar = control.kind == ControlKind::ProgressBar;
+    if (!control.queued) {
+        control.queued = true;
+        (bar ? m_pacedBars : m_pacedNumbers).push_back(id);
+    }
+    (bar ? m_barGate : m_numberGate).Request();
+}
+
+void Win32DialogView::FlushNumbers()
+{
+    if (IsIconic(m_window)) {
+        return; // nothing is drawn while minimised; the changes wait for the restore
+    }
+    for (const std::int32_t id : m_pacedNumbers) {
+        Control* control = Find(id);
+        if (control == nullptr) {
+            continue;
+        }
+        control->queued = false;
+        if (control->textPending) {
+            control->textPending = false;
+            SetWindowTextW(control->window, control->pendingText.c_str());
+        }
+    }
+    m_pacedNumbers.clear();
+    for (const auto& panel : m_panels) {
+        panel->FlushDirty();
+    }
+}
+
+void Win32DialogView::FlushBars()
+{
+    if (IsIconic(m_window)) {
+        return;
+    }
+    for (const std::int32_t id : m_pacedBars) {
+        Control* control = Find(id);
+        if (control == nullptr) {
+            continue;
+        }
+        control->queued = false;
+        if (control->pendingValue >= 0 && control->pendingValue != control->shownValue) {
+            SendMessageW(control->window, PBM_SETPOS, static_cast<WPARAM>(control->pendingValue), 0);
+            control->shownValue = control->pendingValue;
+        }
+        control->pendingValue = -1;
+    }
+    m_pacedBars.clear();
+}
+
+// ---------------------------------------------------------------- lookups
+
+Win32DialogView::Control* Win32DialogView::Find(std::int32_t id)
+{
+    const auto found = m_controls.find(id);
+    return found != m_controls.end() ? &found->second : nullptr;
+}
+
+const Win32DialogView::Control* Win32DialogView::Find(std::int32_t id) const
+{
+    const auto found = m_controls.find(id);
+    return found != m_controls.end() ? &found->second : nullptr;
+}
+
+HWND Win32DialogView::ControlWindow(std::int32_t id) const
+{
+    const Control* control = Find(id);
+    return control != nullptr ? control->window : nullptr;
+}
+
+int Win32DialogView::ScaleX(int pixels) const
+{
+    return MulDiv(pixels, m_baseX, kDesignBaseX);
+}
+
+int Win32DialogView::ScaleY(int pixels) const
+{
+    return MulDiv(pixels, m_baseY, kDesignBaseY);
+}
+
+HBITMAP Win32DialogView::LampBitmap(LampPicture picture)
+{
+    const int index = picture == LampPicture::On ? 1 : (picture == LampPicture::Warning ? 2 : 0);
+    HBITMAP& bitmap = m_lampBitmaps[index];
+    if (bitmap == nullptr) {
+        bitmap = static_cast<HBITMAP>(
+            LoadImageW(m_instance, MAKEINTRESOURCEW(static_cast<int>(picture)), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
+    }
+    return bitmap;
+}
+
+// ---------------------------------------------------------------- DialogView
+
+void Win32DialogView::SetTitle(const char* title)
+{
+    if (m_window != nullptr) {
+        SetWindowTextW(m_window, WideText::FromUtf8(title).c_str());
+    }
+}
+
+void Win32DialogView::SetIcon(std::int32_t iconResource)
+{
+    if (m_window == nullptr) {
+        return;
+    }
+    const auto load = [this, iconResource](int size) {
+        return static_cast<HICON>(
+            LoadImageW(m_instance, MAKEINTRESOURCEW(iconResource), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+    };
+    if (m_bigIcon == nullptr) {
+        m_bigIcon = load(GetSystemMetrics(SM_CXICON));
+        m_smallIcon = load(GetSystemMetrics(SM_CXSMICON));
+    }
+    SendMessageW(m_window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_bigIcon));
+    SendMessageW(m_window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_smallIcon));
+}
+
+bool Win32DialogView::AppendSystemMenuItem(unsigned command, const char* text)
+{
+    const HMENU menu = m_window != nullptr ? GetSystemMenu(m_window, FALSE) : nullptr;
+    if (menu == nullptr) {
+        return false;
+    }
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    return AppendMenuW(menu, MF_STRING, command, WideText::FromUtf8(text).c_str()) != FALSE;
+}
+
+void Win32DialogView::SetControlText(std::int32_t id, const char* text)
+{
+    Control* control = Find(id);
+    if (control == nullptr) {
+        return;
+    }
+    if (control->panel != nullptr) {
+        wchar_t value[64];
+        WideText::FromUtf8(text, value, 64);
+        if (control->panel->SetText(control->cell, value)) {
+            m_numberGate.Request();
+        }
+        return;
+    }
+    switch (control->kind) {
+    case ControlKind::Static: {
+        // Shown with the next turn of the numbers: a value that changes on
+        // every tick is drawn about 20 times a second.
+        std::wstring value = WideText::FromUtf8(text);
+        if (!control->textPending || control->pendingText != value) {
+            control->pendingText = std::move(value);
+            control->textPending = true;
+            Pace(id, *control);
+        }
+        break;
+    }
+    case ControlKind::ComboBox:
+        ComboSetEditText(id, text);
+        break;
+    default:
+        SetWindowTextW(control->window, WideText::FromUtf8(text).c_str());
+        break;
+    }
+}
+
+int Win32DialogView::GetControlText(std::int32_t id, char* buffer, int size) const
+{
+    if (buffer == nullptr || size <= 0) {
+        return 0;
+    }
+    std::string value;
+    if (const Control* control = Find(id)) {
+        if (control->panel != nullptr) {
+            value = WideText::ToUtf8(control->panel->CellAt(control->cell).text.c_str());
+        } else if (control->textPending) {
+            value = WideText::ToUtf8(control->pendingText.c_str());
+        } else if (control->window != nullptr) {
+            const int length = GetWindowTextLengthW(control->window);
+            std::wstring wide(static_cast<std::size_t>(length) + 1, L'\0');
+            const int got = GetWindowTextW(control->window, wide.data(), length + 1);
+            value = WideText::ToUtf8(wide.c_str(), got);
+        }
+    }
+    const int length = std::min(static_cast<int>(value.size()), size - 1);
+    std::memcpy(buffer, value.data(), static_cast<std::size_t>(length));
+    buffer[length] = '\0';
+    return length;
+}
+
+void Win32DialogView::EnableControl(std::int32_t id, bool enable)
+{
+    Control* control = Find(id);
+    if (control == nullptr) {
+        return;
+    }
+    if (control->panel != nullptr) {
+        if (control->panel->SetEnabled(control->cell, enable)) {
+            m_numberGate.Request();
+        }
+    } else if ((IsWindowEnabled(control->window) != FALSE) != enable) {
+        EnableWindow(control->window, enable ? TRUE : FALSE);
+    }
+}
+
+void Win32DialogView::ShowControl(std::int32_t id, bool show)
+{
+    Control* control = Find(id);
+    if (control == nullptr) {
+        return;
+    }
+    if (control->panel != nullptr) {
+        if (control->panel->SetVisible(control->cell, show)) {
+            m_numberGate.Request();
+        }
+    } else if ((IsWindowVisible(control->window) != FALSE) != show) {
+        ShowWindow(control->window, show ? SW_SHOWNA : SW_HIDE);
+    }
+}
+
+void Win32DialogView::ComboInsertString(std::int32_t id, int position, const char* text)
+{
+    Control* control = Find(id);
+    if (control == nullptr || control->kind != ControlKind::ComboBox) {
+        return;
+    }
+    const int at = std::clamp(position, 0, static_cast<int>(control->entries.size()));
+    std::wstring entry = WideText::FromUtf8(text);
+    const auto inserted = SendMessageW(
+        control->window, CB_INSERTSTRING, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(entry.c_str()));
+    if (inserted >= 0) {
+        control->entries.insert(control->entries.begin() + at, std::move(entry));
+    }
+}
+
+void Win32DialogView::ComboSetEditText(std::int32_t id, const char* text)
+{
+    Control* control = Find(id);
+    if (control == nullptr || control->kind != ControlKind::ComboBox) {
+        return;
+    }
+    const std::wstring value = WideText::FromUtf8(text);
+    // Exactly, case and all: CB_FINDSTRINGEXACT ignores case.
+    const auto entry = std::find(control->entries.begin(), control->entries.end(), value);
+    const auto current = static_cast<int>(SendMessageW(control->window, CB_GETCURSEL, 0, 0));
+    if (entry != control->entries.end()) {
+        const auto position = static_cast<int>(entry - control->entries.begin());
+        if (current != position) {
+            SendMessageW(control->window, CB_SETCURSEL, static_cast<WPARAM>(position), 0);
+        }
+        return;
+    }
+    // A text that is no entry ("?"): shown in the edit field with nothing selected.
+    if (current != -1) {
+        SendMessageW(control->window, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    }
+    SetWindowTextW(control->window, value.c_str());
+}
+
+void Win32DialogView::ComboSetSelection(std::int32_t id, int position)
+{
+    Control* control = Find(id);
+    if (control == nullptr || control->kind != ControlKind::ComboBox) {
+        return;
+    }
+    const bool valid = position >= 0 && position < static_cast<int>(control->entries.size());
+    SendMessageW(control->window, CB_SETCURSEL, static_cast<WPARAM>(valid ? position : -1), 0);
+}
+
+void Win32DialogView::SetProgressPosition(std::int32_t id, int position)
+{
+    Control* control = Find(id);
+    if (control == nullptr || control->kind != ControlKind::ProgressBar) {
+        return;
+    }
+    control->pendingValue = std::clamp(position, 0, 100);
+    Pace(id, *control);
+}
+
+void Win32DialogView::SetProgressBarColour(std::int32_t id, BarColour colour)
+{
+    Control* control = Find(id);
+    if (control == nullptr || control->kind != ControlKind::ProgressBar) {
+        return;
+    }
+    SendMessageW(control->window, PBM_SETBARCOLOR, 0, RGB(colour.red, colour.green, colour.blue));
+}
+
+void Win32DialogView::SetLampPicture(std::int32_t id, LampPicture picture)
+{
+    Control* control = Find(id);
+    if (control == nullptr || control->kind != ControlKind::Lamp) {
+        return;
+    }
+    if (control->lampSet && control->lamp == picture) {
+        return;
+    }
+    const HBITMAP bitmap = LampBitmap(picture);
+    if (bitmap == nullptr) {
+        return;
+    }
+    const auto previous = reinterpret_cast<HBITMAP>(
+        SendMessageW(control->window, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap)));
+    // The picture the dialog manager loaded from the template belongs to the
+    // control until it is replaced; ours stay with the view.
+    if (previous != nullptr
+        && std::find(std::begin(m_lampBitmaps), std::end(m_lampBitmaps), previous) == std::end(m_lampBitmaps)) {
+        DeleteObject(previous);
+    }
+    control->lamp = picture;
+    control->lampSet = true;
+}
+
+void Win32DialogView::ListInsertColumn(std::int32_t id, int column, const char* heading, int widthPixels)
+{
+    Control* control = Find(id);
+    if (control == nullptr || control->kind != ControlKind::ListView) {
+        return;
+    }
+    std::wstring text = WideText::FromUtf8(heading);
+    LVCOLUMNW entry {};
+    entry.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+    entry.fmt = LVCFMT_LEFT;
+    entry.cx = widthPixels;
+    entry.pszText = text.data();
+    entry.iSubItem = column;
+    SendMessageW(control->window, LVM_INSERTCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&entry));
+}
+
+int Win32DialogView::ListInsertItem(std::int32_t id, int position, const char* text, bool selected)
+{
+    Control* control = Find(id);
+    if (control == nullptr || control->kind != ControlKind::ListView) {
+        return -1;
+    }
+    std::wstring value = WideText::FromUtf8(text);
+    LVITEMW item {};
+    item.mask = LVIF_TEXT | LVIF_STATE;
+    item.iItem = std::max(position, 0);
+    item.pszText = value.data();
+    item.state = selected ? LVIS_SELECTED : 0;
+    item.stateMask = LVIS_SELECTED;
+    return static_cast<int>(SendMessageW(control->window, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+}
+
+void Win32DialogView::ListSetItemText(std::int32_t id, int item, int column, const char* text)
+{
+    Control* control = Find(id);
+    if (control == nullptr || control->kind != ControlKind::ListView || item < 0 || column < 0) {
+        return;
+    }
+    std::wstring value = WideText::FromUtf8(text);
+    LVITEMW entry {};
+    entry.iSubItem = column;
+    entry.pszText = value.data();
+    SendMessageW(control->window, LVM_SETITEMTEXTW, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&entry));
+}
+
+void Win32DialogView::ListDeleteAllItems(std::int32_t id)
+{
+    Control* control = Find(id);
+    if (control != nullptr && control->kind == ControlKind::ListView) {
+        SendMessageW(control->window, LVM_DELETEALLITEMS, 0, 0);
+    }
+}
+
+void Win32DialogView::ListEnsureVisible(std::int32_t id, int item)
+{
+    Control* control = Find(id);
+    if (control != nullptr && control->kind == ControlKind::ListView && item >= 0) {
+        SendMessageW(control->window, LVM_ENSUREVISIBLE, static_cast<WPARAM>(item), FALSE);
+    }
+}
+
+ReadoutPanel* Win32DialogView::PanelFor(std::int32_t groupId)
+{
+    const auto found = m_panelByGroup.find(groupId);
+    if (found != m_panelByGroup.end()) {
+        return found->second;
+    }
+    const Control* group = Find(groupId);
+    if (group == nullptr || group->kind != ControlKind::GroupBox) {
+        return nullptr;
+    }
+    RECT rect;
+    GetWindowRect(group->window, &rect);
+    MapWindowPoints(nullptr, m_window, reinterpret_cast<POINT*>(&rect), 2);
+    // Inside the frame and below the caption, so that it never paints over them.
+    rect.left += kPanelInset;
+    rect.top += m_baseY;
+    rect.right -= kPanelInset;
+    rect.bottom -= 2;
+    auto panel = std::make_unique<ReadoutPanel>();
+    if (!panel->Create(m_window, rect, m_font)) {
+        return nullptr;
+    }
+    // Above the group box, and the box clips it out of its own paint, so
+    // the box never covers the lines. (Only this box: one that clipped its
+    // siblings would vanish under a group box around it.)
+    SetWindowPos(panel->Window(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SetWindowLongPtrW(
+        group->window, GWL_STYLE, GetWindowLongPtrW(group->window, GWL_STYLE) | static_cast<LONG_PTR>(WS_CLIPSIBLINGS));
+    ReadoutPanel* made = panel.get();
+    m_panels.push_back(std::move(panel));
+    m_panelByGroup.emplace(groupId, made);
+    return made;
+}
+
+bool Win32DialogView::CreateControl(const RuntimeControl& control)
+{
+    if (m_window == nullptr || Find(control.id) != nullptr) {
+        return false;
+    }
+    const bool sunken = (control.flags & FlagSunken) != 0;
+    // Pixel sizes drawn for the usual dialog font, scaled with the real one.
+    RECT rect { ScaleX(control.rect.x), ScaleY(control.rect.y), ScaleX(control.rect.x + control.rect.width),
+        ScaleY(control.rect.y + control.rect.height) };
+    if (control.kind == ControlKind::Static || control.kind == ControlKind::Edit) {
+        if (ReadoutPanel* panel = PanelFor(control.parentGroupId)) {
+            // The panel starts inside the frame and below the caption; the
+            // lines keep their 2 px from the frame.
+            OffsetRect(&rect, 2 - kPanelInset, -2);
+            Control entry;
+            entry.kind = control.kind;
+            entry.panel = panel;
+            entry.cell = panel->AddCell({ control.id, control.kind, rect, WideText::FromUtf8(control.text),
+                (control.flags & FlagDisabled) == 0, (control.flags & FlagHidden) == 0, sunken });
+            m_controls.emplace(control.id, std::move(entry));
+            m_numberGate.Request();
+            return true;
+        }
+    }
+    // Anything else: a real control, placed relative to its group box.
+    if (const Control* group = Find(control.parentGroupId); group != nullptr && group->window != nullptr) {
+        RECT groupRect;
+        GetWindowRect(group->window, &groupRect);
+        MapWindowPoints(nullptr, m_window, reinterpret_cast<POINT*>(&groupRect), 2);
+        OffsetRect(&rect, groupRect.left, groupRect.top);
+    }
+    const ControlTemplate asTemplate { control.id, control.kind, control.text, { 0, 0, 0, 0 }, control.flags };
+    const NativeControlStyle native = StyleFor(asTemplate);
+    const HWND window = CreateWindowExW(native.exStyle, native.className, WideText::FromUtf8(control.text).c_str(),
+        native.style, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, m_window,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), m_instance, nullptr);
+    if (window == nullptr) {
+        return false;
+    }
+    SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
+    Control entry;
+    entry.kind = control.kind;
+    entry.window = window;
+    m_controls.emplace(control.id, std::move(entry));
+    return true;
+}
+
+bool Win32DialogView::StartTimer(std::int32_t id, int periodMs)
+{
+    if (m_window == nullptr || periodMs <= 0 || static_cast<UINT_PTR>(id) == FrameGate::kFirstTimerId
+        || static_cast<UINT_PTR>(id) == FrameGate::kFirstTimerId + 1) {
+        return false;
+    }
+    // Starting a running timer again restarts it with the new period.
+    if (SetTimer(m_window, static_cast<UINT_PTR>(id), static_cast<UINT>(periodMs), nullptr) == 0) {
+        return false;
+    }
+    if (std::find(m_timers.begin(), m_timers.end(), id) == m_timers.end()) {
+        m_timers.push_back(id);
+    }
+    // A timer at least as fast as a frame drives the pacing with its ticks.
+    if (periodMs <= FrameGate::kFrameMs) {
+        if (std::find(m_fastTimers.begin(), m_fastTimers.end(), id) == m_fastTimers.end()) {
+            m_fastTimers.push_back(id);
+        }
+    } else {
+        m_fastTimers.erase(std::remove(m_fastTimers.begin(), m_fastTimers.end(), id), m_fastTimers.end());
+    }
+    m_numberGate.SetHeartbeat(!m_fastTimers.empty());
+    m_barGate.SetHeartbeat(!m_fastTimers.empty());
+    return true;
+}
+
+void Win32DialogView::StopTimer(std::int32_t id)
+{
+    const auto found = std::find(m_timers.begin(), m_timers.end(), id);
+    if (found == m_timers.end()) {
+        return;
+    }
+    m_timers.erase(found);
+    if (m_window != nullptr) {
+        KillTimer(m_window, static_cast<UINT_PTR>(id));
+    }
+    m_fastTimers.erase(std::remove(m_fastTimers.begin(), m_fastTimers.end(), id), m_fastTimers.end());
+    m_numberGate.SetHeartbeat(!m_fastTimers.empty());
+    m_barGate.SetHeartbeat(!m_fastTimers.empty());
+}
+
+void Win32DialogView::ShowMessageBox(const char* text, const char* caption)
+{
+    WriteBoxToStandardError(caption, text);
+    EnterNested();
+    ++m_boxesOpen;
+    MessageBoxW(m_window, WideText::FromUtf8(text).c_str(), WideText::FromUtf8(caption).c_str(), MB_OK);
+    --m_boxesOpen;
+    LeaveNested();
+}
+
+int Win32DialogView::RunModalChild(const DialogTemplate& dialogTemplate, DialogPresenter& presenter)
+{
+    Win32DialogView child(dialogTemplate, presenter, m_instance, this);
+    Win32DialogView* outer = m_child;
+    m_child = &child;
+    EnterNested();
+    const int result = child.RunModal();
+    LeaveNested();
+    m_child = outer;
+    return result;
+}

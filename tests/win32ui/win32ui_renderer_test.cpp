@@ -1,0 +1,546 @@
+// The native renderer under Wine: every template becomes real common controls
+// with the template's classes, styles, captions and ids, and every kind of
+// event an operator or the system causes reaches the presenter, while the
+// polling timer keeps ticking behind message boxes and child dialogs.
+#include "platform/win32ui/FrameGate.h"
+#include "platform/win32ui/Win32DialogRunner.h"
+#include "platform/win32ui/Win32DialogView.h"
+#include "ui/DialogView.h"
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(10))
+{
+    const auto deadline = Clock::now() + timeout;
+    while (!done()) {
+        if (Clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+std::wstring ClassOf(HWND window)
+{
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
+std::wstring TextOf(HWND window)
+{
+    wchar_t text[256] = {};
+    GetWindowTextW(window, text, 256);
+    return text;
+}
+
+std::wstring Wide(const char* text)
+{
+    std::wstring wide;
+    for (const char* c = text; c != nullptr && *c != '\0'; ++c) {
+        wide.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*c)));
+    }
+    return wide;
+}
+
+// ---------------------------------------------------------------- templates
+
+// Opens a template, looks at the real window during initialisation, and closes it.
+class InspectingPresenter : public DialogPresenter {
+public:
+    explicit InspectingPresenter(std::function<void(Win32DialogView&)> inspect)
+        : m_inspect(std::move(inspect))
+    {
+    }
+    bool OnInitDialog() override
+    {
+        m_inspect(*static_cast<Win32DialogView*>(m_view));
+        EndDialog(kIdOk);
+        return true;
+    }
+
+private:
+    std::function<void(Win32DialogView&)> m_inspect;
+};
+
+struct Expected {
+    const wchar_t* className;
+    DWORD mustHave;
+};
+
+Expected ExpectedFor(const ControlTemplate& control)
+{
+    switch (control.kind) {
+    case ControlKind::PushButton:
+        return { L"Button", static_cast<DWORD>((control.flags & FlagDefault) != 0 ? BS_DEFPUSHBUTTON : 0) };
+    case ControlKind::GroupBox:
+        return { L"Button", BS_GROUPBOX };
+    case ControlKind::Static:
+        return { L"Static", 0 };
+    case ControlKind::Edit:
+        return { L"Edit", ES_READONLY };
+    case ControlKind::ComboBox:
+        return { L"ComboBox", CBS_DROPDOWN };
+    case ControlKind::ProgressBar:
+        return { L"msctls_progress32", 0 };
+    case ControlKind::Spin:
+        return { L"msctls_updown32", static_cast<DWORD>((control.flags & FlagHorizontalSpin) != 0 ? UDS_HORZ : 0) };
+    case ControlKind::Lamp:
+        return { L"Static", SS_BITMAP };
+    case ControlKind::ListView:
+        return { L"SysListView32", LVS_REPORT };
+    case ControlKind::Icon:
+        return { L"Static", SS_ICON };
+    }
+    return { L"", 0 };
+}
+
+TEST(Win32Renderer, EveryTemplateBecomesNativeControlsOfTheRightClassesStylesCaptionsAndIds)
+{
+    const std::array<const DialogTemplate*, 5> templates = { &MainDialogTemplate(), &AboutDialogTemplate(),
+        &DeadBandDialogTemplate(), &ConfigChoiceDialogTemplate(), &ThrustLeverDialogTemplate() };
+    for (const DialogTemplate* dialog : templates) {
+        SCOPED_TRACE("template " + std::to_string(dialog->id));
+        int inspected = 0;
+        InspectingPresenter presenter([&](Win32DialogView& view) {
+            const HWND window = view.Window();
+            ASSERT_NE(window, nullptr);
+            EXPECT_EQ(ClassOf(window), L"#32770");
+            EXPECT_EQ(TextOf(window), Wide(dialog->caption));
+            // Template order is the dialog manager's creation order: the i-th child is the i-th control.
+            HWND child = GetWindow(window, GW_CHILD);
+            for (const ControlTemplate& control : dialog->controls) {
+                SCOPED_TRACE("control " + std::to_string(control.id) + " \"" + control.text + "\"");
+                ASSERT_NE(child, nullptr) << "fewer windows than controls";
+                const Expected expected = ExpectedFor(control);
+                const auto style = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_STYLE));
+                EXPECT_EQ(ClassOf(child), expected.className);
+                EXPECT_EQ(style & expected.mustHave, expected.mustHave);
+                if (control.kind == ControlKind::Static || control.kind == ControlKind::PushButton
+                    || control.kind == ControlKind::GroupBox) {
+                    EXPECT_EQ(TextOf(child), Wide(control.text));
+                }
+                EXPECT_EQ(GetDlgCtrlID(child), control.id);
+                EXPECT_EQ((style & WS_VISIBLE) != 0, (control.flags & FlagHidden) == 0);
+                EXPECT_EQ((style & WS_DISABLED) != 0, (control.flags & FlagDisabled) != 0);
+                // Placed in dialog units of the dialog's font, not in fixed pixels.
+                RECT placed;
+                GetWindowRect(child, &placed);
+                MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&placed), 2);
+                RECT wanted { control.rect.x, control.rect.y, control.rect.x + control.rect.width,
+                    control.rect.y + control.rect.height };
+                MapDialogRect(window, &wanted);
+                EXPECT_EQ(placed.left, wanted.left);
+                EXPECT_EQ(placed.top, wanted.top);
+                // Up-down arrows and icons size themselves; a combo box's height holds its list.
+                const bool sizesItself = control.kind == ControlKind::Spin || control.kind == ControlKind::Icon;
+                if (!sizesItself) {
+                    EXPECT_EQ(placed.right, wanted.right);
+                }
+                if (!sizesItself && control.kind != ControlKind::ComboBox) {
+                    EXPECT_EQ(placed.bottom, wanted.bottom);
+                }
+                if (control.kind == ControlKind::Lamp) {
+                    const auto bitmap = reinterpret_cast<HBITMAP>(SendMessageW(child, STM_GETIMAGE, IMAGE_BITMAP, 0));
+                    BITMAP info {};
+                    ASSERT_NE(bitmap, nullptr) << "lamp picture " << control.image << " missing";
+                    GetObjectW(bitmap, sizeof info, &info);
+                    EXPECT_EQ(info.bmWidth, 11);
+                    EXPECT_EQ(info.bmHeight, 11);
+                }
+                if (control.kind == ControlKind::Icon) {
+                    EXPECT_NE(SendMessageW(child, STM_GETICON, 0, 0), 0) << "the application icon is missing";
+                }
+                ++inspected;
+                child = GetWindow(child, GW_HWNDNEXT);
+            }
+        });
+        Win32DialogRunner runner(GetModuleHandleW(nullptr));
+        EXPECT_EQ(runner.RunModal(*dialog, presenter), kIdOk);
+        EXPECT_EQ(inspected, static_cast<int>(dialog->controls.size()));
+    }
+}
+
+// ---------------------------------------------------------------- events
+
+constexpr std::int32_t kTimerId = 32453;
+constexpr std::int32_t kButton = 1001;
+constexpr std::int32_t kBoxButton = 1002;
+constexpr std::int32_t kChildButton = 1003;
+constexpr std::int32_t kCombo = 1004;
+constexpr std::int32_t kUpDown = 1005;
+constexpr std::int32_t kLeftRight = 1006;
+constexpr std::int32_t kValue = 1007;
+constexpr std::int32_t kGroup = 1008;
+
+constexpr std::array<ControlTemplate, 9> kEventControls = { {
+    { kIdOk, ControlKind::PushButton, "OK", { 150, 6, 50, 14 }, FlagDefault },
+    { kButton, ControlKind::PushButton, "Press", { 6, 6, 50, 14 } },
+    { kBoxButton, ControlKind::PushButton, "Box", { 6, 24, 50, 14 } },
+    { kChildButton, ControlKind::PushButton, "Child", { 6, 42, 50, 14 } },
+    { kCombo, ControlKind::ComboBox, "", { 64, 6, 60, 12 } },
+    { kUpDown, ControlKind::Spin, "", { 64, 24, 10, 14 } },
+    { kLeftRight, ControlKind::Spin, "", { 80, 24, 20, 10 }, FlagHorizontalSpin },
+    { kValue, ControlKind::Static, "", { 64, 42, 60, 8 } },
+    { kGroup, ControlKind::GroupBox, "Readouts", { 6, 60, 200, 60 } },
+} };
+
+const DialogTemplate& EventTemplate()
+{
+    static const DialogTemplate dialog { 900, "Renderer events", 210, 126, kEventControls };
+    return dialog;
+}
+
+// Records every event; its buttons open a message box and the About box.
+class RecordingPresenter : public DialogPresenter {
+public:
+    std::atomic<int> ticks { 0 };
+    std::atomic<int> destroys { 0 };
+    std::atomic<int> closes { 0 };
+    std::atomic<bool> boxReturned { false };
+    std::atomic<int> childResult { -1 };
+    std::atomic<HWND> window { nullptr };
+    std::atomic<long long> painted { 0 }; // readout cells drawn so far, as of the last tick
+    std::function<void(RecordingPresenter&)> onClose;
+
+    std::vector<std::string> Events()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_events;
+    }
+    bool Saw(const std::string& event)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (const std::string& seen : m_events) {
+            if (seen == event) {
+                return true;
+            }
+        }
+        return false;
+    }
+    int Count(const std::string& event)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        int n = 0;
+        for (const std::string& seen : m_events) {
+            n += seen == event ? 1 : 0;
+        }
+        return n;
+    }
+
+    bool OnInitDialog() override
+    {
+        window = static_cast<HWND>(m_view->NativeWindow());
+        m_view->AppendSystemMenuItem(kAboutCommand, "&About Tavelin...");
+        m_view->SetIcon(kApplicationIcon);
+        m_view->ComboInsertString(kCombo, 0, "Zero");
+        m_view->ComboInsertString(kCombo, 1, "One");
+        m_view->ComboInsertString(kCombo, 2, "Two");
+        // The presenter's own choices are no selection changes.
+        m_view->ComboSetEditText(kCombo, "One");
+        m_view->ComboSetSelection(kCombo, 0);
+        m_view->ComboSetEditText(kCombo, "?");
+        m_view->CreateControl({ 2001, ControlKind::Static, "Label", kGroup, { 2, 2, 50, 20 } });
+        m_view->CreateControl({ 2002, ControlKind::Edit, "----", kGroup, { 54, 2, 70, 20 }, FlagSunken });
+        EXPECT_TRUE(m_view->StartTimer(kTimerId, 8));
+        return true;
+    }
+    void OnCommand(std::int32_t id) override
+    {
+        Record("command " + std::to_string(id));
+        if (id == kBoxButton) {
+            m_view->ShowMessageBox("Something to say", "Renderer box");
+            boxReturned = true;
+        } else if (id == kChildButton) {
+            DialogPresenter& about = m_about;
+            childResult = m_view->RunModalChild(AboutDialogTemplate(), about);
+        } else if (id == kIdOk) {
+            EndDialog(kIdOk);
+        }
+    }
+    void OnSelectionChange(std::int32_t id, int position) override
+    {
+        Record("select " + std::to_string(id) + " " + std::to_string(position));
+    }
+    int OnSpinDelta(std::int32_t id, int delta) override
+    {
+        Record("spin " + std::to_string(id) + " " + std::to_string(delta));
+        return 0;
+    }
+    void OnTimer(std::int32_t id) override
+    {
+        if (id == kTimerId) {
+            const int n = ++ticks;
+            char text[32];
+            std::snprintf(text, sizeof text, "%d", n);
+            m_view->SetControlText(2002, text); // a readout cell changing on every tick
+            m_view->SetControlText(kValue, text);
+            const auto& panels = static_cast<Win32DialogView*>(m_view)->Panels();
+            painted = panels.empty() ? 0 : panels.front()->CellsPainted();
+        }
+    }
+    void OnClose() override
+    {
+        ++closes;
+        Record("close");
+        if (onClose) {
+            onClose(*this);
+        } else {
+            EndDialog(kIdCancel);
+        }
+    }
+    void OnDestroy() override
+    {
+        ++destroys;
+        Record("destroy");
+    }
+    bool OnSystemCommand(unsigned command) override
+    {
+        Record("syscommand " + std::to_string(command));
+        return (command & 0xFFF0u) == kAboutCommand;
+    }
+    void EndNow(int result) { EndDialog(result); }
+
+private:
+    void Record(const std::string& event)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_events.push_back(event);
+    }
+
+    class About : public DialogPresenter {
+    } m_about;
+    std::mutex m_mutex;
+    std::vector<std::string> m_events;
+};
+
+// The dialog runs on this thread; `drive` acts as the operator from another.
+int RunDriven(RecordingPresenter& presenter, const std::function<void(HWND)>& drive)
+{
+    std::thread driver([&] {
+        if (!WaitFor([&] { return presenter.window.load() != nullptr && presenter.ticks > 0; })) {
+            ADD_FAILURE() << "the dialog never ticked";
+            return;
+        }
+        drive(presenter.window.load());
+    });
+    Win32DialogRunner runner(GetModuleHandleW(nullptr));
+    const int result = runner.RunModal(EventTemplate(), presenter);
+    driver.join();
+    return result;
+}
+
+// Clicks an up-down control's half: the first arrow (up, or right when horizontal) or the second.
+void ClickArrow(HWND arrows, bool first)
+{
+    RECT rect;
+    GetClientRect(arrows, &rect);
+    const bool horizontal = (GetWindowLongPtrW(arrows, GWL_STYLE) & UDS_HORZ) != 0;
+    int x = rect.right / 2;
+    int y = rect.bottom / 2;
+    if (horizontal) {
+        x = first ? rect.right * 3 / 4 : rect.right / 4; // right arrow on the right
+    } else {
+        y = first ? rect.bottom / 4 : rect.bottom * 3 / 4;
+    }
+    PostMessageW(arrows, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    PostMessageW(arrows, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+}
+
+HWND FindOwnedDialog(HWND owner, const wchar_t* caption)
+{
+    const HWND found = FindWindowW(L"#32770", caption);
+    return found != nullptr && GetWindow(found, GW_OWNER) == owner ? found : nullptr;
+}
+
+TEST(Win32Renderer, EveryEventKindReachesThePresenterAndTicksKeepComingBehindBoxesAndChildDialogs)
+{
+    RecordingPresenter presenter;
+    HWND seen = nullptr;
+    const int result = RunDriven(presenter, [&](HWND window) {
+        seen = window;
+        // A click.
+        PostMessageW(GetDlgItem(window, kButton), BM_CLICK, 0, 0);
+        EXPECT_TRUE(WaitFor([&] { return presenter.Saw("command 1001"); }));
+
+        // The operator's choice in the combo box: one step down from "nothing chosen".
+        const HWND combo = GetDlgItem(window, kCombo);
+        COMBOBOXINFO parts {};
+        parts.cbSize = sizeof parts;
+        GetComboBoxInfo(combo, &parts);
+        PostMessageW(parts.hwndItem != nullptr ? parts.hwndItem : combo, WM_KEYDOWN, VK_DOWN, 0);
+        EXPECT_TRUE(WaitFor([&] { return presenter.Saw("select 1004 0"); }));
+
+        // Real UDN_DELTAPOS from real arrows: up or right -1, down or left +1,
+        // and sixty clicks one way are never stopped by the control's range.
+        const HWND upDown = GetDlgItem(window, kUpDown);
+        const HWND leftRight = GetDlgItem(window, kLeftRight);
+        ClickArrow(upDown, true);
+        EXPECT_TRUE(WaitFor([&] { return presenter.Saw("spin 1005 -1"); }));
+        ClickArrow(upDown, false);
+        EXPECT_TRUE(WaitFor([&] { return presenter.Saw("spin 1005 1"); }));
+        ClickArrow(leftRight, true);
+        EXPECT_TRUE(WaitFor([&] { return presenter.Saw("spin 1006 -1"); }));
+        ClickArrow(leftRight, false);
+        EXPECT_TRUE(WaitFor([&] { return presenter.Saw("spin 1006 1"); }));
+        for (int i = 0; i < 60; ++i) {
+            ClickArrow(upDown, false);
+        }
+        EXPECT_TRUE(WaitFor([&] { return presenter.Count("spin 1005 1") == 61; })) << presenter.Count("spin 1005 1");
+
+        // The system menu holds the About item, and its command arrives.
+        const HMENU menu = GetSystemMenu(window, FALSE);
+        wchar_t item[64] = {};
+        GetMenuStringW(menu, kAboutCommand, item, 64, MF_BYCOMMAND);
+        EXPECT_STREQ(item, L"&About Tavelin...");
+        PostMessageW(window, WM_SYSCOMMAND, kAboutCommand, 0);
+        EXPECT_TRUE(WaitFor([&] { return presenter.Saw("syscommand 16"); }));
+
+        // A message box: ticks go on while it is open.
+        PostMessageW(GetDlgItem(window, kBoxButton), BM_CLICK, 0, 0);
+        HWND box = nullptr;
+        EXPECT_TRUE(WaitFor([&] { return (box = FindOwnedDialog(window, L"Renderer box")) != nullptr; }));
+        int before = presenter.ticks;
+        EXPECT_TRUE(WaitFor([&] { return presenter.ticks >= before + 10; })) << "no ticks behind the box";
+        EXPECT_FALSE(presenter.boxReturned);
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(WaitFor([&] { return presenter.boxReturned.load(); }));
+
+        // A child dialog: ticks go on while it is open, its OK ends it with kIdOk.
+        PostMessageW(GetDlgItem(window, kChildButton), BM_CLICK, 0, 0);
+        HWND child = nullptr;
+        EXPECT_TRUE(WaitFor([&] { return (child = FindOwnedDialog(window, L"About Tavelin")) != nullptr; }));
+        before = presenter.ticks;
+        EXPECT_TRUE(WaitFor([&] { return presenter.ticks >= before + 10; })) << "no ticks behind the child";
+        EXPECT_FALSE(IsWindowEnabled(window)) << "the child is modal";
+        PostMessageW(GetDlgItem(child, IDOK), BM_CLICK, 0, 0);
+        EXPECT_TRUE(WaitFor([&] { return presenter.childResult == kIdOk; }));
+        EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(window) != FALSE; }));
+
+        // The close box: through the system command, then the close handler.
+        PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    });
+    EXPECT_EQ(result, kIdCancel);
+    EXPECT_EQ(presenter.Count("syscommand 61536"), 1);
+    EXPECT_EQ(presenter.closes, 1);
+    EXPECT_EQ(presenter.destroys, 1) << "destroyed once";
+    EXPECT_FALSE(IsWindow(seen));
+    EXPECT_EQ(presenter.BoundView(), nullptr);
+    // The presenter's own combo choices never came back as events.
+    EXPECT_EQ(presenter.Count("select 1004 1"), 0);
+    EXPECT_EQ(presenter.Count("select 1004 2"), 0);
+    EXPECT_EQ(presenter.Events().back(), "destroy");
+}
+
+TEST(Win32Renderer, ReadoutCellsChangingOnEveryTickArePaintedAboutTwentyTimesASecond)
+{
+    RecordingPresenter presenter;
+    long long painted = 0;
+    int ticks = 0;
+    std::chrono::milliseconds elapsed {};
+    presenter.onClose = [&](RecordingPresenter& self) {
+        // Read on the window's own thread, while it still stands.
+        auto* view = static_cast<Win32DialogView*>(self.BoundView());
+        if (!view->Panels().empty()) {
+            painted = view->Panels().front()->CellsPainted();
+        }
+        self.EndNow(kIdCancel);
+    };
+    RunDriven(presenter, [&](HWND window) {
+        const int startTicks = presenter.ticks;
+        const auto start = Clock::now();
+        EXPECT_TRUE(WaitFor([&] { return presenter.ticks >= startTicks + 100; }));
+        ticks = presenter.ticks - startTicks;
+        elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    });
+    ASSERT_GT(painted, 0) << "the readout cell was never drawn";
+    EXPECT_GT(presenter.ticks, 0);
+    // One cell changes on every tick; at most one paint per 50 ms turn (plus
+    // the first paints of both cells and a little slack for expose events).
+    const long long frames = elapsed.count() / FrameGate::kNumberMs + 1;
+    EXPECT_LE(painted, frames + 10) << ticks << " ticks in " << elapsed.count() << " ms";
+    EXPECT_LT(painted, ticks + 2) << "painted on every tick";
+}
+
+TEST(Win32Renderer, NothingIsDrawnWhileMinimisedAndTheChangesShowOnRestore)
+{
+    RecordingPresenter presenter;
+    RunDriven(presenter, [&](HWND window) {
+        EXPECT_TRUE(WaitFor([&] { return presenter.painted > 0; }));
+        PostMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        EXPECT_TRUE(WaitFor([&] { return IsIconic(window) != FALSE; }));
+        int ticks = presenter.ticks;
+        EXPECT_TRUE(WaitFor([&] { return presenter.ticks >= ticks + 5; }));
+        const long long whileMinimised = presenter.painted;
+        ticks = presenter.ticks;
+        EXPECT_TRUE(WaitFor([&] { return presenter.ticks >= ticks + 30; }));
+        EXPECT_EQ(presenter.painted, whileMinimised) << "readouts drawn while minimised";
+        PostMessageW(window, WM_SYSCOMMAND, SC_RESTORE, 0);
+        EXPECT_TRUE(WaitFor([&] { return presenter.painted > whileMinimised; })) << "nothing drawn after the restore";
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(presenter.destroys, 1);
+}
+
+TEST(Win32Renderer, CloseFromOutsideEndsTheOpenBoxAndChildFirstThenTheWindowOnce)
+{
+    // A message box is open when WM_CLOSE comes.
+    {
+        RecordingPresenter presenter;
+        const int result = RunDriven(presenter, [&](HWND window) {
+            PostMessageW(GetDlgItem(window, kBoxButton), BM_CLICK, 0, 0);
+            EXPECT_TRUE(WaitFor([&] { return FindOwnedDialog(window, L"Renderer box") != nullptr; }));
+            PostMessageW(window, WM_CLOSE, 0, 0);
+        });
+        EXPECT_EQ(result, kIdCancel);
+        EXPECT_TRUE(presenter.boxReturned);
+        EXPECT_EQ(presenter.closes, 1);
+        EXPECT_EQ(presenter.destroys, 1);
+    }
+    // A child dialog is open: it is cancelled, then the window closes.
+    {
+        RecordingPresenter presenter;
+        const int result = RunDriven(presenter, [&](HWND window) {
+            PostMessageW(GetDlgItem(window, kChildButton), BM_CLICK, 0, 0);
+            EXPECT_TRUE(WaitFor([&] { return FindOwnedDialog(window, L"About Tavelin") != nullptr; }));
+            PostMessageW(window, WM_CLOSE, 0, 0);
+        });
+        EXPECT_EQ(result, kIdCancel);
+        EXPECT_EQ(presenter.childResult, kIdCancel);
+        EXPECT_EQ(presenter.closes, 1);
+        EXPECT_EQ(presenter.destroys, 1);
+    }
+    // The session ends: the presenter lets go before the message returns.
+    {
+        RecordingPresenter presenter;
+        int destroysWhenAnswered = -1;
+        RunDriven(presenter, [&](HWND window) {
+            EXPECT_NE(SendMessageW(window, WM_QUERYENDSESSION, 0, 0), 0) << "the log-off is not refused";
+            SendMessageW(window, WM_ENDSESSION, TRUE, 0);
+            destroysWhenAnswered = presenter.destroys;
+        });
+        EXPECT_EQ(destroysWhenAnswered, 1);
+        EXPECT_EQ(presenter.closes, 1);
+        EXPECT_EQ(presenter.destroys, 1);
+    }
+}
+
+} // namespace
