@@ -237,7 +237,8 @@ struct IDirectInputA {
     virtual const char* GetFailureDetail() const { return ""; }
 };
 
-// Creates a root object: a test's override when one is installed, else the
-// virtual joysticks when TAVELIN_VIRTUAL_JOYSTICKS names a file, else the
-// platform's own backend. outer must be null (no aggregation).
+// Creates a root object through the first available backend of the list in
+// devices/DirectInputBackends.h: a test's override, else the virtual
+// joysticks when TAVELIN_VIRTUAL_JOYSTICKS names a file, else the platform's
+// own backend. outer must be null (no aggregation).
 HRESULT DirectInputCreateA(void* instance, std::uint32_t version, IDirectInputA** out, void* outer);

@@ -1,13 +1,28 @@
-// DirectInputBackends: the entry points behind DirectInputCreateA. Each
-// backend library defines its own; tests replace the choice with an override.
+// DirectInputBackends: the joystick backends behind DirectInputCreateA, one
+// list in priority order. Each backend library defines its own entry points;
+// tests put an override in front of them all.
 #pragma once
 
 #include "devices/DirectInput.h"
 
 #include <cstdint>
 #include <functional>
+#include <span>
+
+// One way of making a root object. DirectInputCreateA asks the entries in
+// order and creates through the first that is available; the rest are not
+// looked at.
+struct DirectInputBackend {
+    const char* name;
+    bool (*IsAvailable)();
+    HRESULT (*Create)(void* instance, std::uint32_t version, IDirectInputA** out);
+};
+
+// The test override, the virtual joystick file, the platform's own joysticks.
+std::span<const DirectInputBackend> DirectInputBackendList();
 
 // The platform's joysticks (tavelin_input: DirectInput 5 on Windows, evdev on Linux).
+bool IsPlatformDirectInputAvailable();
 HRESULT CreatePlatformDirectInput(void* instance, std::uint32_t version, IDirectInputA** out);
 
 // The joysticks described by the file at path (tavelin_virtual).

@@ -1,5 +1,5 @@
-// Chooses the backend for each new DirectInput root: the test override, the
-// virtual joystick file, or the platform's own joysticks.
+// The backend list and DirectInputCreateA, which creates through its first
+// available entry.
 #include "devices/DirectInputBackends.h"
 
 #include <cstdlib>
@@ -13,7 +13,50 @@ DirectInputFactory& Override()
     return factory;
 }
 
+bool IsOverrideInstalled()
+{
+    return static_cast<bool>(Override());
+}
+
+HRESULT CreateFromOverride(void* instance, std::uint32_t version, IDirectInputA** out)
+{
+    return Override()(instance, version, out);
+}
+
+const char* VirtualJoystickPath()
+{
+    const char* path = std::getenv("TAVELIN_VIRTUAL_JOYSTICKS");
+    return path != nullptr && path[0] != '\0' ? path : nullptr;
+}
+
+bool IsVirtualFileNamed()
+{
+    return VirtualJoystickPath() != nullptr;
+}
+
+HRESULT CreateFromVirtualFile(void*, std::uint32_t version, IDirectInputA** out)
+{
+    const HRESULT accepted = CheckDirectInputVersion(version);
+    if (FAILED(accepted)) {
+        return accepted;
+    }
+    const char* path = VirtualJoystickPath();
+    return path != nullptr ? CreateVirtualDirectInput(path, out) : DIERR_DEVICENOTREG;
+}
+
+// A second backend of one platform goes in front of or behind the platform's row.
+constexpr DirectInputBackend kBackends[] = {
+    { "test override", &IsOverrideInstalled, &CreateFromOverride },
+    { "virtual joystick file", &IsVirtualFileNamed, &CreateFromVirtualFile },
+    { "platform", &IsPlatformDirectInputAvailable, &CreatePlatformDirectInput },
+};
+
 } // namespace
+
+std::span<const DirectInputBackend> DirectInputBackendList()
+{
+    return kBackends;
+}
 
 void SetDirectInputOverride(DirectInputFactory factory)
 {
@@ -34,16 +77,10 @@ HRESULT DirectInputCreateA(void* instance, std::uint32_t version, IDirectInputA*
     if (outer != nullptr) {
         return DIERR_NOAGGREGATION;
     }
-    if (const DirectInputFactory& factory = Override()) {
-        return factory(instance, version, out);
-    }
-    const char* path = std::getenv("TAVELIN_VIRTUAL_JOYSTICKS");
-    if (path != nullptr && path[0] != '\0') {
-        const HRESULT accepted = CheckDirectInputVersion(version);
-        if (FAILED(accepted)) {
-            return accepted;
+    for (const DirectInputBackend& backend : kBackends) {
+        if (backend.IsAvailable()) {
+            return backend.Create(instance, version, out);
         }
-        return CreateVirtualDirectInput(path, out);
     }
-    return CreatePlatformDirectInput(instance, version, out);
+    return DIERR_DEVICENOTREG;
 }

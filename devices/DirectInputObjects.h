@@ -1,13 +1,50 @@
 // Pieces the DirectInput backends share: the reference count every backend's
 // objects keep, and the rules a backend that emulates DirectInput itself (the
-// platform's on Linux, the virtual joysticks) answers the same way.
+// platform's on Linux, the virtual joysticks) answers the same way: the
+// DIJOYSTATE2 it delivers, Acquire, and what a vanished device answers.
 #pragma once
 
 #include "devices/DirectInput.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <span>
 #include <string>
+
+// What DirectInput reports for a centred (or missing) hat.
+inline constexpr std::uint32_t kPovCentred = 0xFFFFFFFFu;
+
+// One reading of an emulated joystick in DirectInput's order: X, Y, Z, Rx,
+// Ry, Rz, slider 1, slider 2 already in the range set; POV 1..4 in
+// hundredths of a degree or kPovCentred.
+struct EmulatedJoystickReading {
+    std::int32_t axes[8] = {};
+    std::uint32_t povs[4] = { kPovCentred, kPovCentred, kPovCentred, kPovCentred };
+};
+
+// Packs a reading and the buttons (at most 128, pressed = 0x80) into a fresh
+// DIJOYSTATE2; velocities, accelerations and forces stay 0 as DirectInput
+// reports them for a joystick that has none.
+inline void PackJoystickState(const EmulatedJoystickReading& reading, std::span<const bool> pressed, DIJOYSTATE2& state)
+{
+    state = DIJOYSTATE2 {};
+    state.lX = reading.axes[0];
+    state.lY = reading.axes[1];
+    state.lZ = reading.axes[2];
+    state.lRx = reading.axes[3];
+    state.lRy = reading.axes[4];
+    state.lRz = reading.axes[5];
+    state.rglSlider[0] = reading.axes[6];
+    state.rglSlider[1] = reading.axes[7];
+    for (int pov = 0; pov < 4; ++pov) {
+        state.rgdwPOV[pov] = reading.povs[pov];
+    }
+    const std::size_t count = pressed.size() < sizeof(state.rgbButtons) ? pressed.size() : sizeof(state.rgbButtons);
+    for (std::size_t button = 0; button < count; ++button) {
+        state.rgbButtons[button] = pressed[button] ? 0x80 : 0;
+    }
+}
 
 // An object of `Interface` that starts with one reference and deletes itself
 // when the last one is released.
@@ -29,10 +66,27 @@ private:
 
 // An emulated joystick device: it answers for IDirectInputDevice2A only,
 // takes the DIJOYSTATE2 format only and only while not acquired, wants one
-// sharing and one focus flag, and keeps whether it has a format and is
-// acquired for the backend's Acquire and state reads.
+// sharing and one focus flag, acquires only with a format set and only a
+// device that is there, and keeps whether it is acquired for the backend's
+// state reads.
 class EmulatedJoystickDevice : public CountedObject<IDirectInputDevice2A> {
 public:
+    HRESULT Acquire() final
+    {
+        if (!m_formatSet) {
+            return DIERR_INVALIDPARAM;
+        }
+        if (m_acquired) {
+            return S_FALSE;
+        }
+        const HRESULT present = FindDevice();
+        if (present != DI_OK) {
+            return present;
+        }
+        m_acquired = true;
+        return DI_OK;
+    }
+
     HRESULT QueryInterface(const GUID& iid, void** out) override
     {
         if (out == nullptr) {
@@ -74,6 +128,24 @@ public:
     }
 
 protected:
+    // Whether the device can be read now, looking for it again when it had
+    // vanished: DI_OK, or DIERR_UNPLUGGED while it is away.
+    virtual HRESULT FindDevice() = 0;
+
+    static bool IsStateBuffer(std::uint32_t size, const void* data)
+    {
+        return data != nullptr && size == sizeof(DIJOYSTATE2);
+    }
+
+    // The device vanished under a read: it must be acquired again, and the
+    // read that noticed says the input was lost (if it had been acquired).
+    HRESULT LoseInput()
+    {
+        const bool was = m_acquired;
+        m_acquired = false;
+        return was ? DIERR_INPUTLOST : DIERR_NOTACQUIRED;
+    }
+
     bool m_formatSet = false;
     bool m_acquired = false;
 };

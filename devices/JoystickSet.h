@@ -3,8 +3,8 @@
 // runs the processing (it is the ControlProcessor).
 #pragma once
 
-#include "mapping/JoystickState.h"
 #include "mapping/ControlProcessor.h"
+#include "mapping/JoystickState.h"
 
 #include <cstdint>
 #include <memory>

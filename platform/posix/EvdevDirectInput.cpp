@@ -249,7 +249,7 @@ public:
 
     HRESULT GetDeviceState(std::uint32_t size, void* data) override
     {
-        if (data == nullptr || size != sizeof(DIJOYSTATE2)) {
+        if (!IsStateBuffer(size, data)) {
             return DIERR_INVALIDPARAM;
         }
         const HRESULT read = Read();
@@ -261,14 +261,11 @@ public:
         return DI_OK;
     }
 
-    HRESULT Acquire() override
+    HRESULT Poll() override { return Read(); }
+
+private:
+    HRESULT FindDevice() override
     {
-        if (!m_formatSet) {
-            return DIERR_INVALIDPARAM;
-        }
-        if (m_acquired) {
-            return S_FALSE;
-        }
         if (!m_node) {
             OpenNode found = FindJoystick(m_directory, m_identity);
             if (!found) {
@@ -277,13 +274,9 @@ public:
             m_node = std::move(found);
             m_translation.Configure(m_node.device);
         }
-        m_acquired = true;
         return DI_OK;
     }
 
-    HRESULT Poll() override { return Read(); }
-
-private:
     HRESULT Read()
     {
         if (!m_node) {
@@ -295,8 +288,7 @@ private:
         if (m_translation.Drain(m_node.device) == EvdevTranslation::Drained::Lost) {
             // The node is gone (or broken): let go of it, Acquire looks for it again.
             m_node.Close();
-            m_acquired = false;
-            return DIERR_INPUTLOST;
+            return LoseInput();
         }
         return DI_OK;
     }
@@ -430,6 +422,11 @@ HRESULT CreateEvdevDirectInput(const char* directory, IDirectInputA** out)
     }
     *out = new (std::nothrow) EvdevDirectInput(directory);
     return *out != nullptr ? DI_OK : DIERR_OUTOFMEMORY;
+}
+
+bool IsPlatformDirectInputAvailable()
+{
+    return true;
 }
 
 HRESULT CreatePlatformDirectInput(void*, std::uint32_t version, IDirectInputA** out)

@@ -6,6 +6,8 @@
 // missing hats read centred.
 #include "platform/posix/EvdevJoystick.h"
 
+#include "devices/DirectInputObjects.h"
+
 #include <libevdev/libevdev.h>
 
 #include <algorithm>
@@ -171,8 +173,7 @@ EvdevTranslation::Drained EvdevTranslation::Drain(libevdev* device)
 
 void EvdevTranslation::Fill(const libevdev* device, DIJOYSTATE2& state) const
 {
-    state = DIJOYSTATE2 {};
-    std::int32_t axes[8] = {};
+    EmulatedJoystickReading reading;
     for (int i = 0; i < 8; ++i) {
         if (m_axes[i] < 0) {
             continue;
@@ -182,26 +183,20 @@ void EvdevTranslation::Fill(const libevdev* device, DIJOYSTATE2& state) const
         if (info == nullptr) {
             continue;
         }
-        axes[i] = ScaleEvdevAxis(
+        reading.axes[i] = ScaleEvdevAxis(
             info->value, info->minimum, info->maximum, m_rangeMinimum, m_rangeMaximum, m_deadZone, m_saturation);
     }
-    state.lX = axes[0];
-    state.lY = axes[1];
-    state.lZ = axes[2];
-    state.lRx = axes[3];
-    state.lRy = axes[4];
-    state.lRz = axes[5];
-    state.rglSlider[0] = axes[6];
-    state.rglSlider[1] = axes[7];
     for (int hat = 0; hat < 4; ++hat) {
-        state.rgdwPOV[hat] = HasPov(hat)
-            ? EvdevHatToPov(HatDirection(device, m_hats[hat][0]), HatDirection(device, m_hats[hat][1]))
-            : 0xFFFFFFFFu;
+        if (HasPov(hat)) {
+            reading.povs[hat]
+                = EvdevHatToPov(HatDirection(device, m_hats[hat][0]), HatDirection(device, m_hats[hat][1]));
+        }
     }
+    bool pressed[128] = {};
     for (std::size_t i = 0; i < m_buttons.size(); ++i) {
-        const bool down = libevdev_get_event_value(device, EV_KEY, static_cast<unsigned>(m_buttons[i])) != 0;
-        state.rgbButtons[i] = down ? 0x80 : 0;
+        pressed[i] = libevdev_get_event_value(device, EV_KEY, static_cast<unsigned>(m_buttons[i])) != 0;
     }
+    PackJoystickState(reading, std::span<const bool>(pressed, m_buttons.size()), state);
 }
 
 bool IsEvdevJoystick(const libevdev* device)

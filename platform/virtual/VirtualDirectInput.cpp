@@ -94,37 +94,19 @@ public:
 
     HRESULT GetDeviceState(std::uint32_t size, void* data) override
     {
-        if (data == nullptr || size != sizeof(DIJOYSTATE2)) {
+        if (!IsStateBuffer(size, data)) {
             return DIERR_INVALIDPARAM;
         }
         m_file->Refresh();
         const VirtualJoystick* joystick = m_file->Find(m_section);
         if (joystick == nullptr) {
-            const bool wasAcquired = m_acquired;
-            m_acquired = false;
-            return wasAcquired ? DIERR_INPUTLOST : DIERR_NOTACQUIRED;
+            return LoseInput();
         }
         if (!m_acquired) {
             return DIERR_NOTACQUIRED;
         }
         FillVirtualJoystickState(*joystick, VirtualJoystickSeconds(), m_state);
         std::memcpy(data, &m_state, sizeof(DIJOYSTATE2));
-        return DI_OK;
-    }
-
-    HRESULT Acquire() override
-    {
-        if (!m_formatSet) {
-            return DIERR_INVALIDPARAM;
-        }
-        if (m_acquired) {
-            return S_FALSE;
-        }
-        m_file->Refresh();
-        if (m_file->Find(m_section) == nullptr) {
-            return DIERR_UNPLUGGED;
-        }
-        m_acquired = true;
         return DI_OK;
     }
 
@@ -137,6 +119,12 @@ public:
     }
 
 private:
+    HRESULT FindDevice() override
+    {
+        m_file->Refresh();
+        return m_file->Find(m_section) != nullptr ? DI_OK : DIERR_UNPLUGGED;
+    }
+
     std::shared_ptr<VirtualJoystickFile> m_file;
     int m_section;
     DIJOYSTATE2 m_state = {};

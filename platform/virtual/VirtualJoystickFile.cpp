@@ -1,6 +1,8 @@
 // Reading and parsing the virtual joystick file, and sweep motion.
 #include "platform/virtual/VirtualJoystickFile.h"
 
+#include "devices/DirectInputObjects.h"
+
 #include <algorithm>
 #include <charconv>
 #include <chrono>
@@ -249,42 +251,29 @@ bool ParseVirtualJoysticks(std::string_view text, std::vector<VirtualJoystick>& 
 
 void FillVirtualJoystickState(const VirtualJoystick& joystick, double seconds, DIJOYSTATE2& state)
 {
-    state = DIJOYSTATE2 {};
-    std::int32_t axes[8];
-    std::copy(std::begin(joystick.axes), std::end(joystick.axes), axes);
-    std::uint32_t pov0 = joystick.pov[0] < 0 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(joystick.pov[0]);
+    EmulatedJoystickReading reading;
+    std::copy(std::begin(joystick.axes), std::end(joystick.axes), reading.axes);
+    for (int pov = 0; pov < 3; ++pov) {
+        reading.povs[pov] = joystick.pov[pov] < 0 ? kPovCentred : static_cast<std::uint32_t>(joystick.pov[pov]);
+    }
     bool pressed[VirtualJoystick::kMaxButtons];
     std::copy(std::begin(joystick.pressed), std::end(joystick.pressed), pressed);
     if (joystick.sweep) {
         // Each axis its own period, so the demo never repeats a pose exactly.
         for (int axis = 0; axis < 8; ++axis) {
-            axes[axis] = Wave(seconds, 3.0 + 0.7 * axis);
+            reading.axes[axis] = Wave(seconds, 3.0 + 0.7 * axis);
         }
         const auto step = static_cast<long long>(std::floor(seconds / 0.5));
         const int direction = static_cast<int>(((step % 9) + 9) % 9);
-        pov0 = direction < 8 ? static_cast<std::uint32_t>(direction) * 4500u : 0xFFFFFFFFu;
+        reading.povs[0] = direction < 8 ? static_cast<std::uint32_t>(direction) * 4500u : kPovCentred;
         std::fill(std::begin(pressed), std::end(pressed), false);
         if (joystick.buttons > 0) {
             const auto press = static_cast<long long>(std::floor(seconds / 0.4));
             pressed[((press % joystick.buttons) + joystick.buttons) % joystick.buttons] = true;
         }
     }
-    state.lX = axes[0];
-    state.lY = axes[1];
-    state.lZ = axes[2];
-    state.lRx = axes[3];
-    state.lRy = axes[4];
-    state.lRz = axes[5];
-    state.rglSlider[0] = axes[6];
-    state.rglSlider[1] = axes[7];
-    state.rgdwPOV[0] = pov0;
-    for (int pov = 1; pov < 3; ++pov) {
-        state.rgdwPOV[pov] = joystick.pov[pov] < 0 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(joystick.pov[pov]);
-    }
-    state.rgdwPOV[3] = 0xFFFFFFFFu;
-    for (int button = 0; button < joystick.buttons; ++button) {
-        state.rgbButtons[button] = pressed[button] ? 0x80 : 0;
-    }
+    const int buttons = std::clamp(joystick.buttons, 0, VirtualJoystick::kMaxButtons);
+    PackJoystickState(reading, std::span<const bool>(pressed, static_cast<std::size_t>(buttons)), state);
 }
 
 void SetVirtualJoystickClock(VirtualClock clock)

@@ -147,6 +147,11 @@ private:
 
 } // namespace
 
+bool IsPlatformDirectInputAvailable()
+{
+    return true;
+}
+
 HRESULT CreatePlatformDirectInput(void* instance, std::uint32_t version, IDirectInputA** out)
 {
     void* native = nullptr;

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -277,6 +278,44 @@ TEST_F(JoystickSetTest, AMalformedVirtualFileReachesTheWindowAsAClearText)
     JoystickState state;
     ASSERT_TRUE(set.GetSlotState(0, state));
     EXPECT_EQ(state.axes[0], 700);
+    ShmTestOs::UnsetEnvironment("TAVELIN_VIRTUAL_JOYSTICKS");
+    std::error_code ignored;
+    fs::remove(joysticks, ignored);
+}
+
+TEST_F(JoystickSetTest, BackendsAreTakenInTheirListsOrder)
+{
+    const auto names = [] {
+        std::vector<std::string> listed;
+        for (const DirectInputBackend& backend : DirectInputBackendList()) {
+            listed.emplace_back(backend.name);
+        }
+        return listed;
+    };
+    EXPECT_EQ(names(), (std::vector<std::string> { "test override", "virtual joystick file", "platform" }));
+
+    const fs::path joysticks = fs::temp_directory_path() / (ShmTestOs::UniqueName("backends") + ".ini");
+    {
+        std::ofstream file(joysticks, std::ios::binary);
+        file << "[JOYSTICK_0]\nNAME = From The File\n";
+    }
+    ShmTestOs::SetEnvironment("TAVELIN_VIRTUAL_JOYSTICKS", joysticks.string().c_str());
+    {
+        // The override comes before the file.
+        ScriptedDirectInput fake;
+        fake.AddJoystick(7, "Scripted", 2);
+        JoystickSet set;
+        Start(set);
+        ASSERT_TRUE(set.CreateDevices(nullptr, nullptr)) << set.GetLastErrorText();
+        EXPECT_STREQ(set.GetDeviceName(0), "Scripted");
+    }
+    {
+        // Without it the file comes before the platform's joysticks.
+        JoystickSet set;
+        Start(set);
+        ASSERT_TRUE(set.CreateDevices(nullptr, nullptr)) << set.GetLastErrorText();
+        EXPECT_STREQ(set.GetDeviceName(0), "From The File");
+    }
     ShmTestOs::UnsetEnvironment("TAVELIN_VIRTUAL_JOYSTICKS");
     std::error_code ignored;
     fs::remove(joysticks, ignored);
