@@ -409,7 +409,25 @@ void CTavelinDlg::OnJoyStick()
         SetText(static_cast<TextIndex>(TextDeviceName0 + slot), m_joySticks->GetDeviceName(slot));
     }
     MoveTextsToScreen();
+    m_slotChangesShown = m_joySticks->GetSlotChangeCount();
     m_devicesReady = true;
+}
+
+void CTavelinDlg::OnSlotsChanged()
+{
+    m_slotChangesShown = m_joySticks->GetSlotChangeCount();
+    for (int slot = 0; slot < kJoystickSlots; ++slot) {
+        SetText(static_cast<TextIndex>(TextDeviceName0 + slot), m_joySticks->GetDeviceName(slot));
+    }
+    if (m_cycleCount > 0) {
+        EnableReadouts();
+        SetUpAxisPanels(false);
+        SetUpButtonRows(false);
+        SetUpEyePointRow(false);
+        m_view->ListDeleteAllItems(kWarningList);
+        ShowWarnings();
+    }
+    MoveTextsToScreen();
 }
 
 void CTavelinDlg::OnEnumerate()
@@ -459,13 +477,17 @@ bool CTavelinDlg::OnCycle()
         return false;
     }
 
-    const int n = Limit(m_joySticks->GetJoystickCount(), 0, kJoystickSlots);
+    int n = Limit(m_joySticks->GetJoystickCount(), 0, kJoystickSlots);
 
     if (m_cycleCount < 1) {
         EnableReadouts();
     }
 
     m_joySticks->PollAll(kCyclePeriod);
+    if (m_joySticks->GetSlotChangeCount() != m_slotChangesShown) {
+        OnSlotsChanged();
+        n = Limit(m_joySticks->GetJoystickCount(), 0, kJoystickSlots);
+    }
     for (int slot = 0; slot < n; ++slot) {
         m_joySticks->GetSlotState(slot, m_slotState[slot]);
     }
@@ -983,7 +1005,10 @@ void CTavelinDlg::OnThrustLeverData()
 void CTavelinDlg::OnControlPanel()
 {
     if (m_joySticks != nullptr) {
-        m_joySticks->RunControlPanel();
+        const char* problem = m_joySticks->RunControlPanel();
+        if (problem[0] != '\0') {
+            ShowBox(problem, "CTavelinDlg::OnControlPanel");
+        }
     }
 }
 

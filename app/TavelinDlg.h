@@ -60,6 +60,8 @@ public:
     // Readouts.
     void CreateReadouts(int slot);
     void EnableReadouts();
+    // Joysticks came or went while running: names, readouts, combos and warnings follow.
+    void OnSlotsChanged();
 
     // Assignment widgets.
     void SetUpAxisPanels(bool initial);
@@ -176,6 +178,7 @@ private:
     std::unique_ptr<KQ_P_0001_02_Shm> m_shm;
     void* m_block = nullptr;
     bool m_devicesReady = false;
+    std::uint32_t m_slotChangesShown = 0;
     bool m_startedOk = false;
     int m_cycleCount = 0;
     JoystickState m_slotState[kJoystickSlots] = {};

@@ -235,6 +235,11 @@ struct IDirectInputA {
     // that know more than a result code can say (a malformed virtual joystick
     // file, input nodes without permission). Empty when there is nothing to add.
     virtual const char* GetFailureDetail() const { return ""; }
+    // Ours too: true when the attached joysticks may have changed since the
+    // last call (a device came or went), so that the caller enumerates again.
+    // Asked every tick: answers without allocating. Backends that cannot
+    // tell (DirectInput itself: its window hears WM_DEVICECHANGE) say false.
+    virtual bool DevicesChanged() { return false; }
 };
 
 // Creates a root object through the first available backend of the list in

@@ -160,14 +160,19 @@ bool JoystickDevice::Poll()
     HRESULT result = m_device->GetDeviceState(sizeof(DIJOYSTATE2), &m_raw);
     if (result == DIERR_NOTACQUIRED || result == DIERR_INPUTLOST) {
         // One attempt per tick; a joystick that stays lost is tried again next tick.
-        if (m_device->Acquire() != DI_OK) {
+        const HRESULT acquired = m_device->Acquire();
+        if (acquired != DI_OK) {
+            // Lost, not merely unready: the input went away, or the device is not there to acquire.
+            m_lost = m_lost || result == DIERR_INPUTLOST || acquired == DIERR_UNPLUGGED || acquired == DIERR_INPUTLOST;
             return false;
         }
+        m_lost = false;
         m_device->GetDeviceState(sizeof(DIJOYSTATE2), &m_raw);
         Convert();
         return true;
     }
     if (result == DI_OK) {
+        m_lost = false;
         Convert();
         return true;
     }

@@ -31,6 +31,10 @@ public:
     void GetState(JoystickState& out) const { out = m_state; }
     const char* GetName() const { return m_name; }
     std::uint32_t GetJoystickId() const { return m_instance.guidProduct.Data1; }
+    const GUID& GetInstanceGuid() const { return m_instance.guidInstance; }
+    // True while the joystick has vanished: the last poll found its input
+    // lost and could not acquire it again. The reading is the last good one.
+    bool IsLost() const { return m_lost; }
     std::int32_t GetButtonCount() const;
 
     // The text of a DirectInput result; static, never null, allocates nothing.
@@ -54,5 +58,6 @@ private:
     IDirectInputA* m_directInput = nullptr;
     void* m_window = nullptr;
     std::int32_t m_buttonCount = 0;
+    bool m_lost = false;
     JoystickState m_state = {};
 };

@@ -1,12 +1,16 @@
-// The joystick set: enumeration into four slots, the per-tick poll that feeds
-// the processing, and the program's last-error text.
+// The joystick set: enumeration into four slots, enumeration again when
+// joysticks come or go, the per-tick poll that feeds the processing, and the
+// program's last-error text.
 #include "devices/JoystickSet.h"
 
 #include "devices/DirectInput.h"
 #include "devices/JoystickDevice.h"
+#include "mapping/GenericSimBlock.h"
 #include "support/TextFunctions.h"
 
 #include <cstring>
+#include <iterator>
+#include <vector>
 
 namespace {
 
@@ -21,6 +25,25 @@ const char* FailureDetail(const IDirectInputA* directInput)
 }
 
 constexpr const char* kNoJoysticks = "There appears to be no joysticks attached";
+
+// The block offset of resolved record i (the axes, then the buttons).
+std::size_t ResolvedRecord(int index)
+{
+    constexpr std::size_t kAxisRecords[] = { GenericSimBlock::kPitchRecord, GenericSimBlock::kRollRecord,
+        GenericSimBlock::kPedalsRecord, GenericSimBlock::kTillerRecord, GenericSimBlock::kThrLvrLRecord,
+        GenericSimBlock::kThrLvrRRecord, GenericSimBlock::kEyeViewRecord };
+    constexpr int kAxes = static_cast<int>(std::size(kAxisRecords));
+    static_assert(kAxes + static_cast<int>(GenericSimBlock::kButtonRecordCount) == JoystickSet::kResolvedRecords);
+    return index < kAxes ? kAxisRecords[index] : GenericSimBlock::ButtonRecord(static_cast<std::size_t>(index - kAxes));
+}
+
+int CollectRecord(const DIDEVICEINSTANCEA* instance, void* reference)
+{
+    if (instance != nullptr) {
+        static_cast<std::vector<DIDEVICEINSTANCEA>*>(reference)->push_back(*instance);
+    }
+    return DIENUM_CONTINUE;
+}
 
 } // namespace
 
@@ -96,6 +119,11 @@ bool JoystickSet::CreateDevices(void* window, void* instance)
     for (JoystickState& state : m_states) {
         state = JoystickState {};
     }
+    for (bool& lost : m_lost) {
+        lost = false;
+    }
+    m_devicesChanged = false;
+    ++m_slotChanges;
     m_joystickCount = 0;
     m_window = window;
     m_instance = instance;
@@ -137,8 +165,85 @@ void JoystickSet::AddDevice(int slot, const void* deviceInstance)
     m_slots[slot] = std::move(device);
 }
 
+void JoystickSet::Rescan()
+{
+    std::vector<DIDEVICEINSTANCEA> found;
+    found.reserve(kJoystickSlots);
+    if (FAILED(m_directInput->EnumDevices(DIDEVTYPE_JOYSTICK, &CollectRecord, &found, DIEDFL_ATTACHEDONLY))) {
+        return; // nothing learnt: every joystick stays where it is
+    }
+    // The same device is where it was.
+    bool claimed[kJoystickSlots] = {};
+    std::vector<const DIDEVICEINSTANCEA*> arrived;
+    for (const DIDEVICEINSTANCEA& record : found) {
+        bool known = false;
+        for (int slot = 0; slot < kJoystickSlots && !known; ++slot) {
+            if (m_slots[slot] && !claimed[slot] && m_slots[slot]->GetInstanceGuid() == record.guidInstance) {
+                claimed[slot] = true;
+                known = true;
+            }
+        }
+        if (!known) {
+            arrived.push_back(&record);
+        }
+    }
+    bool changed = false;
+    std::int32_t unplaced = 0;
+    for (const DIDEVICEINSTANCEA* record : arrived) {
+        // A joystick back under another instance (another node, another
+        // port) takes the slot that its ID left; anything else the next free
+        // slot, as the first enumeration would have given it.
+        int chosen = -1;
+        for (int slot = 0; slot < kJoystickSlots && chosen < 0; ++slot) {
+            if (m_slots[slot] && !claimed[slot] && m_slots[slot]->GetJoystickId() == record->guidProduct.Data1) {
+                chosen = slot;
+            }
+        }
+        for (int slot = 0; slot < kJoystickSlots && chosen < 0; ++slot) {
+            if (!m_slots[slot]) {
+                chosen = slot;
+            }
+        }
+        if (chosen < 0) {
+            ++unplaced; // counted, as a fifth joystick is
+            continue;
+        }
+        claimed[chosen] = true;
+        AddDevice(chosen, record);
+        m_lost[chosen] = false;
+        changed = true;
+    }
+    std::int32_t count = unplaced;
+    for (const std::unique_ptr<JoystickDevice>& device : m_slots) {
+        count += device ? 1 : 0;
+    }
+    changed = changed || count != m_joystickCount;
+    m_joystickCount = count;
+    if (changed) {
+        PublishSlotNames();
+        ++m_slotChanges;
+    }
+}
+
+void JoystickSet::NoteLoss(int slot)
+{
+    char text[kWarningLength];
+    FormatBounded(text, static_cast<int>(sizeof(text)),
+        "JoyStick in slot %d (%s) is lost: it keeps its slot and its last reading until it is plugged in again", slot,
+        m_slots[slot]->GetName());
+    AddWarning(text);
+}
+
 void JoystickSet::PollAll(double period)
 {
+    if (m_directInput != nullptr) {
+        // The backend's own watch is read every tick, so that it never holds old news.
+        const bool changed = m_directInput->DevicesChanged();
+        if (changed || m_devicesChanged) {
+            m_devicesChanged = false;
+            Rescan();
+        }
+    }
     if (m_joystickCount < 1) {
         return;
     }
@@ -149,10 +254,31 @@ void JoystickSet::PollAll(double period)
         }
         m_slots[slot]->Poll();
         m_slots[slot]->GetState(m_states[slot]);
+        const bool lost = m_slots[slot]->IsLost();
+        if (lost != m_lost[slot]) {
+            m_lost[slot] = lost;
+            ++m_slotChanges;
+            if (lost) {
+                NoteLoss(slot);
+            }
+        }
         ++counted;
     }
     SetCounts(counted, kInputCount);
+    // The processing resolves on its first cycle and whenever the count changed.
+    void* block = GetBlock();
+    const bool resolving = block != nullptr && (GetCycleCount() == 0 || counted - 1 != m_lastTopIndex);
+    std::int32_t before[kResolvedRecords] = {};
+    if (resolving) {
+        GiveBackConfiguredIds(counted);
+        for (int i = 0; i < kResolvedRecords; ++i) {
+            before[i] = GenericSimBlock::LoadInt32(block, ResolvedRecord(i) + GenericSimBlock::kRecordJoystickId);
+        }
+    }
     ProcessCycle(period, m_stateTable, counted - 1);
+    if (resolving) {
+        NoteSubstitutions(before);
+    }
 }
 
 bool JoystickSet::GetSlotState(int slot, JoystickState& out) const
@@ -194,11 +320,55 @@ void JoystickSet::PublishSlotNames()
     }
 }
 
-void JoystickSet::RunControlPanel()
+void JoystickSet::GiveBackConfiguredIds(std::int32_t attached)
 {
-    if (m_directInput != nullptr) {
-        m_directInput->RunControlPanel(m_window, 0);
+    void* block = GetBlock();
+    for (int i = 0; i < kResolvedRecords; ++i) {
+        Substitution& substitution = m_substitutions[i];
+        if (!substitution.active) {
+            continue;
+        }
+        // A first cycle follows a configuration read: what it wrote is what counts.
+        const std::size_t field = ResolvedRecord(i) + GenericSimBlock::kRecordJoystickId;
+        if (GetCycleCount() == 0 || GenericSimBlock::LoadInt32(block, field) != substitution.substitute) {
+            substitution.active = false; // changed since: the user's choice stands
+            continue;
+        }
+        for (int slot = 0; slot < attached && slot < kJoystickSlots; ++slot) {
+            if (m_states[slot].joystickId == static_cast<std::uint32_t>(substitution.configured)) {
+                GenericSimBlock::StoreInt32(block, field, substitution.configured);
+                substitution.active = false;
+                break;
+            }
+        }
     }
+}
+
+void JoystickSet::NoteSubstitutions(const std::int32_t (&before)[kResolvedRecords])
+{
+    void* block = GetBlock();
+    for (int i = 0; i < kResolvedRecords; ++i) {
+        const std::int32_t after
+            = GenericSimBlock::LoadInt32(block, ResolvedRecord(i) + GenericSimBlock::kRecordJoystickId);
+        // An ID of 0 named no joystick: nothing to give back.
+        if (after != before[i] && before[i] != 0) {
+            m_substitutions[i] = { true, before[i], after };
+        }
+    }
+}
+
+bool JoystickSet::IsSlotLost(int slot) const
+{
+    return slot >= 0 && slot < kJoystickSlots && m_slots[slot] && m_lost[slot];
+}
+
+const char* JoystickSet::RunControlPanel()
+{
+    if (m_directInput == nullptr) {
+        return "";
+    }
+    const HRESULT result = m_directInput->RunControlPanel(m_window, 0);
+    return FAILED(result) ? FailureDetail(m_directInput) : "";
 }
 
 const char* JoystickSet::GetLastErrorText() const

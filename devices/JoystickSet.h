@@ -1,6 +1,8 @@
 // JoystickSet: the four joystick slots. Enumerates the attached joysticks
 // through the DirectInput seam, polls every occupied slot once per tick and
-// runs the processing (it is the ControlProcessor).
+// runs the processing (it is the ControlProcessor). Joysticks that come
+// while it runs take the next free slot; one that goes keeps its slot, reads
+// as lost and comes back to it.
 #pragma once
 
 #include "mapping/ControlProcessor.h"
@@ -15,6 +17,9 @@ struct IDirectInputA;
 
 class JoystickSet : public ControlProcessor {
 public:
+    // The records the resolution matches: seven axes, seventeen buttons.
+    static constexpr int kResolvedRecords = 24;
+
     JoystickSet();
     ~JoystickSet() override;
 
@@ -28,7 +33,20 @@ public:
     std::int32_t GetJoystickCount() const { return m_joystickCount; }
     std::int32_t GetButtonCount(int slot) const;
     void PublishSlotNames();
-    void RunControlPanel();
+    // Starts the joystick control panel; "" or what the user must be told
+    // (for instance which program to install).
+    const char* RunControlPanel();
+
+    // Joysticks may have come or gone (the window heard WM_DEVICECHANGE):
+    // the next PollAll enumerates again. Backends that watch for devices
+    // themselves (DevicesChanged) need no call.
+    void OnDevicesChanged() { m_devicesChanged = true; }
+    // True while the slot's joystick has vanished: it keeps its slot and its
+    // last reading, and its slot is given to no other joystick.
+    bool IsSlotLost(int slot) const;
+    // Goes up whenever a slot's joystick came, went or came back, so that a
+    // window knows when to show the names, readouts and warnings again.
+    std::uint32_t GetSlotChangeCount() const { return m_slotChanges; }
     const char* GetLastErrorText() const;
 
     // Empties the program-wide last-error text (for tests that start afresh).
@@ -37,6 +55,15 @@ public:
 private:
     void AddDevice(int slot, const void* deviceInstance);
     void ReleaseDevices();
+    // Enumerates again and places what came: the only part of a tick that allocates.
+    void Rescan();
+    void NoteLoss(int slot);
+    // Around a cycle that resolves the assignment: a configured joystick ID
+    // that the resolution replaced by slot 0's (its joystick was not there)
+    // is remembered, and given back once that joystick is attached, so that
+    // a joystick plugged in later takes the controls the file gave it.
+    void GiveBackConfiguredIds(std::int32_t attached);
+    void NoteSubstitutions(const std::int32_t (&before)[kResolvedRecords]);
     void SetLastError(const char* text, const char* detail = "");
     friend struct JoystickSetEnumeration;
 
@@ -47,6 +74,15 @@ private:
     std::unique_ptr<JoystickDevice> m_slots[kJoystickSlots];
     JoystickState m_states[kJoystickSlots] = {};
     const JoystickState* m_stateTable[kJoystickSlots] = {};
+    struct Substitution {
+        bool active = false;
+        std::int32_t configured = 0;
+        std::int32_t substitute = 0;
+    };
+    Substitution m_substitutions[kResolvedRecords];
+    bool m_lost[kJoystickSlots] = {};
+    bool m_devicesChanged = false;
+    std::uint32_t m_slotChanges = 0;
     // The set's own error text when the last-error text was set: a later
     // failure that changes only the own text (a configuration read) must
     // not be shown with the older reason.

@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build ccache pkg-config git
   libgtest-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev
-  libevdev-dev
+  libevdev-dev libudev-dev
   qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
   mingw-w64 g++-mingw-w64-x86-64-posix
   wine wine64

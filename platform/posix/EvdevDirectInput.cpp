@@ -1,33 +1,48 @@
 // Linux joysticks through evdev and libevdev, behaving as DirectInput 5 does.
 //
-// Supports: every /dev/input/event<N> node with absolute X or Y and joystick
-// or gamepad buttons, enumerated in node-number order; the joystick ID (Data1
-// of the product GUID) is vendor | product << 16, as DirectInput reports it;
-// the instance name is the device's name. Axes, sliders, hats and buttons as
-// in EvdevTranslation.cpp; the range, dead zone and saturation properties for
-// the whole device; GetObjectInfo by offset for the objects present.
+// Supports: every /dev/input/event<N> node that udev tags ID_INPUT_JOYSTICK
+// (its own property through libudev when udev knows the node; a node udev
+// left untagged and did not call a keyboard, mouse, touchpad, touch screen,
+// tablet or pointing stick, and every node without udev, by the same rule
+// applied to the capabilities: IsEvdevJoystick), so buttonless pedals,
+// throttles and wheels count and accelerometers never do; enumerated in
+// node-number order. The joystick ID (Data1 of the product GUID) is vendor |
+// product << 16, as DirectInput reports it; the instance name is the
+// device's name. Axes, sliders, hats and buttons as Windows maps the same HID
+// device (the table in EvdevTranslation.cpp), using the report descriptor
+// from sysfs when there is one; the range, dead zone and saturation
+// properties for the whole device; GetObjectInfo by offset for the objects
+// present. DevicesChanged answers from an inotify watch of the node folder.
 // Limits: non-exclusive only (the cooperative level is accepted, no grab);
 // no effects, no buffered data. A node that cannot be opened for lack of
 // permission is skipped and counted in GetFailureDetail. A node that fails
 // while read answers DIERR_INPUTLOST; Acquire then looks for the same device
 // (same vendor, product and physical path) among the nodes and answers
 // DIERR_UNPLUGGED until it is back. RunControlPanel starts jstest-gtk
-// detached when it is on the PATH, and answers DIERR_UNSUPPORTED otherwise.
+// detached when it is on the PATH, and otherwise answers DIERR_UNSUPPORTED
+// with what to install in GetFailureDetail.
 #include "devices/DirectInputBackends.h"
 #include "devices/DirectInputObjects.h"
 #include "platform/posix/EvdevJoystick.h"
 
 #include <libevdev/libevdev.h>
+#ifdef TAVELIN_HAVE_LIBUDEV
+#include <libudev.h>
+#endif
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <new>
 #include <string>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -127,6 +142,71 @@ struct OpenNode {
     explicit operator bool() const { return device != nullptr; }
 };
 
+// What udev's own database says about a node: a joystick, something else
+// by name, or nothing we can use (no udev, not a device node, untagged).
+enum class UdevVerdict { Unknown, Joystick, Other };
+
+UdevVerdict AskUdev(int fd)
+{
+#ifdef TAVELIN_HAVE_LIBUDEV
+    struct stat status { };
+    if (fstat(fd, &status) != 0 || !S_ISCHR(status.st_mode)) {
+        return UdevVerdict::Unknown;
+    }
+    udev* context = udev_new();
+    if (context == nullptr) {
+        return UdevVerdict::Unknown;
+    }
+    UdevVerdict verdict = UdevVerdict::Unknown;
+    if (udev_device* device = udev_device_new_from_devnum(context, 'c', status.st_rdev)) {
+        const auto is = [device](const char* property) {
+            const char* value = udev_device_get_property_value(device, property);
+            return value != nullptr && std::strcmp(value, "1") == 0;
+        };
+        if (is("ID_INPUT_JOYSTICK")) {
+            verdict = UdevVerdict::Joystick;
+        } else if (is("ID_INPUT_KEYBOARD") || is("ID_INPUT_MOUSE") || is("ID_INPUT_TOUCHPAD")
+            || is("ID_INPUT_TOUCHSCREEN") || is("ID_INPUT_TABLET") || is("ID_INPUT_POINTINGSTICK")) {
+            verdict = UdevVerdict::Other;
+        }
+        // Untagged, or only ID_INPUT_ACCELEROMETER by udev's guess from
+        // X, Y and Z without keys (a buttonless pedal set looks like that):
+        // the capabilities decide.
+        udev_device_unref(device);
+    }
+    udev_unref(context);
+    return verdict;
+#else
+    (void)fd;
+    return UdevVerdict::Unknown;
+#endif
+}
+
+bool IsJoystickNode(int fd, const libevdev* device)
+{
+    const UdevVerdict verdict = AskUdev(fd);
+    return verdict == UdevVerdict::Joystick || (verdict == UdevVerdict::Unknown && IsEvdevJoystick(device));
+}
+
+// The HID axis usages of a node's device, from its report descriptor in sysfs.
+std::vector<std::uint32_t> ReadHidAxisUsages(const std::string& sysfs, const std::string& path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    const std::string node = path.substr(slash == std::string::npos ? 0 : slash + 1);
+    std::ifstream file(sysfs + "/" + node + "/device/device/report_descriptor", std::ios::binary);
+    if (!file) {
+        return {};
+    }
+    // 4096 bytes is the most a HID report descriptor may hold.
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(4096);
+    std::istreambuf_iterator<char> at(file);
+    for (const std::istreambuf_iterator<char> end; at != end && bytes.size() < 4096; ++at) {
+        bytes.push_back(static_cast<std::uint8_t>(*at));
+    }
+    return ParseHidAxisUsages(bytes);
+}
+
 // Opens a node as a joystick; errno-style reason in `error` when it is not one.
 OpenNode OpenJoystick(const std::string& path, int& error)
 {
@@ -144,7 +224,7 @@ OpenNode OpenJoystick(const std::string& path, int& error)
         node.Close();
         return node;
     }
-    if (!IsEvdevJoystick(node.device)) {
+    if (!IsJoystickNode(node.fd, node.device)) {
         error = ENODEV;
         node.Close();
     }
@@ -177,12 +257,13 @@ OpenNode FindJoystick(const std::string& directory, const Identity& wanted)
 
 class EvdevDevice final : public EmulatedJoystickDevice {
 public:
-    EvdevDevice(std::string directory, OpenNode node)
+    EvdevDevice(std::string directory, OpenNode node, std::vector<std::uint32_t> usages)
         : m_directory(std::move(directory))
         , m_node(std::move(node))
+        , m_usages(std::move(usages))
     {
         m_identity = IdentityOf(m_node.device);
-        m_translation.Configure(m_node.device);
+        m_translation.Configure(m_node.device, m_usages);
     }
 
     HRESULT SetProperty(DIPROPID property, const DIPROPHEADER* header) override
@@ -272,7 +353,7 @@ private:
                 return DIERR_UNPLUGGED;
             }
             m_node = std::move(found);
-            m_translation.Configure(m_node.device);
+            m_translation.Configure(m_node.device, m_usages);
         }
         return DI_OK;
     }
@@ -295,6 +376,7 @@ private:
 
     std::string m_directory;
     OpenNode m_node;
+    std::vector<std::uint32_t> m_usages;
     Identity m_identity;
     EvdevTranslation m_translation;
     DIJOYSTATE2 m_state = {};
@@ -324,15 +406,64 @@ std::string FindOnPath(const char* program)
 
 class EvdevDirectInput final : public EmulatedDirectInput {
 public:
-    explicit EvdevDirectInput(std::string directory)
+    EvdevDirectInput(std::string directory, std::string sysfs)
         : m_directory(std::move(directory))
+        , m_sysfs(std::move(sysfs))
     {
+        // Without the watch (no inotify, no folder yet) joysticks are found
+        // at start-up and by Read Alternate only.
+        m_watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (m_watch >= 0
+            && inotify_add_watch(
+                   m_watch, m_directory.c_str(), IN_CREATE | IN_DELETE | IN_ATTRIB | IN_MOVED_FROM | IN_MOVED_TO)
+                < 0) {
+            close(m_watch);
+            m_watch = -1;
+        }
+    }
+    ~EvdevDirectInput() override
+    {
+        if (m_watch >= 0) {
+            close(m_watch);
+        }
+    }
+    EvdevDirectInput(const EvdevDirectInput&) = delete;
+    EvdevDirectInput& operator=(const EvdevDirectInput&) = delete;
+
+    // An event node came, went or changed its permissions (udev sets them
+    // just after the node appears); other names in the folder do not count.
+    bool DevicesChanged() override
+    {
+        if (m_watch < 0) {
+            return false;
+        }
+        bool changed = false;
+        alignas(inotify_event) char buffer[4096];
+        for (;;) {
+            const ssize_t length = read(m_watch, buffer, sizeof buffer);
+            if (length <= 0) {
+                break;
+            }
+            for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(inotify_event)) <= length;) {
+                inotify_event event;
+                std::memcpy(&event, buffer + at, sizeof event);
+                const char* name = buffer + at + sizeof(inotify_event);
+                if ((event.mask & IN_Q_OVERFLOW) != 0 || (event.len > 0 && std::strncmp(name, "event", 5) == 0)) {
+                    changed = true;
+                }
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event.len);
+            }
+        }
+        return changed;
     }
 
     HRESULT RunControlPanel(void*, std::uint32_t) override
     {
+        m_detail.clear();
         const std::string program = FindOnPath("jstest-gtk");
         if (program.empty()) {
+            m_detail = "Control Panel starts jstest-gtk, which is not installed. "
+                       "Install it (Debian and Ubuntu: sudo apt install jstest-gtk) and try again.";
             return DIERR_UNSUPPORTED;
         }
         // Detached twice over: the panel outlives us and leaves no zombie behind.
@@ -398,7 +529,8 @@ protected:
                 if (!node || !(InstanceGuid(node.device, wanted) == instance)) {
                     continue;
                 }
-                auto* device = new (std::nothrow) EvdevDevice(m_directory, std::move(node));
+                auto* device
+                    = new (std::nothrow) EvdevDevice(m_directory, std::move(node), ReadHidAxisUsages(m_sysfs, path));
                 if (device == nullptr) {
                     return DIERR_OUTOFMEMORY;
                 }
@@ -411,16 +543,18 @@ protected:
 
 private:
     std::string m_directory;
+    std::string m_sysfs;
+    int m_watch = -1;
 };
 
 } // namespace
 
-HRESULT CreateEvdevDirectInput(const char* directory, IDirectInputA** out)
+HRESULT CreateEvdevDirectInput(const char* directory, IDirectInputA** out, const char* sysfs)
 {
-    if (out == nullptr || directory == nullptr) {
+    if (out == nullptr || directory == nullptr || sysfs == nullptr) {
         return DIERR_INVALIDPARAM;
     }
-    *out = new (std::nothrow) EvdevDirectInput(directory);
+    *out = new (std::nothrow) EvdevDirectInput(directory, sysfs);
     return *out != nullptr ? DI_OK : DIERR_OUTOFMEMORY;
 }
 

@@ -6,10 +6,16 @@
 #include "devices/DirectInput.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
 struct libevdev;
+
+// The axis usages of a HID device's input fields, (page << 16) | usage, in
+// report-descriptor order: what the kernel's evdev codes hide (a Dial and a
+// Simulation Rudder are both ABS_RUDDER). Empty when nothing was learnt.
+std::vector<std::uint32_t> ParseHidAxisUsages(std::span<const std::uint8_t> descriptor);
 
 // DirectInput's axis rule: the device's own range scaled to [rangeMinimum,
 // rangeMaximum], then the dead zone and saturation (ten-thousandths of the
@@ -26,8 +32,10 @@ class EvdevTranslation {
 public:
     enum class Drained { Ok, Lost };
 
-    // Reads the handle's capabilities; allocates (once per device).
-    void Configure(const libevdev* device);
+    // Reads the handle's capabilities; allocates (once per device). `usages`
+    // are the device's HID axis usages when its report descriptor could be
+    // read, else empty (the evdev codes decide alone).
+    void Configure(const libevdev* device, std::span<const std::uint32_t> usages = {});
     // Reads every pending event; a SYN_DROPPED is resynchronised through
     // libevdev's sync mode. Lost when the descriptor has failed.
     Drained Drain(libevdev* device);
@@ -54,12 +62,16 @@ private:
     std::uint32_t m_saturation = 10000;
 };
 
-// True when the handle looks like a joystick: absolute X or Y and joystick
-// or gamepad buttons.
+// True when udev would tag the handle ID_INPUT_JOYSTICK: absolute axes with
+// joystick or gamepad buttons, or the axes of pedals, throttles and wheels
+// without any key of a keyboard, mouse, touch device or tablet; never an
+// accelerometer (INPUT_PROP_ACCELEROMETER).
 bool IsEvdevJoystick(const libevdev* device);
 
 // The event nodes of a directory ("event<N>"), in node-number order.
 std::vector<std::string> ListEventNodes(const std::string& directory);
 
-// A root object over the event nodes in `directory` (normally /dev/input).
-HRESULT CreateEvdevDirectInput(const char* directory, IDirectInputA** out);
+// A root object over the event nodes in `directory` (normally /dev/input);
+// a node's HID report descriptor is looked for at
+// <sysfs>/event<N>/device/device/report_descriptor (normally /sys/class/input).
+HRESULT CreateEvdevDirectInput(const char* directory, IDirectInputA** out, const char* sysfs = "/sys/class/input");

@@ -7,8 +7,9 @@
 // zone and saturation properties are accepted (whole device only) but the
 // file's values, already in -10000..10000, are delivered unchanged; MOTION =
 // SWEEP moves the axes, POV 1 and the buttons by the virtual clock.
-// Limits: the file is looked at on every state read and read again only when
-// its time stamp or size changes. A section that disappears (or a file that
+// A section added while the program runs is a joystick plugged in
+// (DevicesChanged). Limits: the file is looked at on every state read and
+// read again only when its time stamp or size changes. A section that disappears (or a file that
 // becomes unreadable) makes its joystick answer DIERR_INPUTLOST, and Acquire
 // answers DIERR_UNPLUGGED until the section is back. A file that cannot be
 // read or parsed fails the enumeration with DIERR_GENERIC and the reason in
@@ -139,10 +140,22 @@ public:
 
     HRESULT RunControlPanel(void*, std::uint32_t) override { return DI_OK; }
 
+    // A section added to the file is a joystick plugged in, one removed a
+    // joystick unplugged.
+    bool DevicesChanged() override
+    {
+        m_file->Refresh();
+        const std::uint32_t generation = m_file->GetListGeneration();
+        const bool changed = generation != m_seenGeneration;
+        m_seenGeneration = generation;
+        return changed;
+    }
+
 protected:
     HRESULT EnumJoysticks(LPDIENUMDEVICESCALLBACKA callback, void* reference) override
     {
         m_file->Refresh();
+        m_seenGeneration = m_file->GetListGeneration();
         if (!m_file->IsValid()) {
             m_detail = m_file->GetError();
             return DIERR_GENERIC;
@@ -177,6 +190,7 @@ protected:
 
 private:
     std::shared_ptr<VirtualJoystickFile> m_file;
+    std::uint32_t m_seenGeneration = 0;
 };
 
 } // namespace

@@ -333,10 +333,30 @@ bool VirtualJoystickFile::ReadText(std::string& text) const
     return !file.bad() && text.size() <= kMaxFileSize;
 }
 
+void VirtualJoystickFile::SetJoysticks(std::vector<VirtualJoystick> joysticks)
+{
+    const auto sameList = [this, &joysticks] {
+        if (joysticks.size() != m_joysticks.size()) {
+            return false;
+        }
+        for (std::size_t i = 0; i < joysticks.size(); ++i) {
+            if (joysticks[i].section != m_joysticks[i].section || joysticks[i].joystickId != m_joysticks[i].joystickId
+                || joysticks[i].name != m_joysticks[i].name) {
+                return false;
+            }
+        }
+        return true;
+    };
+    if (!sameList()) {
+        ++m_listGeneration;
+    }
+    m_joysticks = std::move(joysticks);
+}
+
 void VirtualJoystickFile::Read()
 {
     m_valid = false;
-    m_joysticks.clear();
+    SetJoysticks({});
     m_error.clear();
     m_text.clear();
     const std::string where = "Virtual joystick file " + m_displayPath + ": ";
@@ -362,7 +382,10 @@ void VirtualJoystickFile::Apply(const std::string& text)
     m_valid = false;
     m_error.clear();
     std::string reason;
-    if (!ParseVirtualJoysticks(text, m_joysticks, reason)) {
+    std::vector<VirtualJoystick> joysticks;
+    const bool parsed = ParseVirtualJoysticks(text, joysticks, reason);
+    SetJoysticks(std::move(joysticks)); // a file that does not parse lists none
+    if (!parsed) {
         m_error = "Virtual joystick file " + m_displayPath + ": " + reason;
         return;
     }

@@ -47,12 +47,16 @@ public:
     const std::string& GetError() const { return m_error; }
     const std::vector<VirtualJoystick>& Joysticks() const { return m_joysticks; }
     const VirtualJoystick* Find(int section) const;
+    // Goes up whenever a read changes which joysticks the file lists
+    // (sections, IDs or names): a joystick was plugged in or out.
+    std::uint32_t GetListGeneration() const { return m_listGeneration; }
 
 private:
     static bool IsRecent(std::filesystem::file_time_type time);
     bool ReadText(std::string& text) const;
     void Read();
     void Apply(const std::string& text);
+    void SetJoysticks(std::vector<VirtualJoystick> joysticks);
 
     std::filesystem::path m_path;
     std::string m_displayPath;
@@ -64,4 +68,5 @@ private:
     std::string m_error;
     std::string m_text;
     std::vector<VirtualJoystick> m_joysticks;
+    std::uint32_t m_listGeneration = 0;
 };

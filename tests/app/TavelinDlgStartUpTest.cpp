@@ -202,6 +202,33 @@ TEST_F(MainWindowTest, NoJoystickAttachedStillCompletesStartUp)
     EXPECT_EQ(m_view->messageBoxes.size(), 1u);
 }
 
+TEST_F(MainWindowTest, AJoystickPluggedInLaterGetsItsNameAndReadoutsAndALostOneWarns)
+{
+    Open();
+    ASSERT_EQ(m_view->messageBoxes.size(), 1u); // none attached yet
+    Tick();
+    m_input.AddJoystick(kStickA, "Late Stick", 4).state.lX = 1234;
+    m_dialog->GetJoySticks()->OnDevicesChanged(); // what WM_DEVICECHANGE does
+    Tick();
+    EXPECT_EQ(m_view->Text(kDeviceName[0]), "Late Stick");
+    EXPECT_EQ(m_view->Text(kDeviceName[1]), "No Device");
+    EXPECT_TRUE(m_view->Control(ReadoutValueId(0, 1)).enabled);
+    EXPECT_EQ(m_view->Text(ReadoutValueId(0, 1)), "1234");
+    EXPECT_FALSE(m_view->Control(ReadoutValueId(1, 1)).enabled);
+    EXPECT_EQ(m_view->messageBoxes.size(), 1u);
+
+    // Unplugged: the slot keeps its name and last reading, and the warning is listed.
+    m_input.joystick(0).attached = false;
+    m_input.joystick(0).state.lX = 99;
+    Tick();
+    EXPECT_TRUE(m_dialog->GetJoySticks()->IsSlotLost(0));
+    EXPECT_EQ(m_view->Text(kDeviceName[0]), "Late Stick");
+    EXPECT_EQ(m_view->Text(ReadoutValueId(0, 1)), "1234");
+    const std::vector<std::vector<std::string>>& rows = m_view->Control(kWarningList).rows;
+    ASSERT_FALSE(rows.empty());
+    EXPECT_NE(rows.back().at(1).find("slot 0 (Late Stick) is lost"), std::string::npos);
+}
+
 TEST_F(MainWindowTest, WithoutTheBlockNothingReadsOrStoresThroughIt)
 {
     // Something else holds the name with a mapping too small to be the block.

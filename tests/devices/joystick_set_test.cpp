@@ -321,4 +321,96 @@ TEST_F(JoystickSetTest, BackendsAreTakenInTheirListsOrder)
     fs::remove(joysticks, ignored);
 }
 
+// What the Windows program does on WM_DEVICECHANGE: tell the set, which
+// enumerates again on its next tick.
+TEST_F(JoystickSetTest, DeviceChangesMoveNoOneAndLostJoysticksComeBackToTheirSlot)
+{
+    ScriptedDirectInput fake;
+    fake.AddJoystick(0x0402044F, "Side Stick", 12).state.lX = 700;
+    InspectableSet set;
+    Start(set);
+    ASSERT_TRUE(set.CreateDevices(nullptr, nullptr));
+    set.PollAll(0.01);
+    const std::uint32_t changes = set.GetSlotChangeCount();
+
+    // Nothing is enumerated again until the window says so.
+    fake.AddJoystick(0x0C2D06A3, "Throttle Quadrant", 8).state.rglSlider[0] = -3000;
+    fake.ClearLog();
+    set.PollAll(0.01);
+    EXPECT_EQ(set.GetJoystickCount(), 1);
+    EXPECT_EQ(fake.CountCalls("EnumDevices 4 1"), 0);
+    set.OnDevicesChanged();
+    set.PollAll(0.01);
+    EXPECT_EQ(fake.CountCalls("EnumDevices 4 1"), 1);
+    EXPECT_EQ(set.GetJoystickCount(), 2);
+    EXPECT_EQ(set.AttachedCount(), 2);
+    EXPECT_NE(set.GetSlotChangeCount(), changes);
+    EXPECT_STREQ(set.GetDeviceName(1), "Throttle Quadrant");
+    EXPECT_STREQ(set.GetSlotName(1), "Throttle Quadrant");
+    JoystickState state;
+    ASSERT_TRUE(set.GetSlotState(1, state));
+    EXPECT_EQ(state.axes[6], -3000);
+
+    // The side stick is unplugged: its slot stays, reads as lost and holds.
+    fake.joystick(0).attached = false;
+    fake.joystick(0).state.lX = -9999;
+    set.OnDevicesChanged();
+    set.PollAll(0.01);
+    EXPECT_TRUE(set.IsSlotLost(0));
+    EXPECT_FALSE(set.IsSlotLost(1));
+    EXPECT_EQ(set.GetJoystickCount(), 2);
+    ASSERT_TRUE(set.GetSlotState(0, state));
+    EXPECT_EQ(state.axes[0], 700);
+    EXPECT_STREQ(set.GetDeviceName(0), "Side Stick");
+    WarningList warnings;
+    set.GetWarnings(warnings);
+    ASSERT_GE(warnings.count, 1);
+    EXPECT_STREQ(warnings.messages[warnings.count - 1],
+        "JoyStick in slot 0 (Side Stick) is lost: it keeps its slot and its last reading until it is plugged in again");
+
+    // Plugged in again: the same slot, fresh readings, and nobody moved.
+    fake.joystick(0).attached = true;
+    set.OnDevicesChanged();
+    set.PollAll(0.01);
+    EXPECT_FALSE(set.IsSlotLost(0));
+    ASSERT_TRUE(set.GetSlotState(0, state));
+    EXPECT_EQ(state.axes[0], -9999);
+    EXPECT_STREQ(set.GetDeviceName(1), "Throttle Quadrant");
+    EXPECT_EQ(set.GetJoystickCount(), 2);
+}
+
+TEST_F(JoystickSetTest, ASectionAddedToTheVirtualFileIsAJoystickPluggedIn)
+{
+    const fs::path joysticks = fs::temp_directory_path() / (ShmTestOs::UniqueName("plugged") + ".ini");
+    const auto write = [&joysticks](const char* text) {
+        std::ofstream file(joysticks, std::ios::binary | std::ios::trunc);
+        file << text;
+    };
+    write("[JOYSTICK_0]\nNAME = Stick\nX = 100\n");
+    ShmTestOs::SetEnvironment("TAVELIN_VIRTUAL_JOYSTICKS", joysticks.string().c_str());
+    {
+        InspectableSet set;
+        Start(set);
+        ASSERT_TRUE(set.CreateDevices(nullptr, nullptr)) << set.GetLastErrorText();
+        set.PollAll(0.01);
+        write("[JOYSTICK_0]\nNAME = Stick\nX = 100\n[JOYSTICK_3]\nNAME = Pedals\nRZ = 500\n");
+        set.PollAll(0.01);
+        EXPECT_EQ(set.GetJoystickCount(), 2);
+        EXPECT_STREQ(set.GetDeviceName(1), "Pedals");
+        JoystickState state;
+        ASSERT_TRUE(set.GetSlotState(1, state));
+        EXPECT_EQ(state.axes[5], 500);
+
+        write("[JOYSTICK_3]\nNAME = Pedals\nRZ = 600\n");
+        set.PollAll(0.01);
+        EXPECT_TRUE(set.IsSlotLost(0));
+        EXPECT_EQ(set.GetJoystickCount(), 2);
+        ASSERT_TRUE(set.GetSlotState(1, state));
+        EXPECT_EQ(state.axes[5], 600);
+    }
+    ShmTestOs::UnsetEnvironment("TAVELIN_VIRTUAL_JOYSTICKS");
+    std::error_code ignored;
+    fs::remove(joysticks, ignored);
+}
+
 } // namespace

@@ -2,7 +2,9 @@
 // the fake evdev kernel makes look like event nodes.
 #include "devices/DirectInputBackends.h"
 #include "devices/JoystickDevice.h"
+#include "devices/JoystickSet.h"
 #include "platform/posix/EvdevJoystick.h"
+#include "tests/mapping/shm_os_helpers.h"
 #include "tests/platform/fake_evdev_kernel.h"
 
 #include <libevdev/libevdev.h>
@@ -10,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -108,6 +111,182 @@ TEST(EvdevScalingTest, HatsAreHundredthsClockwiseFromForward)
     EXPECT_EQ(EvdevHatToPov(5, -7), 4500u);
 }
 
+TEST(EvdevScalingTest, InvertedRangesReadTheRightWayRound)
+{
+    // Minimum 1023, maximum 0: the minimum end is still -10000.
+    EXPECT_EQ(ScaleEvdevAxis(1023, 1023, 0, -10000, 10000, 0, 10000), -10000);
+    EXPECT_EQ(ScaleEvdevAxis(0, 1023, 0, -10000, 10000, 0, 10000), 10000);
+    EXPECT_EQ(ScaleEvdevAxis(767, 1023, 0, -10000, 10000, 0, 10000), -4995);
+    EXPECT_EQ(ScaleEvdevAxis(5000, 1023, 0, -10000, 10000, 0, 10000), -10000);
+    EXPECT_EQ(ScaleEvdevAxis(1, 1023, 0, -10000, 10000, 5, 9950), 10000);
+}
+
+// Whether udev would call the device a joystick, asked through a real libevdev handle.
+bool Detected(FakeEvdevNode& node)
+{
+    EvdevHandle handle;
+    if (libevdev_new_from_fd(node.ReadEnd(), &handle.device) != 0) {
+        ADD_FAILURE() << "libevdev refused the node";
+        return false;
+    }
+    return IsEvdevJoystick(handle.device);
+}
+
+TEST(EvdevDetectionTest, PedalsThrottlesWheelsAndBoardsCountKeyboardsMiceTouchAndSensorsDoNot)
+{
+    FakeEvdevNode pedals;
+    pedals.Axis(ABS_X, 0, 255).Axis(ABS_Y, 0, 255).Axis(ABS_RZ, 0, 1023);
+    EXPECT_TRUE(Detected(pedals));
+    FakeEvdevNode throttle;
+    throttle.Axis(ABS_THROTTLE, 0, 1023);
+    EXPECT_TRUE(Detected(throttle));
+    FakeEvdevNode wheel;
+    wheel.Axis(ABS_WHEEL, -900, 900).Axis(ABS_GAS, 0, 255).Axis(ABS_BRAKE, 0, 255);
+    EXPECT_TRUE(Detected(wheel));
+    FakeEvdevNode threeAxisPedals; // X, Y and Z without keys: udev guesses an accelerometer, we do not
+    threeAxisPedals.Axis(ABS_X, 0, 255).Axis(ABS_Y, 0, 255).Axis(ABS_Z, 0, 255);
+    EXPECT_TRUE(Detected(threeAxisPedals));
+    FakeEvdevNode board; // the kernel files a home-made board's buttons under BTN_0
+    board.Axis(ABS_X, 0, 1023).Axis(ABS_Y, 0, 1023).Key(BTN_0).Key(BTN_1);
+    EXPECT_TRUE(Detected(board));
+    FakeEvdevNode stick;
+    EXPECT_TRUE(Detected(Stick(stick)));
+
+    FakeEvdevNode keyboard;
+    for (const int key : { KEY_ESC, KEY_A, KEY_LEFTCTRL, KEY_CAPSLOCK, KEY_NUMLOCK, KEY_INSERT }) {
+        keyboard.Key(key);
+    }
+    EXPECT_FALSE(Detected(keyboard));
+    FakeEvdevNode mediaKeys; // a keyboard's volume knob is no throttle
+    mediaKeys.Axis(ABS_X, 0, 100).Key(KEY_VOLUMEUP).Key(KEY_VOLUMEDOWN);
+    EXPECT_FALSE(Detected(mediaKeys));
+    FakeEvdevNode mouse;
+    mouse.Rel(REL_X).Rel(REL_Y).Key(BTN_LEFT).Key(BTN_RIGHT);
+    EXPECT_FALSE(Detected(mouse));
+    FakeEvdevNode absoluteMouse;
+    absoluteMouse.Axis(ABS_X, 0, 32767).Axis(ABS_Y, 0, 32767).Key(BTN_LEFT);
+    EXPECT_FALSE(Detected(absoluteMouse));
+    FakeEvdevNode touchpad;
+    touchpad.Axis(ABS_X, 0, 1000).Axis(ABS_Y, 0, 1000).Key(BTN_TOOL_FINGER).Key(BTN_TOUCH).Prop(INPUT_PROP_POINTER);
+    EXPECT_FALSE(Detected(touchpad));
+    FakeEvdevNode tablet;
+    tablet.Axis(ABS_X, 0, 1000).Axis(ABS_Y, 0, 1000).Key(BTN_TOOL_PEN).Key(BTN_STYLUS);
+    EXPECT_FALSE(Detected(tablet));
+    FakeEvdevNode touchscreen;
+    touchscreen.Axis(ABS_X, 0, 1000).Axis(ABS_Y, 0, 1000).Key(BTN_TOUCH).Prop(INPUT_PROP_DIRECT);
+    EXPECT_FALSE(Detected(touchscreen));
+    FakeEvdevNode accelerometer;
+    accelerometer.Axis(ABS_X, -512, 511).Axis(ABS_Y, -512, 511).Axis(ABS_Z, -512, 511).Prop(INPUT_PROP_ACCELEROMETER);
+    EXPECT_FALSE(Detected(accelerometer));
+    FakeEvdevNode padButtonsOnly;
+    padButtonsOnly.Key(BTN_A).Key(BTN_B);
+    EXPECT_FALSE(Detected(padButtonsOnly));
+}
+
+TEST(EvdevTranslationTest, HidDescriptorsNameTheAxesTheKernelMerges)
+{
+    // Buttons, padding, X and Y from a list, Slider and Dial, Brake and
+    // Accelerator, a hat, an array of usages (not axes); then an item cut short.
+    const std::vector<std::uint8_t> descriptor = {
+        0x05, 0x01, 0x09, 0x04, 0xA1, 0x01, // Generic Desktop, Joystick, application collection
+        0x05, 0x09, 0x19, 0x01, 0x29, 0x0C, 0x15, 0x00, 0x25, 0x01, 0x75, 0x01, 0x95, 0x0C, 0x81, 0x02, // 12 buttons
+        0x75, 0x04, 0x95, 0x01, 0x81, 0x03, // constant padding
+        0x05, 0x01, 0x09, 0x30, 0x09, 0x31, 0x15, 0x00, 0x26, 0xFF, 0x03, 0x75, 0x0A, 0x95, 0x02, 0x81, 0x02, // X, Y
+        0xA4, 0x09, 0x36, 0x09, 0x37, 0x75, 0x08, 0x95, 0x02, 0x81, 0x02, 0xB4, // Slider, Dial (inside push/pop)
+        0x05, 0x02, 0x09, 0xC5, 0x09, 0xC4, 0x95, 0x02, 0x81, 0x02, // Brake, Accelerator
+        0x05, 0x01, 0x09, 0x39, 0x25, 0x07, 0x75, 0x04, 0x95, 0x01, 0x81, 0x42, // hat switch
+        0x09, 0x32, 0x09, 0x33, 0x95, 0x01, 0x81, 0x00, // an array: no axis
+        0xC0, //
+        0x09, 0x35, 0x95, 0x01, 0x81, 0x02, 0x0B, 0x01 // Rz, then a four-byte usage cut short
+    };
+    const std::vector<std::uint32_t> expected = { 0x10030, 0x10031, 0x10036, 0x10037, 0x200C5, 0x200C4, 0x10035 };
+    EXPECT_EQ(ParseHidAxisUsages(descriptor), expected);
+    EXPECT_TRUE(ParseHidAxisUsages({}).empty());
+    const std::vector<std::uint8_t> junk = { 0xFE, 0xFF, 0x81, 0xFF, 0xFF, 0xFF, 0xFF, 0x0B };
+    EXPECT_TRUE(ParseHidAxisUsages(junk).empty());
+
+    // A Dial and a Simulation Rudder are both ABS_RUDDER: the usage decides.
+    FakeEvdevNode node;
+    node.Axis(ABS_RUDDER, 0, 255, 255);
+    EvdevHandle handle;
+    ASSERT_EQ(libevdev_new_from_fd(node.ReadEnd(), &handle.device), 0);
+    EvdevTranslation translation;
+    translation.SetRange(-10000, 10000);
+    DIJOYSTATE2 state;
+    const std::uint32_t dial[] = { 0x10037 };
+    translation.Configure(handle.device, dial);
+    translation.Fill(handle.device, state);
+    EXPECT_EQ(state.rglSlider[0], 10000);
+    EXPECT_EQ(state.lRz, 0);
+    const std::uint32_t rudder[] = { 0x200BA };
+    translation.Configure(handle.device, rudder);
+    translation.Fill(handle.device, state);
+    EXPECT_EQ(state.lRz, 10000);
+    EXPECT_EQ(state.rglSlider[0], 0);
+    // Without a descriptor a lone RUDDER is rudder pedals' Rz.
+    translation.Configure(handle.device);
+    translation.Fill(handle.device, state);
+    EXPECT_EQ(state.lRz, 10000);
+
+    // A wheel: Steering X, Accelerator Y, Brake Rz, as Windows shows it.
+    FakeEvdevNode wheel;
+    wheel.Axis(ABS_WHEEL, -900, 900, 900).Axis(ABS_GAS, 0, 255, 255).Axis(ABS_BRAKE, 0, 255, 0);
+    EvdevHandle wheelHandle;
+    ASSERT_EQ(libevdev_new_from_fd(wheel.ReadEnd(), &wheelHandle.device), 0);
+    translation.Configure(wheelHandle.device);
+    translation.Fill(wheelHandle.device, state);
+    EXPECT_EQ(state.lX, 10000);
+    EXPECT_EQ(state.lY, 10000);
+    EXPECT_EQ(state.lRz, -10000);
+    EXPECT_EQ(state.lZ, 0);
+}
+
+TEST(EvdevTranslationTest, ButtonsKeepTheirHidOrder)
+{
+    // Twelve buttons of a board that is neither joystick nor gamepad: BTN_0
+    // to BTN_9, then the two codes after them; a mouse's buttons are not its.
+    FakeEvdevNode board;
+    board.Axis(ABS_X, 0, 1023);
+    for (int code = BTN_0; code < BTN_0 + 12; ++code) {
+        board.Key(code);
+    }
+    EvdevHandle handle;
+    ASSERT_EQ(libevdev_new_from_fd(board.ReadEnd(), &handle.device), 0);
+    EvdevTranslation translation;
+    translation.Configure(handle.device);
+    ASSERT_EQ(translation.ButtonCount(), 12);
+    for (int i = 0; i < 12; ++i) {
+        EXPECT_EQ(translation.ButtonCode(i), BTN_0 + i) << i;
+    }
+    board.Send(EV_KEY, BTN_0 + 4, 1);
+    board.Send(EV_KEY, BTN_0 + 11, 1);
+    board.Report();
+    ASSERT_EQ(translation.Drain(handle.device), EvdevTranslation::Drained::Ok);
+    DIJOYSTATE2 state;
+    translation.Fill(handle.device, state);
+    EXPECT_EQ(state.rgbButtons[4], 0x80); // button 5, as on Windows
+    EXPECT_EQ(state.rgbButtons[11], 0x80);
+    EXPECT_EQ(state.rgbButtons[0], 0);
+
+    // A joystick with twenty: the kernel puts 17 to 20 at BTN_TRIGGER_HAPPY1.
+    FakeEvdevNode stick;
+    stick.Axis(ABS_X, 0, 1023);
+    for (const int code :
+        { BTN_TRIGGER_HAPPY1 + 3, BTN_TRIGGER_HAPPY1, BTN_TRIGGER_HAPPY1 + 1, BTN_TRIGGER_HAPPY1 + 2 }) {
+        stick.Key(code);
+    }
+    for (int code = BTN_TRIGGER; code <= BTN_DEAD; ++code) {
+        stick.Key(code);
+    }
+    EvdevHandle stickHandle;
+    ASSERT_EQ(libevdev_new_from_fd(stick.ReadEnd(), &stickHandle.device), 0);
+    translation.Configure(stickHandle.device);
+    ASSERT_EQ(translation.ButtonCount(), 20);
+    EXPECT_EQ(translation.ButtonCode(15), BTN_DEAD);
+    EXPECT_EQ(translation.ButtonCode(16), BTN_TRIGGER_HAPPY1);
+    EXPECT_EQ(translation.ButtonCode(19), BTN_TRIGGER_HAPPY1 + 3);
+}
+
 TEST(EvdevTranslationTest, CodesGoToTheirFieldsInDirectInputOrder)
 {
     FakeEvdevNode node;
@@ -131,7 +310,7 @@ TEST(EvdevTranslationTest, CodesGoToTheirFieldsInDirectInputOrder)
         EXPECT_EQ(translation.ButtonCode(i), order[i]) << i;
     }
     EXPECT_TRUE(translation.HasAxis(0));
-    EXPECT_FALSE(translation.HasAxis(1));
+    EXPECT_TRUE(translation.HasAxis(1)); // GAS: the accelerator is Y, as on Windows
     EXPECT_TRUE(translation.HasAxis(7));
     EXPECT_FALSE(translation.HasPov(0));
     EXPECT_TRUE(translation.HasPov(1));
@@ -139,11 +318,11 @@ TEST(EvdevTranslationTest, CodesGoToTheirFieldsInDirectInputOrder)
     DIJOYSTATE2 state;
     translation.Fill(handle.device, state);
     EXPECT_EQ(state.lX, 10); // -512..511 centred at -0.5
-    EXPECT_EQ(state.lY, 0); // absent
+    EXPECT_EQ(state.lY, -10000); // GAS
     EXPECT_EQ(state.lZ, 10000);
     EXPECT_EQ(state.lRz, -10000);
     EXPECT_EQ(state.rglSlider[0], -10000); // THROTTLE, not WHEEL
-    EXPECT_EQ(state.rglSlider[1], 10000); // RUDDER; WHEEL and GAS find no free slider
+    EXPECT_EQ(state.rglSlider[1], 10000); // RUDDER beside RZ: a dial; WHEEL finds Z taken and no slider free
     EXPECT_EQ(state.rgdwPOV[0], 0xFFFFFFFFu);
     EXPECT_EQ(state.rgdwPOV[1], 9000u);
     EXPECT_EQ(state.rgdwPOV[2], 0u);
@@ -165,7 +344,7 @@ TEST(EvdevTranslationTest, CodesGoToTheirFieldsInDirectInputOrder)
     EXPECT_EQ(state.rglSlider[0], 10000);
     EXPECT_EQ(state.rgdwPOV[1], 27000u);
 
-    // WHEEL, GAS and BRAKE fill the sliders when THROTTLE and RUDDER are missing.
+    // BRAKE is Rz; WHEEL beside an X of its own is the desktop Wheel, Z.
     FakeEvdevNode pedals;
     pedals.Axis(ABS_X, 0, 10).Axis(ABS_BRAKE, 0, 10, 10).Axis(ABS_WHEEL, 0, 10, 0).Key(BTN_TRIGGER);
     EvdevHandle pedalHandle;
@@ -174,8 +353,10 @@ TEST(EvdevTranslationTest, CodesGoToTheirFieldsInDirectInputOrder)
     pedalTranslation.Configure(pedalHandle.device);
     pedalTranslation.SetRange(-10000, 10000);
     pedalTranslation.Fill(pedalHandle.device, state);
-    EXPECT_EQ(state.rglSlider[0], -10000);
-    EXPECT_EQ(state.rglSlider[1], 10000);
+    EXPECT_EQ(state.lZ, -10000);
+    EXPECT_EQ(state.lRz, 10000);
+    EXPECT_EQ(state.rglSlider[0], 0);
+    EXPECT_EQ(state.rglSlider[1], 0);
 }
 
 TEST(EvdevTranslationTest, DroppedEventsAreResynchronisedAndAVanishedDescriptorIsLost)
@@ -243,7 +424,8 @@ protected:
     {
         SetDirectInputOverride([this](void*, std::uint32_t version, IDirectInputA** out) {
             const HRESULT accepted = CheckDirectInputVersion(version);
-            return FAILED(accepted) ? accepted : CreateEvdevDirectInput(folder.path.c_str(), out);
+            return FAILED(accepted) ? accepted
+                                    : CreateEvdevDirectInput(folder.path.c_str(), out, folder.Node("sys").c_str());
         });
     }
     void TearDown() override { ClearDirectInputOverride(); }
@@ -356,6 +538,162 @@ TEST_F(EvdevDeviceTest, DeviceReadsMovesAndComesBackAfterAnUnplug)
     EXPECT_EQ(state.axes[1], -10000);
 }
 
+// Writes a report descriptor where the backend looks for the node's.
+void WriteDescriptor(const NodeFolder& folder, const std::string& node, const std::vector<std::uint8_t>& bytes)
+{
+    const std::filesystem::path where = folder.Node("sys/" + node + "/device/device");
+    std::filesystem::create_directories(where);
+    std::ofstream(where / "report_descriptor", std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// One 8-bit variable input of `usage` on `page` in a joystick collection.
+std::vector<std::uint8_t> OneAxisDescriptor(std::uint8_t page, std::uint8_t usage)
+{
+    return { 0x05, 0x01, 0x09, 0x04, 0xA1, 0x01, 0x05, page, 0x09, usage, 0x15, 0x00, 0x26, 0xFF, 0x00, 0x75, 0x08,
+        0x95, 0x01, 0x81, 0x02, 0xC0 };
+}
+
+TEST_F(EvdevDeviceTest, ButtonlessPedalsThrottlesAndBoardsAreEnumeratedWithWindowsInputs)
+{
+    FakeEvdevNode pedals(folder.Node("event3"));
+    pedals.Name("Rudder Pedals").Id(0x06A3, 0x0763).Axis(ABS_X, 0, 255).Axis(ABS_Y, 0, 255, 255);
+    pedals.Axis(ABS_RUDDER, 0, 1023, 1023);
+    WriteDescriptor(folder, "event3", OneAxisDescriptor(0x02, 0xBA)); // Simulation Rudder
+    FakeEvdevNode throttle(folder.Node("event4"));
+    throttle.Name("Throttle").Id(0x044F, 0x0404).Axis(ABS_THROTTLE, 0, 255, 0);
+    FakeEvdevNode keyboard(folder.Node("event5"));
+    keyboard.Name("Keyboard");
+    for (const int key : { KEY_ESC, KEY_A, KEY_LEFTCTRL, KEY_CAPSLOCK, KEY_NUMLOCK, KEY_INSERT }) {
+        keyboard.Key(key);
+    }
+    FakeEvdevNode board(folder.Node("event6"));
+    board.Name("Dial Board").Id(0x1209, 0x0001).Axis(ABS_RUDDER, 0, 255, 255);
+    WriteDescriptor(folder, "event6", OneAxisDescriptor(0x01, 0x37)); // Dial
+
+    IDirectInputA* root = nullptr;
+    ASSERT_EQ(DirectInputCreateA(nullptr, 0x0500, &root, nullptr), DI_OK);
+    const std::vector<DIDEVICEINSTANCEA> found = Enumerate(root);
+    root->Release();
+    ASSERT_EQ(found.size(), 3u);
+    EXPECT_STREQ(found[0].tszInstanceName, "Rudder Pedals");
+    EXPECT_STREQ(found[1].tszInstanceName, "Throttle");
+    EXPECT_STREQ(found[2].tszInstanceName, "Dial Board");
+
+    const auto read = [](const DIDEVICEINSTANCEA& record, JoystickState& state) {
+        JoystickDevice device(nullptr);
+        ASSERT_TRUE(device.Open(record)) << device.GetErrorText();
+        EXPECT_EQ(device.GetButtonCount(), 0);
+        ASSERT_TRUE(device.Poll());
+        device.GetState(state);
+    };
+    JoystickState state;
+    read(found[0], state);
+    EXPECT_EQ(state.axes[1], 10000);
+    EXPECT_EQ(state.axes[5], 10000); // the rudder is Rz
+    EXPECT_EQ(state.axes[6], 0);
+    read(found[1], state);
+    EXPECT_EQ(state.axes[6], -10000); // slider 1
+    read(found[2], state);
+    EXPECT_EQ(state.axes[6], 10000); // the dial is slider 1
+    EXPECT_EQ(state.axes[5], 0);
+}
+
+// Polls the set until `done` or a second has passed; the set's watch needs no more.
+template <class Done> bool PollUntil(JoystickSet& set, Done done)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        set.PollAll(0.008);
+    }
+    return true;
+}
+
+TEST_F(EvdevDeviceTest, JoysticksPluggedInAndOutKeepTheirSlots)
+{
+    const std::string pedalsId = std::to_string(0x076306A3);
+    const std::string configuration = folder.Node("Joystick.ini");
+    std::ofstream(configuration)
+        << "[FLIGHT_CONTROLS]\nSIDE_STICK_P_CNTL\t= 0\nPITCH_CNTL\t= 1\nSIDE_STICK_R_CNTL\t= 0\n"
+           "ROLL_CNTL\t= 0\nCOCKPIT_PEDAL\t= "
+        << pedalsId << "\nPEDAL_CNTL\t= 5\n";
+    ShmTestOs::SetEnvironment("TAVELIN_SHM_NAME", ShmTestOs::UniqueName("evdevplug").c_str());
+    auto stick = std::make_unique<FakeEvdevNode>(folder.Node("event2"));
+    Stick(*stick);
+    {
+        JoystickSet set;
+        ASSERT_TRUE(set.Initialise(configuration.c_str())) << set.GetLastErrorText();
+        ASSERT_TRUE(set.CreateDevices(nullptr, nullptr)) << set.GetLastErrorText();
+        set.PollAll(0.008);
+        ASSERT_EQ(set.GetJoystickCount(), 1);
+        WarningList warnings;
+        set.GetWarnings(warnings);
+        const auto mentions = [&warnings](const char* text) {
+            for (int i = 0; i < warnings.count; ++i) {
+                if (std::string(warnings.messages[i]).find(text) != std::string::npos) {
+                    return true;
+                }
+            }
+            return false;
+        };
+        EXPECT_TRUE(mentions("JoyStick Id for PEDALS")); // the pedals are not there yet
+        set.ClearWarnings();
+
+        // Plugged in: the next free slot, and the file's pedal assignment finds it.
+        FakeEvdevNode pedals(folder.Node("event5"));
+        pedals.Name("Rudder Pedals").Id(0x06A3, 0x0763).Axis(ABS_X, 0, 255).Axis(ABS_Y, 0, 255);
+        pedals.Axis(ABS_RZ, 0, 1023, 1023);
+        ASSERT_TRUE(PollUntil(set, [&set] { return set.GetJoystickCount() == 2; }));
+        EXPECT_STREQ(set.GetDeviceName(1), "Rudder Pedals");
+        EXPECT_STREQ(set.GetSlotName(1), "Rudder Pedals");
+        EXPECT_EQ(set.GetAxisSlot(AxisPedals), 1);
+        set.GetWarnings(warnings);
+        EXPECT_EQ(warnings.present, 0);
+        JoystickState state;
+        ASSERT_TRUE(set.GetSlotState(1, state));
+        EXPECT_EQ(state.axes[5], 10000);
+
+        // Unplugged: slot 0 keeps the stick, holds its reading and warns; the pedals stay in slot 1.
+        stick->Send(EV_ABS, ABS_X, 1023);
+        stick->Report();
+        set.PollAll(0.008);
+        stick->Unplug();
+        ASSERT_TRUE(PollUntil(set, [&set] { return set.IsSlotLost(0); }));
+        EXPECT_FALSE(set.IsSlotLost(1));
+        EXPECT_EQ(set.GetJoystickCount(), 2);
+        EXPECT_STREQ(set.GetDeviceName(0), "Flight Stick");
+        ASSERT_TRUE(set.GetSlotState(0, state));
+        EXPECT_EQ(state.axes[0], 10000);
+        EXPECT_EQ(set.GetAxisSlot(AxisPedals), 1);
+        set.GetWarnings(warnings);
+        ASSERT_EQ(warnings.count, 1);
+        const std::string warning = warnings.messages[0];
+        EXPECT_NE(warning.find("slot 0"), std::string::npos) << warning;
+        EXPECT_NE(warning.find("Flight Stick"), std::string::npos) << warning;
+        const std::uint32_t changes = set.GetSlotChangeCount();
+        for (int tick = 0; tick < 20; ++tick) {
+            set.PollAll(0.008);
+        }
+        EXPECT_EQ(set.GetSlotChangeCount(), changes); // one warning, not one a tick
+
+        // Back, as the kernel brings it: at another node number. Its own slot again.
+        stick.reset();
+        FakeEvdevNode back(folder.Node("event9"));
+        Stick(back);
+        back.ChangeQuietly(EV_ABS, ABS_X, 0);
+        ASSERT_TRUE(PollUntil(set, [&set] { return !set.IsSlotLost(0); }));
+        EXPECT_EQ(set.GetJoystickCount(), 2);
+        ASSERT_TRUE(set.GetSlotState(0, state));
+        EXPECT_EQ(state.axes[0], -10000);
+        EXPECT_STREQ(set.GetDeviceName(1), "Rudder Pedals");
+        EXPECT_EQ(set.GetAxisSlot(AxisPedals), 1);
+    }
+    ShmTestOs::UnsetEnvironment("TAVELIN_SHM_NAME");
+}
+
 TEST_F(EvdevDeviceTest, ControlPanelStartsJstestGtkDetachedWhenInstalled)
 {
     IDirectInputA* root = nullptr;
@@ -363,6 +701,7 @@ TEST_F(EvdevDeviceTest, ControlPanelStartsJstestGtkDetachedWhenInstalled)
     const std::string savedPath = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
     setenv("PATH", folder.path.c_str(), 1);
     EXPECT_EQ(root->RunControlPanel(nullptr, 0), DIERR_UNSUPPORTED);
+    EXPECT_NE(std::string(root->GetFailureDetail()).find("apt install jstest-gtk"), std::string::npos);
 
     const std::string fifo = folder.Node("started");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);

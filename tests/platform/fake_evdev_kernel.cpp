@@ -165,6 +165,12 @@ FakeEvdevNode& FakeEvdevNode::Rel(int code)
     return *this;
 }
 
+FakeEvdevNode& FakeEvdevNode::Prop(int property)
+{
+    m_props.insert(property);
+    return *this;
+}
+
 void FakeEvdevNode::ChangeQuietly(int type, int code, int value)
 {
     if (type == EV_ABS && m_abs.count(code) != 0) {
@@ -261,8 +267,16 @@ bool FakeEvdevNode::Answer(unsigned long request, void* argument, int& result)
         result = CopyText("", argument, size);
         return true;
     }
-    if (number == 0x09 || number == 0x19 || number == 0x1a || number == 0x1b) {
-        std::memset(argument, 0, size); // no properties, LEDs, sounds or switches
+    if (number == 0x09) {
+        std::memset(argument, 0, size);
+        for (const int property : m_props) {
+            SetBit(argument, size, property);
+        }
+        result = static_cast<int>(size);
+        return true;
+    }
+    if (number == 0x19 || number == 0x1a || number == 0x1b) {
+        std::memset(argument, 0, size); // no LEDs, sounds or switches
         result = static_cast<int>(size);
         return true;
     }

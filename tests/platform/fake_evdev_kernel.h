@@ -26,6 +26,7 @@ public:
     FakeEvdevNode& Axis(int code, int minimum, int maximum, int value = 0);
     FakeEvdevNode& Key(int code);
     FakeEvdevNode& Rel(int code);
+    FakeEvdevNode& Prop(int property);
 
     // The read end of the anonymous pipe (only for nodes without a path).
     int ReadEnd() const { return m_readEnd; }
@@ -62,4 +63,5 @@ private:
     std::set<int> m_keys;
     std::set<int> m_keysDown;
     std::set<int> m_rels;
+    std::set<int> m_props;
 };
