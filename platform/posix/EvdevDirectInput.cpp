@@ -18,9 +18,11 @@
 // permission is skipped and counted in GetFailureDetail. A node that fails
 // while read answers DIERR_INPUTLOST; Acquire then looks for the same device
 // (same vendor, product and physical path) among the nodes and answers
-// DIERR_UNPLUGGED until it is back. RunControlPanel starts jstest-gtk
-// detached when it is on the PATH, and otherwise answers DIERR_UNSUPPORTED
-// with what to install in GetFailureDetail.
+// DIERR_UNPLUGGED until it is back. Poll reads the node's pending events and
+// GetDeviceState reports the state they left, so a tick reads each node
+// once. RunControlPanel starts jstest-gtk detached when it is on the PATH,
+// and otherwise answers DIERR_UNSUPPORTED with what to install in
+// GetFailureDetail.
 #include "devices/DirectInputBackends.h"
 #include "devices/DirectInputObjects.h"
 #include "platform/posix/EvdevJoystick.h"
@@ -333,7 +335,10 @@ public:
         if (!IsStateBuffer(size, data)) {
             return DIERR_INVALIDPARAM;
         }
-        const HRESULT read = Read();
+        // A Poll since the last state read has drained the node already:
+        // the device layer polls and then reads, and one drain is enough.
+        const HRESULT read = m_polled ? Check() : Read();
+        m_polled = false;
         if (read != DI_OK) {
             return read;
         }
@@ -342,7 +347,12 @@ public:
         return DI_OK;
     }
 
-    HRESULT Poll() override { return Read(); }
+    HRESULT Poll() override
+    {
+        const HRESULT read = Read();
+        m_polled = read == DI_OK;
+        return read;
+    }
 
 private:
     HRESULT FindDevice() override
@@ -358,13 +368,19 @@ private:
         return DI_OK;
     }
 
-    HRESULT Read()
+    HRESULT Check() const
     {
         if (!m_node) {
             return DIERR_INPUTLOST;
         }
-        if (!m_acquired) {
-            return DIERR_NOTACQUIRED;
+        return m_acquired ? DI_OK : DIERR_NOTACQUIRED;
+    }
+
+    HRESULT Read()
+    {
+        const HRESULT checked = Check();
+        if (checked != DI_OK) {
+            return checked;
         }
         if (m_translation.Drain(m_node.device) == EvdevTranslation::Drained::Lost) {
             // The node is gone (or broken): let go of it, Acquire looks for it again.
@@ -379,6 +395,7 @@ private:
     std::vector<std::uint32_t> m_usages;
     Identity m_identity;
     EvdevTranslation m_translation;
+    bool m_polled = false;
     DIJOYSTATE2 m_state = {};
 };
 

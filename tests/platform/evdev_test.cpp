@@ -694,6 +694,45 @@ TEST_F(EvdevDeviceTest, JoysticksPluggedInAndOutKeepTheirSlots)
     ShmTestOs::UnsetEnvironment("TAVELIN_SHM_NAME");
 }
 
+TEST_F(EvdevDeviceTest, ATickReadsTheNodeOnceAndLosesNothing)
+{
+    FakeEvdevNode node(folder.Node("event1"));
+    Stick(node);
+    IDirectInputA* root = nullptr;
+    ASSERT_EQ(DirectInputCreateA(nullptr, 0x0500, &root, nullptr), DI_OK);
+    const std::vector<DIDEVICEINSTANCEA> found = Enumerate(root);
+    ASSERT_EQ(found.size(), 1u);
+    IDirectInputDeviceA* first = nullptr;
+    ASSERT_EQ(root->CreateDevice(found[0].guidInstance, &first, nullptr), DI_OK);
+    void* second = nullptr;
+    ASSERT_EQ(first->QueryInterface(IID_IDirectInputDevice2A, &second), DI_OK);
+    first->Release();
+    auto* device = static_cast<IDirectInputDevice2A*>(second);
+    ASSERT_EQ(device->SetDataFormat(&c_dfDIJoystick2), DI_OK);
+    ASSERT_EQ(device->Acquire(), DI_OK);
+
+    // The device layer's tick: Poll reads the events, the state read reports them.
+    DIJOYSTATE2 state;
+    node.Send(EV_KEY, BTN_TRIGGER, 1);
+    node.Report();
+    EXPECT_EQ(device->Poll(), DI_OK);
+    node.Send(EV_KEY, BTN_TRIGGER + 1, 1); // lands between the two calls
+    node.Report();
+    ASSERT_EQ(device->GetDeviceState(sizeof(state), &state), DI_OK);
+    EXPECT_EQ(state.rgbButtons[0], 0x80);
+    EXPECT_EQ(state.rgbButtons[1], 0); // read by the next tick, not this one
+    EXPECT_EQ(device->Poll(), DI_OK);
+    ASSERT_EQ(device->GetDeviceState(sizeof(state), &state), DI_OK);
+    EXPECT_EQ(state.rgbButtons[1], 0x80);
+    // A state read without a Poll before it still reads the node.
+    node.Send(EV_KEY, BTN_TRIGGER + 2, 1);
+    node.Report();
+    ASSERT_EQ(device->GetDeviceState(sizeof(state), &state), DI_OK);
+    EXPECT_EQ(state.rgbButtons[2], 0x80);
+    device->Release();
+    root->Release();
+}
+
 TEST_F(EvdevDeviceTest, ControlPanelStartsJstestGtkDetachedWhenInstalled)
 {
     IDirectInputA* root = nullptr;
