@@ -8,11 +8,13 @@
 // file's values, already in -10000..10000, are delivered unchanged; MOTION =
 // SWEEP moves the axes, POV 1 and the buttons by the virtual clock.
 // A section added while the program runs is a joystick plugged in
-// (DevicesChanged). Limits: the file is looked at on every state read and
-// read again only when its time stamp or size changes. A section that disappears (or a file that
-// becomes unreadable) makes its joystick answer DIERR_INPUTLOST, and Acquire
-// answers DIERR_UNPLUGGED until the section is back. A file that cannot be
-// read or parsed fails the enumeration with DIERR_GENERIC and the reason in
+// (DevicesChanged). Every root of the program shares one look at the file:
+// on Linux an inotify watch says when it changed (a rewrite is seen by the
+// next state read after it lands), elsewhere its time stamp and size.
+// Limits: a section that disappears (or a file that becomes unreadable)
+// makes its joystick answer DIERR_INPUTLOST, and Acquire answers
+// DIERR_UNPLUGGED until the section is back. A file that cannot be read or
+// parsed fails the enumeration with DIERR_GENERIC and the reason in
 // GetFailureDetail. No effects, no buffered data, no control panel.
 #include "devices/DirectInputBackends.h"
 #include "devices/DirectInputObjects.h"
@@ -20,8 +22,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
+#include <map>
 #include <memory>
 #include <new>
+#include <string>
 
 namespace {
 
@@ -131,10 +136,27 @@ private:
     DIJOYSTATE2 m_state = {};
 };
 
+// One file object per path for every root of the program: the set's and
+// each device's own roots look at the file once between them, not once each.
+std::shared_ptr<VirtualJoystickFile> SharedFile(const char* path)
+{
+    static std::map<std::string, std::weak_ptr<VirtualJoystickFile>> files;
+    for (auto entry = files.begin(); entry != files.end();) {
+        entry = entry->second.expired() ? files.erase(entry) : std::next(entry);
+    }
+    std::weak_ptr<VirtualJoystickFile>& known = files[path];
+    std::shared_ptr<VirtualJoystickFile> file = known.lock();
+    if (!file) {
+        file = std::make_shared<VirtualJoystickFile>(path);
+        known = file;
+    }
+    return file;
+}
+
 class VirtualDirectInput final : public EmulatedDirectInput {
 public:
     explicit VirtualDirectInput(const char* path)
-        : m_file(std::make_shared<VirtualJoystickFile>(path))
+        : m_file(SharedFile(path))
     {
     }
 

@@ -7,10 +7,16 @@
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <numbers>
 #include <sstream>
+
+#ifdef __linux__
+#include <sys/inotify.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -290,10 +296,66 @@ VirtualJoystickFile::VirtualJoystickFile(const char* path)
     : m_path(path)
     , m_displayPath(path)
 {
+#ifdef __linux__
+    // The folder, not the file: a file replaced by a rename or removed and
+    // written again is still watched. Without the watch, time stamp and size tell.
+    const std::filesystem::path folder = m_path.has_parent_path() ? m_path.parent_path() : ".";
+    m_watchedName = m_path.filename().string();
+    m_watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_watch >= 0
+        && inotify_add_watch(m_watch, folder.c_str(),
+               IN_CLOSE_WRITE | IN_ATTRIB | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF)
+            < 0) {
+        close(m_watch);
+        m_watch = -1;
+    }
+#endif
+}
+
+VirtualJoystickFile::~VirtualJoystickFile()
+{
+#ifdef __linux__
+    if (m_watch >= 0) {
+        close(m_watch);
+    }
+#endif
+}
+
+bool VirtualJoystickFile::WatchSaysChanged()
+{
+    bool changed = false;
+#ifdef __linux__
+    alignas(inotify_event) char buffer[4096];
+    for (;;) {
+        const ssize_t length = read(m_watch, buffer, sizeof buffer);
+        if (length <= 0) {
+            break;
+        }
+        for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(inotify_event)) <= length;) {
+            inotify_event event;
+            std::memcpy(&event, buffer + at, sizeof event);
+            const char* name = buffer + at + sizeof(inotify_event);
+            if ((event.mask & (IN_Q_OVERFLOW | IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED)) != 0
+                || (event.len > 0 && m_watchedName == name)) {
+                changed = true;
+            }
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event.len);
+        }
+    }
+#endif
+    return changed;
 }
 
 void VirtualJoystickFile::Refresh()
 {
+    if (m_watch >= 0 && m_looked) {
+        // Nothing written, renamed or touched: not even a status query.
+        if (!WatchSaysChanged()) {
+            return;
+        }
+        Look();
+        return;
+    }
     std::error_code error;
     const auto time = std::filesystem::last_write_time(m_path, error);
     const bool present = !error;
@@ -310,6 +372,16 @@ void VirtualJoystickFile::Refresh()
         }
         return;
     }
+    Look();
+}
+
+void VirtualJoystickFile::Look()
+{
+    std::error_code error;
+    const auto time = std::filesystem::last_write_time(m_path, error);
+    const bool present = !error;
+    const std::uintmax_t size = present ? std::filesystem::file_size(m_path, error) : 0;
+    const bool sized = present && !error;
     m_looked = true;
     m_present = present;
     m_time = present ? time : std::filesystem::file_time_type {};

@@ -37,10 +37,15 @@ double VirtualJoystickSeconds();
 class VirtualJoystickFile {
 public:
     explicit VirtualJoystickFile(const char* path);
+    ~VirtualJoystickFile();
+    VirtualJoystickFile(const VirtualJoystickFile&) = delete;
+    VirtualJoystickFile& operator=(const VirtualJoystickFile&) = delete;
 
-    // Reads the file again if it changed since the last look: two status
-    // queries and nothing allocated when it did not, except in the two
-    // seconds after a change, when the text itself is compared too.
+    // Reads the file again if it changed since the last look. On Linux an
+    // inotify watch of its folder says so: one read of the watch and nothing
+    // allocated while the file is left alone, and a rewrite is seen by the
+    // first look after it lands. Elsewhere two status queries, and in the
+    // two seconds after a change the text itself is compared too.
     void Refresh();
     bool IsValid() const { return m_valid; }
     // Why the file gives no joysticks; empty while it is valid.
@@ -53,6 +58,8 @@ public:
 
 private:
     static bool IsRecent(std::filesystem::file_time_type time);
+    bool WatchSaysChanged();
+    void Look();
     bool ReadText(std::string& text) const;
     void Read();
     void Apply(const std::string& text);
@@ -60,6 +67,8 @@ private:
 
     std::filesystem::path m_path;
     std::string m_displayPath;
+    int m_watch = -1; // inotify, Linux only
+    std::string m_watchedName;
     bool m_looked = false;
     bool m_present = false;
     std::filesystem::file_time_type m_time {};

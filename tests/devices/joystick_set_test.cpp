@@ -413,4 +413,36 @@ TEST_F(JoystickSetTest, ASectionAddedToTheVirtualFileIsAJoystickPluggedIn)
     fs::remove(joysticks, ignored);
 }
 
+TEST_F(JoystickSetTest, ARewriteOfTheVirtualFileReachesEveryJoystickOnTheNextTick)
+{
+    const fs::path joysticks = fs::temp_directory_path() / (ShmTestOs::UniqueName("rewrite") + ".ini");
+    const auto write = [&joysticks](int x, int z) {
+        std::ofstream file(joysticks, std::ios::binary | std::ios::trunc);
+        file << "[JOYSTICK_0]\nX = " << x << "\n[JOYSTICK_1]\nZ = " << z << "\n";
+    };
+    write(1000, 2000);
+    ShmTestOs::SetEnvironment("TAVELIN_VIRTUAL_JOYSTICKS", joysticks.string().c_str());
+    {
+        InspectableSet set;
+        Start(set);
+        ASSERT_TRUE(set.CreateDevices(nullptr, nullptr)) << set.GetLastErrorText();
+        set.PollAll(0.01);
+        JoystickState first;
+        JoystickState second;
+        for (int round = 1; round <= 3; ++round) {
+            // The same length every time: only the contents tell the rewrite.
+            write(1000 + round, 2000 + round);
+            set.PollAll(0.01);
+            ASSERT_TRUE(set.GetSlotState(0, first));
+            ASSERT_TRUE(set.GetSlotState(1, second));
+            EXPECT_EQ(first.axes[0], 1000 + round);
+            EXPECT_EQ(second.axes[2], 2000 + round);
+        }
+        EXPECT_EQ(set.GetJoystickCount(), 2);
+    }
+    ShmTestOs::UnsetEnvironment("TAVELIN_VIRTUAL_JOYSTICKS");
+    std::error_code ignored;
+    fs::remove(joysticks, ignored);
+}
+
 } // namespace
