@@ -417,7 +417,10 @@ void CTavelinDlg::OnSlotsChanged()
 {
     m_slotChangesShown = m_joySticks->GetSlotChangeCount();
     for (int slot = 0; slot < kJoystickSlots; ++slot) {
-        SetText(static_cast<TextIndex>(TextDeviceName0 + slot), m_joySticks->GetDeviceName(slot));
+        char name[300];
+        FormatBounded(
+            name, sizeof name, m_joySticks->IsSlotLost(slot) ? "%s (lost)" : "%s", m_joySticks->GetDeviceName(slot));
+        SetText(static_cast<TextIndex>(TextDeviceName0 + slot), name);
     }
     if (m_cycleCount > 0) {
         EnableReadouts();

@@ -5,11 +5,11 @@
 
 #include "devices/DirectInput.h"
 #include "devices/JoystickDevice.h"
+#include "mapping/Assignments.h"
 #include "mapping/GenericSimBlock.h"
 #include "support/TextFunctions.h"
 
 #include <cstring>
-#include <iterator>
 #include <vector>
 
 namespace {
@@ -26,15 +26,17 @@ const char* FailureDetail(const IDirectInputA* directInput)
 
 constexpr const char* kNoJoysticks = "There appears to be no joysticks attached";
 
-// The block offset of resolved record i (the axes, then the buttons).
+// The block offset of resolved record i: the axis control values first
+// (those without a record give 0), then the buttons. Asked of the assignment
+// model, so no list of axes is kept here.
+constexpr int kAxisControlValues = 16;
+static_assert(kAxisControlValues + kCockpitButtonCount == JoystickSet::kResolvedRecords);
+
 std::size_t ResolvedRecord(int index)
 {
-    constexpr std::size_t kAxisRecords[] = { GenericSimBlock::kPitchRecord, GenericSimBlock::kRollRecord,
-        GenericSimBlock::kPedalsRecord, GenericSimBlock::kTillerRecord, GenericSimBlock::kThrLvrLRecord,
-        GenericSimBlock::kThrLvrRRecord, GenericSimBlock::kEyeViewRecord };
-    constexpr int kAxes = static_cast<int>(std::size(kAxisRecords));
-    static_assert(kAxes + static_cast<int>(GenericSimBlock::kButtonRecordCount) == JoystickSet::kResolvedRecords);
-    return index < kAxes ? kAxisRecords[index] : GenericSimBlock::ButtonRecord(static_cast<std::size_t>(index - kAxes));
+    return index < kAxisControlValues
+        ? AxisRecordOffset(index)
+        : GenericSimBlock::ButtonRecord(static_cast<std::size_t>(index - kAxisControlValues));
 }
 
 int CollectRecord(const DIDEVICEINSTANCEA* instance, void* reference)
@@ -272,7 +274,9 @@ void JoystickSet::PollAll(double period)
     if (resolving) {
         GiveBackConfiguredIds(counted);
         for (int i = 0; i < kResolvedRecords; ++i) {
-            before[i] = GenericSimBlock::LoadInt32(block, ResolvedRecord(i) + GenericSimBlock::kRecordJoystickId);
+            const std::size_t record = ResolvedRecord(i);
+            before[i]
+                = record != 0 ? GenericSimBlock::LoadInt32(block, record + GenericSimBlock::kRecordJoystickId) : 0;
         }
     }
     ProcessCycle(period, m_stateTable, counted - 1);
@@ -348,8 +352,11 @@ void JoystickSet::NoteSubstitutions(const std::int32_t (&before)[kResolvedRecord
 {
     void* block = GetBlock();
     for (int i = 0; i < kResolvedRecords; ++i) {
-        const std::int32_t after
-            = GenericSimBlock::LoadInt32(block, ResolvedRecord(i) + GenericSimBlock::kRecordJoystickId);
+        const std::size_t record = ResolvedRecord(i);
+        if (record == 0) {
+            continue;
+        }
+        const std::int32_t after = GenericSimBlock::LoadInt32(block, record + GenericSimBlock::kRecordJoystickId);
         // An ID of 0 named no joystick: nothing to give back.
         if (after != before[i] && before[i] != 0) {
             m_substitutions[i] = { true, before[i], after };

@@ -17,8 +17,9 @@ struct IDirectInputA;
 
 class JoystickSet : public ControlProcessor {
 public:
-    // The records the resolution matches: seven axes, seventeen buttons.
-    static constexpr int kResolvedRecords = 24;
+    // Room for the records the resolution matches: an axis control value
+    // 0..15 (not all have a record), then the seventeen buttons.
+    static constexpr int kResolvedRecords = 33;
 
     JoystickSet();
     ~JoystickSet() override;

@@ -427,16 +427,6 @@ public:
         : m_directory(std::move(directory))
         , m_sysfs(std::move(sysfs))
     {
-        // Without the watch (no inotify, no folder yet) joysticks are found
-        // at start-up and by Read Alternate only.
-        m_watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-        if (m_watch >= 0
-            && inotify_add_watch(
-                   m_watch, m_directory.c_str(), IN_CREATE | IN_DELETE | IN_ATTRIB | IN_MOVED_FROM | IN_MOVED_TO)
-                < 0) {
-            close(m_watch);
-            m_watch = -1;
-        }
     }
     ~EvdevDirectInput() override
     {
@@ -504,6 +494,7 @@ public:
 protected:
     HRESULT EnumJoysticks(LPDIENUMDEVICESCALLBACKA callback, void* reference) override
     {
+        Watch();
         std::string denied;
         int deniedCount = 0;
         for (const std::string& path : ListEventNodes(m_directory)) {
@@ -559,9 +550,30 @@ protected:
     }
 
 private:
+    // Only a root that enumerates watches (a device's own root never asks),
+    // and from before its first listing, so that nothing comes unseen.
+    // Without the watch (no inotify, no folder yet) joysticks are found at
+    // start-up and by Read Alternate only.
+    void Watch()
+    {
+        if (m_watch >= 0 || m_watchFailed) {
+            return;
+        }
+        m_watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (m_watch >= 0
+            && inotify_add_watch(
+                   m_watch, m_directory.c_str(), IN_CREATE | IN_DELETE | IN_ATTRIB | IN_MOVED_FROM | IN_MOVED_TO)
+                < 0) {
+            close(m_watch);
+            m_watch = -1;
+        }
+        m_watchFailed = m_watch < 0;
+    }
+
     std::string m_directory;
     std::string m_sysfs;
     int m_watch = -1;
+    bool m_watchFailed = false;
 };
 
 } // namespace

@@ -222,11 +222,18 @@ TEST_F(MainWindowTest, AJoystickPluggedInLaterGetsItsNameAndReadoutsAndALostOneW
     m_input.joystick(0).state.lX = 99;
     Tick();
     EXPECT_TRUE(m_dialog->GetJoySticks()->IsSlotLost(0));
-    EXPECT_EQ(m_view->Text(kDeviceName[0]), "Late Stick");
+    EXPECT_EQ(m_view->Text(kDeviceName[0]), "Late Stick (lost)");
     EXPECT_EQ(m_view->Text(ReadoutValueId(0, 1)), "1234");
     const std::vector<std::vector<std::string>>& rows = m_view->Control(kWarningList).rows;
     ASSERT_FALSE(rows.empty());
     EXPECT_NE(rows.back().at(1).find("slot 0 (Late Stick) is lost"), std::string::npos);
+
+    // Back: the same slot, its name without the mark, fresh readings.
+    m_input.joystick(0).attached = true;
+    Tick();
+    EXPECT_FALSE(m_dialog->GetJoySticks()->IsSlotLost(0));
+    EXPECT_EQ(m_view->Text(kDeviceName[0]), "Late Stick");
+    EXPECT_EQ(m_view->Text(ReadoutValueId(0, 1)), "99");
 }
 
 TEST_F(MainWindowTest, WithoutTheBlockNothingReadsOrStoresThroughIt)
