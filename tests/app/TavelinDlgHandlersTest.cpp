@@ -292,6 +292,19 @@ TEST_F(MainWindowTest, AboutBoxAndControlPanel)
 
     m_view->Click(kControlPanel);
     EXPECT_EQ(m_input.CountCalls("RunControlPanel 0"), 1);
+    EXPECT_TRUE(m_view->messageBoxes.empty());
+
+    // A panel that cannot start: said when the backend knows why, silent as
+    // DirectInput is when it does not.
+    m_input.Script("RunControlPanel", DIERR_UNSUPPORTED);
+    m_view->Click(kControlPanel);
+    EXPECT_TRUE(m_view->messageBoxes.empty());
+    m_input.Script("RunControlPanel", DIERR_UNSUPPORTED);
+    m_input.SetFailureDetail("Install jstest-gtk.");
+    m_view->Click(kControlPanel);
+    ASSERT_EQ(m_view->messageBoxes.size(), 1u);
+    EXPECT_EQ(m_view->messageBoxes[0].first, "Install jstest-gtk.");
+    EXPECT_EQ(m_view->messageBoxes[0].second, "CTavelinDlg::OnControlPanel");
 }
 
 TEST_F(MainWindowTest, EveryWayOutReleasesTheJoysticksAndBothViewsOnce)

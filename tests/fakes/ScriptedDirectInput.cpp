@@ -105,6 +105,8 @@ struct ScriptedDirectInput::Root final : IDirectInputA {
         return result;
     }
 
+    const char* GetFailureDetail() const override { return m_owner.m_failureDetail.c_str(); }
+
     ScriptedDirectInput& m_owner;
     std::uint32_t m_references = 1;
 };

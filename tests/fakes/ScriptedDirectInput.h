@@ -45,6 +45,8 @@ public:
     // _SATURATION), "GetObjectInfo", "Poll", "GetDeviceState", "Acquire",
     // "Unacquire" for a joystick's device.
     void Script(const std::string& call, HRESULT result, int times = 1, int joystickIndex = kRoot);
+    // What the root's GetFailureDetail says (a backend that knows more than a result code).
+    void SetFailureDetail(const std::string& detail) { m_failureDetail = detail; }
     // A device method that throws instead of answering (a driver gone wrong).
     void ScriptThrow(const std::string& call, int joystickIndex);
 
@@ -84,4 +86,5 @@ private:
     int m_liveRoots = 0;
     int m_liveDevices = 0;
     void* m_lastWindow = nullptr;
+    std::string m_failureDetail;
 };
