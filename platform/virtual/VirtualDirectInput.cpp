@@ -8,9 +8,11 @@
 // file's values, already in -10000..10000, are delivered unchanged; MOTION =
 // SWEEP moves the axes, POV 1 and the buttons by the virtual clock.
 // A section added while the program runs is a joystick plugged in
-// (DevicesChanged). Every root of the program shares one look at the file:
-// on Linux an inotify watch says when it changed (a rewrite is seen by the
-// next state read after it lands), elsewhere its time stamp and size.
+// (DevicesChanged). Every root of the program shares one look at the file
+// per tick: the joystick set's, when it asks DevicesChanged at the start of
+// the tick (so a rewrite is seen on the next tick after it lands), else each
+// state read's. On Linux an inotify watch says when the file changed,
+// elsewhere its time stamp and size.
 // Limits: a section that disappears (or a file that becomes unreadable)
 // makes its joystick answer DIERR_INPUTLOST, and Acquire answers
 // DIERR_UNPLUGGED until the section is back. A file that cannot be read or
@@ -103,7 +105,7 @@ public:
         if (!IsStateBuffer(size, data)) {
             return DIERR_INVALIDPARAM;
         }
-        m_file->Refresh();
+        m_file->RefreshForRead();
         const VirtualJoystick* joystick = m_file->Find(m_section);
         if (joystick == nullptr) {
             return LoseInput();
@@ -127,7 +129,7 @@ public:
 private:
     HRESULT FindDevice() override
     {
-        m_file->Refresh();
+        m_file->RefreshForRead();
         return m_file->Find(m_section) != nullptr ? DI_OK : DIERR_UNPLUGGED;
     }
 
@@ -163,10 +165,11 @@ public:
     HRESULT RunControlPanel(void*, std::uint32_t) override { return DI_OK; }
 
     // A section added to the file is a joystick plugged in, one removed a
-    // joystick unplugged.
+    // joystick unplugged. Asked at the start of every tick, so this is where
+    // the tick's one look at the file happens.
     bool DevicesChanged() override
     {
-        m_file->Refresh();
+        m_file->RefreshForTick();
         const std::uint32_t generation = m_file->GetListGeneration();
         const bool changed = generation != m_seenGeneration;
         m_seenGeneration = generation;

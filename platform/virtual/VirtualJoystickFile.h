@@ -47,6 +47,20 @@ public:
     // first look after it lands. Elsewhere two status queries, and in the
     // two seconds after a change the text itself is compared too.
     void Refresh();
+    // The look at the start of a tick: from now on the state reads of the
+    // devices leave the looking to it.
+    void RefreshForTick()
+    {
+        m_tickDriven = true;
+        Refresh();
+    }
+    // The look of a state read, unless ticks look for everyone.
+    void RefreshForRead()
+    {
+        if (!m_tickDriven) {
+            Refresh();
+        }
+    }
     bool IsValid() const { return m_valid; }
     // Why the file gives no joysticks; empty while it is valid.
     const std::string& GetError() const { return m_error; }
@@ -67,6 +81,7 @@ private:
 
     std::filesystem::path m_path;
     std::string m_displayPath;
+    bool m_tickDriven = false;
     int m_watch = -1; // inotify, Linux only
     std::string m_watchedName;
     bool m_looked = false;
