@@ -17,8 +17,8 @@
 // no effects, no buffered data. A node that cannot be opened for lack of
 // permission is skipped and counted in GetFailureDetail. A node that fails
 // while read answers DIERR_INPUTLOST; Acquire then looks for the same device
-// (same vendor, product and physical path) among the nodes and answers
-// DIERR_UNPLUGGED until it is back. Poll reads the node's pending events and
+// (same vendor, product and physical path) among the nodes, again only when
+// the node folder changed, and answers DIERR_UNPLUGGED until it is back. Poll reads the node's pending events and
 // GetDeviceState reports the state they left, so a tick reads each node
 // once. RunControlPanel starts jstest-gtk detached when it is on the PATH,
 // and otherwise answers DIERR_UNSUPPORTED with what to install in
@@ -257,6 +257,65 @@ OpenNode FindJoystick(const std::string& directory, const Identity& wanted)
     return OpenNode();
 }
 
+// An inotify watch of the node folder: whether an event node came, went or
+// changed its permissions (udev sets them just after the node appears)
+// since the last question. One read of the watch per question, nothing
+// allocated.
+class NodeFolderWatch {
+public:
+    NodeFolderWatch() = default;
+    NodeFolderWatch(const NodeFolderWatch&) = delete;
+    NodeFolderWatch& operator=(const NodeFolderWatch&) = delete;
+    ~NodeFolderWatch() { Stop(); }
+
+    // False when there can be no watch (no inotify, no folder).
+    bool Start(const std::string& directory)
+    {
+        Stop();
+        m_fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (m_fd >= 0
+            && inotify_add_watch(
+                   m_fd, directory.c_str(), IN_CREATE | IN_DELETE | IN_ATTRIB | IN_MOVED_FROM | IN_MOVED_TO)
+                < 0) {
+            Stop();
+        }
+        return m_fd >= 0;
+    }
+    void Stop()
+    {
+        if (m_fd >= 0) {
+            close(m_fd);
+            m_fd = -1;
+        }
+    }
+    bool IsOn() const { return m_fd >= 0; }
+
+    bool NodesChanged()
+    {
+        bool changed = false;
+        alignas(inotify_event) char buffer[4096];
+        while (m_fd >= 0) {
+            const ssize_t length = read(m_fd, buffer, sizeof buffer);
+            if (length <= 0) {
+                break;
+            }
+            for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(inotify_event)) <= length;) {
+                inotify_event event;
+                std::memcpy(&event, buffer + at, sizeof event);
+                const char* name = buffer + at + sizeof(inotify_event);
+                if ((event.mask & IN_Q_OVERFLOW) != 0 || (event.len > 0 && std::strncmp(name, "event", 5) == 0)) {
+                    changed = true;
+                }
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event.len);
+            }
+        }
+        return changed;
+    }
+
+private:
+    int m_fd = -1;
+};
+
 class EvdevDevice final : public EmulatedJoystickDevice {
 public:
     EvdevDevice(std::string directory, OpenNode node, std::vector<std::uint32_t> usages)
@@ -358,10 +417,19 @@ private:
     HRESULT FindDevice() override
     {
         if (!m_node) {
+            // While it is away, the nodes are searched again only when the
+            // folder changed: a lost joystick costs one read a tick, not a
+            // listing (without a watch: a listing every time).
+            if (!m_awayWatch.IsOn()) {
+                m_awayWatch.Start(m_directory);
+            } else if (!m_awayWatch.NodesChanged()) {
+                return DIERR_UNPLUGGED;
+            }
             OpenNode found = FindJoystick(m_directory, m_identity);
             if (!found) {
                 return DIERR_UNPLUGGED;
             }
+            m_awayWatch.Stop();
             m_node = std::move(found);
             m_translation.Configure(m_node.device, m_usages);
         }
@@ -395,6 +463,7 @@ private:
     std::vector<std::uint32_t> m_usages;
     Identity m_identity;
     EvdevTranslation m_translation;
+    NodeFolderWatch m_awayWatch;
     bool m_polled = false;
     DIJOYSTATE2 m_state = {};
 };
@@ -428,41 +497,7 @@ public:
         , m_sysfs(std::move(sysfs))
     {
     }
-    ~EvdevDirectInput() override
-    {
-        if (m_watch >= 0) {
-            close(m_watch);
-        }
-    }
-    EvdevDirectInput(const EvdevDirectInput&) = delete;
-    EvdevDirectInput& operator=(const EvdevDirectInput&) = delete;
-
-    // An event node came, went or changed its permissions (udev sets them
-    // just after the node appears); other names in the folder do not count.
-    bool DevicesChanged() override
-    {
-        if (m_watch < 0) {
-            return false;
-        }
-        bool changed = false;
-        alignas(inotify_event) char buffer[4096];
-        for (;;) {
-            const ssize_t length = read(m_watch, buffer, sizeof buffer);
-            if (length <= 0) {
-                break;
-            }
-            for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(inotify_event)) <= length;) {
-                inotify_event event;
-                std::memcpy(&event, buffer + at, sizeof event);
-                const char* name = buffer + at + sizeof(inotify_event);
-                if ((event.mask & IN_Q_OVERFLOW) != 0 || (event.len > 0 && std::strncmp(name, "event", 5) == 0)) {
-                    changed = true;
-                }
-                at += static_cast<ssize_t>(sizeof(inotify_event) + event.len);
-            }
-        }
-        return changed;
-    }
+    bool DevicesChanged() override { return m_watch.NodesChanged(); }
 
     HRESULT RunControlPanel(void*, std::uint32_t) override
     {
@@ -556,23 +591,14 @@ private:
     // start-up and by Read Alternate only.
     void Watch()
     {
-        if (m_watch >= 0 || m_watchFailed) {
-            return;
+        if (!m_watch.IsOn() && !m_watchFailed) {
+            m_watchFailed = !m_watch.Start(m_directory);
         }
-        m_watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-        if (m_watch >= 0
-            && inotify_add_watch(
-                   m_watch, m_directory.c_str(), IN_CREATE | IN_DELETE | IN_ATTRIB | IN_MOVED_FROM | IN_MOVED_TO)
-                < 0) {
-            close(m_watch);
-            m_watch = -1;
-        }
-        m_watchFailed = m_watch < 0;
     }
 
     std::string m_directory;
     std::string m_sysfs;
-    int m_watch = -1;
+    NodeFolderWatch m_watch;
     bool m_watchFailed = false;
 };
 
