@@ -413,6 +413,13 @@ void CTavelinDlg::OnJoyStick()
     m_devicesReady = true;
 }
 
+void CTavelinDlg::OnDevicesChanged()
+{
+    if (m_joySticks != nullptr) {
+        m_joySticks->OnDevicesChanged();
+    }
+}
+
 void CTavelinDlg::OnSlotsChanged()
 {
     m_slotChangesShown = m_joySticks->GetSlotChangeCount();

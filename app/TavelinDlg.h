@@ -62,6 +62,8 @@ public:
     void EnableReadouts();
     // Joysticks came or went while running: names, readouts, combos and warnings follow.
     void OnSlotsChanged();
+    // The system says devices came or went: the joysticks are enumerated again on the next tick.
+    void OnDevicesChanged() override;
 
     // Assignment widgets.
     void SetUpAxisPanels(bool initial);

@@ -119,7 +119,9 @@ public:
 //      and, for the main window, SIGINT/SIGTERM as OnClose() (after ending any
 //      open child dialog with kIdCancel); system menu
 //      commands as OnSystemCommand(command) - when that returns false the
-//      renderer does its own handling (for kSystemClose: OnClose());
+//      renderer does its own handling (for kSystemClose: OnClose()); for the
+//      main window, a change of the attached devices that the system reports
+//      (Windows: WM_DEVICECHANGE) as OnDevicesChanged();
 //   3. after the modal loop ends calls OnDestroy() once, then BindView(nullptr).
 class DialogPresenter {
 public:
@@ -143,6 +145,7 @@ public:
     virtual void OnClose() { OnCancel(); }
     virtual void OnDestroy() { }
     virtual bool OnSystemCommand(unsigned /*command*/) { return false; }
+    virtual void OnDevicesChanged() { }
 
     virtual void OnOK() { EndDialog(kIdOk); }
     virtual void OnCancel() { EndDialog(kIdCancel); }

@@ -4,12 +4,16 @@
 #include "platform/win32ui/WideText.h"
 
 #include <commctrl.h>
+#include <dbt.h>
 #include <uxtheme.h>
 
 #include <algorithm>
 #include <cstring>
 
 namespace {
+
+// The device interface class of HID devices ({4D1E55B2-F16F-11CF-88CB-001111000030}).
+constexpr GUID kHidInterfaceClass = { 0x4D1E55B2, 0xF16F, 0x11CF, { 0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30 } };
 
 // The up-down arrows sit mid-way in their default range (100 down to 0) and
 // never move from there, so no limit ever stops a click's delta.
@@ -177,6 +181,14 @@ void Win32DialogView::OnInitDialog()
 
     m_presenter.BindView(this);
     m_bound = true;
+    if (m_parent == nullptr) {
+        // Joysticks are HID devices: their arrival and removal reach the main window.
+        DEV_BROADCAST_DEVICEINTERFACE_W filter {};
+        filter.dbcc_size = sizeof filter;
+        filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+        filter.dbcc_classguid = kHidInterfaceClass;
+        m_deviceNotification = RegisterDeviceNotificationW(m_window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+    }
     EnterNested();
     m_presenter.OnInitDialog();
     LeaveNested();
@@ -193,6 +205,10 @@ void Win32DialogView::Finish()
     }
     m_presenter.BindView(nullptr);
     m_bound = false;
+    if (m_deviceNotification != nullptr) {
+        UnregisterDeviceNotification(m_deviceNotification);
+        m_deviceNotification = nullptr;
+    }
     if (m_window != nullptr) {
         for (const std::int32_t id : m_timers) {
             KillTimer(m_window, static_cast<UINT_PTR>(id));
@@ -335,6 +351,14 @@ INT_PTR Win32DialogView::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
             FlushBars();
         }
         return FALSE;
+    case WM_DEVICECHANGE:
+        // A HID device came or went (registered for below), or any device
+        // node changed: the presenter enumerates its joysticks again.
+        if ((wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE || wParam == DBT_DEVNODES_CHANGED)
+            && Live()) {
+            m_presenter.OnDevicesChanged();
+        }
+        return TRUE;
     case WM_QUERYDRAGICON:
         return reinterpret_cast<INT_PTR>(m_bigIcon);
     case WM_DESTROY:

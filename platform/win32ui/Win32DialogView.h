@@ -121,6 +121,7 @@ private:
     Win32DialogView* m_parent;
     HWND m_window = nullptr;
     HFONT m_font = nullptr;
+    HDEVNOTIFY m_deviceNotification = nullptr;
     int m_baseX = 6; // the dialog font's base units
     int m_baseY = 13;
     FrameGate m_numberGate; // texts and readout cells, about 20 a second

@@ -208,7 +208,7 @@ TEST_F(MainWindowTest, AJoystickPluggedInLaterGetsItsNameAndReadoutsAndALostOneW
     ASSERT_EQ(m_view->messageBoxes.size(), 1u); // none attached yet
     Tick();
     m_input.AddJoystick(kStickA, "Late Stick", 4).state.lX = 1234;
-    m_dialog->GetJoySticks()->OnDevicesChanged(); // what WM_DEVICECHANGE does
+    m_dialog->OnDevicesChanged(); // WM_DEVICECHANGE
     Tick();
     EXPECT_EQ(m_view->Text(kDeviceName[0]), "Late Stick");
     EXPECT_EQ(m_view->Text(kDeviceName[1]), "No Device");

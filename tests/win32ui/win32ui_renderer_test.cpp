@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <dbt.h>
 #include <gtest/gtest.h>
 
 #include <array>
@@ -279,6 +280,7 @@ public:
     {
         Record("select " + std::to_string(id) + " " + std::to_string(position));
     }
+    void OnDevicesChanged() override { Record("devices changed"); }
     int OnSpinDelta(std::int32_t id, int delta) override
     {
         Record("spin " + std::to_string(id) + " " + std::to_string(delta));
@@ -412,6 +414,12 @@ TEST(Win32Renderer, EveryEventKindReachesThePresenterAndTicksKeepComingBehindBox
         EXPECT_STREQ(item, L"&About Tavelin...");
         PostMessageW(window, WM_SYSCOMMAND, kAboutCommand, 0);
         EXPECT_TRUE(WaitFor([&] { return presenter.Saw("syscommand 16"); }));
+
+        // Devices that come and go; other device messages are not the presenter's business.
+        PostMessageW(window, WM_DEVICECHANGE, DBT_QUERYCHANGECONFIG, 0);
+        PostMessageW(window, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
+        EXPECT_TRUE(WaitFor([&] { return presenter.Saw("devices changed"); }));
+        EXPECT_EQ(presenter.Count("devices changed"), 1);
 
         // A message box: ticks go on while it is open.
         PostMessageW(GetDlgItem(window, kBoxButton), BM_CLICK, 0, 0);
