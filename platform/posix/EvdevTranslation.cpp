@@ -56,7 +56,6 @@ constexpr std::uint32_t Usage(std::uint32_t page, std::uint32_t usage)
 }
 constexpr std::uint32_t kGdX = Usage(kGenericDesktop, 0x30);
 constexpr std::uint32_t kGdSlider = Usage(kGenericDesktop, 0x36);
-constexpr std::uint32_t kGdDial = Usage(kGenericDesktop, 0x37);
 constexpr std::uint32_t kGdWheel = Usage(kGenericDesktop, 0x38);
 constexpr std::uint32_t kSimRudder = Usage(kSimulation, 0xBA);
 constexpr std::uint32_t kSimThrottle = Usage(kSimulation, 0xBB);
@@ -106,6 +105,7 @@ int WindowsField(std::uint32_t usage)
         return kSlider; // Slider, Dial, Simulation Throttle
     }
 }
+
 constexpr int kHatCodes[4][2]
     = { { ABS_HAT0X, ABS_HAT0Y }, { ABS_HAT1X, ABS_HAT1Y }, { ABS_HAT2X, ABS_HAT2Y }, { ABS_HAT3X, ABS_HAT3Y } };
 constexpr int kMaxDrainedEvents = 4096;
