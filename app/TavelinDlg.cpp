@@ -482,13 +482,22 @@ bool CTavelinDlg::OnCycle()
         }
     }
 
-    for (int slot = 0; slot < n; ++slot) {
-        for (auto& item : m_readouts[slot]) {
-            RefreshReadout(item);
-        }
-    }
+    // The window hears of changes at most once a frame, of numbers at most
+    // every kNumberCycles, and only on a frame so that both are drawn together.
+    m_cyclesSinceFrame = std::min(m_cyclesSinceFrame + 1, kFrameCycles);
+    m_cyclesSinceNumbers = std::min(m_cyclesSinceNumbers + 1, kNumberCycles);
+    const bool frameDue = m_windowVisible && m_cyclesSinceFrame >= kFrameCycles;
+    const bool numbersDue = frameDue && m_cyclesSinceNumbers >= kNumberCycles;
 
     if (m_shm == nullptr) {
+        if (numbersDue) {
+            const unsigned before = m_windowSends;
+            RefreshReadouts();
+            if (m_windowSends != before) {
+                m_cyclesSinceFrame = 0;
+                m_cyclesSinceNumbers = 0;
+            }
+        }
         return false;
     }
 
@@ -500,22 +509,14 @@ bool CTavelinDlg::OnCycle()
         ShowWarnings();
     }
 
+    // What lasts one cycle only is taken every cycle, shown or not.
     if (m_block != nullptr) {
         const NeutralIndicatorDisplay neutral = ControlProcessor::ShowNeutralIndicator(m_block, m_sideStickLit);
         if (neutral.changeLamp) {
-            SetLamp(LampSideStick, neutral.lamp);
+            m_sideStickPending = true;
+            m_sideStickPicture = neutral.lamp;
         }
-        MoveTextsToScreen();
-
-        for (const auto& panel : m_axisPanels) {
-            RefreshAxisPanel(panel.axis);
-        }
-    }
-    RefreshButtonLamps();
-    if (m_block != nullptr) {
         const GearAndParkBrakeDisplay gear = ControlProcessor::ShowGearAndParkBrake(m_block, m_switchPanel);
-        SetLamp(ButtonGearLvr, gear.gearLamp);
-        SetLamp(ButtonParkBrk, gear.parkBrakeLamp);
         if (gear.gearMessage != nullptr) {
             SetText(TextGearMessage, gear.gearMessage);
         }
@@ -523,9 +524,67 @@ bool CTavelinDlg::OnCycle()
             SetText(TextParkBrakeMessage, gear.parkBrakeMessage);
         }
     }
+
+    if (frameDue && RefreshWindow(numbersDue)) {
+        m_cyclesSinceFrame = 0;
+    }
+    return true;
+}
+
+void CTavelinDlg::OnVisibilityChange(bool visible)
+{
+    if (visible == m_windowVisible) {
+        return;
+    }
+    m_windowVisible = visible;
+    if (visible && m_cycleCount >= 1 && m_view != nullptr && m_joySticks != nullptr && !m_ended) {
+        // What changed while hidden, all in one refresh.
+        if (RefreshWindow(true)) {
+            m_cyclesSinceFrame = 0;
+        }
+    }
+}
+
+void CTavelinDlg::RefreshReadouts()
+{
+    const int n = Limit(m_joySticks->GetJoystickCount(), 0, kJoystickSlots);
+    for (int slot = 0; slot < n; ++slot) {
+        for (auto& item : m_readouts[slot]) {
+            RefreshReadout(item);
+        }
+    }
+}
+
+bool CTavelinDlg::RefreshWindow(bool numbers)
+{
+    const unsigned before = m_windowSends;
+    if (numbers) {
+        RefreshReadouts();
+    }
+    if (m_block != nullptr) {
+        if (m_sideStickPending) {
+            m_sideStickPending = false;
+            SetLamp(LampSideStick, m_sideStickPicture);
+        }
+        for (const auto& panel : m_axisPanels) {
+            RefreshAxisPanel(panel.axis, numbers);
+        }
+    }
+    RefreshButtonLamps();
+    if (m_block != nullptr) {
+        const GearAndParkBrakeDisplay gear = ControlProcessor::ShowGearAndParkBrake(m_block, m_switchPanel);
+        SetLamp(ButtonGearLvr, gear.gearLamp);
+        SetLamp(ButtonParkBrk, gear.parkBrakeLamp);
+    }
     SetText(TextEyePoint, ControlProcessor::ShowEyeView(m_switchPanel));
 
     MoveTextsToScreen();
+    if (m_windowSends == before) {
+        return false;
+    }
+    if (numbers) {
+        m_cyclesSinceNumbers = 0;
+    }
     return true;
 }
 
@@ -648,6 +707,7 @@ void CTavelinDlg::RefreshReadout(ReadoutItem& item)
     item.sentValid = true;
     if (std::strcmp(text, item.sent) != 0) {
         CopyBounded(item.sent, text, sizeof item.sent);
+        ++m_windowSends;
         m_view->SetControlText(item.valueId, text);
     }
 }
@@ -697,7 +757,7 @@ void CTavelinDlg::SetUpAxisPanels(bool initial)
     }
 }
 
-void CTavelinDlg::RefreshAxisPanel(std::int32_t axis)
+void CTavelinDlg::RefreshAxisPanel(std::int32_t axis, bool withTexts)
 {
     AxisPanel* panel = FindAxisPanel(axis);
     if (panel == nullptr || m_block == nullptr) {
@@ -715,7 +775,11 @@ void CTavelinDlg::RefreshAxisPanel(std::int32_t axis)
     const int progress = static_cast<int>(std::clamp(position, 0.0, 100.0));
     if (progress != panel->progressSent) {
         panel->progressSent = progress;
+        ++m_windowSends;
         m_view->SetProgressPosition(panel->ids->progress, progress);
+    }
+    if (!withTexts) {
+        return;
     }
 
     // Bit-wise comparison: a NaN written by another program is still "unchanged".
@@ -1030,6 +1094,7 @@ void CTavelinDlg::MoveTextsToScreen()
         }
         std::memcpy(member.sent, member.text, kTextLength);
         member.everSent = true;
+        ++m_windowSends;
         m_view->SetControlText(member.id, member.text);
     }
 }
@@ -1042,5 +1107,6 @@ void CTavelinDlg::SetLamp(int lampIndex, LampPicture picture)
     }
     lamp.everSent = true;
     lamp.sent = picture;
+    ++m_windowSends;
     m_view->SetLampPicture(lamp.id, picture);
 }

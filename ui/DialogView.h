@@ -119,7 +119,10 @@ public:
 //      and, for the main window, SIGINT/SIGTERM as OnClose() (after ending any
 //      open child dialog with kIdCancel); system menu
 //      commands as OnSystemCommand(command) - when that returns false the
-//      renderer does its own handling (for kSystemClose: OnClose());
+//      renderer does its own handling (for kSystemClose: OnClose()); whether
+//      anybody can see the window as OnVisibilityChange(visible) when that
+//      changes (minimised, hidden or fully covered: false; a window is taken
+//      as visible until told otherwise);
 //   3. after the modal loop ends calls OnDestroy() once, then BindView(nullptr).
 class DialogPresenter {
 public:
@@ -143,6 +146,8 @@ public:
     virtual void OnClose() { OnCancel(); }
     virtual void OnDestroy() { }
     virtual bool OnSystemCommand(unsigned /*command*/) { return false; }
+    // Nobody sees a hidden window: a presenter may skip its refreshes until it is shown again.
+    virtual void OnVisibilityChange(bool /*visible*/) { }
 
     virtual void OnOK() { EndDialog(kIdOk); }
     virtual void OnCancel() { EndDialog(kIdCancel); }

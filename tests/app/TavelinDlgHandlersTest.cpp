@@ -222,7 +222,7 @@ TEST_F(MainWindowTest, ThrustLeverDialogEditsLiveWhileTheCycleRunsBehindIt)
     state.rglSlider[0] = 10000; // both levers at 0 %
     state.rglSlider[1] = 10000;
     Open();
-    Tick(3);
+    TickPeriod(); // at rest: the window hears of the next change at once
     EXPECT_DOUBLE_EQ(Double(GSB::kThrLvrLOutput), 0.0);
     SetDouble(GSB::kThrLvrLFilterTimeConstant, 0.015);
 
