@@ -179,8 +179,9 @@ TEST_F(QtWindowTest, OutputsKeepMovingBehindAModalSetUpDialog)
         auto* spin = dynamic_cast<SpinArrows*>(deadBands->findChild<QWidget*>(QStringLiteral("id1094")));
         ASSERT_NE(spin, nullptr);
         QTest::mouseClick(spin->DecreaseButton(), Qt::LeftButton);
-        auto* value = Control<QLabel>(deadBands, 1090);
-        EXPECT_TRUE(WaitFor([&] { return value->text() == "0.4900"; }, 500)) << value->text().toStdString();
+        auto* value = dynamic_cast<TextLabel*>(Control<QLabel>(deadBands, 1090));
+        ASSERT_NE(value, nullptr);
+        EXPECT_TRUE(WaitFor([&] { return value->ShownText() == "0.4900"; }, 500)) << value->ShownText().toStdString();
         Control<QPushButton>(deadBands, kIdOk)->click();
     });
     Control<QPushButton>(window.Window(), kSetDeadBands)->click();
