@@ -306,11 +306,18 @@ ReadoutPanel::ReadoutPanel(QWidget* parent)
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
-int ReadoutPanel::AddCell(
-    std::int32_t id, ControlKind kind, const QRect& rect, const char* text, bool enabled, bool visible, bool sunken)
+int ReadoutPanel::AddCell(std::int32_t id, ControlKind kind, const QRect& rect, const char* text, bool enabled,
+    bool visible, bool sunken, bool live)
 {
-    Cell cell { id, kind, rect.translated(-pos()), std::string(), enabled, visible,
-        sunken }; // given relative to the parent
+    Cell cell;
+    cell.id = id;
+    cell.kind = kind;
+    cell.rect = rect.translated(-pos()); // given relative to the parent
+    cell.enabled = enabled;
+    cell.visible = visible;
+    cell.sunken = sunken;
+    cell.live = live || kind != ControlKind::Static;
+    cell.colour = palette().color(QPalette::Highlight);
     cell.text.reserve(32);
     cell.text.assign(text != nullptr ? text : "");
     m_cells.push_back(std::move(cell));
@@ -321,7 +328,10 @@ int ReadoutPanel::AddCell(
 
 QRect ReadoutPanel::TextRect(const Cell& cell) const
 {
-    // Inside a value box's frame: a new value never draws the frame again.
+    // Inside a value box's or a bar's frame: a new value never draws the frame again.
+    if (cell.kind == ControlKind::ProgressBar) {
+        return cell.rect.adjusted(1, 1, -1, -1);
+    }
     return cell.sunken ? cell.rect.adjusted(2, 2, -2, -2) : cell.rect;
 }
 
@@ -332,10 +342,29 @@ void ReadoutPanel::SetText(int index, const char* text)
         return;
     }
     cell.text.assign(text);
-    if (cell.kind == ControlKind::Edit) {
+    if (cell.live) {
         MarkText(index);
     } else {
         Invalidate(); // labels and units are part of the background
+    }
+}
+
+void ReadoutPanel::SetValue(int index, int value)
+{
+    Cell& cell = m_cells[static_cast<std::size_t>(index)];
+    value = std::clamp(value, 0, 100);
+    if (cell.value != value) {
+        cell.value = value;
+        MarkText(index);
+    }
+}
+
+void ReadoutPanel::SetColour(int index, const QColor& colour)
+{
+    Cell& cell = m_cells[static_cast<std::size_t>(index)];
+    if (cell.colour != colour) {
+        cell.colour = colour;
+        MarkText(index);
     }
 }
 
@@ -392,6 +421,8 @@ void ReadoutPanel::changeEvent(QEvent* event)
         || event->type() == QEvent::EnabledChange || event->type() == QEvent::StyleChange) {
         m_enabledStrip.Invalidate();
         m_disabledStrip.Invalidate();
+        m_labelStrip.Invalidate();
+        m_disabledLabelStrip.Invalidate();
         Invalidate();
         Commit();
     }
@@ -434,7 +465,9 @@ void ReadoutPanel::DrawBackground(qreal ratio)
                 }
                 style()->drawPrimitive(QStyle::PE_Frame, &frame, &painter, this);
             }
-        } else {
+        } else if (cell.kind == ControlKind::ProgressBar) {
+            qDrawShadePanel(&painter, cell.rect, pal, true, 1);
+        } else if (!cell.live) {
             painter.setPen(pal.color(QPalette::Active, QPalette::WindowText));
             painter.drawText(
                 cell.rect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, QString::fromUtf8(cell.text.c_str()));
@@ -445,20 +478,36 @@ void ReadoutPanel::DrawBackground(qreal ratio)
 
 void ReadoutPanel::DrawValue(QPainter& painter, const Cell& cell)
 {
+    const QPalette& pal = palette();
+    const QPalette::ColorGroup group = cell.enabled ? QPalette::Active : QPalette::Disabled;
     const QRect inside = TextRect(cell);
+    if (cell.kind == ControlKind::ProgressBar) {
+        painter.fillRect(inside, pal.color(group, QPalette::Base));
+        const int filled = inside.width() * cell.value / 100;
+        if (filled > 0) {
+            painter.fillRect(QRect(inside.left(), inside.top(), filled, inside.height()), cell.colour);
+        }
+        return;
+    }
     const qreal ratio = m_background.devicePixelRatio();
     painter.drawPixmap(QRectF(inside), m_background,
         QRectF(inside.x() * ratio, inside.y() * ratio, inside.width() * ratio, inside.height() * ratio));
+    const bool box = cell.kind == ControlKind::Edit;
     const int left = cell.rect.left() + (cell.sunken ? 3 : 0);
+    // Value boxes centre their line; a window's static texts sit at the top.
+    const Qt::Alignment vertical = box ? Qt::AlignVCenter : Qt::AlignTop;
     if (!GlyphStrip::CanDraw(cell.text.c_str())) {
-        const QPalette::ColorGroup group = cell.enabled ? QPalette::Active : QPalette::Disabled;
-        painter.setPen(palette().color(group, QPalette::Text));
+        painter.setPen(pal.color(group, box ? QPalette::Text : QPalette::WindowText));
         painter.drawText(QRect(left, cell.rect.top(), cell.rect.right() - left - 1, cell.rect.height()),
-            Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, QString::fromUtf8(cell.text.c_str()));
+            Qt::AlignLeft | vertical | Qt::TextSingleLine, QString::fromUtf8(cell.text.c_str()));
         return;
     }
-    const GlyphStrip& strip = cell.enabled ? m_enabledStrip : m_disabledStrip;
-    const int top = cell.rect.top() + (cell.rect.height() - strip.Height()) / 2;
+    GlyphStrip& strip = box ? (cell.enabled ? m_enabledStrip : m_disabledStrip)
+                            : (cell.enabled ? m_labelStrip : m_disabledLabelStrip);
+    const QColor background
+        = box && cell.enabled ? pal.color(group, QPalette::Base) : pal.color(group, QPalette::Window);
+    strip.Prepare(font(), pal.color(group, box ? QPalette::Text : QPalette::WindowText), background, ratio);
+    const int top = box ? cell.rect.top() + (cell.rect.height() - strip.Height()) / 2 : cell.rect.top();
     strip.Draw(painter, QPoint(left, top), cell.text.c_str(), inside);
 }
 
@@ -469,12 +518,6 @@ void ReadoutPanel::paintEvent(QPaintEvent* event)
         DrawBackground(ratio);
         m_whole = true;
     }
-    const QPalette& pal = palette();
-    m_enabledStrip.Prepare(
-        font(), pal.color(QPalette::Active, QPalette::Text), pal.color(QPalette::Active, QPalette::Base), ratio);
-    m_disabledStrip.Prepare(
-        font(), pal.color(QPalette::Disabled, QPalette::Text), pal.color(QPalette::Disabled, QPalette::Window), ratio);
-
     QPainter painter(this);
     const QRegion& exposed = event->region();
     // Only what was asked for: the changed values. Anything else (the window
@@ -488,7 +531,7 @@ void ReadoutPanel::paintEvent(QPaintEvent* event)
     }
     for (std::size_t i = 0; i < m_cells.size(); ++i) {
         const Cell& cell = m_cells[i];
-        if (cell.kind != ControlKind::Edit || !cell.visible) {
+        if (!cell.live || !cell.visible) {
             continue;
         }
         if (onlyValues ? m_dirty[i] != 0 : exposed.intersects(cell.rect)) {

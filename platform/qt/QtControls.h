@@ -133,30 +133,37 @@ private:
     GlyphStrip m_strip;
 };
 
-// One slot column's readout lines drawn by one widget. Each cell is a runtime
-// control (a label, a sunken value box or a unit text) addressed by its id.
-// Labels, units and the boxes' frames are drawn once into a background
-// picture; a changed value repaints only its own text, from a glyph strip.
-// Changes are collected and handed to Qt as one repaint by Commit().
+// Controls drawn as cells of one widget: a slot column's readout lines (a
+// label, a sunken value box and a unit text each), or the stacked progress
+// bars of a window with the value texts beside them. Labels, units, frames
+// and boxes are drawn once into a background picture; a changed value
+// repaints only its own text or bar, texts from a glyph strip. Changes are
+// collected and handed to Qt as one repaint by Commit(): a frame costs one
+// repaint of one widget, not one per control.
 class ReadoutPanel : public QWidget {
 public:
     struct Cell {
-        std::int32_t id;
-        ControlKind kind;
+        std::int32_t id = 0;
+        ControlKind kind = ControlKind::Static; // Static, Edit or ProgressBar
         QRect rect;
         std::string text; // one buffer per cell, reused for every value
-        bool enabled;
-        bool visible;
-        bool sunken;
+        bool enabled = true;
+        bool visible = true;
+        bool sunken = false;
+        bool live = false; // a static text drawn on every change, not part of the background
+        int value = 0; // a bar's position, 0..100
+        QColor colour; // a bar's colour
     };
 
     explicit ReadoutPanel(QWidget* parent);
 
     // The cell's rectangle is given relative to the panel's parent; returns its index.
     int AddCell(std::int32_t id, ControlKind kind, const QRect& rect, const char* text, bool enabled, bool visible,
-        bool sunken);
+        bool sunken, bool live = false);
     const Cell& CellAt(int index) const { return m_cells[static_cast<std::size_t>(index)]; }
     void SetText(int index, const char* text);
+    void SetValue(int index, int value);
+    void SetColour(int index, const QColor& colour);
     void SetEnabled(int index, bool enabled);
     void SetVisible(int index, bool visible);
     // Asks Qt for one repaint of everything changed since the last commit.
@@ -181,6 +188,8 @@ private:
     bool m_whole = true; // everything must be drawn (the background changed)
     QPixmap m_background;
     bool m_backgroundValid = false;
-    GlyphStrip m_enabledStrip;
+    GlyphStrip m_enabledStrip; // value boxes
     GlyphStrip m_disabledStrip;
+    GlyphStrip m_labelStrip; // live static texts
+    GlyphStrip m_disabledLabelStrip;
 };

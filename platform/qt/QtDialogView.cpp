@@ -18,6 +18,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -159,6 +160,15 @@ void QtDialogView::CommitPanels()
         (void)id;
         panel->Commit();
     }
+    if (m_liveArea != nullptr) {
+        m_liveArea->Commit();
+    }
+}
+
+const ReadoutPanel::Cell* QtDialogView::CellOf(std::int32_t id) const
+{
+    const Control* control = Find(id);
+    return control != nullptr && control->panel != nullptr ? &control->panel->CellAt(control->cell) : nullptr;
 }
 
 QtDialogView::~QtDialogView()
@@ -186,8 +196,63 @@ void QtDialogView::Build()
     m_dialog->setFixedSize(m_units.ToPixelsX(m_template.width), m_units.ToPixelsY(m_template.height));
     m_dialog->setSizeGripEnabled(false);
 
+    // Progress bars stacked in a column change on every frame, and so do
+    // the one-line texts right beside them: one widget draws them all, so
+    // that a frame costs one repaint instead of one per control. Only where
+    // no other control lies in their rectangle.
+    const std::size_t count = m_template.controls.size();
+    std::vector<char> live(count, 0);
+    QRect area;
+    int bars = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const ControlTemplate& control = m_template.controls[i];
+        if (control.kind == ControlKind::ProgressBar && control.id != kNoControlId) {
+            live[i] = 1;
+            area |= m_units.ToPixels(control.rect);
+            ++bars;
+        }
+    }
+    for (std::size_t i = 0; bars >= 2 && i < count; ++i) {
+        const ControlTemplate& control = m_template.controls[i];
+        const QRect rect = m_units.ToPixels(control.rect);
+        if (control.kind != ControlKind::Static || control.id == kNoControlId || (control.flags & FlagSunken) != 0
+            || rect.height() >= m_units.cy * 2) {
+            continue;
+        }
+        for (std::size_t j = 0; j < count; ++j) {
+            const ControlTemplate& bar = m_template.controls[j];
+            const QRect barRect = m_units.ToPixels(bar.rect);
+            if (bar.kind == ControlKind::ProgressBar && live[j] != 0 && rect.top() <= barRect.bottom()
+                && rect.bottom() >= barRect.top() && std::abs(rect.left() - barRect.right() - 1) <= 4) {
+                live[i] = 1;
+                area |= rect;
+                break;
+            }
+        }
+    }
+    for (std::size_t i = 0; bars >= 2 && i < count; ++i) {
+        const ControlTemplate& control = m_template.controls[i];
+        if (live[i] == 0 && control.kind != ControlKind::GroupBox && m_units.ToPixels(control.rect).intersects(area)) {
+            bars = 0;
+        }
+    }
+    if (bars >= 2) {
+        m_liveArea = new ReadoutPanel(m_dialog.get());
+        m_liveArea->setGeometry(area);
+    }
+
     std::vector<QWidget*> groups;
-    for (const ControlTemplate& control : m_template.controls) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const ControlTemplate& control = m_template.controls[i];
+        if (m_liveArea != nullptr && live[i] != 0) {
+            Control entry;
+            entry.kind = control.kind;
+            entry.panel = m_liveArea;
+            entry.cell = m_liveArea->AddCell(control.id, control.kind, m_units.ToPixels(control.rect), control.text,
+                (control.flags & FlagDisabled) == 0, (control.flags & FlagHidden) == 0, false, true);
+            m_controls.emplace(control.id, entry);
+            continue;
+        }
         QWidget* widget = MakeWidget(control);
         if (widget == nullptr) {
             continue;
@@ -730,6 +795,10 @@ void QtDialogView::SetProgressPosition(std::int32_t id, int position)
     if (control == nullptr || control->kind != ControlKind::ProgressBar) {
         return;
     }
+    if (control->panel != nullptr) {
+        control->panel->SetValue(control->cell, position);
+        return;
+    }
     static_cast<ColourBar*>(control->widget)->SetValue(position);
 }
 
@@ -739,7 +808,12 @@ void QtDialogView::SetProgressBarColour(std::int32_t id, BarColour colour)
     if (control == nullptr || control->kind != ControlKind::ProgressBar) {
         return;
     }
-    static_cast<ColourBar*>(control->widget)->SetColour(QColor(colour.red, colour.green, colour.blue));
+    const QColor value(colour.red, colour.green, colour.blue);
+    if (control->panel != nullptr) {
+        control->panel->SetColour(control->cell, value);
+        return;
+    }
+    static_cast<ColourBar*>(control->widget)->SetColour(value);
 }
 
 void QtDialogView::SetLampPicture(std::int32_t id, LampPicture picture)

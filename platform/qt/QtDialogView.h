@@ -60,8 +60,10 @@ public:
     bool Ended() const { return m_endRequested; }
     int Result() const { return m_result; }
     QDialog* Dialog() const { return m_dialog.get(); }
-    // The widget of a control id (null for a readout cell or an unknown id).
+    // The widget of a control id (null for a cell of a panel or an unknown id).
     QWidget* Widget(std::int32_t id) const;
+    // A control drawn as a cell of a panel (null for a widget or an unknown id).
+    const ReadoutPanel::Cell* CellOf(std::int32_t id) const;
     const DialogBaseUnits& BaseUnits() const { return m_units; }
     QtDialogView* OpenChild() const { return m_child; }
 
@@ -148,6 +150,7 @@ private:
     QObject* m_visibilityWatch = nullptr; // owned by the dialog
     std::unordered_map<std::int32_t, Control> m_controls;
     std::map<std::int32_t, ReadoutPanel*> m_panels; // group box id -> its readout panel
+    ReadoutPanel* m_liveArea = nullptr; // the stacked bars and their texts (owned by the dialog)
     std::map<std::int32_t, QTimer*> m_timers;
     std::vector<MenuItem> m_menu;
     std::vector<QWidget*> m_openBoxes; // message boxes shown right now
