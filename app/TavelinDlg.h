@@ -26,10 +26,11 @@ public:
     static constexpr double kReadPollPeriod = 0.1; // the one poll after reading another configuration
     static constexpr int kReadoutLines = 30;
     static constexpr int kTextLength = 1024;
-    // How often the window hears of changes, in cycles: bars and lamps at the
-    // screen's frame rate (16 ms), numbers as fast as anybody reads them
-    // (48 ms, about 20 a second). A change waits at most that long.
-    static constexpr int kFrameCycles = 2;
+    // How often the window hears of changes, in cycles: bars and lamps as
+    // often as a 60 Hz screen can show them (24 ms: two cycles would be
+    // 62.5 Hz), numbers as fast as anybody reads them (48 ms, about 20 a
+    // second). A change waits at most that long.
+    static constexpr int kFrameCycles = 3;
     static constexpr int kNumberCycles = 6;
 
     CTavelinDlg();

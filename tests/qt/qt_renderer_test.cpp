@@ -392,6 +392,83 @@ TEST_F(QtRendererTest, ReadoutCellsArePaintedByOnePanelValueByValue)
     view.Finish();
 }
 
+// Two bars stacked with their value texts beside them; a third row whose bar
+// has a button lying over its column in the second template.
+constexpr std::int32_t kBarA = 30;
+constexpr std::int32_t kBarB = 31;
+constexpr std::int32_t kValueA = 32;
+constexpr std::int32_t kValueB = 33;
+constexpr std::int32_t kTitleA = 34;
+
+constexpr std::array<ControlTemplate, 5> kBarControls = { {
+    { kTitleA, ControlKind::Static, "Pitch", { 4, 10, 30, 8 } },
+    { kBarA, ControlKind::ProgressBar, "", { 40, 9, 60, 10 } },
+    { kValueA, ControlKind::Static, "", { 102, 10, 44, 8 } },
+    { kBarB, ControlKind::ProgressBar, "", { 40, 23, 60, 10 } },
+    { kValueB, ControlKind::Static, "", { 102, 24, 44, 8 } },
+} };
+constexpr std::array<ControlTemplate, 4> kCoveredBarControls = { {
+    { kBarA, ControlKind::ProgressBar, "", { 40, 9, 60, 10 } },
+    { kBarB, ControlKind::ProgressBar, "", { 40, 23, 60, 10 } },
+    { kIdOk, ControlKind::PushButton, "OK", { 60, 15, 50, 10 } },
+    { kValueA, ControlKind::Static, "", { 102, 10, 44, 8 } },
+} };
+
+TEST_F(QtRendererTest, StackedBarsAndTheirTextsAreDrawnByOneWidget)
+{
+    static const DialogTemplate bars { 902, "Bars", 160, 40, kBarControls };
+    Probe probe;
+    QtDialogView view(bars, probe);
+    ASSERT_TRUE(view.Open());
+    view.Dialog()->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.Dialog()));
+    for (std::int32_t id : { kBarA, kBarB, kValueA, kValueB }) {
+        EXPECT_EQ(view.Widget(id), nullptr) << id;
+        EXPECT_NE(view.CellOf(id), nullptr) << id;
+    }
+    EXPECT_NE(view.Widget(kTitleA), nullptr) << "the title is left of the bar, not beside its end";
+    std::vector<ReadoutPanel*> areas; // (no meta-object of its own: qobject_cast cannot tell it)
+    for (QWidget* child : view.Dialog()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (auto* panel = dynamic_cast<ReadoutPanel*>(child)) {
+            areas.push_back(panel);
+        }
+    }
+    ASSERT_EQ(areas.size(), 1u);
+    ReadoutPanel* area = areas.front();
+
+    view.SetProgressBarColour(kBarA, { 204, 0, 204 });
+    view.SetProgressPosition(kBarA, 50);
+    view.SetProgressPosition(kBarB, 400);
+    view.SetControlText(kValueA, " 12.500 Deg");
+    view.DeliverTimer(kTimer);
+    EXPECT_EQ(view.CellOf(kBarB)->value, 100);
+    char text[32];
+    view.GetControlText(kValueA, text, sizeof text);
+    EXPECT_STREQ(text, " 12.500 Deg");
+
+    // Half of bar A in its colour, the other half empty; the text drawn.
+    const QImage picture = area->grab().toImage();
+    const QRect barA = view.CellOf(kBarA)->rect;
+    const int middle = barA.center().y();
+    EXPECT_EQ(picture.pixelColor(barA.left() + barA.width() / 4, middle), QColor(204, 0, 204));
+    EXPECT_NE(picture.pixelColor(barA.left() + barA.width() * 3 / 4, middle), QColor(204, 0, 204));
+    const QRect valueA = view.CellOf(kValueA)->rect;
+    view.SetControlText(kValueA, "");
+    EXPECT_NE(area->grab().toImage().copy(valueA), picture.copy(valueA)) << "the value text was drawn";
+    view.ShowControl(kBarB, false);
+    EXPECT_FALSE(view.CellOf(kBarB)->visible);
+    view.Finish();
+
+    // Where another control lies over the column, each bar stays a widget of its own.
+    static const DialogTemplate covered { 903, "Covered", 160, 40, kCoveredBarControls };
+    Probe other;
+    QtDialogView coveredView(covered, other);
+    ASSERT_TRUE(coveredView.Open());
+    EXPECT_NE(dynamic_cast<ColourBar*>(coveredView.Widget(kBarA)), nullptr);
+    EXPECT_EQ(coveredView.CellOf(kBarA), nullptr);
+    coveredView.Finish();
+}
+
 TEST_F(QtRendererTest, VisibilityReachesThePresenterWhenItChanges)
 {
     Probe probe;
