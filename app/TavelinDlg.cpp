@@ -482,21 +482,22 @@ bool CTavelinDlg::OnCycle()
         }
     }
 
-    // The window hears of changes at most once a frame, of numbers at most
-    // every kNumberCycles, and only on a frame so that both are drawn together.
+    // The window is refreshed once a frame, its numbers on every other
+    // frame; each refresh sends only what changed since the last.
     m_cyclesSinceFrame = std::min(m_cyclesSinceFrame + 1, kFrameCycles);
     m_cyclesSinceNumbers = std::min(m_cyclesSinceNumbers + 1, kNumberCycles);
     const bool frameDue = m_windowVisible && m_cyclesSinceFrame >= kFrameCycles;
     const bool numbersDue = frameDue && m_cyclesSinceNumbers >= kNumberCycles;
+    if (frameDue) {
+        m_cyclesSinceFrame = 0;
+    }
+    if (numbersDue) {
+        m_cyclesSinceNumbers = 0;
+    }
 
     if (m_shm == nullptr) {
         if (numbersDue) {
-            const unsigned before = m_windowSends;
             RefreshReadouts();
-            if (m_windowSends != before) {
-                m_cyclesSinceFrame = 0;
-                m_cyclesSinceNumbers = 0;
-            }
         }
         return false;
     }
@@ -525,8 +526,8 @@ bool CTavelinDlg::OnCycle()
         }
     }
 
-    if (frameDue && RefreshWindow(numbersDue)) {
-        m_cyclesSinceFrame = 0;
+    if (frameDue) {
+        RefreshWindow(numbersDue);
     }
     return true;
 }
@@ -539,9 +540,9 @@ void CTavelinDlg::OnVisibilityChange(bool visible)
     m_windowVisible = visible;
     if (visible && m_cycleCount >= 1 && m_view != nullptr && m_joySticks != nullptr && !m_ended) {
         // What changed while hidden, all in one refresh.
-        if (RefreshWindow(true)) {
-            m_cyclesSinceFrame = 0;
-        }
+        RefreshWindow(true);
+        m_cyclesSinceFrame = 0;
+        m_cyclesSinceNumbers = 0;
     }
 }
 
@@ -555,9 +556,8 @@ void CTavelinDlg::RefreshReadouts()
     }
 }
 
-bool CTavelinDlg::RefreshWindow(bool numbers)
+void CTavelinDlg::RefreshWindow(bool numbers)
 {
-    const unsigned before = m_windowSends;
     if (numbers) {
         RefreshReadouts();
     }
@@ -579,13 +579,6 @@ bool CTavelinDlg::RefreshWindow(bool numbers)
     SetText(TextEyePoint, ControlProcessor::ShowEyeView(m_switchPanel));
 
     MoveTextsToScreen();
-    if (m_windowSends == before) {
-        return false;
-    }
-    if (numbers) {
-        m_cyclesSinceNumbers = 0;
-    }
-    return true;
 }
 
 void CTavelinDlg::ShowWarnings()
@@ -707,7 +700,6 @@ void CTavelinDlg::RefreshReadout(ReadoutItem& item)
     item.sentValid = true;
     if (std::strcmp(text, item.sent) != 0) {
         CopyBounded(item.sent, text, sizeof item.sent);
-        ++m_windowSends;
         m_view->SetControlText(item.valueId, text);
     }
 }
@@ -775,7 +767,6 @@ void CTavelinDlg::RefreshAxisPanel(std::int32_t axis, bool withTexts)
     const int progress = static_cast<int>(std::clamp(position, 0.0, 100.0));
     if (progress != panel->progressSent) {
         panel->progressSent = progress;
-        ++m_windowSends;
         m_view->SetProgressPosition(panel->ids->progress, progress);
     }
     if (!withTexts) {
@@ -1094,7 +1085,6 @@ void CTavelinDlg::MoveTextsToScreen()
         }
         std::memcpy(member.sent, member.text, kTextLength);
         member.everSent = true;
-        ++m_windowSends;
         m_view->SetControlText(member.id, member.text);
     }
 }
@@ -1107,6 +1097,5 @@ void CTavelinDlg::SetLamp(int lampIndex, LampPicture picture)
     }
     lamp.everSent = true;
     lamp.sent = picture;
-    ++m_windowSends;
     m_view->SetLampPicture(lamp.id, picture);
 }

@@ -169,8 +169,8 @@ private:
 
     void RefreshReadouts();
     // What the window shows of the cycle: bars, lamps and texts, and the
-    // numbers when `numbers`. Answers whether anything was sent.
-    bool RefreshWindow(bool numbers);
+    // numbers when `numbers`; only what changed is sent.
+    void RefreshWindow(bool numbers);
     void MoveTextsToScreen();
     void SetText(TextIndex index, const char* text);
     void SetLamp(int lampIndex, LampPicture picture);
@@ -206,12 +206,11 @@ private:
     bool m_endPending = false; // a way out was taken while a child dialog was open
     int m_pendingResult = kIdOk;
     bool m_ended = false;
-    // Window pacing: cycles since the window last heard of a change (of
-    // numbers); nothing is formatted or sent while nobody can see it.
+    // Window pacing: cycles since the last refresh (of the numbers); nothing
+    // is formatted or sent while nobody can see the window.
     bool m_windowVisible = true;
     int m_cyclesSinceFrame = kFrameCycles;
     int m_cyclesSinceNumbers = kNumberCycles;
-    unsigned m_windowSends = 0;
     bool m_sideStickPending = false;
     LampPicture m_sideStickPicture = LampPicture::Off;
 };

@@ -222,7 +222,7 @@ TEST_F(MainWindowTest, ThrustLeverDialogEditsLiveWhileTheCycleRunsBehindIt)
     state.rglSlider[0] = 10000; // both levers at 0 %
     state.rglSlider[1] = 10000;
     Open();
-    TickPeriod(); // at rest: the window hears of the next change at once
+    Tick(3);
     EXPECT_DOUBLE_EQ(Double(GSB::kThrLvrLOutput), 0.0);
     SetDouble(GSB::kThrLvrLFilterTimeConstant, 0.015);
 
@@ -246,6 +246,9 @@ TEST_F(MainWindowTest, ThrustLeverDialogEditsLiveWhileTheCycleRunsBehindIt)
         const double lagged = Double(GSB::kThrLvrROutput);
         EXPECT_GT(lagged, 0.0);
         EXPECT_LT(lagged, 10.0);
+        for (int i = 1; i < CTavelinDlg::kNumberCycles; ++i) {
+            child.Parent()->Tick();
+        }
         EXPECT_EQ(m_view->Text(kAxisRows[4].valueText), " 50.000 Deg");
 
         // A sensitivity step is used by the next cycle but does not hand the
