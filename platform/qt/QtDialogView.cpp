@@ -272,6 +272,11 @@ void QtDialogView::Build()
     for (QWidget* group : groups) {
         group->lower();
     }
+    if (m_liveArea != nullptr) {
+        // No control lies over it: on top, Qt need not look for siblings
+        // covering it on every frame.
+        m_liveArea->raise();
+    }
 }
 
 QWidget* QtDialogView::MakeWidget(const ControlTemplate& control)
