@@ -217,12 +217,13 @@ void GlyphStrip::Draw(QPainter& painter, QPoint origin, const char* text, const 
             continue;
         }
         const Glyph& glyph = m_glyphs[code - kFirst];
-        const QRect target = QRect(static_cast<int>(std::lround(pen)), origin.y(), glyph.width, m_height) & clip;
+        const int x = static_cast<int>(std::lround(pen));
         pen += glyph.advance;
+        const QRect target = QRect(x, origin.y(), glyph.width, m_height) & clip;
         if (target.isEmpty()) {
             continue;
         }
-        const int left = target.left() - static_cast<int>(std::lround(pen - glyph.advance)) + glyph.x;
+        const int left = glyph.x + target.left() - x;
         const int top = target.top() - origin.y();
         const QRectF source(left * m_ratio, top * m_ratio, target.width() * m_ratio, target.height() * m_ratio);
         painter.drawPixmap(QRectF(target), m_pixmap, source);
