@@ -1,8 +1,8 @@
 // The five dialog templates: ids, captions and flags the presenters and the
 // operator rely on, and a main window whose controls neither collide nor
 // leave the readouts without room.
-#include "ui/DialogTemplate.h"
 #include "app/TavelinDlgIds.h"
+#include "ui/DialogTemplate.h"
 
 #include <gtest/gtest.h>
 
