@@ -514,13 +514,23 @@ bool CTavelinDlg::OnCycle()
         }
     }
 
-    for (int slot = 0; slot < n; ++slot) {
-        for (auto& item : m_readouts[slot]) {
-            RefreshReadout(item);
-        }
+    // The window is refreshed once a frame, its numbers on every other
+    // frame; each refresh sends only what changed since the last.
+    m_cyclesSinceFrame = std::min(m_cyclesSinceFrame + 1, kFrameCycles);
+    m_cyclesSinceNumbers = std::min(m_cyclesSinceNumbers + 1, kNumberCycles);
+    const bool frameDue = m_windowVisible && m_cyclesSinceFrame >= kFrameCycles;
+    const bool numbersDue = frameDue && m_cyclesSinceNumbers >= kNumberCycles;
+    if (frameDue) {
+        m_cyclesSinceFrame = 0;
+    }
+    if (numbersDue) {
+        m_cyclesSinceNumbers = 0;
     }
 
     if (m_shm == nullptr) {
+        if (numbersDue) {
+            RefreshReadouts();
+        }
         return false;
     }
 
@@ -532,22 +542,14 @@ bool CTavelinDlg::OnCycle()
         ShowWarnings();
     }
 
+    // What lasts one cycle only is taken every cycle, shown or not.
     if (m_block != nullptr) {
         const NeutralIndicatorDisplay neutral = ControlProcessor::ShowNeutralIndicator(m_block, m_sideStickLit);
         if (neutral.changeLamp) {
-            SetLamp(LampSideStick, neutral.lamp);
+            m_sideStickPending = true;
+            m_sideStickPicture = neutral.lamp;
         }
-        MoveTextsToScreen();
-
-        for (const auto& panel : m_axisPanels) {
-            RefreshAxisPanel(panel.axis);
-        }
-    }
-    RefreshButtonLamps();
-    if (m_block != nullptr) {
         const GearAndParkBrakeDisplay gear = ControlProcessor::ShowGearAndParkBrake(m_block, m_switchPanel);
-        SetLamp(ButtonGearLvr, gear.gearLamp);
-        SetLamp(ButtonParkBrk, gear.parkBrakeLamp);
         if (gear.gearMessage != nullptr) {
             SetText(TextGearMessage, gear.gearMessage);
         }
@@ -555,10 +557,60 @@ bool CTavelinDlg::OnCycle()
             SetText(TextParkBrakeMessage, gear.parkBrakeMessage);
         }
     }
+
+    if (frameDue) {
+        RefreshWindow(numbersDue);
+    }
+    return true;
+}
+
+void CTavelinDlg::OnVisibilityChange(bool visible)
+{
+    if (visible == m_windowVisible) {
+        return;
+    }
+    m_windowVisible = visible;
+    if (visible && m_cycleCount >= 1 && m_view != nullptr && m_joySticks != nullptr && !m_ended) {
+        // What changed while hidden, all in one refresh.
+        RefreshWindow(true);
+        m_cyclesSinceFrame = 0;
+        m_cyclesSinceNumbers = 0;
+    }
+}
+
+void CTavelinDlg::RefreshReadouts()
+{
+    const int n = Limit(m_joySticks->GetJoystickCount(), 0, kJoystickSlots);
+    for (int slot = 0; slot < n; ++slot) {
+        for (auto& item : m_readouts[slot]) {
+            RefreshReadout(item);
+        }
+    }
+}
+
+void CTavelinDlg::RefreshWindow(bool numbers)
+{
+    if (numbers) {
+        RefreshReadouts();
+    }
+    if (m_block != nullptr) {
+        if (m_sideStickPending) {
+            m_sideStickPending = false;
+            SetLamp(LampSideStick, m_sideStickPicture);
+        }
+        for (const auto& panel : m_axisPanels) {
+            RefreshAxisPanel(panel.axis, numbers);
+        }
+    }
+    RefreshButtonLamps();
+    if (m_block != nullptr) {
+        const GearAndParkBrakeDisplay gear = ControlProcessor::ShowGearAndParkBrake(m_block, m_switchPanel);
+        SetLamp(ButtonGearLvr, gear.gearLamp);
+        SetLamp(ButtonParkBrk, gear.parkBrakeLamp);
+    }
     SetText(TextEyePoint, ControlProcessor::ShowEyeView(m_switchPanel));
 
     MoveTextsToScreen();
-    return true;
 }
 
 void CTavelinDlg::ShowWarnings()
@@ -729,7 +781,7 @@ void CTavelinDlg::SetUpAxisPanels(bool initial)
     }
 }
 
-void CTavelinDlg::RefreshAxisPanel(std::int32_t axis)
+void CTavelinDlg::RefreshAxisPanel(std::int32_t axis, bool withTexts)
 {
     AxisPanel* panel = FindAxisPanel(axis);
     if (panel == nullptr || m_block == nullptr) {
@@ -748,6 +800,9 @@ void CTavelinDlg::RefreshAxisPanel(std::int32_t axis)
     if (progress != panel->progressSent) {
         panel->progressSent = progress;
         m_view->SetProgressPosition(panel->ids->progress, progress);
+    }
+    if (!withTexts) {
+        return;
     }
 
     // Bit-wise comparison: a NaN written by another program is still "unchanged".

@@ -26,6 +26,12 @@ public:
     static constexpr double kReadPollPeriod = 0.1; // the one poll after reading another configuration
     static constexpr int kReadoutLines = 30;
     static constexpr int kTextLength = 1024;
+    // How often the window hears of changes, in cycles: bars and lamps as
+    // often as a 60 Hz screen can show them (24 ms: two cycles would be
+    // 62.5 Hz), numbers as fast as anybody reads them (48 ms, about 20 a
+    // second). A change waits at most that long.
+    static constexpr int kFrameCycles = 3;
+    static constexpr int kNumberCycles = 6;
 
     CTavelinDlg();
     ~CTavelinDlg() override;
@@ -41,6 +47,7 @@ public:
     void OnClose() override;
     void OnDestroy() override;
     bool OnSystemCommand(unsigned command) override;
+    void OnVisibilityChange(bool visible) override;
     void OnOK() override;
     void OnCancel() override;
 
@@ -67,7 +74,8 @@ public:
 
     // Assignment widgets.
     void SetUpAxisPanels(bool initial);
-    void RefreshAxisPanel(std::int32_t axis);
+    // The bar at once; its texts too when `withTexts` (they are numbers, paced as such).
+    void RefreshAxisPanel(std::int32_t axis, bool withTexts = true);
     void SetUpButtonRows(bool initial);
     void RefreshButtonLamps();
     void SetUpEyePointRow(bool initial);
@@ -89,6 +97,7 @@ public:
     int GetCycleCount() const { return m_cycleCount; }
     int GetFirstButton(int slot) const { return slot >= 0 && slot < kJoystickSlots ? m_firstButton[slot] : 0; }
     bool SideStickLit() const { return m_sideStickLit; }
+    bool WindowVisible() const { return m_windowVisible; }
     const std::string& GetStartFile() const { return m_startFile; }
     const std::string& GetConfigurationPath(int index) const;
     const char* GetCurrentFileText() const { return m_texts[TextCurrentFile].text; }
@@ -162,6 +171,10 @@ private:
     };
     enum LampIndex { LampSideStick = kCockpitButtonCount, LampWarningList, kLampCount };
 
+    void RefreshReadouts();
+    // What the window shows of the cycle: bars, lamps and texts, and the
+    // numbers when `numbers`; only what changed is sent.
+    void RefreshWindow(bool numbers);
     void MoveTextsToScreen();
     void SetText(TextIndex index, const char* text);
     void SetLamp(int lampIndex, LampPicture picture);
@@ -198,4 +211,11 @@ private:
     bool m_endPending = false; // a way out was taken while a child dialog was open
     int m_pendingResult = kIdOk;
     bool m_ended = false;
+    // Window pacing: cycles since the last refresh (of the numbers); nothing
+    // is formatted or sent while nobody can see the window.
+    bool m_windowVisible = true;
+    int m_cyclesSinceFrame = kFrameCycles;
+    int m_cyclesSinceNumbers = kNumberCycles;
+    bool m_sideStickPending = false;
+    LampPicture m_sideStickPicture = LampPicture::Off;
 };

@@ -13,6 +13,7 @@ packages=(
   wine wine64
   xvfb xauth imagemagick fonts-dejavu-core
   nsis zip x11-utils
+  twm xdotool # the CPU comparison's minimised window: a window manager and a way to minimise
 )
 
 missing=()

@@ -121,7 +121,10 @@ public:
 //      commands as OnSystemCommand(command) - when that returns false the
 //      renderer does its own handling (for kSystemClose: OnClose()); for the
 //      main window, a change of the attached devices that the system reports
-//      (Windows: WM_DEVICECHANGE) as OnDevicesChanged();
+//      (Windows: WM_DEVICECHANGE) as OnDevicesChanged(); whether anybody can
+//      see the window as OnVisibilityChange(visible) when that changes
+//      (minimised, hidden or fully covered: false; a window is taken as
+//      visible until told otherwise);
 //   3. after the modal loop ends calls OnDestroy() once, then BindView(nullptr).
 class DialogPresenter {
 public:
@@ -146,6 +149,8 @@ public:
     virtual void OnDestroy() { }
     virtual bool OnSystemCommand(unsigned /*command*/) { return false; }
     virtual void OnDevicesChanged() { }
+    // Nobody sees a hidden window: a presenter may skip its refreshes until it is shown again.
+    virtual void OnVisibilityChange(bool /*visible*/) { }
 
     virtual void OnOK() { EndDialog(kIdOk); }
     virtual void OnCancel() { EndDialog(kIdCancel); }

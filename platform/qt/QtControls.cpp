@@ -8,6 +8,7 @@
 #include <qdrawutil.h>
 
 #include <algorithm>
+#include <cmath>
 
 // ---------------------------------------------------------------- SpinArrows
 
@@ -144,128 +145,309 @@ const QPixmap& LampPixmap(LampPicture picture)
     return off;
 }
 
-// ---------------------------------------------------------------- FrameGate
+// ---------------------------------------------------------------- GlyphStrip
 
-FrameGate::FrameGate()
+namespace {
+
+// What a readout or an axis value is made of: digits, signs, the point and
+// the unit of the axis texts.
+bool IsStripCharacter(char c)
 {
-    m_timer.setSingleShot(true);
-    m_timer.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&m_timer, &QTimer::timeout, [this] { Flush(); });
+    return (c >= '0' && c <= '9') || c == ' ' || c == '-' || c == '+' || c == '.' || c == 'D' || c == 'e' || c == 'g';
 }
 
-void FrameGate::Request()
+} // namespace
+
+bool GlyphStrip::CanDraw(const char* text)
 {
-    if (m_armed) {
-        return;
+    for (const char* c = text; *c != '\0'; ++c) {
+        if (!IsStripCharacter(*c)) {
+            return false;
+        }
     }
-    const qint64 elapsed = m_sinceFlush.isValid() ? m_sinceFlush.elapsed() : kFrameMs;
-    if (elapsed >= kFrameMs) {
-        Flush();
-        return;
-    }
-    m_armed = true;
-    m_timer.start(static_cast<int>(kFrameMs - elapsed));
+    return true;
 }
 
-void FrameGate::Flush()
+void GlyphStrip::Prepare(const QFont& font, const QColor& text, const QColor& background, qreal pixelRatio)
 {
-    m_armed = false;
-    m_sinceFlush.start();
-    if (m_flush) {
-        m_flush();
+    if (m_valid && m_text == text.rgba() && m_background == background.rgba() && m_ratio == pixelRatio) {
+        return;
     }
+    const QFontMetricsF metrics(font);
+    int total = 0;
+    for (int c = kFirst; c <= kLast; ++c) {
+        Glyph& glyph = m_glyphs[c - kFirst];
+        glyph = Glyph {};
+        if (!IsStripCharacter(static_cast<char>(c))) {
+            continue;
+        }
+        glyph.advance = metrics.horizontalAdvance(QChar(c));
+        glyph.width = static_cast<int>(std::ceil(glyph.advance));
+        glyph.x = total;
+        total += glyph.width + 1; // a gap: no glyph bleeds into its neighbour
+    }
+    m_height = static_cast<int>(std::ceil(metrics.height()));
+    m_pixmap = QPixmap(QSize(std::max(total, 1), std::max(m_height, 1)) * pixelRatio);
+    m_pixmap.setDevicePixelRatio(pixelRatio);
+    m_pixmap.fill(background);
+    QPainter painter(&m_pixmap);
+    painter.setFont(font);
+    painter.setPen(text);
+    for (int c = kFirst; c <= kLast; ++c) {
+        const Glyph& glyph = m_glyphs[c - kFirst];
+        if (glyph.x >= 0) {
+            painter.drawText(QPointF(glyph.x, metrics.ascent()), QString(QChar(c)));
+        }
+    }
+    m_text = text.rgba();
+    m_background = background.rgba();
+    m_ratio = pixelRatio;
+    m_valid = true;
+}
+
+void GlyphStrip::Draw(QPainter& painter, QPoint origin, const char* text, const QRect& clip) const
+{
+    if (!m_valid) {
+        return;
+    }
+    qreal pen = origin.x();
+    for (const char* c = text; *c != '\0'; ++c) {
+        const int code = static_cast<unsigned char>(*c);
+        if (code < kFirst || code > kLast || m_glyphs[code - kFirst].x < 0) {
+            continue;
+        }
+        const Glyph& glyph = m_glyphs[code - kFirst];
+        const int x = static_cast<int>(std::lround(pen));
+        pen += glyph.advance;
+        const QRect target = QRect(x, origin.y(), glyph.width, m_height) & clip;
+        if (target.isEmpty()) {
+            continue;
+        }
+        const int left = glyph.x + target.left() - x;
+        const int top = target.top() - origin.y();
+        const QRectF source(left * m_ratio, top * m_ratio, target.width() * m_ratio, target.height() * m_ratio);
+        painter.drawPixmap(QRectF(target), m_pixmap, source);
+    }
+}
+
+// ---------------------------------------------------------------- TextLabel
+
+TextLabel::TextLabel(const QString& text, QWidget* parent)
+    : QLabel(text, parent)
+{
+    m_number.reserve(32);
+}
+
+void TextLabel::SetShownText(const char* text)
+{
+    if (wordWrap() || !GlyphStrip::CanDraw(text)) {
+        const QString value = QString::fromUtf8(text);
+        m_numberShown = false;
+        if (QLabel::text() != value) {
+            setText(value);
+        } else {
+            update();
+        }
+        return;
+    }
+    if (m_numberShown && m_number == text) {
+        return;
+    }
+    m_number.assign(text);
+    m_numberShown = true;
+    update(contentsRect());
+}
+
+QString TextLabel::ShownText() const
+{
+    return m_numberShown ? QString::fromUtf8(m_number.c_str()) : QLabel::text();
+}
+
+void TextLabel::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::PaletteChange
+        || event->type() == QEvent::EnabledChange || event->type() == QEvent::StyleChange) {
+        m_strip.Invalidate();
+    }
+    QLabel::changeEvent(event);
+}
+
+void TextLabel::paintEvent(QPaintEvent* event)
+{
+    if (!m_numberShown) {
+        QLabel::paintEvent(event);
+        return;
+    }
+    QPainter painter(this);
+    drawFrame(&painter);
+    const QPalette::ColorGroup group = isEnabled() ? QPalette::Active : QPalette::Disabled;
+    m_strip.Prepare(font(), palette().color(group, foregroundRole()), palette().color(group, backgroundRole()),
+        devicePixelRatioF());
+    const QRect inside = contentsRect();
+    int indentPixels = indent();
+    if (indentPixels < 0) {
+        indentPixels = frameWidth() > 0 ? fontMetrics().horizontalAdvance(QLatin1Char('x')) / 2 : 0;
+    }
+    int top = inside.top();
+    if ((alignment() & Qt::AlignVCenter) != 0) {
+        top += (inside.height() - m_strip.Height()) / 2;
+    } else if ((alignment() & Qt::AlignBottom) != 0) {
+        top = inside.bottom() + 1 - m_strip.Height();
+    }
+    m_strip.Draw(painter, QPoint(inside.left() + indentPixels + margin(), top), m_number.c_str(), inside);
 }
 
 // ---------------------------------------------------------------- ReadoutPanel
 
-ReadoutPanel::ReadoutPanel(FrameGate& gate, QWidget* parent)
+ReadoutPanel::ReadoutPanel(QWidget* parent)
     : QWidget(parent)
-    , m_gate(gate)
 {
     // It fills what it draws: nothing beneath it needs painting first.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
-int ReadoutPanel::AddCell(const Cell& cell)
+int ReadoutPanel::AddCell(std::int32_t id, ControlKind kind, const QRect& rect, const char* text, bool enabled,
+    bool visible, bool sunken, bool live)
 {
-    Cell placed = cell;
-    placed.rect.translate(-pos()); // given relative to the parent
-    m_cells.push_back(placed);
-    m_dirtyCells.push_back(false);
-    update(placed.rect);
+    Cell cell;
+    cell.id = id;
+    cell.kind = kind;
+    cell.rect = rect.translated(-pos()); // given relative to the parent
+    cell.enabled = enabled;
+    cell.visible = visible;
+    cell.sunken = sunken;
+    cell.live = live || kind != ControlKind::Static;
+    cell.colour = palette().color(QPalette::Highlight);
+    cell.text.reserve(32);
+    cell.text.assign(text != nullptr ? text : "");
+    m_cells.push_back(std::move(cell));
+    m_dirty.push_back(0);
+    Invalidate();
     return static_cast<int>(m_cells.size()) - 1;
 }
 
-void ReadoutPanel::SetText(int index, const QString& text)
+QRect ReadoutPanel::TextRect(const Cell& cell) const
+{
+    // Inside a value box's or a bar's frame: a new value never draws the frame again.
+    if (cell.kind == ControlKind::ProgressBar) {
+        return cell.rect.adjusted(1, 1, -1, -1);
+    }
+    return cell.sunken ? cell.rect.adjusted(2, 2, -2, -2) : cell.rect;
+}
+
+void ReadoutPanel::SetText(int index, const char* text)
 {
     Cell& cell = m_cells[static_cast<std::size_t>(index)];
     if (cell.text == text) {
         return;
     }
-    cell.text = text;
-    MarkDirty(index);
+    cell.text.assign(text);
+    if (cell.live) {
+        MarkText(index);
+    } else {
+        Invalidate(); // labels and units are part of the background
+    }
+}
+
+void ReadoutPanel::SetValue(int index, int value)
+{
+    Cell& cell = m_cells[static_cast<std::size_t>(index)];
+    value = std::clamp(value, 0, 100);
+    if (cell.value != value) {
+        cell.value = value;
+        MarkText(index);
+    }
+}
+
+void ReadoutPanel::SetColour(int index, const QColor& colour)
+{
+    Cell& cell = m_cells[static_cast<std::size_t>(index)];
+    if (cell.colour != colour) {
+        cell.colour = colour;
+        MarkText(index);
+    }
 }
 
 void ReadoutPanel::SetEnabled(int index, bool enabled)
 {
     Cell& cell = m_cells[static_cast<std::size_t>(index)];
-    if (cell.enabled == enabled) {
-        return;
+    if (cell.enabled != enabled) {
+        cell.enabled = enabled;
+        Invalidate();
     }
-    cell.enabled = enabled;
-    MarkDirty(index);
 }
 
 void ReadoutPanel::SetVisible(int index, bool visible)
 {
     Cell& cell = m_cells[static_cast<std::size_t>(index)];
-    if (cell.visible == visible) {
+    if (cell.visible != visible) {
+        cell.visible = visible;
+        Invalidate();
+    }
+}
+
+void ReadoutPanel::MarkText(int index)
+{
+    const Cell& cell = m_cells[static_cast<std::size_t>(index)];
+    if (!cell.visible || m_whole) {
         return;
     }
-    cell.visible = visible;
-    MarkDirty(index);
+    m_dirty[static_cast<std::size_t>(index)] = 1;
+    m_pending |= TextRect(cell);
 }
 
-void ReadoutPanel::MarkDirty(int index)
+void ReadoutPanel::Invalidate()
 {
-    if (!m_dirtyCells[static_cast<std::size_t>(index)]) {
-        m_dirtyCells[static_cast<std::size_t>(index)] = true;
-        m_anyDirty = true;
-    }
-    m_gate.Request();
+    m_backgroundValid = false;
+    m_whole = true;
+    m_pending = rect();
 }
 
-void ReadoutPanel::FlushDirty()
+void ReadoutPanel::Commit()
 {
-    if (!m_anyDirty) {
+    if (m_pending.isEmpty()) {
         return;
     }
-    // Only the cells that changed: the rest of the column is not drawn again.
-    QRegion region;
-    for (std::size_t i = 0; i < m_cells.size(); ++i) {
-        if (m_dirtyCells[i]) {
-            m_dirtyCells[i] = false;
-            region += m_cells[i].rect;
-        }
-    }
-    m_anyDirty = false;
-    update(region);
+    // One rectangle around the changed values: Qt keeps a region per
+    // update() call, and what lies between them is not drawn again anyway.
+    m_requested |= m_pending;
+    update(m_pending);
+    m_pending = QRect();
 }
 
-void ReadoutPanel::paintEvent(QPaintEvent* event)
+void ReadoutPanel::changeEvent(QEvent* event)
 {
-    QPainter painter(this);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::PaletteChange
+        || event->type() == QEvent::EnabledChange || event->type() == QEvent::StyleChange) {
+        m_enabledStrip.Invalidate();
+        m_disabledStrip.Invalidate();
+        m_labelStrip.Invalidate();
+        m_disabledLabelStrip.Invalidate();
+        Invalidate();
+        Commit();
+    }
+    QWidget::changeEvent(event);
+}
+
+void ReadoutPanel::resizeEvent(QResizeEvent* /*event*/)
+{
+    Invalidate();
+    Commit();
+}
+
+void ReadoutPanel::DrawBackground(qreal ratio)
+{
+    m_background = QPixmap(size() * ratio);
+    m_background.setDevicePixelRatio(ratio);
     const QPalette& pal = palette();
-    const QRegion& exposed = event->region();
-    for (const QRect& part : exposed) {
-        painter.fillRect(part, pal.color(QPalette::Window));
-    }
+    m_background.fill(pal.color(QPalette::Window));
+    QPainter painter(&m_background);
+    painter.setFont(font());
     for (const Cell& cell : m_cells) {
-        if (!cell.visible || !exposed.intersects(cell.rect)) {
+        if (!cell.visible) {
             continue;
         }
-        QRect textRect = cell.rect;
         if (cell.kind == ControlKind::Edit) {
             // A read-only value box: a sunken frame, the base colour while
             // live, the window colour once greyed (as a disabled edit is).
@@ -283,12 +465,90 @@ void ReadoutPanel::paintEvent(QPaintEvent* event)
                     frame.state &= ~QStyle::State_Enabled;
                 }
                 style()->drawPrimitive(QStyle::PE_Frame, &frame, &painter, this);
-                textRect.adjust(3, 0, -2, 0);
             }
-            painter.setPen(pal.color(group, QPalette::Text));
-        } else {
+        } else if (cell.kind == ControlKind::ProgressBar) {
+            qDrawShadePanel(&painter, cell.rect, pal, true, 1);
+        } else if (!cell.live) {
             painter.setPen(pal.color(QPalette::Active, QPalette::WindowText));
+            painter.drawText(
+                cell.rect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, QString::fromUtf8(cell.text.c_str()));
         }
-        painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, cell.text);
+    }
+    m_backgroundValid = true;
+}
+
+void ReadoutPanel::DrawValue(QPainter& painter, const Cell& cell)
+{
+    const QPalette& pal = palette();
+    const QPalette::ColorGroup group = cell.enabled ? QPalette::Active : QPalette::Disabled;
+    const QRect inside = TextRect(cell);
+    if (cell.kind == ControlKind::ProgressBar) {
+        painter.fillRect(inside, pal.color(group, QPalette::Base));
+        const int filled = inside.width() * cell.value / 100;
+        if (filled > 0) {
+            painter.fillRect(QRect(inside.left(), inside.top(), filled, inside.height()), cell.colour);
+        }
+        return;
+    }
+    const qreal ratio = m_background.devicePixelRatio();
+    painter.drawPixmap(QRectF(inside), m_background,
+        QRectF(inside.x() * ratio, inside.y() * ratio, inside.width() * ratio, inside.height() * ratio));
+    const bool box = cell.kind == ControlKind::Edit;
+    const int left = cell.rect.left() + (cell.sunken ? 3 : 0);
+    // Value boxes centre their line; a window's static texts sit at the top.
+    const Qt::Alignment vertical = box ? Qt::AlignVCenter : Qt::AlignTop;
+    if (!GlyphStrip::CanDraw(cell.text.c_str())) {
+        painter.setPen(pal.color(group, box ? QPalette::Text : QPalette::WindowText));
+        painter.drawText(QRect(left, cell.rect.top(), cell.rect.right() - left - 1, cell.rect.height()),
+            Qt::AlignLeft | vertical | Qt::TextSingleLine, QString::fromUtf8(cell.text.c_str()));
+        return;
+    }
+    GlyphStrip& strip = box ? (cell.enabled ? m_enabledStrip : m_disabledStrip)
+                            : (cell.enabled ? m_labelStrip : m_disabledLabelStrip);
+    const QColor background
+        = box && cell.enabled ? pal.color(group, QPalette::Base) : pal.color(group, QPalette::Window);
+    strip.Prepare(font(), pal.color(group, box ? QPalette::Text : QPalette::WindowText), background, ratio);
+    const int top = box ? cell.rect.top() + (cell.rect.height() - strip.Height()) / 2 : cell.rect.top();
+    strip.Draw(painter, QPoint(left, top), cell.text.c_str(), inside);
+}
+
+void ReadoutPanel::paintEvent(QPaintEvent* event)
+{
+    const qreal ratio = devicePixelRatioF();
+    if (!m_backgroundValid || m_background.devicePixelRatio() != ratio || m_background.size() != size() * ratio) {
+        DrawBackground(ratio);
+        m_whole = true;
+    }
+    QPainter painter(this);
+    const QRegion& exposed = event->region();
+    // Only what was asked for: the changed values. Anything else (the window
+    // uncovered, the background changed) is drawn whole where exposed.
+    const bool onlyValues = !m_whole && exposed.rectCount() == 1 && m_requested.contains(event->rect());
+    if (!onlyValues) {
+        for (const QRect& part : exposed) {
+            painter.drawPixmap(QRectF(part), m_background,
+                QRectF(part.x() * ratio, part.y() * ratio, part.width() * ratio, part.height() * ratio));
+        }
+    }
+    for (std::size_t i = 0; i < m_cells.size(); ++i) {
+        const Cell& cell = m_cells[i];
+        if (!cell.live || !cell.visible) {
+            continue;
+        }
+        if (onlyValues ? m_dirty[i] != 0 : exposed.intersects(cell.rect)) {
+            DrawValue(painter, cell);
+            if (onlyValues) {
+                m_dirty[i] = 0;
+            }
+        }
+    }
+    if (onlyValues) {
+        m_requested = QRect();
+    } else if (exposed.rectCount() == 1 && event->rect().contains(rect())) {
+        // All of it drawn afresh: nothing is waiting any more.
+        std::fill(m_dirty.begin(), m_dirty.end(), 0);
+        m_whole = false;
+        m_pending = QRect();
+        m_requested = QRect();
     }
 }

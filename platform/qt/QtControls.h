@@ -4,18 +4,18 @@
 // on every tick cost far too much as separate line edits).
 #pragma once
 
-#include "ui/DialogTemplate.h"
 #include "mapping/ControlProcessor.h"
+#include "ui/DialogTemplate.h"
 
-#include <QElapsedTimer>
 #include <QGroupBox>
+#include <QLabel>
 #include <QPixmap>
 #include <QString>
-#include <QTimer>
 #include <QWidget>
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 class QToolButton;
@@ -56,7 +56,7 @@ protected:
 
 // A progress bar (range 0..100) drawn in the presenter's colour. Unlike
 // QProgressBar, a new position schedules a paint instead of painting at once,
-// so the bars that change in one frame are drawn together.
+// so the bars that change in one tick are drawn together.
 class ColourBar : public QWidget {
 public:
     explicit ColourBar(QWidget* parent);
@@ -78,60 +78,118 @@ private:
 const QPixmap& LampPixmap(LampPicture picture);
 QColor LampColour(LampPicture picture);
 
-// Paces repaints of fast-changing values to at most one per frame (16 ms):
-// a value changed now is on screen at the latest one frame later.
-class FrameGate {
+// Numbers drawn without shaping text: each character of a number (and of
+// its unit) is rendered once into a strip, in one text colour on one
+// background, and a text is then copied from the strip a character at a time.
+// Other texts are not its business (CanDraw answers false for them).
+class GlyphStrip {
 public:
-    static constexpr int kFrameMs = 16;
+    static bool CanDraw(const char* text);
 
-    FrameGate();
-    // Asks for `flush` to run now or, if a frame was drawn less than a frame
-    // ago, once that frame has passed. Requests in between are merged.
-    void Request();
-    void SetFlush(std::function<void()> flush) { m_flush = std::move(flush); }
+    // Renders the strip for this font, these colours and this pixel ratio,
+    // unless it holds them already.
+    void Prepare(const QFont& font, const QColor& text, const QColor& background, qreal pixelRatio);
+    void Invalidate() { m_valid = false; }
+    int Height() const { return m_height; }
+    // Draws `text` from `origin` (top-left of its line), clipped to `clip`.
+    void Draw(QPainter& painter, QPoint origin, const char* text, const QRect& clip) const;
 
 private:
-    void Flush();
-
-    std::function<void()> m_flush;
-    QTimer m_timer;
-    QElapsedTimer m_sinceFlush;
-    bool m_armed = false;
-};
-
-// One slot column's readout lines drawn by one widget. Each cell is a runtime
-// control (a label, a sunken value box or a unit text) addressed by its id.
-class ReadoutPanel : public QWidget {
-public:
-    struct Cell {
-        std::int32_t id;
-        ControlKind kind;
-        QRect rect;
-        QString text;
-        bool enabled;
-        bool visible;
-        bool sunken;
+    static constexpr int kFirst = 32;
+    static constexpr int kLast = 126;
+    struct Glyph {
+        int x = -1; // in the strip; -1: not in it
+        int width = 0; // pixels copied
+        qreal advance = 0.0;
     };
 
-    ReadoutPanel(FrameGate& gate, QWidget* parent);
+    QPixmap m_pixmap;
+    Glyph m_glyphs[kLast - kFirst + 1];
+    QRgb m_text = 0;
+    QRgb m_background = 0;
+    qreal m_ratio = 0.0;
+    int m_height = 0;
+    bool m_valid = false;
+};
 
-    // The cell's rectangle is given relative to the panel's parent; returns its index.
-    int AddCell(const Cell& cell);
-    const Cell& CellAt(int index) const { return m_cells[static_cast<std::size_t>(index)]; }
-    void SetText(int index, const QString& text);
-    void SetEnabled(int index, bool enabled);
-    void SetVisible(int index, bool visible);
-    // Draws what changed since the last frame (called by the gate).
-    void FlushDirty();
+// A one-line static text. A text made only of number characters is drawn
+// from a glyph strip and kept as bytes, without a QString or a new layout
+// per change; any other text is shown by the QLabel itself.
+class TextLabel : public QLabel {
+public:
+    TextLabel(const QString& text, QWidget* parent);
+
+    void SetShownText(const char* text);
+    // What the label shows right now.
+    QString ShownText() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
-    void MarkDirty(int index);
+    std::string m_number; // shown while m_numberShown
+    bool m_numberShown = false;
+    GlyphStrip m_strip;
+};
 
-    FrameGate& m_gate;
+// Controls drawn as cells of one widget: a slot column's readout lines (a
+// label, a sunken value box and a unit text each), or the stacked progress
+// bars of a window with the value texts beside them. Labels, units, frames
+// and boxes are drawn once into a background picture; a changed value
+// repaints only its own text or bar, texts from a glyph strip. Changes are
+// collected and handed to Qt as one repaint by Commit(): a frame costs one
+// repaint of one widget, not one per control.
+class ReadoutPanel : public QWidget {
+public:
+    struct Cell {
+        std::int32_t id = 0;
+        ControlKind kind = ControlKind::Static; // Static, Edit or ProgressBar
+        QRect rect;
+        std::string text; // one buffer per cell, reused for every value
+        bool enabled = true;
+        bool visible = true;
+        bool sunken = false;
+        bool live = false; // a static text drawn on every change, not part of the background
+        int value = 0; // a bar's position, 0..100
+        QColor colour; // a bar's colour
+    };
+
+    explicit ReadoutPanel(QWidget* parent);
+
+    // The cell's rectangle is given relative to the panel's parent; returns its index.
+    int AddCell(std::int32_t id, ControlKind kind, const QRect& rect, const char* text, bool enabled, bool visible,
+        bool sunken, bool live = false);
+    const Cell& CellAt(int index) const { return m_cells[static_cast<std::size_t>(index)]; }
+    void SetText(int index, const char* text);
+    void SetValue(int index, int value);
+    void SetColour(int index, const QColor& colour);
+    void SetEnabled(int index, bool enabled);
+    void SetVisible(int index, bool visible);
+    // Asks Qt for one repaint of everything changed since the last commit.
+    void Commit();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QRect TextRect(const Cell& cell) const;
+    void MarkText(int index);
+    void Invalidate();
+    void DrawBackground(qreal ratio);
+    void DrawValue(QPainter& painter, const Cell& cell);
+
     std::vector<Cell> m_cells;
-    std::vector<bool> m_dirtyCells;
-    bool m_anyDirty = false;
+    std::vector<char> m_dirty; // a value to draw again
+    QRect m_pending; // to hand to Qt at the next commit
+    QRect m_requested; // handed to Qt, not painted yet
+    bool m_whole = true; // everything must be drawn (the background changed)
+    QPixmap m_background;
+    bool m_backgroundValid = false;
+    GlyphStrip m_enabledStrip; // value boxes
+    GlyphStrip m_disabledStrip;
+    GlyphStrip m_labelStrip; // live static texts
+    GlyphStrip m_disabledLabelStrip;
 };

@@ -15,8 +15,10 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QWindow>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -30,6 +32,47 @@ QString ObjectName(std::int32_t id)
 {
     return QStringLiteral("id%1").arg(id);
 }
+
+// Asks the view to look again whenever the window may have been minimised,
+// hidden, covered or shown: the dialog's own show, hide and state events and
+// its native window's exposure. After the event: Qt updates some of the
+// state the view reads only once it has been delivered.
+class VisibilityWatch : public QObject {
+public:
+    VisibilityWatch(QtDialogView& view, QObject* parent)
+        : QObject(parent)
+        , m_view(view)
+    {
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show && !m_windowWatched) {
+            // The native window exists once the dialog is being shown.
+            if (auto* dialog = qobject_cast<QWidget*>(watched);
+                dialog != nullptr && dialog->windowHandle() != nullptr) {
+                dialog->windowHandle()->installEventFilter(this);
+                m_windowWatched = true;
+            }
+        }
+        switch (event->type()) {
+        case QEvent::Show:
+        case QEvent::Hide:
+        case QEvent::WindowStateChange:
+        case QEvent::Expose:
+            QTimer::singleShot(0, this, [this] { m_view.UpdateVisibility(); });
+            break;
+        default:
+            break;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QtDialogView& m_view;
+    bool m_windowWatched = false;
+};
 
 } // namespace
 
@@ -94,17 +137,6 @@ QtDialogView::QtDialogView(const DialogTemplate& dialogTemplate, DialogPresenter
     , m_presenter(presenter)
     , m_parent(parent)
 {
-    m_paced.reserve(64);
-    m_gate.SetFlush([this] { Flush(); });
-}
-
-void QtDialogView::Pace(std::int32_t id, Control& control)
-{
-    if (!control.queued) {
-        control.queued = true;
-        m_paced.push_back(id);
-    }
-    m_gate.Request();
 }
 
 void QtDialogView::FitWrappedText(QLabel& label) const
@@ -122,32 +154,21 @@ void QtDialogView::FitWrappedText(QLabel& label) const
     }
 }
 
-void QtDialogView::Flush()
+void QtDialogView::CommitPanels()
 {
-    for (const std::int32_t id : m_paced) {
-        Control* control = Find(id);
-        if (control == nullptr) {
-            continue;
-        }
-        control->queued = false;
-        if (control->textPending) {
-            control->textPending = false;
-            auto* label = static_cast<QLabel*>(control->widget);
-            if (label->text() != control->pendingText) {
-                label->setText(control->pendingText);
-                FitWrappedText(*label);
-            }
-        }
-        if (control->pendingValue >= 0) {
-            static_cast<ColourBar*>(control->widget)->SetValue(control->pendingValue);
-            control->pendingValue = -1;
-        }
-    }
-    m_paced.clear();
     for (auto& [id, panel] : m_panels) {
         (void)id;
-        panel->FlushDirty();
+        panel->Commit();
     }
+    if (m_liveArea != nullptr) {
+        m_liveArea->Commit();
+    }
+}
+
+const ReadoutPanel::Cell* QtDialogView::CellOf(std::int32_t id) const
+{
+    const Control* control = Find(id);
+    return control != nullptr && control->panel != nullptr ? &control->panel->CellAt(control->cell) : nullptr;
 }
 
 QtDialogView::~QtDialogView()
@@ -175,8 +196,63 @@ void QtDialogView::Build()
     m_dialog->setFixedSize(m_units.ToPixelsX(m_template.width), m_units.ToPixelsY(m_template.height));
     m_dialog->setSizeGripEnabled(false);
 
+    // Progress bars stacked in a column change on every frame, and so do
+    // the one-line texts right beside them: one widget draws them all, so
+    // that a frame costs one repaint instead of one per control. Only where
+    // no other control lies in their rectangle.
+    const std::size_t count = m_template.controls.size();
+    std::vector<char> live(count, 0);
+    QRect area;
+    int bars = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const ControlTemplate& control = m_template.controls[i];
+        if (control.kind == ControlKind::ProgressBar && control.id != kNoControlId) {
+            live[i] = 1;
+            area |= m_units.ToPixels(control.rect);
+            ++bars;
+        }
+    }
+    for (std::size_t i = 0; bars >= 2 && i < count; ++i) {
+        const ControlTemplate& control = m_template.controls[i];
+        const QRect rect = m_units.ToPixels(control.rect);
+        if (control.kind != ControlKind::Static || control.id == kNoControlId || (control.flags & FlagSunken) != 0
+            || rect.height() >= m_units.cy * 2) {
+            continue;
+        }
+        for (std::size_t j = 0; j < count; ++j) {
+            const ControlTemplate& bar = m_template.controls[j];
+            const QRect barRect = m_units.ToPixels(bar.rect);
+            if (bar.kind == ControlKind::ProgressBar && live[j] != 0 && rect.top() <= barRect.bottom()
+                && rect.bottom() >= barRect.top() && std::abs(rect.left() - barRect.right() - 1) <= 4) {
+                live[i] = 1;
+                area |= rect;
+                break;
+            }
+        }
+    }
+    for (std::size_t i = 0; bars >= 2 && i < count; ++i) {
+        const ControlTemplate& control = m_template.controls[i];
+        if (live[i] == 0 && control.kind != ControlKind::GroupBox && m_units.ToPixels(control.rect).intersects(area)) {
+            bars = 0;
+        }
+    }
+    if (bars >= 2) {
+        m_liveArea = new ReadoutPanel(m_dialog.get());
+        m_liveArea->setGeometry(area);
+    }
+
     std::vector<QWidget*> groups;
-    for (const ControlTemplate& control : m_template.controls) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const ControlTemplate& control = m_template.controls[i];
+        if (m_liveArea != nullptr && live[i] != 0) {
+            Control entry;
+            entry.kind = control.kind;
+            entry.panel = m_liveArea;
+            entry.cell = m_liveArea->AddCell(control.id, control.kind, m_units.ToPixels(control.rect), control.text,
+                (control.flags & FlagDisabled) == 0, (control.flags & FlagHidden) == 0, false, true);
+            m_controls.emplace(control.id, entry);
+            continue;
+        }
         QWidget* widget = MakeWidget(control);
         if (widget == nullptr) {
             continue;
@@ -195,6 +271,11 @@ void QtDialogView::Build()
     // Group boxes only frame what lies over them.
     for (QWidget* group : groups) {
         group->lower();
+    }
+    if (m_liveArea != nullptr) {
+        // No control lies over it: on top, Qt need not look for siblings
+        // covering it on every frame.
+        m_liveArea->raise();
     }
 }
 
@@ -218,7 +299,7 @@ QWidget* QtDialogView::MakeWidget(const ControlTemplate& control)
         widget = new TemplateGroupBox(text, dialog);
         break;
     case ControlKind::Static: {
-        auto* label = new QLabel(text, dialog);
+        auto* label = new TextLabel(text, dialog);
         label->setTextFormat(Qt::PlainText);
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         // Static texts wrap at word boundaries when they have room for more than one line.
@@ -313,6 +394,15 @@ const QtDialogView::Control* QtDialogView::Find(std::int32_t id) const
     return found != m_controls.end() ? &found->second : nullptr;
 }
 
+void QtDialogView::WatchVisibility()
+{
+    if (m_visibilityWatch != nullptr || m_dialog == nullptr) {
+        return;
+    }
+    m_visibilityWatch = new VisibilityWatch(*this, m_dialog.get());
+    m_dialog->installEventFilter(m_visibilityWatch);
+}
+
 QWidget* QtDialogView::Widget(std::int32_t id) const
 {
     const Control* control = Find(id);
@@ -329,6 +419,8 @@ bool QtDialogView::Open()
     EnterNested();
     m_presenter.OnInitDialog();
     LeaveNested();
+    CommitPanels();
+    WatchVisibility();
     return !m_endRequested;
 }
 
@@ -421,6 +513,7 @@ void QtDialogView::DeliverPendingClose()
         m_presenter.OnCancel();
         EndDialog(kIdCancel);
     }
+    CommitPanels();
 }
 
 // ---------------------------------------------------------------- events
@@ -429,6 +522,7 @@ void QtDialogView::DeliverCommand(std::int32_t id)
 {
     if (Live()) {
         m_presenter.OnCommand(id);
+        CommitPanels();
     }
 }
 
@@ -436,6 +530,7 @@ void QtDialogView::DeliverClose()
 {
     if (Live()) {
         m_presenter.OnClose();
+        CommitPanels();
     }
 }
 
@@ -447,12 +542,14 @@ void QtDialogView::DeliverSystemCommand(unsigned command)
     if (!m_presenter.OnSystemCommand(command) && (command & 0xFFF0u) == kSystemClose && Live()) {
         m_presenter.OnClose();
     }
+    CommitPanels();
 }
 
 void QtDialogView::DeliverSelection(std::int32_t id, int position)
 {
     if (Live()) {
         m_presenter.OnSelectionChange(id, position);
+        CommitPanels();
     }
 }
 
@@ -462,6 +559,7 @@ void QtDialogView::DeliverSpin(std::int32_t id, int delta)
         // A non-zero answer refuses the change; without a position of its
         // own there is nothing to undo.
         (void)m_presenter.OnSpinDelta(id, delta);
+        CommitPanels();
     }
 }
 
@@ -469,7 +567,23 @@ void QtDialogView::DeliverTimer(std::int32_t id)
 {
     if (Live()) {
         m_presenter.OnTimer(id);
+        CommitPanels();
     }
+}
+
+void QtDialogView::UpdateVisibility()
+{
+    if (!Live() || m_dialog == nullptr) {
+        return;
+    }
+    const QWindow* window = m_dialog->windowHandle();
+    const bool visible = m_dialog->isVisible() && !m_dialog->isMinimized() && window != nullptr && window->isExposed();
+    if (visible == m_shownToPresenter) {
+        return;
+    }
+    m_shownToPresenter = visible;
+    m_presenter.OnVisibilityChange(visible);
+    CommitPanels();
 }
 
 void QtDialogView::ShowHelp()
@@ -529,29 +643,30 @@ void QtDialogView::SetControlText(std::int32_t id, const char* text)
     if (control == nullptr) {
         return;
     }
-    const QString value = FromText(text);
+    if (text == nullptr) {
+        text = "";
+    }
     if (control->panel != nullptr) {
-        control->panel->SetText(control->cell, value);
+        control->panel->SetText(control->cell, text);
         return;
     }
     switch (control->kind) {
-    case ControlKind::Static:
-        // Shown with the next frame: a value that changes on every tick is
-        // drawn at most once a frame.
-        if (control->pendingText != value || !control->textPending) {
-            control->pendingText = value;
-            control->textPending = true;
-            Pace(id, *control);
-        }
+    case ControlKind::Static: {
+        // A number changing on every refresh makes no QString and no new layout.
+        auto* label = static_cast<TextLabel*>(control->widget);
+        label->SetShownText(text);
+        FitWrappedText(*label);
         break;
+    }
     case ControlKind::PushButton:
-        static_cast<QPushButton*>(control->widget)->setText(value);
+        static_cast<QPushButton*>(control->widget)->setText(FromText(text));
         break;
     case ControlKind::GroupBox:
-        static_cast<QGroupBox*>(control->widget)->setTitle(value);
+        static_cast<QGroupBox*>(control->widget)->setTitle(FromText(text));
         break;
     case ControlKind::Edit: {
         auto* edit = static_cast<QLineEdit*>(control->widget);
+        const QString value = FromText(text);
         if (edit->text() != value) {
             edit->setText(value);
         }
@@ -573,9 +688,9 @@ int QtDialogView::GetControlText(std::int32_t id, char* buffer, int size) const
     QString value;
     if (const Control* control = Find(id)) {
         if (control->panel != nullptr) {
-            value = control->panel->CellAt(control->cell).text;
-        } else if (control->textPending) {
-            value = control->pendingText;
+            value = QString::fromUtf8(control->panel->CellAt(control->cell).text.c_str());
+        } else if (control->kind == ControlKind::Static) {
+            value = static_cast<const TextLabel*>(control->widget)->ShownText();
         } else if (auto* label = qobject_cast<QLabel*>(control->widget)) {
             value = label->text();
         } else if (auto* button = qobject_cast<QPushButton*>(control->widget)) {
@@ -685,8 +800,11 @@ void QtDialogView::SetProgressPosition(std::int32_t id, int position)
     if (control == nullptr || control->kind != ControlKind::ProgressBar) {
         return;
     }
-    control->pendingValue = std::clamp(position, 0, 100);
-    Pace(id, *control);
+    if (control->panel != nullptr) {
+        control->panel->SetValue(control->cell, position);
+        return;
+    }
+    static_cast<ColourBar*>(control->widget)->SetValue(position);
 }
 
 void QtDialogView::SetProgressBarColour(std::int32_t id, BarColour colour)
@@ -695,7 +813,12 @@ void QtDialogView::SetProgressBarColour(std::int32_t id, BarColour colour)
     if (control == nullptr || control->kind != ControlKind::ProgressBar) {
         return;
     }
-    static_cast<ColourBar*>(control->widget)->SetColour(QColor(colour.red, colour.green, colour.blue));
+    const QColor value(colour.red, colour.green, colour.blue);
+    if (control->panel != nullptr) {
+        control->panel->SetColour(control->cell, value);
+        return;
+    }
+    static_cast<ColourBar*>(control->widget)->SetColour(value);
 }
 
 void QtDialogView::SetLampPicture(std::int32_t id, LampPicture picture)
@@ -794,7 +917,7 @@ ReadoutPanel* QtDialogView::PanelFor(std::int32_t groupId)
     if (group == nullptr || group->kind != ControlKind::GroupBox) {
         return nullptr;
     }
-    auto* panel = new ReadoutPanel(m_gate, group->widget);
+    auto* panel = new ReadoutPanel(group->widget);
     // Inside the frame and below the caption, so that it never paints over them.
     const int caption = QFontMetrics(group->widget->font()).height();
     panel->setGeometry(group->widget->rect().adjusted(2, caption, -2, -2));
@@ -817,8 +940,8 @@ bool QtDialogView::CreateControl(const RuntimeControl& control)
             Control entry;
             entry.kind = control.kind;
             entry.panel = panel;
-            entry.cell = panel->AddCell({ control.id, control.kind, rect, FromText(control.text),
-                (control.flags & FlagDisabled) == 0, (control.flags & FlagHidden) == 0, sunken });
+            entry.cell = panel->AddCell(control.id, control.kind, rect, control.text,
+                (control.flags & FlagDisabled) == 0, (control.flags & FlagHidden) == 0, sunken);
             m_controls.emplace(control.id, entry);
             return true;
         }

@@ -4,9 +4,9 @@
 // loop (so the owner's timers keep firing behind a child dialog).
 #pragma once
 
-#include "ui/DialogView.h"
 #include "platform/qt/DialogUnits.h"
 #include "platform/qt/QtControls.h"
+#include "ui/DialogView.h"
 
 #include <QDialog>
 #include <QString>
@@ -60,8 +60,10 @@ public:
     bool Ended() const { return m_endRequested; }
     int Result() const { return m_result; }
     QDialog* Dialog() const { return m_dialog.get(); }
-    // The widget of a control id (null for a readout cell or an unknown id).
+    // The widget of a control id (null for a cell of a panel or an unknown id).
     QWidget* Widget(std::int32_t id) const;
+    // A control drawn as a cell of a panel (null for a widget or an unknown id).
+    const ReadoutPanel::Cell* CellOf(std::int32_t id) const;
     const DialogBaseUnits& BaseUnits() const { return m_units; }
     QtDialogView* OpenChild() const { return m_child; }
 
@@ -77,6 +79,10 @@ public:
     void DeliverSelection(std::int32_t id, int position);
     void DeliverSpin(std::int32_t id, int delta);
     void DeliverTimer(std::int32_t id);
+    // Tells the presenter when nobody can see the window any more (minimised,
+    // hidden, fully covered) and when it can again.
+    void UpdateVisibility();
+    bool ShownToPresenter() const { return m_shownToPresenter; }
     void ShowSystemMenu(const QPoint& globalPosition);
     // F1: the About command of the system menu, when the window has one.
     void ShowHelp();
@@ -116,11 +122,6 @@ private:
         ReadoutPanel* panel = nullptr; // a readout cell: drawn by this panel
         int cell = -1;
         QString editText; // combo: the text shown when no entry matches
-        // Paced to the frame: a label's next text, a bar's next position (-1: none).
-        QString pendingText;
-        bool textPending = false;
-        int pendingValue = -1;
-        bool queued = false;
     };
     struct MenuItem {
         unsigned command;
@@ -128,8 +129,9 @@ private:
     };
 
     void Build();
-    void Pace(std::int32_t id, Control& control);
-    void Flush();
+    void WatchVisibility();
+    // After every presenter event: the readout changes it made go to Qt as one repaint.
+    void CommitPanels();
     void FitWrappedText(QLabel& label) const;
     QWidget* MakeWidget(const ControlTemplate& control);
     Control* Find(std::int32_t id);
@@ -145,11 +147,11 @@ private:
     QtDialogView* m_parent;
     std::unique_ptr<TemplateDialog> m_dialog;
     DialogBaseUnits m_units;
-    FrameGate m_gate;
+    QObject* m_visibilityWatch = nullptr; // owned by the dialog
     std::unordered_map<std::int32_t, Control> m_controls;
     std::map<std::int32_t, ReadoutPanel*> m_panels; // group box id -> its readout panel
+    ReadoutPanel* m_liveArea = nullptr; // the stacked bars and their texts (owned by the dialog)
     std::map<std::int32_t, QTimer*> m_timers;
-    std::vector<std::int32_t> m_paced; // controls with a change waiting for the frame
     std::vector<MenuItem> m_menu;
     std::vector<QWidget*> m_openBoxes; // message boxes shown right now
     QtDialogView* m_child = nullptr; // the child dialog open right now
@@ -159,6 +161,7 @@ private:
     bool m_inExec = false;
     bool m_endRequested = false;
     bool m_closePending = false;
+    bool m_shownToPresenter = true; // what the presenter was last told
     int m_result = kIdCancel;
     int m_nested = 0; // initialisation, message boxes and child dialogs running now
 };

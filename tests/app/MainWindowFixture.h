@@ -36,6 +36,9 @@ protected:
     void Open();
     // One timer tick of the window.
     void Tick(int times = 1);
+    // Enough ticks for every change to reach the window (numbers are sent at
+    // most once in that many cycles).
+    void TickPeriod() { Tick(CTavelinDlg::kNumberCycles); }
 
     // The simulator's view of the block.
     void* Block() const { return m_simulator->GetBlock(); }

@@ -119,12 +119,12 @@ TEST_F(MainWindowTest, StartUpBuildsTheWindowInOrderAndTheFirstCycleFillsIt)
     EXPECT_TRUE(view.Control(kWarningList).rows.empty());
 
     // Later cycles only show values: the lists are filled once.
-    Tick(3);
+    TickPeriod();
     EXPECT_EQ(view.Control(kAxisRows[0].inputCombo).entries.size(), 24u);
     EXPECT_EQ(view.Control(kButtonRows[1].buttonCombo).entries.size(), 32u);
     m_input.joystick(0).state.rgbButtons[3] = 0;
     m_input.joystick(0).state.rgbButtons[7] = 0;
-    Tick();
+    TickPeriod();
     EXPECT_EQ(m_dialog->GetFirstButton(0), 0);
     EXPECT_EQ(view.Text(ReadoutValueId(0, 11)), "0");
 }
@@ -298,14 +298,14 @@ TEST_F(MainWindowTest, AxisRowsAndTheSideStickLampFollowTheBlock)
 {
     // No joystick: the processing leaves the outputs to whoever writes them.
     Open();
-    Tick();
+    TickPeriod();
     const RecordedControl& pitchBar = m_view->Control(kAxisRows[0].progress);
     const RecordedControl& rollBar = m_view->Control(kAxisRows[1].progress);
 
     SetDouble(GSB::kPitchOutput, -20.0);
     SetDouble(GSB::kRollOutput, 12.5);
     SetDouble(GSB::kPitchDeadBand, 0.5);
-    Tick();
+    TickPeriod();
     EXPECT_EQ(pitchBar.progress, 0);
     EXPECT_EQ(rollBar.progress, 75);
     EXPECT_EQ(m_view->Text(kAxisRows[1].valueText), " 12.500 Deg");
@@ -317,7 +317,7 @@ TEST_F(MainWindowTest, AxisRowsAndTheSideStickLampFollowTheBlock)
     SetDouble(GSB::kPitchOutput, 0.0);
     SetDouble(GSB::kRollOutput, 0.0);
     SetDouble(GSB::kThrLvrLOutput, 37.5);
-    Tick();
+    TickPeriod();
     EXPECT_EQ(pitchBar.progress, 50);
     EXPECT_EQ(m_view->Control(kAxisRows[4].progress).progress, 37);
     EXPECT_EQ(m_view->Text(kAxisRows[4].valueText), " 37.500 Deg");
@@ -328,16 +328,16 @@ TEST_F(MainWindowTest, AxisRowsAndTheSideStickLampFollowTheBlock)
 
     // Inside the band (0.5 is not beyond it) the lamp stays grey.
     SetDouble(GSB::kPitchOutput, 0.5);
-    Tick();
+    TickPeriod();
     EXPECT_EQ(m_view->Control(kSideStickLamp).lamp, LampPicture::Off);
     SetDouble(GSB::kPitchOutput, 20.0);
-    Tick();
+    TickPeriod();
     EXPECT_EQ(pitchBar.progress, 100);
 
     // Whatever another program writes, the bar stays in its range.
     SetDouble(GSB::kPitchOutput, std::nan(""));
     SetDouble(GSB::kRollOutput, 1e300);
-    Tick();
+    TickPeriod();
     EXPECT_EQ(pitchBar.progress, 0);
     EXPECT_EQ(rollBar.progress, 100);
 }
@@ -346,7 +346,7 @@ TEST_F(MainWindowTest, ButtonLampsGearMessagesAndTheEyeText)
 {
     m_input.AddJoystick(kStickA, "Stick A", 20);
     Open();
-    Tick();
+    TickPeriod();
     EXPECT_EQ(m_view->Control(kButtonRows[1].lamp).lamp, LampPicture::Off);
 
     auto& state = m_input.joystick(0).state;
@@ -354,7 +354,7 @@ TEST_F(MainWindowTest, ButtonLampsGearMessagesAndTheEyeText)
     state.rgbButtons[6] = 0x80; // Flaps In: button 7
     state.rgbButtons[14] = 0x80; // Gear Lever: button 15
     state.rgdwPOV[0] = 9000;
-    Tick();
+    TickPeriod();
     EXPECT_EQ(m_view->Control(kButtonRows[ButtonApDisc].lamp).lamp, LampPicture::On);
     EXPECT_EQ(m_view->Control(kButtonRows[ButtonFlapIn].lamp).lamp, LampPicture::On);
     EXPECT_EQ(m_view->Control(kButtonRows[ButtonAtDisc].lamp).lamp, LampPicture::Off);
@@ -365,7 +365,7 @@ TEST_F(MainWindowTest, ButtonLampsGearMessagesAndTheEyeText)
     state.rgbButtons[0] = 0;
     state.rgbButtons[14] = 0;
     state.rgdwPOV[0] = 4500;
-    Tick();
+    TickPeriod();
     EXPECT_EQ(m_view->Control(kButtonRows[ButtonApDisc].lamp).lamp, LampPicture::Off);
     EXPECT_EQ(m_view->Control(kButtonRows[ButtonGearLvr].lamp).lamp, LampPicture::Off);
     EXPECT_EQ(m_view->Text(kGearMessage), "Gear Lever set to UP"); // stays until replaced
@@ -373,6 +373,6 @@ TEST_F(MainWindowTest, ButtonLampsGearMessagesAndTheEyeText)
 
     GSB::StoreByte(Block(), GSB::kGearFlag1, 1);
     state.rgbButtons[14] = 0x80;
-    Tick();
+    TickPeriod();
     EXPECT_EQ(m_view->Text(kGearMessage), "Gear Lever set to DOWN");
 }

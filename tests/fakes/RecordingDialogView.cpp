@@ -19,6 +19,9 @@ RecordingDialogView::RecordingDialogView(
         recorded.id = control.id;
         recorded.kind = control.kind;
         recorded.text = control.text;
+        // Room for any text a tick sends: recording must not allocate inside
+        // the presenter's allocation counts.
+        recorded.text.reserve(64);
         recorded.enabled = (control.flags & FlagDisabled) == 0;
         recorded.visible = (control.flags & FlagHidden) == 0;
         if (control.kind == ControlKind::Lamp) {
@@ -150,6 +153,16 @@ void RecordingDialogView::SystemCommand(unsigned command)
     if (!m_presenter.OnSystemCommand(command) && (command & 0xFFF0u) == kSystemClose && Live()) {
         m_presenter.OnClose();
     }
+    AfterEvent();
+}
+
+void RecordingDialogView::SetVisible(bool visible)
+{
+    if (!Live() || visible == m_visible) {
+        return;
+    }
+    m_visible = visible;
+    m_presenter.OnVisibilityChange(visible);
     AfterEvent();
 }
 
@@ -322,6 +335,7 @@ bool RecordingDialogView::CreateControl(const RuntimeControl& control)
     recorded.id = control.id;
     recorded.kind = control.kind;
     recorded.text = control.text;
+    recorded.text.reserve(64);
     recorded.enabled = (control.flags & FlagDisabled) == 0;
     recorded.visible = (control.flags & FlagHidden) == 0;
     recorded.runtime = true;

@@ -62,6 +62,10 @@ public:
     void Close();
     void PressEscape();
     void SystemCommand(unsigned command);
+    // The window minimised or hidden (false) and shown again (true); tells the
+    // presenter only of a change, as a renderer does.
+    void SetVisible(bool visible);
+    bool Visible() const { return m_visible; }
     // The framework tearing the window down without a way out (OnDestroy only).
     void Destroy();
 
@@ -141,6 +145,7 @@ private:
     bool m_open = false;
     bool m_ended = false;
     bool m_destroyed = false;
+    bool m_visible = true;
     int m_result = 0;
 };
 

@@ -84,10 +84,11 @@ TEST_F(QtWindowTest, StartsWithTheVirtualJoysticksAndPublishesEveryTick)
         << window.Text(kAxisRows[0].valueText);
     EXPECT_EQ(window.Text(kDeviceName[0]), "Virtual Stick");
     // Pitch -20..20: 9.5 is 73.75 % of the bar.
-    auto* bar = dynamic_cast<ColourBar*>(window.view->Widget(kAxisRows[0].progress));
+    // The stacked bars are drawn by one widget, as cells.
+    const ReadoutPanel::Cell* bar = window.view->CellOf(kAxisRows[0].progress);
     ASSERT_NE(bar, nullptr);
-    EXPECT_TRUE(WaitFor([&] { return bar->Value() == 73; }, 500)) << bar->Value();
-    EXPECT_EQ(bar->Colour(), QColor(204, 0, 204));
+    EXPECT_TRUE(WaitFor([&] { return bar->value == 73; }, 500)) << bar->value;
+    EXPECT_EQ(bar->colour, QColor(204, 0, 204));
     EXPECT_EQ(
         Control<QLabel>(window.Window(), kSideStickLamp)->property("lamp").toInt(), static_cast<int>(LampPicture::On));
 
@@ -179,8 +180,9 @@ TEST_F(QtWindowTest, OutputsKeepMovingBehindAModalSetUpDialog)
         auto* spin = dynamic_cast<SpinArrows*>(deadBands->findChild<QWidget*>(QStringLiteral("id1094")));
         ASSERT_NE(spin, nullptr);
         QTest::mouseClick(spin->DecreaseButton(), Qt::LeftButton);
-        auto* value = Control<QLabel>(deadBands, 1090);
-        EXPECT_TRUE(WaitFor([&] { return value->text() == "0.4900"; }, 500)) << value->text().toStdString();
+        auto* value = dynamic_cast<TextLabel*>(Control<QLabel>(deadBands, 1090));
+        ASSERT_NE(value, nullptr);
+        EXPECT_TRUE(WaitFor([&] { return value->ShownText() == "0.4900"; }, 500)) << value->ShownText().toStdString();
         Control<QPushButton>(deadBands, kIdOk)->click();
     });
     Control<QPushButton>(window.Window(), kSetDeadBands)->click();
