@@ -345,6 +345,13 @@ INT_PTR Win32DialogView::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
         }
         return FALSE;
     case WM_SIZE:
+        // Nobody sees a minimised window: the presenter stops formatting for
+        // it and brings everything up to date in one refresh on the restore.
+        if (wParam == SIZE_MINIMIZED && Live()) {
+            m_presenter.OnVisibilityChange(false);
+        } else if ((wParam == SIZE_RESTORED || wParam == SIZE_MAXIMIZED) && Live()) {
+            m_presenter.OnVisibilityChange(true);
+        }
         if (wParam == SIZE_RESTORED) {
             // What changed while minimised, at once.
             FlushNumbers();
