@@ -15,7 +15,8 @@ constexpr const char* kMismatch = "Shared Memory Version Mismatch\nPlease rebuil
 bool VersionMatches(const void* block)
 {
     char text[GenericSimBlock::kVersionLength + 1];
-    GenericSimBlock::LoadText(block, GenericSimBlock::kVersionOffset, GenericSimBlock::kVersionLength, text, sizeof text);
+    GenericSimBlock::LoadText(
+        block, GenericSimBlock::kVersionOffset, GenericSimBlock::kVersionLength, text, sizeof text);
     return std::strcmp(text, GenericSimBlock::kVersionText) == 0;
 }
 
@@ -49,49 +50,69 @@ void KQ_P_0001_02_Shm::Attach(const char* mappingName, bool openOnly)
     m_ready = false;
     m_versionMatches = false;
 
-    // Everyone who attaches through this code does so under the lock, so two
-    // programs starting together never both initialise the block, and nobody
-    // opens one that its creator is still initialising.
-    if (!LockAttach()) {
-        ReportSystemError();
+    // Everyone who attaches through this code does so under the attach lock, so
+    // two programs starting together never both initialise the block, and
+    // nobody opens one that its creator is still initialising. The wait is
+    // bounded, and ends at once when the program is asked to close.
+    if (!LockAttach(kAttachWaitMs, true)) {
+        ReportFailure();
         return;
     }
+    // Nobody else holds the block: whatever count or half-made block is there
+    // was left by processes that have gone, and may be repaired.
+    const bool alone = HoldAlone();
+    if (!alone && !HoldShared(kAttachWaitMs)) {
+        UnlockAttach();
+        ReleaseHold();
+        ReportFailure();
+        return;
+    }
+    GrowShortMapping(alone);
     if (OpenAndMap()) {
-        UseExistingBlock();
+        UseExistingBlock(alone);
     } else if (NameMissing() && !openOnly) {
         if (CreateAndMap()) {
             InitialiseBlock();
         } else if (AlreadyExists() && OpenAndMap()) {
             // Created in between by a program that does not take the lock.
-            UseExistingBlock();
+            UseExistingBlock(alone);
         }
     }
-    if (!IsReady()) {
-        // Nobody of ours holds this name through this attach, so the lock object
-        // need not outlive it; removing it under the lock is always safe.
+    GrowShortMapping(false);
+    const bool attached = IsReady() && (!alone || HoldShared(0));
+    if (!attached && alone) {
+        // Nobody of ours holds this name, so the lock object need not outlive
+        // this attach; removing it under the lock is always safe.
         RemoveLockName();
     }
     UnlockAttach();
+    if (!attached) {
+        ReleaseHold();
+    }
 
     if (!m_ready) {
-        const bool sizeRefused = SizeRefused();
-        const std::string reason = GetErrorText();
         Close(); // a handle without a usable view is of no use to anyone
-        if (sizeRefused) {
-            ReportError(kWhere, reason.c_str());
-        } else {
-            ReportSystemError();
-        }
+        ReportFailure();
     }
 }
 
-void KQ_P_0001_02_Shm::UseExistingBlock()
+void KQ_P_0001_02_Shm::UseExistingBlock(bool alone)
 {
     m_ready = true;
     m_block = GetBlock();
+    if (alone && (Grew() || GenericSimBlock::LoadByte(m_block, GenericSimBlock::kVersionOffset) == 0)) {
+        // A creator that died half-way left it short or without its version text.
+        InitialiseBlock();
+        return;
+    }
     if (VersionMatches(m_block)) {
         m_versionMatches = true;
-        GenericSimBlock::AddToUserCount(m_block, 1);
+        if (alone) {
+            // Whatever count is there belongs to processes that have gone.
+            GenericSimBlock::StoreUserCount(m_block, 1);
+        } else {
+            GenericSimBlock::AddToUserCount(m_block, 1);
+        }
     } else {
         ReportError(kWhere, kMismatch);
     }
@@ -101,8 +122,8 @@ void KQ_P_0001_02_Shm::InitialiseBlock()
 {
     m_block = GetBlock();
     ZeroView(GenericSimBlock::kSize);
-    GenericSimBlock::StoreText(m_block, GenericSimBlock::kVersionOffset, GenericSimBlock::kVersionLength,
-        GenericSimBlock::kVersionText);
+    GenericSimBlock::StoreText(
+        m_block, GenericSimBlock::kVersionOffset, GenericSimBlock::kVersionLength, GenericSimBlock::kVersionText);
     GenericSimBlock::StoreUserCount(m_block, 1);
     m_ready = true;
     m_versionMatches = true;
@@ -115,8 +136,8 @@ void KQ_P_0001_02_Shm::InitialiseBlock()
         if (i == GenericSimBlock::kUnwrittenSectionAddress) {
             continue;
         }
-        GenericSimBlock::Store<std::uint32_t>(m_block, GenericSimBlock::kSectionAddressOffset + 4 * i,
-            start + GenericSimBlock::kSectionIncrements[i]);
+        GenericSimBlock::Store<std::uint32_t>(
+            m_block, GenericSimBlock::kSectionAddressOffset + 4 * i, start + GenericSimBlock::kSectionIncrements[i]);
     }
 }
 
@@ -125,20 +146,35 @@ void KQ_P_0001_02_Shm::Detach()
     if (!IsReady()) {
         return;
     }
-    // Detaching without the lock still beats leaving the count raised for ever.
-    const bool locked = LockAttach();
-    if (GenericSimBlock::AddToUserCount(m_block, -1) <= 0) {
+    // Detaching without the lock still beats leaving the count raised for ever;
+    // only the name stays then, for a later attacher to find.
+    const bool locked = LockAttach(kDetachWaitMs, false);
+    const bool alone = locked && HoldAlone();
+    const bool last = GenericSimBlock::AddToUserCount(m_block, -1) <= 0;
+    if (last) {
         GenericSimBlock::StoreUserCount(m_block, 0);
-        UnmapAndClose();
-        // The block lives exactly as long as somebody holds it.
+    }
+    ReleaseView(last || alone);
+    if (alone) {
+        // Only the kernel's word counts here: a count that is wrong (killed
+        // users, another program's writes) never removes a block still in use.
         RemoveName();
     }
-    if (locked) {
-        UnlockAttach();
-    }
+    UnlockAttach();
+    ReleaseHold();
     m_block = nullptr;
     m_ready = false;
     m_versionMatches = false;
+}
+
+void KQ_P_0001_02_Shm::ReportFailure()
+{
+    if (RefusedText()) {
+        const std::string reason = GetErrorText();
+        ReportError(kWhere, reason.c_str());
+    } else {
+        ReportSystemError();
+    }
 }
 
 void KQ_P_0001_02_Shm::ReportSystemError()

@@ -1,6 +1,9 @@
 // KQ_P_0001_02_Shm: this program's attachment to the simulator's block.
 // Construction opens the block (or creates and initialises it), checks the
-// version text and counts itself as a user; destruction detaches.
+// version text and counts itself as a user; destruction detaches. On Linux an
+// attachment that finds nobody else holding the block repairs what dead
+// processes left (a stale count, a short or unversioned block), and only a
+// detacher that is the last holder removes the name.
 // The mapping name is "GenericSimSharedMemory", or TAVELIN_SHM_NAME when set.
 #pragma once
 
@@ -16,7 +19,7 @@ public:
 
     // Mapped and of this layout's version.
     bool IsReady() const { return m_ready && m_versionMatches; }
-    // Whether this attachment created the block.
+    // Whether this attachment created the block (or re-made a half-made one).
     bool CreatedBlock() const { return m_created; }
     // Mapped, but laid out by another version (the attach's text says so).
     bool VersionMismatch() const { return m_ready && !m_versionMatches; }
@@ -27,10 +30,12 @@ public:
 
 private:
     void Attach(const char* mappingName, bool openOnly);
-    void UseExistingBlock();
+    void UseExistingBlock(bool alone);
     void InitialiseBlock();
     void Detach();
-    // The system's text for the last failing call, under this class's operation name.
+    // The base's own sentence, or the system's text for the last failing call,
+    // under this class's operation name.
+    void ReportFailure();
     void ReportSystemError();
 
     bool m_versionMatches = false;

@@ -25,8 +25,16 @@ void BaseSharedMemory::SetName(const char* name)
 void BaseSharedMemory::Fail(const char* operation, unsigned long code)
 {
     m_lastError = code;
+    m_explained = false;
     char text[kTextSize];
     FormatBounded(text, kTextSize, "%s (Code: %d)", operation, static_cast<int>(code));
+    SetErrorText(text);
+}
+
+void BaseSharedMemory::Explain(const char* text)
+{
+    m_lastError = 0;
+    m_explained = true;
     SetErrorText(text);
 }
 

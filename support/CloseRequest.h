@@ -9,8 +9,8 @@ class CloseRequestSource {
 public:
     virtual ~CloseRequestSource() = default;
 
-    // Starts listening (Linux: SIGTERM and SIGINT). Null where the platform
-    // brings its requests as window messages instead.
+    // Starts listening (Linux: SIGTERM, SIGINT and SIGHUP). Null where the
+    // platform brings its requests as window messages instead.
     static std::unique_ptr<CloseRequestSource> Create();
 
     // False when the platform refused to listen.
@@ -21,3 +21,16 @@ public:
     // Takes every request that arrived; true when there was at least one.
     virtual bool TakeRequests() = 0;
 };
+
+// The process-wide note that a close was asked for, so that a wait which runs
+// outside the event loop (an attach waiting for the block's lock) gives up at
+// once instead of keeping a closing program alive.
+namespace CloseRequest {
+
+// Safe to call from a signal handler.
+void Note();
+bool Noted();
+// For tests: forget the note.
+void Clear();
+
+} // namespace CloseRequest

@@ -105,6 +105,9 @@ class DialogRunner {
 public:
     virtual ~DialogRunner() = default;
     virtual int RunModal(const DialogTemplate& dialogTemplate, DialogPresenter& presenter) = 0;
+    // A message box with no window behind it (the program refusing to start),
+    // shown where a display can show one; a close request answers it.
+    virtual void ShowMessageBox(const char* text, const char* caption) = 0;
 };
 
 // The presenter of one dialog. A renderer running it modally:

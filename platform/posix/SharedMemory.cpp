@@ -1,18 +1,31 @@
 // BaseSharedMemory on Linux: POSIX shared memory objects ("/" + the mapping
 // name, i.e. /dev/shm/<name>) mapped with mmap.
-// - Creation is exclusive (O_EXCL); the size is set with ftruncate.
+// - Creation is exclusive (O_EXCL), with mode 0600 set by fchmod (the umask
+//   plays no part); the size is set with ftruncate.
+// - Before use, fstat: an object of another user, or one that group or others
+//   may write, is refused with a text naming it, its owner and its mode, and
+//   never mapped or written.
 // - The object's size is checked with fstat before mmap, so a mapping smaller
-//   than the block is refused with a text and never touched (no SIGBUS).
-// - Attach and detach are serialised by flock on a companion object
-//   "/<name>.lock". The last detacher unlinks both names while holding the
-//   lock; a waiter that then gets the lock sees its object unlinked
-//   (st_nlink 0) and starts over on a fresh one, so removing it is race-free.
+//   than the block is refused with a text and never touched (no SIGBUS); an
+//   attacher that holds the block alone may extend it instead.
+// - The lock object "/<name>.lock" (0600 too) carries two locks:
+//   * attach and detach are serialised by an OFD write lock on its first byte,
+//     taken with a bounded wait;
+//   * every attachment holds a flock of its own open of it, shared, for as long
+//     as it is attached; the kernel drops it with a killed process. Whoever
+//     gets it exclusively at once (under the write lock) holds the block alone.
+//   The flock and the byte lock do not meet. The last detacher unlinks both
+//   names while holding the byte lock; a waiter that then gets the lock sees
+//   its object unlinked (st_nlink 0) and starts over on a fresh one.
 // - Error codes are errno values and the system texts come from strerror_r.
 #include "mapping/BaseSharedMemory.h"
 
+#include "platform/posix/ShmObject.h"
+#include "support/CloseRequest.h"
 #include "support/TextFunctions.h"
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
@@ -20,12 +33,16 @@
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
 
 constexpr int kTextSize = 1024;
-constexpr mode_t kObjectMode = 0666; // the simulator may run under another account; umask still applies
+
+enum Hold : std::uint8_t { NotHeld = 0, HeldShared = 1, HeldAlone = 2 };
+
+using Clock = std::chrono::steady_clock;
 
 std::string ObjectName(const char* name)
 {
@@ -42,23 +59,47 @@ int ToDescriptor(std::intptr_t handle)
     return static_cast<int>(handle);
 }
 
+// The attach lock: a write lock on the lock object's first byte, owned by the
+// open file description, so two attachments of one process exclude each other too.
+bool SetByteLock(int fd, short type)
+{
+    struct flock range { };
+    range.l_type = type;
+    range.l_whence = SEEK_SET;
+    range.l_start = 0;
+    range.l_len = 1;
+    return fcntl(fd, F_OFD_SETLK, &range) == 0;
+}
+
+// Short pauses first: the lock is normally held for microseconds.
+void Pause(int round)
+{
+    if (round < 20) {
+        std::this_thread::yield();
+    } else {
+        std::this_thread::sleep_for(std::chrono::microseconds(round < 40 ? 200 : (round < 80 ? 1000 : 5000)));
+    }
+}
+
 } // namespace
 
 bool BaseSharedMemory::CreateMapping(std::uint32_t size)
 {
     m_alreadyExists = false;
     const std::string object = ObjectName(m_name);
-    const int fd = shm_open(object.c_str(), O_RDWR | O_CREAT | O_EXCL, kObjectMode);
+    const int fd = shm_open(object.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
     if (fd < 0) {
         const int error = errno;
         m_alreadyExists = error == EEXIST;
         Fail("Creating Shared memory", static_cast<unsigned long>(error));
         return false;
     }
-    int result;
-    do {
-        result = ftruncate(fd, static_cast<off_t>(size));
-    } while (result != 0 && errno == EINTR);
+    int result = fchmod(fd, 0600); // exactly this user's, whatever the umask left
+    if (result == 0) {
+        do {
+            result = ftruncate(fd, static_cast<off_t>(size));
+        } while (result != 0 && errno == EINTR);
+    }
     if (result != 0) {
         const int error = errno;
         // A zero-sized object left behind would be refused by every later attacher.
@@ -75,42 +116,56 @@ bool BaseSharedMemory::CreateMapping(std::uint32_t size)
 bool BaseSharedMemory::OpenMapping()
 {
     m_nameMissing = false;
-    const std::string object = ObjectName(m_name);
-    const int fd = shm_open(object.c_str(), O_RDWR, 0);
-    if (fd < 0) {
-        const int error = errno;
-        m_nameMissing = error == ENOENT;
-        Fail("OpenFileMapping", static_cast<unsigned long>(error));
+    const ShmObject::Opened opened = ShmObject::Open(ObjectName(m_name), false);
+    if (opened.fd < 0) {
+        if (!opened.refusal.empty()) {
+            Explain(opened.refusal.c_str());
+            return false;
+        }
+        m_nameMissing = opened.error == ENOENT;
+        Fail("OpenFileMapping", static_cast<unsigned long>(opened.error));
         return false;
     }
-    m_handle = fd;
+    m_handle = opened.fd;
     return true;
 }
 
 bool BaseSharedMemory::MapView()
 {
     m_sizeRefused = false;
+    m_grew = false;
     if (m_handle < 0) {
         Fail("MapViewOfFile", EBADF);
         return false;
     }
-    struct stat status {};
+    struct stat status { };
     if (fstat(ToDescriptor(m_handle), &status) != 0) {
         Fail("MapViewOfFile", static_cast<unsigned long>(errno));
         return false;
     }
-    const auto actual = static_cast<unsigned long long>(status.st_size < 0 ? 0 : status.st_size);
+    auto actual = static_cast<unsigned long long>(status.st_size < 0 ? 0 : status.st_size);
+    if (actual < m_size && m_growShort && m_size > 0) {
+        int result;
+        do {
+            result = ftruncate(ToDescriptor(m_handle), static_cast<off_t>(m_size));
+        } while (result != 0 && errno == EINTR);
+        if (result != 0) {
+            Fail("MapViewOfFile", static_cast<unsigned long>(errno));
+            return false;
+        }
+        actual = m_size;
+        m_grew = true;
+    }
     if (actual < m_size || actual == 0) {
         m_sizeRefused = true;
-        m_lastError = 0;
         char text[kTextSize];
         FormatBounded(text, kTextSize, "Shared memory \"%s\" has %llu bytes, fewer than the %lu bytes of the block",
             m_name, actual, static_cast<unsigned long>(m_size));
-        SetErrorText(text);
+        Explain(text);
         return false;
     }
-    void* view = mmap(nullptr, static_cast<std::size_t>(actual), PROT_READ | PROT_WRITE, MAP_SHARED,
-        ToDescriptor(m_handle), 0);
+    void* view = mmap(
+        nullptr, static_cast<std::size_t>(actual), PROT_READ | PROT_WRITE, MAP_SHARED, ToDescriptor(m_handle), 0);
     if (view == MAP_FAILED) {
         Fail("MapViewOfFile", static_cast<unsigned long>(errno));
         return false;
@@ -133,51 +188,146 @@ void BaseSharedMemory::UnmapAndClose()
     }
 }
 
-bool BaseSharedMemory::LockAttach()
+void BaseSharedMemory::ReleaseView(bool /*lastUser*/)
 {
-    if (m_lockHandle >= 0) {
+    // The hold, not the view, tells the others that this attachment is still there.
+    UnmapAndClose();
+}
+
+bool BaseSharedMemory::LockAttach(int waitMs, bool closeEndsWait)
+{
+    if (m_lockHeld) {
         return true;
     }
     const std::string lock = LockName(m_name);
-    for (;;) {
-        // flock needs no write access, so a lock object made by another account still serves.
-        const int fd = shm_open(lock.c_str(), O_RDONLY | O_CREAT, kObjectMode);
-        if (fd < 0) {
-            Fail("Attach lock", static_cast<unsigned long>(errno));
-            return false;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
+    for (int round = 0;; ++round) {
+        if (m_lockHandle < 0) {
+            const ShmObject::Opened opened = ShmObject::Open(lock, true);
+            if (opened.fd < 0) {
+                if (!opened.refusal.empty()) {
+                    Explain(opened.refusal.c_str());
+                } else {
+                    Fail("Attach lock", static_cast<unsigned long>(opened.error));
+                }
+                return false;
+            }
+            m_lockHandle = opened.fd;
         }
-        int result;
-        do {
-            result = flock(fd, LOCK_EX);
-        } while (result != 0 && errno == EINTR);
-        struct stat status {};
-        if (result != 0 || fstat(fd, &status) != 0) {
-            const int error = errno;
+        const int fd = ToDescriptor(m_lockHandle);
+        if (SetByteLock(fd, F_WRLCK)) {
+            struct stat status { };
+            if (fstat(fd, &status) != 0) {
+                const int error = errno;
+                SetByteLock(fd, F_UNLCK);
+                Fail("Attach lock", static_cast<unsigned long>(error));
+                return false;
+            }
+            if (status.st_nlink > 0 || m_hold != NotHeld) {
+                m_lockHeld = true;
+                return true;
+            }
+            // The last user removed this lock object while we waited for it: take the new one.
             close(fd);
+            m_lockHandle = -1;
+            continue;
+        }
+        const int error = errno;
+        if (error != EAGAIN && error != EACCES && error != EINTR) {
             Fail("Attach lock", static_cast<unsigned long>(error));
             return false;
         }
-        if (status.st_nlink > 0) {
-            m_lockHandle = fd;
-            return true;
+        char text[kTextSize];
+        if (closeEndsWait && CloseRequest::Noted()) {
+            FormatBounded(text, kTextSize, "Shared memory \"%s\" not attached: the program is closing", m_name);
+            Explain(text);
+            return false;
         }
-        // The last user removed this lock object while we waited for it: take the new one.
-        close(fd);
+        if (Clock::now() >= deadline) {
+            FormatBounded(text, kTextSize, "The lock %s of the shared memory stayed held by another process for %d ms",
+                ShmObject::Path(lock).c_str(), waitMs);
+            Explain(text);
+            return false;
+        }
+        Pause(round);
     }
 }
 
 void BaseSharedMemory::UnlockAttach()
 {
-    if (m_lockHandle < 0) {
+    if (!m_lockHeld) {
         return;
     }
+    const int fd = ToDescriptor(m_lockHandle);
     if (m_removeLockName) {
         shm_unlink(LockName(m_name).c_str());
         m_removeLockName = false;
     }
-    flock(ToDescriptor(m_lockHandle), LOCK_UN);
-    close(ToDescriptor(m_lockHandle));
-    m_lockHandle = -1;
+    SetByteLock(fd, F_UNLCK);
+    m_lockHeld = false;
+    if (m_hold == NotHeld) {
+        close(fd);
+        m_lockHandle = -1;
+    }
+}
+
+bool BaseSharedMemory::HoldAlone()
+{
+    if (m_lockHandle < 0) {
+        return false;
+    }
+    if (flock(ToDescriptor(m_lockHandle), LOCK_EX | LOCK_NB) == 0) {
+        m_hold = HeldAlone;
+        return true;
+    }
+    // A conversion that fails has let go of a shared hold as well.
+    m_hold = NotHeld;
+    return false;
+}
+
+bool BaseSharedMemory::HoldShared(int waitMs)
+{
+    if (m_lockHandle < 0) {
+        Fail("Attach lock", EBADF);
+        return false;
+    }
+    const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
+    for (int round = 0;; ++round) {
+        if (flock(ToDescriptor(m_lockHandle), LOCK_SH | LOCK_NB) == 0) {
+            m_hold = HeldShared;
+            return true;
+        }
+        const int error = errno;
+        if (error != EWOULDBLOCK && error != EINTR) {
+            Fail("Attach lock", static_cast<unsigned long>(error));
+            return false;
+        }
+        // Only a program that ignores the attach lock holds it exclusively for longer than an instant.
+        if (Clock::now() >= deadline || CloseRequest::Noted()) {
+            char text[kTextSize];
+            FormatBounded(text, kTextSize, "The lock %s of the shared memory stayed held by another process for %d ms",
+                ShmObject::Path(LockName(m_name)).c_str(), waitMs);
+            Explain(text);
+            return false;
+        }
+        Pause(round);
+    }
+}
+
+void BaseSharedMemory::ReleaseHold()
+{
+    if (m_lockHandle < 0) {
+        m_hold = NotHeld;
+        return;
+    }
+    if (m_hold != NotHeld) {
+        flock(ToDescriptor(m_lockHandle), LOCK_UN);
+        m_hold = NotHeld;
+    }
+    if (!m_lockHeld) {
+        close(ToDescriptor(m_lockHandle));
+        m_lockHandle = -1;
+    }
 }
 
 void BaseSharedMemory::RemoveName()
@@ -189,7 +339,7 @@ void BaseSharedMemory::RemoveName()
 void BaseSharedMemory::RemoveLockName()
 {
     // Only while holding the lock is it safe to let the lock object go.
-    if (m_lockHandle >= 0) {
+    if (m_lockHeld) {
         m_removeLockName = true;
     }
 }

@@ -11,8 +11,10 @@ int g_pipe[2] = { -1, -1 };
 
 extern "C" void OnTerminationSignal(int signal)
 {
-    // Only async-signal-safe work here: one byte, the signal number.
+    // Only async-signal-safe work here: the note for waits outside the event
+    // loop, and one byte, the signal number, for the loop.
     const int saved = errno;
+    CloseRequest::Note();
     const unsigned char byte = static_cast<unsigned char>(signal);
     if (g_pipe[1] >= 0) {
         [[maybe_unused]] const ssize_t written = write(g_pipe[1], &byte, 1);
@@ -37,7 +39,9 @@ SignalBridge::SignalBridge()
     action.sa_handler = OnTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    m_installed = sigaction(SIGTERM, &action, nullptr) == 0 && sigaction(SIGINT, &action, nullptr) == 0;
+    // A closed terminal (SIGHUP) ends the program the same orderly way.
+    m_installed = sigaction(SIGTERM, &action, nullptr) == 0 && sigaction(SIGINT, &action, nullptr) == 0
+        && sigaction(SIGHUP, &action, nullptr) == 0;
 }
 
 SignalBridge::~SignalBridge()
@@ -47,6 +51,7 @@ SignalBridge::~SignalBridge()
     sigemptyset(&action.sa_mask);
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
 }
 
 int SignalBridge::Descriptor() const

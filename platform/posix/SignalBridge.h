@@ -1,5 +1,6 @@
-// Linux close requests: SIGTERM and SIGINT become a byte in a pipe that the
-// event loop watches. The handler does nothing but that write.
+// Linux close requests: SIGTERM, SIGINT and SIGHUP become a byte in a pipe
+// that the event loop watches, and the process-wide close note. The handler
+// does nothing but that.
 #pragma once
 
 #include "support/CloseRequest.h"

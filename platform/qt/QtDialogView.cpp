@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QIcon>
 #include <QKeyEvent>
@@ -993,6 +994,10 @@ void QtDialogView::StopTimer(std::int32_t id)
 
 void QtDialogView::ShowMessageBox(const char* text, const char* caption)
 {
+    if (ClosePending()) {
+        // The program is on its way out: nobody is left to answer, so the box is answered now.
+        return;
+    }
     QMessageBox box(QMessageBox::NoIcon, FromText(caption), FromText(text), QMessageBox::Ok, m_dialog.get());
     box.setTextFormat(Qt::PlainText);
     box.setObjectName(QStringLiteral("messageBox"));
@@ -1017,6 +1022,30 @@ int QtDialogView::RunModalChild(const DialogTemplate& dialogTemplate, DialogPres
 }
 
 // ---------------------------------------------------------------- QtDialogRunner
+
+void QtDialogRunner::ShowMessageBox(const char* text, const char* caption)
+{
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QStringLiteral("offscreen") || platform == QStringLiteral("minimal")) {
+        return;
+    }
+    QMessageBox box(QMessageBox::NoIcon, FromText(caption), FromText(text), QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText);
+    box.setObjectName(QStringLiteral("messageBox"));
+    box.setWindowIcon(ApplicationIcon());
+    m_openBox = &box;
+    box.exec();
+    m_openBox = nullptr;
+}
+
+void QtDialogRunner::RequestClose()
+{
+    if (m_current != nullptr) {
+        m_current->RequestClose();
+    } else if (auto* box = qobject_cast<QMessageBox*>(m_openBox)) {
+        box->done(QMessageBox::Ok);
+    }
+}
 
 int QtDialogRunner::RunModal(const DialogTemplate& dialogTemplate, DialogPresenter& presenter)
 {

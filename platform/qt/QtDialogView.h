@@ -58,6 +58,8 @@ public:
     int RunModal();
 
     bool Ended() const { return m_endRequested; }
+    // A close request is waiting to be delivered, here or in a window below.
+    bool ClosePending() const { return m_closePending || (m_parent != nullptr && m_parent->ClosePending()); }
     int Result() const { return m_result; }
     QDialog* Dialog() const { return m_dialog.get(); }
     // The widget of a control id (null for a cell of a panel or an unknown id).
@@ -170,11 +172,17 @@ private:
 class QtDialogRunner : public DialogRunner {
 public:
     int RunModal(const DialogTemplate& dialogTemplate, DialogPresenter& presenter) override;
+    // Offscreen (no display to show it on) the box is not shown.
+    void ShowMessageBox(const char* text, const char* caption) override;
     // The top-level view running right now (null outside RunModal).
     QtDialogView* Current() const { return m_current; }
+    // A close request from outside: the open view's RequestClose, or the
+    // answer to a box of the runner's own.
+    void RequestClose();
 
 private:
     QtDialogView* m_current = nullptr;
+    QWidget* m_openBox = nullptr;
 };
 
 // The application icon (resource 128).

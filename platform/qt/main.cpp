@@ -1,5 +1,7 @@
 // tavelin: the program. The application object runs the main window through
-// the Qt renderer; SIGTERM and SIGINT leave it the way its close box does.
+// the Qt renderer; SIGTERM, SIGINT and SIGHUP leave it the way its close box
+// does. Exit status 0, or 1 when it did not start (another Tavelin publishes
+// into the block).
 #include "app/TavelinApp.h"
 #include "platform/qt/QtDialogView.h"
 #include "support/CloseRequest.h"
@@ -30,14 +32,12 @@ int main(int argc, char* argv[])
         closeNotifier = std::make_unique<QSocketNotifier>(closeRequests->Descriptor(), QSocketNotifier::Read);
         QObject::connect(closeNotifier.get(), &QSocketNotifier::activated, [&runner, &closeRequests] {
             if (closeRequests->TakeRequests()) {
-                if (QtDialogView* view = runner.Current()) {
-                    view->RequestClose();
-                }
+                runner.RequestClose();
             }
         });
     }
 
     CTavelinApp app;
     app.InitInstance(runner);
-    return 0;
+    return app.ExitCode();
 }

@@ -6,10 +6,14 @@
 // - OpenFileMappingA / MapViewOfFile with FILE_MAP_ALL_ACCESS, the whole mapping.
 // - A view smaller than the block (VirtualQuery) is unmapped and refused.
 // - Attach and detach are serialised by a named mutex "<name>_AttachLock"; a
-//   holder that died leaves it abandoned, which still grants it.
+//   holder that died leaves it abandoned, which still grants it. The wait is
+//   bounded and ends with a text saying so.
+// - The kernel keeps the mapping while any handle is open, so there is no
+//   hold to take: nobody is ever known to be alone, and nothing is repaired.
 // - Error codes are GetLastError() values, the texts FormatMessageA's.
 #include "mapping/BaseSharedMemory.h"
 
+#include "support/CloseRequest.h"
 #include "support/TextFunctions.h"
 
 #include <climits>
@@ -75,6 +79,7 @@ bool BaseSharedMemory::OpenMapping()
 bool BaseSharedMemory::MapView()
 {
     m_sizeRefused = false;
+    m_grew = false;
     if (!IsOpen(m_handle)) {
         Fail("MapViewOfFile", ERROR_INVALID_HANDLE);
         return false;
@@ -95,11 +100,10 @@ bool BaseSharedMemory::MapView()
         // Reading the block's far fields would run past the end of this view.
         UnmapViewOfFile(view);
         m_sizeRefused = true;
-        m_lastError = 0;
         char text[kTextSize];
         FormatBounded(text, kTextSize, "Shared memory \"%s\" has %llu bytes, fewer than the %lu bytes of the block",
             m_name, static_cast<unsigned long long>(region.RegionSize), static_cast<unsigned long>(m_size));
-        SetErrorText(text);
+        Explain(text);
         return false;
     }
     m_view = view;
@@ -120,9 +124,17 @@ void BaseSharedMemory::UnmapAndClose()
     }
 }
 
-bool BaseSharedMemory::LockAttach()
+void BaseSharedMemory::ReleaseView(bool lastUser)
 {
-    if (IsOpen(m_lockHandle)) {
+    // Another user's detach keeps the view until the process ends.
+    if (lastUser) {
+        UnmapAndClose();
+    }
+}
+
+bool BaseSharedMemory::LockAttach(int waitMs, bool closeEndsWait)
+{
+    if (m_lockHeld) {
         return true;
     }
     const std::string lockName = std::string(m_name) + "_AttachLock";
@@ -131,26 +143,66 @@ bool BaseSharedMemory::LockAttach()
         Fail("Attach lock", GetLastError());
         return false;
     }
-    const DWORD result = WaitForSingleObject(mutex, INFINITE);
-    if (result != WAIT_OBJECT_0 && result != WAIT_ABANDONED) {
-        const DWORD error = result == WAIT_FAILED ? GetLastError() : result;
-        CloseHandle(mutex);
-        Fail("Attach lock", error);
-        return false;
+    // In slices, so that a close request ends an attach's wait.
+    constexpr int kSliceMs = 50;
+    int waited = 0;
+    for (;;) {
+        const int slice = waitMs - waited < kSliceMs ? waitMs - waited : kSliceMs;
+        const DWORD result = WaitForSingleObject(mutex, static_cast<DWORD>(slice < 0 ? 0 : slice));
+        if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED) {
+            break;
+        }
+        if (result != WAIT_TIMEOUT) {
+            const DWORD error = result == WAIT_FAILED ? GetLastError() : result;
+            CloseHandle(mutex);
+            Fail("Attach lock", error);
+            return false;
+        }
+        waited += slice;
+        char text[kTextSize];
+        if (closeEndsWait && CloseRequest::Noted()) {
+            CloseHandle(mutex);
+            FormatBounded(text, kTextSize, "Shared memory \"%s\" not attached: the program is closing", m_name);
+            Explain(text);
+            return false;
+        }
+        if (waited >= waitMs) {
+            CloseHandle(mutex);
+            FormatBounded(text, kTextSize, "The lock %s of the shared memory stayed held by another process for %d ms",
+                lockName.c_str(), waitMs);
+            Explain(text);
+            return false;
+        }
     }
     m_lockHandle = FromHandle(mutex);
+    m_lockHeld = true;
     return true;
 }
 
 void BaseSharedMemory::UnlockAttach()
 {
-    if (!IsOpen(m_lockHandle)) {
+    if (!m_lockHeld) {
         return;
     }
     ReleaseMutex(ToHandle(m_lockHandle));
     CloseHandle(ToHandle(m_lockHandle));
     m_lockHandle = -1;
+    m_lockHeld = false;
     m_removeLockName = false;
+}
+
+bool BaseSharedMemory::HoldAlone()
+{
+    return false;
+}
+
+bool BaseSharedMemory::HoldShared(int /*waitMs*/)
+{
+    return true;
+}
+
+void BaseSharedMemory::ReleaseHold()
+{
 }
 
 void BaseSharedMemory::RemoveName()
@@ -170,10 +222,10 @@ void BaseSharedMemory::SystemErrorText(unsigned long code, char* out, std::size_
     }
     const int size = static_cast<int>(outSize < INT_MAX ? outSize : INT_MAX);
     char* message = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&message), 0,
-        nullptr);
+    const DWORD length
+        = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+            nullptr, static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+            reinterpret_cast<LPSTR>(&message), 0, nullptr);
     if (length == 0 || message == nullptr) {
         FormatBounded(out, size, "Error %lu", code);
         return;

@@ -238,12 +238,14 @@ TEST_F(MainWindowTest, AJoystickPluggedInLaterGetsItsNameAndReadoutsAndALostOneW
 
 TEST_F(MainWindowTest, WithoutTheBlockNothingReadsOrStoresThroughIt)
 {
-    // Something else holds the name with a mapping too small to be the block.
+    // Something else holds the name with a mapping too small to be the block
+    // (and holds it, so that nobody may repair it).
     m_simulator.reset();
     const std::string name = ShmTestOs::UniqueName("small");
     ShmTestOs::SetEnvironment("TAVELIN_SHM_NAME", name.c_str());
     const std::intptr_t raw = ShmTestOs::CreateRawMapping(name, 4096);
     ASSERT_NE(raw, -1);
+    const std::intptr_t held = ShmTestOs::HoldLockShared(name);
     m_input.AddJoystick(kStickA, "Stick A", 12);
     Open();
 
@@ -271,6 +273,7 @@ TEST_F(MainWindowTest, WithoutTheBlockNothingReadsOrStoresThroughIt)
     EXPECT_TRUE(m_view->Destroyed());
     m_view.reset();
     m_dialog.reset();
+    ShmTestOs::ReleaseLock(held);
     ShmTestOs::DestroyRawMapping(name, raw);
 }
 

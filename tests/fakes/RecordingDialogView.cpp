@@ -413,3 +413,8 @@ int RecordingDialogRunner::RunModal(const DialogTemplate& dialogTemplate, Dialog
     view.Destroy();
     return view.Result();
 }
+
+void RecordingDialogRunner::ShowMessageBox(const char* text, const char* caption)
+{
+    boxes.emplace_back(text == nullptr ? "" : text, caption == nullptr ? "" : caption);
+}

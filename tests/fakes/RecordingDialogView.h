@@ -157,7 +157,9 @@ public:
     {
     }
     int RunModal(const DialogTemplate& dialogTemplate, DialogPresenter& presenter) override;
+    void ShowMessageBox(const char* text, const char* caption) override;
     int runs = 0;
+    std::vector<std::pair<std::string, std::string>> boxes; // text, caption
 
 private:
     RecordingDialogView::ChildScript m_script;

@@ -22,6 +22,14 @@ bool LockObjectExists(const std::string& name);
 // keeps the mapping until it ends.
 bool LastDetachRemovesName();
 
+// Linux: an attacher that finds nobody else holding the block repairs a
+// half-made one; Windows never changes a mapping's size.
+bool LoneAttacherRepairs();
+// Holds the block's lock object shared, as a simulator attached to the block
+// does on Linux, so that no attacher is alone. Windows: nothing to hold (-1).
+std::intptr_t HoldLockShared(const std::string& name);
+void ReleaseLock(std::intptr_t handle);
+
 // A mapping of `size` bytes made with the OS API alone; -1 on failure.
 std::intptr_t CreateRawMapping(const std::string& name, std::size_t size);
 void DestroyRawMapping(const std::string& name, std::intptr_t handle);

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <spawn.h>
 #include <sstream>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -22,8 +23,8 @@ namespace ShmTestOs {
 
 namespace {
 
-std::atomic<int> g_nameCounter {0};
-std::atomic<int> g_fileCounter {0};
+std::atomic<int> g_nameCounter { 0 };
+std::atomic<int> g_fileCounter { 0 };
 
 bool ObjectExists(const std::string& object)
 {
@@ -69,6 +70,37 @@ bool LastDetachRemovesName()
     return true;
 }
 
+bool LoneAttacherRepairs()
+{
+    return true;
+}
+
+std::intptr_t HoldLockShared(const std::string& name)
+{
+    const std::string lock = "/" + name + ".lock";
+    int fd = shm_open(lock.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+    if (fd >= 0) {
+        fchmod(fd, 0600);
+    } else {
+        fd = shm_open(lock.c_str(), O_RDWR, 0);
+    }
+    if (fd < 0) {
+        return -1;
+    }
+    if (flock(fd, LOCK_SH) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+void ReleaseLock(std::intptr_t handle)
+{
+    if (handle >= 0) {
+        close(static_cast<int>(handle));
+    }
+}
+
 std::intptr_t CreateRawMapping(const std::string& name, std::size_t size)
 {
     const std::string object = "/" + name;
@@ -90,6 +122,8 @@ void DestroyRawMapping(const std::string& name, std::intptr_t handle)
         close(static_cast<int>(handle));
     }
     shm_unlink(("/" + name).c_str());
+    // A lock object the test's attachers or holders left beside it.
+    shm_unlink(("/" + name + ".lock").c_str());
 }
 
 void SetEnvironment(const char* name, const char* value)

@@ -12,14 +12,13 @@ namespace ShmTestOs {
 
 namespace {
 
-std::atomic<int> g_nameCounter {0};
-std::atomic<int> g_fileCounter {0};
+std::atomic<int> g_nameCounter { 0 };
+std::atomic<int> g_fileCounter { 0 };
 
 std::string TemporaryFile(const char* kind)
 {
     const auto folder = std::filesystem::temp_directory_path();
-    return (folder
-        / ("tavelin_test_" + std::to_string(ProcessId()) + "_" + std::to_string(g_fileCounter++) + kind))
+    return (folder / ("tavelin_test_" + std::to_string(ProcessId()) + "_" + std::to_string(g_fileCounter++) + kind))
         .string();
 }
 
@@ -95,10 +94,24 @@ bool LastDetachRemovesName()
     return false;
 }
 
+bool LoneAttacherRepairs()
+{
+    return false;
+}
+
+std::intptr_t HoldLockShared(const std::string& /*name*/)
+{
+    return -1;
+}
+
+void ReleaseLock(std::intptr_t /*handle*/)
+{
+}
+
 std::intptr_t CreateRawMapping(const std::string& name, std::size_t size)
 {
-    HANDLE mapping = CreateFileMappingA(
-        INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, static_cast<DWORD>(size), name.c_str());
+    HANDLE mapping
+        = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, static_cast<DWORD>(size), name.c_str());
     if (mapping == nullptr) {
         return -1;
     }
@@ -174,8 +187,8 @@ RunningProgram StartProgram(const std::string& program, const std::vector<std::s
     startup.hStdOutput = out;
     startup.hStdError = err;
     PROCESS_INFORMATION process {};
-    if (CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-            &process)) {
+    if (CreateProcessA(
+            program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
         CloseHandle(process.hThread);
         running.handle = reinterpret_cast<std::intptr_t>(process.hProcess);
     }
@@ -223,7 +236,7 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
     result.out = ReadWholeFile(running.outFile);
     result.err = ReadWholeFile(running.errFile);
     // The C run-time writes text streams with CR LF; compare texts as on Linux.
-    for (std::string* text : {&result.out, &result.err}) {
+    for (std::string* text : { &result.out, &result.err }) {
         std::erase(*text, '\r');
     }
     std::remove(running.outFile.c_str());

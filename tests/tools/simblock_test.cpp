@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cctype>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -250,38 +250,40 @@ TEST(Simblock, ShowAndJsonReportEveryField)
     ASSERT_TRUE(holder.IsReady()) << holder.GetErrorText();
     FillBlock(holder.GetBlock());
 
-    const auto show = Simblock({"--name", name, "show"});
+    const auto show = Simblock({ "--name", name, "show" });
     ASSERT_EQ(show.exitCode, 0) << SimblockPath() << "\n" << show.err;
     const std::string& text = show.out;
     EXPECT_TRUE(Contains(text, "version text         \" KQ_P_0001_02_genericSim $Revision: 5.5.5\"")) << text;
     EXPECT_TRUE(Contains(text, "user count           2\n")) << "the holder and simblock itself\n" << text;
-    for (const char* line : {"  PITCH                1.25\n", "  ROLL                 -2.5\n",
-             "  PEDALS               3.75\n", "  THR LVR L            42.5\n", "  THR LVR R            57.25\n",
-             "  TILLER               -7.125\n", "  A/P DISC             1\n", "  BRAKE R              1\n",
-             "  REVERSE L/R          1\n", "  PITCH sensitivity               0.5\n",
-             "  THR LVR R sensitivity           12.5\n", "  THR LVR R offset                nan\n",
-             "  PTT                  255\n", "  configuration index  2\n", "  default joystick ID  305419896\n",
-             "  name                 \"Cockpit \\\"A\\\"\\x01\"\n"}) {
+    for (const char* line :
+        { "  PITCH                1.25\n", "  ROLL                 -2.5\n", "  PEDALS               3.75\n",
+            "  THR LVR L            42.5\n", "  THR LVR R            57.25\n", "  TILLER               -7.125\n",
+            "  A/P DISC             1\n", "  BRAKE R              1\n", "  REVERSE L/R          1\n",
+            "  PITCH sensitivity               0.5\n", "  THR LVR R sensitivity           12.5\n",
+            "  THR LVR R offset                nan\n", "  PTT                  255\n", "  configuration index  2\n",
+            "  default joystick ID  305419896\n", "  name                 \"Cockpit \\\"A\\\"\\x01\"\n" }) {
         EXPECT_TRUE(Contains(text, line)) << "missing: " << line << "\n" << text;
     }
     // Axis and button records by display name, the unterminated text cut at its field.
     EXPECT_TRUE(Contains(text, "PITCH            \"Side stick\"                     1234     1  1 (Y)\n")) << text;
     EXPECT_TRUE(Contains(text, "EYE_VIEW         \"EEEEEEEEEEEEEEEEEEEE\"             99     2  3 (POV 3)\n")) << text;
     EXPECT_TRUE(Contains(text, "THR LVR FILTER   \"Filter\"                           77     3  23 (aSL2)\n")) << text;
-    EXPECT_TRUE(Contains(text, "GEAR LVR         \"DEFAULT\"                           7     3  12 (button 12)\n")) << text;
-    EXPECT_TRUE(Contains(text, "F/D R            \"\"                                  0     0  -1 (not assigned)\n")) << text;
+    EXPECT_TRUE(Contains(text, "GEAR LVR         \"DEFAULT\"                           7     3  12 (button 12)\n"))
+        << text;
+    EXPECT_TRUE(Contains(text, "F/D R            \"\"                                  0     0  -1 (not assigned)\n"))
+        << text;
     EXPECT_TRUE(Contains(text, "PARK BRK ")) << text;
 
-    const auto json = Simblock({"--name", name, "json"});
+    const auto json = Simblock({ "--name", name, "json" });
     ASSERT_EQ(json.exitCode, 0) << json.err;
     EXPECT_TRUE(JsonChecker(json.out).Valid()) << json.out;
-    for (const char* part : {"\"userCount\": 2,", "\"pitch\": 1.25", "\"tiller\": -7.125", "\"apDisc\": 1",
-             "\"thrLvrROffset\": null", "\"ptt\": 255", "\"configurationIndex\": 2,",
-             "\"name\": \"Cockpit \\\"A\\\"\\u0001\"",
-             "{\"control\": \"GEAR LVR\", \"index\": 11, \"joystickText\": \"DEFAULT\", \"joystickId\": 7, "
-             "\"slot\": 3, \"buttonNumber\": 12}",
-             "{\"control\": \"EYE_VIEW\", \"joystickText\": \"EEEEEEEEEEEEEEEEEEEE\", \"joystickId\": 99, "
-             "\"slot\": 2, \"input\": 3, \"inputName\": \"POV 3\"}"}) {
+    for (const char* part :
+        { "\"userCount\": 2,", "\"pitch\": 1.25", "\"tiller\": -7.125", "\"apDisc\": 1", "\"thrLvrROffset\": null",
+            "\"ptt\": 255", "\"configurationIndex\": 2,", "\"name\": \"Cockpit \\\"A\\\"\\u0001\"",
+            "{\"control\": \"GEAR LVR\", \"index\": 11, \"joystickText\": \"DEFAULT\", \"joystickId\": 7, "
+            "\"slot\": 3, \"buttonNumber\": 12}",
+            "{\"control\": \"EYE_VIEW\", \"joystickText\": \"EEEEEEEEEEEEEEEEEEEE\", \"joystickId\": 99, "
+            "\"slot\": 2, \"input\": 3, \"inputName\": \"POV 3\"}" }) {
         EXPECT_TRUE(Contains(json.out, part)) << "missing: " << part << "\n" << json.out;
     }
 
@@ -296,23 +298,23 @@ TEST(Simblock, SetWritesBothBytesOfAFlag)
     ASSERT_TRUE(holder.IsReady()) << holder.GetErrorText();
     const void* block = holder.GetBlock();
 
-    ASSERT_EQ(Simblock({"--name", name, "set", "gear", "down"}).exitCode, 0);
+    ASSERT_EQ(Simblock({ "--name", name, "set", "gear", "down" }).exitCode, 0);
     EXPECT_EQ(GSB::LoadByte(block, GSB::kGearFlag1), 1);
     EXPECT_EQ(GSB::LoadByte(block, GSB::kGearFlag2), 1);
     EXPECT_EQ(GSB::LoadByte(block, GSB::kParkBrakeFlag1), 0);
-    ASSERT_EQ(Simblock({"--name", name, "set", "parkbrake", "on"}).exitCode, 0);
+    ASSERT_EQ(Simblock({ "--name", name, "set", "parkbrake", "on" }).exitCode, 0);
     EXPECT_EQ(GSB::LoadByte(block, GSB::kParkBrakeFlag1), 1);
     EXPECT_EQ(GSB::LoadByte(block, GSB::kParkBrakeFlag2), 1);
-    ASSERT_EQ(Simblock({"--name", name, "set", "gear", "up"}).exitCode, 0);
+    ASSERT_EQ(Simblock({ "--name", name, "set", "gear", "up" }).exitCode, 0);
     EXPECT_EQ(GSB::LoadByte(block, GSB::kGearFlag1), 0);
     EXPECT_EQ(GSB::LoadByte(block, GSB::kGearFlag2), 0);
-    ASSERT_EQ(Simblock({"--name", name, "set", "parkbrake", "off"}).exitCode, 0);
+    ASSERT_EQ(Simblock({ "--name", name, "set", "parkbrake", "off" }).exitCode, 0);
     EXPECT_EQ(GSB::LoadByte(block, GSB::kParkBrakeFlag1), 0);
     EXPECT_EQ(GSB::LoadByte(block, GSB::kParkBrakeFlag2), 0);
     EXPECT_EQ(GSB::LoadUserCount(block), 1);
 
     // Nonsense changes nothing.
-    const auto bad = Simblock({"--name", name, "set", "gear", "sideways"});
+    const auto bad = Simblock({ "--name", name, "set", "gear", "sideways" });
     EXPECT_NE(bad.exitCode, 0);
     EXPECT_TRUE(Contains(bad.err, "usage")) << bad.err;
     EXPECT_EQ(GSB::LoadByte(block, GSB::kGearFlag1), 0);
@@ -322,42 +324,45 @@ TEST(Simblock, AttachFailuresAreReportedAndNothingIsCreated)
 {
     // No block and --open-only: exit 2, and there is still no block.
     const std::string missing = ShmTestOs::UniqueName("simblock_missing");
-    const auto openOnly = Simblock({"--open-only", "--name", missing, "show"});
+    const auto openOnly = Simblock({ "--open-only", "--name", missing, "show" });
     EXPECT_EQ(openOnly.exitCode, 2) << openOnly.err;
     EXPECT_TRUE(Contains(openOnly.err, missing)) << openOnly.err;
     EXPECT_TRUE(openOnly.out.empty()) << openOnly.out;
     EXPECT_FALSE(ShmTestOs::MappingExists(missing));
     // set never creates a block of its own.
-    EXPECT_EQ(Simblock({"--name", missing, "set", "gear", "down"}).exitCode, 2);
+    EXPECT_EQ(Simblock({ "--name", missing, "set", "gear", "down" }).exitCode, 2);
     EXPECT_FALSE(ShmTestOs::MappingExists(missing));
 
     // Another layout's version: the attach's own text.
     const std::string foreign = ShmTestOs::UniqueName("simblock_version");
     KQ_P_0001_02_Shm holder(foreign.c_str());
     ASSERT_TRUE(holder.IsReady()) << holder.GetErrorText();
-    GSB::StoreText(holder.GetBlock(), GSB::kVersionOffset, GSB::kVersionLength, " KQ_P_0001_02_genericSim $Revision: 4.0");
-    const auto mismatch = Simblock({"--name", foreign, "json"});
+    GSB::StoreText(
+        holder.GetBlock(), GSB::kVersionOffset, GSB::kVersionLength, " KQ_P_0001_02_genericSim $Revision: 4.0");
+    const auto mismatch = Simblock({ "--name", foreign, "json" });
     EXPECT_EQ(mismatch.exitCode, 1);
-    EXPECT_TRUE(Contains(mismatch.err,
-        "KQ_P_0001_02_Shm::KQ_P_0001_02_Shm\nShared Memory Version Mismatch\nPlease rebuild software"))
+    EXPECT_TRUE(Contains(
+        mismatch.err, "KQ_P_0001_02_Shm::KQ_P_0001_02_Shm\nShared Memory Version Mismatch\nPlease rebuild software"))
         << mismatch.err;
     EXPECT_TRUE(mismatch.out.empty()) << mismatch.out;
     EXPECT_EQ(GSB::LoadUserCount(holder.GetBlock()), 1);
     GSB::StoreText(holder.GetBlock(), GSB::kVersionOffset, GSB::kVersionLength, GSB::kVersionText);
 
-    // Too small: both sizes named.
+    // Too small, and held by somebody else, so not to be repaired: both sizes named.
     const std::string small = ShmTestOs::UniqueName("simblock_small");
     const std::intptr_t raw = ShmTestOs::CreateRawMapping(small, 4096);
     ASSERT_NE(raw, -1);
-    const auto tooSmall = Simblock({"--name", small, "show"});
+    const std::intptr_t held = ShmTestOs::HoldLockShared(small);
+    const auto tooSmall = Simblock({ "--name", small, "show" });
     EXPECT_EQ(tooSmall.exitCode, 1);
     EXPECT_TRUE(Contains(tooSmall.err, "4096") && Contains(tooSmall.err, "132464")) << tooSmall.err;
+    ShmTestOs::ReleaseLock(held);
     ShmTestOs::DestroyRawMapping(small, raw);
 
     // Usage errors.
     EXPECT_EQ(Simblock({}).exitCode, 64);
-    EXPECT_EQ(Simblock({"watch", "--hz", "0"}).exitCode, 64);
-    EXPECT_EQ(Simblock({"frobnicate"}).exitCode, 64);
+    EXPECT_EQ(Simblock({ "watch", "--hz", "0" }).exitCode, 64);
+    EXPECT_EQ(Simblock({ "frobnicate" }).exitCode, 64);
 }
 
 TEST(Simblock, WatchPrintsALinePerSampleAndDetachesOnTermination)
@@ -367,7 +372,7 @@ TEST(Simblock, WatchPrintsALinePerSampleAndDetachesOnTermination)
     ASSERT_TRUE(holder.IsReady()) << holder.GetErrorText();
     FillBlock(holder.GetBlock());
 
-    const auto watch = Simblock({"--name", name, "watch", "--hz", "100", "--count", "3"});
+    const auto watch = Simblock({ "--name", name, "watch", "--hz", "100", "--count", "3" });
     ASSERT_EQ(watch.exitCode, 0) << watch.err;
     std::vector<std::string> lines;
     for (std::size_t start = 0, end; (end = watch.out.find('\n', start)) != std::string::npos; start = end + 1) {
@@ -384,7 +389,8 @@ TEST(Simblock, WatchPrintsALinePerSampleAndDetachesOnTermination)
         // Windows has no SIGTERM to send, and ending a process by force would not let it detach.
         GTEST_SKIP() << "no termination request to send on this platform";
     }
-    ShmTestOs::RunningProgram endless = ShmTestOs::StartProgram(SimblockPath(), {"--name", name, "watch", "--hz", "50"});
+    ShmTestOs::RunningProgram endless
+        = ShmTestOs::StartProgram(SimblockPath(), { "--name", name, "watch", "--hz", "50" });
     ASSERT_NE(endless.handle, -1);
     const bool attached = WaitForUserCount(holder.GetBlock(), 2);
     ASSERT_TRUE(ShmTestOs::RequestTermination(endless));

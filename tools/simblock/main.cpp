@@ -4,6 +4,7 @@
 // It detaches on every way out, Ctrl-C and SIGTERM included.
 #include "mapping/GenericSimBlock.h"
 #include "mapping/KQ_P_0001_02_Shm.h"
+#include "support/CloseRequest.h"
 #include "support/Console.h"
 #include "tools/simblock/BlockReport.h"
 
@@ -39,6 +40,8 @@ volatile std::sig_atomic_t g_signal = 0;
 extern "C" void OnSignal(int signalNumber)
 {
     g_signal = signalNumber;
+    // Ends a wait for the block's lock as well.
+    CloseRequest::Note();
 }
 
 void InstallSignalHandlers()
