@@ -7,6 +7,7 @@
 #include <array>
 #include <atomic>
 #include <bit>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -29,8 +30,8 @@ inline constexpr std::size_t kVersionLength = 64;
 inline constexpr std::size_t kSectionAddressOffset = 2008;
 inline constexpr std::size_t kSectionAddressCount = 10;
 inline constexpr std::size_t kUnwrittenSectionAddress = 8; // the entry at 2040 is left alone
-inline constexpr std::array<std::uint32_t, kSectionAddressCount> kSectionIncrements = {
-    0, 30088, 67384, 76448, 104784, 109464, 119128, 122256, 0, 1096};
+inline constexpr std::array<std::uint32_t, kSectionAddressCount> kSectionIncrements
+    = { 0, 30088, 67384, 76448, 104784, 109464, 119128, 122256, 0, 1096 };
 
 // Control outputs (doubles) and button bytes, written every cycle.
 inline constexpr std::size_t kPitchOutput = 67392;
@@ -101,7 +102,10 @@ inline constexpr std::size_t kThrustLeverFilterRecord = kJoystickSetup + 420;
 inline constexpr std::size_t kButtonRecordSize = 36;
 inline constexpr std::size_t kButtonRecordCount = 17;
 inline constexpr std::size_t kFirstButtonRecord = kJoystickSetup + 644;
-constexpr std::size_t ButtonRecord(std::size_t button) { return kFirstButtonRecord + kButtonRecordSize * button; }
+constexpr std::size_t ButtonRecord(std::size_t button)
+{
+    return kFirstButtonRecord + kButtonRecordSize * button;
+}
 
 // Fields common to both record kinds, relative to the record.
 inline constexpr std::size_t kRecordJoystickText = 0;
@@ -114,26 +118,42 @@ static_assert(ButtonRecord(kButtonRecordCount) == kJoystickSetup + 1256);
 static_assert(kJoystickSetup + kJoystickSetupSize == kSize);
 
 // Typed access. `block` is the start of a mapped block of kSize bytes.
-template <class T>
-T Load(const void* block, std::size_t offset)
+template <class T> T Load(const void* block, std::size_t offset)
 {
     T value;
     std::memcpy(&value, static_cast<const unsigned char*>(block) + offset, sizeof value);
     return value;
 }
 
-template <class T>
-void Store(void* block, std::size_t offset, T value)
+template <class T> void Store(void* block, std::size_t offset, T value)
 {
     std::memcpy(static_cast<unsigned char*>(block) + offset, &value, sizeof value);
 }
 
-inline double LoadDouble(const void* block, std::size_t offset) { return Load<double>(block, offset); }
-inline void StoreDouble(void* block, std::size_t offset, double value) { Store<double>(block, offset, value); }
-inline std::int32_t LoadInt32(const void* block, std::size_t offset) { return Load<std::int32_t>(block, offset); }
-inline void StoreInt32(void* block, std::size_t offset, std::int32_t value) { Store<std::int32_t>(block, offset, value); }
-inline std::uint8_t LoadByte(const void* block, std::size_t offset) { return Load<std::uint8_t>(block, offset); }
-inline void StoreByte(void* block, std::size_t offset, std::uint8_t value) { Store<std::uint8_t>(block, offset, value); }
+inline double LoadDouble(const void* block, std::size_t offset)
+{
+    return Load<double>(block, offset);
+}
+inline void StoreDouble(void* block, std::size_t offset, double value)
+{
+    Store<double>(block, offset, value);
+}
+inline std::int32_t LoadInt32(const void* block, std::size_t offset)
+{
+    return Load<std::int32_t>(block, offset);
+}
+inline void StoreInt32(void* block, std::size_t offset, std::int32_t value)
+{
+    Store<std::int32_t>(block, offset, value);
+}
+inline std::uint8_t LoadByte(const void* block, std::size_t offset)
+{
+    return Load<std::uint8_t>(block, offset);
+}
+inline void StoreByte(void* block, std::size_t offset, std::uint8_t value)
+{
+    Store<std::uint8_t>(block, offset, value);
+}
 
 // A text field of `length` bytes: read up to its first NUL or its whole length.
 inline std::size_t LoadText(const void* block, std::size_t offset, std::size_t length, char* out, std::size_t outSize)
@@ -171,9 +191,29 @@ inline std::int32_t AddToUserCount(void* block, std::int32_t delta)
     auto* field = reinterpret_cast<std::int32_t*>(static_cast<unsigned char*>(block) + kUserCount);
     return std::atomic_ref<std::int32_t>(*field).fetch_add(delta) + delta;
 }
+// An attacher counts itself: +1, held at the top of the range instead of wrapping.
+inline std::int32_t JoinUserCount(void* block)
+{
+    auto* field = reinterpret_cast<std::int32_t*>(static_cast<unsigned char*>(block) + kUserCount);
+    std::atomic_ref<std::int32_t> count(*field);
+    std::int32_t seen = count.load();
+    while (seen < INT32_MAX && !count.compare_exchange_weak(seen, seen + 1)) { }
+    return seen < INT32_MAX ? seen + 1 : seen;
+}
+// A detacher leaves: above 1 it subtracts 1, otherwise (0, negative, any
+// garbage) the count becomes 0. Returns the new count.
+inline std::int32_t LeaveUserCount(void* block)
+{
+    auto* field = reinterpret_cast<std::int32_t*>(static_cast<unsigned char*>(block) + kUserCount);
+    std::atomic_ref<std::int32_t> count(*field);
+    std::int32_t seen = count.load();
+    while (!count.compare_exchange_weak(seen, seen > 1 ? seen - 1 : 0)) { }
+    return seen > 1 ? seen - 1 : 0;
+}
 inline std::int32_t LoadUserCount(const void* block)
 {
-    auto* field = reinterpret_cast<std::int32_t*>(const_cast<unsigned char*>(static_cast<const unsigned char*>(block)) + kUserCount);
+    auto* field = reinterpret_cast<std::int32_t*>(
+        const_cast<unsigned char*>(static_cast<const unsigned char*>(block)) + kUserCount);
     return std::atomic_ref<std::int32_t>(*field).load();
 }
 inline void StoreUserCount(void* block, std::int32_t value)

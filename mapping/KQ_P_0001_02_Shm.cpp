@@ -111,7 +111,7 @@ void KQ_P_0001_02_Shm::UseExistingBlock(bool alone)
             // Whatever count is there belongs to processes that have gone.
             GenericSimBlock::StoreUserCount(m_block, 1);
         } else {
-            GenericSimBlock::AddToUserCount(m_block, 1);
+            GenericSimBlock::JoinUserCount(m_block);
         }
     } else {
         ReportError(kWhere, kMismatch);
@@ -150,10 +150,7 @@ void KQ_P_0001_02_Shm::Detach()
     // only the name stays then, for a later attacher to find.
     const bool locked = LockAttach(kDetachWaitMs, false);
     const bool alone = locked && HoldAlone();
-    const bool last = GenericSimBlock::AddToUserCount(m_block, -1) <= 0;
-    if (last) {
-        GenericSimBlock::StoreUserCount(m_block, 0);
-    }
+    const bool last = GenericSimBlock::LeaveUserCount(m_block) == 0;
     ReleaseView(last || alone);
     if (alone) {
         // Only the kernel's word counts here: a count that is wrong (killed

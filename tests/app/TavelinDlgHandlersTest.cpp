@@ -7,10 +7,12 @@
 #include "config/WhichConfig.h"
 #include "dialogs/DeadBandDlg.h"
 #include "dialogs/TlaSetUp.h"
+#include "mapping/PublisherLock.h"
 #include "support/Paths.h"
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 
 using namespace MainIds;
 namespace GSB = GenericSimBlock;
@@ -383,4 +385,40 @@ TEST_F(MainWindowTest, ApplicationRunsTheWindowToItsEnd)
     EXPECT_EQ(runner.runs, 1);
     EXPECT_EQ(cycles, 2);
     EXPECT_EQ(Users(), 1);
+}
+
+TEST_F(MainWindowTest, ApplicationRefusesToStartWhileAnotherPublishesIntoTheBlock)
+{
+    m_input.AddJoystick(kStickA, "Stick A", 12);
+    SetDouble(GSB::kPitchSensitivity, 0.25);
+    const std::string name = KQ_P_0001_02_Shm::DefaultMappingName();
+    auto first = std::make_unique<PublisherLock>(name.c_str());
+    ASSERT_TRUE(first->Acquire()) << first->GetErrorText();
+
+    RecordingDialogRunner runner([](RecordingDialogView&) { ADD_FAILURE() << "the second window opened"; });
+    CTavelinApp second;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(second.InitInstance(runner));
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(second.ExitCode(), 1);
+    EXPECT_EQ(runner.runs, 0);
+    const std::string text
+        = "Another Tavelin publishes into the shared block \"" + name + "\".\nThis one does not start.";
+    ASSERT_EQ(runner.boxes.size(), 1u);
+    EXPECT_EQ(runner.boxes[0].first, text);
+    EXPECT_EQ(runner.boxes[0].second, "CTavelinApp::InitInstance");
+    EXPECT_EQ(errors,
+        "CTavelinApp::InitInstance: Another Tavelin publishes into the shared block \"" + name
+            + "\". This one does not start.\n");
+    // Nothing in the block was touched: no attach, no configuration load.
+    EXPECT_EQ(Users(), 1);
+    EXPECT_EQ(Double(GSB::kPitchSensitivity), 0.25);
+
+    // Once the first one has gone, the next one starts.
+    first.reset();
+    RecordingDialogRunner later([](RecordingDialogView& view) { view.Click(kIdOk); });
+    CTavelinApp third;
+    third.InitInstance(later);
+    EXPECT_EQ(third.ExitCode(), 0);
+    EXPECT_EQ(later.runs, 1);
 }

@@ -2,6 +2,7 @@
 // and a configuration, the block read by this test as a second attacher,
 // and the ways out by signal.
 #include "mapping/GenericSimBlock.h"
+#include "mapping/KQ_P_0001_02_Shm.h"
 #include "tests/qt/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -10,9 +11,13 @@
 #include <cmath>
 #include <csignal>
 #include <fcntl.h>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <string>
+#include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -103,6 +108,12 @@ std::filesystem::path ShmPath(const std::string& name)
     return std::filesystem::path("/dev/shm") / name;
 }
 
+std::string ReadLog(const std::filesystem::path& log)
+{
+    std::ifstream in(log);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 // The block, once the program has made it and stored its first outputs.
 std::unique_ptr<testfiles::BlockReader> AttachWhenReady(const std::string& name, Program& program)
 {
@@ -178,6 +189,87 @@ TEST(ProgramEndToEnd, SigintAsTheLastUserRemovesTheBlocksName)
     EXPECT_TRUE(WIFEXITED(*status));
     EXPECT_EQ(WEXITSTATUS(*status), 0);
     EXPECT_FALSE(std::filesystem::exists(ShmPath(sandbox.ShmName())));
+}
+
+TEST(ProgramEndToEnd, ASecondProgramOnTheSameBlockRefusesAndTouchesNothing)
+{
+    testfiles::Sandbox sandbox("e2esecond");
+    Program first(sandbox.Root() / "first.log");
+    ASSERT_TRUE(first.Started());
+    auto reader = AttachWhenReady(sandbox.ShmName(), first);
+    ASSERT_NE(reader, nullptr) << ReadLog(sandbox.Root() / "first.log");
+    // Once the first program has loaded its configuration: a value that the
+    // second program's load would overwrite.
+    ASSERT_TRUE(WaitFor([&] { return Near(reader->Double(block::kPitchSensitivity), testfiles::kPitchSensitivity); }));
+    KQ_P_0001_02_Shm editor(sandbox.ShmName().c_str(), true);
+    ASSERT_TRUE(editor.IsReady()) << editor.GetErrorText();
+    block::StoreDouble(editor.GetBlock(), block::kPitchSensitivity, 0.004);
+
+    Program second(sandbox.Root() / "second.log");
+    ASSERT_TRUE(second.Started());
+    const std::optional<int> status = second.WaitForExit();
+    ASSERT_TRUE(status.has_value()) << "the second program kept running";
+    EXPECT_TRUE(WIFEXITED(*status));
+    EXPECT_EQ(WEXITSTATUS(*status), 1);
+    const std::string log = ReadLog(sandbox.Root() / "second.log");
+    EXPECT_NE(
+        log.find("Another Tavelin publishes into the shared block \"" + sandbox.ShmName() + "\""), std::string::npos)
+        << log;
+    EXPECT_EQ(block::LoadUserCount(reader->Block()), 4) << "the first program's two views, the reader, the editor";
+    EXPECT_EQ(reader->Double(block::kPitchSensitivity), 0.004);
+    EXPECT_TRUE(first.Running());
+
+    first.Signal(SIGTERM);
+    ASSERT_TRUE(first.WaitForExit().has_value());
+    EXPECT_EQ(block::LoadUserCount(reader->Block()), 2);
+}
+
+TEST(ProgramEndToEnd, SighupEndsTheProgramTheWayOkDoes)
+{
+    testfiles::Sandbox sandbox("e2ehup");
+    Program program(sandbox.Root() / "tavelin.log");
+    ASSERT_TRUE(program.Started());
+    auto reader = AttachWhenReady(sandbox.ShmName(), program);
+    ASSERT_NE(reader, nullptr);
+    program.Signal(SIGHUP);
+    const std::optional<int> status = program.WaitForExit();
+    ASSERT_TRUE(status.has_value()) << "SIGHUP did not end the program";
+    EXPECT_TRUE(WIFEXITED(*status)) << "ended by the signal itself, not through the window's way out";
+    EXPECT_EQ(WEXITSTATUS(*status), 0);
+    EXPECT_EQ(block::LoadUserCount(reader->Block()), 1) << "both of the program's views detached";
+}
+
+TEST(ProgramEndToEnd, SigtermWhileWaitingForTheBlocksLockEndsWithinASecond)
+{
+    testfiles::Sandbox sandbox("e2elock");
+    // This test stands for a program stuck in its attach: it holds the attach
+    // lock, and the whole lock object as a program that ignores it would.
+    const std::string lock = "/" + sandbox.ShmName() + ".lock";
+    const int fd = shm_open(lock.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+    ASSERT_GE(fd, 0);
+    struct flock range { };
+    range.l_type = F_WRLCK;
+    range.l_whence = SEEK_SET;
+    range.l_len = 1;
+    ASSERT_EQ(fcntl(fd, F_OFD_SETLK, &range), 0);
+    ASSERT_EQ(flock(fd, LOCK_EX), 0);
+
+    Program program(sandbox.Root() / "tavelin.log");
+    ASSERT_TRUE(program.Started());
+    // It takes the publisher lock just before it attaches.
+    ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(ShmPath(sandbox.ShmName() + ".owner")); }));
+    const auto start = Clock::now();
+    program.Signal(SIGTERM);
+    const std::optional<int> status = program.WaitForExit(std::chrono::seconds(5));
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    ASSERT_TRUE(status.has_value()) << "SIGTERM did not end the program";
+    EXPECT_LT(took, 1000);
+    EXPECT_TRUE(WIFEXITED(*status)) << "ended by the signal itself, not through the window's way out";
+    EXPECT_EQ(WEXITSTATUS(*status), 0) << ReadLog(sandbox.Root() / "tavelin.log");
+    EXPECT_FALSE(std::filesystem::exists(ShmPath(sandbox.ShmName()))) << "no block was made";
+    EXPECT_FALSE(std::filesystem::exists(ShmPath(sandbox.ShmName() + ".owner")));
+    close(fd);
+    shm_unlink(lock.c_str());
 }
 
 } // namespace
