@@ -6,10 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 
 namespace GSB = GenericSimBlock;
 
@@ -203,6 +206,44 @@ TEST(ShmBlock, TooSmallMappingIsRefusedWithBothSizes)
         EXPECT_FALSE(ShmTestOs::LockObjectExists(name));
     }
     ShmTestOs::DestroyRawMapping(name, raw);
+}
+
+TEST(ShmBlock, AttachGivesUpWhenTheAttachLockStaysHeld)
+{
+    const std::string name = ShmTestOs::UniqueName("held");
+    // Another thread in the middle of its attach, stuck there.
+    PlainMapping stuck(name, 64);
+    std::atomic<int> stage { 0 };
+    std::thread holder([&] {
+        stage = stuck.LockAttach(BaseSharedMemory::kAttachWaitMs, false) ? 1 : -1;
+        while (stage == 1) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        stuck.RemoveLockName();
+        stuck.UnlockAttach();
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (stage == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_EQ(stage, 1) << stuck.GetErrorText();
+
+    const auto start = std::chrono::steady_clock::now();
+    {
+        KQ_P_0001_02_Shm shm(name.c_str());
+        const auto waited
+            = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_FALSE(shm.IsReady());
+        const std::string text = shm.GetErrorText();
+        EXPECT_EQ(text.rfind(std::string(kWhere) + "\nThe lock ", 0), 0u) << text;
+        EXPECT_NE(text.find("of the shared memory stayed held by another process for 2000 ms"), std::string::npos)
+            << text;
+        EXPECT_GE(waited, BaseSharedMemory::kAttachWaitMs - 20);
+        EXPECT_LT(waited, BaseSharedMemory::kAttachWaitMs + 1000);
+    }
+    EXPECT_FALSE(ShmTestOs::MappingExists(name));
+    stage = 2;
+    holder.join();
 }
 
 TEST(ShmBlock, OpenOnlyWithoutBlockFailsWithTheSystemText)
