@@ -106,6 +106,9 @@ public:
         if (startTimer) {
             m_view->StartTimer(kTimer, 8);
         }
+        for (int i = 0; i < initBoxes; ++i) {
+            m_view->ShowMessageBox("Start-up failed", "Probe::OnInitDialog");
+        }
         return true;
     }
     void OnCommand(std::int32_t id) override
@@ -148,6 +151,7 @@ public:
     std::vector<bool> visibility;
     bool endInInit = false;
     bool startTimer = false;
+    int initBoxes = 0; // message boxes shown by the initialisation
     int inits = 0;
     int destroys = 0;
     int cancels = 0;
@@ -548,6 +552,39 @@ TEST_F(QtRendererTest, WaysOutOfAModalRun)
         EXPECT_EQ(probe.events.back().kind, "close");
         EXPECT_EQ(probe.destroys, 1);
     }
+}
+
+TEST_F(QtRendererTest, ACloseRequestAnswersTheOpenBoxAndEveryLaterOne)
+{
+    // A signal while start-up shows its failures: the box on screen is
+    // answered, the next one is not even shown, and the window then leaves.
+    Probe probe;
+    probe.initBoxes = 3;
+    QtDialogView view(ProbeTemplate(), probe);
+    int shown = 0;
+    qttest::WhenShown(QStringLiteral("messageBox"), [&](QDialog* box) {
+        EXPECT_NE(box, nullptr);
+        ++shown;
+        view.RequestClose();
+    });
+    // A box left waiting for a person would hang the program: answered late, it fails the test.
+    bool answeredLate = false;
+    QTimer late;
+    late.setSingleShot(true);
+    QObject::connect(&late, &QTimer::timeout, [&] {
+        if (QDialog* box = qttest::FindWindow(QStringLiteral("messageBox"))) {
+            answeredLate = true;
+            box->done(0);
+        }
+        late.start(100);
+    });
+    late.start(5000);
+    EXPECT_EQ(view.RunModal(), kIdOk);
+    EXPECT_EQ(shown, 1);
+    EXPECT_FALSE(answeredLate);
+    ASSERT_FALSE(probe.events.empty());
+    EXPECT_EQ(probe.events.back().kind, "close");
+    EXPECT_EQ(probe.destroys, 1);
 }
 
 TEST_F(QtRendererTest, TheContextMenuAndF1StandInForTheSystemMenu)
