@@ -12,6 +12,8 @@ public:
     explicit Win32DialogRunner(HINSTANCE instance);
 
     int RunModal(const DialogTemplate& dialogTemplate, DialogPresenter& presenter) override;
+    // A box of its own, without an owner window (the program refusing to start).
+    void ShowMessageBox(const char* text, const char* caption) override;
     // The top-level view running right now (null outside RunModal).
     Win32DialogView* Current() const { return m_current; }
 

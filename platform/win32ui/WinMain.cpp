@@ -11,5 +11,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLi
     Win32DialogRunner runner(instance);
     CTavelinApp app;
     app.InitInstance(runner);
-    return 0;
+    // 1 when it did not start: another Tavelin publishes into the block.
+    return app.ExitCode();
 }
