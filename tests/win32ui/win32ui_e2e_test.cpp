@@ -126,8 +126,9 @@ private:
 // tavelin.exe with its own joystick file and block name.
 class Tavelin {
 public:
-    explicit Tavelin(const std::string& tag)
-        : m_shmName(ShmTestOs::UniqueName(tag.c_str()))
+    // sameBlockAs: the block name of a program already running (a second copy).
+    explicit Tavelin(const std::string& tag, const std::string& sameBlockAs = std::string())
+        : m_shmName(sameBlockAs.empty() ? ShmTestOs::UniqueName(tag.c_str()) : sameBlockAs)
     {
         char folder[MAX_PATH] = {};
         GetTempPathA(MAX_PATH, folder);
@@ -408,6 +409,46 @@ TEST(InstalledProgram, ASaveThatCannotBeWrittenNamesTheReasonAndTheFileAndLosesN
     if (hadAlternate) {
         EXPECT_EQ(ReadFile(alternate), before) << "the file in place was changed";
     }
+}
+
+TEST(InstalledProgram, ASecondProgramOnTheSameBlockSaysSoAndLeavesTheBlockAlone)
+{
+    DefaultConfiguration configuration;
+    Tavelin first("e2esecond");
+    first.MoveStick(Stick(2000));
+    ASSERT_TRUE(first.Start());
+    std::string json;
+    ASSERT_TRUE(WaitFor([&] {
+        json = SimblockJson(first.ShmName());
+        return !first.Running() || Near(JsonNumber(json, "outputs", "pitch"), SettledPitch(2000));
+    })) << json;
+    KQ_P_0001_02_Shm view(first.ShmName().c_str(), true);
+    ASSERT_TRUE(view.IsReady()) << view.GetErrorText();
+    // What the second program's configuration load would overwrite.
+    block::StoreDouble(view.GetBlock(), block::kPitchSensitivity, 0.004);
+
+    Tavelin second("e2esecond", first.ShmName());
+    ASSERT_TRUE(second.Start());
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (box = second.Dialog(L"CTavelinApp::InitInstance")) != nullptr; }))
+        << second.ErrorOutput();
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    const std::optional<DWORD> code = second.WaitForExit();
+    ASSERT_TRUE(code.has_value()) << "the second program kept running";
+    EXPECT_EQ(*code, 1u);
+    EXPECT_NE(second.ErrorOutput().find("Another Tavelin publishes into the shared block \"" + first.ShmName() + "\""),
+        std::string::npos)
+        << second.ErrorOutput();
+    EXPECT_EQ(block::LoadUserCount(view.GetBlock()), 3) << "the first program's two views and this test";
+    EXPECT_EQ(block::LoadDouble(view.GetBlock(), block::kPitchSensitivity), 0.004);
+    EXPECT_TRUE(first.Running());
+
+    HWND window = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (window = first.Dialog(L"Version 1.6")) != nullptr; }));
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    const std::optional<DWORD> firstCode = first.WaitForExit();
+    ASSERT_TRUE(firstCode.has_value());
+    EXPECT_EQ(*firstCode, 0u);
 }
 
 } // namespace
