@@ -209,7 +209,7 @@ TEST_F(MainWindowTest, AJoystickPluggedInLaterGetsItsNameAndReadoutsAndALostOneW
     Tick();
     m_input.AddJoystick(kStickA, "Late Stick", 4).state.lX = 1234;
     m_dialog->OnDevicesChanged(); // WM_DEVICECHANGE
-    Tick();
+    TickPeriod(); // numbers are shown at their own rate
     EXPECT_EQ(m_view->Text(kDeviceName[0]), "Late Stick");
     EXPECT_EQ(m_view->Text(kDeviceName[1]), "No Device");
     EXPECT_TRUE(m_view->Control(ReadoutValueId(0, 1)).enabled);
@@ -220,7 +220,7 @@ TEST_F(MainWindowTest, AJoystickPluggedInLaterGetsItsNameAndReadoutsAndALostOneW
     // Unplugged: the slot keeps its name and last reading, and the warning is listed.
     m_input.joystick(0).attached = false;
     m_input.joystick(0).state.lX = 99;
-    Tick();
+    TickPeriod();
     EXPECT_TRUE(m_dialog->GetJoySticks()->IsSlotLost(0));
     EXPECT_EQ(m_view->Text(kDeviceName[0]), "Late Stick (lost)");
     EXPECT_EQ(m_view->Text(ReadoutValueId(0, 1)), "1234");
@@ -230,7 +230,7 @@ TEST_F(MainWindowTest, AJoystickPluggedInLaterGetsItsNameAndReadoutsAndALostOneW
 
     // Back: the same slot, its name without the mark, fresh readings.
     m_input.joystick(0).attached = true;
-    Tick();
+    TickPeriod();
     EXPECT_FALSE(m_dialog->GetJoySticks()->IsSlotLost(0));
     EXPECT_EQ(m_view->Text(kDeviceName[0]), "Late Stick");
     EXPECT_EQ(m_view->Text(ReadoutValueId(0, 1)), "99");
