@@ -1,13 +1,16 @@
 // simblock: attaches to the simulator's shared block through KQ_P_0001_02_Shm,
 // exactly as another program of the simulator installation would, and shows
 // it, watches it or stands in for the simulator's gear and park-brake flags.
-// It detaches on every way out, Ctrl-C and SIGTERM included.
+// It detaches on every way out, Ctrl-C and SIGTERM included. It is also both
+// halves of the bridge that lets a simulator under Wine share the block.
 #include "mapping/GenericSimBlock.h"
 #include "mapping/KQ_P_0001_02_Shm.h"
 #include "support/CloseRequest.h"
 #include "support/Console.h"
+#include "support/WineBridge.h"
 #include "tools/simblock/BlockReport.h"
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -32,6 +35,17 @@ constexpr const char* kUsage
       "until stopped)\n"
       "  set gear down|up              both gear lever flags 1 / 0 (an existing block only)\n"
       "  set parkbrake on|off          both park brake flags 1 / 0 (an existing block only)\n"
+      "  echo [--count N]              answers each odd number written to the word at 2040 with the next one, N "
+      "times (default 1000); for latency figures on a block of its own\n"
+#ifdef _WIN32
+      "  wine-bridge [--stop]          under Wine: makes NAME in this prefix a mapping of the native\n"
+      "                                /dev/shm/NAME (start it before the simulator); --stop ends it\n"
+#else
+      "  wine-bridge --prefix DIR [--exe PATH]\n"
+      "                                holds the block and runs simblock.exe wine-bridge under wine in DIR, so\n"
+      "                                a simulator there shares it (PATH: simblock.exe; default: beside this\n"
+      "                                program, else build/win/tools/simblock/ beside this build)\n"
+#endif
       "  --open-only                   never create the block; exit 2 when there is none\n"
       "  --name NAME                   mapping name (default: TAVELIN_SHM_NAME or GenericSimSharedMemory)\n";
 
@@ -63,7 +77,14 @@ struct Options {
     std::vector<std::string> words; // the command and its own arguments
     long hz = 10;
     long count = 0;
+    bool countGiven = false;
+    std::string prefix;
+    std::string exe;
+    bool stop = false;
 };
+
+// The section address entry that nobody writes: the echo's word.
+constexpr std::size_t kEchoWord = GSB::kSectionAddressOffset + 4 * GSB::kUnwrittenSectionAddress;
 
 bool ParseNumber(const std::string& text, long lowest, long highest, long& value)
 {
@@ -102,6 +123,14 @@ bool ParseOptions(int argc, char** argv, Options& options)
             if (!hasValue || !ParseNumber(argv[++i], 0, 1000000000L, options.count)) {
                 return Usage("--count needs a whole number, 0 for no limit");
             }
+            options.countGiven = true;
+        } else if (word == "--prefix" || word == "--exe") {
+            if (!hasValue || std::string(argv[i + 1]).empty()) {
+                return Usage((word + " needs a path").c_str());
+            }
+            (word == "--prefix" ? options.prefix : options.exe) = argv[++i];
+        } else if (word == "--stop") {
+            options.stop = true;
         } else if (word == "--help" || word == "-h") {
             std::fputs(kUsage, stdout);
             std::exit(0);
@@ -115,6 +144,38 @@ bool ParseOptions(int argc, char** argv, Options& options)
         return Usage("no command given");
     }
     const std::string& command = options.words[0];
+    if (command == "wine-bridge") {
+        if (options.words.size() != 1) {
+            return Usage("too many arguments for wine-bridge");
+        }
+#ifdef _WIN32
+        if (!options.prefix.empty() || !options.exe.empty()) {
+            return Usage("simblock.exe wine-bridge runs inside the prefix; --prefix and --exe belong to the native "
+                         "simblock");
+        }
+#else
+        if (options.prefix.empty()) {
+            return Usage("wine-bridge needs --prefix DIR, the simulator's Wine prefix");
+        }
+        if (options.stop) {
+            return Usage("--stop belongs to simblock.exe; end the native bridge with a signal");
+        }
+#endif
+        return true;
+    }
+    if (!options.prefix.empty() || !options.exe.empty() || options.stop) {
+        return Usage("--prefix, --exe and --stop belong to wine-bridge");
+    }
+    if (command == "echo") {
+        if (options.words.size() != 1) {
+            return Usage("too many arguments for echo");
+        }
+        if (!options.countGiven) {
+            options.count = 1000;
+        }
+        options.openOnly = true;
+        return true;
+    }
     if (command == "show" || command == "json" || command == "watch") {
         if (options.words.size() != 1) {
             return Usage(("too many arguments for " + command).c_str());
@@ -193,9 +254,58 @@ int Set(void* block, const Options& options)
     return 0;
 }
 
+// Answers every odd number in the echo word with the next even one, as fast
+// as it can see them: the other side times the round trips.
+int Echo(void* block, const Options& options)
+{
+    auto* field = reinterpret_cast<std::uint32_t*>(static_cast<unsigned char*>(block) + kEchoWord);
+    std::atomic_ref<std::uint32_t> word(*field);
+    constexpr auto kPatience = std::chrono::seconds(10);
+    std::uint32_t last = word.load();
+    for (long answered = 0; options.count == 0 || answered < options.count; ++answered) {
+        const auto deadline = std::chrono::steady_clock::now() + kPatience;
+        std::uint32_t seen = last;
+        for (long spin = 0; (seen = word.load()) == last || (seen & 1U) == 0; ++spin) {
+            if (g_signal != 0) {
+                return 128 + g_signal;
+            }
+            if (spin > 2000) {
+                if (std::chrono::steady_clock::now() >= deadline) {
+                    std::fprintf(stderr, "simblock: echo: nothing to answer for 10 s after %ld answers\n", answered);
+                    return kExitFailure;
+                }
+                std::this_thread::yield();
+            }
+        }
+        word.store(seen + 1);
+        last = seen + 1;
+    }
+    return 0;
+}
+
+int BridgeHalf(const Options& options, const std::string& name)
+{
+#ifdef _WIN32
+    // Never attached: the count of the block is the native half's business.
+    return WineBridge::RunWindowsHalf(name, options.stop);
+#else
+    // Created when Tavelin has not made it yet: the Wine side needs an object to map.
+    KQ_P_0001_02_Shm shm(name.c_str(), false);
+    if (!shm.IsReady()) {
+        std::fprintf(stderr, "simblock: cannot attach to the shared block \"%s\":\n%s\n", name.c_str(),
+            shm.FullErrorText().c_str());
+        return kExitFailure;
+    }
+    return WineBridge::RunNativeHalf({ name, options.prefix, options.exe });
+#endif
+}
+
 int Run(const Options& options)
 {
     const std::string name = options.name.empty() ? KQ_P_0001_02_Shm::DefaultMappingName() : options.name;
+    if (options.words[0] == "wine-bridge") {
+        return BridgeHalf(options, name);
+    }
     KQ_P_0001_02_Shm shm(name.c_str(), options.openOnly);
     if (!shm.IsReady()) {
         if (options.openOnly && shm.NameMissing()) {
@@ -216,6 +326,8 @@ int Run(const Options& options)
         status = Print(BlockReport::JsonText(block, name.c_str())) ? 0 : kExitFailure;
     } else if (command == "watch") {
         status = Watch(block, options);
+    } else if (command == "echo") {
+        status = Echo(block, options);
     } else {
         status = Set(block, options);
     }
