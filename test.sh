@@ -29,12 +29,14 @@ gtest_case_counts() { # folder of *.xml
   echo "$cases $failures $skipped"
 }
 
-run_suite() { # label, build folder
+run_suite() { # label, build folder, ctest options (a "-L LABEL" selection gets a log of its own)
   local label=$1 folder=$2 log="build/$2.ctest.log"
+  shift 2
+  [ "${1:-}" = -L ] && log="build/$folder.$2.ctest.log"
   echo "=== $label: running tests"
   rm -rf "build/$folder/gtest-results"
   local started=$SECONDS
-  ctest --test-dir "build/$folder" --output-on-failure -j "$(nproc)" --timeout 600 >"$log" 2>&1
+  ctest --test-dir "build/$folder" --output-on-failure -j "$(nproc)" --timeout 600 "$@" >"$log" 2>&1
   local status=$?
   local line passed=0 failed=0 skipped
   line=$(grep -E "tests passed, [0-9]+ tests? failed out of [0-9]+" "$log" | tail -1)
@@ -81,7 +83,9 @@ build_or_fail() { # label, folder, options...
   echo "[$label] built in $((SECONDS - started)) s"
 }
 
-build_or_fail "native" native -DCMAKE_BUILD_TYPE=RelWithDebInfo && run_suite "native" native
+# The Wine bridge's tests (label wine) need the Windows build too: they run after it.
+native_built=
+build_or_fail "native" native -DCMAKE_BUILD_TYPE=RelWithDebInfo && native_built=1 && run_suite "native" native -LE wine
 build_or_fail "sanitizer" asan -DCMAKE_BUILD_TYPE=Debug -DTAVELIN_SANITIZE=ON -DTAVELIN_BUILD_BENCH=OFF -DTAVELIN_WITH_QT=OFF \
   && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 run_suite "sanitizer" asan
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
@@ -94,8 +98,14 @@ if ! grep -qs '"Managed"="N"' "$WINEPREFIX/user.reg"; then
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
 fi
 # One lingering Wine server for the tests, its output kept out of theirs.
-build_or_fail "windows" win -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/mingw-w64-x86_64.cmake" \
-  && { wineserver -p30 >/dev/null 2>&1; run_suite "windows (Wine)" win; }
+if build_or_fail "windows" win -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/mingw-w64-x86_64.cmake"; then
+  wineserver -p30 >/dev/null 2>&1
+  run_suite "windows (Wine)" win
+  # Native tavelin and simblock with this build's simblock.exe (only built with Qt).
+  if [ -n "$native_built" ] && [ -x build/native/tests/wine_bridge_test ]; then
+    TAVELIN_WIN_SIMBLOCK="$PWD/build/win/tools/simblock/simblock.exe" run_suite "Wine bridge" native -L wine
+  fi
+fi
 
 for extra in scripts/test-extras/*.sh; do
   [ -f "$extra" ] || continue
