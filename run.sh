@@ -7,13 +7,48 @@
 #   set by the caller always wins).
 # - Without a display the window runs offscreen and the terminal shows the
 #   simulator's block (simblock watch). Ctrl-C ends both.
+# - --wine-prefix DIR: a simulator under Wine in DIR shares the block. The
+#   Windows simblock.exe is built too, and once the window has made the block
+#   the bridge (simblock wine-bridge) starts beside it and ends with it.
 set -eu
+wine_prefix=
+while [ $# -gt 0 ]; do
+  case $1 in
+    --wine-prefix)
+      [ $# -ge 2 ] || { echo "run.sh: --wine-prefix needs the simulator's Wine prefix" >&2; exit 64; }
+      wine_prefix=$2
+      shift 2
+      ;;
+    --wine-prefix=*)
+      wine_prefix=${1#*=}
+      shift
+      ;;
+    -h | --help)
+      echo "usage: ./run.sh [--wine-prefix DIR]"
+      exit 0
+      ;;
+    *)
+      echo "run.sh: unknown argument $1 (usage: ./run.sh [--wine-prefix DIR])" >&2
+      exit 64
+      ;;
+  esac
+done
+if [ -n "$wine_prefix" ]; then
+  [ -d "$wine_prefix" ] || { echo "run.sh: the Wine prefix $wine_prefix is not a folder" >&2; exit 1; }
+  wine_prefix=$(cd "$wine_prefix" && pwd)
+fi
 cd "$(dirname "$0")"
 here=$PWD
 scripts/install-deps.sh
 . scripts/common.sh
 configure native -DCMAKE_BUILD_TYPE=RelWithDebInfo
 build_targets native tavelin simblock
+windows_simblock=$here/build/win/tools/simblock/simblock.exe
+if [ -n "$wine_prefix" ]; then
+  command -v wine >/dev/null || { echo "run.sh: --wine-prefix needs wine" >&2; exit 1; }
+  configure win -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$here/cmake/toolchains/mingw-w64-x86_64.cmake"
+  build_targets win simblock
+fi
 program=build/native/platform/qt/tavelin
 simblock=build/native/tools/simblock/simblock
 if [ ! -x "$program" ]; then
@@ -48,12 +83,48 @@ else
   echo "Joysticks: none readable attached; using the moving virtual joysticks of examples/virtual-joysticks.ini"
 fi
 
+shm_name="${TAVELIN_SHM_NAME:-GenericSimSharedMemory}"
+bridge_pid=
+# The bridge comes after the window has made the block (at most 10 s).
+wait_for_block() { # pid of the window
+  local _
+  for _ in $(seq 200); do
+    [ -e "/dev/shm/$shm_name" ] && return 0
+    kill -0 "$1" 2>/dev/null || return 1
+    sleep 0.05
+  done
+  [ -e "/dev/shm/$shm_name" ]
+}
+start_bridge() {
+  [ -n "$wine_prefix" ] || return 0
+  echo "Wine: bridging \"$shm_name\" into $wine_prefix; start the simulator there once the bridge says so."
+  "$simblock" wine-bridge --prefix "$wine_prefix" --exe "$windows_simblock" &
+  bridge_pid=$!
+}
+stop_bridge() {
+  [ -n "$bridge_pid" ] || return 0
+  kill -TERM "$bridge_pid" 2>/dev/null
+  wait "$bridge_pid" 2>/dev/null
+  bridge_pid=
+}
+
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
-  exec "$program"
+  [ -n "$wine_prefix" ] || exec "$program"
+  "$program" &
+  window_pid=$!
+  trap 'kill -TERM "$window_pid" 2>/dev/null' INT TERM
+  wait_for_block "$window_pid" && start_bridge
+  status=0
+  # A signal ends the wait early; the window's own end is what counts.
+  while kill -0 "$window_pid" 2>/dev/null; do
+    wait "$window_pid" 2>/dev/null && status=0 || status=$?
+  done
+  trap - INT TERM
+  stop_bridge
+  exit $status
 fi
 
 # No display: the window offscreen, the block in the terminal.
-shm_name="${TAVELIN_SHM_NAME:-GenericSimSharedMemory}"
 echo "No display: the window runs offscreen; the shared block \"$shm_name\" below (Ctrl-C to stop)."
 QT_QPA_PLATFORM=offscreen "$program" &
 window_pid=$!
@@ -64,20 +135,18 @@ stop() {
   kill -TERM "$window_pid" 2>/dev/null
   wait "$window_pid" 2>/dev/null
   [ -n "$watch_pid" ] && wait "$watch_pid" 2>/dev/null
+  stop_bridge
   exit 0
 }
 trap stop INT TERM
 
-# simblock opens the block; wait until the window has made it (at most 10 s).
-for _ in $(seq 200); do
-  [ -e "/dev/shm/$shm_name" ] && break
-  kill -0 "$window_pid" 2>/dev/null || break
-  sleep 0.05
-done
-if ! kill -0 "$window_pid" 2>/dev/null; then
+# simblock opens the block; wait until the window has made it.
+if ! wait_for_block "$window_pid"; then
+  stop_bridge
   wait "$window_pid"
   exit $?
 fi
+start_bridge
 "$simblock" --open-only watch &
 watch_pid=$!
 # Either ending ends the other.
