@@ -20,6 +20,7 @@ enum Exit : int {
     kForeignMapping = 4, // the name is taken in the prefix by a mapping of other pages
     kNativeTooShort = 5, // the native object stayed shorter than the block
     kAnotherBridge = 6, // a bridge of this name runs in the prefix already
+    kNativeHalfGone = 7, // the native half that started it has gone (killed)
 };
 
 // The first word of the Windows half's line that says the mapping is in place.
@@ -28,6 +29,10 @@ inline constexpr const char* kReadyWord = "bridged:";
 // The environment variable in which the native half gives the Windows half
 // its own Unix pid (wine keeps the pid of the process it was started as).
 inline constexpr const char* kUnixPidVariable = "TAVELIN_WINE_UNIX_PID";
+
+// Set by the native half: the Windows half's standard input is a pipe that
+// the native half holds open, and its end means the native half has gone.
+inline constexpr const char* kLifelineVariable = "TAVELIN_WINE_BRIDGE_LIFELINE";
 
 // The named event that tells the Windows half of `name` to stop.
 inline std::string StopEventName(const std::string& name)

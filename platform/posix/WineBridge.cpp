@@ -7,6 +7,9 @@
 //   its named event (a second, short-lived simblock.exe wine-bridge --stop).
 // - The Windows half's lines pass through to standard error; its ready line
 //   is answered with this half's own, on standard output.
+// - The Windows half's standard input is a pipe held here: killed, this half
+//   closes it, and the Windows half ends instead of bridging with nobody
+//   holding the block natively.
 // - A Windows half that ends for another reason than those it names (a crash,
 //   a Wine server that went away) is started again while the native object is
 //   still the one attached; it gives up after a few starts in a row that
@@ -91,11 +94,20 @@ bool NativeBlockLives(const std::string& name, const NativeIdentity& attached)
 }
 
 // A wine process of the prefix, its standard output and error on one pipe
-// (or on /dev/null when `output` is null).
-pid_t StartWine(const NativeOptions& options, const std::vector<std::string>& words, int* output)
+// (or on /dev/null when `output` is null). With `lifeline`, its standard
+// input is a pipe whose other end stays here (closed on exec for every other child).
+pid_t StartWine(const NativeOptions& options, const std::vector<std::string>& words, int* output, int* lifeline)
 {
     int pipeEnds[2] = { -1, -1 };
     if (output != nullptr && pipe2(pipeEnds, O_CLOEXEC) != 0) {
+        return -1;
+    }
+    int lifelineEnds[2] = { -1, -1 };
+    if (lifeline != nullptr && pipe2(lifelineEnds, O_CLOEXEC) != 0) {
+        if (output != nullptr) {
+            close(pipeEnds[0]);
+            close(pipeEnds[1]);
+        }
         return -1;
     }
     const pid_t pid = fork();
@@ -107,11 +119,14 @@ pid_t StartWine(const NativeOptions& options, const std::vector<std::string>& wo
             dup2(target, STDOUT_FILENO);
             dup2(target, STDERR_FILENO);
         }
-        const int nothing = open("/dev/null", O_RDONLY);
-        if (nothing >= 0) {
-            dup2(nothing, STDIN_FILENO);
+        const int input = lifeline != nullptr ? lifelineEnds[0] : open("/dev/null", O_RDONLY);
+        if (input >= 0) {
+            dup2(input, STDIN_FILENO);
         }
         setenv("WINEPREFIX", options.prefix.c_str(), 1);
+        if (lifeline != nullptr) {
+            setenv(kLifelineVariable, "1", 1);
+        }
         setenv(kUnixPidVariable, std::to_string(getpid()).c_str(), 1);
         if (std::getenv("WINEDEBUG") == nullptr) {
             setenv("WINEDEBUG", "-all", 1);
@@ -128,6 +143,14 @@ pid_t StartWine(const NativeOptions& options, const std::vector<std::string>& wo
         execvp("wine", argv.data());
         std::fprintf(stderr, "simblock wine-bridge: cannot run wine: %s\n", std::strerror(errno));
         _exit(127);
+    }
+    if (lifeline != nullptr) {
+        close(lifelineEnds[0]);
+        if (pid < 0) {
+            close(lifelineEnds[1]);
+        } else {
+            *lifeline = lifelineEnds[1];
+        }
     }
     if (output != nullptr) {
         close(pipeEnds[1]);
@@ -175,7 +198,7 @@ public:
     {
         m_ready = false;
         m_pending.clear();
-        m_pid = StartWine(m_options, { "wine-bridge" }, &m_output);
+        m_pid = StartWine(m_options, { "wine-bridge" }, &m_output, &m_lifeline);
         return m_pid > 0;
     }
     bool Running() const { return m_pid > 0; }
@@ -227,7 +250,7 @@ public:
         if (m_pid <= 0) {
             return;
         }
-        const pid_t teller = StartWine(m_options, { "wine-bridge", "--stop" }, nullptr);
+        const pid_t teller = StartWine(m_options, { "wine-bridge", "--stop" }, nullptr, nullptr);
         const auto deadline = Clock::now() + std::chrono::milliseconds(kStopWaitMs);
         if (teller > 0 && WaitUntil(teller, deadline) < 0) {
             kill(teller, SIGKILL);
@@ -254,12 +277,17 @@ private:
             close(m_output);
             m_output = -1;
         }
+        if (m_lifeline >= 0) {
+            close(m_lifeline);
+            m_lifeline = -1;
+        }
         m_pid = -1;
     }
 
     const NativeOptions& m_options;
     pid_t m_pid = -1;
     int m_output = -1;
+    int m_lifeline = -1;
     bool m_ready = false;
     std::string m_pending;
 };

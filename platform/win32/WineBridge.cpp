@@ -139,6 +139,18 @@ bool BackedByNative(HANDLE existing, HANDLE file, unsigned long long identity)
     return same;
 }
 
+// Reads standard input to its end: the native half's pipe closes when it
+// goes, however it goes. Then sets the event handed over.
+DWORD WINAPI WatchLifeline(void* gone)
+{
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    char buffer[256];
+    DWORD got = 0;
+    while (ReadFile(input, buffer, sizeof buffer, &got, nullptr) && got > 0) { }
+    SetEvent(static_cast<HANDLE>(gone));
+    return 0;
+}
+
 int Stop(const std::string& name)
 {
     HANDLE event = OpenEventA(EVENT_MODIFY_STATE, FALSE, StopEventName(name).c_str());
@@ -224,10 +236,27 @@ int RunWindowsHalf(const std::string& name, bool stop)
         error == ERROR_ALREADY_EXISTS ? "its mapping already was" : file.path.c_str());
     std::fflush(stdout);
 
+    // Without its native half nobody holds the block natively any more, so
+    // the bridge must not outlive it.
+    HANDLE gone = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    const char* lifeline = std::getenv(kLifelineVariable);
+    if (gone != nullptr && lifeline != nullptr && std::strcmp(lifeline, "1") == 0) {
+        HANDLE watcher = CreateThread(nullptr, 0, WatchLifeline, gone, 0, nullptr);
+        if (watcher != nullptr) {
+            CloseHandle(watcher);
+        }
+    }
+
     // The handles stay open until the end; the mapping lives as long as anyone holds it.
+    const HANDLE waited[] = { stopEvent, gone };
+    const DWORD waitedCount = gone != nullptr ? 2 : 1;
     for (;;) {
-        if (WaitForSingleObject(stopEvent, kPollMs) == WAIT_OBJECT_0) {
+        const DWORD woken = WaitForMultipleObjects(waitedCount, waited, FALSE, kPollMs);
+        if (woken == WAIT_OBJECT_0) {
             return Say(kStopped, "told to stop");
+        }
+        if (woken == WAIT_OBJECT_0 + 1) {
+            return Say(kNativeHalfGone, "the native simblock wine-bridge has gone; ending");
         }
         if (GetFileInformationByHandle(file.handle, &info) && info.nNumberOfLinks == 0) {
             return Say(kNativeRemoved,

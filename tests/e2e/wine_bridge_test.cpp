@@ -373,6 +373,34 @@ TEST_F(WineBridgeTest, OneBridgePerPrefixItsWindowsHalfRestartsAndItEndsWithTheN
     EXPECT_NE(third->Log().find("was removed"), std::string::npos) << third->Log();
 }
 
+bool ProcessGone(pid_t pid)
+{
+    const std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+    const std::size_t close = stat.rfind(')');
+    return stat.empty() || (close != std::string::npos && stat.compare(close, 3, ") Z") == 0);
+}
+
+TEST_F(WineBridgeTest, AKilledNativeHalfTakesItsWindowsHalfAlong)
+{
+    testfiles::Sandbox sandbox("wbkilled");
+    auto bridge = StartBridge(sandbox);
+    ASSERT_TRUE(Bridged(*bridge, sandbox)) << bridge->Log();
+    const pid_t windowsHalf = static_cast<pid_t>(std::atol(
+        ReadFile("/proc/" + std::to_string(bridge->Pid()) + "/task/" + std::to_string(bridge->Pid()) + "/children")
+            .c_str()));
+    ASSERT_GT(windowsHalf, 0);
+    bridge->Signal(SIGKILL);
+    bridge->WaitForExit();
+    EXPECT_TRUE(WaitFor([&] { return ProcessGone(windowsHalf); })) << "the Windows half outlived its native half";
+    const Ran stop = RunWine(sandbox, { "wine-bridge", "--stop" });
+    EXPECT_EQ(stop.code, WineBridge::kNoNativeBlock) << stop.output;
+    {
+        // Alone now, an attacher's detach removes what the killed bridge left.
+        KQ_P_0001_02_Shm cleanup(sandbox.ShmName().c_str(), true);
+    }
+    EXPECT_FALSE(std::filesystem::exists(ShmPath(sandbox.ShmName())));
+}
+
 // A benchmark, not a pass/fail test: prints the time from a native write to
 // the Windows side reading it (half of a round trip through simblock.exe echo).
 TEST_F(WineBridgeTest, LatencyFromANativeWriteToAWindowsRead)
