@@ -334,6 +334,10 @@ int RunNativeHalf(const NativeOptions& given)
     if (stat(options.prefix.c_str(), &prefix) != 0 || !S_ISDIR(prefix.st_mode)) {
         return Say(kFailed, "the Wine prefix " + options.prefix + " is not a folder");
     }
+    // wine would make a new prefix there, and the simulator would never see the bridge.
+    if (stat((options.prefix + "/system.reg").c_str(), &prefix) != 0) {
+        return Say(kFailed, options.prefix + " is not a Wine prefix (it has no system.reg)");
+    }
     NativeIdentity attached;
     if (!Identify(options.name, attached)) {
         return Say(kFailed, "the attached block has no /dev/shm/" + options.name);

@@ -312,7 +312,7 @@ TEST_F(WineBridgeTest, ARestartOfTavelinIsSeenByTheWindowsSide)
     EXPECT_FALSE(std::filesystem::exists(ShmPath(sandbox.ShmName()))) << "the last holder removed the name";
 }
 
-TEST_F(WineBridgeTest, ABridgeStartedAfterAWindowsAttacherRefusesWithItsReason)
+TEST_F(WineBridgeTest, ABridgeRefusesAfterAWindowsAttacherAndOutsideAWinePrefixWithItsReasons)
 {
     testfiles::Sandbox sandbox("wblate");
     // The simulator first: it makes a block of its own in the prefix.
@@ -324,6 +324,15 @@ TEST_F(WineBridgeTest, ABridgeStartedAfterAWindowsAttacherRefusesWithItsReason)
     EXPECT_NE(bridge->Log().find("start the bridge before the simulator"), std::string::npos) << bridge->Log();
     EXPECT_FALSE(std::filesystem::exists(ShmPath(sandbox.ShmName()))) << "the refused bridge left no native block";
     simulator.Signal(SIGKILL);
+
+    // A folder that is no Wine prefix would have wine make a new one there.
+    std::filesystem::create_directories(sandbox.Root() / "not-a-prefix");
+    Process elsewhere({ TAVELIN_SIMBLOCK_PATH, "--name", sandbox.ShmName(), "wine-bridge", "--prefix",
+                          (sandbox.Root() / "not-a-prefix").string(), "--exe", m_exe },
+        sandbox.Root() / "elsewhere.log");
+    EXPECT_EQ(elsewhere.ExitCode(), WineBridge::kFailed) << elsewhere.Log();
+    EXPECT_NE(elsewhere.Log().find("is not a Wine prefix"), std::string::npos) << elsewhere.Log();
+    EXPECT_FALSE(std::filesystem::exists(sandbox.Root() / "not-a-prefix" / "system.reg"));
 }
 
 TEST_F(WineBridgeTest, OneBridgePerPrefixItsWindowsHalfRestartsAndItEndsWithTheNativeBlock)
