@@ -97,8 +97,8 @@ fi
 if ! grep -qs '"Managed"="N"' "$WINEPREFIX/user.reg"; then
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
 fi
-# One lingering Wine server for the tests, its output kept out of theirs.
 if build_or_fail "windows" win -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/mingw-w64-x86_64.cmake"; then
+  # One lingering Wine server for the tests, its output kept out of theirs.
   wineserver -p30 >/dev/null 2>&1
   run_suite "windows (Wine)" win
   # Native tavelin and simblock with this build's simblock.exe (only built with Qt).
