@@ -256,6 +256,11 @@ public:
             kill(teller, SIGKILL);
             waitpid(teller, nullptr, 0);
         }
+        // A half that had not made its event yet ends on its lifeline instead.
+        if (m_lifeline >= 0) {
+            close(m_lifeline);
+            m_lifeline = -1;
+        }
         int status = WaitUntil(m_pid, deadline);
         if (status < 0) {
             kill(m_pid, SIGTERM);
