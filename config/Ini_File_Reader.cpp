@@ -4,6 +4,7 @@
 // first 1023 characters are examined.
 #include "config/Ini_File_Reader.h"
 
+#include "support/NumberText.h"
 #include "support/Paths.h"
 #include "support/TextFunctions.h"
 
@@ -19,12 +20,11 @@ namespace {
 constexpr const char* kLookWhere = "Ini_File_Reader::LookForValue";
 constexpr std::size_t kSectionNameLimit = 1021;
 
-// strtoll saturated to the 32-bit range: Windows' long is 32 bits, and a file
-// must mean the same number on both platforms.
+// A whole number saturated to the 32-bit range: Windows' long is 32 bits, and
+// a file must mean the same number on both platforms (and under every locale).
 long ToLong(const char* text)
 {
-    errno = 0;
-    const long long value = std::strtoll(text, nullptr, 10);
+    const long long value = TextToLongLong(text);
     if (value > INT32_MAX) {
         return INT32_MAX;
     }
@@ -209,7 +209,7 @@ bool Ini_File_Reader::LookForValue(const char* section, const char* key, float& 
     if (!Find(section, key, ValueText::Compact)) {
         return false;
     }
-    out = std::strtof(m_value, nullptr);
+    out = TextToFloat(m_value);
     return true;
 }
 
@@ -338,7 +338,7 @@ bool CIniRead::ParseDouble(const char* text, double& out)
         return false;
     }
     // "nan" and "inf" would pass the length rule; no tuning value may be either.
-    const double value = std::strtod(text, nullptr);
+    const double value = TextToDouble(text);
     if (!std::isfinite(value)) {
         return false;
     }

@@ -1,5 +1,7 @@
 #include "support/TextFunctions.h"
 
+#include "support/NumberText.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -9,7 +11,7 @@ int FormatBoundedV(char* buffer, int size, const char* format, va_list args)
         return 0;
     }
     std::memset(buffer, 0, static_cast<std::size_t>(size));
-    const int count = std::vsnprintf(buffer, static_cast<std::size_t>(size), format, args);
+    const int count = FormatTextV(buffer, static_cast<std::size_t>(size), format, args);
     if (count < 0 || count >= size) {
         buffer[size - 1] = '\0';
     }

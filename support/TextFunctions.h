@@ -11,7 +11,8 @@
 #define TAVELIN_PRINTF_FORMAT(fmt, args)
 #endif
 
-// Zero-fills all `size` characters, formats into them and always terminates:
+// Zero-fills all `size` characters, formats into them (numbers as the "C"
+// locale writes them, see NumberText.h) and always terminates:
 // a text that does not fit keeps its first size - 1 characters.
 int FormatBounded(char* buffer, int size, const char* format, ...) TAVELIN_PRINTF_FORMAT(3, 4);
 int FormatBoundedV(char* buffer, int size, const char* format, va_list args) TAVELIN_PRINTF_FORMAT(3, 0);
