@@ -2,7 +2,9 @@
 // by line, from the processor's public record and tuning accessors. The file
 // is written beside the target under a temporary name and only moved over the
 // target once every line, the flush and the close have succeeded, so a failed
-// save never damages the file it would replace.
+// save never damages the file it would replace. The temporary file is always a
+// new one (an existing name, a link above all, is never opened), and a target
+// that is a link is replaced where it points.
 #include "config/SettingsFile.h"
 #include "mapping/Assignments.h"
 #include "mapping/CockpitAxes.h"
@@ -15,6 +17,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <memory>
 #include <string>
 
 namespace Block = GenericSimBlock;
@@ -97,6 +101,23 @@ std::string FolderOf(const std::string& path)
     return cut == 0 ? path.substr(0, 1) : path.substr(0, cut);
 }
 
+// "<target>.tmp", or when that name is taken (a save that died, or a link
+// someone put there) the first free "<target>.tmp<N>"; the name taken is
+// left alone.
+std::unique_ptr<SettingsFileClass> CreateTemporary(const std::string& target, std::string& name)
+{
+    std::unique_ptr<SettingsFileClass> file;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = target + ".tmp" + (attempt == 0 ? std::string() : std::to_string(attempt));
+        file = SettingsFileClass::CreateNew(name);
+        std::error_code error;
+        if (file->IsOpen() || !std::filesystem::exists(std::filesystem::symlink_status(name, error))) {
+            break;
+        }
+    }
+    return file;
+}
+
 } // namespace
 
 bool ControlProcessor::SaveConfiguration(std::int32_t configurationIndex, const char* path)
@@ -110,17 +131,18 @@ bool ControlProcessor::SaveConfiguration(std::int32_t configurationIndex, const 
         ReportError(kWhere, "No file name given");
         return false;
     }
-    const std::string target = GetCurrentConfigurationPath();
+    const std::string target = Paths::ResolveLinks(GetCurrentConfigurationPath());
     const std::string folder = FolderOf(target);
     if (!folder.empty() && !Paths::CreateFolders(folder)) {
         ReportError(kWhere, "Could not create the folder", folder.c_str());
         return false;
     }
 
-    const std::string temporary = target + ".tmp";
+    std::string temporary;
     bool written = false;
     {
-        SettingsFileClass file(temporary, FileOpenForWriting);
+        const std::unique_ptr<SettingsFileClass> created = CreateTemporary(target, temporary);
+        SettingsFileClass& file = *created;
         if (!file.IsOpen()) {
             SetErrorText(file.GetErrorText());
             return false;

@@ -1,7 +1,7 @@
-// Ini_File_Reader and CIniRead. Every lookup rewinds and scans from the top,
-// so lookups may come in any order. Lines are read whole (the rest of an
-// over-long line is skipped, never taken for the next line) and only their
-// first 1023 characters are examined.
+// Ini_File_Reader and CIniRead. The file is read once; lookups may come in
+// any order and each costs only its section's index. Lines end at LF, CR LF
+// or CR; only their first 1023 characters count (the rest of an over-long
+// line is skipped, never taken for the next line).
 #include "config/Ini_File_Reader.h"
 
 #include "support/NumberText.h"
@@ -54,16 +54,22 @@ bool IsSeparator(char c)
 
 bool Ini_File_Reader::OpenFile(const char* fileName)
 {
+    m_loaded = false;
+    m_lines.clear();
+    m_sections.clear();
     if (fileName == nullptr || fileName[0] == '\0') {
         ReportError("Ini_File_Reader::OpenFile", "Ini_File_Reader::OpenFile - File Name Given was NULL");
         return false;
     }
     m_fileName = fileName;
-    m_file = std::make_unique<SettingsFileClass>(fileName, FileOpenForReading);
-    if (!m_file->IsOpen()) {
-        SetErrorText(m_file->GetErrorText());
+    SettingsFileClass file(fileName, FileOpenForReading);
+    std::string text;
+    if (!file.IsOpen() || !file.ReadWholeFile(text, kMaxFileSize)) {
+        SetErrorText(file.GetErrorText());
         return false;
     }
+    SplitLines(text);
+    m_loaded = true;
     return true;
 }
 
@@ -72,67 +78,63 @@ bool Ini_File_Reader::OpenFile(const std::string& fileName)
     return OpenFile(fileName.c_str());
 }
 
-bool Ini_File_Reader::FindSection(const char* section)
+void Ini_File_Reader::SplitLines(const std::string& text)
 {
-    m_section = section;
+    const std::size_t keep = kBufferLength - 1;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", at);
+        const std::size_t stop = end == std::string::npos ? text.size() : end;
+        std::string line = text.substr(at, std::min(stop - at, keep));
+        const std::size_t nul = line.find('\0');
+        if (nul != std::string::npos) {
+            line.resize(nul);
+        }
+        m_lines.push_back(std::move(line));
+        if (end == std::string::npos) {
+            break;
+        }
+        at = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
+    }
+}
+
+const Ini_File_Reader::Section& Ini_File_Reader::FindSection(const char* section)
+{
     std::string pattern = "[";
     pattern.append(section, std::min(std::strlen(section), kSectionNameLimit));
     pattern += "]";
-    if (m_file == nullptr || !m_file->RewindFile()) {
-        return false;
+    const auto [entry, added] = m_sections.try_emplace(pattern);
+    Section& found = entry->second;
+    if (!added) {
+        return found;
     }
-    while (m_file->ReadFromSettingsFile(m_line, kBufferLength)) {
-        if (std::strstr(m_line, pattern.c_str()) != nullptr) {
-            return true;
-        }
+    std::size_t line = 0;
+    while (line < m_lines.size() && m_lines[line].find(pattern) == std::string::npos) {
+        ++line;
     }
-    return false;
-}
-
-bool Ini_File_Reader::FindItem(const char* key, ValueText form)
-{
+    if (line == m_lines.size()) {
+        return found;
+    }
+    found.found = true;
+    found.first = line + 1;
+    found.end = found.first;
     char work[kBufferLength];
-    while (m_file->ReadFromSettingsFile(m_line, kBufferLength)) {
-        CutAtNewline(m_line);
-        const char* equals = std::strchr(m_line, '=');
-        if (equals != nullptr) {
-            const std::size_t keyLength = static_cast<std::size_t>(equals - m_line);
-            std::memcpy(work, m_line, keyLength);
-            work[keyLength] = '\0';
-            RemoveBlanks(TabsToBlanks(work));
-            if (std::strcmp(work, key) == 0) {
-                CopyBounded(work, equals + 1, kBufferLength);
-                TabsToBlanks(work);
-                if (form == ValueText::Compact) {
-                    CopyBounded(m_value, RemoveBlanks(work), kBufferLength);
-                } else {
-                    CopyBounded(m_value, SkipBlanks(work), kBufferLength);
-                }
-                return true;
-            }
+    while (found.end < m_lines.size()) {
+        const std::string& text = m_lines[found.end++];
+        const std::size_t equals = text.find('=');
+        if (equals != std::string::npos) {
+            std::memcpy(work, text.data(), equals);
+            work[equals] = '\0';
+            found.keys.try_emplace(RemoveBlanks(TabsToBlanks(work)), found.end - 1);
         }
+        CopyBounded(work, text.c_str(), kBufferLength);
+        found.items.insert(RemoveBlanks(TabsToBlanks(work)));
         // Any "[" ends the section, even in a line that is only a comment.
-        if (std::strchr(m_line, '[') != nullptr) {
-            return false;
+        if (text.find('[') != std::string::npos) {
+            break;
         }
     }
-    return false;
-}
-
-bool Ini_File_Reader::FindPresence(const char* item)
-{
-    while (m_file->ReadFromSettingsFile(m_line, kBufferLength)) {
-        CutAtNewline(m_line);
-        const bool endsSection = std::strchr(m_line, '[') != nullptr;
-        RemoveBlanks(TabsToBlanks(m_line));
-        if (std::strcmp(m_line, item) == 0) {
-            return true;
-        }
-        if (endsSection) {
-            return false;
-        }
-    }
-    return false;
+    return found;
 }
 
 void Ini_File_Reader::ReportMissingSection(const char* section)
@@ -149,16 +151,27 @@ void Ini_File_Reader::ReportMissingItem(const char* section, const char* key)
 bool Ini_File_Reader::Find(const char* section, const char* key, ValueText form)
 {
     m_value[0] = '\0';
-    if (section == nullptr || key == nullptr) {
+    if (section == nullptr || key == nullptr || !m_loaded) {
         return false;
     }
-    if (!FindSection(section)) {
+    const Section& found = FindSection(section);
+    if (!found.found) {
         ReportMissingSection(section);
         return false;
     }
-    if (!FindItem(key, form)) {
+    const auto entry = found.keys.find(key);
+    if (entry == found.keys.end()) {
         ReportMissingItem(section, key);
         return false;
+    }
+    const std::string& line = m_lines[entry->second];
+    char work[kBufferLength];
+    CopyBounded(work, line.c_str() + line.find('=') + 1, kBufferLength);
+    TabsToBlanks(work);
+    if (form == ValueText::Compact) {
+        CopyBounded(m_value, RemoveBlanks(work), kBufferLength);
+    } else {
+        CopyBounded(m_value, SkipBlanks(work), kBufferLength);
     }
     return true;
 }
@@ -245,14 +258,15 @@ bool Ini_File_Reader::LookForValue(const char* section, const char* key, bool& o
 
 bool Ini_File_Reader::LookForValue(const char* section, const char* item)
 {
-    if (section == nullptr || item == nullptr) {
+    if (section == nullptr || item == nullptr || !m_loaded) {
         return false;
     }
-    if (!FindSection(section)) {
+    const Section& found = FindSection(section);
+    if (!found.found) {
         ReportMissingSection(section);
         return false;
     }
-    if (!FindPresence(item)) {
+    if (found.items.count(item) == 0) {
         ReportMissingItem(section, item);
         return false;
     }

@@ -1,6 +1,7 @@
-// Keyed lookup in sectioned text files. Ini_File_Reader answers one lookup at a
-// time, each searching its section from the top of the file; CIniRead wraps
-// one for the configuration loader, with its relative-path rule and converters.
+// Keyed lookup in sectioned text files. Ini_File_Reader reads the file once,
+// whole (at most kMaxFileSize bytes), and answers lookups from memory, each
+// section indexed the first time it is asked for; CIniRead wraps one for the
+// configuration loader, with its relative-path rule and converters.
 #pragma once
 
 #include "config/SettingsFile.h"
@@ -10,10 +11,15 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
 class Ini_File_Reader : public KQ_ErrorReport {
 public:
     static constexpr int kBufferLength = 1024;
+    // Larger files are refused: no set-up needs a fraction of this.
+    static constexpr std::size_t kMaxFileSize = 1u << 20;
 
     Ini_File_Reader() = default;
     ~Ini_File_Reader() override = default;
@@ -22,7 +28,7 @@ public:
 
     bool OpenFile(const char* fileName);
     bool OpenFile(const std::string& fileName);
-    bool IsOpen() const { return m_file != nullptr && m_file->IsOpen(); }
+    bool IsOpen() const { return m_loaded; }
     const std::string& FileName() const { return m_fileName; }
 
     // The string forms copy at most outLength - 1 characters and a zero.
@@ -46,20 +52,31 @@ protected:
 private:
     enum class ValueText { Compact, AsWritten };
 
-    bool FindSection(const char* section);
-    // From the line after the section header; leaves the value text in m_value.
-    bool FindItem(const char* key, ValueText form);
-    bool FindPresence(const char* item);
+    // The lines of a section: from the one after its header up to and
+    // including the first that holds a "[" (or the file's end), with the
+    // first line of each key and the set of whole lines, blanks removed.
+    struct Section {
+        bool found = false;
+        std::size_t first = 0;
+        std::size_t end = 0;
+        std::unordered_map<std::string, std::size_t> keys;
+        std::unordered_set<std::string> items;
+    };
+
+    void SplitLines(const std::string& text);
+    const Section& FindSection(const char* section);
     // Section then key; the value in m_value, or the text of the failure.
     bool Find(const char* section, const char* key, ValueText form);
     void ReportMissingSection(const char* section);
     void ReportMissingItem(const char* section, const char* key);
 
     std::string m_fileName;
-    std::string m_section;
-    char m_line[kBufferLength] = {};
+    bool m_loaded = false;
+    // Each line as a line-by-line reader sees it: cut at a NUL byte and to
+    // kBufferLength - 1 characters, without its line end.
+    std::vector<std::string> m_lines;
+    std::unordered_map<std::string, Section> m_sections;
     char m_value[kBufferLength] = {};
-    std::unique_ptr<SettingsFileClass> m_file;
 };
 
 // One lookup: the section and key, and where the value goes (length counts

@@ -40,7 +40,11 @@ public:
             return static_cast<unsigned char>(m_buffer[m_next++]);
         }
         Switch(Reading);
+        errno = 0;
         const int c = std::getc(m_file);
+        if (c == EOF && std::ferror(m_file) != 0) {
+            m_readError = errno;
+        }
         return c == EOF ? -1 : c;
     }
     void UngetChar(int character) override
@@ -54,6 +58,7 @@ public:
         std::ungetc(character, m_file);
     }
     bool ReadFailed() const override { return m_file == nullptr || std::ferror(m_file) != 0; }
+    int ReadError() const override { return m_readError; }
     bool Write(const char* data, std::size_t size) override
     {
         if (m_readOnly) {
@@ -94,7 +99,11 @@ private:
     {
         // Byte 0 stays free, so that a character read last can always be pushed back.
         m_buffer[0] = m_end > 0 ? m_buffer[m_end - 1] : '\0';
+        errno = 0;
         const std::size_t got = std::fread(m_buffer + 1, 1, sizeof m_buffer - 1, m_file);
+        if (got == 0 && std::ferror(m_file) != 0) {
+            m_readError = errno; // a folder opened as a file fails here (EISDIR)
+        }
         m_next = 1;
         m_end = 1 + got;
         return got > 0;
@@ -106,6 +115,7 @@ private:
     char m_buffer[4096] = {};
     std::size_t m_next = 0;
     std::size_t m_end = 0;
+    int m_readError = 0;
 };
 
 } // namespace
@@ -114,6 +124,10 @@ std::unique_ptr<SettingsStream> SettingsFileClass::OpenStandardStream(
     const char* fileName, int mode, std::string& reason)
 {
     static const char* const modes[] = { "rb", "wb", "r+b", "ab" };
+    if (fileName != nullptr && mode == kFileCreateNewForWriting) {
+        std::FILE* file = Paths::CreateNewFile(fileName, reason);
+        return file != nullptr ? std::make_unique<StandardStream>(file, false) : nullptr;
+    }
     if (fileName == nullptr || mode < FileOpenForReading || mode > FileOpenForAppending) {
         reason = std::strerror(EINVAL);
         return nullptr;
@@ -181,6 +195,16 @@ bool SettingsFileClass::OpenWith(int mode, const char* where)
         return false;
     }
     return true;
+}
+
+std::unique_ptr<SettingsFileClass> SettingsFileClass::CreateNew(const std::string& fileName)
+{
+    auto file = std::make_unique<SettingsFileClass>("", FileOpenForWriting);
+    CopyBounded(file->m_fileName, fileName.c_str(), kNameLength);
+    if (!fileName.empty()) {
+        file->m_open = file->OpenWith(kFileCreateNewForWriting, "SettingsFileClass::OpenFileForWriting");
+    }
+    return file;
 }
 
 bool SettingsFileClass::OpenFileForReading()
@@ -281,6 +305,31 @@ int SettingsFileClass::ReadLine(char* buffer, int length, bool skipRest)
     }
     buffer[n] = '\0';
     return n;
+}
+
+bool SettingsFileClass::ReadWholeFile(std::string& text, std::size_t limit)
+{
+    text.clear();
+    if (!CanRead()) {
+        return false;
+    }
+    for (int c = m_stream->GetChar(); c >= 0; c = m_stream->GetChar()) {
+        if (text.size() >= limit) {
+            text.clear();
+            const std::string size
+                = limit % (1u << 20) == 0 ? std::to_string(limit >> 20) + " MiB" : std::to_string(limit) + " bytes";
+            ReportError(kReadWhere, ("File is larger than " + size + ": not read").c_str(), m_fileName);
+            return false;
+        }
+        text.push_back(static_cast<char>(c));
+    }
+    if (m_stream->ReadFailed()) {
+        const int error = m_stream->ReadError();
+        text.clear();
+        ReportError(kReadWhere, error != 0 ? std::strerror(error) : "Read error", m_fileName);
+        return false;
+    }
+    return true;
 }
 
 bool SettingsFileClass::ReadFromSettingsFile(char* buffer, int length)

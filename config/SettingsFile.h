@@ -22,6 +22,8 @@ public:
     // Pushes one byte back, to be delivered by the next GetChar.
     virtual void UngetChar(int character) = 0;
     virtual bool ReadFailed() const = 0;
+    // The system's error number of the failed read, 0 when it gave none.
+    virtual int ReadError() const { return 0; }
     virtual bool Write(const char* data, std::size_t size) = 0;
     virtual bool Flush() = 0;
     virtual bool Rewind() = 0;
@@ -34,6 +36,11 @@ enum FileOpenMode : int {
     FileOpenForReadWrite = 2, // an existing file
     FileOpenForAppending = 3, // create if needed, write at the end
 };
+
+// What SettingsFileClass::CreateNew hands a stream opener: a new file for
+// writing, made exclusively and never through a link (support/Paths.h).
+// Not a mode the constructors take.
+constexpr int kFileCreateNewForWriting = 16;
 
 class SettingsFileClass : public KQ_ErrorReport {
 public:
@@ -49,6 +56,15 @@ public:
     ~SettingsFileClass() override;
     SettingsFileClass(const SettingsFileClass&) = delete;
     SettingsFileClass& operator=(const SettingsFileClass&) = delete;
+
+    // A new file for writing (see kFileCreateNewForWriting); closed, with the
+    // reason, when the name exists already or cannot be made.
+    static std::unique_ptr<SettingsFileClass> CreateNew(const std::string& fileName);
+
+    // The whole file in one pass, every byte as it is on the disk. False,
+    // with the reason, on a read error or when it holds more than `limit`
+    // bytes (then nothing is kept).
+    bool ReadWholeFile(std::string& text, std::size_t limit);
 
     // Closes the stream if open. False only when closing lost written data.
     bool CloseFile();

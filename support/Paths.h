@@ -2,6 +2,7 @@
 // One implementation per platform (platform/posix, platform/win32).
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 namespace Paths {
@@ -27,9 +28,20 @@ std::string ConfigurationFile(int index);
 // Creates the folder and its missing parents; true when it exists afterwards.
 bool CreateFolders(const std::string& folder);
 
+// Creates `path` as a new, empty file open for binary writing: never an
+// existing file and never through a symbolic link (O_CREAT | O_EXCL |
+// O_NOFOLLOW; CREATE_NEW on Windows). Null with the system's text in `reason`.
+std::FILE* CreateNewFile(const std::string& path, std::string& reason);
+
+// The file that writing to `path` changes: the end of its chain of symbolic
+// links (at most 40), or `path` itself when it is none (always on Windows).
+std::string ResolveLinks(const std::string& path);
+
 // Moves `from` over `to`, replacing an existing `to` in one step, so that a
-// reader sees either the old file or the new one. On failure `to` is left as
-// it was and `reason` holds the system's text.
+// reader sees either the old file or the new one. `from` is first given the
+// mode of an existing `to` and synced to the disk, and the folder is synced
+// after the move, so a crash leaves the old file or the whole new one. On
+// failure `to` is left as it was and `reason` holds the system's text.
 bool ReplaceExistingFile(const std::string& from, const std::string& to, std::string& reason);
 
 // The platform's line end in text files: "\r\n" on Windows, "\n" elsewhere.

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -71,16 +72,95 @@ bool CreateFolders(const std::string& folder)
             }
         }
     }
-    struct stat info {};
+    struct stat info { };
     return stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+std::FILE* CreateNewFile(const std::string& path, std::string& reason)
+{
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        reason = std::strerror(errno);
+        return nullptr;
+    }
+    std::FILE* file = fdopen(fd, "wb");
+    if (file == nullptr) {
+        reason = std::strerror(errno);
+        close(fd);
+        unlink(path.c_str());
+    }
+    return file;
+}
+
+std::string ResolveLinks(const std::string& path)
+{
+    std::string current = path;
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat info { };
+        if (lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            return current;
+        }
+        char buffer[PATH_MAX + 1];
+        const ssize_t length = readlink(current.c_str(), buffer, PATH_MAX);
+        if (length <= 0) {
+            return current;
+        }
+        std::string next(buffer, static_cast<std::size_t>(length));
+        if (next[0] != '/') {
+            const std::size_t slash = current.rfind('/');
+            if (slash != std::string::npos) {
+                next = current.substr(0, slash + 1) + next;
+            }
+        }
+        current = next;
+    }
+    return current; // a loop: the open that follows reports it
+}
+
+namespace {
+
+std::string FolderOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+} // namespace
+
 bool ReplaceExistingFile(const std::string& from, const std::string& to, std::string& reason)
 {
-    // rename() replaces the target atomically on POSIX file systems.
-    if (std::rename(from.c_str(), to.c_str()) != 0) {
+    const int fd = open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
         reason = std::strerror(errno);
         return false;
+    }
+    struct stat old { };
+    bool ok = true;
+    if (stat(to.c_str(), &old) == 0 && S_ISREG(old.st_mode) && fchmod(fd, old.st_mode & 07777) != 0) {
+        reason = std::strerror(errno);
+        ok = false;
+    }
+    if (ok && fsync(fd) != 0) {
+        reason = std::strerror(errno);
+        ok = false;
+    }
+    close(fd);
+    // rename() replaces the target atomically on POSIX file systems.
+    if (ok && std::rename(from.c_str(), to.c_str()) != 0) {
+        reason = std::strerror(errno);
+        ok = false;
+    }
+    if (!ok) {
+        return false;
+    }
+    // The new name itself is only durable once the folder is.
+    const int folder = open(FolderOf(to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        fsync(folder);
+        close(folder);
     }
     return true;
 }
