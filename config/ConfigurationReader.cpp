@@ -203,6 +203,11 @@ bool ReadButtonControls(CIniRead& reader, ControlProcessor& processor)
         }
         processor.SetButtonRecord(button, record);
     }
+    // The simulator reads three of the numbers from their mirror bytes, which
+    // must say what the load put into the records, as the setters would.
+    for (const std::int32_t button : { ButtonApDisc, ButtonAtDisc, ButtonPtt }) {
+        processor.SetButtonNumber(button, processor.GetButtonNumber(button));
+    }
     return true;
 }
 
