@@ -4,11 +4,12 @@
 #include "devices/DirectInputObjects.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 #include <numbers>
 #include <sstream>
@@ -361,12 +362,14 @@ void VirtualJoystickFile::Refresh()
     const bool present = !error;
     const std::uintmax_t size = present ? std::filesystem::file_size(m_path, error) : 0;
     const bool sized = present && !error;
-    if (m_looked && present == m_present && (!present || (sized && time == m_time && size == m_size))) {
+    if (m_looked && present == m_present
+        && (!present || (sized == m_sized && time == m_time && (!sized || size == m_size)))) {
         // A rewrite within the file system's time-stamp granule keeps both
         // time and size: while the stamp is that fresh, compare the text.
-        if (present && IsRecent(time)) {
+        if (sized && size <= kMaxFileSize && IsRecent(time)) {
             std::string text;
-            if (ReadText(text) && text != m_text) {
+            std::string reason;
+            if (ReadText(text, reason) && text != m_text) {
                 Apply(text);
             }
         }
@@ -386,6 +389,7 @@ void VirtualJoystickFile::Look()
     m_present = present;
     m_time = present ? time : std::filesystem::file_time_type {};
     m_size = sized ? size : 0;
+    m_sized = sized;
     Read();
 }
 
@@ -395,14 +399,54 @@ bool VirtualJoystickFile::IsRecent(std::filesystem::file_time_type time)
     return age < std::chrono::seconds(2) && age > -std::chrono::seconds(2);
 }
 
-bool VirtualJoystickFile::ReadText(std::string& text) const
+bool VirtualJoystickFile::ReadText(std::string& text, std::string& reason) const
 {
-    std::ifstream file(m_path, std::ios::binary);
-    if (!file) {
+    text.clear();
+    std::error_code error;
+    const auto type = std::filesystem::status(m_path, error).type();
+    if (type == std::filesystem::file_type::directory) {
+        reason = "is a folder, not a file";
         return false;
     }
-    text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    return !file.bad() && text.size() <= kMaxFileSize;
+    if (!error && type != std::filesystem::file_type::regular) {
+        // A named pipe would hold the poll until something writes into it.
+        reason = "is not a regular file";
+        return false;
+    }
+    // C streams: a read error is a return value here, where a file stream
+    // of this library throws from inside the read (a folder, for one).
+    errno = 0;
+    std::FILE* file = std::fopen(m_displayPath.c_str(), "rb");
+    if (file == nullptr) {
+        reason = std::string("cannot be read (") + std::strerror(errno != 0 ? errno : EIO) + ")";
+        return false;
+    }
+    char chunk[16384];
+    bool tooLarge = false;
+    for (;;) {
+        const std::size_t got = std::fread(chunk, 1, sizeof chunk, file);
+        if (got == 0) {
+            break;
+        }
+        if (text.size() + got > kMaxFileSize) {
+            tooLarge = true;
+            break;
+        }
+        text.append(chunk, got);
+    }
+    const int readError = std::ferror(file) != 0 ? (errno != 0 ? errno : EIO) : 0;
+    std::fclose(file);
+    if (tooLarge) {
+        text.clear();
+        reason = "is too large for a joystick description (more than 1 MiB)";
+        return false;
+    }
+    if (readError != 0) {
+        text.clear();
+        reason = std::string("cannot be read (") + std::strerror(readError) + ")";
+        return false;
+    }
+    return true;
 }
 
 void VirtualJoystickFile::SetJoysticks(std::vector<VirtualJoystick> joysticks)
@@ -437,12 +481,13 @@ void VirtualJoystickFile::Read()
         return;
     }
     if (m_size > kMaxFileSize) {
-        m_error = where + "is too large for a joystick description";
+        m_error = where + "is too large for a joystick description (more than 1 MiB)";
         return;
     }
     std::string text;
-    if (!ReadText(text)) {
-        m_error = where + "cannot be read";
+    std::string reason;
+    if (!ReadText(text, reason)) {
+        m_error = where + reason;
         return;
     }
     Apply(text);

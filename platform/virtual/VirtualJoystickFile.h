@@ -1,6 +1,8 @@
 // VirtualJoystickFile: the joysticks a plain text file describes, read again
 // whenever the file's time stamp or size changes, and the clock that moves
-// the joysticks in sweep motion. Portable C++ only.
+// the joysticks in sweep motion. Portable C++ only. A file of more than 1 MiB,
+// a folder or anything else that cannot be read gives no joysticks and a
+// reason, never an exception.
 #pragma once
 
 #include "devices/DirectInput.h"
@@ -74,7 +76,8 @@ private:
     static bool IsRecent(std::filesystem::file_time_type time);
     bool WatchSaysChanged();
     void Look();
-    bool ReadText(std::string& text) const;
+    // The whole file in one bounded pass; false with the reason otherwise.
+    bool ReadText(std::string& text, std::string& reason) const;
     void Read();
     void Apply(const std::string& text);
     void SetJoysticks(std::vector<VirtualJoystick> joysticks);
@@ -88,6 +91,7 @@ private:
     bool m_present = false;
     std::filesystem::file_time_type m_time {};
     std::uintmax_t m_size = 0;
+    bool m_sized = false;
     bool m_valid = false;
     std::string m_error;
     std::string m_text;

@@ -397,3 +397,42 @@ TEST_F(VirtualJoysticksTest, PollingAnUnchangedFileAllocatesNothing)
 }
 
 } // namespace
+
+TEST_F(VirtualJoysticksTest, AFolderOrAnOversizedFileInPlaceIsLostInputNotACrash)
+{
+    Write("[JOYSTICK_0]\nJOY_ID = 9\nNAME = Stick\nX = 123\n");
+    IDirectInputA* root = CreateRoot();
+    std::vector<DIDEVICEINSTANCEA> found;
+    ASSERT_EQ(Enumerate(root, found), DI_OK);
+    ASSERT_EQ(found.size(), 1u);
+    ShmTestOs::SetEnvironment("TAVELIN_VIRTUAL_JOYSTICKS", path.string().c_str());
+    JoystickDevice device(nullptr);
+    ShmTestOs::UnsetEnvironment("TAVELIN_VIRTUAL_JOYSTICKS");
+    ASSERT_TRUE(device.Open(found[0])) << device.GetErrorText();
+    ASSERT_TRUE(device.Poll());
+
+    // The file is replaced by a folder of the same name.
+    fs::remove(path);
+    fs::create_directory(path);
+    EXPECT_FALSE(device.Poll());
+    EXPECT_FALSE(device.Poll());
+    EXPECT_EQ(Enumerate(root, found), DIERR_GENERIC);
+    EXPECT_EQ(
+        std::string(root->GetFailureDetail()), "Virtual joystick file " + path.string() + ": is a folder, not a file");
+
+    // Then by 2 MiB: refused unread, with the reason.
+    fs::remove(path);
+    Write("[JOYSTICK_0]\nJOY_ID = 9\n" + std::string(2u << 20, '#'));
+    EXPECT_FALSE(device.Poll());
+    EXPECT_EQ(Enumerate(root, found), DIERR_GENERIC);
+    EXPECT_EQ(std::string(root->GetFailureDetail()),
+        "Virtual joystick file " + path.string() + ": is too large for a joystick description (more than 1 MiB)");
+
+    // A proper file again: the joystick comes back where it was.
+    Write("[JOYSTICK_0]\nJOY_ID = 9\nNAME = Stick\nX = 456\n");
+    ASSERT_TRUE(device.Poll());
+    JoystickState state;
+    device.GetState(state);
+    EXPECT_EQ(state.axes[0], 456);
+    root->Release();
+}
