@@ -99,6 +99,8 @@ void JoystickSet::ReleaseDevices()
         }
         m_directInput = nullptr;
     }
+    // Without devices nothing is polled or published: leave no deflection behind.
+    ReleaseControls();
 }
 
 bool JoystickSet::Initialise(const char* path)

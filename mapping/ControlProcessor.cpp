@@ -4,8 +4,8 @@
 //
 // The block is shared with programs that may write anything into it, so every
 // slot, input, button and POV number taken from its records is checked before
-// it indexes a state record, and no value that is not finite is published or
-// kept in a filter.
+// it indexes a state record, and no value that is not finite, or beyond the
+// outputs' physical limits (below), is published or kept in a filter.
 #include "mapping/ControlProcessor.h"
 
 #include "mapping/CockpitButtons.h"
@@ -23,6 +23,28 @@ namespace Buttons = CockpitButtonTable;
 namespace {
 
 constexpr const char* kOutOfRange = "Out Of Range";
+
+// Physical limits of the outputs. No finite, sane input gives a value beyond
+// them, so one beyond is garbage (typically a tuning value another program
+// wrote into the block) and is never published or kept in a filter:
+// - pitch, roll, pedals, tiller: degrees of deflection. Half a turn is far
+//   beyond every control's travel (the window's bars end at 15 to 25 degrees)
+//   yet clips no sensitivity a person would choose; beyond it the value is
+//   held at the limit, so the stick filters recover within a few time constants;
+// - thrust levers: percent of travel. The gates never give more than 100, and
+//   a negative sensitivity or offset reaches below 0 by at most one whole
+//   travel; beyond that range the lever keeps its last good value;
+// - a thrust-lever filter's time constant: a lag of more than a minute is no
+//   filter but a frozen lever, and is refused like a negative one.
+constexpr double kStickLimitDegrees = 180.0;
+constexpr double kThrustLeverLowest = -100.0;
+constexpr double kThrustLeverHighest = 100.0;
+constexpr double kLongestThrustLeverTimeConstant = 60.0;
+
+double Limited(double value, double limit)
+{
+    return value < -limit ? -limit : (value > limit ? limit : value);
+}
 
 // Detents of the thrust levers, in percent of travel.
 constexpr double kFirstDetent = 80.0;
@@ -138,8 +160,28 @@ bool ControlProcessor::Attach()
 
 void ControlProcessor::Detach()
 {
+    ReleaseControls();
     m_shm.reset();
     m_block = nullptr;
+}
+
+void ControlProcessor::ReleaseControls()
+{
+    if (m_block == nullptr) {
+        return;
+    }
+    for (int row = 0; row < Axes::kRowCount; ++row) {
+        if (Axes::kRows[row].kind == AxisKind::StickAxis) {
+            Block::StoreDouble(m_block, Axes::kRows[row].output, 0.0);
+            if (m_filters[row]) {
+                m_filters[row]->ResetFilter(0.0);
+            }
+        }
+    }
+    for (const std::size_t pressed : { Block::kApDiscPressed, Block::kAtDiscPressed, Block::kPttPressed,
+             Block::kBrakeLPressed, Block::kBrakeRPressed, Block::kReverserPressed }) {
+        Block::StoreByte(m_block, pressed, 0);
+    }
 }
 
 void ControlProcessor::SetCounts(std::int32_t attachedCount, std::int32_t inputCount)
@@ -156,7 +198,8 @@ void ControlProcessor::ApplyFilterTimeConstants()
     for (int row = 0; row < Axes::kRowCount; ++row) {
         const CockpitAxisRow& axis = Axes::kRows[row];
         if (axis.filter == AxisFilter::TimeConstantSetting && m_filters[row]) {
-            m_filters[row]->SetTimeConstant(Block::LoadDouble(m_block, axis.filterTimeConstant));
+            const double seconds = Block::LoadDouble(m_block, axis.filterTimeConstant);
+            m_filters[row]->SetTimeConstant(seconds <= kLongestThrustLeverTimeConstant ? seconds : -1.0);
         }
     }
 }
@@ -221,10 +264,13 @@ void ControlProcessor::ProcessStickAxis(int row, double period, const JoystickSt
     const CockpitAxisRow& axis = Axes::kRows[row];
     double x = AxisValue(axis.record, states) * Block::LoadDouble(m_block, axis.first);
     if (std::isfinite(x)) {
-        x = Filtered(row, x, period);
+        x = Filtered(row, Limited(x, kStickLimitDegrees), period);
     }
     if (std::isfinite(x)) {
         x = DeadBand(x, Block::LoadDouble(m_block, axis.second));
+    }
+    if (std::isfinite(x)) {
+        x = Limited(x, kStickLimitDegrees); // a garbage dead band can push it out again
     }
     Block::StoreDouble(m_block, axis.output, Published(row, x));
 }
@@ -240,10 +286,13 @@ void ControlProcessor::ProcessThrustLever(int row, double period, const Joystick
 
     double t = ThrustLeverPercent(
         value, minimum, maximum, Block::LoadDouble(m_block, axis.first), Block::LoadDouble(m_block, axis.second));
-    if (std::isfinite(t)) {
+    if (std::isfinite(t) && t >= kThrustLeverLowest && t <= kThrustLeverHighest) {
         t = Filtered(row, t, period);
+    } else {
+        // Garbage (NaN included) neither reaches the filter nor idles the
+        // lever: the last good value stays, and the next good input goes on from it.
+        t = m_filters[row] ? m_filters[row]->GetMemory() : 0.0;
     }
-    t = Published(row, t);
     if (m_publishFlags[axis.publishFlag] != 0) {
         Block::StoreDouble(m_block, axis.output, t);
     }

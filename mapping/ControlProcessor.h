@@ -59,7 +59,13 @@ public:
     // Attaches the block (TAVELIN_SHM_NAME or the simulator's name), creates
     // the filters and writes the default tuning values. False: see GetErrorText.
     bool Attach();
+    // Releases the controls (ReleaseControls), then the block.
     void Detach();
+    // Publishes a released stick: pitch, roll, pedals and tiller 0, the six
+    // button bytes 0 (the stick filters start again from rest). The thrust
+    // levers keep their value: an idle slam is no safer than holding. Called
+    // whenever publishing stops, so no deflection is ever left behind.
+    void ReleaseControls();
     // The attached block, null before a successful Attach.
     void* GetBlock() const { return m_block; }
 

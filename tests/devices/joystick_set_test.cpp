@@ -3,6 +3,8 @@
 #include "devices/DirectInputBackends.h"
 #include "devices/JoystickDevice.h"
 #include "devices/JoystickSet.h"
+#include "mapping/Assignments.h"
+#include "mapping/GenericSimBlock.h"
 #include "tests/devices/allocation_counter.h"
 #include "tests/fakes/ScriptedDirectInput.h"
 #include "tests/mapping/shm_os_helpers.h"
@@ -446,3 +448,28 @@ TEST_F(JoystickSetTest, ARewriteOfTheVirtualFileReachesEveryJoystickOnTheNextTic
 }
 
 } // namespace
+
+TEST_F(JoystickSetTest, AnEnumerationThatEndsPollingReleasesTheStick)
+{
+    ScriptedDirectInput fake;
+    fake.AddJoystick(0x0402044F, "Side Stick", 12).state.lY = -8000;
+    fake.joystick(0).state.rgbButtons[0] = 0x80;
+    JoystickSet set;
+    Start(set);
+    void* block = set.GetBlock();
+    GenericSimBlock::StoreDouble(block, GenericSimBlock::kPitchSensitivity, 0.002);
+    set.SetButtonAssignment(ButtonApDisc, 0, 1, 0x0402044F);
+    ASSERT_TRUE(set.CreateDevices(nullptr, nullptr)) << set.GetLastErrorText();
+    for (int i = 0; i < 20; ++i) {
+        set.PollAll(0.01);
+    }
+    ASSERT_LT(GenericSimBlock::LoadDouble(block, GenericSimBlock::kPitchOutput), -1.0);
+    ASSERT_EQ(GenericSimBlock::LoadByte(block, GenericSimBlock::kApDiscPressed), 1);
+
+    // Enumerated again, nothing answers: the set stops polling and leaves no deflection behind.
+    fake.Script("EnumDevices", DIERR_NOTINITIALIZED);
+    EXPECT_FALSE(set.CreateDevices(nullptr, nullptr));
+    set.PollAll(0.01);
+    EXPECT_EQ(GenericSimBlock::LoadDouble(block, GenericSimBlock::kPitchOutput), 0.0);
+    EXPECT_EQ(GenericSimBlock::LoadByte(block, GenericSimBlock::kApDiscPressed), 0);
+}

@@ -7,6 +7,7 @@ tavelin_add_test(processing_test
   SOURCES
     ${CMAKE_SOURCE_DIR}/tests/mapping/control_processor_test.cpp
     ${CMAKE_SOURCE_DIR}/tests/mapping/processing_block_test.cpp
+    ${CMAKE_SOURCE_DIR}/tests/mapping/processing_garbage_test.cpp
     ${tavelin_test_os_helpers}
   LIBS tavelin_mapping)
 
