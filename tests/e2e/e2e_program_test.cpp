@@ -162,12 +162,24 @@ TEST(ProgramEndToEnd, PublishesTheSticksAndButtonsAndLeavesCleanlyOnSigterm)
     sandbox.MoveStick(stick);
     EXPECT_TRUE(WaitFor([&] { return reader->Byte(block::kApDiscPressed) == 0; }));
 
+    // Deflected and pressed when the end comes: the end releases both, the levers keep their value.
+    stick.pressed = "1 3";
+    sandbox.MoveStick(stick);
+    ASSERT_TRUE(WaitFor([&] { return reader->Byte(block::kApDiscPressed) == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return Near(reader->Double(block::kThrLvrLOutput), 50.0); }))
+        << reader->Double(block::kThrLvrLOutput);
+    ASSERT_GT(std::fabs(reader->Double(block::kPitchOutput)), 1.0);
+
     program.Signal(SIGTERM);
     const std::optional<int> status = program.WaitForExit();
     ASSERT_TRUE(status.has_value()) << "SIGTERM did not end the program";
     EXPECT_TRUE(WIFEXITED(*status)) << "ended by a signal, not through the window's way out";
     EXPECT_EQ(WEXITSTATUS(*status), 0);
     EXPECT_EQ(block::LoadUserCount(reader->Block()), 1) << "both of the program's views detached";
+    EXPECT_EQ(reader->Double(block::kPitchOutput), 0.0);
+    EXPECT_EQ(reader->Byte(block::kApDiscPressed), 0);
+    EXPECT_EQ(reader->Byte(block::kBrakeLPressed), 0);
+    EXPECT_TRUE(Near(reader->Double(block::kThrLvrLOutput), 50.0)) << reader->Double(block::kThrLvrLOutput);
     EXPECT_TRUE(std::filesystem::exists(ShmPath(sandbox.ShmName()))) << "this test still holds the block";
     reader.reset();
     EXPECT_FALSE(std::filesystem::exists(ShmPath(sandbox.ShmName()))) << "the last user leaving removes the name";
