@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <cwchar>
 #include <limits>
 #include <system_error>
 
@@ -326,11 +325,8 @@ bool PutConversion(Sink& sink, const Spec& spec, va_list& args)
         }
         return true;
     case 'c':
-        if (Is(spec, "l")) {
-            PutThroughC(sink, spec, va_arg(args, std::wint_t));
-        } else {
-            PutThroughC(sink, spec, va_arg(args, int));
-        }
+        // A wint_t (for %lc) arrives promoted to int, as a char does.
+        PutThroughC(sink, spec, va_arg(args, int));
         return true;
     case 's':
         if (Is(spec, "l")) {
