@@ -33,7 +33,7 @@ public:
     int GetChar() override
     {
         if (m_readOnly) {
-            // Lookups rescan the whole file many times: read it in blocks.
+            // Read in blocks: a C-library call per byte would cost more than the parse.
             if (m_next == m_end && !Refill()) {
                 return -1;
             }

@@ -14,6 +14,7 @@ packages=(
   xvfb xauth imagemagick fonts-dejavu-core
   nsis zip x11-utils
   twm xdotool # the CPU comparison's minimised window: a window manager and a way to minimise
+  locales # localedef: the tests build a decimal-comma locale when the system has none
 )
 
 missing=()

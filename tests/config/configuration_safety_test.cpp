@@ -2,6 +2,7 @@
 // locale, oversized files and folders in their place, links and leftovers
 // beside them, and the simulator's copy of the button numbers after a load.
 #include "config/Ini_File_Reader.h"
+#include "config/SettingsFile.h"
 #include "mapping/Assignments.h"
 #include "mapping/GenericSimBlock.h"
 #include "support/Paths.h"
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #if !defined(_WIN32)
@@ -44,6 +46,45 @@ const char* const kSmallFile = "[CONFIG_DETAILS]\n"
                                "AT_BTN\t\t= 258\n"
                                "PTT_BTN_CNTL\t= 7\n"
                                "PTT_BTN\t\t= NA\n";
+
+// Counts the bytes every stream opened for reading delivers.
+std::size_t g_bytesRead = 0;
+
+class CountingStream final : public SettingsStream {
+public:
+    explicit CountingStream(std::unique_ptr<SettingsStream> real)
+        : m_real(std::move(real))
+    {
+    }
+    int GetChar() override
+    {
+        const int c = m_real->GetChar();
+        g_bytesRead += c >= 0 ? 1 : 0;
+        return c;
+    }
+    void UngetChar(int character) override
+    {
+        m_real->UngetChar(character);
+        --g_bytesRead;
+    }
+    bool ReadFailed() const override { return m_real->ReadFailed(); }
+    bool Write(const char* data, std::size_t size) override { return m_real->Write(data, size); }
+    bool Flush() override { return m_real->Flush(); }
+    bool Rewind() override { return m_real->Rewind(); }
+    bool Close() override { return m_real->Close(); }
+
+private:
+    std::unique_ptr<SettingsStream> m_real;
+};
+
+std::unique_ptr<SettingsStream> OpenCounting(const char* fileName, int mode, std::string& reason)
+{
+    auto real = SettingsFileClass::OpenStandardStream(fileName, mode, reason);
+    if (real == nullptr) {
+        return nullptr;
+    }
+    return std::make_unique<CountingStream>(std::move(real));
+}
 
 class ConfigurationSafety : public ConfigTest::ConfigurationFixture {
 protected:
@@ -129,6 +170,24 @@ TEST_F(ConfigurationSafety, OversizedFilesAndFoldersAreRefusedWithAText)
     // Saving onto a folder fails and leaves it as it was.
     EXPECT_FALSE(processor.SaveConfiguration(0, folderInPlace.string().c_str()));
     EXPECT_TRUE(std::filesystem::is_directory(folderInPlace));
+}
+
+TEST_F(ConfigurationSafety, ALoadReadsTheFileOnceWhateverItsSize)
+{
+    // Every lookup used to read the file again from its top: a large file froze the polling.
+    std::string text = "# " + std::string(200000, '#') + "\n" + kSmallFile;
+    for (int i = 0; i < 2000; ++i) {
+        text += "FILLER_" + std::to_string(i) + " = " + std::to_string(i) + "\n";
+    }
+    const std::string path = Write("large-but-allowed.ini", text);
+    g_bytesRead = 0;
+    SettingsFileClass::SetStreamOpener(&OpenCounting);
+    const bool loaded = processor.LoadConfiguration(path.c_str());
+    SettingsFileClass::SetStreamOpener(nullptr);
+    ASSERT_TRUE(loaded) << processor.GetErrorText();
+    EXPECT_EQ(g_bytesRead, text.size());
+    EXPECT_DOUBLE_EQ(Setting(Block::kPitchSensitivity), 0.0025);
+    EXPECT_EQ(ButtonNumber(ButtonApDisc), 1);
 }
 
 TEST_F(ConfigurationSafety, SavesNeverOpenAnExistingTemporaryName)
