@@ -139,9 +139,16 @@ bool ReplaceExistingFile(const std::string& from, const std::string& to, std::st
     }
     struct stat old { };
     bool ok = true;
-    if (stat(to.c_str(), &old) == 0 && S_ISREG(old.st_mode) && fchmod(fd, old.st_mode & 07777) != 0) {
-        reason = std::strerror(errno);
-        ok = false;
+    if (stat(to.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+        // Only an administrator can give the file back to its owner (a save
+        // under sudo); for anyone else the owner is the saver already.
+        if (old.st_uid != geteuid() || old.st_gid != getegid()) {
+            [[maybe_unused]] const int ignored = fchown(fd, old.st_uid, old.st_gid);
+        }
+        if (fchmod(fd, old.st_mode & 07777) != 0) {
+            reason = std::strerror(errno);
+            ok = false;
+        }
     }
     if (ok && fsync(fd) != 0) {
         reason = std::strerror(errno);
