@@ -4,6 +4,7 @@
 #include "mapping/GenericSimBlock.h"
 #include "mapping/KQ_P_0001_02_Shm.h"
 #include "tests/qt/TestFiles.h"
+#include "tests/support/CommaLocale.h"
 
 #include <gtest/gtest.h>
 
@@ -42,7 +43,8 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeou
 
 class Program {
 public:
-    explicit Program(const std::filesystem::path& log)
+    // `locale`: the program's LC_ALL, when given.
+    explicit Program(const std::filesystem::path& log, const char* locale = nullptr)
     {
         m_pid = fork();
         if (m_pid == 0) {
@@ -52,6 +54,9 @@ public:
                 dup2(out, STDERR_FILENO);
             }
             setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            if (locale != nullptr) {
+                setenv("LC_ALL", locale, 1);
+            }
             execl(TAVELIN_PROGRAM_PATH, "tavelin", static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -282,6 +287,31 @@ TEST(ProgramEndToEnd, SigtermWhileWaitingForTheBlocksLockEndsWithinASecond)
     EXPECT_FALSE(std::filesystem::exists(ShmPath(sandbox.ShmName() + ".owner")));
     close(fd);
     shm_unlink(lock.c_str());
+}
+
+TEST(ProgramEndToEnd, AGermanLocaleStillReadsTheConfigurationsNumbers)
+{
+    // The test's own files are written first, in the C locale.
+    testfiles::Sandbox sandbox("e2ede");
+    testfiles::Stick stick;
+    stick.y = 2000;
+    sandbox.MoveStick(stick);
+    // Builds the locale if the system lacks it; the program finds it through the same LOCPATH.
+    testlocale::CommaLocale comma;
+    if (!comma.Active()) {
+        GTEST_SKIP() << comma.Reason();
+    }
+    Program program(sandbox.Root() / "tavelin.log", "de_DE.UTF-8");
+    ASSERT_TRUE(program.Started());
+    auto reader = AttachWhenReady(sandbox.ShmName(), program);
+    ASSERT_NE(reader, nullptr) << "the program never attached its block";
+    EXPECT_NEAR(reader->Double(block::kPitchSensitivity), testfiles::kPitchSensitivity, 1e-9);
+    EXPECT_TRUE(WaitFor([&] { return Near(reader->Double(block::kPitchOutput), testfiles::SettledPitch(2000)); }))
+        << reader->Double(block::kPitchOutput);
+    program.Signal(SIGTERM);
+    const std::optional<int> status = program.WaitForExit();
+    ASSERT_TRUE(status.has_value());
+    EXPECT_TRUE(WIFEXITED(*status));
 }
 
 } // namespace
