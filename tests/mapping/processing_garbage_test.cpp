@@ -57,6 +57,8 @@ TEST_F(GarbageFixture, ABurstOfGarbageIsGoneWithinASecond)
     SetDouble(Block::kPitchSensitivity, -1e300);
     SetDouble(Block::kThrLvrLOffset, -1e300);
     SetDouble(Block::kThrLvrRSensitivity, std::numeric_limits<double>::quiet_NaN());
+    SetDouble(Block::kThrLvrRFilterTimeConstant, 1e300);
+    processor.ApplyFilterTimeConstants(); // as the thrust lever dialog does after any change
     for (int tick = 0; tick < kTicksPerSecond / 10; ++tick) {
         Cycle(1, kTick);
         EXPECT_LE(std::fabs(Output(Block::kPitchOutput)), 180.0) << "tick " << tick;
@@ -66,10 +68,17 @@ TEST_F(GarbageFixture, ABurstOfGarbageIsGoneWithinASecond)
     SetDouble(Block::kPitchSensitivity, 0.002);
     SetDouble(Block::kThrLvrLOffset, 0.0);
     SetDouble(Block::kThrLvrRSensitivity, 1.0);
+    SetDouble(Block::kThrLvrRFilterTimeConstant, 0.5);
     Ticks(kTicksPerSecond);
     EXPECT_NEAR(Output(Block::kPitchOutput), pitch, 1e-6);
     EXPECT_NEAR(Output(Block::kThrLvrLOutput), left, 1e-6);
     EXPECT_NEAR(Output(Block::kThrLvrROutput), right, 1e-6);
+    // The right lever still follows with its own lag (0.5 s: 86 % of a step in a second), not frozen.
+    states[0].axes[InputRz] = 0;
+    Ticks(kTicksPerSecond);
+    EXPECT_NEAR(Output(Block::kThrLvrROutput), 30.0 + 20.0 * (1.0 - std::exp(-2.0)), 0.2);
+    states[0].axes[InputRz] = 4000;
+    Ticks(15 * kTicksPerSecond);
 
     // The dead band and a lever's range are no way around the limits either.
     SetDouble(Block::kPitchDeadBand, -1e300);
