@@ -15,10 +15,10 @@
 
 namespace {
 
-// Longest floating text we build: 309 integer digits, the point and 767
-// decimals (every decimal a double can have beyond that is 0).
-constexpr int kMaxPrecision = 767;
-constexpr std::size_t kFloatRoom = 1100;
+// Longest floating text we build: 309 integer digits, the point and 1074
+// decimals (the smallest double needs that many; every decimal beyond is 0).
+constexpr int kMaxPrecision = 1074;
+constexpr std::size_t kFloatRoom = 1500;
 
 class Sink {
 public:
@@ -192,7 +192,9 @@ void PutFloat(Sink& sink, const Spec& spec, double value)
         } else {
             // %g: P significant digits, scientific when the exponent is < -4 or >= P.
             const int significant = precision == 0 ? 1 : precision;
-            const int exponent = DecimalExponent(magnitude, significant);
+            // Rounding can carry into the next power of ten only below 17
+            // digits: a double is never that close to one.
+            const int exponent = DecimalExponent(magnitude, std::min(significant, 17));
             if (exponent < significant && exponent >= -4) {
                 length = Chars(digits, sizeof digits, magnitude, std::chars_format::fixed, significant - 1 - exponent);
             } else {

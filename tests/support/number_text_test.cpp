@@ -37,9 +37,9 @@ std::string Theirs(const char* format, double value)
 
 TEST(NumberText, FloatingConversionsMatchTheCLibraryInTheCLocale)
 {
-    const char* const formats[]
-        = { "%f", "%6.4f", "%7.3f Deg", "%9.3f ", "%9.2e ", "%.17g", "%.10g", "%g", "%e", "%E", "%G", "%+.2f", "% .3e",
-              "%-12.4f|", "%012.3f", "%#.0f", "%#.0e", "%#g", "%.0f", "%.0e", "%.1g", "%20.15g", "%F", "%.30f" };
+    const char* const formats[] = { "%f", "%6.4f", "%7.3f Deg", "%9.3f ", "%9.2e ", "%.17g", "%.10g", "%g", "%e", "%E",
+        "%G", "%+.2f", "% .3e", "%-12.4f|", "%012.3f", "%#.0f", "%#.0e", "%#g", "%.0f", "%.0e", "%.1g", "%20.15g", "%F",
+        "%.30f", "%.40g", "%.400g", "%.800f", "%.20e", "%.1100f", "%.1100e" };
     const double values[] = { 0.0, -0.0, 1.0, -1.0, 0.5, 2.5, 0.002, 0.0025, 1e-5, 123456.789, -7.25, 1e300, -1e-300,
         99.99995, 0.1, 1.0 / 3.0, 5e-324, std::numeric_limits<double>::max(), 1e21, 999999.5 };
     for (const char* format : formats) {
