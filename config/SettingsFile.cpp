@@ -11,6 +11,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 namespace {
 
@@ -131,6 +132,15 @@ std::unique_ptr<SettingsStream> SettingsFileClass::OpenStandardStream(
     if (fileName == nullptr || mode < FileOpenForReading || mode > FileOpenForAppending) {
         reason = std::strerror(EINVAL);
         return nullptr;
+    }
+    if (mode == FileOpenForReading) {
+        // Opening a named pipe waits for a writer, for ever if none comes.
+        std::error_code error;
+        const auto type = std::filesystem::status(fileName, error).type();
+        if (!error && type != std::filesystem::file_type::regular && type != std::filesystem::file_type::directory) {
+            reason = "Not a regular file";
+            return nullptr;
+        }
     }
     errno = 0;
     std::FILE* file = std::fopen(fileName, modes[mode]);

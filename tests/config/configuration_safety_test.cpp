@@ -229,6 +229,12 @@ TEST_F(ConfigurationSafety, SavesKeepLinksAndModesAndNeverFollowATemporaryLink)
     EXPECT_EQ(info.st_mode & 07777, 0640u);
     EXPECT_TRUE(fs::is_symlink(real + ".tmp")) << "the planted link is left alone";
 
+    // A named pipe in the file's place: refused at once, not waited on for a writer.
+    const std::string pipe = folder.File("pipe.ini");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_FALSE(processor.LoadConfiguration(pipe.c_str()));
+    EXPECT_EQ(processor.FullErrorText(), "SettingsFileClass::OpenFileForReading\nNot a regular file\n" + pipe);
+
     // A file of its own, newly made, gets the usual mode of new files.
     const std::string fresh = folder.File("fresh.ini");
     const mode_t mask = umask(022);

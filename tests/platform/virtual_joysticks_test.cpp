@@ -16,6 +16,10 @@
 #include <string>
 #include <vector>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -419,6 +423,16 @@ TEST_F(VirtualJoysticksTest, AFolderOrAnOversizedFileInPlaceIsLostInputNotACrash
     EXPECT_EQ(Enumerate(root, found), DIERR_GENERIC);
     EXPECT_EQ(
         std::string(root->GetFailureDetail()), "Virtual joystick file " + path.string() + ": is a folder, not a file");
+
+#if !defined(_WIN32)
+    // Then by a named pipe, which nothing writes into: refused, not waited on.
+    fs::remove(path);
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    EXPECT_FALSE(device.Poll());
+    EXPECT_EQ(Enumerate(root, found), DIERR_GENERIC);
+    EXPECT_EQ(
+        std::string(root->GetFailureDetail()), "Virtual joystick file " + path.string() + ": is not a regular file");
+#endif
 
     // Then by 2 MiB: refused unread, with the reason.
     fs::remove(path);
