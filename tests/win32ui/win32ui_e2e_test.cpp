@@ -368,11 +368,23 @@ TEST(InstalledProgram, ASaveThatCannotBeWrittenNamesTheReasonAndTheFileAndLosesN
 {
     DefaultConfiguration configuration;
     const std::string alternate = "C:\\Program Files\\Orrelane\\Shared\\Joystick3.ini";
-    const std::string blocked = alternate + ".tmp";
-    const bool hadAlternate = GetFileAttributesA(alternate.c_str()) != INVALID_FILE_ATTRIBUTES;
-    const std::string before = hadAlternate ? ReadFile(alternate) : std::string();
-    // The save's temporary file cannot be made: a folder holds its name.
-    ASSERT_TRUE(CreateDirectoryA(blocked.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    // The file cannot be replaced: a folder holds its name. (A name taken
+    // beside it no longer stops a save: the temporary file takes the next
+    // free one.) A Joystick3.ini already there waits aside meanwhile.
+    struct FolderInPlace {
+        std::string path;
+        std::string aside = path + ".aside";
+        bool hadFile = MoveFileExA(path.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+        bool made = CreateDirectoryA(path.c_str(), nullptr) != 0;
+        ~FolderInPlace()
+        {
+            RemoveDirectoryA(path.c_str());
+            if (hadFile) {
+                MoveFileExA(aside.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+            }
+        }
+    } folderInPlace { alternate };
+    ASSERT_TRUE(folderInPlace.made);
 
     Tavelin tavelin("e2esave");
     tavelin.MoveStick(Stick(0));
@@ -402,13 +414,12 @@ TEST(InstalledProgram, ASaveThatCannotBeWrittenNamesTheReasonAndTheFileAndLosesN
     }
     PostMessageW(window, WM_CLOSE, 0, 0);
     const std::optional<DWORD> code = tavelin.WaitForExit();
-    RemoveDirectoryA(blocked.c_str());
     ASSERT_TRUE(code.has_value()) << "the window no longer answered after the failed save";
     EXPECT_EQ(*code, 0u);
-    EXPECT_EQ(GetFileAttributesA(alternate.c_str()) != INVALID_FILE_ATTRIBUTES, hadAlternate);
-    if (hadAlternate) {
-        EXPECT_EQ(ReadFile(alternate), before) << "the file in place was changed";
-    }
+    const DWORD inPlace = GetFileAttributesA(alternate.c_str());
+    EXPECT_TRUE(inPlace != INVALID_FILE_ATTRIBUTES && (inPlace & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        << "what was in place was changed";
+    EXPECT_EQ(GetFileAttributesA((alternate + ".tmp").c_str()), INVALID_FILE_ATTRIBUTES) << "a temporary file was left";
 }
 
 TEST(InstalledProgram, ASecondProgramOnTheSameBlockSaysSoAndLeavesTheBlockAlone)
