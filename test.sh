@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the native, sanitizer and Windows builds and runs every test:
-# native ctest, sanitizer ctest and the Windows tests under Wine; then the
-# extra steps of scripts/test-extras (benchmarks, the bounded fuzz run, ...).
-# Prints each suite's summary and exits non-zero on any failure.
+# Checks the include layers and the formatting, builds the native, sanitizer
+# and Windows builds and runs every test: native ctest, sanitizer ctest and the
+# Windows tests under Wine; then the extra steps of scripts/test-extras
+# (benchmarks, the bounded fuzz run, ...). Each suite's summary comes from
+# ctest's JUnit report (scripts/test-summary.py). Exits non-zero on any failure.
 set -u
 cd "$(dirname "$0")"
 scripts/install-deps.sh || exit 1
@@ -15,56 +16,96 @@ total_passed=0
 total_failed=0
 total_skipped=0
 
-# Adds up the gtest XML reports of one build: "<cases> <failures> <skipped>".
-gtest_case_counts() { # folder of *.xml
-  local cases=0 failures=0 skipped=0 file n
-  for file in "$1"/*.xml; do
-    [ -f "$file" ] || continue
-    n=$(grep -o '<testsuites [^>]*' "$file" | head -1)
-    cases=$((cases + $(echo "$n" | sed -E 's/.* tests="([0-9]+)".*/\1/')))
-    failures=$((failures + $(echo "$n" | sed -E 's/.* failures="([0-9]+)".*/\1/')))
-    failures=$((failures + $(echo "$n" | sed -E 's/.* errors="([0-9]+)".*/\1/')))
-    skipped=$((skipped + $(grep -c 'result="skipped"' "$file")))
-  done
-  echo "$cases $failures $skipped"
+# A check that is clean or not: its output is shown only when it fails.
+run_check() { # label, command...
+  local label=$1
+  shift
+  echo "=== $label"
+  if "$@" >"build/$label.log" 2>&1; then
+    summaries+=("[$label] clean")
+    echo "[$label] clean"
+  else
+    head -60 "build/$label.log"
+    failed_suites+=("$label")
+    summaries+=("[$label] failed (log: build/$label.log)")
+  fi
 }
 
-run_suite() { # label, build folder, ctest options (a "-L LABEL" selection gets a log of its own)
-  local label=$1 folder=$2 log="build/$2.ctest.log"
-  shift 2
-  [ "${1:-}" = -L ] && log="build/$folder.$2.ctest.log"
+# The include layers; the checker lives in the shared folder beside the project.
+check_layers() {
+  local checker=../shared/tools/check-layers
+  if [ ! -x "$checker" ]; then
+    echo "$checker is missing: the shared folder belongs beside the project"
+    return 1
+  fi
+  "$checker"
+}
+
+# Every tracked C++ file as clang-format 14 writes it with .clang-format.
+check_format() {
+  local formatter version files differing=()
+  formatter=$(command -v clang-format-14 || command -v clang-format) || {
+    echo "clang-format is not installed"
+    return 1
+  }
+  version=$("$formatter" --version)
+  if [[ "$version" != *" version 14."* ]]; then
+    echo "the format is clang-format 14's; $formatter is: $version"
+    return 1
+  fi
+  files=$(git ls-files -- '*.cpp' '*.h' '*.hpp' '*.cc' '*.c') || return 1
+  for file in $files; do
+    "$formatter" --dry-run --Werror "$file" >/dev/null 2>&1 || differing+=("$file")
+  done
+  if [ ${#differing[@]} -gt 0 ]; then
+    echo "${#differing[@]} files differ from .clang-format (scripts/format.sh formats every tracked file):"
+    printf '  %s\n' "${differing[@]}"
+    return 1
+  fi
+  echo "$(echo "$files" | wc -w) files formatted"
+}
+
+# Runs one build's tests, or a label selection of them, and sums them up from
+# ctest's own reports. mode: per-case (ctest runs each GoogleTest case) or
+# per-executable (one ctest entry per executable, under Wine).
+run_suite() { # label, build folder, mode, ctest selection (a "-L LABEL" selection gets files of its own)
+  local label=$1 folder=$2 mode=$3
+  shift 3
+  local name=$folder
+  [ "${1:-}" = -L ] && name="$folder.$2"
+  local build="$PWD/build/$folder" log="build/$name.ctest.log" counts="build/$name.counts"
+  local junit="$PWD/build/$name.junit.xml" listing="$PWD/build/$name.tests.json"
   echo "=== $label: running tests"
-  rm -rf "build/$folder/gtest-results"
+  [ "$mode" = per-executable ] && rm -rf "$build/gtest-results"
+  rm -f "$junit" "$listing" "$counts"
   local started=$SECONDS
-  ctest --test-dir "build/$folder" --output-on-failure -j "$(nproc)" --timeout 600 "$@" >"$log" 2>&1
+  ctest --test-dir "$build" --output-on-failure -j "$(nproc)" --timeout 600 "$@" \
+    --output-junit "$junit" >"$log" 2>&1
   local status=$?
-  local line passed=0 failed=0 skipped
-  line=$(grep -E "tests passed, [0-9]+ tests? failed out of [0-9]+" "$log" | tail -1)
-  skipped=$(grep -c -E "\(Skipped\)$" "$log")
-  if [ -n "$line" ]; then
-    failed=$(echo "$line" | sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/')
-    passed=$(( $(echo "$line" | sed -E 's/.*out of ([0-9]+).*/\1/') - failed - skipped ))
+  ctest --test-dir "$build" --show-only=json-v1 "$@" >"$listing" 2>>"$log"
+  local per_executable=()
+  if [ "$mode" = per-executable ]; then
+    # One ctest entry per executable there; the cases inside are what counts.
+    per_executable=(--gtest-results "$build/gtest-results")
   fi
-  local summary="[$label] $passed passed, $failed failed, $skipped skipped ($((SECONDS - started)) s)"
-  if [ -d "build/$folder/gtest-results" ]; then
-    # One CTest entry per executable here; the cases inside are what counts.
-    local cases case_failures case_skipped
-    read -r cases case_failures case_skipped < <(gtest_case_counts "build/$folder/gtest-results")
-    summary="$summary; $cases gtest cases in $((passed + failed + skipped)) executables: $((cases - case_failures - case_skipped)) passed, $case_failures failed, $case_skipped skipped"
-    passed=$((cases - case_failures - case_skipped))
-    skipped=$case_skipped
-    [ "$case_failures" -gt "$failed" ] && failed=$case_failures
-  fi
-  echo "$summary"
-  summaries+=("$summary")
+  local output summarised=0
+  output=$(python3 scripts/test-summary.py --label "$label" --junit "$junit" \
+    --tests "$listing" "${per_executable[@]}" --seconds $((SECONDS - started)) \
+    --counts "$counts") || summarised=1
+  echo "$output"
+  summaries+=("$(echo "$output" | head -1)")
+  local passed=0 failed=1 skipped=0
+  [ -f "$counts" ] && read -r passed failed skipped <"$counts"
   total_passed=$((total_passed + passed))
   total_failed=$((total_failed + failed))
   total_skipped=$((total_skipped + skipped))
-  if [ $status -ne 0 ] || [ -z "$line" ]; then
+  if [ $status -ne 0 ] || [ $summarised -ne 0 ]; then
     failed_suites+=("$label")
-    grep -E "The following tests FAILED|\(Failed\)|\(Timeout\)|\(SEGFAULT\)|\(Subprocess aborted\)|\(Not Run\)" "$log" | sed "s/^/[$label] /"
-    grep -B5 -A40 -E "\*\*\*Failed|\[  FAILED  \]|ERROR: AddressSanitizer|runtime error" "$log" | head -200
-    [ -z "$line" ] && tail -20 "$log"
+    if [ $summarised -eq 0 ]; then
+      # ctest failed although every reported test passed: its own words say why.
+      tail -20 "$log"
+    fi
+    echo "[$label] ctest's full output: $log"
   fi
 }
 
@@ -83,11 +124,14 @@ build_or_fail() { # label, folder, options...
   echo "[$label] built in $((SECONDS - started)) s"
 }
 
+run_check layers check_layers
+run_check format check_format
+
 # The Wine bridge's tests (label wine) need the Windows build too: they run after it.
 native_built=
-build_or_fail "native" native -DCMAKE_BUILD_TYPE=RelWithDebInfo && native_built=1 && run_suite "native" native -LE wine
+build_or_fail "native" native -DCMAKE_BUILD_TYPE=RelWithDebInfo && native_built=1 && run_suite "native" native per-case -LE wine
 build_or_fail "sanitizer" asan -DCMAKE_BUILD_TYPE=Debug -DTAVELIN_SANITIZE=ON -DTAVELIN_BUILD_BENCH=OFF -DTAVELIN_WITH_QT=OFF \
-  && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 run_suite "sanitizer" asan
+  && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 run_suite "sanitizer" asan per-case
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "=== windows: preparing the Wine prefix (the first time takes a while)"
   wineboot --init >/dev/null 2>&1
@@ -100,10 +144,10 @@ fi
 if build_or_fail "windows" win -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/mingw-w64-x86_64.cmake"; then
   # One lingering Wine server for the tests, its output kept out of theirs.
   wineserver -p30 >/dev/null 2>&1
-  run_suite "windows (Wine)" win
+  run_suite "windows (Wine)" win per-executable
   # Native tavelin and simblock with this build's simblock.exe (only built with Qt).
   if [ -n "$native_built" ] && [ -x build/native/tests/wine_bridge_test ]; then
-    TAVELIN_WIN_SIMBLOCK="$PWD/build/win/tools/simblock/simblock.exe" run_suite "Wine bridge" native -L wine
+    TAVELIN_WIN_SIMBLOCK="$PWD/build/win/tools/simblock/simblock.exe" run_suite "Wine bridge" native per-case -L wine
   fi
 fi
 

@@ -4,9 +4,9 @@
 set -eu
 
 packages=(
-  build-essential cmake ninja-build ccache pkg-config git
+  build-essential cmake ninja-build ccache pkg-config git python3
   libgtest-dev googletest libbenchmark-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   libevdev-dev libudev-dev
   qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
   mingw-w64 g++-mingw-w64-x86-64-posix

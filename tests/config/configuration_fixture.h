@@ -6,7 +6,7 @@
 #include "mapping/ControlProcessor.h"
 #include "mapping/GenericSimBlock.h"
 #include "tests/config/config_test_support.h"
-#include "tests/mapping/shm_os_helpers.h"
+#include "tests/support/os_helpers.h"
 
 #include <gtest/gtest.h>
 

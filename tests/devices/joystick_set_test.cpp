@@ -5,9 +5,9 @@
 #include "devices/JoystickSet.h"
 #include "mapping/Assignments.h"
 #include "mapping/GenericSimBlock.h"
-#include "tests/devices/allocation_counter.h"
 #include "tests/fakes/ScriptedDirectInput.h"
-#include "tests/mapping/shm_os_helpers.h"
+#include "tests/support/allocation_counter.h"
+#include "tests/support/os_helpers.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 // and the ways out by signal.
 #include "mapping/GenericSimBlock.h"
 #include "mapping/KQ_P_0001_02_Shm.h"
-#include "tests/qt/TestFiles.h"
 #include "tests/support/CommaLocale.h"
+#include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 

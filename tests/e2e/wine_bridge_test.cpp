@@ -7,7 +7,7 @@
 #include "mapping/GenericSimBlock.h"
 #include "mapping/KQ_P_0001_02_Shm.h"
 #include "support/WineBridge.h"
-#include "tests/qt/TestFiles.h"
+#include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 

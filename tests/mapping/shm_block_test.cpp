@@ -2,7 +2,7 @@
 // initial contents, the user count, version and size refusals, failures.
 #include "mapping/GenericSimBlock.h"
 #include "mapping/KQ_P_0001_02_Shm.h"
-#include "tests/mapping/shm_os_helpers.h"
+#include "tests/support/os_helpers.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // the environment.
 #include "mapping/GenericSimBlock.h"
 #include "mapping/KQ_P_0001_02_Shm.h"
-#include "tests/mapping/shm_os_helpers.h"
+#include "tests/support/os_helpers.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include "mapping/KQ_P_0001_02_Shm.h"
 #include "mapping/PublisherLock.h"
 #include "support/CloseRequest.h"
-#include "tests/mapping/shm_os_helpers.h"
+#include "tests/support/os_helpers.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 // Needs the setup installed first (the win32ui_setup_install test does that).
 #include "mapping/GenericSimBlock.h"
 #include "mapping/KQ_P_0001_02_Shm.h"
-#include "tests/mapping/shm_os_helpers.h"
+#include "tests/support/os_helpers.h"
 
 #include <windows.h>
 

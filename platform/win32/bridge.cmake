@@ -1,2 +1,0 @@
-# The Windows half of the Wine bridge (simblock.exe wine-bridge).
-target_sources(tavelin_os PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/WineBridge.cpp)
