@@ -8,21 +8,20 @@
 set -u
 cd "$(dirname "$0")/../.."
 top=$PWD
+. "$top/scripts/common.sh"
 build=$top/build/fuzz
 seconds=${TAVELIN_FUZZ_SECONDS:-60}
-mkdir -p "$top/build"
-export CCACHE_DIR="${CCACHE_DIR:-$top/build/ccache}"
 
 if ! command -v clang++ >/dev/null 2>&1; then
   echo "fuzz: FAILED (clang++ is not installed)"
   exit 1
 fi
 
-if [ ! -f "$build/build.ninja" ]; then
-  CC=clang CXX=clang++ cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DTAVELIN_FUZZ=ON -DTAVELIN_SANITIZE=ON -DTAVELIN_WERROR=OFF -DTAVELIN_BUILD_TESTS=OFF \
-    -DTAVELIN_BUILD_BENCH=OFF -DTAVELIN_WITH_QT=OFF -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link" \
-    >"$top/build/fuzz.configure.log" 2>&1 || { cat "$top/build/fuzz.configure.log"; echo "fuzz: FAILED (configure)"; exit 1; }
+if ! configure fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DTAVELIN_FUZZ=ON -DTAVELIN_SANITIZE=ON -DTAVELIN_WERROR=OFF -DTAVELIN_BUILD_TESTS=OFF \
+  -DTAVELIN_BUILD_BENCH=OFF -DTAVELIN_WITH_QT=OFF -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link; then
+  echo "fuzz: FAILED (configure)"
+  exit 1
 fi
 if ! cmake --build "$build" --target fuzz_configuration -j "$(nproc)" >"$top/build/fuzz.build.log" 2>&1; then
   grep -E -A8 "error|FAILED" "$top/build/fuzz.build.log" | head -60
