@@ -121,6 +121,8 @@ def main():
     unlabelled = sorted(name for name, names in labels.items() if not set(names) & set(TIERS))
     if unlabelled:
         problems.append("tests without a tier label (%s): %s" % (", ".join(TIERS), ", ".join(unlabelled)))
+    if root is not None and not results:
+        problems.append("no test ran")
     if root is not None and labels and len(results) != len(labels):
         problems.append("ctest lists %d tests but reported %d" % (len(labels), len(results)))
 

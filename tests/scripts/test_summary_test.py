@@ -92,10 +92,11 @@ class PerCaseEntries(unittest.TestCase):
             self.assertIn("A.two", run.output)
             self.assertGreater(run.counts[1], 0)
 
-    def test_a_missing_or_broken_report_is_a_failure(self):
-        for text in (None, "<testsuite><testcase name="):
+    def test_a_missing_broken_or_empty_report_is_a_failure(self):
+        for text, tests in ((None, listing(**{"A.one": ["unit"]})),
+                            ("<testsuite><testcase name=", listing(**{"A.one": ["unit"]})), (junit(), listing())):
             with tempfile.TemporaryDirectory() as folder:
-                run = Run(folder, text, listing(**{"A.one": ["unit"]}))
+                run = Run(folder, text, tests)
                 self.assertEqual(run.status, 1)
                 self.assertGreater(run.counts[1], 0)
 
