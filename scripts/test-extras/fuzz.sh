@@ -39,7 +39,7 @@ seeds=$(ls "$work/corpus" | wc -l)
 echo "fuzz: ${seconds} s from $seeds seed files"
 TAVELIN_SHM_NAME=$shm_name TAVELIN_FUZZ_DIR=$work \
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  "$build/config/fuzz_configuration" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=16384 \
+  "$build/fuzz/fuzz_configuration" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=16384 \
   -print_final_stats=1 -artifact_prefix="$top/build/fuzz-artifacts/" "$work/corpus" >"$work/log" 2>&1
 status=$?
 
