@@ -66,18 +66,23 @@ def ctest_results(root):
     return results
 
 
-def tier_labels(path):
-    """{test name: [labels]} from ctest's JSON test list."""
+def read_listing(path):
+    """From ctest's JSON test list: {test name: [labels]}, and the names of the
+    tests that write a GoogleTest report (GTEST_OUTPUT in their environment)."""
     with open(path, encoding="utf-8") as stream:
         listing = json.load(stream)
     labels = {}
+    reporting = set()
     for test in listing.get("tests", []):
-        names = []
+        name = test.get("name", "?")
+        labels[name] = []
         for prop in test.get("properties", []):
             if prop.get("name") == "LABELS":
-                names = list(prop.get("value", []))
-        labels[test.get("name", "?")] = names
-    return labels
+                labels[name] = list(prop.get("value", []))
+            elif prop.get("name") == "ENVIRONMENT":
+                if any(str(entry).startswith("GTEST_OUTPUT=") for entry in prop.get("value", [])):
+                    reporting.add(name)
+    return labels, reporting
 
 
 def gtest_counts(path):
@@ -114,9 +119,9 @@ def main():
         problems.append("ctest's JUnit report %s is %s" % (args.junit, problem))
 
     try:
-        labels = tier_labels(args.tests)
+        labels, reporting = read_listing(args.tests)
     except (OSError, ValueError) as error:
-        labels = {}
+        labels, reporting = {}, set()
         problems.append("ctest's test list %s could not be read (%s)" % (args.tests, error))
     unlabelled = sorted(name for name, names in labels.items() if not set(names) & set(TIERS))
     if unlabelled:
@@ -140,9 +145,13 @@ def main():
 
     if args.gtest_results is not None:
         # One ctest entry per executable: the cases inside are what counts. An
-        # executable that failed without a report counts as one failed case.
+        # executable that failed without a report counts as one failed case; an
+        # entry that is no GoogleTest executable (a script) counts as one case.
         cases = [0, 0, 0]
         for name, outcome, _, _ in results:
+            if name not in reporting:
+                cases[["passed", "failed", "skipped"].index(outcome)] += 1
+                continue
             counts, problem = gtest_counts(os.path.join(args.gtest_results, name + ".xml"))
             if counts is None:
                 if outcome == "passed":
@@ -154,7 +163,7 @@ def main():
                 cases[i] += counts[i]
             if outcome == "failed" and counts[1] == 0:
                 cases[1] += 1  # crashed or timed out after its last reported case
-        summary += "; %d gtest cases in %d executables: %d passed, %d failed, %d skipped" % (
+        summary += "; %d cases in %d entries: %d passed, %d failed, %d skipped" % (
             sum(cases), len(results), cases[0], cases[1], cases[2])
         passed, failed, skipped = cases
 

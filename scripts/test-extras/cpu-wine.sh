@@ -10,8 +10,7 @@ cd "$(dirname "$0")/../.."
 . scripts/common.sh
 build_dir=${TAVELIN_WIN_BUILD_DIR:-build/win}
 program=$build_dir/platform/win32ui/tavelin.exe
-bare=$build_dir/bare_win32_timer.exe
-[ -f "$bare" ] || bare=$build_dir/tests/bare_win32_timer.exe
+bare=$build_dir/tests/bare_win32_timer.exe
 if [ ! -f "$program" ] || [ ! -f "$bare" ] || ! command -v wine >/dev/null; then
   echo "cpu-wine: skipped (no Windows build of tavelin.exe and bare_win32_timer.exe in $build_dir, or no Wine)"
   exit 0

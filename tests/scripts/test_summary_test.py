@@ -20,10 +20,13 @@ def case(name, status, inner=""):
     return '<testcase name="%s" classname="%s" time="0.1" status="%s">%s</testcase>' % (name, name, status, inner)
 
 
-def listing(**labels):
+def listing(reporting=(), **labels):
+    """ctest's JSON test list; the tests named in `reporting` write GoogleTest reports."""
     tests = []
     for name, names in labels.items():
         properties = [{"name": "LABELS", "value": names}] if names else []
+        if name in reporting:
+            properties.append({"name": "ENVIRONMENT", "value": ["GTEST_OUTPUT=xml:Z:/b/%s.xml" % name, "X=1"]})
         tests.append('{"name": "%s", "properties": %s}' % (name, str(properties).replace("'", '"')))
     return '{"kind": "ctestInfo", "tests": [%s]}' % ", ".join(tests)
 
@@ -108,27 +111,36 @@ class PerCaseEntries(unittest.TestCase):
 
 
 class PerExecutableEntries(unittest.TestCase):
-    def test_cases_inside_the_executables_are_what_counts(self):
+    def test_cases_inside_the_executables_are_what_counts_and_a_script_is_one_case(self):
         with tempfile.TemporaryDirectory() as folder:
-            run = Run(folder, junit(case("a_test", "run"), case("b_test", "fail", '<failure message=""/>')),
-                      listing(a_test=["unit", "wine"], b_test=["fakes", "wine"]),
+            run = Run(folder, junit(case("a_test", "run"), case("b_test", "fail", '<failure message=""/>'),
+                                    case("install", "run")),
+                      listing(("a_test", "b_test"), a_test=["unit", "wine"], b_test=["fakes", "wine"],
+                              install=["e2e", "wine"]),
                       {"a_test": gtest_report(passed=5, skipped=2), "b_test": gtest_report(passed=3, failed=1)})
-            self.assertEqual(run.counts, (8, 1, 2))
+            self.assertEqual(run.counts, (9, 1, 2))
             self.assertEqual(run.status, 1)
-            self.assertIn("11 gtest cases in 2 executables: 8 passed, 1 failed, 2 skipped", run.output)
+            self.assertIn("12 cases in 3 entries: 9 passed, 1 failed, 2 skipped", run.output)
+
+    def test_a_failing_script_is_a_failed_case(self):
+        with tempfile.TemporaryDirectory() as folder:
+            run = Run(folder, junit(case("a_test", "run"), case("install", "fail", '<failure message=""/>')),
+                      listing(("a_test",), a_test=["unit", "wine"], install=["e2e", "wine"]),
+                      {"a_test": gtest_report(passed=2)})
+            self.assertEqual((run.status, run.counts), (1, (2, 1, 0)))
 
     def test_a_crash_after_the_last_reported_case_or_without_a_report_is_a_failed_case(self):
         with tempfile.TemporaryDirectory() as folder:
             run = Run(folder, junit(case("a_test", "fail", '<failure message=""/>'),
                                     case("b_test", "fail", '<failure message=""/>')),
-                      listing(a_test=["unit", "wine"], b_test=["unit", "wine"]),
+                      listing(("a_test", "b_test"), a_test=["unit", "wine"], b_test=["unit", "wine"]),
                       {"a_test": gtest_report(passed=4)})
             self.assertEqual(run.counts, (4, 2, 0))
             self.assertEqual(run.status, 1)
 
     def test_a_passing_executable_without_its_report_fails_the_suite(self):
         with tempfile.TemporaryDirectory() as folder:
-            run = Run(folder, junit(case("a_test", "run")), listing(a_test=["unit", "wine"]), {})
+            run = Run(folder, junit(case("a_test", "run")), listing(("a_test",), a_test=["unit", "wine"]), {})
             self.assertEqual(run.status, 1)
             self.assertIn("a_test passed but its GoogleTest report is missing", run.output)
 

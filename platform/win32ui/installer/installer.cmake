@@ -1,40 +1,36 @@
 # The installer (NSIS) and the zip of the Windows program, built with it
-# whenever makensis and zip are there (scripts/install-deps.sh installs both).
-find_program(TAVELIN_MAKENSIS makensis)
-find_program(TAVELIN_ZIP zip)
+# (scripts/install-deps.sh installs makensis and zip).
+find_program(TAVELIN_MAKENSIS makensis REQUIRED)
+find_program(TAVELIN_ZIP zip REQUIRED)
 set(TAVELIN_SETUP ${CMAKE_BINARY_DIR}/tavelin-${PROJECT_VERSION}-setup.exe CACHE INTERNAL "the installer the Windows build makes")
 set(TAVELIN_ZIP_FILE ${CMAKE_BINARY_DIR}/tavelin-${PROJECT_VERSION}-win64.zip CACHE INTERNAL "the zip the Windows build makes")
 set(tavelin_installed_files
   ${CMAKE_SOURCE_DIR}/examples/Joystick.ini
   ${CMAKE_SOURCE_DIR}/examples/virtual-joysticks.ini)
 
-if(TAVELIN_MAKENSIS AND TARGET simblock)
-  add_custom_command(OUTPUT ${TAVELIN_SETUP}
-    COMMAND ${TAVELIN_MAKENSIS} -V2 -NOCD
-      -DVERSION=${PROJECT_VERSION}
-      -DOUTFILE=${TAVELIN_SETUP}
-      -DTAVELIN_EXE=$<TARGET_FILE:tavelin>
-      -DSIMBLOCK_EXE=$<TARGET_FILE:simblock>
-      -DJOYSTICK_INI=${CMAKE_SOURCE_DIR}/examples/Joystick.ini
-      -DVIRTUAL_INI=${CMAKE_SOURCE_DIR}/examples/virtual-joysticks.ini
-      ${CMAKE_CURRENT_SOURCE_DIR}/installer/tavelin.nsi
-    DEPENDS tavelin simblock ${CMAKE_CURRENT_SOURCE_DIR}/installer/tavelin.nsi ${tavelin_installed_files}
-    COMMENT "Making the installer ${TAVELIN_SETUP}"
-    VERBATIM)
-  add_custom_target(tavelin_setup ALL DEPENDS ${TAVELIN_SETUP})
-endif()
+add_custom_command(OUTPUT ${TAVELIN_SETUP}
+  COMMAND ${TAVELIN_MAKENSIS} -V2 -NOCD
+    -DVERSION=${PROJECT_VERSION}
+    -DOUTFILE=${TAVELIN_SETUP}
+    -DTAVELIN_EXE=$<TARGET_FILE:tavelin>
+    -DSIMBLOCK_EXE=$<TARGET_FILE:simblock>
+    -DJOYSTICK_INI=${CMAKE_SOURCE_DIR}/examples/Joystick.ini
+    -DVIRTUAL_INI=${CMAKE_SOURCE_DIR}/examples/virtual-joysticks.ini
+    ${CMAKE_CURRENT_SOURCE_DIR}/installer/tavelin.nsi
+  DEPENDS tavelin simblock ${CMAKE_CURRENT_SOURCE_DIR}/installer/tavelin.nsi ${tavelin_installed_files}
+  COMMENT "Making the installer ${TAVELIN_SETUP}"
+  VERBATIM)
+add_custom_target(tavelin_setup ALL DEPENDS ${TAVELIN_SETUP})
 
-if(TAVELIN_ZIP AND TARGET simblock)
-  set(zip_folder ${CMAKE_CURRENT_BINARY_DIR}/zip/tavelin-${PROJECT_VERSION})
-  add_custom_command(OUTPUT ${TAVELIN_ZIP_FILE}
-    COMMAND ${CMAKE_COMMAND} -E rm -rf ${CMAKE_CURRENT_BINARY_DIR}/zip ${TAVELIN_ZIP_FILE}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${zip_folder}
-    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:tavelin> $<TARGET_FILE:simblock> ${tavelin_installed_files}
-      ${zip_folder}
-    COMMAND ${CMAKE_COMMAND} -E chdir ${CMAKE_CURRENT_BINARY_DIR}/zip
-      ${TAVELIN_ZIP} -q -r -X ${TAVELIN_ZIP_FILE} tavelin-${PROJECT_VERSION}
-    DEPENDS tavelin simblock ${tavelin_installed_files}
-    COMMENT "Making the zip ${TAVELIN_ZIP_FILE}"
-    VERBATIM)
-  add_custom_target(tavelin_zip ALL DEPENDS ${TAVELIN_ZIP_FILE})
-endif()
+set(zip_folder ${CMAKE_CURRENT_BINARY_DIR}/zip/tavelin-${PROJECT_VERSION})
+add_custom_command(OUTPUT ${TAVELIN_ZIP_FILE}
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${CMAKE_CURRENT_BINARY_DIR}/zip ${TAVELIN_ZIP_FILE}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${zip_folder}
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:tavelin> $<TARGET_FILE:simblock> ${tavelin_installed_files}
+    ${zip_folder}
+  COMMAND ${CMAKE_COMMAND} -E chdir ${CMAKE_CURRENT_BINARY_DIR}/zip
+    ${TAVELIN_ZIP} -q -r -X ${TAVELIN_ZIP_FILE} tavelin-${PROJECT_VERSION}
+  DEPENDS tavelin simblock ${tavelin_installed_files}
+  COMMENT "Making the zip ${TAVELIN_ZIP_FILE}"
+  VERBATIM)
+add_custom_target(tavelin_zip ALL DEPENDS ${TAVELIN_ZIP_FILE})

@@ -11,7 +11,7 @@ drive_c="$WINEPREFIX/drive_c"
 program="$drive_c/Program Files/Orrelane/Tavelin"
 shared="$drive_c/Program Files/Orrelane/Shared"
 menu="$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tavelin"
-source_dir=$(cd "$(dirname "$0")/../.." && pwd)
+source_dir=$(cd "$(dirname "$0")/../../.." && pwd)
 
 fail() {
   echo "setup-test: $*" >&2
