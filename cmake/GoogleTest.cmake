@@ -17,7 +17,7 @@ endif()
 #   evdev   the evdev backend on the real libevdev (Linux)
 #   qt      real Qt widgets, offscreen
 #   e2e     whole programs run as processes
-#   stress  many processes at once
+#   stress  many processes at once, killed attachers, held locks (waits to their bounds)
 #   alloc   counts allocations: the executable's global operator new is replaced
 #   wine    the Windows build under Wine: every test there has it beside its
 #           own tier; a test that exists only there may have it alone
