@@ -330,7 +330,8 @@ bool CTavelinDlg::ConfirmClose()
     if (m_ended) {
         return true;
     }
-    if (m_modalDepth == 0 && HasUnsavedChanges()) {
+    // After a close request from outside nobody is asked any more.
+    if (m_modalDepth == 0 && !m_closeRequested && HasUnsavedChanges()) {
         const std::string file = m_texts[TextCurrentFile].text;
         const std::string question
             = "The assignment or tuning differs from " + file + "\nSave the changes before closing?";

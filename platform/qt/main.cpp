@@ -10,11 +10,20 @@
 #include <QSocketNotifier>
 #include <QStyleFactory>
 
+#include <cstring>
 #include <memory>
 
 int main(int argc, char* argv[])
 {
+    // `tavelin --check-display`: ends at once with 0 when the window system
+    // can be reached (Qt ends the program otherwise); run.sh asks this.
+    const bool checkOnly = argc > 1 && std::strcmp(argv[1], "--check-display") == 0;
     QApplication application(argc, argv);
+    if (checkOnly) {
+        return 0;
+    }
+    // Offscreen nobody sees a box: each is on standard error and answered at once.
+    QtDialogView::SetAnswerBoxesAtOnce(QGuiApplication::platformName() == QStringLiteral("offscreen"));
     QApplication::setApplicationName(QStringLiteral("Tavelin"));
     QApplication::setDesktopFileName(QStringLiteral("tavelin"));
     QApplication::setWindowIcon(ApplicationIcon());
