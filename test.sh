@@ -5,7 +5,7 @@
 # Prints each suite's summary and exits non-zero on any failure.
 set -u
 cd "$(dirname "$0")"
-scripts/install-deps.sh || exit 1
+scripts/install-deps.sh run test || exit 1
 mkdir -p build
 . scripts/common.sh
 
