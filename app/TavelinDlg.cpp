@@ -490,7 +490,7 @@ void CTavelinDlg::WriteDefaultConfigurationIfMissing()
     const std::string& file = m_configurationFiles[0];
     // Anything of that name, even a link to nothing, is the operator's: never written over.
     std::error_code error;
-    const auto status = std::filesystem::symlink_status(std::filesystem::u8path(file), error);
+    const auto status = std::filesystem::symlink_status(std::filesystem::path(file), error);
     if (std::filesystem::exists(status) || (error && error != std::errc::no_such_file_or_directory)) {
         return;
     }

@@ -22,7 +22,10 @@ template <typename Run> std::string StandardErrorOf(Run run)
 {
     ::testing::internal::CaptureStderr();
     run();
-    return ::testing::internal::GetCapturedStderr();
+    // Windows writes its text-mode line ends; the lines are what count.
+    std::string output = ::testing::internal::GetCapturedStderr();
+    std::erase(output, '\r');
+    return output;
 }
 
 bool HasLine(const std::string& output, const std::string& line)
