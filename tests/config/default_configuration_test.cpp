@@ -108,7 +108,7 @@ TEST_F(DefaultConfiguration, TheCompiledInSetUpIsTheExampleAndLeavesTheSharedBlo
     SetSetting(Block::kPitchSensitivity, 0.125);
     const std::string written = folder.File("first-run/Joystick.ini");
     KQ_ErrorReport report;
-    ASSERT_TRUE(DefaultConfiguration::Write(written.c_str(), report)) << report.GetErrorText();
+    ASSERT_TRUE(::DefaultConfiguration::Write(written.c_str(), report)) << report.GetErrorText();
     EXPECT_EQ(WithoutCarriageReturns(ReadBytes(written)), ReadBytes(m_example));
     EXPECT_DOUBLE_EQ(Setting(Block::kPitchSensitivity), 0.125);
 
@@ -116,7 +116,7 @@ TEST_F(DefaultConfiguration, TheCompiledInSetUpIsTheExampleAndLeavesTheSharedBlo
     const std::string blocked = folder.File("plain");
     ASSERT_TRUE(processor.SaveConfiguration(0, blocked.c_str()));
     const std::string below = blocked + "/Joystick.ini";
-    EXPECT_FALSE(DefaultConfiguration::Write(below.c_str(), report));
+    EXPECT_FALSE(::DefaultConfiguration::Write(below.c_str(), report));
     EXPECT_NE(std::string(report.GetErrorText()), "");
 }
 
