@@ -1,6 +1,6 @@
 #include "app/MessageEcho.h"
 
-#include <cstdio>
+#include "support/Console.h"
 
 namespace MessageEcho {
 
@@ -30,8 +30,7 @@ void Print(const char* caption, const char* text)
 {
     // One write per line, so that lines of other writers to the same terminal stay whole.
     const std::string line = Line(caption, text) + "\n";
-    std::fwrite(line.data(), 1, line.size(), stderr);
-    std::fflush(stderr);
+    Console::WriteToStandardError(line.data(), line.size());
 }
 
 } // namespace MessageEcho
