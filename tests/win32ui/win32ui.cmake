@@ -43,6 +43,9 @@ if(WIN32 AND TARGET tavelin_win32ui)
         ${CMAKE_SOURCE_DIR}/tests/mapping/shm_os_helpers_win32.cpp
       LIBS tavelin_shm tavelin_support advapi32)
     target_compile_definitions(win32ui_e2e_test PRIVATE TAVELIN_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
-    set_tests_properties(win32ui_e2e_test PROPERTIES FIXTURES_REQUIRED tavelin_installed)
+    # The installed program keeps its files in the one fixed configuration
+    # folder the presenter tests also use.
+    set_tests_properties(win32ui_e2e_test PROPERTIES FIXTURES_REQUIRED tavelin_installed
+      RESOURCE_LOCK "tavelin_xvfb;tavelin_configuration_folder")
   endif()
 endif()
