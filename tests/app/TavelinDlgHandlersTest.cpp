@@ -402,7 +402,7 @@ TEST_F(MainWindowTest, ApplicationRefusesToStartWhileAnotherPublishesIntoTheBloc
     EXPECT_EQ(runner.boxes[0].second, "CTavelinApp::InitInstance");
     EXPECT_EQ(errors,
         "CTavelinApp::InitInstance: Another Tavelin publishes into the shared block \"" + name
-            + "\". This one does not start.\n");
+            + "\". / This one does not start.\n");
     // Nothing in the block was touched: no attach, no configuration load.
     EXPECT_EQ(Users(), 1);
     EXPECT_EQ(Double(GSB::kPitchSensitivity), 0.25);
