@@ -288,6 +288,7 @@ TEST(ProgramEndToEnd, SigtermWhileWaitingForTheBlocksLockEndsWithinASecond)
     EXPECT_FALSE(std::filesystem::exists(ShmPath(sandbox.ShmName() + ".owner")));
     close(fd);
     shm_unlink(lock.c_str());
+}
 
 std::string ReadText(const std::filesystem::path& file)
 {

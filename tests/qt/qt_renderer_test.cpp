@@ -676,18 +676,19 @@ TEST_F(QtRendererTest, TimersKeepFiringBehindChildDialogsAndMessageBoxes)
         });
         EXPECT_EQ(view.AskSaveDiscardCancel("Save?", "Tavelin"), answer);
     }
-    qttest::WhenShown(QStringLiteral("saveQuestion"), [&](QDialog* window) {
-        EXPECT_NE(window, nullptr);
-        view.RequestClose();
-    });
-    EXPECT_EQ(view.AskSaveDiscardCancel("Save?", "Tavelin"), SaveChoice::Cancel);
-
     // Where nobody can answer, boxes and questions return at once.
     QtDialogView::SetAnswerBoxesAtOnce(true);
     view.ShowMessageBox("nobody sees this", "CTavelinDlg::Initialise");
     EXPECT_EQ(view.AskSaveDiscardCancel("Save?", "Tavelin"), SaveChoice::Save);
     QtDialogView::SetAnswerBoxesAtOnce(false);
     EXPECT_EQ(qttest::FindWindow(QStringLiteral("messageBox")), nullptr);
+    // A close request while the question is open answers it Cancel, and every later one too.
+    qttest::WhenShown(QStringLiteral("saveQuestion"), [&](QDialog* window) {
+        EXPECT_NE(window, nullptr);
+        view.RequestClose();
+    });
+    EXPECT_EQ(view.AskSaveDiscardCancel("Save?", "Tavelin"), SaveChoice::Cancel);
+    EXPECT_EQ(view.AskSaveDiscardCancel("Save?", "Tavelin"), SaveChoice::Cancel);
 
     view.StopTimer(kTimer);
     const int stopped = probe.ticks;
