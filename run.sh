@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Builds Tavelin and starts its window.
-# - The configuration folder ($XDG_CONFIG_HOME/Orrelane/Shared, default
-#   ~/.config/Orrelane/Shared) gets examples/Joystick.ini when it has no Joystick.ini.
+# Builds Tavelin (only what the program needs, in build/run) and starts its window.
+# - The program itself writes the default set-up into the configuration folder
+#   ($XDG_CONFIG_HOME/Orrelane/Shared, default ~/.config/Orrelane/Shared) when
+#   it has no Joystick.ini, and says so in its warning list.
 # - Real joysticks are used when a readable one is attached; otherwise the
 #   virtual joysticks of examples/virtual-joysticks.ini (TAVELIN_VIRTUAL_JOYSTICKS
 #   set by the caller always wins).
-# - Without a display the window runs offscreen and the terminal shows the
-#   simulator's block (simblock watch). Ctrl-C ends both.
+# - Without a display, or with one that cannot be opened, the window runs
+#   offscreen and the terminal shows the simulator's block (simblock watch)
+#   with the program's messages among the values. Ctrl-C ends both.
 # - --wine-prefix DIR: a simulator under Wine in DIR shares the block. The
 #   Windows simblock.exe is built too, and once the window has made the block
 #   the bridge (simblock wine-bridge) starts beside it and ends with it.
@@ -39,28 +41,25 @@ if [ -n "$wine_prefix" ]; then
 fi
 cd "$(dirname "$0")"
 here=$PWD
-scripts/install-deps.sh
+if [ -n "$wine_prefix" ]; then
+  scripts/install-deps.sh run test # the Windows simblock.exe needs the cross compiler and Wine
+else
+  scripts/install-deps.sh run
+fi
 . scripts/common.sh
-configure native -DCMAKE_BUILD_TYPE=RelWithDebInfo
-build_targets native tavelin simblock
+configure run -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVELIN_BUILD_TESTS=OFF -DTAVELIN_BUILD_BENCH=OFF
+build_targets run tavelin simblock
 windows_simblock=$here/build/win/tools/simblock/simblock.exe
 if [ -n "$wine_prefix" ]; then
   command -v wine >/dev/null || { echo "run.sh: --wine-prefix needs wine" >&2; exit 1; }
   configure win -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$here/cmake/toolchains/mingw-w64-x86_64.cmake"
   build_targets win simblock
 fi
-program=build/native/platform/qt/tavelin
-simblock=build/native/tools/simblock/simblock
+program=build/run/platform/qt/tavelin
+simblock=build/run/tools/simblock/simblock
 if [ ! -x "$program" ]; then
-  echo "run.sh: the window was not built (Qt 6 missing?); see build/native.configure.log" >&2
+  echo "run.sh: the window was not built (Qt 6 missing?); see build/run.configure.log" >&2
   exit 1
-fi
-
-config_folder="${XDG_CONFIG_HOME:-$HOME/.config}/Orrelane/Shared"
-if [ ! -f "$config_folder/Joystick.ini" ]; then
-  mkdir -p "$config_folder"
-  cp examples/Joystick.ini "$config_folder/Joystick.ini"
-  echo "Configuration: put the example set-up in $config_folder/Joystick.ini"
 fi
 
 # A joystick is an input device with a "js" handler; readable by us or not.
@@ -108,7 +107,23 @@ stop_bridge() {
   bridge_pid=
 }
 
-if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+# The program itself tries the display: Qt ends a program whose display
+# cannot be opened, so a short trial run tells before the window is started.
+display_opens() {
+  (
+    ulimit -c 0
+    # Not the subshell's last command: its own shell reports the abort, into /dev/null.
+    timeout 20 "$program" --check-display
+    exit $?
+  ) >/dev/null 2>&1
+}
+if [ "${QT_QPA_PLATFORM:-}" != offscreen ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; } \
+  && ! display_opens; then
+  echo "The display \"${WAYLAND_DISPLAY:-${DISPLAY:-}}\" cannot be opened: the window runs offscreen instead."
+  unset DISPLAY WAYLAND_DISPLAY
+fi
+
+if [ "${QT_QPA_PLATFORM:-}" != offscreen ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; }; then
   [ -n "$wine_prefix" ] || exec "$program"
   "$program" &
   window_pid=$!
@@ -124,8 +139,8 @@ if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
   exit $status
 fi
 
-# No display: the window offscreen, the block in the terminal.
-echo "No display: the window runs offscreen; the shared block \"$shm_name\" below (Ctrl-C to stop)."
+# No display: the window offscreen, the block in the terminal, messages among the values.
+echo "No display: the window runs offscreen; the shared block \"$shm_name\" below, the program's messages among its lines (Ctrl-C to stop)."
 QT_QPA_PLATFORM=offscreen "$program" &
 window_pid=$!
 watch_pid=

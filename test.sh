@@ -6,7 +6,7 @@
 # ctest's JUnit report (scripts/test-summary.py). Exits non-zero on any failure.
 set -u
 cd "$(dirname "$0")"
-scripts/install-deps.sh || exit 1
+scripts/install-deps.sh run test || exit 1
 mkdir -p build
 . scripts/common.sh
 

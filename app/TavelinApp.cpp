@@ -1,27 +1,16 @@
 #include "app/TavelinApp.h"
 
+#include "app/MessageEcho.h"
 #include "app/TavelinDlg.h"
 #include "mapping/KQ_P_0001_02_Shm.h"
 #include "mapping/PublisherLock.h"
 
-#include <cstdio>
 #include <memory>
 #include <string>
 
 namespace {
 
 constexpr const char* kCaption = "CTavelinApp::InitInstance";
-
-// The box's text as one line, for standard error.
-std::string OneLine(std::string text)
-{
-    for (char& c : text) {
-        if (c == '\n' || c == '\r') {
-            c = ' ';
-        }
-    }
-    return text;
-}
 
 } // namespace
 
@@ -35,8 +24,7 @@ bool CTavelinApp::InitInstance(DialogRunner& runner)
         const std::string text = publisher.HeldElsewhere() ? "Another Tavelin publishes into the shared block \""
                 + publisher.MappingName() + "\".\nThis one does not start."
                                                            : std::string(publisher.GetErrorText());
-        std::fprintf(stderr, "%s: %s\n", kCaption, OneLine(text).c_str());
-        std::fflush(stderr);
+        MessageEcho::Print(kCaption, text.c_str());
         runner.ShowMessageBox(text.c_str(), kCaption);
         m_exitCode = 1;
         return false;

@@ -1,6 +1,8 @@
 #include "app/TavelinDlg.h"
 
 #include "app/AboutDlg.h"
+#include "app/MessageEcho.h"
+#include "config/DefaultConfiguration.h"
 #include "config/WhichConfig.h"
 #include "dialogs/DeadBandDlg.h"
 #include "dialogs/TlaSetUp.h"
@@ -14,6 +16,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <vector>
 
 using namespace MainIds;
 
@@ -105,6 +109,15 @@ bool IsSlot(int value)
 {
     return value >= 0 && value < kJoystickSlots;
 }
+
+constexpr const char* kCloseCaption = "Tavelin";
+constexpr const char* kWarningCaption = "Warning Message";
+
+// The records a configuration file holds, in a fixed order.
+constexpr std::size_t kSetUpRecords[8] = { GenericSimBlock::kPitchRecord, GenericSimBlock::kRollRecord,
+    GenericSimBlock::kPedalsRecord, GenericSimBlock::kTillerRecord, GenericSimBlock::kThrLvrLRecord,
+    GenericSimBlock::kThrLvrRRecord, GenericSimBlock::kThrustLeverFilterRecord, GenericSimBlock::kEyeViewRecord };
+constexpr std::size_t kControlSettingsBytes = GenericSimBlock::kControlSettingsCount * sizeof(double);
 
 } // namespace
 
@@ -264,7 +277,19 @@ void CTavelinDlg::OnTimer(std::int32_t /*id*/)
 
 void CTavelinDlg::OnClose()
 {
-    OnOK();
+    if (m_closeRequested) {
+        // A termination signal or the session ending: nobody is asked.
+        EndWindow(kIdOk);
+        return;
+    }
+    ConfirmClose();
+}
+
+void CTavelinDlg::OnCloseRequested()
+{
+    // The handler waiting in a child dialog right now stops when it returns;
+    // the OnClose that follows ends the window.
+    m_closeRequested = true;
 }
 
 void CTavelinDlg::OnDestroy()
@@ -292,13 +317,87 @@ bool CTavelinDlg::OnSystemCommand(unsigned command)
 
 void CTavelinDlg::OnOK()
 {
-    EndWindow(kIdOk);
+    ConfirmClose();
 }
 
 void CTavelinDlg::OnCancel()
 {
-    // Escape ends the window too; it must release the joysticks like OK does.
-    EndWindow(kIdCancel);
+    // Escape (and the hidden Cancel button): one key must not end publishing.
+}
+
+bool CTavelinDlg::ConfirmClose()
+{
+    if (m_ended) {
+        return true;
+    }
+    // After a close request from outside nobody is asked any more.
+    if (m_modalDepth == 0 && !m_closeRequested && HasUnsavedChanges()) {
+        const std::string file = m_texts[TextCurrentFile].text;
+        const std::string question
+            = "The assignment or tuning differs from " + file + "\nSave the changes before closing?";
+        MessageEcho::Print(kCloseCaption, question.c_str());
+        const SaveChoice choice = m_view->AskSaveDiscardCancel(question.c_str(), kCloseCaption);
+        if (m_closeRequested) {
+            EndWindow(kIdOk);
+            return true;
+        }
+        if (choice == SaveChoice::Cancel || m_joySticks == nullptr) {
+            return false;
+        }
+        if (choice == SaveChoice::Save) {
+            int index = 0;
+            for (int i = 0; i < 4; ++i) {
+                if (m_configurationFiles[i] == file) {
+                    index = i;
+                }
+            }
+            if (!m_joySticks->SaveConfiguration(index, m_configurationFiles[index].c_str())) {
+                // Nothing was saved: the window stays, so nothing is lost.
+                ShowBox(m_joySticks->GetErrorText(), "CTavelinDlg::OnSave");
+                return false;
+            }
+        }
+    }
+    EndWindow(kIdOk);
+    return true;
+}
+
+void CTavelinDlg::CaptureSetUp(const void* block, SetUpSnapshot& snapshot)
+{
+    std::size_t row = 0;
+    for (const std::size_t record : kSetUpRecords) {
+        snapshot.records[row][0] = GenericSimBlock::LoadInt32(block, record + GenericSimBlock::kRecordJoystickId);
+        snapshot.records[row][1] = GenericSimBlock::LoadInt32(block, record + GenericSimBlock::kRecordInput);
+        ++row;
+    }
+    for (std::size_t button = 0; button < static_cast<std::size_t>(kCockpitButtonCount); ++button) {
+        const std::size_t record = GenericSimBlock::ButtonRecord(button);
+        snapshot.records[row][0] = GenericSimBlock::LoadInt32(block, record + GenericSimBlock::kRecordJoystickId);
+        snapshot.records[row][1] = GenericSimBlock::LoadInt32(block, record + GenericSimBlock::kRecordInput);
+        ++row;
+    }
+    std::memcpy(snapshot.settings, static_cast<const unsigned char*>(block) + GenericSimBlock::kControlSettings,
+        sizeof snapshot.settings);
+    snapshot.valid = true;
+}
+
+void CTavelinDlg::TakeSetUpSnapshot()
+{
+    if (m_joySticks != nullptr && m_joySticks->GetBlock() != nullptr) {
+        CaptureSetUp(m_joySticks->GetBlock(), m_loadedSetUp);
+        m_snapshotDue = false;
+    }
+}
+
+bool CTavelinDlg::HasUnsavedChanges() const
+{
+    if (!m_loadedSetUp.valid || m_joySticks == nullptr || m_joySticks->GetBlock() == nullptr) {
+        return false;
+    }
+    SetUpSnapshot now;
+    CaptureSetUp(m_joySticks->GetBlock(), now);
+    return std::memcmp(now.records, m_loadedSetUp.records, sizeof now.records) != 0
+        || std::memcmp(now.settings, m_loadedSetUp.settings, sizeof now.settings) != 0;
 }
 
 void CTavelinDlg::EndWindow(int result)
@@ -337,6 +436,7 @@ bool CTavelinDlg::StartUp()
     if (!m_view->StartTimer(CycleTimerId, kCyclePeriodMs)) {
         return false;
     }
+    m_timerStarted = true;
 
     for (int slot = 0; slot < kJoystickSlots; ++slot) {
         CreateReadouts(slot);
@@ -348,8 +448,11 @@ bool CTavelinDlg::StartUp()
     }
     m_startFile = m_configurationFiles[index >= 1 && index <= 3 ? index : 0];
 
-    if (!Initialise(m_startFile)) {
-        return false;
+    WriteDefaultConfigurationIfMissing();
+    // A failed load leaves a window that can still read another configuration.
+    const bool loaded = Initialise(m_startFile);
+    if (loaded && !m_firstRunWarning.empty()) {
+        m_joySticks->AddWarning(m_firstRunWarning.c_str());
     }
 
     m_cycleCount = 0;
@@ -374,7 +477,29 @@ bool CTavelinDlg::StartUp()
     m_view->ListInsertColumn(kWarningList, 0, "Item", 5);
     m_view->ListInsertColumn(kWarningList, 1, "Warning Message", 500);
     m_view->ListDeleteAllItems(kWarningList);
-    return true;
+    if (!loaded) {
+        // No cycle will show them: the operator needs to see which file failed.
+        MoveTextsToScreen();
+    }
+    return loaded;
+}
+
+void CTavelinDlg::WriteDefaultConfigurationIfMissing()
+{
+    // A first start: without a set-up the window would have nothing to publish.
+    const std::string& file = m_configurationFiles[0];
+    // Anything of that name, even a link to nothing, is the operator's: never written over.
+    std::error_code error;
+    const auto status = std::filesystem::symlink_status(std::filesystem::path(file), error);
+    if (std::filesystem::exists(status) || (error && error != std::errc::no_such_file_or_directory)) {
+        return;
+    }
+    KQ_ErrorReport report;
+    if (!DefaultConfiguration::Write(file.c_str(), report)) {
+        ShowBox(report.GetErrorText(), "CTavelinDlg::StartUp");
+        return;
+    }
+    m_firstRunWarning = "No Joystick.ini was found: the default set-up was written to " + file;
 }
 
 bool CTavelinDlg::Initialise(std::string path)
@@ -389,12 +514,20 @@ bool CTavelinDlg::Initialise(std::string path)
         ShowBox(m_joySticks->GetLastErrorText(), "CTavelinDlg::Initialise");
         return false;
     }
+    StartJoySticks();
+    return true;
+}
+
+void CTavelinDlg::StartJoySticks()
+{
     m_joySticks->SetSwitchPanel(&m_switchPanel);
     OnJoyStick();
     m_view->EnableControl(kEnumerate, false);
     m_view->EnableControl(kSaveAssignments, true);
     m_joySticks->PublishSlotNames();
-    return true;
+    // Compared once the first cycle has matched the file's joystick IDs.
+    m_loadedSetUp.valid = false;
+    m_snapshotDue = true;
 }
 
 void CTavelinDlg::OnJoyStick()
@@ -497,6 +630,9 @@ bool CTavelinDlg::OnCycle()
     if (m_joySticks->GetSlotChangeCount() != m_slotChangesShown) {
         OnSlotsChanged();
         n = Limit(m_joySticks->GetJoystickCount(), 0, kJoystickSlots);
+    }
+    if (m_snapshotDue) {
+        TakeSetUpSnapshot();
     }
     for (int slot = 0; slot < n; ++slot) {
         m_joySticks->GetSlotState(slot, m_slotState[slot]);
@@ -629,11 +765,23 @@ void CTavelinDlg::ShowWarnings()
             m_view->ListEnsureVisible(kWarningList, i);
         }
         SetLamp(LampWarningList, LampPicture::Warning);
+        EchoNewWarnings();
     } else {
         m_view->ListDeleteAllItems(kWarningList);
         SetLamp(LampWarningList, LampPicture::On);
     }
     MoveTextsToScreen();
+}
+
+void CTavelinDlg::EchoNewWarnings()
+{
+    // Every listing adds its entries to the list: each is new there.
+    const int count = Limit(m_warningCopy.count, 0, ControlProcessor::kMaxWarnings);
+    for (int i = 0; i < count; ++i) {
+        char message[ControlProcessor::kWarningLength];
+        CopyBounded(message, m_warningCopy.messages[i], sizeof message);
+        MessageEcho::Print(kWarningCaption, message);
+    }
 }
 
 // ---------------------------------------------------------------- readouts
@@ -823,6 +971,16 @@ void CTavelinDlg::RefreshAxisPanel(std::int32_t axis, bool withTexts)
 
 void CTavelinDlg::ApplyAxisAssignment(AxisPanel& panel)
 {
+    // The row's other half came from the block, which anyone may have written:
+    // a slot or input out of range falls back to the first.
+    if (!IsSlot(panel.slot)) {
+        panel.slot = 0;
+        m_view->ComboSetEditText(panel.ids->joystickCombo, kSlotTexts[0]);
+    }
+    if (panel.input < 0 || panel.input >= kAxisInputCount) {
+        panel.input = 0;
+        m_view->ComboSetEditText(panel.ids->inputCombo, AxisInputNames[0]);
+    }
     const std::int32_t joystickId = static_cast<std::int32_t>(m_slotState[panel.slot].joystickId);
     m_joySticks->SetAxisAssignment(panel.axis, panel.slot, joystickId, panel.input);
     MoveTextsToScreen();
@@ -957,7 +1115,7 @@ void CTavelinDlg::OnSave()
     const int result = RunChild(CWhichConfigDlg::Template(), choice);
 
     // After Cancel nothing is saved, so the window must not claim another file.
-    if (result != kIdOk || m_joySticks == nullptr) {
+    if (result != kIdOk || m_joySticks == nullptr || Closing()) {
         return;
     }
     const int index = request.chosenIndex >= 0 && request.chosenIndex <= 3 ? request.chosenIndex : 0;
@@ -969,16 +1127,16 @@ void CTavelinDlg::OnSave()
     }
     SetText(TextCurrentFile, file.c_str());
     MoveTextsToScreen();
+    TakeSetUpSnapshot();
 }
 
 void CTavelinDlg::OnRead1()
 {
-    ReleaseJoySticks();
-    if (!Initialise(m_texts[TextCurrentFile].text)) {
+    if (!m_timerStarted || Closing()) {
         return;
     }
-    EnableReadouts();
-
+    // The set-up in use keeps running while the operator chooses and until
+    // the chosen one has loaded.
     ConfigChoiceRequest request;
     request.chosenIndex = 0;
     CopyBounded(request.currentPath, m_texts[TextCurrentFile].text, sizeof request.currentPath);
@@ -988,36 +1146,67 @@ void CTavelinDlg::OnRead1()
     CWhichConfigDlg choice;
     choice.SetRequest(&request);
     RunChild(CWhichConfigDlg::Template(), choice);
-    if (m_joySticks == nullptr) {
-        return;
+    if (Closing()) {
+        return; // a way out taken meanwhile: no store, no load
     }
 
     static const char* const names[4] = { "DEFAULT JOY STICK SET UP ", "ALTN 1 JOY STICK SET UP ",
         "ALTN 2 JOY STICK SET UP ", "ALTN 3 JOY STICK SET UP " };
     const int index = request.chosenIndex >= 1 && request.chosenIndex <= 3 ? request.chosenIndex : 0;
+    const std::string& file = m_configurationFiles[index];
+
+    // What a load replaces, to be put back when it fails: a failed load
+    // leaves a part of the other file behind, and a new attachment writes
+    // default tuning values.
+    std::vector<unsigned char> setUp;
+    std::vector<unsigned char> settings;
     if (m_block != nullptr) {
+        const auto* bytes = static_cast<const unsigned char*>(m_block);
+        setUp.assign(bytes + GenericSimBlock::kJoystickSetup,
+            bytes + GenericSimBlock::kJoystickSetup + GenericSimBlock::kJoystickSetupSize);
+        settings.assign(bytes + GenericSimBlock::kControlSettings,
+            bytes + GenericSimBlock::kControlSettings + kControlSettingsBytes);
         GenericSimBlock::StoreInt32(m_block, GenericSimBlock::kConfigurationIndex, index);
         GenericSimBlock::StoreText(
             m_block, GenericSimBlock::kConfigurationName, GenericSimBlock::kConfigurationNameLength, names[index]);
     }
-    const std::string& file = m_configurationFiles[index];
-    SetText(TextCurrentFile, file.c_str());
-
     char name[GenericSimBlock::kConfigurationNameLength + 1] = {};
     if (m_block != nullptr) {
         GenericSimBlock::LoadText(
             m_block, GenericSimBlock::kConfigurationName, GenericSimBlock::kConfigurationNameLength, name, sizeof name);
     }
-    SetText(TextSetUpName, name);
 
-    if (!m_joySticks->LoadConfiguration(file.c_str())) {
-        ShowBox(m_joySticks->GetLastErrorText(), "CTavelinDlg::OnRead1");
-    }
-    if (m_joySticks == nullptr) {
+    auto loaded = std::make_unique<JoystickSet>();
+    if (!loaded->Initialise(file.c_str())) {
+        const std::string reason = loaded->GetLastErrorText();
+        loaded.reset();
+        if (m_block != nullptr) {
+            auto* bytes = static_cast<unsigned char*>(m_block);
+            std::memcpy(bytes + GenericSimBlock::kJoystickSetup, setUp.data(), setUp.size());
+            std::memcpy(bytes + GenericSimBlock::kControlSettings, settings.data(), settings.size());
+        }
+        ShowBox(reason.c_str(), "CTavelinDlg::OnRead1");
         return;
     }
+
+    // The old set lets its joysticks go before the new one takes them.
+    m_joySticks = std::move(loaded);
+    StartJoySticks();
+    if (Closing() || m_joySticks == nullptr) {
+        return;
+    }
+    SetText(TextCurrentFile, file.c_str());
+    SetText(TextSetUpName, name);
+    if (!m_startedOk) {
+        // The start-up load had failed: this is the first set-up, the cycle starts now.
+        m_startedOk = true;
+        m_cycleCount = 0;
+    }
+    EnableReadouts();
+
     m_joySticks->ResetCycleCount();
     m_joySticks->PollAll(kReadPollPeriod);
+    TakeSetUpSnapshot();
 
     SetUpButtonRows(false);
     SetUpAxisPanels(false);
@@ -1039,7 +1228,7 @@ void CTavelinDlg::OnSetDeadBands()
 
     CDeadBandDlg dialog;
     dialog.SetValues(values);
-    if (RunChild(CDeadBandDlg::Template(), dialog) == kIdOk && m_block != nullptr) {
+    if (RunChild(CDeadBandDlg::Template(), dialog) == kIdOk && m_block != nullptr && !Closing()) {
         GenericSimBlock::StoreDouble(m_block, GenericSimBlock::kPitchDeadBand, values.pitch);
         GenericSimBlock::StoreDouble(m_block, GenericSimBlock::kRollDeadBand, values.roll);
         GenericSimBlock::StoreDouble(m_block, GenericSimBlock::kPedalsDeadBand, values.pedals);
@@ -1062,7 +1251,7 @@ void CTavelinDlg::OnThrustLeverData()
 
     CTlaSetUp dialog;
     dialog.SetRefs(refs);
-    if (RunChild(CTlaSetUp::Template(), dialog) == kIdOk && m_joySticks != nullptr) {
+    if (RunChild(CTlaSetUp::Template(), dialog) == kIdOk && m_joySticks != nullptr && !Closing()) {
         m_joySticks->ApplyFilterTimeConstants();
     }
 }
@@ -1104,6 +1293,7 @@ bool CTavelinDlg::ProcessorReady() const
 
 void CTavelinDlg::ShowBox(const char* text, const char* caption)
 {
+    MessageEcho::Print(caption, text);
     m_view->ShowMessageBox(text != nullptr ? text : "", caption);
 }
 

@@ -8,6 +8,7 @@
 #include "devices/JoystickSet.h"
 #include "mapping/Assignments.h"
 #include "mapping/ControlProcessor.h"
+#include "mapping/GenericSimBlock.h"
 #include "mapping/JoystickState.h"
 #include "ui/DialogView.h"
 
@@ -45,6 +46,8 @@ public:
     int OnSpinDelta(std::int32_t id, int delta) override;
     void OnTimer(std::int32_t id) override;
     void OnClose() override;
+    void OnCloseRequested() override;
+    bool EndsOnDialogKeys() const override { return false; }
     void OnDestroy() override;
     bool OnSystemCommand(unsigned command) override;
     void OnVisibilityChange(bool visible) override;
@@ -87,6 +90,10 @@ public:
     void OnThrustLeverData();
     void OnControlPanel();
     void OnAbout();
+
+    // Whether the assignment or tuning in the block differs from the file it
+    // came from (as it stood once loaded and resolved, or last saved).
+    bool HasUnsavedChanges() const;
 
     // What the window holds, for whoever looks in.
     JoystickSet* GetJoySticks() const { return m_joySticks.get(); }
@@ -180,6 +187,14 @@ private:
     void SetLamp(int lampIndex, LampPicture picture);
     void RefreshReadout(ReadoutItem& item);
     void ShowBox(const char* text, const char* caption);
+    void StartJoySticks();
+    void WriteDefaultConfigurationIfMissing();
+    bool Closing() const { return m_closeRequested || m_endPending || m_ended; }
+    // Ends the window after asking whether to save changes; false when the
+    // operator chose to stay.
+    bool ConfirmClose();
+    void TakeSetUpSnapshot();
+    void EchoNewWarnings();
     bool ProcessorReady() const;
     int RunChild(const DialogTemplate& dialogTemplate, DialogPresenter& presenter);
     AxisPanel* FindAxisPanel(std::int32_t axis);
@@ -218,4 +233,17 @@ private:
     int m_cyclesSinceNumbers = kNumberCycles;
     bool m_sideStickPending = false;
     LampPicture m_sideStickPicture = LampPicture::Off;
+    bool m_timerStarted = false;
+    bool m_closeRequested = false; // from outside: the way out asks nothing
+    std::string m_firstRunWarning; // for the warning list once the default set-up has loaded
+
+    // What the loaded file holds, to tell whether closing loses changes.
+    struct SetUpSnapshot {
+        bool valid = false;
+        std::int32_t records[8 + kCockpitButtonCount][2] = {}; // joystick ID, input or button number
+        unsigned char settings[GenericSimBlock::kControlSettingsCount * sizeof(double)] = {};
+    };
+    static void CaptureSetUp(const void* block, SetUpSnapshot& snapshot);
+    SetUpSnapshot m_loadedSetUp;
+    bool m_snapshotDue = false;
 };

@@ -1,21 +1,42 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Tavelin needs to build, test and run.
-# Idempotent: runs apt-get only when a package is missing.
+# Installs the Debian packages Tavelin needs. Idempotent: runs apt-get only
+# when a package is missing.
+#   scripts/install-deps.sh run        what building and running the program needs (run.sh)
+#   scripts/install-deps.sh run test   that and what the tests need: GoogleTest, the
+#                                      Windows cross build and Wine, Xvfb, ... (test.sh)
+# Without root and without sudo it names the missing packages and stops.
 set -eu
 
-packages=(
-  build-essential cmake ninja-build ccache pkg-config git python3
+run_packages=(
+  build-essential cmake ninja-build pkg-config
+  libevdev-dev libudev-dev
+  qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev fonts-dejavu-core
+)
+test_packages=(
+  ccache git python3
   libgtest-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev clang-format
-  libevdev-dev libudev-dev
-  qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
   mingw-w64 g++-mingw-w64-x86-64-posix
   wine wine64
-  xvfb xauth imagemagick fonts-dejavu-core
+  xvfb xauth imagemagick
   nsis zip x11-utils
   twm xdotool # the CPU comparison's minimised window: a window manager and a way to minimise
   locales # localedef: the tests build a decimal-comma locale when the system has none
 )
+
+sets=("$@")
+[ ${#sets[@]} -eq 0 ] && sets=(run test)
+packages=()
+for set in "${sets[@]}"; do
+  case "$set" in
+    run) packages+=("${run_packages[@]}") ;;
+    test) packages+=("${test_packages[@]}") ;;
+    *)
+      echo "install-deps.sh: unknown set \"$set\" (run, test)" >&2
+      exit 2
+      ;;
+  esac
+done
 
 missing=()
 for package in "${packages[@]}"; do
@@ -28,10 +49,16 @@ if [ ${#missing[@]} -eq 0 ]; then
   exit 0
 fi
 
-echo "Installing missing packages: ${missing[*]}"
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null 2>&1; then
+    echo "These Debian packages are missing: ${missing[*]}" >&2
+    echo "Install them as root (this account has no sudo), then run this again:" >&2
+    echo "  apt-get install -y ${missing[*]}" >&2
+    exit 1
+  fi
   sudo_cmd=(sudo)
 fi
+echo "Installing missing packages: ${missing[*]}"
 "${sudo_cmd[@]}" apt-get update -qq
 DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}"

@@ -35,6 +35,9 @@ struct RuntimeControl {
     std::uint32_t flags = FlagNone; // FlagSunken, FlagDisabled, FlagHidden
 };
 
+// The answers of AskSaveDiscardCancel.
+enum class SaveChoice { Save, Discard, Cancel };
+
 struct BarColour {
     std::uint8_t red;
     std::uint8_t green;
@@ -87,6 +90,11 @@ public:
 
     // Modal box with only an OK button; returns when the operator closes it.
     virtual void ShowMessageBox(const char* text, const char* caption) = 0;
+    // Modal question with the buttons Save, Discard and Cancel (Cancel also
+    // for Escape and the box's close box); returns the operator's answer.
+    // Where nobody can answer (no display) it is answered Save at once; a
+    // close request from outside answers it Cancel.
+    virtual SaveChoice AskSaveDiscardCancel(const char* text, const char* caption) = 0;
     // Runs a child dialog modally (this window its owner) and returns its
     // result (kIdOk or kIdCancel). This window's timers keep firing meanwhile.
     virtual int RunModalChild(const DialogTemplate& dialogTemplate, DialogPresenter& presenter) = 0;
@@ -115,12 +123,18 @@ public:
 //      OnInitDialog();
 //   2. delivers events one at a time until the presenter calls EndDialog:
 //      push button clicks as OnCommand(id) (Enter: the default button, Escape:
-//      OnCommand(kIdCancel)); a combo selection by the operator as
+//      OnCommand(kIdCancel), both only when EndsOnDialogKeys() says so: for
+//      a window that says no, Enter and Escape do nothing beyond what the
+//      focused control does with them, such as a combo committing its
+//      choice); a combo selection by the operator as
 //      OnSelectionChange(id, position); a spin click as OnSpinDelta(id, delta)
 //      with the position change the up-down control proposes (a non-zero
 //      answer refuses it); timer ticks as OnTimer(id); the window's close box
-//      and, for the main window, SIGINT/SIGTERM as OnClose() (after ending any
-//      open child dialog with kIdCancel); system menu
+//      and, for the main window, a close request from outside (SIGINT,
+//      SIGTERM, SIGHUP; on Windows the session ending) as OnCloseRequested()
+//      at once - possibly while a handler waits in a child dialog or box -
+//      then, after ending every open child dialog with kIdCancel, answering
+//      open boxes and letting that handler return, as OnClose(); system menu
 //      commands as OnSystemCommand(command) - when that returns false the
 //      renderer does its own handling (for kSystemClose: OnClose()); for the
 //      main window, a change of the attached devices that the system reports
@@ -149,6 +163,11 @@ public:
     virtual int OnSpinDelta(std::int32_t /*id*/, int /*delta*/) { return 0; }
     virtual void OnTimer(std::int32_t /*id*/) { }
     virtual void OnClose() { OnCancel(); }
+    // A close request from outside has arrived; the OnClose() that follows
+    // must end the window without asking anything.
+    virtual void OnCloseRequested() { }
+    // False: Enter and Escape never end this window (see above).
+    virtual bool EndsOnDialogKeys() const { return true; }
     virtual void OnDestroy() { }
     virtual bool OnSystemCommand(unsigned /*command*/) { return false; }
     virtual void OnDevicesChanged() { }

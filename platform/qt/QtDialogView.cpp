@@ -123,6 +123,12 @@ void TemplateDialog::keyPressEvent(QKeyEvent* event)
         m_view.ShowHelp();
         return;
     }
+    const int key = event->key();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) && !m_view.EndsOnDialogKeys()) {
+        // What no control took (an open combo takes its own) ends nothing here.
+        event->accept();
+        return;
+    }
     QDialog::keyPressEvent(event);
 }
 
@@ -292,6 +298,11 @@ QWidget* QtDialogView::MakeWidget(const ControlTemplate& control)
     case ControlKind::PushButton: {
         auto* button = new QPushButton(text, dialog);
         button->setDefault((control.flags & FlagDefault) != 0);
+        if (!m_presenter.EndsOnDialogKeys()) {
+            // Enter on a focused button would press it: only Space and clicks do here.
+            button->setDefault(false);
+            button->setAutoDefault(false);
+        }
         QObject::connect(button, &QPushButton::clicked, dialog, [this, id] { DeliverCommand(id); });
         widget = button;
         break;
@@ -487,13 +498,15 @@ void QtDialogView::RequestClose()
     if (!Live()) {
         return;
     }
+    m_presenter.OnCloseRequested();
     m_closePending = true;
     if (m_child != nullptr) {
         m_child->RequestClose();
     }
     for (QWidget* box : m_openBoxes) {
         if (auto* messageBox = qobject_cast<QMessageBox*>(box)) {
-            messageBox->done(QMessageBox::Ok);
+            messageBox->done(
+                messageBox->button(QMessageBox::Cancel) != nullptr ? QMessageBox::Cancel : QMessageBox::Ok);
         }
     }
     if (m_nested == 0) {
@@ -992,10 +1005,51 @@ void QtDialogView::StopTimer(std::int32_t id)
     }
 }
 
-void QtDialogView::ShowMessageBox(const char* text, const char* caption)
+namespace {
+bool g_answerBoxesAtOnce = false;
+}
+
+void QtDialogView::SetAnswerBoxesAtOnce(bool atOnce)
+{
+    g_answerBoxesAtOnce = atOnce;
+}
+
+bool QtDialogView::AnswersBoxesAtOnce()
+{
+    return g_answerBoxesAtOnce;
+}
+
+SaveChoice QtDialogView::AskSaveDiscardCancel(const char* text, const char* caption)
 {
     if (ClosePending()) {
+        return SaveChoice::Cancel; // on the way out already: the close asks nothing
+    }
+    if (g_answerBoxesAtOnce) {
+        return SaveChoice::Save;
+    }
+    QMessageBox box(QMessageBox::Question, FromText(caption), FromText(text),
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, m_dialog.get());
+    box.setTextFormat(Qt::PlainText);
+    box.setObjectName(QStringLiteral("saveQuestion"));
+    box.setWindowIcon(ApplicationIcon());
+    box.setDefaultButton(QMessageBox::Save);
+    box.setEscapeButton(QMessageBox::Cancel);
+    m_openBoxes.push_back(&box);
+    EnterNested();
+    const int answer = box.exec();
+    LeaveNested();
+    m_openBoxes.erase(std::remove(m_openBoxes.begin(), m_openBoxes.end(), &box), m_openBoxes.end());
+    if (answer == QMessageBox::Save) {
+        return SaveChoice::Save;
+    }
+    return answer == QMessageBox::Discard ? SaveChoice::Discard : SaveChoice::Cancel;
+}
+
+void QtDialogView::ShowMessageBox(const char* text, const char* caption)
+{
+    if (ClosePending() || g_answerBoxesAtOnce) {
         // The program is on its way out: nobody is left to answer, so the box is answered now.
+        // Offscreen nobody sees it either; the presenter has written it to standard error.
         return;
     }
     QMessageBox box(QMessageBox::NoIcon, FromText(caption), FromText(text), QMessageBox::Ok, m_dialog.get());

@@ -69,10 +69,19 @@ public:
     const DialogBaseUnits& BaseUnits() const { return m_units; }
     QtDialogView* OpenChild() const { return m_child; }
 
-    // Ways out taken from outside the window (a signal): ends every open
-    // child dialog with Cancel, answers open message boxes, then delivers
+    // Ways out taken from outside the window (a signal): tells the presenter
+    // at once (OnCloseRequested), ends every open child dialog with Cancel,
+    // answers open message boxes (a question with Cancel), then delivers
     // OnClose once no nested loop of this window is running.
     void RequestClose();
+
+    // Where nobody can answer a box (no display): every message box returns
+    // at once as if OK had been pressed, a Save / Discard / Cancel question as
+    // if Save had. The presenter has written the text to standard error.
+    static void SetAnswerBoxesAtOnce(bool atOnce);
+    static bool AnswersBoxesAtOnce();
+    // False when the presenter keeps Enter and Escape from ending its window.
+    bool EndsOnDialogKeys() const { return m_presenter.EndsOnDialogKeys(); }
 
     // Events from the widgets (also used by TemplateDialog).
     void DeliverCommand(std::int32_t id);
@@ -112,6 +121,7 @@ public:
     bool StartTimer(std::int32_t id, int periodMs) override;
     void StopTimer(std::int32_t id) override;
     void ShowMessageBox(const char* text, const char* caption) override;
+    SaveChoice AskSaveDiscardCancel(const char* text, const char* caption) override;
     int RunModalChild(const DialogTemplate& dialogTemplate, DialogPresenter& presenter) override;
     void EndDialog(int result) override;
     void* NativeWindow() const override { return m_dialog.get(); }

@@ -39,25 +39,6 @@ void InitialiseCommonControlsOnce()
     (void)done;
 }
 
-// A message box is also one line on standard error, for logs and for
-// whoever started the program from a console.
-void WriteBoxToStandardError(const char* caption, const char* text)
-{
-    const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
-    if (error == nullptr || error == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    std::string line = std::string(caption != nullptr ? caption : "") + ": " + (text != nullptr ? text : "");
-    for (char& c : line) {
-        if (c == '\r' || c == '\n') {
-            c = ' ';
-        }
-    }
-    line += '\n';
-    DWORD written = 0;
-    WriteFile(error, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-}
-
 struct BoxSearch {
     HWND owner;
     HWND skip;
@@ -70,7 +51,9 @@ BOOL CALLBACK EndOneMessageBox(HWND window, LPARAM parameter)
     GetClassNameW(window, className, 16);
     if (window != search->skip && GetWindow(window, GW_OWNER) == search->owner
         && std::wcscmp(className, L"#32770") == 0) {
-        PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        // A question is answered Cancel; a box with OK alone, OK.
+        const int answer = GetDlgItem(window, IDCANCEL) != nullptr ? IDCANCEL : IDOK;
+        PostMessageW(window, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
     }
     return TRUE;
 }
@@ -247,6 +230,7 @@ void Win32DialogView::RequestClose()
     if (!Live()) {
         return;
     }
+    m_presenter.OnCloseRequested();
     m_closePending = true;
     if (m_child != nullptr) {
         m_child->RequestClose();
@@ -385,10 +369,19 @@ void Win32DialogView::OnCommandMessage(WPARAM wParam, LPARAM lParam)
     const int code = HIWORD(wParam);
     if (from == nullptr) {
         // A menu command, an accelerator, or Enter / Escape without a button of that id.
+        const int command = LOWORD(wParam);
+        if ((command == IDOK || command == IDCANCEL) && !m_presenter.EndsOnDialogKeys()) {
+            return;
+        }
         m_presenter.OnCommand(static_cast<std::int32_t>(static_cast<std::int16_t>(LOWORD(wParam))));
         return;
     }
     const auto id = static_cast<std::int32_t>(GetDlgCtrlID(from));
+    if ((id == kIdOk || id == kIdCancel) && !m_presenter.EndsOnDialogKeys()
+        && (GetKeyState(VK_RETURN) < 0 || GetKeyState(VK_ESCAPE) < 0)) {
+        // The dialog manager's Enter or Escape, not a click: ends nothing here.
+        return;
+    }
     const Control* control = Find(id);
     if (control == nullptr) {
         // Escape names the Cancel button whatever its state; a control that
@@ -965,9 +958,23 @@ void Win32DialogView::StopTimer(std::int32_t id)
     m_barGate.SetHeartbeat(!m_fastTimers.empty());
 }
 
+SaveChoice Win32DialogView::AskSaveDiscardCancel(const char* text, const char* caption)
+{
+    // Yes saves, No discards.
+    EnterNested();
+    ++m_boxesOpen;
+    const int answer = MessageBoxW(m_window, WideText::FromUtf8(text).c_str(), WideText::FromUtf8(caption).c_str(),
+        MB_YESNOCANCEL | MB_ICONQUESTION);
+    --m_boxesOpen;
+    LeaveNested();
+    if (answer == IDYES) {
+        return SaveChoice::Save;
+    }
+    return answer == IDNO ? SaveChoice::Discard : SaveChoice::Cancel;
+}
+
 void Win32DialogView::ShowMessageBox(const char* text, const char* caption)
 {
-    WriteBoxToStandardError(caption, text);
     EnterNested();
     ++m_boxesOpen;
     MessageBoxW(m_window, WideText::FromUtf8(text).c_str(), WideText::FromUtf8(caption).c_str(), MB_OK);

@@ -68,6 +68,7 @@ public:
     bool StartTimer(std::int32_t id, int periodMs) override;
     void StopTimer(std::int32_t id) override;
     void ShowMessageBox(const char* text, const char* caption) override;
+    SaveChoice AskSaveDiscardCancel(const char* text, const char* caption) override;
     int RunModalChild(const DialogTemplate& dialogTemplate, DialogPresenter& presenter) override;
     void EndDialog(int result) override;
     void* NativeWindow() const override { return m_window; }

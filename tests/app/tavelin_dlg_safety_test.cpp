@@ -40,13 +40,7 @@ TEST_F(MainWindowTest, EveryWayOutAndEveryEndOfPollingReleasesTheStick)
     const WayOut ways[] = {
         { "OK", [this] { m_view->Click(kIdOk); } },
         { "close box", [this] { m_view->Close(); } },
-        { "Escape", [this] { m_view->PressEscape(); } },
-        { "a Read Alternate whose file has gone",
-            [this] {
-                std::filesystem::remove(ConfigurationPath(0));
-                m_view->Click(kReadAlternate);
-                Tick(3); // the window stays, polling nothing
-            } },
+        { "a close request from outside", [this] { m_view->RequestClose(); } },
     };
     auto& stick = m_input.AddJoystick(kStickA, "Stick A", 12);
     stick.state.lY = -8000; // pitch
@@ -85,4 +79,22 @@ TEST_F(MainWindowTest, EveryWayOutAndEveryEndOfPollingReleasesTheStick)
         m_view.reset();
         m_dialog.reset();
     }
+
+    // Neither Escape nor a Read Alternate whose file has gone ends polling:
+    // the stick goes on being published as it stands.
+    WriteConfiguration(0, Configuration());
+    Open();
+    Tick(40);
+    const double pitch = Double(GSB::kPitchOutput);
+    ASSERT_GT(std::fabs(pitch), 1.0);
+    m_view->PressEscape();
+    std::filesystem::remove(ConfigurationPath(0));
+    m_view->Click(kReadAlternate);
+    Tick(3);
+    EXPECT_FALSE(m_view->Ended());
+    EXPECT_NEAR(Double(GSB::kPitchOutput), pitch, 0.1) << "still published";
+    EXPECT_EQ(GSB::LoadByte(Block(), GSB::kApDiscPressed), 1);
+    stick.state.lY = 0;
+    Tick(60);
+    EXPECT_NEAR(Double(GSB::kPitchOutput), 0.0, 0.01) << "released by the operator, followed by the window";
 }

@@ -169,7 +169,14 @@ TEST_F(MainWindowTest, StartUpFailuresAreReportedOnceAndLeaveASafeWindow)
     }
     {
         SCOPED_TRACE("a configuration file that cannot be read");
+        // There is a Joystick.ini (a link to nothing; where links cannot be
+        // made, a folder), so a first start's default is not written over it.
         std::filesystem::remove(ConfigurationPath(0));
+        std::error_code noLinks;
+        std::filesystem::create_symlink(ConfigurationPath(0) + ".gone", ConfigurationPath(0), noLinks);
+        if (noLinks) {
+            std::filesystem::create_directory(ConfigurationPath(0));
+        }
         Open();
         EXPECT_FALSE(m_dialog->StartedOk());
         ASSERT_EQ(m_view->messageBoxes.size(), 1u);
@@ -177,10 +184,12 @@ TEST_F(MainWindowTest, StartUpFailuresAreReportedOnceAndLeaveASafeWindow)
         EXPECT_NE(m_view->messageBoxes[0].first.find("SettingsFileClass::OpenFileForReading"), std::string::npos);
         Tick(2);
         EXPECT_EQ(m_dialog->GetCycleCount(), 0);
+        EXPECT_EQ(m_view->Text(kCurrentFile), ConfigurationPath(0)) << "the start file, even though it failed";
         m_view->Close();
         EXPECT_EQ(Users(), 1);
         m_view.reset();
         m_dialog.reset();
+        std::filesystem::remove(ConfigurationPath(0));
         WriteConfiguration(0, Configuration());
     }
 }

@@ -2,6 +2,7 @@
 // writer's own output for the default set-up, and it loads without a warning.
 // TAVELIN_WRITE_DEFAULT_CONFIGURATION=<file> writes the set-up there instead
 // of comparing (how the example is made).
+#include "config/DefaultConfiguration.h"
 #include "mapping/Assignments.h"
 #include "mapping/GenericSimBlock.h"
 #include "tests/config/configuration_fixture.h"
@@ -99,6 +100,24 @@ TEST_F(DefaultConfiguration, TheExampleIsTheWritersOutputForTheDefaultSetUp)
     // Checked in with Linux line ends; a Windows save differs only in those.
     EXPECT_EQ(example.find('\r'), std::string::npos);
     EXPECT_EQ(WithoutCarriageReturns(ReadBytes(saved)), example);
+}
+
+TEST_F(DefaultConfiguration, TheCompiledInSetUpIsTheExampleAndLeavesTheSharedBlockAlone)
+{
+    // What a first start writes needs no installed file, and it is the example.
+    SetSetting(Block::kPitchSensitivity, 0.125);
+    const std::string written = folder.File("first-run/Joystick.ini");
+    KQ_ErrorReport report;
+    ASSERT_TRUE(::DefaultConfiguration::Write(written.c_str(), report)) << report.GetErrorText();
+    EXPECT_EQ(WithoutCarriageReturns(ReadBytes(written)), ReadBytes(m_example));
+    EXPECT_DOUBLE_EQ(Setting(Block::kPitchSensitivity), 0.125);
+
+    // A folder that cannot be made gives the reason, not a file.
+    const std::string blocked = folder.File("plain");
+    ASSERT_TRUE(processor.SaveConfiguration(0, blocked.c_str()));
+    const std::string below = blocked + "/Joystick.ini";
+    EXPECT_FALSE(::DefaultConfiguration::Write(below.c_str(), report));
+    EXPECT_NE(std::string(report.GetErrorText()), "");
 }
 
 TEST_F(DefaultConfiguration, TheExampleLoadsCleanlyIntoTheDefaultSetUp)

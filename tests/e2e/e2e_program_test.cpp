@@ -16,6 +16,7 @@
 #include <functional>
 #include <iterator>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <sys/file.h>
 #include <sys/mman.h>
@@ -287,6 +288,72 @@ TEST(ProgramEndToEnd, SigtermWhileWaitingForTheBlocksLockEndsWithinASecond)
     EXPECT_FALSE(std::filesystem::exists(ShmPath(sandbox.ShmName() + ".owner")));
     close(fd);
     shm_unlink(lock.c_str());
+}
+
+std::string ReadText(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TEST(ProgramEndToEnd, AFirstStartWritesTheDefaultSetUpAndPublishesIt)
+{
+    testfiles::Sandbox sandbox("e2efirst");
+    std::filesystem::remove(sandbox.ConfigurationFile());
+    testfiles::Stick stick;
+    stick.y = 4000;
+    stick.x = -4000;
+    sandbox.MoveStick(stick);
+
+    Program program(sandbox.Root() / "tavelin.log");
+    ASSERT_TRUE(program.Started());
+    auto reader = AttachWhenReady(sandbox.ShmName(), program);
+    ASSERT_NE(reader, nullptr) << ReadText(sandbox.Root() / "tavelin.log");
+    // The default set-up: pitch on Y at 0.002 and roll on X at 0.0025 a count, dead bands 0.5.
+    EXPECT_TRUE(WaitFor([&] { return Near(reader->Double(block::kPitchOutput), 7.5); }))
+        << reader->Double(block::kPitchOutput);
+    EXPECT_TRUE(WaitFor([&] { return Near(reader->Double(block::kRollOutput), -9.5); }))
+        << reader->Double(block::kRollOutput);
+    const std::string written = ReadText(sandbox.ConfigurationFile());
+    EXPECT_NE(written.find("NAME = DEFAULT_JOYSTICK_SETUP"), std::string::npos) << written;
+    EXPECT_TRUE(WaitFor([&] {
+        return ReadText(sandbox.Root() / "tavelin.log").find("Warning Message: No Joystick.ini was found")
+            != std::string::npos;
+    })) << ReadText(sandbox.Root() / "tavelin.log");
+
+    program.Signal(SIGTERM);
+    const std::optional<int> status = program.WaitForExit();
+    ASSERT_TRUE(status.has_value());
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+    EXPECT_TRUE(std::filesystem::is_regular_file(sandbox.ConfigurationFile()));
+}
+
+TEST(ProgramEndToEnd, OffscreenADamagedFileIsReportedOnStandardErrorAndTheProgramRuns)
+{
+    testfiles::Sandbox sandbox("e2edamaged");
+    {
+        std::ofstream damaged(sandbox.ConfigurationFile(), std::ios::binary | std::ios::trunc);
+        damaged << "[FLIGHT_CONTROLS]\nPITCH_SENS = 0.002\n";
+    }
+    const std::filesystem::path log = sandbox.Root() / "tavelin.log";
+    Program program(log);
+    ASSERT_TRUE(program.Started());
+    const std::string expected = "CTavelinDlg::Initialise: Tag >SIDE_STICK_P_CNTL< not found under Title "
+                                 ">FLIGHT_CONTROLS< in initialisation file /  >"
+        + sandbox.ConfigurationFile().string() + "\n";
+    ASSERT_TRUE(WaitFor([&] { return ReadText(log).find(expected) != std::string::npos || !program.Running(); }));
+    EXPECT_NE(ReadText(log).find(expected), std::string::npos) << ReadText(log);
+    // The box was answered at once: the window is up, attached, and still running.
+    auto reader = AttachWhenReady(sandbox.ShmName(), program);
+    ASSERT_NE(reader, nullptr) << ReadText(log);
+    EXPECT_TRUE(program.Running());
+
+    program.Signal(SIGTERM);
+    const std::optional<int> status = program.WaitForExit();
+    ASSERT_TRUE(status.has_value()) << "a box nobody can see must not hold the program";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
 }
 
 TEST(ProgramEndToEnd, AGermanLocaleStillReadsTheConfigurationsNumbers)

@@ -48,10 +48,46 @@ bool RecordingDialogView::Open()
 
 void RecordingDialogView::AfterEvent()
 {
+    // A close request from outside is delivered once the handler it
+    // interrupted has returned.
+    if (m_closePending && Live() && !m_ended && m_openChild == nullptr && !m_inQuestion) {
+        m_closePending = false;
+        m_presenter.OnClose();
+    }
     // The modal loop ends once the handler that asked for it has returned.
     if (m_ended && !m_destroyed) {
         Destroy();
     }
+}
+
+void RecordingDialogView::RequestClose()
+{
+    if (!Live()) {
+        return;
+    }
+    m_presenter.OnCloseRequested();
+    m_closePending = true;
+    if (m_openChild != nullptr && m_openChild->Live()) {
+        // As a renderer does: the child is cancelled, its handler goes on.
+        m_openChild->m_presenter.OnCancel();
+        m_openChild->EndDialog(kIdCancel);
+        m_openChild->AfterEvent();
+        return;
+    }
+    if (m_inQuestion) {
+        m_questionCancelled = true;
+        return;
+    }
+    AfterEvent();
+}
+
+void RecordingDialogView::PressEnter()
+{
+    if (!Live() || !m_presenter.EndsOnDialogKeys()) {
+        return;
+    }
+    m_presenter.OnCommand(kIdOk);
+    AfterEvent();
 }
 
 void RecordingDialogView::Destroy()
@@ -138,7 +174,7 @@ void RecordingDialogView::Close()
 
 void RecordingDialogView::PressEscape()
 {
-    if (!Live()) {
+    if (!Live() || !m_presenter.EndsOnDialogKeys()) {
         return;
     }
     m_presenter.OnCommand(kIdCancel);
@@ -368,6 +404,26 @@ void RecordingDialogView::ShowMessageBox(const char* text, const char* caption)
     messageBoxes.emplace_back(text, caption);
 }
 
+SaveChoice RecordingDialogView::AskSaveDiscardCancel(const char* text, const char* caption)
+{
+    ++m_calls;
+    questions.emplace_back(text, caption);
+    m_inQuestion = true;
+    m_questionCancelled = false;
+    if (duringQuestion) {
+        const std::function<void()> during = std::move(duringQuestion);
+        duringQuestion = nullptr;
+        during();
+    }
+    m_inQuestion = false;
+    SaveChoice answer = SaveChoice::Cancel;
+    if (!saveAnswers.empty()) {
+        answer = saveAnswers.front();
+        saveAnswers.pop_front();
+    }
+    return m_questionCancelled ? SaveChoice::Cancel : answer;
+}
+
 int RecordingDialogView::RunModalChild(const DialogTemplate& dialogTemplate, DialogPresenter& presenter)
 {
     ++m_calls;
@@ -379,10 +435,13 @@ int RecordingDialogView::RunModalChild(const DialogTemplate& dialogTemplate, Dia
         m_childScripts.pop_front();
     }
     RecordingDialogView child(dialogTemplate, presenter, this);
+    RecordingDialogView* outer = m_openChild;
+    m_openChild = &child;
     child.Open();
     if (script && child.Live()) {
         script(child);
     }
+    m_openChild = outer;
     if (child.Live()) {
         child.PressEscape();
     }

@@ -60,7 +60,14 @@ public:
     // One tick of every running timer; false when no timer runs.
     bool Tick();
     void Close();
+    // Enter and Escape where no control takes them: the default button (OK)
+    // and Cancel, unless the presenter says its window does not end on them.
+    void PressEnter();
     void PressEscape();
+    // A close request from outside (a termination signal): OnCloseRequested
+    // at once; an open child dialog is cancelled and an open question answered
+    // Cancel; OnClose once the handler that opened them has returned.
+    void RequestClose();
     void SystemCommand(unsigned command);
     // The window minimised or hidden (false) and shown again (true); tells the
     // presenter only of a change, as a renderer does.
@@ -85,6 +92,12 @@ public:
     bool Destroyed() const { return m_destroyed; }
     const std::string& Title() const { return m_title; }
     std::vector<std::pair<std::string, std::string>> messageBoxes; // text, caption
+    // Save / Discard / Cancel questions asked (text, caption), the answers to
+    // give in turn (Cancel when none is left), and something to do while the
+    // next question is open.
+    std::vector<std::pair<std::string, std::string>> questions;
+    std::deque<SaveChoice> saveAnswers;
+    std::function<void()> duringQuestion;
     std::vector<std::pair<unsigned, std::string>> systemMenu;
     std::map<std::int32_t, int> timers; // running: id -> period
     int timerStarts = 0;
@@ -124,6 +137,7 @@ public:
     bool StartTimer(std::int32_t id, int periodMs) override;
     void StopTimer(std::int32_t id) override;
     void ShowMessageBox(const char* text, const char* caption) override;
+    SaveChoice AskSaveDiscardCancel(const char* text, const char* caption) override;
     int RunModalChild(const DialogTemplate& dialogTemplate, DialogPresenter& presenter) override;
     void EndDialog(int result) override;
     void* NativeWindow() const override { return nullptr; }
@@ -147,6 +161,10 @@ private:
     bool m_destroyed = false;
     bool m_visible = true;
     int m_result = 0;
+    RecordingDialogView* m_openChild = nullptr;
+    bool m_inQuestion = false;
+    bool m_questionCancelled = false;
+    bool m_closePending = false;
 };
 
 // Runs top-level dialogs (the application object) through RecordingDialogViews.

@@ -663,6 +663,33 @@ TEST_F(QtRendererTest, TimersKeepFiringBehindChildDialogsAndMessageBoxes)
     EXPECT_EQ(buttons, 1);
     EXPECT_GE(ticksSeenInBox, 3);
 
+    // The three-way question: Save, Discard and Cancel, each answered as pressed;
+    // a close request from outside answers Cancel.
+    for (const auto& [button, answer] :
+        { std::pair { QMessageBox::Save, SaveChoice::Save }, std::pair { QMessageBox::Discard, SaveChoice::Discard },
+            std::pair { QMessageBox::Cancel, SaveChoice::Cancel } }) {
+        qttest::WhenShown(QStringLiteral("saveQuestion"), [&, button = button](QDialog* window) {
+            auto* box = qobject_cast<QMessageBox*>(window);
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(box->buttons().size(), 3);
+            box->button(button)->click();
+        });
+        EXPECT_EQ(view.AskSaveDiscardCancel("Save?", "Tavelin"), answer);
+    }
+    // Where nobody can answer, boxes and questions return at once.
+    QtDialogView::SetAnswerBoxesAtOnce(true);
+    view.ShowMessageBox("nobody sees this", "CTavelinDlg::Initialise");
+    EXPECT_EQ(view.AskSaveDiscardCancel("Save?", "Tavelin"), SaveChoice::Save);
+    QtDialogView::SetAnswerBoxesAtOnce(false);
+    EXPECT_EQ(qttest::FindWindow(QStringLiteral("messageBox")), nullptr);
+    // A close request while the question is open answers it Cancel, and every later one too.
+    qttest::WhenShown(QStringLiteral("saveQuestion"), [&](QDialog* window) {
+        EXPECT_NE(window, nullptr);
+        view.RequestClose();
+    });
+    EXPECT_EQ(view.AskSaveDiscardCancel("Save?", "Tavelin"), SaveChoice::Cancel);
+    EXPECT_EQ(view.AskSaveDiscardCancel("Save?", "Tavelin"), SaveChoice::Cancel);
+
     view.StopTimer(kTimer);
     const int stopped = probe.ticks;
     QTest::qWait(40);

@@ -9,6 +9,8 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -46,6 +48,8 @@ struct OpenWindow {
     ~OpenWindow()
     {
         if (!view->Ended()) {
+            // Left the way a termination signal leaves it: nothing asked.
+            dialog->OnCloseRequested();
             view->DeliverCommand(kOk);
         }
         view->Finish();
@@ -206,7 +210,9 @@ TEST_F(QtWindowTest, OutputsKeepMovingBehindAModalSetUpDialog)
 TEST_F(QtWindowTest, FailuresAreMessageBoxesAnsweredWithOk)
 {
     testfiles::Sandbox sandbox("boxes");
+    // Unreadable, yet there: a link to nothing (a missing file would be a first start).
     std::filesystem::remove(sandbox.ConfigurationFile());
+    std::filesystem::create_symlink(sandbox.ConfigurationFile().string() + ".gone", sandbox.ConfigurationFile());
 
     QString caption;
     QString text;
@@ -228,6 +234,42 @@ TEST_F(QtWindowTest, FailuresAreMessageBoxesAnsweredWithOk)
     EXPECT_TRUE(text.contains("Joystick.ini")) << text.toStdString();
     EXPECT_FALSE(window.dialog->StartedOk());
     EXPECT_TRUE(window.Window()->isVisible()) << "the window stays open after a failed start";
+}
+
+TEST_F(QtWindowTest, NoKeyEndsTheWindowAndTheCloseBoxAsksAboutChanges)
+{
+    testfiles::Sandbox sandbox("keys");
+    OpenWindow window;
+    ASSERT_TRUE(window.Open());
+    ASSERT_TRUE(WaitFor([&] { return window.dialog->GetCycleCount() > 0; }));
+    auto* pitchInput = Control<QComboBox>(window.Window(), kAxisRows[0].inputCombo);
+    ASSERT_NE(pitchInput, nullptr);
+    pitchInput->setFocus();
+    for (const Qt::Key key : { Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape }) {
+        QTest::keyClick(pitchInput, key);
+        QTest::keyClick(window.Window(), key);
+        QTest::keyClick(Control<QPushButton>(window.Window(), kOk), key);
+    }
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(window.view->Ended());
+    EXPECT_TRUE(window.Window()->isVisible());
+
+    // A change not saved: the close box asks; Cancel stays, Discard leaves.
+    window.view->DeliverSpin(kAxisRows[0].spin, -3);
+    ASSERT_TRUE(window.dialog->HasUnsavedChanges());
+    QString question;
+    qttest::WhenShown(QStringLiteral("saveQuestion"), [&](QDialog* box) {
+        question = box->windowTitle();
+        qobject_cast<QMessageBox*>(box)->button(QMessageBox::Cancel)->click();
+    });
+    window.Window()->close();
+    ASSERT_TRUE(WaitFor([&] { return !question.isEmpty(); }));
+    EXPECT_EQ(question, "Tavelin");
+    EXPECT_FALSE(window.view->Ended());
+    qttest::WhenShown(QStringLiteral("saveQuestion"),
+        [&](QDialog* box) { qobject_cast<QMessageBox*>(box)->button(QMessageBox::Discard)->click(); });
+    window.Window()->close();
+    EXPECT_TRUE(WaitFor([&] { return window.view->Ended(); }));
 }
 
 TEST_F(QtWindowTest, ACloseFromOutsideCancelsTheOpenDialogAndDetachesOnce)

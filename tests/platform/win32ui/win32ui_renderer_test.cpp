@@ -20,6 +20,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -219,6 +220,8 @@ public:
     std::atomic<int> childResult { -1 };
     std::atomic<HWND> window { nullptr };
     std::atomic<long long> painted { 0 }; // readout cells drawn so far, as of the last tick
+    std::atomic<int> closeRequests { 0 };
+    bool keysEnd = true; // EndsOnDialogKeys
     std::function<void(RecordingPresenter&)> onClose;
 
     std::vector<std::string> Events()
@@ -318,7 +321,10 @@ public:
         Record("syscommand " + std::to_string(command));
         return (command & 0xFFF0u) == kAboutCommand;
     }
+    void OnCloseRequested() override { ++closeRequests; }
+    bool EndsOnDialogKeys() const override { return keysEnd; }
     void EndNow(int result) { EndDialog(result); }
+    SaveChoice Ask() { return m_view->AskSaveDiscardCancel("Save the changes?", "Renderer question"); }
 
 private:
     void Record(const std::string& event)
@@ -548,6 +554,66 @@ TEST(Win32Renderer, CloseFromOutsideEndsTheOpenBoxAndChildFirstThenTheWindowOnce
         EXPECT_EQ(destroysWhenAnswered, 1);
         EXPECT_EQ(presenter.closes, 1);
         EXPECT_EQ(presenter.destroys, 1);
+    }
+}
+
+TEST(Win32Renderer, TheSaveQuestionAndAWindowThatNoKeyEnds)
+{
+    // Yes saves, No discards, Cancel stays.
+    const std::pair<int, SaveChoice> answers[]
+        = { { IDYES, SaveChoice::Save }, { IDNO, SaveChoice::Discard }, { IDCANCEL, SaveChoice::Cancel } };
+    for (const auto& [button, answer] : answers) {
+        RecordingPresenter presenter;
+        std::atomic<int> got { -1 };
+        presenter.onClose = [&](RecordingPresenter& self) {
+            got = static_cast<int>(self.Ask());
+            self.EndNow(kIdOk);
+        };
+        RunDriven(presenter, [&, button = button](HWND window) {
+            PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+            HWND box = nullptr;
+            EXPECT_TRUE(WaitFor([&] { return (box = FindOwnedDialog(window, L"Renderer question")) != nullptr; }));
+            PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+        });
+        EXPECT_EQ(got, static_cast<int>(answer));
+    }
+    // A close from outside while the question is open: told at once, the
+    // question answered Cancel, then the close delivered.
+    {
+        RecordingPresenter presenter;
+        std::atomic<int> got { -1 };
+        presenter.onClose = [&](RecordingPresenter& self) {
+            if (self.closeRequests == 0) {
+                got = static_cast<int>(self.Ask());
+                return;
+            }
+            self.EndNow(kIdCancel);
+        };
+        const int result = RunDriven(presenter, [&](HWND window) {
+            PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+            EXPECT_TRUE(WaitFor([&] { return FindOwnedDialog(window, L"Renderer question") != nullptr; }));
+            PostMessageW(window, WM_CLOSE, 0, 0);
+        });
+        EXPECT_EQ(result, kIdCancel);
+        EXPECT_EQ(got, static_cast<int>(SaveChoice::Cancel));
+        EXPECT_EQ(presenter.closeRequests, 1);
+        EXPECT_EQ(presenter.closes, 2);
+    }
+    // The dialog manager's Enter and Escape (no button named) do nothing when
+    // the presenter says so; a click on OK still counts.
+    {
+        RecordingPresenter presenter;
+        presenter.keysEnd = false;
+        const int result = RunDriven(presenter, [&](HWND window) {
+            PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
+            PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
+            PostMessageW(GetDlgItem(window, kButton), BM_CLICK, 0, 0);
+            EXPECT_TRUE(WaitFor([&] { return presenter.Saw("command " + std::to_string(kButton)); }));
+            EXPECT_FALSE(presenter.Saw("command 1"));
+            EXPECT_FALSE(presenter.Saw("command 2"));
+            PostMessageW(GetDlgItem(window, kIdOk), BM_CLICK, 0, 0);
+        });
+        EXPECT_EQ(result, kIdOk);
     }
 }
 
