@@ -1,10 +1,10 @@
 // The cost of one processing cycle with four joysticks and every control
 // assigned. Runs against the block named by TAVELIN_SHM_NAME and refuses to
 // run without it, so it never writes into a simulator's live block.
-#include "mapping/JoystickState.h"
 #include "mapping/Assignments.h"
 #include "mapping/ControlProcessor.h"
 #include "mapping/GenericSimBlock.h"
+#include "mapping/JoystickState.h"
 
 #include <benchmark/benchmark.h>
 

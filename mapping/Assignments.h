@@ -41,9 +41,30 @@ inline constexpr int kCockpitButtonCount = 17;
 
 // AxisInput 0..23: positions, then velocities, then accelerations.
 enum AxisInput : std::int32_t {
-    InputX = 0, InputY, InputZ, InputRx, InputRy, InputRz, InputSL1, InputSL2,
-    InputVX, InputVY, InputVZ, InputVRx, InputVRy, InputVRz, InputVSL1, InputVSL2,
-    InputAX, InputAY, InputAZ, InputARx, InputARy, InputARz, InputASL1, InputASL2,
+    InputX = 0,
+    InputY,
+    InputZ,
+    InputRx,
+    InputRy,
+    InputRz,
+    InputSL1,
+    InputSL2,
+    InputVX,
+    InputVY,
+    InputVZ,
+    InputVRx,
+    InputVRy,
+    InputVRz,
+    InputVSL1,
+    InputVSL2,
+    InputAX,
+    InputAY,
+    InputAZ,
+    InputARx,
+    InputARy,
+    InputARz,
+    InputASL1,
+    InputASL2,
 };
 inline constexpr int kAxisInputCount = 24;
 
@@ -87,36 +108,38 @@ inline void StoreAxisAssignment(void* block, std::size_t recordOffset, const Axi
 }
 inline ButtonAssignment LoadButtonAssignment(const void* block, std::int32_t button)
 {
-    return GenericSimBlock::Load<ButtonAssignment>(block, GenericSimBlock::ButtonRecord(static_cast<std::size_t>(button)));
+    return GenericSimBlock::Load<ButtonAssignment>(
+        block, GenericSimBlock::ButtonRecord(static_cast<std::size_t>(button)));
 }
 inline void StoreButtonAssignment(void* block, std::int32_t button, const ButtonAssignment& record)
 {
-    GenericSimBlock::Store<ButtonAssignment>(block, GenericSimBlock::ButtonRecord(static_cast<std::size_t>(button)), record);
+    GenericSimBlock::Store<ButtonAssignment>(
+        block, GenericSimBlock::ButtonRecord(static_cast<std::size_t>(button)), record);
 }
 
 // Filled by ControlProcessor every cycle, owned by the main dialog.
 struct SwitchPanelState {
-    std::uint8_t flapIn;        // 0
-    std::uint8_t flapOut;       // 1
-    std::uint8_t spdBrkIn;      // 2
-    std::uint8_t spdBrkOut;     // 3
+    std::uint8_t flapIn; // 0
+    std::uint8_t flapOut; // 1
+    std::uint8_t spdBrkIn; // 2
+    std::uint8_t spdBrkOut; // 3
     std::uint8_t notWritten4[2];
-    std::uint8_t reverseL;      // 6
-    std::uint8_t reverseR;      // 7
-    std::uint8_t stabAnu;       // 8
-    std::uint8_t stabAnd;       // 9
-    std::uint8_t fdL;           // 10
-    std::uint8_t fdR;           // 11
-    std::int32_t eyeAngle;      // 12: whole degrees, written while an eye-view POV is assigned
+    std::uint8_t reverseL; // 6
+    std::uint8_t reverseR; // 7
+    std::uint8_t stabAnu; // 8
+    std::uint8_t stabAnd; // 9
+    std::uint8_t fdL; // 10
+    std::uint8_t fdR; // 11
+    std::int32_t eyeAngle; // 12: whole degrees, written while an eye-view POV is assigned
     std::uint8_t notWritten16[24];
-    std::uint8_t gearPressed;   // 40: pressed in this cycle
-    std::uint8_t gearReleased;  // 41: released in this cycle
+    std::uint8_t gearPressed; // 40: pressed in this cycle
+    std::uint8_t gearReleased; // 41: released in this cycle
     std::uint8_t gearAlwaysOne; // 42
-    std::uint8_t gearState;     // 43
-    std::uint8_t parkBrakePressed;   // 44
-    std::uint8_t parkBrakeReleased;  // 45
+    std::uint8_t gearState; // 43
+    std::uint8_t parkBrakePressed; // 44
+    std::uint8_t parkBrakeReleased; // 45
     std::uint8_t parkBrakeAlwaysOne; // 46
-    std::uint8_t parkBrakeState;     // 47
+    std::uint8_t parkBrakeState; // 47
 };
 static_assert(sizeof(SwitchPanelState) == 48);
 static_assert(offsetof(SwitchPanelState, eyeAngle) == 12);

@@ -2,10 +2,10 @@
 // a switch panel, for the processing tests.
 #pragma once
 
-#include "mapping/JoystickState.h"
 #include "mapping/Assignments.h"
 #include "mapping/ControlProcessor.h"
 #include "mapping/GenericSimBlock.h"
+#include "mapping/JoystickState.h"
 #include "tests/support/os_helpers.h"
 
 #include <gtest/gtest.h>

@@ -35,7 +35,7 @@ void RunWorkers(const std::string& name, int minimumCount)
     ShmTestOs::UnsetEnvironment("GTEST_OUTPUT");
     std::vector<ShmTestOs::RunningProgram> workers;
     for (int i = 0; i < kWorkers; ++i) {
-        workers.push_back(ShmTestOs::StartProgram(ShmTestOs::SelfExecutable(), {"--gtest_filter=ShmStress.Worker"}));
+        workers.push_back(ShmTestOs::StartProgram(ShmTestOs::SelfExecutable(), { "--gtest_filter=ShmStress.Worker" }));
         ASSERT_NE(workers.back().handle, -1) << "could not start " << ShmTestOs::SelfExecutable();
     }
     for (auto& worker : workers) {

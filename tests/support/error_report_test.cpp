@@ -25,8 +25,8 @@ TEST(ErrorReport, PartsAreJoinedByNewlines)
     EXPECT_STREQ(report.GetErrorText(), "");
 
     report.ReportError("SettingsFileClass::OpenFileForReading", "No such file or directory", "/tmp/Joystick.ini");
-    EXPECT_STREQ(report.GetErrorText(),
-        "SettingsFileClass::OpenFileForReading\nNo such file or directory\n/tmp/Joystick.ini");
+    EXPECT_STREQ(
+        report.GetErrorText(), "SettingsFileClass::OpenFileForReading\nNo such file or directory\n/tmp/Joystick.ini");
 
     report.ReportError("KQ_P_0001_02_Shm::KQ_P_0001_02_Shm", "Shared Memory Version Mismatch\nPlease rebuild software");
     EXPECT_STREQ(report.GetErrorText(),

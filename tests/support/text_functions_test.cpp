@@ -81,7 +81,7 @@ TEST(TextFunctions, CopyBoundedKeepsAtMostSizeMinusOne)
     EXPECT_EQ(buffer[0], 'x');
 
     // A source without a terminator within size is not read past size.
-    const char unterminated[4] = {'w', 'x', 'y', 'z'};
+    const char unterminated[4] = { 'w', 'x', 'y', 'z' };
     CopyBounded(buffer, unterminated, 4);
     EXPECT_STREQ(buffer, "wxy");
 }

@@ -23,71 +23,71 @@ struct NamedOffset {
 };
 
 constexpr NamedOffset kOutputs[] = {
-    {"PITCH", "pitch", GSB::kPitchOutput},
-    {"ROLL", "roll", GSB::kRollOutput},
-    {"PEDALS", "pedals", GSB::kPedalsOutput},
-    {"THR LVR L", "thrLvrL", GSB::kThrLvrLOutput},
-    {"THR LVR R", "thrLvrR", GSB::kThrLvrROutput},
-    {"TILLER", "tiller", GSB::kTillerOutput},
+    { "PITCH", "pitch", GSB::kPitchOutput },
+    { "ROLL", "roll", GSB::kRollOutput },
+    { "PEDALS", "pedals", GSB::kPedalsOutput },
+    { "THR LVR L", "thrLvrL", GSB::kThrLvrLOutput },
+    { "THR LVR R", "thrLvrR", GSB::kThrLvrROutput },
+    { "TILLER", "tiller", GSB::kTillerOutput },
 };
 
 constexpr NamedOffset kButtonBytes[] = {
-    {"A/P DISC", "apDisc", GSB::kApDiscPressed},
-    {"A/T DISC", "atDisc", GSB::kAtDiscPressed},
-    {"PTT", "ptt", GSB::kPttPressed},
-    {"BRAKE L", "brakeL", GSB::kBrakeLPressed},
-    {"BRAKE R", "brakeR", GSB::kBrakeRPressed},
-    {"REVERSE L/R", "reverse", GSB::kReverserPressed},
+    { "A/P DISC", "apDisc", GSB::kApDiscPressed },
+    { "A/T DISC", "atDisc", GSB::kAtDiscPressed },
+    { "PTT", "ptt", GSB::kPttPressed },
+    { "BRAKE L", "brakeL", GSB::kBrakeLPressed },
+    { "BRAKE R", "brakeR", GSB::kBrakeRPressed },
+    { "REVERSE L/R", "reverse", GSB::kReverserPressed },
 };
 
 constexpr NamedOffset kSimulatorFlags[] = {
-    {"gear lever (first)", "gearLever1", GSB::kGearFlag1},
-    {"gear lever (second)", "gearLever2", GSB::kGearFlag2},
-    {"park brake (first)", "parkBrake1", GSB::kParkBrakeFlag1},
-    {"park brake (second)", "parkBrake2", GSB::kParkBrakeFlag2},
+    { "gear lever (first)", "gearLever1", GSB::kGearFlag1 },
+    { "gear lever (second)", "gearLever2", GSB::kGearFlag2 },
+    { "park brake (first)", "parkBrake1", GSB::kParkBrakeFlag1 },
+    { "park brake (second)", "parkBrake2", GSB::kParkBrakeFlag2 },
 };
 
 constexpr NamedOffset kSettings[] = {
-    {"PITCH sensitivity", "pitchSensitivity", GSB::kPitchSensitivity},
-    {"PITCH dead band", "pitchDeadBand", GSB::kPitchDeadBand},
-    {"ROLL sensitivity", "rollSensitivity", GSB::kRollSensitivity},
-    {"ROLL dead band", "rollDeadBand", GSB::kRollDeadBand},
-    {"PEDALS sensitivity", "pedalsSensitivity", GSB::kPedalsSensitivity},
-    {"PEDALS dead band", "pedalsDeadBand", GSB::kPedalsDeadBand},
-    {"TILLER sensitivity", "tillerSensitivity", GSB::kTillerSensitivity},
-    {"TILLER dead band", "tillerDeadBand", GSB::kTillerDeadBand},
-    {"THR LVR R filter time constant", "thrLvrRFilterTimeConstant", GSB::kThrLvrRFilterTimeConstant},
-    {"THR LVR L filter time constant", "thrLvrLFilterTimeConstant", GSB::kThrLvrLFilterTimeConstant},
-    {"THR LVR L sensitivity", "thrLvrLSensitivity", GSB::kThrLvrLSensitivity},
-    {"THR LVR L offset", "thrLvrLOffset", GSB::kThrLvrLOffset},
-    {"THR LVR R sensitivity", "thrLvrRSensitivity", GSB::kThrLvrRSensitivity},
-    {"THR LVR R offset", "thrLvrROffset", GSB::kThrLvrROffset},
+    { "PITCH sensitivity", "pitchSensitivity", GSB::kPitchSensitivity },
+    { "PITCH dead band", "pitchDeadBand", GSB::kPitchDeadBand },
+    { "ROLL sensitivity", "rollSensitivity", GSB::kRollSensitivity },
+    { "ROLL dead band", "rollDeadBand", GSB::kRollDeadBand },
+    { "PEDALS sensitivity", "pedalsSensitivity", GSB::kPedalsSensitivity },
+    { "PEDALS dead band", "pedalsDeadBand", GSB::kPedalsDeadBand },
+    { "TILLER sensitivity", "tillerSensitivity", GSB::kTillerSensitivity },
+    { "TILLER dead band", "tillerDeadBand", GSB::kTillerDeadBand },
+    { "THR LVR R filter time constant", "thrLvrRFilterTimeConstant", GSB::kThrLvrRFilterTimeConstant },
+    { "THR LVR L filter time constant", "thrLvrLFilterTimeConstant", GSB::kThrLvrLFilterTimeConstant },
+    { "THR LVR L sensitivity", "thrLvrLSensitivity", GSB::kThrLvrLSensitivity },
+    { "THR LVR L offset", "thrLvrLOffset", GSB::kThrLvrLOffset },
+    { "THR LVR R sensitivity", "thrLvrRSensitivity", GSB::kThrLvrRSensitivity },
+    { "THR LVR R offset", "thrLvrROffset", GSB::kThrLvrROffset },
 };
 
 constexpr NamedOffset kMirrors[] = {
-    {"A/P DISC", "apDisc", GSB::kApDiscButtonMirror},
-    {"A/T DISC", "atDisc", GSB::kAtDiscButtonMirror},
-    {"PTT", "ptt", GSB::kPttButtonMirror},
+    { "A/P DISC", "apDisc", GSB::kApDiscButtonMirror },
+    { "A/T DISC", "atDisc", GSB::kAtDiscButtonMirror },
+    { "PTT", "ptt", GSB::kPttButtonMirror },
 };
 
 constexpr NamedOffset kAxisRecords[] = {
-    {"PITCH", "pitch", GSB::kPitchRecord},
-    {"ROLL", "roll", GSB::kRollRecord},
-    {"PEDALS", "pedals", GSB::kPedalsRecord},
-    {"TILLER", "tiller", GSB::kTillerRecord},
-    {"THR LVR L", "thrLvrL", GSB::kThrLvrLRecord},
-    {"THR LVR R", "thrLvrR", GSB::kThrLvrRRecord},
-    {"EYE_VIEW", "eyeView", GSB::kEyeViewRecord},
-    {"THR LVR FILTER", "thrustLeverFilter", GSB::kThrustLeverFilterRecord},
+    { "PITCH", "pitch", GSB::kPitchRecord },
+    { "ROLL", "roll", GSB::kRollRecord },
+    { "PEDALS", "pedals", GSB::kPedalsRecord },
+    { "TILLER", "tiller", GSB::kTillerRecord },
+    { "THR LVR L", "thrLvrL", GSB::kThrLvrLRecord },
+    { "THR LVR R", "thrLvrR", GSB::kThrLvrRRecord },
+    { "EYE_VIEW", "eyeView", GSB::kEyeViewRecord },
+    { "THR LVR FILTER", "thrustLeverFilter", GSB::kThrustLeverFilterRecord },
 };
 
-constexpr const char* kButtonNames[] = {"PTT", "A/P DISC", "A/T DISC", "BRAKE L", "BRAKE R", "REVERSE L",
-    "REVERSE R", "FLAP IN", "FLAP OUT", "SPD BRK IN", "SPD BRK OUT", "GEAR LVR", "STAB ANU", "STAB AND", "F/D L",
-    "F/D R", "PARK BRK"};
+constexpr const char* kButtonNames[]
+    = { "PTT", "A/P DISC", "A/T DISC", "BRAKE L", "BRAKE R", "REVERSE L", "REVERSE R", "FLAP IN", "FLAP OUT",
+          "SPD BRK IN", "SPD BRK OUT", "GEAR LVR", "STAB ANU", "STAB AND", "F/D L", "F/D R", "PARK BRK" };
 static_assert(std::size(kButtonNames) == GSB::kButtonRecordCount);
 
-constexpr const char* kInputNames[] = {"X", "Y", "Z", "Rx", "Ry", "Rz", "SL1", "SL2", "vX", "vY", "vZ", "vRx", "vRy",
-    "vRz", "vSL1", "vSL2", "aX", "aY", "aZ", "aRx", "aRy", "aRz", "aSL1", "aSL2"};
+constexpr const char* kInputNames[] = { "X", "Y", "Z", "Rx", "Ry", "Rz", "SL1", "SL2", "vX", "vY", "vZ", "vRx", "vRy",
+    "vRz", "vSL1", "vSL2", "aX", "aY", "aZ", "aRx", "aRy", "aRz", "aSL1", "aSL2" };
 
 // What an axis record's input field means, by record: EYE_VIEW holds a POV number.
 std::string InputMeaning(const NamedOffset& record, std::int32_t input)
@@ -210,12 +210,13 @@ std::string ShowText(const void* block, const char* mappingName)
     out += "\nJoystick set-up\n";
     out += Format("  configuration index  %d\n", static_cast<int>(GSB::LoadInt32(block, GSB::kConfigurationIndex)));
     out += Format("  default joystick ID  %d\n", static_cast<int>(GSB::LoadInt32(block, GSB::kDefaultJoystickId)));
-    out += "  name                 "
-        + Quoted(FieldText(block, GSB::kConfigurationName, GSB::kConfigurationNameLength)) + "\n";
+    out += "  name                 " + Quoted(FieldText(block, GSB::kConfigurationName, GSB::kConfigurationNameLength))
+        + "\n";
     out += Format("\n  %-16s %-24s %12s %5s  %s\n", "axis", "joystick text", "joystick ID", "slot", "input");
     for (const auto& axis : kAxisRecords) {
         const AxisAssignment record = LoadAxisAssignment(block, axis.offset);
-        const std::string text = FieldText(block, axis.offset + GSB::kRecordJoystickText, GSB::kRecordJoystickTextLength);
+        const std::string text
+            = FieldText(block, axis.offset + GSB::kRecordJoystickText, GSB::kRecordJoystickTextLength);
         out += Format("  %-16s %-24s %12d %5d  %d (%s)\n", axis.name, Quoted(text).c_str(),
             static_cast<int>(record.joystickId), static_cast<int>(record.slot), static_cast<int>(record.input),
             InputMeaning(axis, record.input).c_str());
@@ -258,14 +259,17 @@ std::string JsonText(const void* block, const char* mappingName)
     numbers("buttonMirrors", kMirrors, true);
 
     out += "  \"joystickSetup\": {\n";
-    out += Format("    \"configurationIndex\": %d,\n", static_cast<int>(GSB::LoadInt32(block, GSB::kConfigurationIndex)));
+    out += Format(
+        "    \"configurationIndex\": %d,\n", static_cast<int>(GSB::LoadInt32(block, GSB::kConfigurationIndex)));
     out += Format("    \"defaultJoystickId\": %d,\n", static_cast<int>(GSB::LoadInt32(block, GSB::kDefaultJoystickId)));
-    out += "    \"name\": " + JsonString(FieldText(block, GSB::kConfigurationName, GSB::kConfigurationNameLength)) + ",\n";
+    out += "    \"name\": " + JsonString(FieldText(block, GSB::kConfigurationName, GSB::kConfigurationNameLength))
+        + ",\n";
     out += "    \"axes\": [\n";
     for (std::size_t i = 0; i < std::size(kAxisRecords); ++i) {
         const auto& axis = kAxisRecords[i];
         const AxisAssignment record = LoadAxisAssignment(block, axis.offset);
-        const std::string text = FieldText(block, axis.offset + GSB::kRecordJoystickText, GSB::kRecordJoystickTextLength);
+        const std::string text
+            = FieldText(block, axis.offset + GSB::kRecordJoystickText, GSB::kRecordJoystickTextLength);
         out += Format("      {\"control\": \"%s\", \"joystickText\": %s, \"joystickId\": %d, \"slot\": %d, "
                       "\"input\": %d, \"inputName\": %s}%s\n",
             axis.name, JsonString(text).c_str(), static_cast<int>(record.joystickId), static_cast<int>(record.slot),
@@ -289,15 +293,15 @@ std::string JsonText(const void* block, const char* mappingName)
 
 std::string WatchHeading()
 {
-    return Format("%9s %9s %9s %9s %9s %9s | %3s %3s %3s %3s %3s %3s", "PITCH", "ROLL", "PEDALS", "TILLER",
-        "THR L %", "THR R %", "A/P", "A/T", "PTT", "B L", "B R", "REV");
+    return Format("%9s %9s %9s %9s %9s %9s | %3s %3s %3s %3s %3s %3s", "PITCH", "ROLL", "PEDALS", "TILLER", "THR L %",
+        "THR R %", "A/P", "A/T", "PTT", "B L", "B R", "REV");
 }
 
 std::string WatchLine(const void* block)
 {
     std::string line;
-    const std::size_t order[] = {GSB::kPitchOutput, GSB::kRollOutput, GSB::kPedalsOutput, GSB::kTillerOutput,
-        GSB::kThrLvrLOutput, GSB::kThrLvrROutput};
+    const std::size_t order[] = { GSB::kPitchOutput, GSB::kRollOutput, GSB::kPedalsOutput, GSB::kTillerOutput,
+        GSB::kThrLvrLOutput, GSB::kThrLvrROutput };
     for (std::size_t offset : order) {
         const double value = GSB::LoadDouble(block, offset);
         // Keep the columns whatever another program stored there.
