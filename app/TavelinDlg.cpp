@@ -628,6 +628,15 @@ void CTavelinDlg::ShowWarnings()
             m_view->ListSetItemText(kWarningList, i, 1, message);
             m_view->ListEnsureVisible(kWarningList, i);
         }
+        const std::int32_t notShown = m_joySticks->WarningsNotShown();
+        if (notShown > 0) {
+            char message[ControlProcessor::kWarningLength];
+            FormatBounded(message, sizeof message,
+                notShown == 1 ? "%d more warning was not shown" : "%d more warnings were not shown",
+                static_cast<int>(notShown));
+            m_view->ListInsertItem(kWarningList, count, " ", true);
+            m_view->ListSetItemText(kWarningList, count, 1, message);
+        }
         SetLamp(LampWarningList, LampPicture::Warning);
     } else {
         m_view->ListDeleteAllItems(kWarningList);

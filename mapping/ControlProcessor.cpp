@@ -403,6 +403,7 @@ void ControlProcessor::AddWarning(const char* text)
 {
     m_warnings.present = 1;
     if (m_warnings.count < 0 || m_warnings.count >= kMaxWarnings) {
+        ++m_warningsNotShown;
         return;
     }
     CopyBounded(m_warnings.messages[m_warnings.count], text != nullptr ? text : "", kWarningLength);
@@ -412,6 +413,7 @@ void ControlProcessor::AddWarning(const char* text)
 void ControlProcessor::ClearWarnings()
 {
     std::memset(&m_warnings, 0, sizeof m_warnings);
+    m_warningsNotShown = 0;
 }
 
 const char* ControlProcessor::GetSlotName(int slot) const
