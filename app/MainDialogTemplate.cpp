@@ -16,8 +16,8 @@ using namespace MainIds;
 constexpr std::int32_t kLampOff = static_cast<std::int32_t>(LampPicture::Off);
 constexpr std::int32_t kLampWarning = static_cast<std::int32_t>(LampPicture::Warning);
 
-constexpr std::size_t kControlsPerAxisRow = 7;
-constexpr std::size_t kMainControlCount = 111 + kControlsPerAxisRow * kAxisRowCount;
+constexpr std::size_t kControlsPerAxisRow = 8;
+constexpr std::size_t kMainControlCount = 111 + kControlsPerAxisRow * kAxisRowCount + kCockpitButtonCount + 1;
 
 struct Builder {
     std::array<ControlTemplate, kMainControlCount> controls {};
@@ -42,12 +42,14 @@ constexpr void AddButtonRow(Builder& b, const ButtonRowIds& row, std::int32_t x,
     b.Label(row.label, { x + 10, y + 2, 50, 8 });
     b.Add(row.buttonCombo, ControlKind::ComboBox, "", { x + 62, y, 30, 12 }, ptt ? FlagDisabled : FlagNone);
     b.Add(row.joystickCombo, ControlKind::ComboBox, "", { x + 94, y, 28, 12 }, ptt ? FlagDisabled : FlagNone);
+    b.Add(ButtonDetectId(row.button), ControlKind::PushButton, kDetectText, { x + 124, y, 24, 12 },
+        ptt ? FlagDisabled : FlagNone);
 }
 
 constexpr Builder BuildMain()
 {
     Builder b;
-    b.Add(kOk, ControlKind::PushButton, "OK", { 705, 2, 50, 14 }, FlagDefault);
+    b.Add(kOk, ControlKind::PushButton, "OK", { 715, 2, 50, 14 }, FlagDefault);
     b.Add(kCancel, ControlKind::PushButton, "Cancel", { 650, 2, 50, 14 }, FlagHidden | FlagDisabled);
     b.Add(kEnumerate, ControlKind::PushButton, "Enumerate", { 434, 4, 4, 4 }, FlagHidden | FlagDisabled);
     b.Add(kBanner, ControlKind::Static, "", { 4, 4, 420, 8 });
@@ -59,14 +61,15 @@ constexpr Builder BuildMain()
         b.Add(kSlotGroup[slot], ControlKind::GroupBox, groupNames[slot], { x, 36, 104, 454 });
     }
 
-    b.Add(kAssignmentGroup, ControlKind::GroupBox, "Flight Controls Assignments", { 440, 20, 320, 470 });
+    b.Add(kAssignmentGroup, ControlKind::GroupBox, "Flight Controls Assignments", { 440, 20, 330, 470 });
 
     b.Label("Visual POV", { 448, 32, 40, 8 });
     b.Label("POV ID", { 492, 32, 26, 8 });
     b.Add(kEyePovCombo, ControlKind::ComboBox, "", { 520, 30, 34, 12 });
     b.Label("Joy Stick", { 560, 32, 30, 8 });
     b.Add(kEyeJoystickCombo, ControlKind::ComboBox, "", { 592, 30, 30, 12 });
-    b.Add(kEyeText, ControlKind::Static, "Look", { 628, 32, 124, 8 });
+    b.Add(kEyeDetect, ControlKind::PushButton, kDetectText, { 624, 30, 24, 12 });
+    b.Add(kEyeText, ControlKind::Static, "Look", { 652, 32, 112, 8 });
 
     b.Add(kSideStickLamp, ControlKind::Lamp, "", { 448, 46, 8, 8 }, FlagNone, kLampOff);
     b.Label("Side Stick input detected", { 460, 46, 100, 8 });
@@ -80,12 +83,16 @@ constexpr Builder BuildMain()
         const std::int32_t y = 72 + 14 * i;
         const std::uint32_t hidden = SensitivityHidden(i) ? FlagHidden : FlagNone;
         b.Label(row.label, { 448, y + 2, 70, 8 });
-        b.Add(row.progress, ControlKind::ProgressBar, "", { 520, y + 1, 60, 10 });
+        // Signed outputs (stick axes) mark their centre.
+        const bool signedOutput = CockpitAxisTable::InWindowRow(i).barLow < 0.0;
+        b.Add(row.progress, ControlKind::ProgressBar, "", { 520, y + 1, 60, 10 },
+            signedOutput ? FlagCentreMark : FlagNone);
         b.Add(row.valueText, ControlKind::Static, "", { 582, y + 2, 44, 8 });
         b.Add(row.sensitivityText, ControlKind::Static, "", { 628, y + 2, 28, 8 }, hidden);
         b.Add(row.spin, ControlKind::Spin, "", { 657, y, 10, 12 }, hidden);
         b.Add(row.inputCombo, ControlKind::ComboBox, "", { 670, y, 36, 12 });
         b.Add(row.joystickCombo, ControlKind::ComboBox, "", { 710, y, 28, 12 });
+        b.Add(AxisDetectId(i), ControlKind::PushButton, kDetectText, { 740, y, 24, 12 });
     }
 
     b.Add(kSetDeadBands, ControlKind::PushButton, "Set Dead Bands", { 448, 160, 72, 14 });
@@ -105,9 +112,9 @@ constexpr Builder BuildMain()
 
     b.Label("Joy Stick Switches", { 448, 318, 80, 8 });
     AddButtonRow(b, kButtonRows[11], 448, 330);
-    b.Add(kGearMessage, ControlKind::Static, "", { 572, 332, 180, 8 });
+    b.Add(kGearMessage, ControlKind::Static, "", { 600, 332, 164, 8 });
     AddButtonRow(b, kButtonRows[16], 448, 344);
-    b.Add(kParkBrakeMessage, ControlKind::Static, "", { 572, 346, 180, 8 });
+    b.Add(kParkBrakeMessage, ControlKind::Static, "", { 600, 346, 164, 8 });
 
     b.Add(kSaveAssignments, ControlKind::PushButton, "Save Assignments", { 448, 362, 80, 14 }, FlagDisabled);
     b.Add(kReadAlternate, ControlKind::PushButton, "Read Alternate", { 532, 362, 80, 14 });
@@ -128,7 +135,7 @@ static_assert(kMain.count == kMainControlCount, "every control of the main windo
 
 const DialogTemplate& MainDialogTemplate()
 {
-    static const DialogTemplate dialog { kMainTemplateId, "Tavelin", 765, 494,
+    static const DialogTemplate dialog { kMainTemplateId, "Tavelin", 775, 494,
         std::span<const ControlTemplate>(kMain.controls.data(), kMain.count) };
     return dialog;
 }

@@ -12,6 +12,7 @@
 #include "support/TextFunctions.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 
@@ -106,9 +107,33 @@ bool IsSlot(int value)
     return value >= 0 && value < kJoystickSlots;
 }
 
+std::int64_t SteadyMilliseconds()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// The range a readout line moves in, for its highlight: axes, velocities and
+// accelerations in -10000..10000, hats in degrees, the first pressed button
+// on every change; the ID and the button count never light up.
+std::int64_t ReadoutRange(int line)
+{
+    if (line == 9 || line == 20 || line == 29) {
+        return 360;
+    }
+    if (line == 0 || line == 10) {
+        return 0;
+    }
+    if (line == 11) {
+        return 1;
+    }
+    return 20000;
+}
+
 } // namespace
 
 CTavelinDlg::CTavelinDlg()
+    : m_clock(SteadyMilliseconds)
 {
     for (int slot = 0; slot < kJoystickSlots; ++slot) {
         m_texts[TextDeviceName0 + slot].id = kDeviceName[slot];
@@ -188,6 +213,13 @@ void CTavelinDlg::OnCommand(std::int32_t id)
         OnThrustLeverData();
         break;
     default:
+        if (id >= AxisDetectId(0) && id < AxisDetectId(kAxisRowCount)) {
+            StartDetection(InputDetector::Kind::Axis, id - AxisDetectId(0));
+        } else if (id > ButtonDetectId(0) && id < ButtonDetectId(kCockpitButtonCount)) {
+            StartDetection(InputDetector::Kind::Button, id - ButtonDetectId(0));
+        } else if (id == kEyeDetect) {
+            StartDetection(InputDetector::Kind::Hat, 0);
+        }
         break;
     }
 }
@@ -297,6 +329,11 @@ void CTavelinDlg::OnOK()
 
 void CTavelinDlg::OnCancel()
 {
+    if (m_detector.Active()) {
+        // Escape while a row waits gives up the waiting, not the window.
+        EndDetection();
+        return;
+    }
     // Escape ends the window too; it must release the joysticks like OK does.
     EndWindow(kIdCancel);
 }
@@ -410,6 +447,7 @@ void CTavelinDlg::OnJoyStick()
     }
     MoveTextsToScreen();
     m_slotChangesShown = m_joySticks->GetSlotChangeCount();
+    m_slotHeadersShown = false;
     m_devicesReady = true;
 }
 
@@ -429,7 +467,9 @@ void CTavelinDlg::OnSlotsChanged()
             name, sizeof name, m_joySticks->IsSlotLost(slot) ? "%s (lost)" : "%s", m_joySticks->GetDeviceName(slot));
         SetText(static_cast<TextIndex>(TextDeviceName0 + slot), name);
     }
+    m_slotHeadersShown = false;
     if (m_cycleCount > 0) {
+        ShowSlotNamesInCombos();
         EnableReadouts();
         SetUpAxisPanels(false);
         SetUpButtonRows(false);
@@ -526,6 +566,8 @@ bool CTavelinDlg::OnCycle()
     if (numbersDue) {
         m_cyclesSinceNumbers = 0;
     }
+    StepDetection(n, m_clock());
+    ShowSlotHeaders();
 
     if (m_shm == nullptr) {
         if (numbersDue) {
@@ -539,6 +581,7 @@ bool CTavelinDlg::OnCycle()
         SetUpAxisPanels(true);
         SetUpButtonRows(true);
         SetUpEyePointRow(true);
+        ShowSlotNamesInCombos();
         ShowWarnings();
     }
 
@@ -580,10 +623,14 @@ void CTavelinDlg::OnVisibilityChange(bool visible)
 
 void CTavelinDlg::RefreshReadouts()
 {
+    // The highlight follows the numbers' pace: 50 ms steps are as fine as
+    // its half second needs.
+    const std::int64_t now = m_clock();
     const int n = Limit(m_joySticks->GetJoystickCount(), 0, kJoystickSlots);
     for (int slot = 0; slot < n; ++slot) {
         for (auto& item : m_readouts[slot]) {
             RefreshReadout(item);
+            RefreshHighlight(item, now);
         }
     }
 }
@@ -694,6 +741,9 @@ void CTavelinDlg::CreateReadouts(int slot)
             { kReadoutLeft + kLabelWidth + valueWidth + 4, top, unitWidth, kReadoutHeight } });
         CopyBounded(item.sent, "----", sizeof item.sent);
         item.sentValid = false;
+        item.range = ReadoutRange(line);
+        item.movement.Reset();
+        item.highlighted = false;
         item.created = true;
     }
 }
@@ -944,6 +994,160 @@ void CTavelinDlg::SetUpEyePointRow(bool initial)
     if (ProcessorReady()) {
         m_view->ComboSetEditText(kEyeJoystickCombo, kSlotTexts[Limit(m_joySticks->GetEyeViewSlot(), 0, 3)]);
     }
+}
+
+// ---------------------------------------------------------------- what moves
+
+void CTavelinDlg::RefreshHighlight(ReadoutItem& item, std::int64_t now)
+{
+    if (!item.created || item.range <= 0 || (item.signedValue == nullptr && item.unsignedValue == nullptr)) {
+        return;
+    }
+    const std::int64_t value = item.unsignedValue != nullptr ? static_cast<std::int64_t>(*item.unsignedValue)
+                                                             : static_cast<std::int64_t>(*item.signedValue);
+    const bool moving = item.movement.Feed(value, now, item.range);
+    if (moving != item.highlighted) {
+        item.highlighted = moving;
+        m_view->SetControlHighlight(item.valueId, moving);
+    }
+}
+
+void CTavelinDlg::ShowSlotHeaders()
+{
+    for (int slot = 0; slot < kJoystickSlots; ++slot) {
+        const bool lost = m_joySticks->IsSlotLost(slot);
+        if (m_slotHeadersShown && lost == m_slotLostShown[slot]) {
+            continue;
+        }
+        char header[96];
+        if (!SlotAttached(slot)) {
+            FormatBounded(header, sizeof header, "JoyStick %d", slot);
+        } else {
+            FormatBounded(header, sizeof header, lost ? "JoyStick %d: %s (lost)" : "JoyStick %d: %s", slot,
+                m_joySticks->GetDeviceName(slot));
+        }
+        m_view->SetControlText(kSlotGroup[slot], header);
+        if (lost != m_slotLostShown[slot] || !m_slotHeadersShown) {
+            m_view->SetControlHighlight(kSlotGroup[slot], lost);
+        }
+        m_slotLostShown[slot] = lost;
+    }
+    m_slotHeadersShown = true;
+}
+
+bool CTavelinDlg::SlotAttached(int slot) const
+{
+    JoystickState state;
+    return m_joySticks != nullptr && m_joySticks->GetSlotState(slot, state);
+}
+
+void CTavelinDlg::ShowSlotNamesInCombos()
+{
+    if (m_joySticks == nullptr) {
+        return;
+    }
+    auto name
+        = [&](int slot) { return SlotAttached(slot) ? m_joySticks->GetDeviceName(slot) : "No Joy Stick Attached"; };
+    for (int slot = 0; slot < kJoystickSlots; ++slot) {
+        for (const auto& row : kAxisRows) {
+            m_view->ComboSetItemToolTip(row.joystickCombo, slot, name(slot));
+        }
+        for (std::int32_t b = 1; b < kCockpitButtonCount; ++b) {
+            m_view->ComboSetItemToolTip(kButtonRows[b].joystickCombo, slot, name(slot));
+        }
+        m_view->ComboSetItemToolTip(kEyeJoystickCombo, slot, name(slot));
+    }
+}
+
+std::int32_t CTavelinDlg::DetectButton() const
+{
+    switch (m_detector.GetKind()) {
+    case InputDetector::Kind::Axis:
+        return AxisDetectId(m_detector.Row());
+    case InputDetector::Kind::Button:
+        return ButtonDetectId(m_detector.Row());
+    case InputDetector::Kind::Hat:
+        break;
+    }
+    return kEyeDetect;
+}
+
+void CTavelinDlg::StartDetection(InputDetector::Kind kind, int row)
+{
+    if (!ProcessorReady() || m_view == nullptr) {
+        return;
+    }
+    if (m_detector.Active()) {
+        EndDetection();
+    }
+    const int count = Limit(m_joySticks->GetJoystickCount(), 0, kJoystickSlots);
+    const std::int64_t now = m_clock();
+    m_detector.Start(kind, row, m_slotState, count, now);
+    m_detectSecondsShown = -1;
+    StepDetection(count, now);
+}
+
+// While a row waits its button counts down the seconds left; the text
+// changes once a second, so the waiting costs the window nothing more.
+void CTavelinDlg::StepDetection(int count, std::int64_t now)
+{
+    if (!m_detector.Active()) {
+        return;
+    }
+    InputDetector::Found found;
+    switch (m_detector.Update(m_slotState, count, now, found)) {
+    case InputDetector::Step::Waiting: {
+        const int seconds = m_detector.SecondsLeft(now);
+        if (seconds != m_detectSecondsShown && m_windowVisible) {
+            m_detectSecondsShown = seconds;
+            char text[16];
+            FormatBounded(text, sizeof text, "%d s", seconds);
+            m_view->SetControlText(DetectButton(), text);
+        }
+        break;
+    }
+    case InputDetector::Step::Found:
+        EndDetection();
+        ApplyDetected(found);
+        break;
+    case InputDetector::Step::TimedOut:
+    case InputDetector::Step::Idle:
+        EndDetection();
+        break;
+    }
+}
+
+void CTavelinDlg::EndDetection()
+{
+    m_detector.Cancel();
+    m_detectSecondsShown = -1;
+    if (m_view != nullptr) {
+        m_view->SetControlText(DetectButton(), kDetectText);
+    }
+}
+
+// As if the operator had chosen the slot and then the input in the row's
+// combos: the combos show it and the same handlers write the block.
+void CTavelinDlg::ApplyDetected(const InputDetector::Found& found)
+{
+    std::int32_t joystickCombo = kEyeJoystickCombo;
+    std::int32_t inputCombo = kEyePovCombo;
+    switch (m_detector.GetKind()) {
+    case InputDetector::Kind::Axis:
+        joystickCombo = kAxisRows[m_detector.Row()].joystickCombo;
+        inputCombo = kAxisRows[m_detector.Row()].inputCombo;
+        break;
+    case InputDetector::Kind::Button:
+        joystickCombo = kButtonRows[m_detector.Row()].joystickCombo;
+        inputCombo = kButtonRows[m_detector.Row()].buttonCombo;
+        break;
+    case InputDetector::Kind::Hat:
+        break;
+    }
+    m_view->ComboSetSelection(joystickCombo, found.slot);
+    OnSelectionChange(joystickCombo, found.slot);
+    m_view->ComboSetSelection(inputCombo, found.input);
+    OnSelectionChange(inputCombo, found.input);
 }
 
 // ---------------------------------------------------------------- buttons

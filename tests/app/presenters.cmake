@@ -12,6 +12,7 @@ if(TARGET tavelin_devices AND TARGET tavelin_config)
       ${CMAKE_SOURCE_DIR}/tests/app/TavelinDlgCycleCostTest.cpp
       ${CMAKE_SOURCE_DIR}/tests/devices/allocation_counter.cpp
       ${CMAKE_SOURCE_DIR}/tests/app/TavelinDlgSafetyTest.cpp
+      ${CMAKE_SOURCE_DIR}/tests/app/TavelinDlgDetectionTest.cpp
       ${tavelin_test_os_helpers}
     LIBS tavelin_presenters tavelin_fakes)
   if(CMAKE_CROSSCOMPILING)

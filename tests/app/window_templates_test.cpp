@@ -66,7 +66,7 @@ TEST(DialogTemplates, EveryTemplateHasUniqueIdsInsideItsBounds)
         EXPECT_STREQ(ok.text, "OK");
         EXPECT_NE(ok.flags & FlagDefault, 0u);
     }
-    EXPECT_EQ(MainDialogTemplate().width, 765);
+    EXPECT_EQ(MainDialogTemplate().width, 775); // ten more for the "Move" buttons
     EXPECT_EQ(MainDialogTemplate().height, 494);
     EXPECT_EQ(DeadBandDialogTemplate().width, 336);
     EXPECT_EQ(ConfigChoiceDialogTemplate().height, 202);
