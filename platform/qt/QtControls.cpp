@@ -60,8 +60,25 @@ void TemplateGroupBox::paintEvent(QPaintEvent* /*event*/)
     }
     const QRect captionRect(7, 0, metrics.horizontalAdvance(caption) + 4, metrics.height());
     painter.fillRect(captionRect, palette().color(QPalette::Window));
-    painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+    if (m_highlighted) {
+        painter.setPen(LampColour(LampPicture::Warning));
+    } else {
+        painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+    }
     painter.drawText(captionRect, Qt::AlignCenter | Qt::TextSingleLine, caption);
+}
+
+void TemplateGroupBox::SetHighlighted(bool highlighted)
+{
+    if (highlighted != m_highlighted) {
+        m_highlighted = highlighted;
+        update(QRect(0, 0, width(), QFontMetrics(font()).height()));
+    }
+}
+
+QColor HighlightColour()
+{
+    return QColor(255, 236, 140);
 }
 
 // ---------------------------------------------------------------- ColourBar
@@ -101,7 +118,19 @@ void ColourBar::paintEvent(QPaintEvent* /*event*/)
     if (filled > 0) {
         painter.fillRect(QRect(inside.left(), inside.top(), filled, inside.height()), m_colour);
     }
+    if (m_centreMark) {
+        const int middle = inside.left() + inside.width() / 2;
+        painter.fillRect(QRect(middle, inside.top(), 1, inside.height()), palette().color(QPalette::WindowText));
+    }
     qDrawShadePanel(&painter, rect(), palette(), true, 1);
+}
+
+void ColourBar::SetCentreMark(bool mark)
+{
+    if (mark != m_centreMark) {
+        m_centreMark = mark;
+        update();
+    }
 }
 
 // ---------------------------------------------------------------- lamps
@@ -387,6 +416,39 @@ void ReadoutPanel::SetVisible(int index, bool visible)
     }
 }
 
+void ReadoutPanel::SetCentreMark(int index, bool mark)
+{
+    Cell& cell = m_cells[static_cast<std::size_t>(index)];
+    if (cell.centreMark != mark) {
+        cell.centreMark = mark;
+        MarkText(index);
+    }
+}
+
+void ReadoutPanel::SetHighlighted(int index, bool highlighted)
+{
+    Cell& cell = m_cells[static_cast<std::size_t>(index)];
+    if (cell.highlighted != highlighted) {
+        cell.highlighted = highlighted;
+        MarkText(index); // only the inside of its box: the frame stays
+    }
+}
+
+void ReadoutPanel::SetToolTip(int index, const QString& text)
+{
+    m_cells[static_cast<std::size_t>(index)].toolTip = text;
+}
+
+QString ReadoutPanel::ToolTipAt(const QPoint& point) const
+{
+    for (const Cell& cell : m_cells) {
+        if (cell.visible && cell.rect.contains(point) && !cell.toolTip.isEmpty()) {
+            return cell.toolTip;
+        }
+    }
+    return QString();
+}
+
 void ReadoutPanel::MarkText(int index)
 {
     const Cell& cell = m_cells[static_cast<std::size_t>(index)];
@@ -424,6 +486,7 @@ void ReadoutPanel::changeEvent(QEvent* event)
         m_disabledStrip.Invalidate();
         m_labelStrip.Invalidate();
         m_disabledLabelStrip.Invalidate();
+        m_highlightStrip.Invalidate();
         Invalidate();
         Commit();
     }
@@ -488,12 +551,21 @@ void ReadoutPanel::DrawValue(QPainter& painter, const Cell& cell)
         if (filled > 0) {
             painter.fillRect(QRect(inside.left(), inside.top(), filled, inside.height()), cell.colour);
         }
+        if (cell.centreMark) {
+            const int middle = inside.left() + inside.width() / 2;
+            painter.fillRect(QRect(middle, inside.top(), 1, inside.height()), pal.color(group, QPalette::WindowText));
+        }
         return;
     }
     const qreal ratio = m_background.devicePixelRatio();
-    painter.drawPixmap(QRectF(inside), m_background,
-        QRectF(inside.x() * ratio, inside.y() * ratio, inside.width() * ratio, inside.height() * ratio));
     const bool box = cell.kind == ControlKind::Edit;
+    const bool highlighted = box && cell.enabled && cell.highlighted;
+    if (highlighted) {
+        painter.fillRect(inside, HighlightColour());
+    } else {
+        painter.drawPixmap(QRectF(inside), m_background,
+            QRectF(inside.x() * ratio, inside.y() * ratio, inside.width() * ratio, inside.height() * ratio));
+    }
     const int left = cell.rect.left() + (cell.sunken ? 3 : 0);
     // Value boxes centre their line; a window's static texts sit at the top.
     const Qt::Alignment vertical = box ? Qt::AlignVCenter : Qt::AlignTop;
@@ -503,10 +575,12 @@ void ReadoutPanel::DrawValue(QPainter& painter, const Cell& cell)
             Qt::AlignLeft | vertical | Qt::TextSingleLine, QString::fromUtf8(cell.text.c_str()));
         return;
     }
-    GlyphStrip& strip = box ? (cell.enabled ? m_enabledStrip : m_disabledStrip)
-                            : (cell.enabled ? m_labelStrip : m_disabledLabelStrip);
-    const QColor background
-        = box && cell.enabled ? pal.color(group, QPalette::Base) : pal.color(group, QPalette::Window);
+    GlyphStrip& strip = highlighted ? m_highlightStrip
+        : box                       ? (cell.enabled ? m_enabledStrip : m_disabledStrip)
+                                    : (cell.enabled ? m_labelStrip : m_disabledLabelStrip);
+    const QColor background = highlighted ? HighlightColour()
+        : box && cell.enabled             ? pal.color(group, QPalette::Base)
+                                          : pal.color(group, QPalette::Window);
     strip.Prepare(font(), pal.color(group, box ? QPalette::Text : QPalette::WindowText), background, ratio);
     const int top = box ? cell.rect.top() + (cell.rect.height() - strip.Height()) / 2 : cell.rect.top();
     strip.Draw(painter, QPoint(left, top), cell.text.c_str(), inside);

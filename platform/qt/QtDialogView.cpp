@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
@@ -15,6 +16,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <QWindow>
 
@@ -115,6 +117,23 @@ void TemplateDialog::closeEvent(QCloseEvent* event)
     // The presenter decides; the window goes only through EndDialog.
     event->ignore();
     m_view.DeliverClose();
+}
+
+bool TemplateDialog::event(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        // Reaches the dialog when no widget under the pointer had a tip of its own.
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QString tip = m_view.CellToolTipAt(help->pos());
+        if (!tip.isEmpty()) {
+            QToolTip::showText(help->globalPos(), tip, this);
+            return true;
+        }
+        QToolTip::hideText();
+        event->ignore();
+        return true;
+    }
+    return QDialog::event(event);
 }
 
 void TemplateDialog::keyPressEvent(QKeyEvent* event)
@@ -251,6 +270,8 @@ void QtDialogView::Build()
             entry.panel = m_liveArea;
             entry.cell = m_liveArea->AddCell(control.id, control.kind, m_units.ToPixels(control.rect), control.text,
                 (control.flags & FlagDisabled) == 0, (control.flags & FlagHidden) == 0, false, true);
+            m_liveArea->SetToolTip(entry.cell, FromText(control.toolTip));
+            m_liveArea->SetCentreMark(entry.cell, (control.flags & FlagCentreMark) != 0);
             m_controls.emplace(control.id, entry);
             continue;
         }
@@ -379,6 +400,12 @@ QWidget* QtDialogView::MakeWidget(const ControlTemplate& control)
     }
     if ((control.flags & FlagHidden) != 0) {
         widget->hide();
+    }
+    if (control.toolTip != nullptr && control.toolTip[0] != '\0') {
+        widget->setToolTip(FromText(control.toolTip));
+    }
+    if (control.kind == ControlKind::ProgressBar && (control.flags & FlagCentreMark) != 0) {
+        static_cast<ColourBar*>(widget)->SetCentreMark(true);
     }
     return widget;
 }
@@ -822,6 +849,84 @@ void QtDialogView::SetProgressBarColour(std::int32_t id, BarColour colour)
     static_cast<ColourBar*>(control->widget)->SetColour(value);
 }
 
+void QtDialogView::SetControlHighlight(std::int32_t id, bool highlighted)
+{
+    Control* control = Find(id);
+    if (control == nullptr) {
+        return;
+    }
+    if (control->panel != nullptr) {
+        control->panel->SetHighlighted(control->cell, highlighted);
+    } else if (control->kind == ControlKind::GroupBox) {
+        static_cast<TemplateGroupBox*>(control->widget)->SetHighlighted(highlighted);
+    } else if (control->widget != nullptr) {
+        control->widget->setProperty("highlighted", highlighted);
+        QPalette palette = control->widget->palette();
+        palette.setColor(QPalette::Base, highlighted ? HighlightColour() : m_dialog->palette().color(QPalette::Base));
+        control->widget->setPalette(palette);
+    }
+}
+
+void QtDialogView::ComboSetItemToolTip(std::int32_t id, int position, const char* text)
+{
+    Control* control = Find(id);
+    if (control == nullptr || control->kind != ControlKind::ComboBox) {
+        return;
+    }
+    auto* combo = static_cast<QComboBox*>(control->widget);
+    if (position >= 0 && position < combo->count()) {
+        combo->setItemData(position, FromText(text), Qt::ToolTipRole);
+    }
+}
+
+QString QtDialogView::CellToolTipAt(const QPoint& point) const
+{
+    std::vector<ReadoutPanel*> panels;
+    for (const auto& entry : m_panels) {
+        panels.push_back(entry.second);
+    }
+    if (m_liveArea != nullptr) {
+        panels.push_back(m_liveArea);
+    }
+    for (ReadoutPanel* panel : panels) {
+        const QPoint inPanel = panel->mapFrom(m_dialog.get(), point);
+        if (panel->isVisible() && panel->rect().contains(inPanel)) {
+            const QString tip = panel->ToolTipAt(inPanel);
+            if (!tip.isEmpty()) {
+                return tip;
+            }
+        }
+    }
+    return QString();
+}
+
+bool QtDialogView::Highlighted(std::int32_t id) const
+{
+    const Control* control = Find(id);
+    if (control == nullptr) {
+        return false;
+    }
+    if (control->panel != nullptr) {
+        return control->panel->CellAt(control->cell).highlighted;
+    }
+    if (control->kind == ControlKind::GroupBox) {
+        return static_cast<const TemplateGroupBox*>(control->widget)->Highlighted();
+    }
+    return control->widget != nullptr && control->widget->property("highlighted").toBool();
+}
+
+QString QtDialogView::ToolTip(std::int32_t id) const
+{
+    const Control* control = Find(id);
+    if (control == nullptr) {
+        return QString();
+    }
+    if (control->panel != nullptr) {
+        return control->panel->CellAt(control->cell).toolTip;
+    }
+    return control->widget != nullptr ? control->widget->toolTip() : QString();
+}
+
 void QtDialogView::SetLampPicture(std::int32_t id, LampPicture picture)
 {
     Control* control = Find(id);
@@ -943,6 +1048,7 @@ bool QtDialogView::CreateControl(const RuntimeControl& control)
             entry.panel = panel;
             entry.cell = panel->AddCell(control.id, control.kind, rect, control.text,
                 (control.flags & FlagDisabled) == 0, (control.flags & FlagHidden) == 0, sunken);
+            panel->SetToolTip(entry.cell, FromText(control.toolTip));
             m_controls.emplace(control.id, entry);
             return true;
         }
@@ -953,7 +1059,8 @@ bool QtDialogView::CreateControl(const RuntimeControl& control)
             rect.translate(group->widget->pos());
         }
     }
-    ControlTemplate asTemplate { control.id, control.kind, control.text, { 0, 0, 0, 0 }, control.flags };
+    ControlTemplate asTemplate { control.id, control.kind, control.text, { 0, 0, 0, 0 }, control.flags, 0,
+        control.toolTip };
     QWidget* widget = MakeWidget(asTemplate);
     if (widget == nullptr) {
         return false;

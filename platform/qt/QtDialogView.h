@@ -32,6 +32,7 @@ public:
     void accept() override;
 
 protected:
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -88,6 +89,13 @@ public:
     void ShowSystemMenu(const QPoint& globalPosition);
     // F1: the About command of the system menu, when the window has one.
     void ShowHelp();
+    // The tooltip of a control drawn as a cell of a panel (which takes no
+    // mouse events itself) at `point` in the dialog's coordinates, or "".
+    QString CellToolTipAt(const QPoint& point) const;
+    // Whether a control is highlighted right now (for tests).
+    bool Highlighted(std::int32_t id) const;
+    // The tooltip of a control, whether a widget or a panel's cell (for tests).
+    QString ToolTip(std::int32_t id) const;
 
     // DialogView.
     void SetTitle(const char* title) override;
@@ -103,6 +111,8 @@ public:
     void SetProgressPosition(std::int32_t id, int position) override;
     void SetProgressBarColour(std::int32_t id, BarColour colour) override;
     void SetLampPicture(std::int32_t id, LampPicture picture) override;
+    void SetControlHighlight(std::int32_t id, bool highlighted) override;
+    void ComboSetItemToolTip(std::int32_t id, int position, const char* text) override;
     void ListInsertColumn(std::int32_t id, int column, const char* heading, int widthPixels) override;
     int ListInsertItem(std::int32_t id, int position, const char* text, bool selected) override;
     void ListSetItemText(std::int32_t id, int item, int column, const char* text) override;
