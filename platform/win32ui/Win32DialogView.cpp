@@ -103,6 +103,9 @@ Win32DialogView::~Win32DialogView()
             DestroyIcon(icon);
         }
     }
+    if (m_highlightBrush != nullptr) {
+        DeleteObject(m_highlightBrush);
+    }
 }
 
 // ---------------------------------------------------------------- the modal run
@@ -117,6 +120,34 @@ int Win32DialogView::RunModal()
     m_window = nullptr;
     return answer == -1 ? kIdCancel : m_result;
 }
+
+namespace {
+
+// A progress bar of a signed value: the bar paints itself, then its middle
+// is marked with a line of the window text colour.
+LRESULT CALLBACK CentreMarkProcedure(
+    HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR /*id*/, DWORD_PTR /*data*/)
+{
+    if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(window, &CentreMarkProcedure, 1);
+        return DefSubclassProc(window, message, wParam, lParam);
+    }
+    if (message != WM_PAINT) {
+        return DefSubclassProc(window, message, wParam, lParam);
+    }
+    const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+    RECT client;
+    GetClientRect(window, &client);
+    if (HDC dc = GetDC(window)) {
+        const int middle = (client.left + client.right) / 2;
+        const RECT line { middle, client.top + 1, middle + 1, client.bottom - 1 };
+        FillRect(dc, &line, GetSysColorBrush(COLOR_WINDOWTEXT));
+        ReleaseDC(window, dc);
+    }
+    return result;
+}
+
+} // namespace
 
 INT_PTR CALLBACK Win32DialogView::DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -142,6 +173,12 @@ void Win32DialogView::OnInitDialog()
         m_baseX = std::max<int>(1, units.right);
         m_baseY = std::max<int>(1, units.bottom);
     }
+    m_toolTip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_window, nullptr, m_instance, nullptr);
+    if (m_toolTip != nullptr) {
+        // Wide enough for a sentence, and a combo's device name on a line of its own.
+        SendMessageW(m_toolTip, TTM_SETMAXTIPWIDTH, 0, ScaleX(360));
+    }
     for (const ControlTemplate& control : m_template.controls) {
         if (control.id == kNoControlId || m_controls.count(control.id) != 0) {
             continue; // the first of repeated ids answers, as GetDlgItem does
@@ -163,6 +200,9 @@ void Win32DialogView::OnInitDialog()
             SetWindowTheme(window, L" ", L" ");
             SendMessageW(window, PBM_SETRANGE32, 0, 100);
             entry.shownValue = 0;
+            if ((control.flags & FlagCentreMark) != 0) {
+                SetWindowSubclass(window, &CentreMarkProcedure, 1, 0);
+            }
             break;
         case ControlKind::ListView:
             SendMessageW(window, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
@@ -174,7 +214,9 @@ void Win32DialogView::OnInitDialog()
         default:
             break;
         }
-        m_controls.emplace(control.id, std::move(entry));
+        entry.toolTip = WideText::FromUtf8(control.toolTip != nullptr ? control.toolTip : "");
+        const auto placed = m_controls.emplace(control.id, std::move(entry)).first;
+        AddToolTip(control.id, placed->second, control.toolTip);
     }
     m_numberGate.Attach(m_window, FrameGate::kFirstTimerId, FrameGate::kNumberMs, [this] { FlushNumbers(); });
     m_barGate.Attach(m_window, FrameGate::kFirstTimerId + 1, FrameGate::kFrameMs, [this] { FlushBars(); });
@@ -289,6 +331,26 @@ INT_PTR Win32DialogView::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
     case WM_COMMAND:
         OnCommandMessage(wParam, lParam);
         return TRUE;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT: {
+        // A highlighted group box (a lost joystick's slot) has a red caption;
+        // another highlighted text sits on the highlight's yellow.
+        const Control* control = Find(GetDlgCtrlID(reinterpret_cast<HWND>(lParam)));
+        if (control == nullptr || !control->highlighted) {
+            return FALSE;
+        }
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        if (control->kind == ControlKind::GroupBox) {
+            SetTextColor(dc, RGB(220, 0, 0));
+            SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+            return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
+        }
+        if (m_highlightBrush == nullptr) {
+            m_highlightBrush = CreateSolidBrush(kHighlightColour);
+        }
+        SetBkColor(dc, kHighlightColour);
+        return reinterpret_cast<INT_PTR>(m_highlightBrush);
+    }
     case WM_NOTIFY: {
         LRESULT result = 0;
         if (lParam != 0 && OnNotify(*reinterpret_cast<const NMHDR*>(lParam), result)) {
@@ -407,6 +469,7 @@ void Win32DialogView::OnCommandMessage(WPARAM wParam, LPARAM lParam)
     case ControlKind::ComboBox:
         // Only the operator's choice: selections set by the presenter send no CBN_SELCHANGE.
         if (code == CBN_SELCHANGE) {
+            RefreshComboTip(id, *control);
             const auto position = static_cast<int>(SendMessageW(from, CB_GETCURSEL, 0, 0));
             if (position >= 0) {
                 m_presenter.OnSelectionChange(id, position);
@@ -736,6 +799,122 @@ void Win32DialogView::ComboSetSelection(std::int32_t id, int position)
     }
     const bool valid = position >= 0 && position < static_cast<int>(control->entries.size());
     SendMessageW(control->window, CB_SETCURSEL, static_cast<WPARAM>(valid ? position : -1), 0);
+    RefreshComboTip(id, *control);
+}
+
+void Win32DialogView::ComboSetItemToolTip(std::int32_t id, int position, const char* text)
+{
+    Control* control = Find(id);
+    if (control == nullptr || control->kind != ControlKind::ComboBox || position < 0 || position > 255) {
+        return;
+    }
+    if (static_cast<int>(control->entryTips.size()) <= position) {
+        control->entryTips.resize(static_cast<std::size_t>(position) + 1);
+    }
+    control->entryTips[static_cast<std::size_t>(position)] = WideText::FromUtf8(text);
+    RefreshComboTip(id, *control);
+}
+
+// A combo list's entries have no tips of their own here: the combo's tip
+// names what its selected entry stands for on a second line.
+void Win32DialogView::RefreshComboTip(std::int32_t /*id*/, const Control& control)
+{
+    if (m_toolTip == nullptr || control.entryTips.empty()) {
+        return;
+    }
+    const auto position = static_cast<int>(SendMessageW(control.window, CB_GETCURSEL, 0, 0));
+    std::wstring text = control.toolTip;
+    if (position >= 0 && position < static_cast<int>(control.entryTips.size())
+        && !control.entryTips[static_cast<std::size_t>(position)].empty()) {
+        text += text.empty() ? L"" : L"\n";
+        text += control.entryTips[static_cast<std::size_t>(position)];
+    }
+    TTTOOLINFOW tool {};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = m_window;
+    tool.uId = reinterpret_cast<UINT_PTR>(control.window);
+    tool.lpszText = text.data();
+    tool.hinst = nullptr;
+    SendMessageW(m_toolTip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void Win32DialogView::AddToolTip(std::int32_t /*id*/, const Control& control, const char* text)
+{
+    if (m_toolTip == nullptr || text == nullptr || text[0] == '\0') {
+        return;
+    }
+    std::wstring wide = WideText::FromUtf8(text);
+    TTTOOLINFOW tool {};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_SUBCLASS;
+    tool.lpszText = wide.data();
+    if (control.panel != nullptr) {
+        // A readout cell: a rectangle of its panel.
+        tool.hwnd = control.panel->Window();
+        tool.uId = static_cast<UINT_PTR>(control.cell) + 1;
+        tool.rect = control.panel->CellAt(control.cell).rect;
+        SendMessageW(m_toolTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+        return;
+    }
+    tool.uFlags |= TTF_IDISHWND;
+    tool.hwnd = m_window;
+    tool.uId = reinterpret_cast<UINT_PTR>(control.window);
+    SendMessageW(m_toolTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    if (control.kind == ControlKind::ComboBox) {
+        // The edit field of a drop-down combo takes the mouse over most of it.
+        if (HWND edit = GetWindow(control.window, GW_CHILD)) {
+            tool.uId = reinterpret_cast<UINT_PTR>(edit);
+            SendMessageW(m_toolTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+        }
+    }
+}
+
+std::wstring Win32DialogView::ToolTipOf(std::int32_t id) const
+{
+    const Control* control = Find(id);
+    if (control == nullptr || m_toolTip == nullptr) {
+        return std::wstring();
+    }
+    wchar_t buffer[1024] = {};
+    TTTOOLINFOW tool {};
+    tool.cbSize = sizeof tool;
+    tool.lpszText = buffer;
+    if (control->panel != nullptr) {
+        tool.hwnd = control->panel->Window();
+        tool.uId = static_cast<UINT_PTR>(control->cell) + 1;
+    } else {
+        tool.hwnd = m_window;
+        tool.uId = reinterpret_cast<UINT_PTR>(control->window);
+    }
+    SendMessageW(m_toolTip, TTM_GETTEXTW, sizeof buffer / sizeof buffer[0], reinterpret_cast<LPARAM>(&tool));
+    return std::wstring(buffer);
+}
+
+bool Win32DialogView::Highlighted(std::int32_t id) const
+{
+    const Control* control = Find(id);
+    if (control == nullptr) {
+        return false;
+    }
+    return control->panel != nullptr ? control->panel->Highlighted(control->cell) : control->highlighted;
+}
+
+void Win32DialogView::SetControlHighlight(std::int32_t id, bool highlighted)
+{
+    Control* control = Find(id);
+    if (control == nullptr) {
+        return;
+    }
+    if (control->panel != nullptr) {
+        if (control->panel->SetHighlighted(control->cell, highlighted)) {
+            m_numberGate.Request();
+        }
+        return;
+    }
+    if (control->highlighted != highlighted) {
+        control->highlighted = highlighted;
+        InvalidateRect(control->window, nullptr, TRUE);
+    }
 }
 
 void Win32DialogView::SetProgressPosition(std::int32_t id, int position)
@@ -896,7 +1075,8 @@ bool Win32DialogView::CreateControl(const RuntimeControl& control)
             entry.panel = panel;
             entry.cell = panel->AddCell({ control.id, control.kind, rect, WideText::FromUtf8(control.text),
                 (control.flags & FlagDisabled) == 0, (control.flags & FlagHidden) == 0, sunken });
-            m_controls.emplace(control.id, std::move(entry));
+            const auto placed = m_controls.emplace(control.id, std::move(entry)).first;
+            AddToolTip(control.id, placed->second, control.toolTip);
             m_numberGate.Request();
             return true;
         }
@@ -920,7 +1100,8 @@ bool Win32DialogView::CreateControl(const RuntimeControl& control)
     Control entry;
     entry.kind = control.kind;
     entry.window = window;
-    m_controls.emplace(control.id, std::move(entry));
+    const auto placed = m_controls.emplace(control.id, std::move(entry)).first;
+    AddToolTip(control.id, placed->second, control.toolTip);
     return true;
 }
 
