@@ -113,6 +113,40 @@ std::int64_t SteadyMilliseconds()
         .count();
 }
 
+// What each readout line shows, for its tooltip.
+constexpr const char* kReadoutTips[CTavelinDlg::kReadoutLines] = {
+    "The joystick's ID, its vendor and product number as configuration files store it.",
+    "The X axis, from -10000 to 10000.",
+    "The Y axis, from -10000 to 10000.",
+    "The Z axis, from -10000 to 10000.",
+    "The X rotation axis, from -10000 to 10000.",
+    "The Y rotation axis, from -10000 to 10000.",
+    "The Z rotation axis, from -10000 to 10000.",
+    "The first slider, from -10000 to 10000.",
+    "The second slider, from -10000 to 10000.",
+    "Hat 1's direction in degrees clockwise from forward; a large number while centred.",
+    "How many buttons the joystick has.",
+    "The lowest-numbered button held down, counted from 1; 0 while none is.",
+    "The X axis velocity, in the driver's units.",
+    "The Y axis velocity, in the driver's units.",
+    "The Z axis velocity, in the driver's units.",
+    "The X rotation velocity, in the driver's units.",
+    "The Y rotation velocity, in the driver's units.",
+    "The Z rotation velocity, in the driver's units.",
+    "The first slider's velocity, in the driver's units.",
+    "The second slider's velocity, in the driver's units.",
+    "Hat 2's direction in degrees clockwise from forward; a large number while centred.",
+    "The X axis acceleration, in the driver's units.",
+    "The Y axis acceleration, in the driver's units.",
+    "The Z axis acceleration, in the driver's units.",
+    "The X rotation acceleration, in the driver's units.",
+    "The Y rotation acceleration, in the driver's units.",
+    "The Z rotation acceleration, in the driver's units.",
+    "The first slider's acceleration, in the driver's units.",
+    "The second slider's acceleration, in the driver's units.",
+    "Hat 3's direction in degrees clockwise from forward; a large number while centred.",
+};
+
 // The range a readout line moves in, for its highlight: axes, velocities and
 // accelerations in -10000..10000, hats in degrees, the first pressed button
 // on every change; the ID and the button count never light up.
@@ -733,12 +767,13 @@ void CTavelinDlg::CreateReadouts(int slot)
         const int unitWidth = line == 0 ? kIdUnitWidth : kUnitWidth;
         const std::int32_t group = kSlotGroup[slot];
         item.valueId = ReadoutValueId(slot, line);
+        const char* tip = kReadoutTips[line];
         m_view->CreateControl({ ReadoutLabelId(slot, line), ControlKind::Static, item.label, group,
-            { kReadoutLeft, top, kLabelWidth, kReadoutHeight } });
+            { kReadoutLeft, top, kLabelWidth, kReadoutHeight }, FlagNone, tip });
         m_view->CreateControl({ item.valueId, ControlKind::Edit, "----", group,
-            { kReadoutLeft + kLabelWidth + 2, top, valueWidth, kReadoutHeight }, FlagSunken | FlagDisabled });
+            { kReadoutLeft + kLabelWidth + 2, top, valueWidth, kReadoutHeight }, FlagSunken | FlagDisabled, tip });
         m_view->CreateControl({ ReadoutUnitId(slot, line), ControlKind::Static, item.unit, group,
-            { kReadoutLeft + kLabelWidth + valueWidth + 4, top, unitWidth, kReadoutHeight } });
+            { kReadoutLeft + kLabelWidth + valueWidth + 4, top, unitWidth, kReadoutHeight }, FlagNone, tip });
         CopyBounded(item.sent, "----", sizeof item.sent);
         item.sentValid = false;
         item.range = ReadoutRange(line);

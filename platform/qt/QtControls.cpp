@@ -1,10 +1,12 @@
 #include "platform/qt/QtControls.h"
 
+#include <QHelpEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QToolButton>
+#include <QToolTip>
 #include <qdrawutil.h>
 
 #include <algorithm>
@@ -66,6 +68,21 @@ void TemplateGroupBox::paintEvent(QPaintEvent* /*event*/)
         painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
     }
     painter.drawText(captionRect, Qt::AlignCenter | Qt::TextSingleLine, caption);
+}
+
+bool TemplateGroupBox::event(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        for (const ReadoutPanel* panel : findChildren<ReadoutPanel*>(Qt::FindDirectChildrenOnly)) {
+            const QString tip = panel->ToolTipAt(panel->mapFromParent(help->pos()));
+            if (!tip.isEmpty()) {
+                QToolTip::showText(help->globalPos(), tip, this);
+                return true;
+            }
+        }
+    }
+    return QGroupBox::event(event);
 }
 
 void TemplateGroupBox::SetHighlighted(bool highlighted)

@@ -54,6 +54,9 @@ public:
     bool Highlighted() const { return m_highlighted; }
 
 protected:
+    // Over a readout panel (which takes no mouse events) the cell's tip
+    // answers before the box's own.
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:

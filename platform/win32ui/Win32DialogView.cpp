@@ -123,6 +123,12 @@ int Win32DialogView::RunModal()
 
 namespace {
 
+// The tool id of a readout cell's tip: far above any window handle's value.
+UINT_PTR CellToolId(std::int32_t id)
+{
+    return static_cast<UINT_PTR>(0x70000000u) + static_cast<UINT_PTR>(static_cast<std::uint32_t>(id));
+}
+
 // A progress bar of a signed value: the bar paints itself, then its middle
 // is marked with a line of the window text colour.
 LRESULT CALLBACK CentreMarkProcedure(
@@ -838,7 +844,7 @@ void Win32DialogView::RefreshComboTip(std::int32_t /*id*/, const Control& contro
     SendMessageW(m_toolTip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
-void Win32DialogView::AddToolTip(std::int32_t /*id*/, const Control& control, const char* text)
+void Win32DialogView::AddToolTip(std::int32_t id, const Control& control, const char* text)
 {
     if (m_toolTip == nullptr || text == nullptr || text[0] == '\0') {
         return;
@@ -849,10 +855,12 @@ void Win32DialogView::AddToolTip(std::int32_t /*id*/, const Control& control, co
     tool.uFlags = TTF_SUBCLASS;
     tool.lpszText = wide.data();
     if (control.panel != nullptr) {
-        // A readout cell: a rectangle of its panel.
-        tool.hwnd = control.panel->Window();
-        tool.uId = static_cast<UINT_PTR>(control.cell) + 1;
+        // A readout cell: its panel lets the mouse through to the dialog, so
+        // the tool is the cell's rectangle of the dialog.
+        tool.hwnd = m_window;
+        tool.uId = CellToolId(id);
         tool.rect = control.panel->CellAt(control.cell).rect;
+        MapWindowPoints(control.panel->Window(), m_window, reinterpret_cast<POINT*>(&tool.rect), 2);
         SendMessageW(m_toolTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
         return;
     }
@@ -880,8 +888,8 @@ std::wstring Win32DialogView::ToolTipOf(std::int32_t id) const
     tool.cbSize = sizeof tool;
     tool.lpszText = buffer;
     if (control->panel != nullptr) {
-        tool.hwnd = control->panel->Window();
-        tool.uId = static_cast<UINT_PTR>(control->cell) + 1;
+        tool.hwnd = m_window;
+        tool.uId = CellToolId(id);
     } else {
         tool.hwnd = m_window;
         tool.uId = reinterpret_cast<UINT_PTR>(control->window);

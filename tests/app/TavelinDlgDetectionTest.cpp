@@ -223,6 +223,14 @@ TEST_F(DetectionTest, SlotHeadersNameTheirJoystickAndMarkOneThatIsLost)
         EXPECT_EQ(control.entryToolTips.at(2), "No Joy Stick Attached");
     }
 
+    // Every readout cell has its tooltip, like every control of the template.
+    for (int line = 0; line < CTavelinDlg::kReadoutLines; ++line) {
+        for (std::int32_t id : { ReadoutLabelId(0, line), ReadoutValueId(0, line), ReadoutUnitId(0, line) }) {
+            EXPECT_FALSE(Control(id).toolTip.empty()) << id;
+        }
+    }
+    EXPECT_NE(Control(ReadoutValueId(3, 1)).toolTip.find("-10000 to 10000"), std::string::npos);
+
     m_input.joystick(1).attached = false;
     Step();
     EXPECT_EQ(Control(kSlotGroup[1]).text, "JoyStick 1: Throttle B (lost)");
