@@ -15,9 +15,13 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QScrollArea>
 #include <QTimer>
 #include <QToolTip>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 #include <QWindow>
 
 #include <algorithm>
@@ -164,11 +168,11 @@ void QtDialogView::FitWrappedText(QLabel& label) const
     // A help text whose lines wrap more often in this font than in the one the
     // template was drawn for may grow into the free space below it rather
     // than lose its last lines.
-    if (!label.wordWrap() || m_dialog == nullptr) {
+    if (!label.wordWrap() || m_canvas == nullptr) {
         return;
     }
     const int needed = label.heightForWidth(label.width());
-    const int room = m_dialog->height() - label.y();
+    const int room = m_canvas->height() - label.y();
     if (needed > label.height()) {
         label.resize(label.width(), std::min(needed, room));
     }
@@ -213,8 +217,32 @@ void QtDialogView::Build()
     m_dialog->setFont(DialogFont());
     m_units = DialogBaseUnits::FromFont(m_dialog->font());
     m_dialog->setWindowTitle(FromText(m_template.caption));
-    m_dialog->setFixedSize(m_units.ToPixelsX(m_template.width), m_units.ToPixelsY(m_template.height));
-    m_dialog->setSizeGripEnabled(false);
+    // The controls lie on a canvas of the template's size. Where the screen
+    // has less room, the dialog takes what there is and the canvas scrolls;
+    // the dialog is never larger than its canvas.
+    const QSize content(m_units.ToPixelsX(m_template.width), m_units.ToPixelsY(m_template.height));
+    m_scroll = new QScrollArea(m_dialog.get());
+    m_scroll->setObjectName(QStringLiteral("scroll"));
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setWidgetResizable(false);
+    m_canvas = new QWidget;
+    m_canvas->setObjectName(QStringLiteral("canvas"));
+    m_canvas->setFixedSize(content);
+    m_scroll->setWidget(m_canvas);
+    auto* layout = new QVBoxLayout(m_dialog.get());
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_scroll);
+    m_dialog->setMaximumSize(content);
+    QScreen* screen = owner != nullptr ? owner->screen() : QGuiApplication::primaryScreen();
+    QSize size = content;
+    if (screen != nullptr) {
+        // Room for the window's frame and title bar, which the area does not count.
+        const QSize frame(8, 32);
+        const QSize room = screen->availableGeometry().size() - frame;
+        size = content.boundedTo(room.expandedTo(QSize(160, 120)));
+    }
+    m_dialog->resize(size);
+    m_dialog->setSizeGripEnabled(size != content);
 
     // Progress bars stacked in a column change on every frame, and so do
     // the one-line texts right beside them: one widget draws them all, so
@@ -257,7 +285,7 @@ void QtDialogView::Build()
         }
     }
     if (bars >= 2) {
-        m_liveArea = new ReadoutPanel(m_dialog.get());
+        m_liveArea = new ReadoutPanel(m_canvas);
         m_liveArea->setGeometry(area);
     }
 
@@ -303,7 +331,8 @@ void QtDialogView::Build()
 
 QWidget* QtDialogView::MakeWidget(const ControlTemplate& control)
 {
-    QDialog* dialog = m_dialog.get();
+    QDialog* owner = m_dialog.get(); // the connections' context
+    QWidget* dialog = m_canvas; // the controls' parent
     const QRect rect = m_units.ToPixels(control.rect);
     const std::int32_t id = control.id;
     const QString text = FromText(control.text);
@@ -313,7 +342,7 @@ QWidget* QtDialogView::MakeWidget(const ControlTemplate& control)
     case ControlKind::PushButton: {
         auto* button = new QPushButton(text, dialog);
         button->setDefault((control.flags & FlagDefault) != 0);
-        QObject::connect(button, &QPushButton::clicked, dialog, [this, id] { DeliverCommand(id); });
+        QObject::connect(button, &QPushButton::clicked, owner, [this, id] { DeliverCommand(id); });
         widget = button;
         break;
     }
@@ -346,7 +375,7 @@ QWidget* QtDialogView::MakeWidget(const ControlTemplate& control)
         combo->setSizeAdjustPolicy(QComboBox::AdjustToContentsOnFirstShow);
         // Only the operator's own choice is a selection change: programmatic
         // updates of the shown value must not reach the presenter.
-        QObject::connect(combo, &QComboBox::activated, dialog, [this, id](int index) { DeliverSelection(id, index); });
+        QObject::connect(combo, &QComboBox::activated, owner, [this, id](int index) { DeliverSelection(id, index); });
         widget = combo;
         break;
     }
@@ -1038,7 +1067,11 @@ bool QtDialogView::CreateControl(const RuntimeControl& control)
         return false;
     }
     const bool sunken = (control.flags & FlagSunken) != 0;
-    QRect rect(control.rect.x, control.rect.y, control.rect.width, control.rect.height);
+    // Pixel sizes drawn for the usual dialog font, scaled with the real one.
+    const int left = m_units.ScaleDesignX(control.rect.x);
+    const int top = m_units.ScaleDesignY(control.rect.y);
+    QRect rect(left, top, m_units.ScaleDesignX(control.rect.x + control.rect.width) - left,
+        m_units.ScaleDesignY(control.rect.y + control.rect.height) - top);
     if (control.kind == ControlKind::Static || control.kind == ControlKind::Edit) {
         if (ReadoutPanel* panel = PanelFor(control.parentGroupId)) {
             // Below the group box's caption, which the lines would otherwise cover.

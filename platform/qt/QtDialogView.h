@@ -19,6 +19,7 @@
 #include <vector>
 
 class QLabel;
+class QScrollArea;
 class QTimer;
 class QtDialogView;
 
@@ -63,6 +64,10 @@ public:
     bool ClosePending() const { return m_closePending || (m_parent != nullptr && m_parent->ClosePending()); }
     int Result() const { return m_result; }
     QDialog* Dialog() const { return m_dialog.get(); }
+    // What scrolls when the screen is smaller than the dialog, and the
+    // widget its controls lie on (the template's size).
+    QScrollArea* ScrollArea() const { return m_scroll; }
+    QWidget* Canvas() const { return m_canvas; }
     // The widget of a control id (null for a cell of a panel or an unknown id).
     QWidget* Widget(std::int32_t id) const;
     // A control drawn as a cell of a panel (null for a widget or an unknown id).
@@ -158,6 +163,8 @@ private:
     DialogPresenter& m_presenter;
     QtDialogView* m_parent;
     std::unique_ptr<TemplateDialog> m_dialog;
+    QScrollArea* m_scroll = nullptr; // owned by the dialog
+    QWidget* m_canvas = nullptr; // owned by the scroll area
     DialogBaseUnits m_units;
     QObject* m_visibilityWatch = nullptr; // owned by the dialog
     std::unordered_map<std::int32_t, Control> m_controls;
