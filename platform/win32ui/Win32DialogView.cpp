@@ -240,6 +240,166 @@ void Win32DialogView::OnInitDialog()
     EnterNested();
     m_presenter.OnInitDialog();
     LeaveNested();
+    FitToWorkArea();
+}
+
+void Win32DialogView::FitToWorkArea()
+{
+    if (m_window == nullptr) {
+        return;
+    }
+    // From the template, not the window: a window manager may have cut the
+    // window to the screen already.
+    RECT content { 0, 0, m_template.width, m_template.height };
+    MapDialogRect(m_window, &content);
+    m_content = { content.right, content.bottom };
+    RECT frame = content;
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(m_window, GWL_STYLE)), FALSE,
+        static_cast<DWORD>(GetWindowLongPtrW(m_window, GWL_EXSTYLE)));
+    MONITORINFO monitor {};
+    monitor.cbSize = sizeof monitor;
+    if (!GetMonitorInfoW(MonitorFromWindow(m_window, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        return;
+    }
+    const RECT& work = monitor.rcWork;
+    const LONG workWidth = work.right - work.left;
+    const LONG workHeight = work.bottom - work.top;
+    const LONG width = frame.right - frame.left;
+    const LONG height = frame.bottom - frame.top;
+    if (width <= workWidth && height <= workHeight) {
+        return;
+    }
+    // Too large for the screen: a resizable window of the work area's size,
+    // whose controls scroll.
+    m_scrolling = true;
+    SetWindowLongPtrW(m_window, GWL_STYLE,
+        GetWindowLongPtrW(m_window, GWL_STYLE) | static_cast<LONG_PTR>(WS_THICKFRAME | WS_HSCROLL | WS_VSCROLL));
+    const LONG newWidth = std::min(width, workWidth);
+    const LONG newHeight = std::min(height, workHeight);
+    SetWindowPos(m_window, nullptr, work.left + (workWidth - newWidth) / 2, work.top + (workHeight - newHeight) / 2,
+        newWidth, newHeight, SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    UpdateScrollBars();
+}
+
+void Win32DialogView::UpdateScrollBars()
+{
+    if (!m_scrolling) {
+        return;
+    }
+    // Twice: a bar that appears takes room from the other direction.
+    for (int pass = 0; pass < 2; ++pass) {
+        RECT client;
+        GetClientRect(m_window, &client);
+        SCROLLINFO info {};
+        info.cbSize = sizeof info;
+        info.fMask = SIF_RANGE | SIF_PAGE;
+        info.nMin = 0;
+        info.nMax = m_content.cx - 1;
+        info.nPage = static_cast<UINT>(std::max<LONG>(0, client.right));
+        SetScrollInfo(m_window, SB_HORZ, &info, TRUE);
+        info.nMax = m_content.cy - 1;
+        info.nPage = static_cast<UINT>(std::max<LONG>(0, client.bottom));
+        SetScrollInfo(m_window, SB_VERT, &info, TRUE);
+    }
+    RECT client;
+    GetClientRect(m_window, &client);
+    ScrollTo(std::clamp<int>(m_scroll.x, 0, std::max<int>(0, m_content.cx - client.right)),
+        std::clamp<int>(m_scroll.y, 0, std::max<int>(0, m_content.cy - client.bottom)));
+}
+
+void Win32DialogView::ScrollTo(int x, int y)
+{
+    RECT client;
+    GetClientRect(m_window, &client);
+    x = std::clamp<int>(x, 0, std::max<int>(0, m_content.cx - client.right));
+    y = std::clamp<int>(y, 0, std::max<int>(0, m_content.cy - client.bottom));
+    const int dx = m_scroll.x - x;
+    const int dy = m_scroll.y - y;
+    if (dx == 0 && dy == 0) {
+        return;
+    }
+    m_scroll = { x, y };
+    // The child windows move with the picture; readout cells' tooltip
+    // rectangles are relative to the dialog and move along.
+    // Each child moved by hand, in one deferred batch: ScrollWindowEx's
+    // SW_SCROLLCHILDREN leaves children alone on some systems (Wine).
+    int children = 0;
+    for (HWND child = GetWindow(m_window, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        ++children;
+    }
+    HDWP batch = BeginDeferWindowPos(children);
+    for (HWND child = GetWindow(m_window, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT placed;
+        GetWindowRect(child, &placed);
+        MapWindowPoints(nullptr, m_window, reinterpret_cast<POINT*>(&placed), 2);
+        const UINT flags = SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE;
+        if (batch != nullptr) {
+            batch = DeferWindowPos(batch, child, nullptr, placed.left + dx, placed.top + dy, 0, 0, flags);
+        } else {
+            SetWindowPos(child, nullptr, placed.left + dx, placed.top + dy, 0, 0, flags);
+        }
+    }
+    if (batch != nullptr) {
+        EndDeferWindowPos(batch);
+    }
+    InvalidateRect(m_window, nullptr, TRUE);
+    if (m_toolTip != nullptr) {
+        for (const auto& [id, control] : m_controls) {
+            if (control.panel == nullptr) {
+                continue;
+            }
+            TTTOOLINFOW tool {};
+            tool.cbSize = sizeof tool;
+            tool.hwnd = m_window;
+            tool.uId = CellToolId(id);
+            tool.rect = control.panel->CellAt(control.cell).rect;
+            MapWindowPoints(control.panel->Window(), m_window, reinterpret_cast<POINT*>(&tool.rect), 2);
+            SendMessageW(m_toolTip, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
+        }
+    }
+    SetScrollPos(m_window, SB_HORZ, x, TRUE);
+    SetScrollPos(m_window, SB_VERT, y, TRUE);
+}
+
+void Win32DialogView::OnScroll(int bar, WPARAM wParam)
+{
+    SCROLLINFO info {};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_ALL;
+    GetScrollInfo(m_window, bar, &info);
+    const int line = bar == SB_VERT ? m_baseY : m_baseX;
+    int position = bar == SB_VERT ? m_scroll.y : m_scroll.x;
+    switch (LOWORD(wParam)) {
+    case SB_LINEUP:
+        position -= line;
+        break;
+    case SB_LINEDOWN:
+        position += line;
+        break;
+    case SB_PAGEUP:
+        position -= static_cast<int>(info.nPage);
+        break;
+    case SB_PAGEDOWN:
+        position += static_cast<int>(info.nPage);
+        break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION:
+        position = info.nTrackPos;
+        break;
+    case SB_TOP:
+        position = 0;
+        break;
+    case SB_BOTTOM:
+        position = info.nMax;
+        break;
+    default:
+        return;
+    }
+    if (bar == SB_VERT) {
+        ScrollTo(m_scroll.x, position);
+    } else {
+        ScrollTo(position, m_scroll.y);
+    }
 }
 
 void Win32DialogView::Finish()
@@ -412,7 +572,36 @@ INT_PTR Win32DialogView::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
             return TRUE;
         }
         return FALSE;
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+        // The window's own bars only: up-down controls report through here too.
+        if (lParam != 0 || !m_scrolling) {
+            return FALSE;
+        }
+        OnScroll(message == WM_VSCROLL ? SB_VERT : SB_HORZ, wParam);
+        return TRUE;
+    case WM_MOUSEWHEEL:
+        if (!m_scrolling) {
+            return FALSE;
+        }
+        ScrollTo(m_scroll.x, m_scroll.y - GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA * 3 * m_baseY);
+        return TRUE;
+    case WM_GETMINMAXINFO:
+        if (m_scrolling && lParam != 0) {
+            // Never larger than what it holds.
+            RECT frame { 0, 0, m_content.cx, m_content.cy };
+            AdjustWindowRectEx(&frame,
+                static_cast<DWORD>(GetWindowLongPtrW(m_window, GWL_STYLE)) & ~WS_HSCROLL & ~WS_VSCROLL, FALSE,
+                static_cast<DWORD>(GetWindowLongPtrW(m_window, GWL_EXSTYLE)));
+            auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
+            limits->ptMaxTrackSize = { frame.right - frame.left, frame.bottom - frame.top };
+            return TRUE;
+        }
+        return FALSE;
     case WM_SIZE:
+        if (wParam != SIZE_MINIMIZED) {
+            UpdateScrollBars();
+        }
         // Nobody sees a minimised window: the presenter stops formatting for
         // it and brings everything up to date in one refresh on the restore.
         if (wParam == SIZE_MINIMIZED && Live()) {

@@ -43,6 +43,9 @@ public:
     // readout cell), "" when nothing; whether a control is highlighted.
     std::wstring ToolTipOf(std::int32_t id) const;
     bool Highlighted(std::int32_t id) const;
+    // The client area the template asks for, and how far it is scrolled now.
+    SIZE ContentSize() const { return m_content; }
+    POINT ScrollPosition() const { return m_scroll; }
 
     // A way out taken from outside the window (WM_CLOSE, the end of the
     // session): ends an open child dialog with Cancel and answers open message
@@ -123,6 +126,12 @@ private:
     void EndMessageBoxes();
     void AddToolTip(std::int32_t id, const Control& control, const char* text);
     void RefreshComboTip(std::int32_t id, const Control& control);
+    // Scrolling: a window larger than its monitor's work area takes the
+    // work area, and its controls scroll inside it.
+    void FitToWorkArea();
+    void UpdateScrollBars();
+    void ScrollTo(int x, int y);
+    void OnScroll(int bar, WPARAM wParam);
     int ScaleX(int pixels) const;
     int ScaleY(int pixels) const;
 
@@ -146,6 +155,9 @@ private:
     std::vector<std::int32_t> m_pacedBars; // bars with a change waiting for the frame
     HBITMAP m_lampBitmaps[3] = {};
     HWND m_toolTip = nullptr;
+    SIZE m_content {}; // the client area the template asks for
+    POINT m_scroll {}; // how far the controls are scrolled
+    bool m_scrolling = false;
     HBRUSH m_highlightBrush = nullptr;
     HICON m_bigIcon = nullptr;
     HICON m_smallIcon = nullptr;

@@ -22,6 +22,12 @@ if(WIN32 AND TARGET tavelin_win32ui)
       ${CMAKE_SOURCE_DIR}/tests/win32ui/win32ui_renderer_test.cpp
       $<TARGET_OBJECTS:tavelin_win32ui_resources>
     LIBS tavelin_win32ui tavelin_presenters)
+  # The same program on a screen smaller than the main window.
+  add_test(NAME win32ui_small_screen_test
+    COMMAND ${CMAKE_COMMAND} -E env TAVELIN_TEST_SCREEN=1024x600x24 ${tavelin_wine_display} wine
+      $<TARGET_FILE:win32ui_renderer_test> --gtest_filter=*SmallScreen*)
+  set_tests_properties(win32ui_small_screen_test PROPERTIES LABELS wine RESOURCE_LOCK tavelin_xvfb ENVIRONMENT
+    "GTEST_OUTPUT=xml:Z:${CMAKE_BINARY_DIR}/gtest-results/win32ui_small_screen_test.xml")
 
   # Not a test: the bare 8 ms timer program the CPU comparison measures
   # tavelin.exe against (scripts/test-extras/cpu-wine.sh).
