@@ -495,6 +495,10 @@ void CTavelinDlg::OnDevicesChanged()
 void CTavelinDlg::OnSlotsChanged()
 {
     m_slotChangesShown = m_joySticks->GetSlotChangeCount();
+    // A joystick that came, went or came back is shown by this very cycle,
+    // not whenever the numbers' turn comes.
+    m_cyclesSinceFrame = kFrameCycles;
+    m_cyclesSinceNumbers = kNumberCycles;
     for (int slot = 0; slot < kJoystickSlots; ++slot) {
         char name[300];
         FormatBounded(

@@ -461,8 +461,10 @@ bool ControlProcessor::ReadConfigurationFile(const char* path)
     notes.fileName = FileNameOf(GetCurrentConfigurationPath());
     const bool read = ReadConfigDetails(reader, *this, notes) && ReadFlightControls(reader, *this, notes)
         && ReadAccess(reader, *this, notes) && ReadButtonControls(reader, *this, notes);
+    // After the load's own warnings, and giving way to any that come later
+    // (joysticks without a match, joysticks lost).
     for (const std::string& line : notes.lines) {
-        AddWarning(line.c_str());
+        AddNote(line.c_str());
     }
     return read;
 }

@@ -493,6 +493,16 @@ TEST_F(Configuration, MissingEntriesFailTakeDefaultsOrUnassign)
         EXPECT_EQ(processor.WarningsNotShown(), 3) << "load " << load;
     }
     EXPECT_TRUE(processor.HasWarnings());
+    // A warning that comes later (a joystick without a match, one lost) takes
+    // the place of the last note, never the other way round.
+    processor.AddWarning("later");
+    std::vector<std::string> withLater = Warnings();
+    ASSERT_EQ(withLater.size(), 10u);
+    EXPECT_EQ(withLater.back(), "later");
+    EXPECT_EQ(withLater[0], "No data for Left thrust lever, please setup control and re-save");
+    EXPECT_EQ(withLater[8].rfind("minimal.ini: ", 0), 0u);
+    EXPECT_EQ(processor.WarningsNotShown(), 4);
+    ASSERT_TRUE(processor.LoadConfiguration(minimal.c_str()));
     EXPECT_DOUBLE_EQ(Setting(Block::kThrLvrLSensitivity), 1.0);
     EXPECT_DOUBLE_EQ(Setting(Block::kThrLvrLOffset), 0.0);
     EXPECT_DOUBLE_EQ(Setting(Block::kThrLvrRSensitivity), 1.0);
