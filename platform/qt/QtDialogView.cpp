@@ -15,7 +15,6 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
-#include <QGuiApplication>
 #include <QScreen>
 #include <QScrollArea>
 #include <QTimer>
