@@ -22,8 +22,8 @@ trap 'rm -rf "$work"' EXIT
 home=${TAVELIN_SCREENSHOT_HOME:-$work/home}
 mkdir -p "$home/.config/Orrelane/Shared"
 cp examples/Joystick.ini "$home/.config/Orrelane/Shared/Joystick.ini"
-cp examples/virtual-joysticks.ini "$work/joysticks.ini"
 shoot() { # screen, suffix, font scale
+  cp examples/virtual-joysticks.ini "$work/joysticks.ini" # moving again
   XDG_CONFIG_HOME="$home/.config" TAVELIN_SHM_NAME="TavelinScreenshots$$" TAVELIN_VIRTUAL_JOYSTICKS="$work/joysticks.ini" \
     xvfb-run -a -s "-screen 0 $1x24" "$build/tests/qt_screenshots" docs "$2" "$3"
 }

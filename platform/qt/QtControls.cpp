@@ -635,8 +635,10 @@ void ReadoutPanel::paintEvent(QPaintEvent* event)
     }
     if (onlyValues) {
         m_requested = QRect();
-    } else if (exposed.rectCount() == 1 && event->rect().contains(rect())) {
-        // All of it drawn afresh: nothing is waiting any more.
+    } else if ((visibleRegion() - exposed).isEmpty()) {
+        // All that can be seen drawn afresh (in a scrolled window that may be
+        // a part): nothing is waiting any more, and what scrolls into view
+        // later is exposed and drawn then.
         std::fill(m_dirty.begin(), m_dirty.end(), 0);
         m_whole = false;
         m_pending = QRect();
