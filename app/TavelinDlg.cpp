@@ -14,6 +14,7 @@
 #include "support/TextFunctions.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -113,15 +114,69 @@ bool IsSlot(int value)
 constexpr const char* kCloseCaption = "Tavelin";
 constexpr const char* kWarningCaption = "Warning Message";
 
-// The records a configuration file holds, in a fixed order.
-constexpr std::size_t kSetUpRecords[8] = { GenericSimBlock::kPitchRecord, GenericSimBlock::kRollRecord,
-    GenericSimBlock::kPedalsRecord, GenericSimBlock::kTillerRecord, GenericSimBlock::kThrLvrLRecord,
-    GenericSimBlock::kThrLvrRRecord, GenericSimBlock::kThrustLeverFilterRecord, GenericSimBlock::kEyeViewRecord };
 constexpr std::size_t kControlSettingsBytes = GenericSimBlock::kControlSettingsCount * sizeof(double);
+
+std::int64_t SteadyMilliseconds()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// What each readout line shows, for its tooltip.
+constexpr const char* kReadoutTips[CTavelinDlg::kReadoutLines] = {
+    "The joystick's ID, its vendor and product number as configuration files store it.",
+    "The X axis, from -10000 to 10000.",
+    "The Y axis, from -10000 to 10000.",
+    "The Z axis, from -10000 to 10000.",
+    "The X rotation axis, from -10000 to 10000.",
+    "The Y rotation axis, from -10000 to 10000.",
+    "The Z rotation axis, from -10000 to 10000.",
+    "The first slider, from -10000 to 10000.",
+    "The second slider, from -10000 to 10000.",
+    "Hat 1's direction in degrees clockwise from forward; a large number while centred.",
+    "How many buttons the joystick has.",
+    "The lowest-numbered button held down, counted from 1; 0 while none is.",
+    "The X axis velocity, in the driver's units.",
+    "The Y axis velocity, in the driver's units.",
+    "The Z axis velocity, in the driver's units.",
+    "The X rotation velocity, in the driver's units.",
+    "The Y rotation velocity, in the driver's units.",
+    "The Z rotation velocity, in the driver's units.",
+    "The first slider's velocity, in the driver's units.",
+    "The second slider's velocity, in the driver's units.",
+    "Hat 2's direction in degrees clockwise from forward; a large number while centred.",
+    "The X axis acceleration, in the driver's units.",
+    "The Y axis acceleration, in the driver's units.",
+    "The Z axis acceleration, in the driver's units.",
+    "The X rotation acceleration, in the driver's units.",
+    "The Y rotation acceleration, in the driver's units.",
+    "The Z rotation acceleration, in the driver's units.",
+    "The first slider's acceleration, in the driver's units.",
+    "The second slider's acceleration, in the driver's units.",
+    "Hat 3's direction in degrees clockwise from forward; a large number while centred.",
+};
+
+// The range a readout line moves in, for its highlight: axes, velocities and
+// accelerations in -10000..10000, hats in degrees, the first pressed button
+// on every change; the ID and the button count never light up.
+std::int64_t ReadoutRange(int line)
+{
+    if (line == 9 || line == 20 || line == 29) {
+        return 360;
+    }
+    if (line == 0 || line == 10) {
+        return 0;
+    }
+    if (line == 11) {
+        return 1;
+    }
+    return 20000;
+}
 
 } // namespace
 
 CTavelinDlg::CTavelinDlg()
+    : m_clock(SteadyMilliseconds)
 {
     for (int slot = 0; slot < kJoystickSlots; ++slot) {
         m_texts[TextDeviceName0 + slot].id = kDeviceName[slot];
@@ -201,6 +256,13 @@ void CTavelinDlg::OnCommand(std::int32_t id)
         OnThrustLeverData();
         break;
     default:
+        if (id >= AxisDetectId(0) && id < AxisDetectId(kAxisRowCount)) {
+            StartDetection(InputDetector::Kind::Axis, id - AxisDetectId(0));
+        } else if (id > ButtonDetectId(0) && id < ButtonDetectId(kCockpitButtonCount)) {
+            StartDetection(InputDetector::Kind::Button, id - ButtonDetectId(0));
+        } else if (id == kEyeDetect) {
+            StartDetection(InputDetector::Kind::Hat, 0);
+        }
         break;
     }
 }
@@ -322,7 +384,12 @@ void CTavelinDlg::OnOK()
 
 void CTavelinDlg::OnCancel()
 {
-    // Escape (and the hidden Cancel button): one key must not end publishing.
+    if (m_detector.Active()) {
+        // Escape while a row waits gives up the waiting.
+        EndDetection();
+        return;
+    }
+    // Escape otherwise (and the hidden Cancel button): one key must not end publishing.
 }
 
 bool CTavelinDlg::ConfirmClose()
@@ -365,7 +432,8 @@ bool CTavelinDlg::ConfirmClose()
 void CTavelinDlg::CaptureSetUp(const void* block, SetUpSnapshot& snapshot)
 {
     std::size_t row = 0;
-    for (const std::size_t record : kSetUpRecords) {
+    for (const CockpitAxisRow& axisRow : CockpitAxisTable::kRows) {
+        const std::size_t record = axisRow.record;
         snapshot.records[row][0] = GenericSimBlock::LoadInt32(block, record + GenericSimBlock::kRecordJoystickId);
         snapshot.records[row][1] = GenericSimBlock::LoadInt32(block, record + GenericSimBlock::kRecordInput);
         ++row;
@@ -543,6 +611,7 @@ void CTavelinDlg::OnJoyStick()
     }
     MoveTextsToScreen();
     m_slotChangesShown = m_joySticks->GetSlotChangeCount();
+    m_slotHeadersShown = false;
     m_devicesReady = true;
 }
 
@@ -556,13 +625,19 @@ void CTavelinDlg::OnDevicesChanged()
 void CTavelinDlg::OnSlotsChanged()
 {
     m_slotChangesShown = m_joySticks->GetSlotChangeCount();
+    // A joystick that came, went or came back is shown by this very cycle,
+    // not whenever the numbers' turn comes.
+    m_cyclesSinceFrame = kFrameCycles;
+    m_cyclesSinceNumbers = kNumberCycles;
     for (int slot = 0; slot < kJoystickSlots; ++slot) {
         char name[300];
         FormatBounded(
             name, sizeof name, m_joySticks->IsSlotLost(slot) ? "%s (lost)" : "%s", m_joySticks->GetDeviceName(slot));
         SetText(static_cast<TextIndex>(TextDeviceName0 + slot), name);
     }
+    m_slotHeadersShown = false;
     if (m_cycleCount > 0) {
+        ShowSlotNamesInCombos();
         EnableReadouts();
         SetUpAxisPanels(false);
         SetUpButtonRows(false);
@@ -662,6 +737,8 @@ bool CTavelinDlg::OnCycle()
     if (numbersDue) {
         m_cyclesSinceNumbers = 0;
     }
+    StepDetection(n, m_clock());
+    ShowSlotHeaders();
 
     if (m_shm == nullptr) {
         if (numbersDue) {
@@ -675,6 +752,7 @@ bool CTavelinDlg::OnCycle()
         SetUpAxisPanels(true);
         SetUpButtonRows(true);
         SetUpEyePointRow(true);
+        ShowSlotNamesInCombos();
         ShowWarnings();
     }
 
@@ -716,10 +794,14 @@ void CTavelinDlg::OnVisibilityChange(bool visible)
 
 void CTavelinDlg::RefreshReadouts()
 {
+    // The highlight follows the numbers' pace: 50 ms steps are as fine as
+    // its half second needs.
+    const std::int64_t now = m_clock();
     const int n = Limit(m_joySticks->GetJoystickCount(), 0, kJoystickSlots);
     for (int slot = 0; slot < n; ++slot) {
         for (auto& item : m_readouts[slot]) {
             RefreshReadout(item);
+            RefreshHighlight(item, now);
         }
     }
 }
@@ -763,6 +845,15 @@ void CTavelinDlg::ShowWarnings()
             m_view->ListInsertItem(kWarningList, i, " ", true);
             m_view->ListSetItemText(kWarningList, i, 1, message);
             m_view->ListEnsureVisible(kWarningList, i);
+        }
+        const std::int32_t notShown = m_joySticks->WarningsNotShown();
+        if (notShown > 0) {
+            char message[ControlProcessor::kWarningLength];
+            FormatBounded(message, sizeof message,
+                notShown == 1 ? "%d more warning was not shown" : "%d more warnings were not shown",
+                static_cast<int>(notShown));
+            m_view->ListInsertItem(kWarningList, count, " ", true);
+            m_view->ListSetItemText(kWarningList, count, 1, message);
         }
         SetLamp(LampWarningList, LampPicture::Warning);
         EchoNewWarnings();
@@ -825,14 +916,18 @@ void CTavelinDlg::CreateReadouts(int slot)
         const int unitWidth = line == 0 ? kIdUnitWidth : kUnitWidth;
         const std::int32_t group = kSlotGroup[slot];
         item.valueId = ReadoutValueId(slot, line);
+        const char* tip = kReadoutTips[line];
         m_view->CreateControl({ ReadoutLabelId(slot, line), ControlKind::Static, item.label, group,
-            { kReadoutLeft, top, kLabelWidth, kReadoutHeight } });
+            { kReadoutLeft, top, kLabelWidth, kReadoutHeight }, FlagNone, tip });
         m_view->CreateControl({ item.valueId, ControlKind::Edit, "----", group,
-            { kReadoutLeft + kLabelWidth + 2, top, valueWidth, kReadoutHeight }, FlagSunken | FlagDisabled });
+            { kReadoutLeft + kLabelWidth + 2, top, valueWidth, kReadoutHeight }, FlagSunken | FlagDisabled, tip });
         m_view->CreateControl({ ReadoutUnitId(slot, line), ControlKind::Static, item.unit, group,
-            { kReadoutLeft + kLabelWidth + valueWidth + 4, top, unitWidth, kReadoutHeight } });
+            { kReadoutLeft + kLabelWidth + valueWidth + 4, top, unitWidth, kReadoutHeight }, FlagNone, tip });
         CopyBounded(item.sent, "----", sizeof item.sent);
         item.sentValid = false;
+        item.range = ReadoutRange(line);
+        item.movement.Reset();
+        item.highlighted = false;
         item.created = true;
     }
 }
@@ -1093,6 +1188,160 @@ void CTavelinDlg::SetUpEyePointRow(bool initial)
     if (ProcessorReady()) {
         m_view->ComboSetEditText(kEyeJoystickCombo, kSlotTexts[Limit(m_joySticks->GetEyeViewSlot(), 0, 3)]);
     }
+}
+
+// ---------------------------------------------------------------- what moves
+
+void CTavelinDlg::RefreshHighlight(ReadoutItem& item, std::int64_t now)
+{
+    if (!item.created || item.range <= 0 || (item.signedValue == nullptr && item.unsignedValue == nullptr)) {
+        return;
+    }
+    const std::int64_t value = item.unsignedValue != nullptr ? static_cast<std::int64_t>(*item.unsignedValue)
+                                                             : static_cast<std::int64_t>(*item.signedValue);
+    const bool moving = item.movement.Feed(value, now, item.range);
+    if (moving != item.highlighted) {
+        item.highlighted = moving;
+        m_view->SetControlHighlight(item.valueId, moving);
+    }
+}
+
+void CTavelinDlg::ShowSlotHeaders()
+{
+    for (int slot = 0; slot < kJoystickSlots; ++slot) {
+        const bool lost = m_joySticks->IsSlotLost(slot);
+        if (m_slotHeadersShown && lost == m_slotLostShown[slot]) {
+            continue;
+        }
+        char header[96];
+        if (!SlotAttached(slot)) {
+            FormatBounded(header, sizeof header, "JoyStick %d", slot);
+        } else {
+            FormatBounded(header, sizeof header, lost ? "JoyStick %d: %s (lost)" : "JoyStick %d: %s", slot,
+                m_joySticks->GetDeviceName(slot));
+        }
+        m_view->SetControlText(kSlotGroup[slot], header);
+        if (lost != m_slotLostShown[slot] || !m_slotHeadersShown) {
+            m_view->SetControlHighlight(kSlotGroup[slot], lost);
+        }
+        m_slotLostShown[slot] = lost;
+    }
+    m_slotHeadersShown = true;
+}
+
+bool CTavelinDlg::SlotAttached(int slot) const
+{
+    JoystickState state;
+    return m_joySticks != nullptr && m_joySticks->GetSlotState(slot, state);
+}
+
+void CTavelinDlg::ShowSlotNamesInCombos()
+{
+    if (m_joySticks == nullptr) {
+        return;
+    }
+    auto name
+        = [&](int slot) { return SlotAttached(slot) ? m_joySticks->GetDeviceName(slot) : "No Joy Stick Attached"; };
+    for (int slot = 0; slot < kJoystickSlots; ++slot) {
+        for (const auto& row : kAxisRows) {
+            m_view->ComboSetItemToolTip(row.joystickCombo, slot, name(slot));
+        }
+        for (std::int32_t b = 1; b < kCockpitButtonCount; ++b) {
+            m_view->ComboSetItemToolTip(kButtonRows[b].joystickCombo, slot, name(slot));
+        }
+        m_view->ComboSetItemToolTip(kEyeJoystickCombo, slot, name(slot));
+    }
+}
+
+std::int32_t CTavelinDlg::DetectButton() const
+{
+    switch (m_detector.GetKind()) {
+    case InputDetector::Kind::Axis:
+        return AxisDetectId(m_detector.Row());
+    case InputDetector::Kind::Button:
+        return ButtonDetectId(m_detector.Row());
+    case InputDetector::Kind::Hat:
+        break;
+    }
+    return kEyeDetect;
+}
+
+void CTavelinDlg::StartDetection(InputDetector::Kind kind, int row)
+{
+    if (!ProcessorReady() || m_view == nullptr) {
+        return;
+    }
+    if (m_detector.Active()) {
+        EndDetection();
+    }
+    const int count = Limit(m_joySticks->GetJoystickCount(), 0, kJoystickSlots);
+    const std::int64_t now = m_clock();
+    m_detector.Start(kind, row, m_slotState, count, now);
+    m_detectSecondsShown = -1;
+    StepDetection(count, now);
+}
+
+// While a row waits its button counts down the seconds left; the text
+// changes once a second, so the waiting costs the window nothing more.
+void CTavelinDlg::StepDetection(int count, std::int64_t now)
+{
+    if (!m_detector.Active()) {
+        return;
+    }
+    InputDetector::Found found;
+    switch (m_detector.Update(m_slotState, count, now, found)) {
+    case InputDetector::Step::Waiting: {
+        const int seconds = m_detector.SecondsLeft(now);
+        if (seconds != m_detectSecondsShown && m_windowVisible) {
+            m_detectSecondsShown = seconds;
+            char text[16];
+            FormatBounded(text, sizeof text, "%d s", seconds);
+            m_view->SetControlText(DetectButton(), text);
+        }
+        break;
+    }
+    case InputDetector::Step::Found:
+        EndDetection();
+        ApplyDetected(found);
+        break;
+    case InputDetector::Step::TimedOut:
+    case InputDetector::Step::Idle:
+        EndDetection();
+        break;
+    }
+}
+
+void CTavelinDlg::EndDetection()
+{
+    m_detector.Cancel();
+    m_detectSecondsShown = -1;
+    if (m_view != nullptr) {
+        m_view->SetControlText(DetectButton(), kDetectText);
+    }
+}
+
+// As if the operator had chosen the slot and then the input in the row's
+// combos: the combos show it and the same handlers write the block.
+void CTavelinDlg::ApplyDetected(const InputDetector::Found& found)
+{
+    std::int32_t joystickCombo = kEyeJoystickCombo;
+    std::int32_t inputCombo = kEyePovCombo;
+    switch (m_detector.GetKind()) {
+    case InputDetector::Kind::Axis:
+        joystickCombo = kAxisRows[m_detector.Row()].joystickCombo;
+        inputCombo = kAxisRows[m_detector.Row()].inputCombo;
+        break;
+    case InputDetector::Kind::Button:
+        joystickCombo = kButtonRows[m_detector.Row()].joystickCombo;
+        inputCombo = kButtonRows[m_detector.Row()].buttonCombo;
+        break;
+    case InputDetector::Kind::Hat:
+        break;
+    }
+    m_view->ComboSetSelection(joystickCombo, found.slot);
+    OnSelectionChange(joystickCombo, found.slot);
+    m_view->ComboSetSelection(inputCombo, found.input);
+    OnSelectionChange(inputCombo, found.input);
 }
 
 // ---------------------------------------------------------------- buttons

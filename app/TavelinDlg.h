@@ -4,9 +4,12 @@
 // its window only through DialogView and tells it only what changed.
 #pragma once
 
+#include "app/InputDetector.h"
+#include "app/MovementWindow.h"
 #include "app/TavelinDlgIds.h"
 #include "devices/JoystickSet.h"
 #include "mapping/Assignments.h"
+#include "mapping/CockpitAxes.h"
 #include "mapping/ControlProcessor.h"
 #include "mapping/GenericSimBlock.h"
 #include "mapping/JoystickState.h"
@@ -113,6 +116,11 @@ public:
 
     static const char* const AxisInputNames[kAxisInputCount];
 
+    // The milliseconds clock of detection and highlighting; tests give their own.
+    using Clock = std::int64_t (*)();
+    void SetClock(Clock clock) { m_clock = clock; }
+    bool Detecting() const { return m_detector.Active(); }
+
 private:
     // A text exchanged with the screen: what the window should show and what
     // it was last sent, so that a transfer only sends the changes.
@@ -151,6 +159,10 @@ private:
         std::uint32_t sentValue = 0;
         bool sentValid = false;
         bool created = false;
+        // Highlighted while the value moves: its range (0: never) and what the window shows.
+        std::int64_t range = 0;
+        MovementWindow movement;
+        bool highlighted = false;
     };
 
     struct AxisPanel {
@@ -202,6 +214,17 @@ private:
     void OnButtonNumberChange(std::int32_t button, int position);
     void OnButtonJoystickChange(std::int32_t button, int position);
     void DisableBlockControls();
+
+    // Assignment by moving the control, and what moves is visible.
+    void StartDetection(InputDetector::Kind kind, int row);
+    void StepDetection(int count, std::int64_t now);
+    void EndDetection();
+    std::int32_t DetectButton() const;
+    void ApplyDetected(const InputDetector::Found& found);
+    void RefreshHighlight(ReadoutItem& item, std::int64_t now);
+    void ShowSlotHeaders();
+    bool SlotAttached(int slot) const;
+    void ShowSlotNamesInCombos();
     void EndWindow(int result);
 
     std::unique_ptr<JoystickSet> m_joySticks;
@@ -240,10 +263,17 @@ private:
     // What the loaded file holds, to tell whether closing loses changes.
     struct SetUpSnapshot {
         bool valid = false;
-        std::int32_t records[8 + kCockpitButtonCount][2] = {}; // joystick ID, input or button number
+        std::int32_t records[CockpitAxisTable::kRowCount + kCockpitButtonCount][2]
+            = {}; // joystick ID, input or button number
         unsigned char settings[GenericSimBlock::kControlSettingsCount * sizeof(double)] = {};
     };
     static void CaptureSetUp(const void* block, SetUpSnapshot& snapshot);
     SetUpSnapshot m_loadedSetUp;
     bool m_snapshotDue = false;
+
+    Clock m_clock;
+    InputDetector m_detector;
+    int m_detectSecondsShown = -1;
+    bool m_slotLostShown[kJoystickSlots] = {};
+    bool m_slotHeadersShown = false;
 };

@@ -112,6 +112,21 @@ constexpr bool ButtonRowsIndexedByButton()
 }
 static_assert(std::size(kButtonRows) == kCockpitButtonCount && ButtonRowsIndexedByButton());
 
+// The "Move" buttons that assign a row by moving the control: one per axis
+// row (by window row), per button row (by CockpitButton) and the eye view's.
+inline constexpr std::int32_t kAxisDetectBase = 1200;
+inline constexpr std::int32_t kButtonDetectBase = 1210;
+inline constexpr std::int32_t kEyeDetect = 1230;
+constexpr std::int32_t AxisDetectId(int windowRow)
+{
+    return kAxisDetectBase + windowRow;
+}
+constexpr std::int32_t ButtonDetectId(int button)
+{
+    return kButtonDetectBase + button;
+}
+inline constexpr const char* kDetectText = "Move";
+
 // Readout controls made at run time: three per line (label, value box, unit),
 // 30 lines per slot, in a range of their own so that every one is addressable.
 inline constexpr std::int32_t kReadoutBase = 4000;

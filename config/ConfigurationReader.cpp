@@ -4,6 +4,9 @@
 // or roll joystick entry fails the load; other gaps keep the current value,
 // take a default with a warning, or unassign a button. The joystick IDs read
 // here are matched to attached joysticks by the next cycle's ResolveAssignments.
+// Whatever the file lacks or says in a form that cannot be read is told to the
+// operator, one warning per control (or missing section) naming the keys, the
+// file and the values the control now has, after the load's own warnings.
 #include "config/Ini_File_Reader.h"
 #include "mapping/Assignments.h"
 #include "mapping/CockpitAxes.h"
@@ -13,9 +16,11 @@
 #include "support/TextFunctions.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace Block = GenericSimBlock;
 namespace Axes = CockpitAxisTable;
@@ -24,6 +29,7 @@ namespace Buttons = CockpitButtonTable;
 namespace {
 
 constexpr const char* kButtonControls = "BUTTON_CONTROLS";
+constexpr const char* kConfigDetails = "CONFIG_DETAILS";
 
 // Long enough for every 32-bit number the writer puts on a JOY_ID line
 // ("-2147483648"), so a saved default joystick ID reads back whole.
@@ -39,6 +45,115 @@ struct ControlEntry {
     std::optional<double> firstTuning;
     std::optional<double> secondTuning;
 };
+
+// What one control (or section) could not take from the file. Only the load
+// uses it, so it may allocate.
+class PartialNote {
+public:
+    void Missing(const char* key) { AddProblem(std::string(key) + " missing"); }
+    void Unreadable(const char* key, const char* text)
+    {
+        // Long enough to recognise the value, short enough to leave the line room.
+        constexpr std::size_t kShownLength = 24;
+        std::string shown(text);
+        if (shown.size() > kShownLength) {
+            shown.resize(kShownLength);
+            shown += "...";
+        }
+        AddProblem(std::string(key) + " = " + shown + " could not be read");
+    }
+    void Taken(const char* key, const std::string& value)
+    {
+        m_taken += m_taken.empty() ? "" : ", ";
+        m_taken += std::string(key) + " = " + value;
+    }
+    bool Empty() const { return m_problems.empty(); }
+    std::string Text(const std::string& fileName) const
+    {
+        return fileName + ": " + m_problems + "; " + m_taken + " taken";
+    }
+
+private:
+    void AddProblem(const std::string& problem)
+    {
+        m_problems += m_problems.empty() ? "" : ", ";
+        m_problems += problem;
+    }
+
+    std::string m_problems;
+    std::string m_taken;
+};
+
+// The notes of one load, queued after the load's own warnings so that those
+// always find room in the list.
+struct PartialNotes {
+    std::string fileName;
+    std::vector<std::string> lines;
+
+    void Add(const PartialNote& note)
+    {
+        if (!note.Empty()) {
+            lines.push_back(note.Text(fileName));
+        }
+    }
+};
+
+std::string FileNameOf(const char* path)
+{
+    const std::string text(path);
+    const std::size_t cut = text.find_last_of("/\\");
+    return cut == std::string::npos ? text : text.substr(cut + 1);
+}
+
+// The value as the writer puts it in the file.
+std::string TuningText(double value)
+{
+    char text[64];
+    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6);
+    return result.ec == std::errc() ? std::string(text, result.ptr) : std::string("0.000000");
+}
+
+std::string InputText(std::int32_t input)
+{
+    return input == -1 ? std::string("NA") : std::to_string(input);
+}
+
+std::string TrimmedEnd(const char* text)
+{
+    std::string trimmed(text);
+    while (!trimmed.empty() && (trimmed.back() == ' ' || trimmed.back() == '\t')) {
+        trimmed.pop_back();
+    }
+    return trimmed;
+}
+
+// A whole integer: the converters also take "12abc" as 12 and "na" as 0,
+// which the file's writer never writes.
+bool IsWholeInteger(const char* text)
+{
+    const std::string trimmed = TrimmedEnd(text);
+    long value = 0;
+    const char* first = trimmed.data();
+    const char* last = first + trimmed.size();
+    if (first != last && *first == '+') {
+        ++first;
+    }
+    const auto result = std::from_chars(first, last, value);
+    return first != last && result.ec == std::errc() && result.ptr == last;
+}
+
+bool IsWholeNumber(const char* text)
+{
+    const std::string trimmed = TrimmedEnd(text);
+    double value = 0.0;
+    const char* first = trimmed.data();
+    const char* last = first + trimmed.size();
+    if (first != last && *first == '+') {
+        ++first;
+    }
+    const auto result = std::from_chars(first, last, value, std::chars_format::general);
+    return first != last && result.ec == std::errc() && result.ptr == last;
+}
 
 bool Lookup(CIniRead& reader, const char* section, const char* key, char* destination, int length)
 {
@@ -65,36 +180,69 @@ template <class Record> void CopyRecordFields(const ControlEntry& entry, Record&
     record.joystickId = entry.joystickId;
 }
 
-bool ReadConfigDetails(CIniRead& reader, ControlProcessor& processor)
+bool ReadConfigDetails(CIniRead& reader, ControlProcessor& processor, PartialNotes& notes)
 {
+    const bool sectionPresent = reader.HasSection(kConfigDetails);
+    PartialNote note;
     char name[Block::kConfigurationNameLength] = {};
     processor.SetConfigurationName("");
-    if (Lookup(reader, "CONFIG_DETAILS", "NAME", name, static_cast<int>(sizeof name))) {
+    if (Lookup(reader, kConfigDetails, "NAME", name, static_cast<int>(sizeof name))) {
         processor.SetConfigurationName(name);
     } else {
         processor.SetErrorText(reader.GetErrorText());
+        note.Missing("NAME");
+        note.Taken("NAME", "(empty)");
     }
 
     char joyId[kJoyIdLength] = {};
-    if (!Lookup(reader, "CONFIG_DETAILS", "JOY_ID", joyId, kJoyIdLength)) {
+    bool joyIdFound = true;
+    if (!Lookup(reader, kConfigDetails, "JOY_ID", joyId, kJoyIdLength)) {
         processor.SetErrorText(reader.GetErrorText());
         joyId[0] = '\0';
+        joyIdFound = false;
     }
     long id = 0;
     if (!CIniRead::ParseLong(joyId, id)) {
         id = 0;
     }
     processor.SetDefaultJoystickId(static_cast<std::int32_t>(id));
+    if (!joyIdFound) {
+        note.Missing("JOY_ID");
+    } else if (!IsWholeInteger(joyId)) {
+        note.Unreadable("JOY_ID", joyId);
+    }
+    if (!joyIdFound || !IsWholeInteger(joyId)) {
+        note.Taken("JOY_ID", std::to_string(id));
+    }
+
+    if (!sectionPresent) {
+        PartialNote section;
+        section.Missing("[CONFIG_DETAILS]");
+        section.Taken("NAME", "(empty)");
+        section.Taken("JOY_ID", "0");
+        notes.Add(section);
+    } else {
+        notes.Add(note);
+    }
     return true;
 }
 
-// False, with the entry unchanged, when the joystick key is missing.
+// The keys of one control entry that the file did not give in a form that
+// could be read; their values are named in the entry's note once applied.
+enum EntryKey : unsigned { KeyJoystick = 1U, KeyInput = 2U, KeyFirst = 4U, KeySecond = 8U };
+
+// False, with the entry unchanged, when the joystick key is missing. `note`
+// (null: say nothing) collects what could not be read, `unread` which keys.
 bool ReadControlEntry(CIniRead& reader, ControlProcessor& processor, const char* section, const char* joystickKey,
-    const char* inputKey, const char* firstTuningKey, const char* secondTuningKey, ControlEntry& entry, bool noTuning)
+    const char* inputKey, const char* firstTuningKey, const char* secondTuningKey, ControlEntry& entry, bool noTuning,
+    PartialNote& note, unsigned& unread)
 {
+    unread = 0;
     char joystickText[Block::kRecordJoystickTextLength] = {};
     if (!Lookup(reader, section, joystickKey, joystickText, static_cast<int>(sizeof joystickText))) {
         processor.SetErrorText(std::string(reader.GetErrorText()) + "\n >" + processor.GetCurrentConfigurationPath());
+        note.Missing(joystickKey);
+        unread = KeyJoystick | KeyInput | (noTuning ? 0U : KeyFirst | KeySecond);
         return false;
     }
     // As the record holds it: at most 19 characters, the rest zeros.
@@ -105,13 +253,30 @@ bool ReadControlEntry(CIniRead& reader, ControlProcessor& processor, const char*
     long number = 0;
     if (SameIgnoringBlanks(joystickText, "DEFAULT") || SameIgnoringBlanks(joystickText, "NOT_AVAIL")) {
         entry.joystickId = 0;
-    } else if (CIniRead::ParseLong(joystickText, number)) {
-        entry.joystickId = static_cast<std::int32_t>(number);
+    } else {
+        if (CIniRead::ParseLong(joystickText, number)) {
+            entry.joystickId = static_cast<std::int32_t>(number);
+        }
+        if (!IsWholeInteger(joystickText)) {
+            note.Unreadable(joystickKey, joystickText);
+            unread |= KeyJoystick;
+        }
     }
 
     char input[kInputLength] = {};
-    if (Lookup(reader, section, inputKey, input, kInputLength) && CIniRead::ParseLong(input, number)) {
-        entry.input = SameIgnoringBlanks(input, "NA") ? -1 : static_cast<std::int32_t>(number);
+    if (!Lookup(reader, section, inputKey, input, kInputLength)) {
+        note.Missing(inputKey);
+        unread |= KeyInput;
+    } else {
+        const bool accepted = CIniRead::ParseLong(input, number);
+        const bool notAvailable = SameIgnoringBlanks(input, "NA");
+        if (accepted) {
+            entry.input = notAvailable ? -1 : static_cast<std::int32_t>(number);
+        }
+        if (!accepted || (!notAvailable && !IsWholeInteger(input))) {
+            note.Unreadable(inputKey, input);
+            unread |= KeyInput;
+        }
     }
 
     if (noTuning) {
@@ -119,27 +284,38 @@ bool ReadControlEntry(CIniRead& reader, ControlProcessor& processor, const char*
     }
     // The whole value is looked at, so the converter's length rule sees what
     // the file says rather than a cut copy.
-    char tuning[CIniRead::kValueLength] = {};
-    double value = 0.0;
-    if (Lookup(reader, section, firstTuningKey, tuning, CIniRead::kValueLength)
-        && CIniRead::ParseDouble(tuning, value)) {
-        entry.firstTuning = value;
-    }
-    if (Lookup(reader, section, secondTuningKey, tuning, CIniRead::kValueLength)
-        && CIniRead::ParseDouble(tuning, value)) {
-        entry.secondTuning = value;
+    const char* tuningKeys[2] = { firstTuningKey, secondTuningKey };
+    std::optional<double>* destinations[2] = { &entry.firstTuning, &entry.secondTuning };
+    const unsigned bits[2] = { KeyFirst, KeySecond };
+    for (int which = 0; which < 2; ++which) {
+        char tuning[CIniRead::kValueLength] = {};
+        double value = 0.0;
+        if (!Lookup(reader, section, tuningKeys[which], tuning, CIniRead::kValueLength)) {
+            note.Missing(tuningKeys[which]);
+            unread |= bits[which];
+        } else if (CIniRead::ParseDouble(tuning, value)) {
+            *destinations[which] = value;
+            if (!IsWholeNumber(tuning)) {
+                note.Unreadable(tuningKeys[which], tuning);
+                unread |= bits[which];
+            }
+        } else {
+            note.Unreadable(tuningKeys[which], tuning);
+            unread |= bits[which];
+        }
     }
     return true;
 }
 
-// One axis block of the table; false when its joystick key is missing.
-bool ReadAxisEntry(CIniRead& reader, ControlProcessor& processor, int index)
+// One axis block of the table; false when its joystick key is missing. The
+// note's values are taken after the caller has applied its defaults.
+bool ReadAxisEntry(CIniRead& reader, ControlProcessor& processor, int index, PartialNote& note, unsigned& unread)
 {
     const CockpitAxisRow& row = Axes::kRows[index];
     AxisAssignment record = processor.GetAxisRecord(index);
     ControlEntry entry = EntryOf(record, record.input);
     if (!ReadControlEntry(reader, processor, row.keys.section, row.keys.joystick, row.keys.input, row.keys.firstTuning,
-            row.keys.secondTuning, entry, !row.HasTuning())) {
+            row.keys.secondTuning, entry, !row.HasTuning(), note, unread)) {
         return false;
     }
     CopyRecordFields(entry, record);
@@ -154,54 +330,104 @@ bool ReadAxisEntry(CIniRead& reader, ControlProcessor& processor, int index)
     return true;
 }
 
-bool ReadSection(CIniRead& reader, ControlProcessor& processor, const char* section)
+void NoteAxisValues(const ControlProcessor& processor, int index, unsigned unread, PartialNote& note)
 {
+    const CockpitAxisRow& row = Axes::kRows[index];
+    const AxisAssignment record = processor.GetAxisRecord(index);
+    if ((unread & KeyJoystick) != 0) {
+        note.Taken(row.keys.joystick, std::to_string(record.joystickId));
+    }
+    if ((unread & KeyInput) != 0) {
+        note.Taken(row.keys.input, InputText(record.input));
+    }
+    if ((unread & KeyFirst) != 0) {
+        note.Taken(row.keys.firstTuning, TuningText(processor.GetTuning(index, ControlProcessor::Tuning::First)));
+    }
+    if ((unread & KeySecond) != 0) {
+        note.Taken(row.keys.secondTuning, TuningText(processor.GetTuning(index, ControlProcessor::Tuning::Second)));
+    }
+}
+
+bool ReadSection(CIniRead& reader, ControlProcessor& processor, const char* section, PartialNotes& notes)
+{
+    const bool sectionPresent = reader.HasSection(section);
+    PartialNote sectionNote;
+    sectionNote.Missing((std::string("[") + section + "]").c_str());
     for (int index = 0; index < Axes::kRowCount; ++index) {
         const CockpitAxisRow& row = Axes::kRows[index];
-        if (std::strcmp(row.keys.section, section) != 0 || ReadAxisEntry(reader, processor, index)) {
+        if (std::strcmp(row.keys.section, section) != 0) {
             continue;
         }
-        switch (row.whenMissing) {
-        case WhenMissing::FailsLoad:
-            return false;
-        case WhenMissing::TakesDefaults:
-            processor.SetTuning(index, ControlProcessor::Tuning::First, row.missingDefaults[0]);
-            processor.SetTuning(index, ControlProcessor::Tuning::Second, row.missingDefaults[1]);
-            processor.AddWarning(row.missingWarning);
-            break;
-        case WhenMissing::Ignored:
-            break;
+        PartialNote note;
+        unsigned unread = 0;
+        if (!ReadAxisEntry(reader, processor, index, note, unread)) {
+            switch (row.whenMissing) {
+            case WhenMissing::FailsLoad:
+                return false;
+            case WhenMissing::TakesDefaults:
+                processor.SetTuning(index, ControlProcessor::Tuning::First, row.missingDefaults[0]);
+                processor.SetTuning(index, ControlProcessor::Tuning::Second, row.missingDefaults[1]);
+                processor.AddWarning(row.missingWarning);
+                break;
+            case WhenMissing::Ignored:
+                break;
+            }
         }
+        NoteAxisValues(processor, index, unread, sectionPresent ? note : sectionNote);
+        if (sectionPresent) {
+            notes.Add(note);
+        }
+    }
+    if (!sectionPresent) {
+        notes.Add(sectionNote);
     }
     return true;
 }
 
-bool ReadFlightControls(CIniRead& reader, ControlProcessor& processor)
+bool ReadFlightControls(CIniRead& reader, ControlProcessor& processor, PartialNotes& notes)
 {
-    return ReadSection(reader, processor, kFlightControlsSection);
+    return ReadSection(reader, processor, kFlightControlsSection, notes);
 }
 
 // The eye view; its entry's result does not count.
-bool ReadAccess(CIniRead& reader, ControlProcessor& processor)
+bool ReadAccess(CIniRead& reader, ControlProcessor& processor, PartialNotes& notes)
 {
-    ReadSection(reader, processor, kAccessSection);
+    ReadSection(reader, processor, kAccessSection, notes);
     return true;
 }
 
-bool ReadButtonControls(CIniRead& reader, ControlProcessor& processor)
+bool ReadButtonControls(CIniRead& reader, ControlProcessor& processor, PartialNotes& notes)
 {
+    const bool sectionPresent = reader.HasSection(kButtonControls);
     for (const std::int32_t button : Buttons::kLoadOrder) {
         const CockpitButtonRow& row = Buttons::kRows[button];
         ButtonAssignment record = processor.GetButtonRecord(button);
         ControlEntry entry = EntryOf(record, record.buttonNumber);
-        if (ReadControlEntry(
-                reader, processor, kButtonControls, row.joystickKey, row.numberKey, nullptr, nullptr, entry, true)) {
+        PartialNote note;
+        unsigned unread = 0;
+        if (ReadControlEntry(reader, processor, kButtonControls, row.joystickKey, row.numberKey, nullptr, nullptr,
+                entry, true, note, unread)) {
             CopyRecordFields(entry, record);
             record.buttonNumber = entry.input;
         } else {
             record.buttonNumber = -1;
         }
         processor.SetButtonRecord(button, record);
+        if ((unread & KeyJoystick) != 0) {
+            note.Taken(row.joystickKey, std::to_string(record.joystickId));
+        }
+        if ((unread & KeyInput) != 0) {
+            note.Taken(row.numberKey, InputText(record.buttonNumber));
+        }
+        if (sectionPresent) {
+            notes.Add(note);
+        }
+    }
+    if (!sectionPresent) {
+        PartialNote note;
+        note.Missing("[BUTTON_CONTROLS]");
+        note.Taken("every button", "NA");
+        notes.Add(note);
     }
     // The simulator reads three of the numbers from their mirror bytes, which
     // must say what the load put into the records, as the setters would.
@@ -231,6 +457,14 @@ bool ControlProcessor::ReadConfigurationFile(const char* path)
         SetErrorText(reader.GetErrorText());
         return false;
     }
-    return ReadConfigDetails(reader, *this) && ReadFlightControls(reader, *this) && ReadAccess(reader, *this)
-        && ReadButtonControls(reader, *this);
+    PartialNotes notes;
+    notes.fileName = FileNameOf(GetCurrentConfigurationPath());
+    const bool read = ReadConfigDetails(reader, *this, notes) && ReadFlightControls(reader, *this, notes)
+        && ReadAccess(reader, *this, notes) && ReadButtonControls(reader, *this, notes);
+    // After the load's own warnings, and giving way to any that come later
+    // (joysticks without a match, joysticks lost).
+    for (const std::string& line : notes.lines) {
+        AddNote(line.c_str());
+    }
+    return read;
 }

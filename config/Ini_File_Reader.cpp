@@ -98,6 +98,11 @@ void Ini_File_Reader::SplitLines(const std::string& text)
     }
 }
 
+bool Ini_File_Reader::HasSection(const char* section)
+{
+    return section != nullptr && FindSection(section).found;
+}
+
 const Ini_File_Reader::Section& Ini_File_Reader::FindSection(const char* section)
 {
     std::string pattern = "[";

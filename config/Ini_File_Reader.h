@@ -45,6 +45,8 @@ public:
     bool LookForValue(const char* section, const char* key, bool& out);
     // True when a line of the section, blanks removed, is exactly `item`.
     bool LookForValue(const char* section, const char* item);
+    // True when the file has a "[section]" line.
+    bool HasSection(const char* section);
 
 protected:
     void SetFileName(const char* fileName) { m_fileName = fileName != nullptr ? fileName : ""; }
@@ -101,6 +103,7 @@ public:
     // A value that begins with "..\" (or "../") names a path relative to the
     // program's folder; the result uses this platform's separator.
     bool GetInitData(InitDataRequest& request);
+    bool HasSection(const char* section) { return m_reader != nullptr && m_reader->HasSection(section); }
 
     // Length rules: ParseDouble 2..20 characters (and a finite number),
     // ParseLong and ParseInt 1..20, IsTrueText 1..10. The integer forms

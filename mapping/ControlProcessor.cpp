@@ -402,16 +402,49 @@ void ControlProcessor::GetWarnings(WarningList& out) const
 void ControlProcessor::AddWarning(const char* text)
 {
     m_warnings.present = 1;
+    if (m_warnings.count >= kMaxWarnings) {
+        // A full list makes room by dropping its last note.
+        for (int i = kMaxWarnings - 1; i >= 0; --i) {
+            if (!m_isNote[i]) {
+                continue;
+            }
+            for (int j = i; j + 1 < kMaxWarnings; ++j) {
+                std::memcpy(m_warnings.messages[j], m_warnings.messages[j + 1], kWarningLength);
+                m_isNote[j] = m_isNote[j + 1];
+            }
+            --m_warnings.count;
+            ++m_warningsNotShown;
+            break;
+        }
+    }
     if (m_warnings.count < 0 || m_warnings.count >= kMaxWarnings) {
+        ++m_warningsNotShown;
         return;
     }
     CopyBounded(m_warnings.messages[m_warnings.count], text != nullptr ? text : "", kWarningLength);
+    m_isNote[m_warnings.count] = false;
+    ++m_warnings.count;
+}
+
+void ControlProcessor::AddNote(const char* text)
+{
+    m_warnings.present = 1;
+    if (m_warnings.count < 0 || m_warnings.count >= kMaxWarnings) {
+        ++m_warningsNotShown;
+        return;
+    }
+    CopyBounded(m_warnings.messages[m_warnings.count], text != nullptr ? text : "", kWarningLength);
+    m_isNote[m_warnings.count] = true;
     ++m_warnings.count;
 }
 
 void ControlProcessor::ClearWarnings()
 {
     std::memset(&m_warnings, 0, sizeof m_warnings);
+    m_warningsNotShown = 0;
+    for (bool& note : m_isNote) {
+        note = false;
+    }
 }
 
 const char* ControlProcessor::GetSlotName(int slot) const

@@ -82,7 +82,13 @@ public:
     void GetWarnings(WarningList& out) const;
     bool HasWarnings() const { return m_warnings.present != 0; }
     void AddWarning(const char* text);
+    // A warning that gives way: queued only while the list has room, and the
+    // first to leave it (counted as not shown) when a warning comes after it.
+    void AddNote(const char* text);
     void ClearWarnings();
+    // How many warnings arrived after the list was full, so the window can
+    // say that some were not shown.
+    std::int32_t WarningsNotShown() const { return m_warningsNotShown; }
 
     const char* GetSlotName(int slot) const;
     void SetSlotName(const char* text, int slot);
@@ -170,6 +176,8 @@ protected:
     std::uint8_t ButtonState(std::int32_t button, const JoystickState* const states[kJoystickSlots]) const;
 
     WarningList m_warnings {};
+    std::int32_t m_warningsNotShown = 0;
+    bool m_isNote[kMaxWarnings] = {};
     SwitchPanelState* m_switchPanel = nullptr;
     std::unique_ptr<KQ_P_0001_02_Shm> m_shm;
     void* m_block = nullptr;

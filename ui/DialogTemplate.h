@@ -30,6 +30,7 @@ enum ControlFlag : std::uint32_t {
     FlagDefault = 1u << 2, // the default push button (Enter)
     FlagHorizontalSpin = 1u << 3, // left/right arrows instead of up/down
     FlagSunken = 1u << 4, // sunken client edge with a border
+    FlagCentreMark = 1u << 5, // a progress bar of a signed value: its middle is marked
 };
 
 struct DialogRect {
@@ -46,6 +47,9 @@ struct ControlTemplate {
     DialogRect rect;
     std::uint32_t flags = FlagNone;
     std::int32_t image = 0; // lamp picture (129, 130, 133) or icon resource (128)
+    // One sentence saying what the control does and in what unit, shown when
+    // the pointer rests on it; null or "" for none (labels).
+    const char* toolTip = nullptr;
 };
 
 struct DialogTemplate {

@@ -33,6 +33,7 @@ struct RuntimeControl {
     std::int32_t parentGroupId;
     PixelRect rect;
     std::uint32_t flags = FlagNone; // FlagSunken, FlagDisabled, FlagHidden
+    const char* toolTip = nullptr; // as ControlTemplate::toolTip
 };
 
 // The answers of AskSaveDiscardCancel.
@@ -72,6 +73,14 @@ public:
     virtual void SetProgressBarColour(std::int32_t id, BarColour colour) = 0;
 
     virtual void SetLampPicture(std::int32_t id, LampPicture picture) = 0;
+
+    // Draws attention to a control: a readout value box whose value just
+    // moved, or a slot's group box whose joystick is lost. Sent on change only.
+    virtual void SetControlHighlight(std::int32_t id, bool highlighted) = 0;
+    // The tooltip of one entry of a combo box's list (the device behind a
+    // slot number); where the toolkit has no per-entry tips, the renderer
+    // shows the selected entry's tip on the combo itself.
+    virtual void ComboSetItemToolTip(std::int32_t id, int position, const char* text) = 0;
 
     // Report-style list: columns left-aligned, widths in pixels.
     virtual void ListInsertColumn(std::int32_t id, int column, const char* heading, int widthPixels) = 0;

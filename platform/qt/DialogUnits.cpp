@@ -1,6 +1,7 @@
 #include "platform/qt/DialogUnits.h"
 
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QString>
 
 namespace {
@@ -55,10 +56,17 @@ QRect DialogBaseUnits::ToPixels(const DialogRect& rect) const
 
 QFont DialogFont()
 {
-    // A Windows-sized sans serif: 11 px gives base units of about 6 x 13, for
-    // which the readout columns (fixed pixel sizes) were drawn.
-    QFont font(QStringLiteral("Liberation Sans"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(11);
-    return font;
+    // The desktop's own font, so that a larger desktop font scales the whole
+    // layout evenly; dialog units follow from it.
+    return QGuiApplication::font();
+}
+
+int DialogBaseUnits::ScaleDesignX(int pixels) const
+{
+    return MulDiv(pixels, cx, kDesignCx);
+}
+
+int DialogBaseUnits::ScaleDesignY(int pixels) const
+{
+    return MulDiv(pixels, cy, kDesignCy);
 }

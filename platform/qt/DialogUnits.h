@@ -18,7 +18,14 @@ struct DialogBaseUnits {
     // Maps the rectangle's edges (not its size), as MapDialogRect does, so
     // that adjacent controls stay adjacent after rounding.
     QRect ToPixels(const DialogRect& rect) const;
+
+    // Pixel sizes drawn for the usual dialog font (base units 6 x 13), such
+    // as the readouts', scaled to this font.
+    static constexpr int kDesignCx = 6;
+    static constexpr int kDesignCy = 13;
+    int ScaleDesignX(int pixels) const;
+    int ScaleDesignY(int pixels) const;
 };
 
-// The font every dialog of the program uses.
+// The font every dialog of the program uses: the desktop's.
 QFont DialogFont();

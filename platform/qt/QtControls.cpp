@@ -1,10 +1,12 @@
 #include "platform/qt/QtControls.h"
 
+#include <QHelpEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QToolButton>
+#include <QToolTip>
 #include <qdrawutil.h>
 
 #include <algorithm>
@@ -60,8 +62,40 @@ void TemplateGroupBox::paintEvent(QPaintEvent* /*event*/)
     }
     const QRect captionRect(7, 0, metrics.horizontalAdvance(caption) + 4, metrics.height());
     painter.fillRect(captionRect, palette().color(QPalette::Window));
-    painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+    if (m_highlighted) {
+        painter.setPen(LampColour(LampPicture::Warning));
+    } else {
+        painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+    }
     painter.drawText(captionRect, Qt::AlignCenter | Qt::TextSingleLine, caption);
+}
+
+bool TemplateGroupBox::event(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        for (const ReadoutPanel* panel : findChildren<ReadoutPanel*>(Qt::FindDirectChildrenOnly)) {
+            const QString tip = panel->ToolTipAt(panel->mapFromParent(help->pos()));
+            if (!tip.isEmpty()) {
+                QToolTip::showText(help->globalPos(), tip, this);
+                return true;
+            }
+        }
+    }
+    return QGroupBox::event(event);
+}
+
+void TemplateGroupBox::SetHighlighted(bool highlighted)
+{
+    if (highlighted != m_highlighted) {
+        m_highlighted = highlighted;
+        update(QRect(0, 0, width(), QFontMetrics(font()).height()));
+    }
+}
+
+QColor HighlightColour()
+{
+    return QColor(255, 236, 140);
 }
 
 // ---------------------------------------------------------------- ColourBar
@@ -101,7 +135,19 @@ void ColourBar::paintEvent(QPaintEvent* /*event*/)
     if (filled > 0) {
         painter.fillRect(QRect(inside.left(), inside.top(), filled, inside.height()), m_colour);
     }
+    if (m_centreMark) {
+        const int middle = inside.left() + inside.width() / 2;
+        painter.fillRect(QRect(middle, inside.top(), 1, inside.height()), palette().color(QPalette::WindowText));
+    }
     qDrawShadePanel(&painter, rect(), palette(), true, 1);
+}
+
+void ColourBar::SetCentreMark(bool mark)
+{
+    if (mark != m_centreMark) {
+        m_centreMark = mark;
+        update();
+    }
 }
 
 // ---------------------------------------------------------------- lamps
@@ -387,6 +433,39 @@ void ReadoutPanel::SetVisible(int index, bool visible)
     }
 }
 
+void ReadoutPanel::SetCentreMark(int index, bool mark)
+{
+    Cell& cell = m_cells[static_cast<std::size_t>(index)];
+    if (cell.centreMark != mark) {
+        cell.centreMark = mark;
+        MarkText(index);
+    }
+}
+
+void ReadoutPanel::SetHighlighted(int index, bool highlighted)
+{
+    Cell& cell = m_cells[static_cast<std::size_t>(index)];
+    if (cell.highlighted != highlighted) {
+        cell.highlighted = highlighted;
+        MarkText(index); // only the inside of its box: the frame stays
+    }
+}
+
+void ReadoutPanel::SetToolTip(int index, const QString& text)
+{
+    m_cells[static_cast<std::size_t>(index)].toolTip = text;
+}
+
+QString ReadoutPanel::ToolTipAt(const QPoint& point) const
+{
+    for (const Cell& cell : m_cells) {
+        if (cell.visible && cell.rect.contains(point) && !cell.toolTip.isEmpty()) {
+            return cell.toolTip;
+        }
+    }
+    return QString();
+}
+
 void ReadoutPanel::MarkText(int index)
 {
     const Cell& cell = m_cells[static_cast<std::size_t>(index)];
@@ -424,6 +503,7 @@ void ReadoutPanel::changeEvent(QEvent* event)
         m_disabledStrip.Invalidate();
         m_labelStrip.Invalidate();
         m_disabledLabelStrip.Invalidate();
+        m_highlightStrip.Invalidate();
         Invalidate();
         Commit();
     }
@@ -488,12 +568,21 @@ void ReadoutPanel::DrawValue(QPainter& painter, const Cell& cell)
         if (filled > 0) {
             painter.fillRect(QRect(inside.left(), inside.top(), filled, inside.height()), cell.colour);
         }
+        if (cell.centreMark) {
+            const int middle = inside.left() + inside.width() / 2;
+            painter.fillRect(QRect(middle, inside.top(), 1, inside.height()), pal.color(group, QPalette::WindowText));
+        }
         return;
     }
     const qreal ratio = m_background.devicePixelRatio();
-    painter.drawPixmap(QRectF(inside), m_background,
-        QRectF(inside.x() * ratio, inside.y() * ratio, inside.width() * ratio, inside.height() * ratio));
     const bool box = cell.kind == ControlKind::Edit;
+    const bool highlighted = box && cell.enabled && cell.highlighted;
+    if (highlighted) {
+        painter.fillRect(inside, HighlightColour());
+    } else {
+        painter.drawPixmap(QRectF(inside), m_background,
+            QRectF(inside.x() * ratio, inside.y() * ratio, inside.width() * ratio, inside.height() * ratio));
+    }
     const int left = cell.rect.left() + (cell.sunken ? 3 : 0);
     // Value boxes centre their line; a window's static texts sit at the top.
     const Qt::Alignment vertical = box ? Qt::AlignVCenter : Qt::AlignTop;
@@ -503,10 +592,12 @@ void ReadoutPanel::DrawValue(QPainter& painter, const Cell& cell)
             Qt::AlignLeft | vertical | Qt::TextSingleLine, QString::fromUtf8(cell.text.c_str()));
         return;
     }
-    GlyphStrip& strip = box ? (cell.enabled ? m_enabledStrip : m_disabledStrip)
-                            : (cell.enabled ? m_labelStrip : m_disabledLabelStrip);
-    const QColor background
-        = box && cell.enabled ? pal.color(group, QPalette::Base) : pal.color(group, QPalette::Window);
+    GlyphStrip& strip = highlighted ? m_highlightStrip
+        : box                       ? (cell.enabled ? m_enabledStrip : m_disabledStrip)
+                                    : (cell.enabled ? m_labelStrip : m_disabledLabelStrip);
+    const QColor background = highlighted ? HighlightColour()
+        : box && cell.enabled             ? pal.color(group, QPalette::Base)
+                                          : pal.color(group, QPalette::Window);
     strip.Prepare(font(), pal.color(group, box ? QPalette::Text : QPalette::WindowText), background, ratio);
     const int top = box ? cell.rect.top() + (cell.rect.height() - strip.Height()) / 2 : cell.rect.top();
     strip.Draw(painter, QPoint(left, top), cell.text.c_str(), inside);
@@ -544,8 +635,10 @@ void ReadoutPanel::paintEvent(QPaintEvent* event)
     }
     if (onlyValues) {
         m_requested = QRect();
-    } else if (exposed.rectCount() == 1 && event->rect().contains(rect())) {
-        // All of it drawn afresh: nothing is waiting any more.
+    } else if ((visibleRegion() - exposed).isEmpty()) {
+        // All that can be seen drawn afresh (in a scrolled window that may be
+        // a part): nothing is waiting any more, and what scrolls into view
+        // later is exposed and drawn then.
         std::fill(m_dirty.begin(), m_dirty.end(), 0);
         m_whole = false;
         m_pending = QRect();

@@ -49,9 +49,18 @@ public:
         : QGroupBox(title, parent)
     {
     }
+    // A highlighted box (a slot whose joystick is lost) draws its caption in red.
+    void SetHighlighted(bool highlighted);
+    bool Highlighted() const { return m_highlighted; }
 
 protected:
+    // Over a readout panel (which takes no mouse events) the cell's tip
+    // answers before the box's own.
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+
+private:
+    bool m_highlighted = false;
 };
 
 // A progress bar (range 0..100) drawn in the presenter's colour. Unlike
@@ -65,6 +74,8 @@ public:
     void SetValue(int value);
     QColor Colour() const { return m_colour; }
     void SetColour(const QColor& colour);
+    // A bar of a signed value: its middle is marked.
+    void SetCentreMark(bool mark);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -72,6 +83,7 @@ protected:
 private:
     int m_value = 0;
     QColor m_colour;
+    bool m_centreMark = false;
 };
 
 // The three 11 x 11 lamp pictures (grey, green, red).
@@ -153,6 +165,9 @@ public:
         bool live = false; // a static text drawn on every change, not part of the background
         int value = 0; // a bar's position, 0..100
         QColor colour; // a bar's colour
+        bool centreMark = false; // a bar of a signed value
+        bool highlighted = false; // a value box whose value just moved
+        QString toolTip;
     };
 
     explicit ReadoutPanel(QWidget* parent);
@@ -166,6 +181,11 @@ public:
     void SetColour(int index, const QColor& colour);
     void SetEnabled(int index, bool enabled);
     void SetVisible(int index, bool visible);
+    void SetCentreMark(int index, bool mark);
+    void SetHighlighted(int index, bool highlighted);
+    void SetToolTip(int index, const QString& text);
+    // The tooltip of the visible cell at `point` (the panel's coordinates), or "".
+    QString ToolTipAt(const QPoint& point) const;
     // Asks Qt for one repaint of everything changed since the last commit.
     void Commit();
 
@@ -192,4 +212,9 @@ private:
     GlyphStrip m_disabledStrip;
     GlyphStrip m_labelStrip; // live static texts
     GlyphStrip m_disabledLabelStrip;
+    GlyphStrip m_highlightStrip; // value boxes that just moved
 };
+
+// The background of a highlighted value box: a soft yellow that keeps the
+// digits readable in every palette.
+QColor HighlightColour();

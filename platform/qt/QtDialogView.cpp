@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
@@ -14,8 +15,12 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QTimer>
+#include <QToolTip>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 #include <QWindow>
 
 #include <algorithm>
@@ -117,6 +122,23 @@ void TemplateDialog::closeEvent(QCloseEvent* event)
     m_view.DeliverClose();
 }
 
+bool TemplateDialog::event(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        // Reaches the dialog when no widget under the pointer had a tip of its own.
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QString tip = m_view.CellToolTipAt(help->pos());
+        if (!tip.isEmpty()) {
+            QToolTip::showText(help->globalPos(), tip, this);
+            return true;
+        }
+        QToolTip::hideText();
+        event->ignore();
+        return true;
+    }
+    return QDialog::event(event);
+}
+
 void TemplateDialog::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
@@ -151,11 +173,11 @@ void QtDialogView::FitWrappedText(QLabel& label) const
     // A help text whose lines wrap more often in this font than in the one the
     // template was drawn for may grow into the free space below it rather
     // than lose its last lines.
-    if (!label.wordWrap() || m_dialog == nullptr) {
+    if (!label.wordWrap() || m_canvas == nullptr) {
         return;
     }
     const int needed = label.heightForWidth(label.width());
-    const int room = m_dialog->height() - label.y();
+    const int room = m_canvas->height() - label.y();
     if (needed > label.height()) {
         label.resize(label.width(), std::min(needed, room));
     }
@@ -200,8 +222,32 @@ void QtDialogView::Build()
     m_dialog->setFont(DialogFont());
     m_units = DialogBaseUnits::FromFont(m_dialog->font());
     m_dialog->setWindowTitle(FromText(m_template.caption));
-    m_dialog->setFixedSize(m_units.ToPixelsX(m_template.width), m_units.ToPixelsY(m_template.height));
-    m_dialog->setSizeGripEnabled(false);
+    // The controls lie on a canvas of the template's size. Where the screen
+    // has less room, the dialog takes what there is and the canvas scrolls;
+    // the dialog is never larger than its canvas.
+    const QSize content(m_units.ToPixelsX(m_template.width), m_units.ToPixelsY(m_template.height));
+    m_scroll = new QScrollArea(m_dialog.get());
+    m_scroll->setObjectName(QStringLiteral("scroll"));
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setWidgetResizable(false);
+    m_canvas = new QWidget;
+    m_canvas->setObjectName(QStringLiteral("canvas"));
+    m_canvas->setFixedSize(content);
+    m_scroll->setWidget(m_canvas);
+    auto* layout = new QVBoxLayout(m_dialog.get());
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_scroll);
+    m_dialog->setMaximumSize(content);
+    QScreen* screen = owner != nullptr ? owner->screen() : QGuiApplication::primaryScreen();
+    QSize size = content;
+    if (screen != nullptr) {
+        // Room for the window's frame and title bar, which the area does not count.
+        const QSize frame(8, 32);
+        const QSize room = screen->availableGeometry().size() - frame;
+        size = content.boundedTo(room.expandedTo(QSize(160, 120)));
+    }
+    m_dialog->resize(size);
+    m_dialog->setSizeGripEnabled(size != content);
 
     // Progress bars stacked in a column change on every frame, and so do
     // the one-line texts right beside them: one widget draws them all, so
@@ -244,7 +290,7 @@ void QtDialogView::Build()
         }
     }
     if (bars >= 2) {
-        m_liveArea = new ReadoutPanel(m_dialog.get());
+        m_liveArea = new ReadoutPanel(m_canvas);
         m_liveArea->setGeometry(area);
     }
 
@@ -257,6 +303,8 @@ void QtDialogView::Build()
             entry.panel = m_liveArea;
             entry.cell = m_liveArea->AddCell(control.id, control.kind, m_units.ToPixels(control.rect), control.text,
                 (control.flags & FlagDisabled) == 0, (control.flags & FlagHidden) == 0, false, true);
+            m_liveArea->SetToolTip(entry.cell, FromText(control.toolTip));
+            m_liveArea->SetCentreMark(entry.cell, (control.flags & FlagCentreMark) != 0);
             m_controls.emplace(control.id, entry);
             continue;
         }
@@ -288,7 +336,8 @@ void QtDialogView::Build()
 
 QWidget* QtDialogView::MakeWidget(const ControlTemplate& control)
 {
-    QDialog* dialog = m_dialog.get();
+    QDialog* owner = m_dialog.get(); // the connections' context
+    QWidget* dialog = m_canvas; // the controls' parent
     const QRect rect = m_units.ToPixels(control.rect);
     const std::int32_t id = control.id;
     const QString text = FromText(control.text);
@@ -303,7 +352,7 @@ QWidget* QtDialogView::MakeWidget(const ControlTemplate& control)
             button->setDefault(false);
             button->setAutoDefault(false);
         }
-        QObject::connect(button, &QPushButton::clicked, dialog, [this, id] { DeliverCommand(id); });
+        QObject::connect(button, &QPushButton::clicked, owner, [this, id] { DeliverCommand(id); });
         widget = button;
         break;
     }
@@ -336,7 +385,7 @@ QWidget* QtDialogView::MakeWidget(const ControlTemplate& control)
         combo->setSizeAdjustPolicy(QComboBox::AdjustToContentsOnFirstShow);
         // Only the operator's own choice is a selection change: programmatic
         // updates of the shown value must not reach the presenter.
-        QObject::connect(combo, &QComboBox::activated, dialog, [this, id](int index) { DeliverSelection(id, index); });
+        QObject::connect(combo, &QComboBox::activated, owner, [this, id](int index) { DeliverSelection(id, index); });
         widget = combo;
         break;
     }
@@ -390,6 +439,12 @@ QWidget* QtDialogView::MakeWidget(const ControlTemplate& control)
     }
     if ((control.flags & FlagHidden) != 0) {
         widget->hide();
+    }
+    if (control.toolTip != nullptr && control.toolTip[0] != '\0') {
+        widget->setToolTip(FromText(control.toolTip));
+    }
+    if (control.kind == ControlKind::ProgressBar && (control.flags & FlagCentreMark) != 0) {
+        static_cast<ColourBar*>(widget)->SetCentreMark(true);
     }
     return widget;
 }
@@ -835,6 +890,84 @@ void QtDialogView::SetProgressBarColour(std::int32_t id, BarColour colour)
     static_cast<ColourBar*>(control->widget)->SetColour(value);
 }
 
+void QtDialogView::SetControlHighlight(std::int32_t id, bool highlighted)
+{
+    Control* control = Find(id);
+    if (control == nullptr) {
+        return;
+    }
+    if (control->panel != nullptr) {
+        control->panel->SetHighlighted(control->cell, highlighted);
+    } else if (control->kind == ControlKind::GroupBox) {
+        static_cast<TemplateGroupBox*>(control->widget)->SetHighlighted(highlighted);
+    } else if (control->widget != nullptr) {
+        control->widget->setProperty("highlighted", highlighted);
+        QPalette palette = control->widget->palette();
+        palette.setColor(QPalette::Base, highlighted ? HighlightColour() : m_dialog->palette().color(QPalette::Base));
+        control->widget->setPalette(palette);
+    }
+}
+
+void QtDialogView::ComboSetItemToolTip(std::int32_t id, int position, const char* text)
+{
+    Control* control = Find(id);
+    if (control == nullptr || control->kind != ControlKind::ComboBox) {
+        return;
+    }
+    auto* combo = static_cast<QComboBox*>(control->widget);
+    if (position >= 0 && position < combo->count()) {
+        combo->setItemData(position, FromText(text), Qt::ToolTipRole);
+    }
+}
+
+QString QtDialogView::CellToolTipAt(const QPoint& point) const
+{
+    std::vector<ReadoutPanel*> panels;
+    for (const auto& entry : m_panels) {
+        panels.push_back(entry.second);
+    }
+    if (m_liveArea != nullptr) {
+        panels.push_back(m_liveArea);
+    }
+    for (ReadoutPanel* panel : panels) {
+        const QPoint inPanel = panel->mapFrom(m_dialog.get(), point);
+        if (panel->isVisible() && panel->rect().contains(inPanel)) {
+            const QString tip = panel->ToolTipAt(inPanel);
+            if (!tip.isEmpty()) {
+                return tip;
+            }
+        }
+    }
+    return QString();
+}
+
+bool QtDialogView::Highlighted(std::int32_t id) const
+{
+    const Control* control = Find(id);
+    if (control == nullptr) {
+        return false;
+    }
+    if (control->panel != nullptr) {
+        return control->panel->CellAt(control->cell).highlighted;
+    }
+    if (control->kind == ControlKind::GroupBox) {
+        return static_cast<const TemplateGroupBox*>(control->widget)->Highlighted();
+    }
+    return control->widget != nullptr && control->widget->property("highlighted").toBool();
+}
+
+QString QtDialogView::ToolTip(std::int32_t id) const
+{
+    const Control* control = Find(id);
+    if (control == nullptr) {
+        return QString();
+    }
+    if (control->panel != nullptr) {
+        return control->panel->CellAt(control->cell).toolTip;
+    }
+    return control->widget != nullptr ? control->widget->toolTip() : QString();
+}
+
 void QtDialogView::SetLampPicture(std::int32_t id, LampPicture picture)
 {
     Control* control = Find(id);
@@ -946,7 +1079,11 @@ bool QtDialogView::CreateControl(const RuntimeControl& control)
         return false;
     }
     const bool sunken = (control.flags & FlagSunken) != 0;
-    QRect rect(control.rect.x, control.rect.y, control.rect.width, control.rect.height);
+    // Pixel sizes drawn for the usual dialog font, scaled with the real one.
+    const int left = m_units.ScaleDesignX(control.rect.x);
+    const int top = m_units.ScaleDesignY(control.rect.y);
+    QRect rect(left, top, m_units.ScaleDesignX(control.rect.x + control.rect.width) - left,
+        m_units.ScaleDesignY(control.rect.y + control.rect.height) - top);
     if (control.kind == ControlKind::Static || control.kind == ControlKind::Edit) {
         if (ReadoutPanel* panel = PanelFor(control.parentGroupId)) {
             // Below the group box's caption, which the lines would otherwise cover.
@@ -956,6 +1093,7 @@ bool QtDialogView::CreateControl(const RuntimeControl& control)
             entry.panel = panel;
             entry.cell = panel->AddCell(control.id, control.kind, rect, control.text,
                 (control.flags & FlagDisabled) == 0, (control.flags & FlagHidden) == 0, sunken);
+            panel->SetToolTip(entry.cell, FromText(control.toolTip));
             m_controls.emplace(control.id, entry);
             return true;
         }
@@ -966,7 +1104,8 @@ bool QtDialogView::CreateControl(const RuntimeControl& control)
             rect.translate(group->widget->pos());
         }
     }
-    ControlTemplate asTemplate { control.id, control.kind, control.text, { 0, 0, 0, 0 }, control.flags };
+    ControlTemplate asTemplate { control.id, control.kind, control.text, { 0, 0, 0, 0 }, control.flags, 0,
+        control.toolTip };
     QWidget* widget = MakeWidget(asTemplate);
     if (widget == nullptr) {
         return false;

@@ -19,6 +19,7 @@
 #include <vector>
 
 class QLabel;
+class QScrollArea;
 class QTimer;
 class QtDialogView;
 
@@ -32,6 +33,7 @@ public:
     void accept() override;
 
 protected:
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -62,6 +64,10 @@ public:
     bool ClosePending() const { return m_closePending || (m_parent != nullptr && m_parent->ClosePending()); }
     int Result() const { return m_result; }
     QDialog* Dialog() const { return m_dialog.get(); }
+    // What scrolls when the screen is smaller than the dialog, and the
+    // widget its controls lie on (the template's size).
+    QScrollArea* ScrollArea() const { return m_scroll; }
+    QWidget* Canvas() const { return m_canvas; }
     // The widget of a control id (null for a cell of a panel or an unknown id).
     QWidget* Widget(std::int32_t id) const;
     // A control drawn as a cell of a panel (null for a widget or an unknown id).
@@ -97,6 +103,13 @@ public:
     void ShowSystemMenu(const QPoint& globalPosition);
     // F1: the About command of the system menu, when the window has one.
     void ShowHelp();
+    // The tooltip of a control drawn as a cell of a panel (which takes no
+    // mouse events itself) at `point` in the dialog's coordinates, or "".
+    QString CellToolTipAt(const QPoint& point) const;
+    // Whether a control is highlighted right now (for tests).
+    bool Highlighted(std::int32_t id) const;
+    // The tooltip of a control, whether a widget or a panel's cell (for tests).
+    QString ToolTip(std::int32_t id) const;
 
     // DialogView.
     void SetTitle(const char* title) override;
@@ -112,6 +125,8 @@ public:
     void SetProgressPosition(std::int32_t id, int position) override;
     void SetProgressBarColour(std::int32_t id, BarColour colour) override;
     void SetLampPicture(std::int32_t id, LampPicture picture) override;
+    void SetControlHighlight(std::int32_t id, bool highlighted) override;
+    void ComboSetItemToolTip(std::int32_t id, int position, const char* text) override;
     void ListInsertColumn(std::int32_t id, int column, const char* heading, int widthPixels) override;
     int ListInsertItem(std::int32_t id, int position, const char* text, bool selected) override;
     void ListSetItemText(std::int32_t id, int item, int column, const char* text) override;
@@ -158,6 +173,8 @@ private:
     DialogPresenter& m_presenter;
     QtDialogView* m_parent;
     std::unique_ptr<TemplateDialog> m_dialog;
+    QScrollArea* m_scroll = nullptr; // owned by the dialog
+    QWidget* m_canvas = nullptr; // owned by the scroll area
     DialogBaseUnits m_units;
     QObject* m_visibilityWatch = nullptr; // owned by the dialog
     std::unordered_map<std::int32_t, Control> m_controls;

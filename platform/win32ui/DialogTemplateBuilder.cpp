@@ -1,5 +1,7 @@
 #include "platform/win32ui/DialogTemplateBuilder.h"
 
+#include <algorithm>
+
 #include "platform/win32ui/WideText.h"
 
 #include <windows.h>
@@ -116,6 +118,33 @@ NativeControlStyle StyleFor(const ControlTemplate& control)
     return native;
 }
 
+DialogFontChoice SystemDialogFont()
+{
+    DialogFontChoice choice;
+    NONCLIENTMETRICSW metrics {};
+    metrics.cbSize = sizeof metrics;
+    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)
+        || metrics.lfMessageFont.lfFaceName[0] == L'\0' || metrics.lfMessageFont.lfHeight == 0) {
+        return choice;
+    }
+    int dpi = 96;
+    if (HDC screen = GetDC(nullptr)) {
+        dpi = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
+    }
+    if (dpi <= 0) {
+        dpi = 96;
+    }
+    // A negative height is the character height in pixels; a positive one
+    // includes the internal leading, about a fifth more.
+    const LONG height = metrics.lfMessageFont.lfHeight;
+    const int pixels = height < 0 ? static_cast<int>(-height) : static_cast<int>(height) * 4 / 5;
+    const int points = MulDiv(pixels, 72, dpi);
+    choice.points = static_cast<std::uint16_t>(std::clamp(points, 6, 48));
+    choice.face = metrics.lfMessageFont.lfFaceName;
+    return choice;
+}
+
 std::vector<std::uint32_t> BuildDialogTemplate(const DialogTemplate& dialogTemplate, bool topLevel)
 {
     TemplateWriter out;
@@ -139,10 +168,11 @@ std::vector<std::uint32_t> BuildDialogTemplate(const DialogTemplate& dialogTempl
     out.Word(0); // no menu
     out.Word(0); // the dialog class
     out.Text(WideText::FromUtf8(dialogTemplate.caption));
-    out.Word(kDialogFontPoints);
+    const DialogFontChoice font = SystemDialogFont();
+    out.Word(font.points);
     out.Word(FW_NORMAL);
     out.Word(static_cast<std::uint16_t>(DEFAULT_CHARSET << 8)); // italic 0, charset
-    out.Text(kDialogFontFace);
+    out.Text(font.face);
 
     std::uint16_t count = 0;
     for (const ControlTemplate& control : dialogTemplate.controls) {

@@ -6,6 +6,7 @@
 #include "ui/DialogTemplate.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // How a template's control becomes a window: its class, styles and caption.
@@ -22,6 +23,15 @@ NativeControlStyle StyleFor(const ControlTemplate& control);
 // manager requires. `topLevel` gives the window a minimise box and a task bar button.
 std::vector<std::uint32_t> BuildDialogTemplate(const DialogTemplate& dialogTemplate, bool topLevel);
 
-// The dialog font (point size and face) every template is built with.
+// The dialog font (point size and face) a template is built with when the
+// system names none.
 inline constexpr std::uint16_t kDialogFontPoints = 8;
 inline constexpr const wchar_t* kDialogFontFace = L"MS Shell Dlg";
+
+// The system's message font at the screen's DPI, as a dialog template names
+// it, so that a larger desktop font scales every dialog evenly.
+struct DialogFontChoice {
+    std::uint16_t points = kDialogFontPoints;
+    std::wstring face = kDialogFontFace;
+};
+DialogFontChoice SystemDialogFont();

@@ -51,6 +51,7 @@ int ReadoutPanel::AddCell(const Cell& cell)
 {
     m_cells.push_back(cell);
     m_dirtyCells.push_back(0);
+    m_highlighted.push_back(0);
     MarkDirty(static_cast<int>(m_cells.size()) - 1, true);
     return static_cast<int>(m_cells.size()) - 1;
 }
@@ -62,6 +63,17 @@ bool ReadoutPanel::SetText(int index, const wchar_t* text)
         return false;
     }
     cell.text.assign(text); // the value boxes' texts stay within the capacity they first had
+    MarkDirty(index, false);
+    return true;
+}
+
+bool ReadoutPanel::SetHighlighted(int index, bool highlighted)
+{
+    unsigned char& shown = m_highlighted[static_cast<std::size_t>(index)];
+    if ((shown != 0) == highlighted) {
+        return false;
+    }
+    shown = highlighted ? 1 : 0;
     MarkDirty(index, false);
     return true;
 }
@@ -144,7 +156,8 @@ void ReadoutPanel::Paint()
     }
     SetBkMode(dc, OPAQUE);
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
-    for (const Cell& cell : m_cells) {
+    for (std::size_t index = 0; index < m_cells.size(); ++index) {
+        const Cell& cell = m_cells[index];
         if (!cell.visible || !Intersects(cell.rect, paint.rcPaint) || !RectVisible(dc, &cell.rect)) {
             continue;
         }
@@ -165,6 +178,9 @@ void ReadoutPanel::Paint()
                 }
             }
             background = cell.enabled ? GetSysColor(COLOR_WINDOW) : face;
+            if (cell.enabled && m_highlighted[index] != 0) {
+                background = kHighlightColour;
+            }
             foreground = cell.enabled ? GetSysColor(COLOR_WINDOWTEXT) : GetSysColor(COLOR_GRAYTEXT);
             indent = 2;
         }

@@ -12,6 +12,10 @@
 #include <string>
 #include <vector>
 
+// The background of a highlighted value box: a soft yellow that keeps the
+// digits readable.
+inline constexpr COLORREF kHighlightColour = RGB(255, 236, 140);
+
 class ReadoutPanel {
 public:
     static constexpr const wchar_t* kClassName = L"TavelinReadoutPanel";
@@ -43,6 +47,9 @@ public:
     bool SetText(int index, const wchar_t* text);
     bool SetEnabled(int index, bool enabled);
     bool SetVisible(int index, bool visible);
+    // A value box whose value just moved is drawn on a soft yellow.
+    bool SetHighlighted(int index, bool highlighted);
+    bool Highlighted(int index) const { return m_highlighted[static_cast<std::size_t>(index)] != 0; }
     bool HasDirtyCells() const { return m_anyDirty; }
     // Invalidates what changed since the last flush, as one region.
     void FlushDirty();
@@ -60,6 +67,7 @@ private:
     int m_textHeight = 0;
     std::vector<Cell> m_cells;
     std::vector<unsigned char> m_dirtyCells; // 0 clean, 1 its text, 2 the whole cell
+    std::vector<unsigned char> m_highlighted;
     bool m_anyDirty = false;
     long long m_cellsPainted = 0;
 };

@@ -86,6 +86,9 @@ Win32DialogView::~Win32DialogView()
             DestroyIcon(icon);
         }
     }
+    if (m_highlightBrush != nullptr) {
+        DeleteObject(m_highlightBrush);
+    }
 }
 
 // ---------------------------------------------------------------- the modal run
@@ -100,6 +103,40 @@ int Win32DialogView::RunModal()
     m_window = nullptr;
     return answer == -1 ? kIdCancel : m_result;
 }
+
+namespace {
+
+// The tool id of a readout cell's tip: far above any window handle's value.
+UINT_PTR CellToolId(std::int32_t id)
+{
+    return static_cast<UINT_PTR>(0x70000000u) + static_cast<UINT_PTR>(static_cast<std::uint32_t>(id));
+}
+
+// A progress bar of a signed value: the bar paints itself, then its middle
+// is marked with a line of the window text colour.
+LRESULT CALLBACK CentreMarkProcedure(
+    HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR /*id*/, DWORD_PTR /*data*/)
+{
+    if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(window, &CentreMarkProcedure, 1);
+        return DefSubclassProc(window, message, wParam, lParam);
+    }
+    if (message != WM_PAINT) {
+        return DefSubclassProc(window, message, wParam, lParam);
+    }
+    const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+    RECT client;
+    GetClientRect(window, &client);
+    if (HDC dc = GetDC(window)) {
+        const int middle = (client.left + client.right) / 2;
+        const RECT line { middle, client.top + 1, middle + 1, client.bottom - 1 };
+        FillRect(dc, &line, GetSysColorBrush(COLOR_WINDOWTEXT));
+        ReleaseDC(window, dc);
+    }
+    return result;
+}
+
+} // namespace
 
 INT_PTR CALLBACK Win32DialogView::DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -125,6 +162,12 @@ void Win32DialogView::OnInitDialog()
         m_baseX = std::max<int>(1, units.right);
         m_baseY = std::max<int>(1, units.bottom);
     }
+    m_toolTip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_window, nullptr, m_instance, nullptr);
+    if (m_toolTip != nullptr) {
+        // Wide enough for a sentence, and a combo's device name on a line of its own.
+        SendMessageW(m_toolTip, TTM_SETMAXTIPWIDTH, 0, ScaleX(360));
+    }
     for (const ControlTemplate& control : m_template.controls) {
         if (control.id == kNoControlId || m_controls.count(control.id) != 0) {
             continue; // the first of repeated ids answers, as GetDlgItem does
@@ -146,6 +189,9 @@ void Win32DialogView::OnInitDialog()
             SetWindowTheme(window, L" ", L" ");
             SendMessageW(window, PBM_SETRANGE32, 0, 100);
             entry.shownValue = 0;
+            if ((control.flags & FlagCentreMark) != 0) {
+                SetWindowSubclass(window, &CentreMarkProcedure, 1, 0);
+            }
             break;
         case ControlKind::ListView:
             SendMessageW(window, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
@@ -157,7 +203,9 @@ void Win32DialogView::OnInitDialog()
         default:
             break;
         }
-        m_controls.emplace(control.id, std::move(entry));
+        entry.toolTip = WideText::FromUtf8(control.toolTip != nullptr ? control.toolTip : "");
+        const auto placed = m_controls.emplace(control.id, std::move(entry)).first;
+        AddToolTip(control.id, placed->second, control.toolTip);
     }
     m_numberGate.Attach(m_window, FrameGate::kFirstTimerId, FrameGate::kNumberMs, [this] { FlushNumbers(); });
     m_barGate.Attach(m_window, FrameGate::kFirstTimerId + 1, FrameGate::kFrameMs, [this] { FlushBars(); });
@@ -175,6 +223,166 @@ void Win32DialogView::OnInitDialog()
     EnterNested();
     m_presenter.OnInitDialog();
     LeaveNested();
+    FitToWorkArea();
+}
+
+void Win32DialogView::FitToWorkArea()
+{
+    if (m_window == nullptr) {
+        return;
+    }
+    // From the template, not the window: a window manager may have cut the
+    // window to the screen already.
+    RECT content { 0, 0, m_template.width, m_template.height };
+    MapDialogRect(m_window, &content);
+    m_content = { content.right, content.bottom };
+    RECT frame = content;
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(m_window, GWL_STYLE)), FALSE,
+        static_cast<DWORD>(GetWindowLongPtrW(m_window, GWL_EXSTYLE)));
+    MONITORINFO monitor {};
+    monitor.cbSize = sizeof monitor;
+    if (!GetMonitorInfoW(MonitorFromWindow(m_window, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        return;
+    }
+    const RECT& work = monitor.rcWork;
+    const LONG workWidth = work.right - work.left;
+    const LONG workHeight = work.bottom - work.top;
+    const LONG width = frame.right - frame.left;
+    const LONG height = frame.bottom - frame.top;
+    if (width <= workWidth && height <= workHeight) {
+        return;
+    }
+    // Too large for the screen: a resizable window of the work area's size,
+    // whose controls scroll.
+    m_scrolling = true;
+    SetWindowLongPtrW(m_window, GWL_STYLE,
+        GetWindowLongPtrW(m_window, GWL_STYLE) | static_cast<LONG_PTR>(WS_THICKFRAME | WS_HSCROLL | WS_VSCROLL));
+    const LONG newWidth = std::min(width, workWidth);
+    const LONG newHeight = std::min(height, workHeight);
+    SetWindowPos(m_window, nullptr, work.left + (workWidth - newWidth) / 2, work.top + (workHeight - newHeight) / 2,
+        newWidth, newHeight, SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    UpdateScrollBars();
+}
+
+void Win32DialogView::UpdateScrollBars()
+{
+    if (!m_scrolling) {
+        return;
+    }
+    // Twice: a bar that appears takes room from the other direction.
+    for (int pass = 0; pass < 2; ++pass) {
+        RECT client;
+        GetClientRect(m_window, &client);
+        SCROLLINFO info {};
+        info.cbSize = sizeof info;
+        info.fMask = SIF_RANGE | SIF_PAGE;
+        info.nMin = 0;
+        info.nMax = m_content.cx - 1;
+        info.nPage = static_cast<UINT>(std::max<LONG>(0, client.right));
+        SetScrollInfo(m_window, SB_HORZ, &info, TRUE);
+        info.nMax = m_content.cy - 1;
+        info.nPage = static_cast<UINT>(std::max<LONG>(0, client.bottom));
+        SetScrollInfo(m_window, SB_VERT, &info, TRUE);
+    }
+    RECT client;
+    GetClientRect(m_window, &client);
+    ScrollTo(std::clamp<int>(m_scroll.x, 0, std::max<int>(0, m_content.cx - client.right)),
+        std::clamp<int>(m_scroll.y, 0, std::max<int>(0, m_content.cy - client.bottom)));
+}
+
+void Win32DialogView::ScrollTo(int x, int y)
+{
+    RECT client;
+    GetClientRect(m_window, &client);
+    x = std::clamp<int>(x, 0, std::max<int>(0, m_content.cx - client.right));
+    y = std::clamp<int>(y, 0, std::max<int>(0, m_content.cy - client.bottom));
+    const int dx = m_scroll.x - x;
+    const int dy = m_scroll.y - y;
+    if (dx == 0 && dy == 0) {
+        return;
+    }
+    m_scroll = { x, y };
+    // The child windows move with the picture; readout cells' tooltip
+    // rectangles are relative to the dialog and move along.
+    // Each child moved by hand, in one deferred batch: ScrollWindowEx's
+    // SW_SCROLLCHILDREN leaves children alone on some systems (Wine).
+    int children = 0;
+    for (HWND child = GetWindow(m_window, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        ++children;
+    }
+    HDWP batch = BeginDeferWindowPos(children);
+    for (HWND child = GetWindow(m_window, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT placed;
+        GetWindowRect(child, &placed);
+        MapWindowPoints(nullptr, m_window, reinterpret_cast<POINT*>(&placed), 2);
+        const UINT flags = SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE;
+        if (batch != nullptr) {
+            batch = DeferWindowPos(batch, child, nullptr, placed.left + dx, placed.top + dy, 0, 0, flags);
+        } else {
+            SetWindowPos(child, nullptr, placed.left + dx, placed.top + dy, 0, 0, flags);
+        }
+    }
+    if (batch != nullptr) {
+        EndDeferWindowPos(batch);
+    }
+    InvalidateRect(m_window, nullptr, TRUE);
+    if (m_toolTip != nullptr) {
+        for (const auto& [id, control] : m_controls) {
+            if (control.panel == nullptr) {
+                continue;
+            }
+            TTTOOLINFOW tool {};
+            tool.cbSize = sizeof tool;
+            tool.hwnd = m_window;
+            tool.uId = CellToolId(id);
+            tool.rect = control.panel->CellAt(control.cell).rect;
+            MapWindowPoints(control.panel->Window(), m_window, reinterpret_cast<POINT*>(&tool.rect), 2);
+            SendMessageW(m_toolTip, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
+        }
+    }
+    SetScrollPos(m_window, SB_HORZ, x, TRUE);
+    SetScrollPos(m_window, SB_VERT, y, TRUE);
+}
+
+void Win32DialogView::OnScroll(int bar, WPARAM wParam)
+{
+    SCROLLINFO info {};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_ALL;
+    GetScrollInfo(m_window, bar, &info);
+    const int line = bar == SB_VERT ? m_baseY : m_baseX;
+    int position = bar == SB_VERT ? m_scroll.y : m_scroll.x;
+    switch (LOWORD(wParam)) {
+    case SB_LINEUP:
+        position -= line;
+        break;
+    case SB_LINEDOWN:
+        position += line;
+        break;
+    case SB_PAGEUP:
+        position -= static_cast<int>(info.nPage);
+        break;
+    case SB_PAGEDOWN:
+        position += static_cast<int>(info.nPage);
+        break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION:
+        position = info.nTrackPos;
+        break;
+    case SB_TOP:
+        position = 0;
+        break;
+    case SB_BOTTOM:
+        position = info.nMax;
+        break;
+    default:
+        return;
+    }
+    if (bar == SB_VERT) {
+        ScrollTo(m_scroll.x, position);
+    } else {
+        ScrollTo(position, m_scroll.y);
+    }
 }
 
 void Win32DialogView::Finish()
@@ -273,6 +481,26 @@ INT_PTR Win32DialogView::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
     case WM_COMMAND:
         OnCommandMessage(wParam, lParam);
         return TRUE;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT: {
+        // A highlighted group box (a lost joystick's slot) has a red caption;
+        // another highlighted text sits on the highlight's yellow.
+        const Control* control = Find(GetDlgCtrlID(reinterpret_cast<HWND>(lParam)));
+        if (control == nullptr || !control->highlighted) {
+            return FALSE;
+        }
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        if (control->kind == ControlKind::GroupBox) {
+            SetTextColor(dc, RGB(220, 0, 0));
+            SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+            return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
+        }
+        if (m_highlightBrush == nullptr) {
+            m_highlightBrush = CreateSolidBrush(kHighlightColour);
+        }
+        SetBkColor(dc, kHighlightColour);
+        return reinterpret_cast<INT_PTR>(m_highlightBrush);
+    }
     case WM_NOTIFY: {
         LRESULT result = 0;
         if (lParam != 0 && OnNotify(*reinterpret_cast<const NMHDR*>(lParam), result)) {
@@ -328,7 +556,36 @@ INT_PTR Win32DialogView::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
             return TRUE;
         }
         return FALSE;
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+        // The window's own bars only: up-down controls report through here too.
+        if (lParam != 0 || !m_scrolling) {
+            return FALSE;
+        }
+        OnScroll(message == WM_VSCROLL ? SB_VERT : SB_HORZ, wParam);
+        return TRUE;
+    case WM_MOUSEWHEEL:
+        if (!m_scrolling) {
+            return FALSE;
+        }
+        ScrollTo(m_scroll.x, m_scroll.y - GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA * 3 * m_baseY);
+        return TRUE;
+    case WM_GETMINMAXINFO:
+        if (m_scrolling && lParam != 0) {
+            // Never larger than what it holds.
+            RECT frame { 0, 0, m_content.cx, m_content.cy };
+            AdjustWindowRectEx(&frame,
+                static_cast<DWORD>(GetWindowLongPtrW(m_window, GWL_STYLE)) & ~WS_HSCROLL & ~WS_VSCROLL, FALSE,
+                static_cast<DWORD>(GetWindowLongPtrW(m_window, GWL_EXSTYLE)));
+            auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
+            limits->ptMaxTrackSize = { frame.right - frame.left, frame.bottom - frame.top };
+            return TRUE;
+        }
+        return FALSE;
     case WM_SIZE:
+        if (wParam != SIZE_MINIMIZED) {
+            UpdateScrollBars();
+        }
         // Nobody sees a minimised window: the presenter stops formatting for
         // it and brings everything up to date in one refresh on the restore.
         if (wParam == SIZE_MINIMIZED && Live()) {
@@ -400,6 +657,7 @@ void Win32DialogView::OnCommandMessage(WPARAM wParam, LPARAM lParam)
     case ControlKind::ComboBox:
         // Only the operator's choice: selections set by the presenter send no CBN_SELCHANGE.
         if (code == CBN_SELCHANGE) {
+            RefreshComboTip(id, *control);
             const auto position = static_cast<int>(SendMessageW(from, CB_GETCURSEL, 0, 0));
             if (position >= 0) {
                 m_presenter.OnSelectionChange(id, position);
@@ -729,6 +987,124 @@ void Win32DialogView::ComboSetSelection(std::int32_t id, int position)
     }
     const bool valid = position >= 0 && position < static_cast<int>(control->entries.size());
     SendMessageW(control->window, CB_SETCURSEL, static_cast<WPARAM>(valid ? position : -1), 0);
+    RefreshComboTip(id, *control);
+}
+
+void Win32DialogView::ComboSetItemToolTip(std::int32_t id, int position, const char* text)
+{
+    Control* control = Find(id);
+    if (control == nullptr || control->kind != ControlKind::ComboBox || position < 0 || position > 255) {
+        return;
+    }
+    if (static_cast<int>(control->entryTips.size()) <= position) {
+        control->entryTips.resize(static_cast<std::size_t>(position) + 1);
+    }
+    control->entryTips[static_cast<std::size_t>(position)] = WideText::FromUtf8(text);
+    RefreshComboTip(id, *control);
+}
+
+// A combo list's entries have no tips of their own here: the combo's tip
+// names what its selected entry stands for on a second line.
+void Win32DialogView::RefreshComboTip(std::int32_t /*id*/, const Control& control)
+{
+    if (m_toolTip == nullptr || control.entryTips.empty()) {
+        return;
+    }
+    const auto position = static_cast<int>(SendMessageW(control.window, CB_GETCURSEL, 0, 0));
+    std::wstring text = control.toolTip;
+    if (position >= 0 && position < static_cast<int>(control.entryTips.size())
+        && !control.entryTips[static_cast<std::size_t>(position)].empty()) {
+        text += text.empty() ? L"" : L"\n";
+        text += control.entryTips[static_cast<std::size_t>(position)];
+    }
+    TTTOOLINFOW tool {};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = m_window;
+    tool.uId = reinterpret_cast<UINT_PTR>(control.window);
+    tool.lpszText = text.data();
+    tool.hinst = nullptr;
+    SendMessageW(m_toolTip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void Win32DialogView::AddToolTip(std::int32_t id, const Control& control, const char* text)
+{
+    if (m_toolTip == nullptr || text == nullptr || text[0] == '\0') {
+        return;
+    }
+    std::wstring wide = WideText::FromUtf8(text);
+    TTTOOLINFOW tool {};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_SUBCLASS;
+    tool.lpszText = wide.data();
+    if (control.panel != nullptr) {
+        // A readout cell: its panel lets the mouse through to the dialog, so
+        // the tool is the cell's rectangle of the dialog.
+        tool.hwnd = m_window;
+        tool.uId = CellToolId(id);
+        tool.rect = control.panel->CellAt(control.cell).rect;
+        MapWindowPoints(control.panel->Window(), m_window, reinterpret_cast<POINT*>(&tool.rect), 2);
+        SendMessageW(m_toolTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+        return;
+    }
+    tool.uFlags |= TTF_IDISHWND;
+    tool.hwnd = m_window;
+    tool.uId = reinterpret_cast<UINT_PTR>(control.window);
+    SendMessageW(m_toolTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    if (control.kind == ControlKind::ComboBox) {
+        // The edit field of a drop-down combo takes the mouse over most of it.
+        if (HWND edit = GetWindow(control.window, GW_CHILD)) {
+            tool.uId = reinterpret_cast<UINT_PTR>(edit);
+            SendMessageW(m_toolTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+        }
+    }
+}
+
+std::wstring Win32DialogView::ToolTipOf(std::int32_t id) const
+{
+    const Control* control = Find(id);
+    if (control == nullptr || m_toolTip == nullptr) {
+        return std::wstring();
+    }
+    wchar_t buffer[1024] = {};
+    TTTOOLINFOW tool {};
+    tool.cbSize = sizeof tool;
+    tool.lpszText = buffer;
+    if (control->panel != nullptr) {
+        tool.hwnd = m_window;
+        tool.uId = CellToolId(id);
+    } else {
+        tool.hwnd = m_window;
+        tool.uId = reinterpret_cast<UINT_PTR>(control->window);
+    }
+    SendMessageW(m_toolTip, TTM_GETTEXTW, sizeof buffer / sizeof buffer[0], reinterpret_cast<LPARAM>(&tool));
+    return std::wstring(buffer);
+}
+
+bool Win32DialogView::Highlighted(std::int32_t id) const
+{
+    const Control* control = Find(id);
+    if (control == nullptr) {
+        return false;
+    }
+    return control->panel != nullptr ? control->panel->Highlighted(control->cell) : control->highlighted;
+}
+
+void Win32DialogView::SetControlHighlight(std::int32_t id, bool highlighted)
+{
+    Control* control = Find(id);
+    if (control == nullptr) {
+        return;
+    }
+    if (control->panel != nullptr) {
+        if (control->panel->SetHighlighted(control->cell, highlighted)) {
+            m_numberGate.Request();
+        }
+        return;
+    }
+    if (control->highlighted != highlighted) {
+        control->highlighted = highlighted;
+        InvalidateRect(control->window, nullptr, TRUE);
+    }
 }
 
 void Win32DialogView::SetProgressPosition(std::int32_t id, int position)
@@ -889,7 +1265,8 @@ bool Win32DialogView::CreateControl(const RuntimeControl& control)
             entry.panel = panel;
             entry.cell = panel->AddCell({ control.id, control.kind, rect, WideText::FromUtf8(control.text),
                 (control.flags & FlagDisabled) == 0, (control.flags & FlagHidden) == 0, sunken });
-            m_controls.emplace(control.id, std::move(entry));
+            const auto placed = m_controls.emplace(control.id, std::move(entry)).first;
+            AddToolTip(control.id, placed->second, control.toolTip);
             m_numberGate.Request();
             return true;
         }
@@ -913,7 +1290,8 @@ bool Win32DialogView::CreateControl(const RuntimeControl& control)
     Control entry;
     entry.kind = control.kind;
     entry.window = window;
-    m_controls.emplace(control.id, std::move(entry));
+    const auto placed = m_controls.emplace(control.id, std::move(entry)).first;
+    AddToolTip(control.id, placed->second, control.toolTip);
     return true;
 }
 

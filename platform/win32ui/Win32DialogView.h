@@ -39,6 +39,13 @@ public:
     Win32DialogView* OpenChild() const { return m_child; }
     bool Ended() const { return m_endRequested; }
     const std::vector<std::unique_ptr<ReadoutPanel>>& Panels() const { return m_panels; }
+    // What the window's tooltip control says for a control (a window or a
+    // readout cell), "" when nothing; whether a control is highlighted.
+    std::wstring ToolTipOf(std::int32_t id) const;
+    bool Highlighted(std::int32_t id) const;
+    // The client area the template asks for, and how far it is scrolled now.
+    SIZE ContentSize() const { return m_content; }
+    POINT ScrollPosition() const { return m_scroll; }
 
     // A way out taken from outside the window (WM_CLOSE, the end of the
     // session): ends an open child dialog with Cancel and answers open message
@@ -59,6 +66,8 @@ public:
     void SetProgressPosition(std::int32_t id, int position) override;
     void SetProgressBarColour(std::int32_t id, BarColour colour) override;
     void SetLampPicture(std::int32_t id, LampPicture picture) override;
+    void SetControlHighlight(std::int32_t id, bool highlighted) override;
+    void ComboSetItemToolTip(std::int32_t id, int position, const char* text) override;
     void ListInsertColumn(std::int32_t id, int column, const char* heading, int widthPixels) override;
     int ListInsertItem(std::int32_t id, int position, const char* text, bool selected) override;
     void ListSetItemText(std::int32_t id, int item, int column, const char* text) override;
@@ -89,6 +98,9 @@ private:
         int pendingValue = -1;
         int shownValue = -1;
         bool queued = false;
+        bool highlighted = false;
+        std::wstring toolTip; // from the template
+        std::vector<std::wstring> entryTips; // combo box: the tip of each entry
     };
 
     static INT_PTR CALLBACK DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -113,6 +125,14 @@ private:
     void LeaveNested();
     void DeliverPendingClose();
     void EndMessageBoxes();
+    void AddToolTip(std::int32_t id, const Control& control, const char* text);
+    void RefreshComboTip(std::int32_t id, const Control& control);
+    // Scrolling: a window larger than its monitor's work area takes the
+    // work area, and its controls scroll inside it.
+    void FitToWorkArea();
+    void UpdateScrollBars();
+    void ScrollTo(int x, int y);
+    void OnScroll(int bar, WPARAM wParam);
     int ScaleX(int pixels) const;
     int ScaleY(int pixels) const;
 
@@ -135,6 +155,11 @@ private:
     std::vector<std::int32_t> m_pacedNumbers; // texts with a change waiting for their turn
     std::vector<std::int32_t> m_pacedBars; // bars with a change waiting for the frame
     HBITMAP m_lampBitmaps[3] = {};
+    HWND m_toolTip = nullptr;
+    SIZE m_content {}; // the client area the template asks for
+    POINT m_scroll {}; // how far the controls are scrolled
+    bool m_scrolling = false;
+    HBRUSH m_highlightBrush = nullptr;
     HICON m_bigIcon = nullptr;
     HICON m_smallIcon = nullptr;
     Win32DialogView* m_child = nullptr; // the child dialog open right now

@@ -93,6 +93,24 @@ TEST_F(MainWindowTest, CyclesAfterTheFirstAllocateNothingAndSendOnlyChanges)
     const int settled = m_view->CallCount();
     Tick(3);
     EXPECT_EQ(m_view->CallCount(), settled);
+
+    // A row waiting for movement, the highlight coming and going, and the
+    // detection's end cost no allocation either.
+    m_view->Click(AxisDetectId(3));
+    ASSERT_TRUE(m_dialog->Detecting());
+    allocations = AllocationsDuring([&] {
+        for (int step = 1; step <= 20; ++step) {
+            state.lZ = 150 * step; // under a fifth of the range
+            Tick();
+        }
+        state.lZ = 9000;
+        Tick();
+    });
+    EXPECT_EQ(allocations, 0);
+    EXPECT_FALSE(m_dialog->Detecting());
+    EXPECT_EQ(m_view->Control(kAxisRows[3].inputCombo).selection, 2);
+    EXPECT_EQ(m_view->Control(kAxisRows[3].joystickCombo).selection, 2);
+    EXPECT_TRUE(m_view->Control(ReadoutValueId(2, 3)).highlighted);
 }
 
 TEST_F(MainWindowTest, SweepingSticksArePacedFreshAndAllocateNothing)

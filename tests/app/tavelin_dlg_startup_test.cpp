@@ -147,6 +147,20 @@ TEST_F(MainWindowTest, WarningsOfTheLoadAreListedOnceByTheFirstCycle)
     EXPECT_EQ(m_view->Control(kWarningList).rows.size(), 1u);
 }
 
+TEST_F(MainWindowTest, AListOfMoreThanTenWarningsSaysHowManyWereNotShown)
+{
+    // Only the two mandatory entries: thirteen warnings, ten of them shown.
+    WriteConfiguration(0, "[FLIGHT_CONTROLS]\nSIDE_STICK_P_CNTL = 0\nPITCH_CNTL = 1\nSIDE_STICK_R_CNTL = 0\n");
+    m_input.AddJoystick(kStickA, "Stick A", 12);
+    Open();
+    Tick();
+    const RecordedControl& list = m_view->Control(kWarningList);
+    ASSERT_EQ(list.rows.size(), 11u);
+    EXPECT_EQ(list.rows[0][1], "No data for Left thrust lever, please setup control and re-save");
+    EXPECT_EQ(list.rows[10][1], "3 more warnings were not shown");
+    EXPECT_EQ(m_view->Control(kWarningLamp).lamp, LampPicture::Warning);
+}
+
 TEST_F(MainWindowTest, StartUpFailuresAreReportedOnceAndLeaveASafeWindow)
 {
     {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <set>
 #include <string>
 #include <vector>
@@ -66,7 +67,7 @@ TEST(DialogTemplates, EveryTemplateHasUniqueIdsInsideItsBounds)
         EXPECT_STREQ(ok.text, "OK");
         EXPECT_NE(ok.flags & FlagDefault, 0u);
     }
-    EXPECT_EQ(MainDialogTemplate().width, 765);
+    EXPECT_EQ(MainDialogTemplate().width, 775); // ten more for the "Move" buttons
     EXPECT_EQ(MainDialogTemplate().height, 494);
     EXPECT_EQ(DeadBandDialogTemplate().width, 336);
     EXPECT_EQ(ConfigChoiceDialogTemplate().height, 202);
@@ -202,5 +203,26 @@ TEST(DialogTemplates, MainWindowLayoutIsCleanAndHoldsTheReadouts)
     }
     for (const auto& row : kButtonRows) {
         EXPECT_TRUE(Inside(Get(main, row.joystickCombo).rect, assignment)) << row.label;
+    }
+}
+
+TEST(DialogTemplates, EveryControlTheOperatorCanPointAtHasAOneSentenceTooltip)
+{
+    for (const DialogTemplate* dialog : { &MainDialogTemplate(), &AboutDialogTemplate(), &DeadBandDialogTemplate(),
+             &ConfigChoiceDialogTemplate(), &ThrustLeverDialogTemplate() }) {
+        int tips = 0;
+        for (const auto& control : dialog->controls) {
+            if (control.id == kNoControlId) {
+                continue; // labels and frames say what they are themselves
+            }
+            ASSERT_NE(control.toolTip, nullptr) << "control " << control.id << " of template " << dialog->id;
+            const std::string tip = control.toolTip;
+            EXPECT_GT(tip.size(), 10u) << control.id;
+            EXPECT_EQ(tip.back(), '.') << control.id << ": " << tip;
+            EXPECT_EQ(tip.find(". "), std::string::npos) << control.id << " has more than one sentence: " << tip;
+            EXPECT_TRUE(std::isupper(static_cast<unsigned char>(tip.front()))) << control.id << ": " << tip;
+            ++tips;
+        }
+        EXPECT_GT(tips, 0) << dialog->id;
     }
 }

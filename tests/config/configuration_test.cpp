@@ -425,7 +425,28 @@ TEST_F(Configuration, LoadAppliesTheJoystickInputAndTuningRules)
     EXPECT_EQ(ButtonNumber(ButtonPtt), 3);
     EXPECT_EQ(ButtonNumber(ButtonBrakeL), -1);
     EXPECT_EQ(ButtonNumber(ButtonParkBrk), -1);
-    EXPECT_TRUE(Warnings().empty());
+
+    // Every key the rules had to pass over or could not find is told, with
+    // the value the control now has; the eye view's and twelve more buttons'
+    // notes do not fit.
+    const std::vector<std::string> notes = {
+        "rules.ini: PITCH_SENS = 5 could not be read; PITCH_SENS = 0.123000 taken",
+        "rules.ini: ROLL_CNTL = na could not be read, ROLL_DB missing; ROLL_CNTL = 0, ROLL_DB = 0.500000 taken",
+        "rules.ini: COCKPIT_PEDAL = default could not be read, PEDAL_CNTL = 12abc could not be read, PEDAL_SENS "
+        "missing, PEDAL_DB missing; COCKPIT_PEDAL = 0, PEDAL_CNTL = 12, PEDAL_SENS = 0.000000, PEDAL_DB = 0.500000 "
+        "taken",
+        "rules.ini: TILLER_CNTL missing, TILLER_SENS missing, TILLER_DB missing; TILLER_CNTL = 6, TILLER_SENS = "
+        "0.000000, TILLER_DB = 0.500000 taken",
+        "rules.ini: TLA_L_CNTL missing, TLA_L_OFFSET missing; TLA_L_CNTL = 0, TLA_L_OFFSET = 0.000000 taken",
+        "rules.ini: TLA_R_CNTL missing, TLA_R_SENS missing, TLA_R_OFFSET missing; TLA_R_CNTL = 0, TLA_R_SENS = "
+        "0.000000, TLA_R_OFFSET = 0.000000 taken",
+        "rules.ini: TLA_CNTL missing, TLA_2_TC = nan could not be read; TLA_CNTL = 0, TLA_2_TC = 0.900000 taken",
+        "rules.ini: PTT_BTN missing; PTT_BTN = 3 taken",
+        "rules.ini: BRK_L_BTN_CNTL missing; BRK_L_BTN_CNTL = 0, BRK_L_BTN = NA taken",
+        "rules.ini: BRK_R_BTN_CNTL missing; BRK_R_BTN_CNTL = 0, BRK_R_BTN = NA taken",
+    };
+    EXPECT_EQ(Warnings(), notes);
+    EXPECT_EQ(processor.WarningsNotShown(), 12);
 }
 
 TEST_F(Configuration, MissingEntriesFailTakeDefaultsOrUnassign)
@@ -464,9 +485,24 @@ TEST_F(Configuration, MissingEntriesFailTakeDefaultsOrUnassign)
         const std::vector<std::string> expected = { "No data for Left thrust lever, please setup control and re-save",
             "No data for Right thrust lever, please setup control and re-save",
             "No data for thrust lever filters, please setup thrust lvr control and re-save" };
-        EXPECT_EQ(Warnings(), expected) << "load " << load;
+        // The notes on the missing keys come after the load's own warnings,
+        // so those always find room; the list then says how many it dropped.
+        const std::vector<std::string> warnings = Warnings();
+        ASSERT_EQ(warnings.size(), 10u);
+        EXPECT_EQ(std::vector<std::string>(warnings.begin(), warnings.begin() + 3), expected) << "load " << load;
+        EXPECT_EQ(processor.WarningsNotShown(), 3) << "load " << load;
     }
     EXPECT_TRUE(processor.HasWarnings());
+    // A warning that comes later (a joystick without a match, one lost) takes
+    // the place of the last note, never the other way round.
+    processor.AddWarning("later");
+    std::vector<std::string> withLater = Warnings();
+    ASSERT_EQ(withLater.size(), 10u);
+    EXPECT_EQ(withLater.back(), "later");
+    EXPECT_EQ(withLater[0], "No data for Left thrust lever, please setup control and re-save");
+    EXPECT_EQ(withLater[8].rfind("minimal.ini: ", 0), 0u);
+    EXPECT_EQ(processor.WarningsNotShown(), 4);
+    ASSERT_TRUE(processor.LoadConfiguration(minimal.c_str()));
     EXPECT_DOUBLE_EQ(Setting(Block::kThrLvrLSensitivity), 1.0);
     EXPECT_DOUBLE_EQ(Setting(Block::kThrLvrLOffset), 0.0);
     EXPECT_DOUBLE_EQ(Setting(Block::kThrLvrRSensitivity), 1.0);
@@ -481,7 +517,8 @@ TEST_F(Configuration, MissingEntriesFailTakeDefaultsOrUnassign)
 
     // The start-up form does not clear the list first.
     ASSERT_TRUE(processor.ReadConfigurationFile(minimal.c_str()));
-    EXPECT_EQ(Warnings().size(), 6u);
+    EXPECT_EQ(Warnings().size(), 10u);
+    EXPECT_EQ(processor.WarningsNotShown(), 16);
 
     // A missing file changes nothing.
     SetName("Kept");
@@ -490,6 +527,64 @@ TEST_F(Configuration, MissingEntriesFailTakeDefaultsOrUnassign)
     EXPECT_EQ(processor.FullErrorText().rfind("SettingsFileClass::OpenFileForReading\n", 0), 0u);
     EXPECT_EQ(Name(), "Kept");
     EXPECT_STREQ(processor.GetCurrentConfigurationPath(), missing.c_str());
+}
+
+TEST_F(Configuration, APartialFileSaysWhatItLacksAndWhatWasTaken)
+{
+    const std::string golden = kGoldenFile;
+    const std::string afterPedals = "PEDAL_CNTL\t\t= 5\n#\n";
+    const std::size_t pedalsEnd = golden.find(afterPedals);
+    ASSERT_NE(pedalsEnd, std::string::npos);
+
+    // Cut after the pedals: every later control says what it kept or took,
+    // after the thrust levers' own warnings; whole sections in one line each.
+    GoldenSetUp();
+    const std::string cut = Write("cut.ini", golden.substr(0, pedalsEnd + afterPedals.size()));
+    ASSERT_TRUE(processor.LoadConfiguration(cut.c_str())) << processor.GetErrorText();
+    const std::vector<std::string> cutWarnings = {
+        "No data for Left thrust lever, please setup control and re-save",
+        "No data for Right thrust lever, please setup control and re-save",
+        "No data for thrust lever filters, please setup thrust lvr control and re-save",
+        "cut.ini: COCKPIT_TILLER missing; COCKPIT_TILLER = -5, TILLER_CNTL = 7, TILLER_SENS = 0.001500, TILLER_DB = "
+        "0.125000 taken",
+        "cut.ini: THRUST_LVR_1 missing; THRUST_LVR_1 = 2000, TLA_L_CNTL = 2, TLA_L_SENS = 1.000000, TLA_L_OFFSET = "
+        "0.000000 taken",
+        "cut.ini: THRUST_LVR_2 missing; THRUST_LVR_2 = 2000, TLA_R_CNTL = NA, TLA_R_SENS = 1.000000, TLA_R_OFFSET = "
+        "0.000000 taken",
+        "cut.ini: THRUST_LVR missing; THRUST_LVR = 0, TLA_CNTL = 0, TLA_1_TC = 0.000000, TLA_2_TC = 0.000000 taken",
+        "cut.ini: [ACCESS] missing; CKPT_EYE_POV = 2000, EYE_POV_CNTL = 2 taken",
+        "cut.ini: [BUTTON_CONTROLS] missing; every button = NA taken",
+    };
+    EXPECT_EQ(Warnings(), cutWarnings);
+    EXPECT_EQ(processor.WarningsNotShown(), 0);
+
+    // A value that is no number is still read as the converter reads it, and said.
+    std::string banana = golden;
+    const std::string offset = "TLA_R_OFFSET\t\t= 3.000000\n";
+    ASSERT_NE(banana.find(offset), std::string::npos);
+    banana.replace(banana.find(offset), offset.size(), "TLA_R_OFFSET\t\t= banana\n");
+    const std::string bananaPath = Write("banana.ini", banana);
+    ASSERT_TRUE(processor.LoadConfiguration(bananaPath.c_str())) << processor.GetErrorText();
+    EXPECT_EQ(Warnings(),
+        std::vector<std::string> {
+            "banana.ini: TLA_R_OFFSET = banana could not be read; TLA_R_OFFSET = 0.000000 taken" });
+    EXPECT_DOUBLE_EQ(Setting(Block::kThrLvrROffset), 0.0);
+
+    // A missing section in the middle of a whole file: one line, the rest silent.
+    std::string noButtons = golden;
+    const std::size_t buttonsStart = noButtons.find("[BUTTON_CONTROLS]");
+    const std::size_t accessStart = noButtons.find("[ACCESS]");
+    ASSERT_LT(buttonsStart, accessStart);
+    noButtons.erase(buttonsStart, accessStart - buttonsStart);
+    const std::string noButtonsPath = Write("nobuttons.ini", noButtons);
+    ASSERT_TRUE(processor.LoadConfiguration(noButtonsPath.c_str())) << processor.GetErrorText();
+    EXPECT_EQ(
+        Warnings(), std::vector<std::string> { "nobuttons.ini: [BUTTON_CONTROLS] missing; every button = NA taken" });
+
+    // The file the writer makes says nothing.
+    ASSERT_TRUE(processor.LoadConfiguration(Write("whole.ini", golden).c_str()));
+    EXPECT_TRUE(Warnings().empty());
+    EXPECT_FALSE(processor.HasWarnings());
 }
 
 TEST_F(Configuration, UnmatchedJoystickIdsWarnOnceEachAndAreSavedAsTheSlotZeroId)

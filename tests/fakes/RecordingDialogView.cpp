@@ -24,6 +24,7 @@ RecordingDialogView::RecordingDialogView(
         recorded.text.reserve(64);
         recorded.enabled = (control.flags & FlagDisabled) == 0;
         recorded.visible = (control.flags & FlagHidden) == 0;
+        recorded.toolTip = control.toolTip != nullptr ? control.toolTip : "";
         if (control.kind == ControlKind::Lamp) {
             recorded.lamp = static_cast<LampPicture>(control.image);
         }
@@ -322,6 +323,18 @@ void RecordingDialogView::SetLampPicture(std::int32_t id, LampPicture picture)
     ++control.lampSets;
 }
 
+void RecordingDialogView::SetControlHighlight(std::int32_t id, bool highlighted)
+{
+    RecordedControl& control = Mutable(id);
+    control.highlighted = highlighted;
+    ++control.highlightSets;
+}
+
+void RecordingDialogView::ComboSetItemToolTip(std::int32_t id, int position, const char* text)
+{
+    Mutable(id).entryToolTips[position] = text != nullptr ? text : "";
+}
+
 void RecordingDialogView::ListInsertColumn(std::int32_t id, int column, const char* heading, int widthPixels)
 {
     RecordedControl& control = Mutable(id);
@@ -377,6 +390,7 @@ bool RecordingDialogView::CreateControl(const RuntimeControl& control)
     recorded.runtime = true;
     recorded.parentGroupId = control.parentGroupId;
     recorded.pixelRect = control.rect;
+    recorded.toolTip = control.toolTip != nullptr ? control.toolTip : "";
     return true;
 }
 

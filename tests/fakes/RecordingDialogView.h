@@ -37,6 +37,12 @@ struct RecordedControl {
     std::vector<std::vector<std::string>> rows;
     std::vector<bool> rowSelected;
     int ensuredVisible = -1;
+    // Tooltip (from the template or CreateControl) and highlight.
+    std::string toolTip;
+    bool highlighted = false;
+    int highlightSets = 0;
+    // Combo box: the tooltip of each entry, by position.
+    std::map<int, std::string> entryToolTips;
     // How often the presenter changed it.
     int textSets = 0;
     int lampSets = 0;
@@ -128,6 +134,8 @@ public:
     void SetProgressPosition(std::int32_t id, int position) override;
     void SetProgressBarColour(std::int32_t id, BarColour colour) override;
     void SetLampPicture(std::int32_t id, LampPicture picture) override;
+    void SetControlHighlight(std::int32_t id, bool highlighted) override;
+    void ComboSetItemToolTip(std::int32_t id, int position, const char* text) override;
     void ListInsertColumn(std::int32_t id, int column, const char* heading, int widthPixels) override;
     int ListInsertItem(std::int32_t id, int position, const char* text, bool selected) override;
     void ListSetItemText(std::int32_t id, int item, int column, const char* text) override;

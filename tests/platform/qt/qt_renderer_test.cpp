@@ -432,7 +432,7 @@ TEST_F(QtRendererTest, StackedBarsAndTheirTextsAreDrawnByOneWidget)
     }
     EXPECT_NE(view.Widget(kTitleA), nullptr) << "the title is left of the bar, not beside its end";
     std::vector<ReadoutPanel*> areas; // (no meta-object of its own: qobject_cast cannot tell it)
-    for (QWidget* child : view.Dialog()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    for (QWidget* child : view.Canvas()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
         if (auto* panel = dynamic_cast<ReadoutPanel*>(child)) {
             areas.push_back(panel);
         }

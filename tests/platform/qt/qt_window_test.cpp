@@ -11,6 +11,9 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -295,3 +298,57 @@ TEST_F(QtWindowTest, ACloseFromOutsideCancelsTheOpenDialogAndDetachesOnce)
 }
 
 } // namespace
+
+TEST_F(QtWindowTest, ASmallScreenScrollsTheWholeWindowAndEveryControlHasATooltip)
+{
+    testfiles::Sandbox sandbox("small");
+    testfiles::Stick stick;
+    sandbox.MoveStick(stick);
+    OpenWindow window;
+    ASSERT_TRUE(window.Open());
+
+    // The offscreen screen (800 x 600) is smaller than the window's canvas.
+    const QRect available = window.Window()->screen()->availableGeometry();
+    QWidget* canvas = window.view->Canvas();
+    QScrollArea* scroll = window.view->ScrollArea();
+    ASSERT_NE(canvas, nullptr);
+    const DialogBaseUnits& units = window.view->BaseUnits();
+    EXPECT_EQ(canvas->size(),
+        QSize(units.ToPixelsX(CTavelinDlg::Template().width), units.ToPixelsY(CTavelinDlg::Template().height)));
+    ASSERT_TRUE(canvas->width() > available.width() || canvas->height() > available.height());
+    EXPECT_LE(window.Window()->width(), available.width());
+    EXPECT_LE(window.Window()->height(), available.height());
+    EXPECT_GT(scroll->verticalScrollBar()->maximum() + scroll->horizontalScrollBar()->maximum(), 0);
+
+    // Nothing lies outside the scrolled area, and scrolling reaches the last control.
+    for (QWidget* child : canvas->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        EXPECT_TRUE(canvas->rect().contains(child->geometry())) << child->objectName().toStdString();
+    }
+    auto* list = Control<QTreeWidget>(window.Window(), kWarningList);
+    scroll->ensureWidgetVisible(list, 0, 0);
+    const QRect shown(list->mapTo(scroll->viewport(), QPoint(0, 0)), list->size());
+    EXPECT_TRUE(scroll->viewport()->rect().contains(shown));
+
+    // Every control of the template and every readout cell has its tooltip.
+    for (const auto& control : CTavelinDlg::Template().controls) {
+        if (control.id != kNoControlId) {
+            EXPECT_FALSE(window.view->ToolTip(control.id).isEmpty()) << control.id;
+        }
+    }
+    EXPECT_TRUE(WaitFor([&] { return !window.view->ToolTip(ReadoutValueId(3, 29)).isEmpty(); }));
+    EXPECT_TRUE(window.view->CellOf(kAxisRows[0].progress)->centreMark);
+    EXPECT_FALSE(window.view->CellOf(kAxisRows[4].progress)->centreMark);
+
+    // Detection through the real window: the roll row takes the stick's Z
+    // axis, and the moving value box is highlighted meanwhile.
+    ASSERT_TRUE(WaitFor([&] { return window.dialog->GetCycleCount() > 2; }));
+    Control<QPushButton>(window.Window(), AxisDetectId(1))->click();
+    EXPECT_EQ(Control<QPushButton>(window.Window(), AxisDetectId(1))->text(), "5 s");
+    stick.z = 9000;
+    sandbox.MoveStick(stick);
+    auto* rollInput = Control<QComboBox>(window.Window(), kAxisRows[1].inputCombo);
+    EXPECT_TRUE(WaitFor([&] { return rollInput->currentText() == " Z"; })) << rollInput->currentText().toStdString();
+    EXPECT_TRUE(WaitFor([&] { return window.view->Highlighted(ReadoutValueId(0, 3)); }));
+    EXPECT_EQ(Control<QPushButton>(window.Window(), AxisDetectId(1))->text(), "Move");
+    EXPECT_TRUE(WaitFor([&] { return !window.view->Highlighted(ReadoutValueId(0, 3)); }, 3000));
+}

@@ -1,13 +1,19 @@
 // qt_screenshots: takes the pictures of docs/ on a real X display (Xvfb):
 // the main window with the joysticks of TAVELIN_VIRTUAL_JOYSTICKS moving,
-// then each set-up dialog over it. Each picture is the screen as `import`
-// sees it, cut to the window. Usage: qt_screenshots <folder>
+// a row waiting for the control to move, then each set-up dialog over it.
+// Each picture is the screen as `import` sees it, cut to the window.
+// Usage: qt_screenshots <folder> [suffix of the names] [font scale]
+// With a font scale the desktop font is that many times larger.
 #include "app/TavelinDlg.h"
 #include "platform/qt/QtDialogView.h"
 #include "tests/platform/qt/qt_test_support.h"
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QScrollArea>
 #include <QStyleFactory>
 
 #include <cstdio>
@@ -16,7 +22,27 @@
 namespace {
 
 QString g_folder;
+QString g_suffix;
 int g_failures = 0;
+
+// The virtual joysticks' file with its MOTION lines stopped or back.
+void SetMotion(bool sweep)
+{
+    const QString path = QString::fromLocal8Bit(qgetenv("TAVELIN_VIRTUAL_JOYSTICKS"));
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+        return;
+    }
+    QByteArray text = file.readAll();
+    file.close();
+    text.replace(sweep ? "MOTION  = NONE" : "MOTION  = SWEEP", sweep ? "MOTION  = SWEEP" : "MOTION  = NONE");
+    // Whole or not at all: a reader must never meet a half-written file.
+    QSaveFile out(path);
+    if (out.open(QIODevice::WriteOnly)) {
+        out.write(text);
+        out.commit();
+    }
+}
 
 void Snap(QWidget* window, const QString& name)
 {
@@ -30,7 +56,7 @@ void Snap(QWidget* window, const QString& name)
     const QRect frame = window->frameGeometry();
     const QString crop
         = QStringLiteral("%1x%2+%3+%4").arg(frame.width()).arg(frame.height()).arg(frame.x()).arg(frame.y());
-    const QString file = QDir(g_folder).filePath(name + QStringLiteral(".png"));
+    const QString file = QDir(g_folder).filePath(name + g_suffix + QStringLiteral(".png"));
     const int status = QProcess::execute(QStringLiteral("import"),
         { QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("-crop"), crop, QStringLiteral("+repage"),
             file });
@@ -70,15 +96,41 @@ int main(int argc, char* argv[])
         QApplication::setStyle(fusion);
     }
     g_folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
+    g_suffix = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
+    const double fontScale = argc > 3 ? QString::fromLocal8Bit(argv[3]).toDouble() : 1.0;
     QDir().mkpath(g_folder);
+    if (fontScale > 0.0 && fontScale != 1.0) {
+        // A desktop set to a larger font: the whole layout follows it.
+        QFont font = QApplication::font();
+        if (font.pointSizeF() > 0) {
+            font.setPointSizeF(font.pointSizeF() * fontScale);
+        } else {
+            font.setPixelSize(static_cast<int>(font.pixelSize() * fontScale));
+        }
+        QApplication::setFont(font);
+    }
 
     auto dialog = std::make_unique<CTavelinDlg>();
     QtDialogView view(CTavelinDlg::Template(), *dialog);
     view.Open();
-    view.Dialog()->move(20, 20);
+    view.Dialog()->move(0, 0);
     view.Dialog()->show();
     qttest::WaitFor([&] { return dialog->GetCycleCount() > 150; }, 10000);
     Snap(view.Dialog(), QStringLiteral("main-window"));
+
+    // A row waiting for its control: the sticks held still meanwhile, or the
+    // sweep would answer at once.
+    SetMotion(false);
+    qttest::WaitFor([] { return false; }, 600);
+    if (auto* move = qttest::Control<QPushButton>(view.Dialog(), MainIds::AxisDetectId(2))) {
+        view.ScrollArea()->ensureWidgetVisible(move);
+        move->click();
+        qttest::WaitFor([] { return false; }, 1200);
+        Snap(view.Dialog(), QStringLiteral("detection"));
+    }
+    view.DeliverCommand(kIdCancel); // Escape: the waiting ends, the window stays
+    view.ScrollArea()->ensureVisible(0, 0);
+    SetMotion(true);
 
     SnapChild(view.Dialog(), MainIds::kSetDeadBands, QStringLiteral("template131"), QStringLiteral("dead-band-dialog"),
         kIdCancel);

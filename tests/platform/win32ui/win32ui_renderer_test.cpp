@@ -82,6 +82,26 @@ private:
     std::function<void(Win32DialogView&)> m_inspect;
 };
 
+// Opens a template and looks at the real window once it is up and placed.
+class ShownPresenter : public DialogPresenter {
+public:
+    explicit ShownPresenter(std::function<void(Win32DialogView&)> inspect)
+        : m_inspect(std::move(inspect))
+    {
+    }
+    bool OnInitDialog() override { return m_view->StartTimer(kTimer, 10); }
+    void OnTimer(std::int32_t /*id*/) override
+    {
+        m_view->StopTimer(kTimer);
+        m_inspect(*static_cast<Win32DialogView*>(m_view));
+        EndDialog(kIdOk);
+    }
+
+private:
+    static constexpr std::int32_t kTimer = 77;
+    std::function<void(Win32DialogView&)> m_inspect;
+};
+
 struct Expected {
     const wchar_t* className;
     DWORD mustHave;
@@ -169,6 +189,9 @@ TEST(Win32Renderer, EveryTemplateBecomesNativeControlsOfTheRightClassesStylesCap
                 }
                 if (control.kind == ControlKind::Icon) {
                     EXPECT_NE(SendMessageW(child, STM_GETICON, 0, 0), 0) << "the application icon is missing";
+                }
+                if (control.id != kNoControlId) {
+                    EXPECT_FALSE(view.ToolTipOf(control.id).empty()) << "no tooltip";
                 }
                 ++inspected;
                 child = GetWindow(child, GW_HWNDNEXT);
@@ -618,3 +641,61 @@ TEST(Win32Renderer, TheSaveQuestionAndAWindowThatNoKeyEnds)
 }
 
 } // namespace
+
+// Run by ctest on a small screen (win32ui_small_screen_test); skipped where
+// the window fits.
+TEST(Win32Renderer, OnASmallScreenTheMainWindowScrollsAndNothingLiesOutsideItsArea)
+{
+    bool inspected = false;
+    ShownPresenter presenter([&](Win32DialogView& view) {
+        const HWND window = view.Window();
+        const SIZE content = view.ContentSize();
+        MONITORINFO monitor {};
+        monitor.cbSize = sizeof monitor;
+        ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor));
+        const RECT work = monitor.rcWork;
+        if (content.cx <= work.right - work.left && content.cy <= work.bottom - work.top) {
+            inspected = true;
+            GTEST_SKIP() << "the screen holds the whole window";
+        }
+        RECT frame;
+        GetWindowRect(window, &frame);
+        EXPECT_GE(frame.left, work.left);
+        EXPECT_GE(frame.top, work.top);
+        EXPECT_LE(frame.right, work.right);
+        EXPECT_LE(frame.bottom, work.bottom);
+        const auto style = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE));
+        EXPECT_NE(style & (WS_VSCROLL | WS_HSCROLL), 0u);
+
+        // Every control lies inside the scrolled area.
+        for (HWND child = GetWindow(window, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+            RECT placed;
+            GetWindowRect(child, &placed);
+            MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&placed), 2);
+            const LONG bottom = ClassOf(child) == L"ComboBox" ? placed.top : placed.bottom; // its list drops below
+            EXPECT_GE(placed.left, 0) << GetDlgCtrlID(child);
+            EXPECT_GE(placed.top, 0) << GetDlgCtrlID(child);
+            EXPECT_LE(placed.right, content.cx) << GetDlgCtrlID(child);
+            EXPECT_LE(bottom, content.cy) << GetDlgCtrlID(child);
+        }
+
+        // Scrolled to the end, the last control is in view.
+        SendMessageW(window, WM_VSCROLL, SB_BOTTOM, 0);
+        SendMessageW(window, WM_HSCROLL, SB_BOTTOM, 0);
+        EXPECT_GT(view.ScrollPosition().x + view.ScrollPosition().y, 0);
+        RECT client;
+        GetClientRect(window, &client);
+        RECT list;
+        GetWindowRect(GetDlgItem(window, 1505), &list);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&list), 2);
+        EXPECT_GE(list.left, client.left);
+        EXPECT_GE(list.top, client.top);
+        EXPECT_LE(list.right, client.right);
+        EXPECT_LE(list.bottom, client.bottom) << "scrolled to " << view.ScrollPosition().x << ","
+                                              << view.ScrollPosition().y << " of " << content.cx << "x" << content.cy;
+        inspected = true;
+    });
+    Win32DialogRunner runner(GetModuleHandleW(nullptr));
+    EXPECT_EQ(runner.RunModal(MainDialogTemplate(), presenter), kIdOk);
+    EXPECT_TRUE(inspected);
+}

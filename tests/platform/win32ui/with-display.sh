@@ -7,4 +7,6 @@ set -u
 if [ -n "${WINEPREFIX:-}" ] && ! grep -qs '"Managed"="N"' "$WINEPREFIX/user.reg"; then
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
 fi
-exec xvfb-run -a -s "-screen 0 1600x1200x24 -nolisten tcp" "$@"
+# TAVELIN_TEST_SCREEN gives the screen another size (a laptop's, for the
+# window that must scroll).
+exec xvfb-run -a -s "-screen 0 ${TAVELIN_TEST_SCREEN:-1600x1200x24} -nolisten tcp" "$@"

@@ -1,0 +1,52 @@
+// Assignment by moving the control: after Start, each cycle's joystick states
+// are compared with where they were, and the first axis that moves by a fifth
+// of its range, the first newly pressed button or the first hat that leaves
+// centre is reported. Fixed storage only, so a waiting detector costs the
+// cycle no allocation.
+#pragma once
+
+#include "mapping/JoystickState.h"
+
+#include <cstdint>
+
+class InputDetector {
+public:
+    enum class Kind { Axis, Button, Hat };
+    enum class Step { Idle, Waiting, Found, TimedOut };
+
+    // What moved: the slot and the input as its row's combo numbers it (axis
+    // input 0..23, button number 1..32, hat number 1..3).
+    struct Found {
+        int slot = 0;
+        int input = 0;
+    };
+
+    static constexpr std::int64_t kTimeoutMs = 5000;
+    static constexpr int kRangeDivisor = 5; // an axis must move by a fifth of its range
+
+    // `row` is the caller's tag for the waiting row; `states` the slots' last
+    // readings (`count` of them), against which movement is measured.
+    void Start(Kind kind, int row, const JoystickState* states, int count, std::int64_t nowMs);
+    void Cancel() { m_active = false; }
+    bool Active() const { return m_active; }
+    Kind GetKind() const { return m_kind; }
+    int Row() const { return m_row; }
+    // Whole seconds left before the time-out, rounded up.
+    int SecondsLeft(std::int64_t nowMs) const;
+
+    // One cycle: Found (and no longer active) when something moved, TimedOut
+    // once the time is up, else Waiting.
+    Step Update(const JoystickState* states, int count, std::int64_t nowMs, Found& found);
+
+    static bool HatCentred(std::uint32_t pov) { return pov > 360; }
+    static std::int32_t AxisInputValue(const JoystickState& state, int input);
+
+private:
+    bool m_active = false;
+    Kind m_kind = Kind::Axis;
+    int m_row = 0;
+    int m_count = 0;
+    std::int64_t m_startMs = 0;
+    JoystickState m_start[kJoystickSlots] = {};
+    JoystickState m_previous[kJoystickSlots] = {};
+};
