@@ -131,11 +131,12 @@ public:
 //   1. builds the window from the template, calls BindView(&view), then
 //      OnInitDialog();
 //   2. delivers events one at a time until the presenter calls EndDialog:
-//      push button clicks as OnCommand(id) (Enter: the default button, Escape:
-//      OnCommand(kIdCancel), both only when EndsOnDialogKeys() says so: for
-//      a window that says no, Enter and Escape do nothing beyond what the
-//      focused control does with them, such as a combo committing its
-//      choice); a combo selection by the operator as
+//      push button clicks as OnCommand(id) (Enter: the default button, only
+//      when EndsOnDialogKeys() says so: for a window that says no, Enter does
+//      nothing beyond what the focused control does with it, such as a combo
+//      committing its choice; Escape: OnCommand(kIdCancel) for every window,
+//      so a presenter that must not end on one key keeps OnCancel from ending
+//      it); a combo selection by the operator as
 //      OnSelectionChange(id, position); a spin click as OnSpinDelta(id, delta)
 //      with the position change the up-down control proposes (a non-zero
 //      answer refuses it); timer ticks as OnTimer(id); the window's close box

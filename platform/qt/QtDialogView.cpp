@@ -147,8 +147,13 @@ void TemplateDialog::keyPressEvent(QKeyEvent* event)
     }
     const int key = event->key();
     if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) && !m_view.EndsOnDialogKeys()) {
-        // What no control took (an open combo takes its own) ends nothing here.
+        // What no control took (an open combo takes its own) ends nothing
+        // here: Enter is dropped, Escape reaches the presenter as Cancel,
+        // which only gives up what it is waiting for.
         event->accept();
+        if (key == Qt::Key_Escape) {
+            m_view.DeliverCommand(kIdCancel);
+        }
         return;
     }
     QDialog::keyPressEvent(event);

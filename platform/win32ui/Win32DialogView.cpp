@@ -627,16 +627,16 @@ void Win32DialogView::OnCommandMessage(WPARAM wParam, LPARAM lParam)
     if (from == nullptr) {
         // A menu command, an accelerator, or Enter / Escape without a button of that id.
         const int command = LOWORD(wParam);
-        if ((command == IDOK || command == IDCANCEL) && !m_presenter.EndsOnDialogKeys()) {
-            return;
+        if (command == IDOK && !m_presenter.EndsOnDialogKeys()) {
+            return; // Enter ends nothing here; Escape reaches the presenter as Cancel
         }
         m_presenter.OnCommand(static_cast<std::int32_t>(static_cast<std::int16_t>(LOWORD(wParam))));
         return;
     }
     const auto id = static_cast<std::int32_t>(GetDlgCtrlID(from));
-    if ((id == kIdOk || id == kIdCancel) && !m_presenter.EndsOnDialogKeys()
-        && (GetKeyState(VK_RETURN) < 0 || GetKeyState(VK_ESCAPE) < 0)) {
-        // The dialog manager's Enter or Escape, not a click: ends nothing here.
+    if (id == kIdOk && !m_presenter.EndsOnDialogKeys() && GetKeyState(VK_RETURN) < 0) {
+        // The dialog manager's Enter, not a click: ends nothing here. Escape
+        // goes on as Cancel, which such a presenter does not end on.
         return;
     }
     const Control* control = Find(id);

@@ -175,7 +175,8 @@ void RecordingDialogView::Close()
 
 void RecordingDialogView::PressEscape()
 {
-    if (!Live() || !m_presenter.EndsOnDialogKeys()) {
+    // Escape is Cancel for every window; one that must not end on it ignores it there.
+    if (!Live()) {
         return;
     }
     m_presenter.OnCommand(kIdCancel);
