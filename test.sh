@@ -79,7 +79,13 @@ run_suite() { # label, build folder, mode, ctest selection (a "-L LABEL" selecti
   [ "$mode" = per-executable ] && rm -rf "$build/gtest-results"
   rm -f "$junit" "$listing" "$counts"
   local started=$SECONDS
-  ctest --test-dir "$build" --output-on-failure -j "$(nproc)" --timeout 600 "$@" \
+  # The Windows tests share one Wine prefix, so one wineserver and one desktop:
+  # a program started without a display there leaves the window tests' programs
+  # none. They run one at a time.
+  local jobs
+  jobs=$(nproc)
+  [ "$folder" = win ] && jobs=1
+  ctest --test-dir "$build" --output-on-failure -j "$jobs" --timeout 600 "$@" \
     --output-junit "$junit" >"$log" 2>&1
   local status=$?
   ctest --test-dir "$build" --show-only=json-v1 "$@" >"$listing" 2>>"$log"
