@@ -280,7 +280,7 @@ template <typename T> void PutThroughC(Sink& sink, const Spec& spec, T value)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
 #endif
-    // The format is one conversion rebuilt from a checked specification.
+    // The format is one conversion, rebuilt from its checked flags, width and precision.
     sink.Advance(std::snprintf(sink.Here(), sink.Room(), format, value));
 #if defined(__GNUC__)
 #pragma GCC diagnostic pop
