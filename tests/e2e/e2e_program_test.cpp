@@ -4,6 +4,7 @@
 #include "mapping/GenericSimBlock.h"
 #include "mapping/KQ_P_0001_02_Shm.h"
 #include "tests/support/CommaLocale.h"
+#include "tests/support/poll.h"
 #include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
@@ -32,14 +33,7 @@ using Clock = std::chrono::steady_clock;
 // Polls `done` every few milliseconds until it holds or the deadline passes.
 bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(10))
 {
-    const auto deadline = Clock::now() + timeout;
-    while (!done()) {
-        if (Clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
+    return testpoll::Until(done, timeout, std::chrono::milliseconds(5));
 }
 
 class Program {

@@ -7,6 +7,7 @@
 #include "mapping/GenericSimBlock.h"
 #include "mapping/KQ_P_0001_02_Shm.h"
 #include "support/WineBridge.h"
+#include "tests/support/poll.h"
 #include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
@@ -37,14 +38,7 @@ using namespace std::chrono_literals;
 
 bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout = 20s)
 {
-    const auto deadline = Clock::now() + timeout;
-    while (!done()) {
-        if (Clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(10ms);
-    }
-    return true;
+    return testpoll::Until(done, timeout, std::chrono::milliseconds(10));
 }
 
 std::string ReadFile(const std::filesystem::path& path)

@@ -5,6 +5,7 @@
 #include "mapping/GenericSimBlock.h"
 #include "mapping/KQ_P_0001_02_Shm.h"
 #include "tests/support/os_helpers.h"
+#include "tests/support/poll.h"
 
 #include <windows.h>
 
@@ -31,14 +32,7 @@ const std::string kConfigurationFile = "C:\\Program Files\\Orrelane\\Shared\\Joy
 
 bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(20))
 {
-    const auto deadline = Clock::now() + timeout;
-    while (!done()) {
-        if (Clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
+    return testpoll::Until(done, timeout, std::chrono::milliseconds(20));
 }
 
 std::string ReadFile(const std::string& path)

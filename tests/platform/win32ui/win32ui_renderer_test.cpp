@@ -5,6 +5,7 @@
 #include "platform/win32ui/FrameGate.h"
 #include "platform/win32ui/Win32DialogRunner.h"
 #include "platform/win32ui/Win32DialogView.h"
+#include "tests/support/poll.h"
 #include "ui/DialogView.h"
 
 #include <windows.h>
@@ -29,14 +30,7 @@ using Clock = std::chrono::steady_clock;
 
 bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(10))
 {
-    const auto deadline = Clock::now() + timeout;
-    while (!done()) {
-        if (Clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
+    return testpoll::Until(done, timeout, std::chrono::milliseconds(2));
 }
 
 std::wstring ClassOf(HWND window)
