@@ -627,8 +627,7 @@ void CTavelinDlg::OnSlotsChanged()
     m_slotChangesShown = m_joySticks->GetSlotChangeCount();
     // A joystick that came, went or came back is shown by this very cycle,
     // not whenever the numbers' turn comes.
-    m_cyclesSinceFrame = kFrameCycles;
-    m_cyclesSinceNumbers = kNumberCycles;
+    m_view->RequestFullFrame();
     for (int slot = 0; slot < kJoystickSlots; ++slot) {
         char name[300];
         FormatBounded(
@@ -725,25 +724,10 @@ bool CTavelinDlg::OnCycle()
         }
     }
 
-    // The window is refreshed once a frame, its numbers on every other
-    // frame; each refresh sends only what changed since the last.
-    m_cyclesSinceFrame = std::min(m_cyclesSinceFrame + 1, kFrameCycles);
-    m_cyclesSinceNumbers = std::min(m_cyclesSinceNumbers + 1, kNumberCycles);
-    const bool frameDue = m_windowVisible && m_cyclesSinceFrame >= kFrameCycles;
-    const bool numbersDue = frameDue && m_cyclesSinceNumbers >= kNumberCycles;
-    if (frameDue) {
-        m_cyclesSinceFrame = 0;
-    }
-    if (numbersDue) {
-        m_cyclesSinceNumbers = 0;
-    }
     StepDetection(n, m_clock());
     ShowSlotHeaders();
 
     if (m_shm == nullptr) {
-        if (numbersDue) {
-            RefreshReadouts();
-        }
         return false;
     }
 
@@ -772,24 +756,29 @@ bool CTavelinDlg::OnCycle()
         }
     }
 
-    if (frameDue) {
-        RefreshWindow(numbersDue);
-    }
     return true;
+}
+
+void CTavelinDlg::OnFrame(bool numbers)
+{
+    if (!m_devicesReady || !m_startedOk || m_joySticks == nullptr || m_view == nullptr || m_ended) {
+        return;
+    }
+    if (m_shm == nullptr) {
+        // Without the window's own view there are only the readouts to show.
+        if (numbers) {
+            RefreshReadouts();
+        }
+        return;
+    }
+    if (m_cycleCount >= 1) {
+        RefreshWindow(numbers);
+    }
 }
 
 void CTavelinDlg::OnVisibilityChange(bool visible)
 {
-    if (visible == m_windowVisible) {
-        return;
-    }
     m_windowVisible = visible;
-    if (visible && m_cycleCount >= 1 && m_view != nullptr && m_joySticks != nullptr && !m_ended) {
-        // What changed while hidden, all in one refresh.
-        RefreshWindow(true);
-        m_cyclesSinceFrame = 0;
-        m_cyclesSinceNumbers = 0;
-    }
 }
 
 void CTavelinDlg::RefreshReadouts()

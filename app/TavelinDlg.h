@@ -30,12 +30,6 @@ public:
     static constexpr double kReadPollPeriod = 0.1; // the one poll after reading another configuration
     static constexpr int kReadoutLines = 30;
     static constexpr int kTextLength = 1024;
-    // How often the window hears of changes, in cycles: bars and lamps as
-    // often as a 60 Hz screen can show them (24 ms: two cycles would be
-    // 62.5 Hz), numbers as fast as anybody reads them (48 ms, about 20 a
-    // second). A change waits at most that long.
-    static constexpr int kFrameCycles = 3;
-    static constexpr int kNumberCycles = 6;
 
     CTavelinDlg();
     ~CTavelinDlg() override;
@@ -54,6 +48,9 @@ public:
     void OnDestroy() override;
     bool OnSystemCommand(unsigned command) override;
     void OnVisibilityChange(bool visible) override;
+    // What the window shows of the cycles since the last frame; only what
+    // changed is sent (the window's session paces the frames).
+    void OnFrame(bool numbers) override;
     void OnOK() override;
     void OnCancel() override;
 
@@ -249,11 +246,8 @@ private:
     bool m_endPending = false; // a way out was taken while a child dialog was open
     int m_pendingResult = kIdOk;
     bool m_ended = false;
-    // Window pacing: cycles since the last refresh (of the numbers); nothing
-    // is formatted or sent while nobody can see the window.
+    // Nothing is formatted or sent while nobody can see the window.
     bool m_windowVisible = true;
-    int m_cyclesSinceFrame = kFrameCycles;
-    int m_cyclesSinceNumbers = kNumberCycles;
     bool m_sideStickPending = false;
     LampPicture m_sideStickPicture = LampPicture::Off;
     bool m_timerStarted = false;

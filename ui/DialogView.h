@@ -96,6 +96,9 @@ public:
     // cannot be created. Ticks keep arriving while a child dialog is modal.
     virtual bool StartTimer(std::int32_t id, int periodMs) = 0;
     virtual void StopTimer(std::int32_t id) = 0;
+    // Something changed that must be seen at once: the next tick brings a
+    // frame with the numbers (DialogPresenter::OnFrame).
+    virtual void RequestFullFrame() = 0;
 
     // Modal box with only an OK button; returns when the operator closes it.
     virtual void ShowMessageBox(const char* text, const char* caption) = 0;
@@ -139,7 +142,10 @@ public:
 //      it); a combo selection by the operator as
 //      OnSelectionChange(id, position); a spin click as OnSpinDelta(id, delta)
 //      with the position change the up-down control proposes (a non-zero
-//      answer refuses it); timer ticks as OnTimer(id); the window's close box
+//      answer refuses it); timer ticks as OnTimer(id), each followed by
+//      OnFrame(numbers) when the window's frame is due (ui/FramePacer.h: frames
+//      follow the fastest timer, none while the window is hidden, one whole
+//      frame at once when it is shown again); the window's close box
 //      and, for the main window, a close request from outside (SIGINT,
 //      SIGTERM, SIGHUP; on Windows the session ending) as OnCloseRequested()
 //      at once - possibly while a handler waits in a child dialog or box -
@@ -183,6 +189,9 @@ public:
     virtual void OnDevicesChanged() { }
     // Nobody sees a hidden window: a presenter may skip its refreshes until it is shown again.
     virtual void OnVisibilityChange(bool /*visible*/) { }
+    // The window's frame: show what changed since the last (bars, lamps,
+    // texts), and the numbers too when `numbers`.
+    virtual void OnFrame(bool /*numbers*/) { }
 
     virtual void OnOK() { EndDialog(kIdOk); }
     virtual void OnCancel() { EndDialog(kIdCancel); }

@@ -641,6 +641,10 @@ void QtDialogView::DeliverTimer(std::int32_t id)
 {
     if (Live()) {
         m_presenter.OnTimer(id);
+        const FramePacer::Frame frame = m_pacer.AfterTick(id, m_shownToPresenter);
+        if (frame.due && Live()) {
+            m_presenter.OnFrame(frame.numbers);
+        }
         CommitPanels();
     }
 }
@@ -657,6 +661,10 @@ void QtDialogView::UpdateVisibility()
     }
     m_shownToPresenter = visible;
     m_presenter.OnVisibilityChange(visible);
+    if (visible && Live() && m_pacer.Ticked()) {
+        m_presenter.OnFrame(true);
+        m_pacer.Restart();
+    }
     CommitPanels();
 }
 
@@ -1138,6 +1146,9 @@ bool QtDialogView::StartTimer(std::int32_t id, int periodMs)
     }
     // Starting a running timer again restarts it with the new period.
     timer->start(periodMs);
+    if (timer->isActive()) {
+        m_pacer.TimerStarted(id, periodMs);
+    }
     return timer->isActive();
 }
 
@@ -1146,7 +1157,13 @@ void QtDialogView::StopTimer(std::int32_t id)
     const auto found = m_timers.find(id);
     if (found != m_timers.end()) {
         found->second->stop();
+        m_pacer.TimerStopped(id);
     }
+}
+
+void QtDialogView::RequestFullFrame()
+{
+    m_pacer.RequestFull();
 }
 
 namespace {

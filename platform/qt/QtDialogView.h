@@ -7,6 +7,7 @@
 #include "platform/qt/DialogUnits.h"
 #include "platform/qt/QtControls.h"
 #include "ui/DialogView.h"
+#include "ui/FramePacer.h"
 
 #include <QDialog>
 #include <QString>
@@ -135,6 +136,7 @@ public:
     bool CreateControl(const RuntimeControl& control) override;
     bool StartTimer(std::int32_t id, int periodMs) override;
     void StopTimer(std::int32_t id) override;
+    void RequestFullFrame() override;
     void ShowMessageBox(const char* text, const char* caption) override;
     SaveChoice AskSaveDiscardCancel(const char* text, const char* caption) override;
     int RunModalChild(const DialogTemplate& dialogTemplate, DialogPresenter& presenter) override;
@@ -193,6 +195,7 @@ private:
     bool m_shownToPresenter = true; // what the presenter was last told
     int m_result = kIdCancel;
     int m_nested = 0; // initialisation, message boxes and child dialogs running now
+    FramePacer m_pacer;
 };
 
 // Runs top-level dialogs (the application object's way in).

@@ -588,10 +588,16 @@ INT_PTR Win32DialogView::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
         }
         // Nobody sees a minimised window: the presenter stops formatting for
         // it and brings everything up to date in one refresh on the restore.
-        if (wParam == SIZE_MINIMIZED && Live()) {
+        if (wParam == SIZE_MINIMIZED && Live() && m_shownToPresenter) {
+            m_shownToPresenter = false;
             m_presenter.OnVisibilityChange(false);
-        } else if ((wParam == SIZE_RESTORED || wParam == SIZE_MAXIMIZED) && Live()) {
+        } else if ((wParam == SIZE_RESTORED || wParam == SIZE_MAXIMIZED) && Live() && !m_shownToPresenter) {
+            m_shownToPresenter = true;
             m_presenter.OnVisibilityChange(true);
+            if (Live() && m_pacer.Ticked()) {
+                m_presenter.OnFrame(true);
+                m_pacer.Restart();
+            }
         }
         if (wParam == SIZE_RESTORED) {
             // What changed while minimised, at once.
@@ -700,6 +706,10 @@ bool Win32DialogView::OnTimerMessage(UINT_PTR id)
     }
     if (Live()) {
         m_presenter.OnTimer(static_cast<std::int32_t>(id));
+        const FramePacer::Frame frame = m_pacer.AfterTick(static_cast<std::int32_t>(id), m_shownToPresenter);
+        if (frame.due && Live()) {
+            m_presenter.OnFrame(frame.numbers);
+        }
     }
     m_numberGate.Beat();
     m_barGate.Beat();
@@ -1308,6 +1318,7 @@ bool Win32DialogView::StartTimer(std::int32_t id, int periodMs)
     if (std::find(m_timers.begin(), m_timers.end(), id) == m_timers.end()) {
         m_timers.push_back(id);
     }
+    m_pacer.TimerStarted(id, periodMs);
     // A timer at least as fast as a frame drives the pacing with its ticks.
     if (periodMs <= FrameGate::kFrameMs) {
         if (std::find(m_fastTimers.begin(), m_fastTimers.end(), id) == m_fastTimers.end()) {
@@ -1328,12 +1339,18 @@ void Win32DialogView::StopTimer(std::int32_t id)
         return;
     }
     m_timers.erase(found);
+    m_pacer.TimerStopped(id);
     if (m_window != nullptr) {
         KillTimer(m_window, static_cast<UINT_PTR>(id));
     }
     m_fastTimers.erase(std::remove(m_fastTimers.begin(), m_fastTimers.end(), id), m_fastTimers.end());
     m_numberGate.SetHeartbeat(!m_fastTimers.empty());
     m_barGate.SetHeartbeat(!m_fastTimers.empty());
+}
+
+void Win32DialogView::RequestFullFrame()
+{
+    m_pacer.RequestFull();
 }
 
 SaveChoice Win32DialogView::AskSaveDiscardCancel(const char* text, const char* caption)

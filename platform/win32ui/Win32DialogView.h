@@ -8,6 +8,7 @@
 #include "platform/win32ui/FrameGate.h"
 #include "platform/win32ui/ReadoutPanel.h"
 #include "ui/DialogView.h"
+#include "ui/FramePacer.h"
 
 #include <windows.h>
 
@@ -76,6 +77,7 @@ public:
     bool CreateControl(const RuntimeControl& control) override;
     bool StartTimer(std::int32_t id, int periodMs) override;
     void StopTimer(std::int32_t id) override;
+    void RequestFullFrame() override;
     void ShowMessageBox(const char* text, const char* caption) override;
     SaveChoice AskSaveDiscardCancel(const char* text, const char* caption) override;
     int RunModalChild(const DialogTemplate& dialogTemplate, DialogPresenter& presenter) override;
@@ -171,4 +173,6 @@ private:
     bool m_closePosted = false;
     int m_result = kIdCancel;
     int m_nested = 0; // initialisation, message boxes and child dialogs running now
+    FramePacer m_pacer;
+    bool m_shownToPresenter = true; // what the presenter was last told
 };

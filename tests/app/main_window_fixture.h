@@ -8,6 +8,7 @@
 #include "mapping/KQ_P_0001_02_Shm.h"
 #include "tests/fakes/RecordingDialogView.h"
 #include "tests/fakes/ScriptedDirectInput.h"
+#include "ui/FramePacer.h"
 
 #include <gtest/gtest.h>
 
@@ -19,6 +20,11 @@ class MainWindowTest : public ::testing::Test {
 protected:
     static constexpr std::uint32_t kStickA = 0x00C2046D; // slot 0
     static constexpr std::uint32_t kStickB = 0x0404044F; // slot 1
+
+    // The window's frames at the cycle's period: bars and lamps every
+    // kFrameCycles ticks, numbers every kNumberCycles.
+    static constexpr int kFrameCycles = FramePacer::FrameTicksFor(CTavelinDlg::kCyclePeriodMs);
+    static constexpr int kNumberCycles = FramePacer::NumberTicksFor(CTavelinDlg::kCyclePeriodMs);
 
     void SetUp() override;
     void TearDown() override;
@@ -38,7 +44,7 @@ protected:
     void Tick(int times = 1);
     // Enough ticks for every change to reach the window (numbers are sent at
     // most once in that many cycles).
-    void TickPeriod() { Tick(CTavelinDlg::kNumberCycles); }
+    void TickPeriod() { Tick(kNumberCycles); }
 
     // The simulator's view of the block.
     void* Block() const { return m_simulator->GetBlock(); }

@@ -80,8 +80,8 @@ TEST_F(MainWindowTest, CyclesAfterTheFirstAllocateNothingAndSendOnlyChanges)
     EXPECT_EQ(allocations, 0);
     // A number changing on every tick is sent once a refresh period.
     const int sent = m_view->Control(ReadoutValueId(2, 1)).textSets - xSets;
-    EXPECT_GE(sent, 20 / CTavelinDlg::kNumberCycles);
-    EXPECT_LE(sent, 20 / CTavelinDlg::kNumberCycles + 1);
+    EXPECT_GE(sent, 20 / kNumberCycles);
+    EXPECT_LE(sent, 20 / kNumberCycles + 1);
     EXPECT_EQ(m_view->Control(ReadoutValueId(2, 2)).textSets, ySets);
     EXPECT_GT(m_view->Control(kAxisRows[0].progress).progressSets, 0);
     EXPECT_LT(m_view->Control(kAxisRows[0].progress).progress, 50);
@@ -137,12 +137,12 @@ TEST_F(MainWindowTest, SweepingSticksArePacedFreshAndAllocateNothing)
         Sweep(m_input, step);
         allocations += AllocationsDuring([&] { Tick(); });
         recentTexts.push_back(std::to_string(m_input.joystick(1).state.lX));
-        if (recentTexts.size() > static_cast<std::size_t>(CTavelinDlg::kNumberCycles)) {
+        if (recentTexts.size() > static_cast<std::size_t>(kNumberCycles)) {
             recentTexts.pop_front();
         }
         const double roll = Double(GenericSimBlock::kRollOutput);
         recentBars.push_back(static_cast<int>(std::clamp((roll + 25.0) / 50.0 * 100.0, 0.0, 100.0)));
-        if (recentBars.size() > static_cast<std::size_t>(CTavelinDlg::kFrameCycles)) {
+        if (recentBars.size() > static_cast<std::size_t>(kFrameCycles)) {
             recentBars.pop_front();
         }
         if (std::find(recentTexts.begin(), recentTexts.end(), m_view->Text(readout)) == recentTexts.end()
@@ -153,11 +153,11 @@ TEST_F(MainWindowTest, SweepingSticksArePacedFreshAndAllocateNothing)
     EXPECT_EQ(allocations, 0);
     EXPECT_EQ(stale, 0) << "ticks on which the window showed something older than one period";
     const int textsSent = m_view->Control(readout).textSets - readoutSets;
-    EXPECT_LE(textsSent, kTicks / CTavelinDlg::kNumberCycles + 1);
-    EXPECT_GE(textsSent, kTicks / CTavelinDlg::kNumberCycles - 1);
+    EXPECT_LE(textsSent, kTicks / kNumberCycles + 1);
+    EXPECT_GE(textsSent, kTicks / kNumberCycles - 1);
     const int barsSent = bar.progressSets - barSets;
-    EXPECT_LE(barsSent, kTicks / CTavelinDlg::kFrameCycles + 1);
-    EXPECT_GT(barsSent, kTicks / CTavelinDlg::kNumberCycles);
+    EXPECT_LE(barsSent, kTicks / kFrameCycles + 1);
+    EXPECT_GT(barsSent, kTicks / kNumberCycles);
 }
 
 TEST_F(MainWindowTest, HiddenWindowHearsNothingWhilePublishingGoesOn)

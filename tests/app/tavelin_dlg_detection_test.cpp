@@ -37,8 +37,6 @@ protected:
         m_dialog->SetClock(TestClock);
         Step();
     }
-    // The numbers (and their highlight) are refreshed every sixth cycle.
-    static constexpr int kNumberCycles = 6;
     // One tick, 8 ms later.
     void Step(int times = 1)
     {

@@ -241,7 +241,7 @@ TEST_F(MainWindowTest, ThrustLeverDialogEditsLiveWhileTheCycleRunsBehindIt)
         const double lagged = Double(GSB::kThrLvrROutput);
         EXPECT_GT(lagged, 0.0);
         EXPECT_LT(lagged, 10.0);
-        for (int i = 1; i < CTavelinDlg::kNumberCycles; ++i) {
+        for (int i = 1; i < kNumberCycles; ++i) {
             child.Parent()->Tick();
         }
         EXPECT_EQ(m_view->Text(kAxisRows[4].valueText), " 50.000 Deg");

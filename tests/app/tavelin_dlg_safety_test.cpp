@@ -24,7 +24,7 @@ TEST_F(MainWindowTest, ACommaLocaleChangesNeitherTheLoadNorTheTexts)
     EXPECT_DOUBLE_EQ(Double(GSB::kRollDeadBand), 0.5);
     SetDouble(GSB::kPitchOutput, -20.0);
     SetDouble(GSB::kRollOutput, 12.5);
-    Tick(CTavelinDlg::kNumberCycles); // numbers are refreshed that often
+    Tick(kNumberCycles); // numbers are refreshed that often
     EXPECT_EQ(m_view->Text(kAxisRows[0].valueText), "-20.000 Deg");
     EXPECT_EQ(m_view->Text(kAxisRows[1].valueText), " 12.500 Deg");
     EXPECT_EQ(m_view->Text(kAxisRows[0].sensitivityText), "0.0020");

@@ -10,6 +10,7 @@ RecordingDialogView::RecordingDialogView(
     , m_presenter(presenter)
     , m_parent(parent)
     , m_title(dialogTemplate.caption)
+    , m_session(presenter, *this, parent != nullptr ? &parent->m_session : nullptr)
 {
     for (const auto& control : dialogTemplate.controls) {
         if (control.id == kNoControlId) {
@@ -40,55 +41,66 @@ RecordingDialogView::~RecordingDialogView()
 
 bool RecordingDialogView::Open()
 {
-    m_presenter.BindView(this);
     m_open = true;
-    const bool result = m_presenter.OnInitDialog();
-    AfterEvent();
+    ++m_driving;
+    const bool result = m_session.Open(*this);
+    --m_driving;
+    Settle();
     return result;
 }
 
-void RecordingDialogView::AfterEvent()
+void RecordingDialogView::Settle()
 {
-    // A close request from outside is delivered once the handler it
-    // interrupted has returned.
-    if (m_closePending && Live() && !m_ended && m_openChild == nullptr && !m_inQuestion) {
-        m_closePending = false;
-        m_presenter.OnClose();
+    if (m_driving > 0) {
+        return;
+    }
+    while (m_closePosted) {
+        m_closePosted = false;
+        ++m_driving;
+        m_session.DeliverPendingClose();
+        --m_driving;
     }
     // The modal loop ends once the handler that asked for it has returned.
-    if (m_ended && !m_destroyed) {
+    if (m_session.Ended() && !m_destroyed) {
         Destroy();
     }
 }
 
-void RecordingDialogView::RequestClose()
+void RecordingDialogView::PostPendingClose()
 {
-    if (!Live()) {
-        return;
-    }
-    m_presenter.OnCloseRequested();
-    m_closePending = true;
-    if (m_openChild != nullptr && m_openChild->Live()) {
-        // As a renderer does: the child is cancelled, its handler goes on.
-        m_openChild->m_presenter.OnCancel();
-        m_openChild->EndDialog(kIdCancel);
-        m_openChild->AfterEvent();
-        return;
-    }
+    m_closePosted = true;
+    // No handler of this window runs (a script drives it from outside, or
+    // the request reached it through its owner): the loop would deliver it
+    // right after this call.
+    Settle();
+}
+
+void RecordingDialogView::AnswerOpenBoxes()
+{
     if (m_inQuestion) {
         m_questionCancelled = true;
-        return;
     }
-    AfterEvent();
+}
+
+void RecordingDialogView::LeaveModalLoop(int /*result*/)
+{
+    // Settle() ends the window once the running handler has returned.
+}
+
+void RecordingDialogView::RequestClose()
+{
+    ++m_driving;
+    m_session.RequestClose();
+    --m_driving;
+    Settle();
 }
 
 void RecordingDialogView::PressEnter()
 {
-    if (!Live() || !m_presenter.EndsOnDialogKeys()) {
-        return;
-    }
-    m_presenter.OnCommand(kIdOk);
-    AfterEvent();
+    ++m_driving;
+    m_session.DeliverDialogKey(WindowSession::DialogKey::Enter);
+    --m_driving;
+    Settle();
 }
 
 void RecordingDialogView::Destroy()
@@ -97,8 +109,7 @@ void RecordingDialogView::Destroy()
         return;
     }
     m_destroyed = true;
-    m_presenter.OnDestroy();
-    m_presenter.BindView(nullptr);
+    m_session.Finish();
     timers.clear();
 }
 
@@ -111,8 +122,10 @@ void RecordingDialogView::Click(std::int32_t id)
     if (!control.enabled || !control.visible) {
         return; // an operator cannot press what is greyed or hidden
     }
-    m_presenter.OnCommand(id);
-    AfterEvent();
+    ++m_driving;
+    m_session.DeliverCommand(id);
+    --m_driving;
+    Settle();
 }
 
 void RecordingDialogView::Select(std::int32_t id, int position)
@@ -126,8 +139,10 @@ void RecordingDialogView::Select(std::int32_t id, int position)
     }
     control.selection = position;
     control.text = control.entries[static_cast<std::size_t>(position)];
-    m_presenter.OnSelectionChange(id, position);
-    AfterEvent();
+    ++m_driving;
+    m_session.DeliverSelection(id, position);
+    --m_driving;
+    Settle();
 }
 
 int RecordingDialogView::Spin(std::int32_t id, int delta)
@@ -135,8 +150,10 @@ int RecordingDialogView::Spin(std::int32_t id, int delta)
     if (!Live() || !Control(id).enabled) {
         return -1;
     }
-    const int result = m_presenter.OnSpinDelta(id, delta);
-    AfterEvent();
+    ++m_driving;
+    const int result = m_session.DeliverSpin(id, delta);
+    --m_driving;
+    Settle();
     return result;
 }
 
@@ -157,8 +174,10 @@ bool RecordingDialogView::Tick()
     }
     for (std::size_t i = 0; i < count; ++i) {
         if (Live() && timers.count(ids[i]) != 0) {
-            m_presenter.OnTimer(ids[i]);
-            AfterEvent();
+            ++m_driving;
+            m_session.DeliverTimer(ids[i]);
+            --m_driving;
+            Settle();
         }
     }
     return true;
@@ -166,42 +185,34 @@ bool RecordingDialogView::Tick()
 
 void RecordingDialogView::Close()
 {
-    if (!Live()) {
-        return;
-    }
-    m_presenter.OnClose();
-    AfterEvent();
+    ++m_driving;
+    m_session.DeliverClose();
+    --m_driving;
+    Settle();
 }
 
 void RecordingDialogView::PressEscape()
 {
-    // Escape is Cancel for every window; one that must not end on it ignores it there.
-    if (!Live()) {
-        return;
-    }
-    m_presenter.OnCommand(kIdCancel);
-    AfterEvent();
+    ++m_driving;
+    m_session.DeliverDialogKey(WindowSession::DialogKey::Escape);
+    --m_driving;
+    Settle();
 }
 
 void RecordingDialogView::SystemCommand(unsigned command)
 {
-    if (!Live()) {
-        return;
-    }
-    if (!m_presenter.OnSystemCommand(command) && (command & 0xFFF0u) == kSystemClose && Live()) {
-        m_presenter.OnClose();
-    }
-    AfterEvent();
+    ++m_driving;
+    m_session.DeliverSystemCommand(command);
+    --m_driving;
+    Settle();
 }
 
 void RecordingDialogView::SetVisible(bool visible)
 {
-    if (!Live() || visible == m_visible) {
-        return;
-    }
-    m_visible = visible;
-    m_presenter.OnVisibilityChange(visible);
-    AfterEvent();
+    ++m_driving;
+    m_session.DeliverVisibility(visible);
+    --m_driving;
+    Settle();
 }
 
 const RecordedControl& RecordingDialogView::Control(std::int32_t id) const
@@ -403,6 +414,7 @@ bool RecordingDialogView::StartTimer(std::int32_t id, int periodMs)
     }
     ++timerStarts;
     timers[id] = periodMs;
+    m_session.TimerStarted(id, periodMs);
     return true;
 }
 
@@ -411,6 +423,13 @@ void RecordingDialogView::StopTimer(std::int32_t id)
     ++m_calls;
     ++timerStops;
     timers.erase(id);
+    m_session.TimerStopped(id);
+}
+
+void RecordingDialogView::RequestFullFrame()
+{
+    ++fullFrameRequests;
+    m_session.RequestFullFrame();
 }
 
 void RecordingDialogView::ShowMessageBox(const char* text, const char* caption)
@@ -423,6 +442,10 @@ SaveChoice RecordingDialogView::AskSaveDiscardCancel(const char* text, const cha
 {
     ++m_calls;
     questions.emplace_back(text, caption);
+    if (m_session.ClosePending()) {
+        return SaveChoice::Cancel; // on the way out already: the close asks nothing
+    }
+    m_session.EnterNested();
     m_inQuestion = true;
     m_questionCancelled = false;
     if (duringQuestion) {
@@ -431,6 +454,7 @@ SaveChoice RecordingDialogView::AskSaveDiscardCancel(const char* text, const cha
         during();
     }
     m_inQuestion = false;
+    m_session.LeaveNested();
     SaveChoice answer = SaveChoice::Cancel;
     if (!saveAnswers.empty()) {
         answer = saveAnswers.front();
@@ -451,26 +475,28 @@ int RecordingDialogView::RunModalChild(const DialogTemplate& dialogTemplate, Dia
     }
     RecordingDialogView child(dialogTemplate, presenter, this);
     RecordingDialogView* outer = m_openChild;
+    WindowSession* outerSession = m_session.OpenChild();
     m_openChild = &child;
+    m_session.SetOpenChild(&child.m_session);
+    m_session.EnterNested();
     child.Open();
     if (script && child.Live()) {
         script(child);
     }
-    m_openChild = outer;
     if (child.Live()) {
         child.PressEscape();
     }
     child.Destroy();
+    m_openChild = outer;
+    m_session.SetOpenChild(outerSession);
+    m_session.LeaveNested();
     return child.Result();
 }
 
 void RecordingDialogView::EndDialog(int result)
 {
     ++m_calls;
-    if (!m_ended) {
-        m_ended = true;
-        m_result = result;
-    }
+    m_session.End(result);
 }
 
 int RecordingDialogRunner::RunModal(const DialogTemplate& dialogTemplate, DialogPresenter& presenter)

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "ui/DialogView.h"
+#include "ui/WindowSession.h"
 
 #include <deque>
 #include <functional>
@@ -49,7 +50,7 @@ struct RecordedControl {
     int progressSets = 0;
 };
 
-class RecordingDialogView : public DialogView {
+class RecordingDialogView : public DialogView, private SessionHost {
 public:
     using ChildScript = std::function<void(RecordingDialogView& child)>;
 
@@ -78,7 +79,7 @@ public:
     // The window minimised or hidden (false) and shown again (true); tells the
     // presenter only of a change, as a renderer does.
     void SetVisible(bool visible);
-    bool Visible() const { return m_visible; }
+    bool Visible() const { return m_session.Visible(); }
     // The framework tearing the window down without a way out (OnDestroy only).
     void Destroy();
 
@@ -93,8 +94,8 @@ public:
     const RecordedControl& Control(std::int32_t id) const;
     bool Has(std::int32_t id) const { return m_controls.count(id) != 0; }
     const std::string& Text(std::int32_t id) const { return Control(id).text; }
-    bool Ended() const { return m_ended; }
-    int Result() const { return m_result; }
+    bool Ended() const { return m_session.Ended(); }
+    int Result() const { return m_session.Result(); }
     bool Destroyed() const { return m_destroyed; }
     const std::string& Title() const { return m_title; }
     std::vector<std::pair<std::string, std::string>> messageBoxes; // text, caption
@@ -116,6 +117,8 @@ public:
     std::vector<std::int32_t> touched;
     RecordingDialogView* Parent() const { return m_parent; }
     DialogPresenter& Presenter() const { return m_presenter; }
+    const WindowSession& Session() const { return m_session; }
+    int fullFrameRequests = 0;
     int iconResource = 0;
     // Ids the presenter addressed that the window does not have.
     std::vector<std::int32_t> unknownIds;
@@ -144,6 +147,7 @@ public:
     bool CreateControl(const RuntimeControl& control) override;
     bool StartTimer(std::int32_t id, int periodMs) override;
     void StopTimer(std::int32_t id) override;
+    void RequestFullFrame() override;
     void ShowMessageBox(const char* text, const char* caption) override;
     SaveChoice AskSaveDiscardCancel(const char* text, const char* caption) override;
     int RunModalChild(const DialogTemplate& dialogTemplate, DialogPresenter& presenter) override;
@@ -152,9 +156,17 @@ public:
     void* ProgramInstance() const override { return nullptr; }
 
 private:
+    // SessionHost: the fake's modal loop is the test driving it; what is
+    // posted runs once the driving call's handler has returned.
+    void PostPendingClose() override;
+    void AnswerOpenBoxes() override;
+    void LeaveModalLoop(int result) override;
+
     RecordedControl& Mutable(std::int32_t id);
-    void AfterEvent();
-    bool Live() const { return m_open && !m_destroyed; }
+    // Around every driving call: runs what was posted meanwhile, and ends the
+    // window once the handler that ended it has returned.
+    void Settle();
+    bool Live() const { return m_session.Live(); }
 
     const DialogTemplate& m_template;
     DialogPresenter& m_presenter;
@@ -165,14 +177,13 @@ private:
     int m_calls = 0;
     int m_childrenRun = 0;
     bool m_open = false;
-    bool m_ended = false;
     bool m_destroyed = false;
-    bool m_visible = true;
-    int m_result = 0;
     RecordingDialogView* m_openChild = nullptr;
     bool m_inQuestion = false;
     bool m_questionCancelled = false;
-    bool m_closePending = false;
+    bool m_closePosted = false;
+    int m_driving = 0; // driving calls under way (a script may drive from inside a handler)
+    WindowSession m_session;
 };
 
 // Runs top-level dialogs (the application object) through RecordingDialogViews.
