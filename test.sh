@@ -31,14 +31,9 @@ run_check() { # label, command...
   fi
 }
 
-# The include layers; the checker lives in the shared folder beside the project.
+# The include layers (scripts/check-layers: which folder may include which).
 check_layers() {
-  local checker=../shared/tools/check-layers
-  if [ ! -x "$checker" ]; then
-    echo "$checker is missing: the shared folder belongs beside the project"
-    return 1
-  fi
-  "$checker"
+  scripts/check-layers
 }
 
 # Every tracked C++ file as clang-format 14 writes it with .clang-format.
