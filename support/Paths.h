@@ -1,5 +1,6 @@
 // Where the program lives and where its joystick configuration files are kept.
-// One implementation per platform (platform/posix, platform/win32).
+// One implementation per platform (platform/posix, platform/win32); the file
+// names are the same on both.
 #pragma once
 
 #include <cstdio>
@@ -23,7 +24,11 @@ char Separator();
 
 // Configuration file of index 0 (Joystick.ini) to 3 (Joystick3.ini);
 // any other index gives the default file.
-std::string ConfigurationFile(int index);
+inline std::string ConfigurationFile(int index)
+{
+    static const char* const names[] = { "Joystick.ini", "Joystick1.ini", "Joystick2.ini", "Joystick3.ini" };
+    return ConfigurationFolder() + Separator() + names[index >= 0 && index <= 3 ? index : 0];
+}
 
 // Creates the folder and its missing parents; true when it exists afterwards.
 bool CreateFolders(const std::string& folder);

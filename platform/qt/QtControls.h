@@ -4,7 +4,7 @@
 // on every tick cost far too much as separate line edits).
 #pragma once
 
-#include "mapping/ControlProcessor.h"
+#include "ui/LampPicture.h"
 #include "ui/DialogTemplate.h"
 
 #include <QGroupBox>
