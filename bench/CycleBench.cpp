@@ -1,6 +1,7 @@
 // One polling cycle of the main window with four moving joysticks, through the
 // recording view: polling, processing, readouts, widgets and indicators.
 #include "app/TavelinDlg.h"
+#include "config/DefaultConfiguration.h"
 #include "mapping/KQ_P_0001_02_Shm.h"
 #include "support/Paths.h"
 #include "tests/fakes/RecordingDialogView.h"
@@ -12,23 +13,10 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 
 namespace {
-
-const char* const kConfiguration
-    = "[CONFIG_DETAILS]\nNAME = BENCH\nJOY_ID = 0\n#\n[FLIGHT_CONTROLS]\n"
-      "SIDE_STICK_P_CNTL\t= 0\nPITCH_SENS\t\t= 0.002000\nPITCH_DB\t\t= 0.500000\nPITCH_CNTL\t\t= 1\n#\n"
-      "SIDE_STICK_R_CNTL\t= 0\nROLL_SENS\t\t= 0.002500\nROLL_DB\t\t= 0.500000\nROLL_CNTL\t\t= 0\n#\n"
-      "COCKPIT_PEDAL\t= 0\nPEDAL_SENS\t\t= 0.002500\nPEDAL_DB\t\t= 0.500000\nPEDAL_CNTL\t\t= 5\n#\n"
-      "COCKPIT_TILLER\t= 0\nTILLER_SENS\t\t= 0.001500\nTILLER_DB\t\t= 0.500000\nTILLER_CNTL\t\t= 2\n#\n"
-      "THRUST_LVR_1\t= 0\nTLA_L_SENS\t\t= 1.000000\nTLA_L_OFFSET\t\t= 0.000000\nTLA_L_CNTL\t\t= 6\n#\n"
-      "THRUST_LVR_2\t= 0\nTLA_R_SENS\t\t= 1.000000\nTLA_R_OFFSET\t\t= 0.000000\nTLA_R_CNTL\t\t= 7\n#\n"
-      "THRUST_LVR\t= 0\nTLA_1_TC\t\t= 0.300000\nTLA_2_TC\t\t= 0.300000\nTLA_CNTL\t\t= 0\n#\n"
-      "[BUTTON_CONTROLS]\nAP_BTN_CNTL\t= 0\nAP_BTN\t\t= 1\n#\nGEAR_BTN_CNTL\t= 0\nGEAR_BTN\t\t= 2\n#\n"
-      "[ACCESS]\nCKPT_EYE_POV\t= 0\nEYE_POV_CNTL\t\t= 1\n#\n";
 
 void BM_WindowCycleFourMovingJoysticks(benchmark::State& run)
 {
@@ -40,8 +28,15 @@ void BM_WindowCycleFourMovingJoysticks(benchmark::State& run)
     }
     const auto home = std::filesystem::temp_directory_path() / ("tavelin_bench_window_" + id);
     setenv("XDG_CONFIG_HOME", home.string().c_str(), 1);
+    // The whole default set-up: a partial file would fill the output with its notes.
     Paths::CreateFolders(Paths::ConfigurationFolder());
-    std::ofstream(Paths::ConfigurationFile(0)) << kConfiguration;
+    KQ_ErrorReport written;
+    if (!DefaultConfiguration::Write(Paths::ConfigurationFile(0).c_str(), written)) {
+        run.SkipWithError(written.GetErrorText());
+        std::error_code ignored;
+        std::filesystem::remove_all(home, ignored);
+        return;
+    }
 
     {
         KQ_P_0001_02_Shm simulator;

@@ -1,17 +1,32 @@
 // The yardstick for a hidden window: a Qt program that runs the joysticks,
 // the processing and the block every 8 ms exactly as the program does, with
-// no window at all. scripts/test-extras/cpu.sh runs it until it is stopped.
+// no window at all. scripts/test-extras/cpu.sh runs it until it stops it with
+// a termination signal, upon which it lets the block go as the program does.
 #include "devices/JoystickSet.h"
+#include "support/CloseRequest.h"
 #include "support/Paths.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <cstdio>
+#include <memory>
 
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
+    // A signal ends the loop, so the set detaches and the last one out removes the block.
+    std::unique_ptr<CloseRequestSource> closeRequests = CloseRequestSource::Create();
+    std::unique_ptr<QSocketNotifier> closeNotifier;
+    if (closeRequests && closeRequests->Descriptor() >= 0) {
+        closeNotifier = std::make_unique<QSocketNotifier>(closeRequests->Descriptor(), QSocketNotifier::Read);
+        QObject::connect(closeNotifier.get(), &QSocketNotifier::activated, [&closeRequests] {
+            if (closeRequests->TakeRequests()) {
+                QApplication::quit();
+            }
+        });
+    }
     JoystickSet joysticks;
     SwitchPanelState switchPanel = {};
     if (!joysticks.Initialise(Paths::ConfigurationFile(0).c_str())) {

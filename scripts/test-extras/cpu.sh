@@ -38,6 +38,14 @@ cleanup() {
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   wait 2>/dev/null
   rm -rf "$work"
+  # Every case lets its block go when stopped; one that did not is named, and
+  # what it left is removed.
+  local left
+  for left in /dev/shm/TavelinCpu*"$$" /dev/shm/TavelinCpu*"$$".lock; do
+    [ -e "$left" ] || continue
+    echo "cpu: $left was left behind" >&2
+    rm -f "$left"
+  done
 }
 trap cleanup EXIT
 mkdir -p "$work/config/Orrelane/Shared"
