@@ -1,6 +1,7 @@
 // The window session alone, without any toolkit: what reaches the presenter
 // and when. These are the close and lifecycle rules every renderer shares,
 // tested once here.
+#include "ui/ControlRegistry.h"
 #include "ui/WindowSession.h"
 
 #include <gtest/gtest.h>

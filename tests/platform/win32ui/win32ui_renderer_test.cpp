@@ -2,11 +2,11 @@
 // with the template's classes, styles, captions and ids, and every kind of
 // event an operator or the system causes reaches the presenter, while the
 // polling timer keeps ticking behind message boxes and child dialogs.
-#include "platform/win32ui/FrameGate.h"
 #include "platform/win32ui/Win32DialogRunner.h"
 #include "platform/win32ui/Win32DialogView.h"
 #include "tests/support/poll.h"
 #include "ui/DialogView.h"
+#include "ui/FramePacer.h"
 
 #include <windows.h>
 
@@ -227,7 +227,12 @@ const DialogTemplate& EventTemplate()
     return dialog;
 }
 
+// The presenter's timer: as fast as the main window's cycle.
+constexpr int kTickMs = 8;
+
 // Records every event; its buttons open a message box and the About box.
+// Like the main window's presenter it shows its values at the window's
+// frames: the numbers' turn sets the readouts to the tick count.
 class RecordingPresenter : public DialogPresenter {
 public:
     std::atomic<int> ticks { 0 };
@@ -237,9 +242,11 @@ public:
     std::atomic<int> childResult { -1 };
     std::atomic<HWND> window { nullptr };
     std::atomic<long long> painted { 0 }; // readout cells drawn so far, as of the last tick
+    std::atomic<int> frames { 0 };
     std::atomic<int> closeRequests { 0 };
     bool keysEnd = true; // EndsOnDialogKeys
     std::function<void(RecordingPresenter&)> onClose;
+    std::function<void(RecordingPresenter&)> onButton; // run inside the click of kButton
 
     std::vector<std::string> Events()
     {
@@ -280,13 +287,16 @@ public:
         m_view->ComboSetEditText(kCombo, "?");
         m_view->CreateControl({ 2001, ControlKind::Static, "Label", kGroup, { 2, 2, 50, 20 } });
         m_view->CreateControl({ 2002, ControlKind::Edit, "----", kGroup, { 54, 2, 70, 20 }, FlagSunken });
-        EXPECT_TRUE(m_view->StartTimer(kTimerId, 8));
+        EXPECT_TRUE(m_view->StartTimer(kTimerId, kTickMs));
         return true;
     }
     void OnCommand(std::int32_t id) override
     {
         Record("command " + std::to_string(id));
-        if (id == kBoxButton) {
+        if (id == kButton && onButton) {
+            onButton(*this);
+            Record("command " + std::to_string(id) + " returns");
+        } else if (id == kBoxButton) {
             m_view->ShowMessageBox("Something to say", "Renderer box");
             boxReturned = true;
         } else if (id == kChildButton) {
@@ -309,15 +319,24 @@ public:
     void OnTimer(std::int32_t id) override
     {
         if (id == kTimerId) {
-            const int n = ++ticks;
-            char text[32];
-            std::snprintf(text, sizeof text, "%d", n);
-            m_view->SetControlText(2002, text); // a readout cell changing on every tick
-            m_view->SetControlText(kValue, text);
+            ++ticks;
             const auto& panels = static_cast<Win32DialogView*>(m_view)->Panels();
             painted = panels.empty() ? 0 : panels.front()->CellsPainted();
         }
     }
+    void OnFrame(bool numbers) override
+    {
+        ++frames;
+        if (!numbers) {
+            return;
+        }
+        Record("numbers at tick " + std::to_string(ticks));
+        char text[32];
+        std::snprintf(text, sizeof text, "%d", ticks.load());
+        m_view->SetControlText(2002, text); // a readout cell changing on every turn
+        m_view->SetControlText(kValue, text);
+    }
+    void OnVisibilityChange(bool visible) override { Record(visible ? "shown" : "hidden"); }
     void OnClose() override
     {
         ++closes;
@@ -338,7 +357,11 @@ public:
         Record("syscommand " + std::to_string(command));
         return (command & 0xFFF0u) == kAboutCommand;
     }
-    void OnCloseRequested() override { ++closeRequests; }
+    void OnCloseRequested() override
+    {
+        ++closeRequests;
+        Record("close requested");
+    }
     bool EndsOnDialogKeys() const override { return keysEnd; }
     void EndNow(int result) { EndDialog(result); }
     SaveChoice Ask() { return m_view->AskSaveDiscardCancel("Save the changes?", "Renderer question"); }
@@ -504,9 +527,10 @@ TEST(Win32Renderer, ReadoutCellsChangingOnEveryTickArePaintedAboutTwentyTimesASe
     });
     ASSERT_GT(painted, 0) << "the readout cell was never drawn";
     EXPECT_GT(presenter.ticks, 0);
-    // One cell changes on every tick; at most one paint per 50 ms turn (plus
-    // the first paints of both cells and a little slack for expose events).
-    const long long frames = elapsed.count() / FrameGate::kNumberMs + 1;
+    // One cell changes on every numbers' turn (every sixth tick); at most one
+    // paint per turn (plus the first paints of both cells and a little slack
+    // for expose events).
+    const long long frames = elapsed.count() / (FramePacer::NumberTicksFor(kTickMs) * kTickMs) + 1;
     EXPECT_LE(painted, frames + 10) << ticks << " ticks in " << elapsed.count() << " ms";
     EXPECT_LT(painted, ticks + 2) << "painted on every tick";
 }
