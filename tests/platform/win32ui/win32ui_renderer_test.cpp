@@ -14,9 +14,11 @@
 #include <dbt.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -243,6 +245,10 @@ public:
     std::atomic<HWND> window { nullptr };
     std::atomic<long long> painted { 0 }; // readout cells drawn so far, as of the last tick
     std::atomic<int> frames { 0 };
+    std::atomic<int> cellValue { -1 }; // what the readout cell holds, as of the last tick
+    // At the first tick after the window was shown again: cells still
+    // waiting to be drawn.
+    std::atomic<bool> waitingWhenShown { true };
     std::atomic<int> closeRequests { 0 };
     bool keysEnd = true; // EndsOnDialogKeys
     std::function<void(RecordingPresenter&)> onClose;
@@ -322,6 +328,13 @@ public:
             ++ticks;
             const auto& panels = static_cast<Win32DialogView*>(m_view)->Panels();
             painted = panels.empty() ? 0 : panels.front()->CellsPainted();
+            char text[32];
+            m_view->GetControlText(2002, text, sizeof text);
+            cellValue = std::atoi(text);
+            if (m_justShown && !panels.empty()) {
+                m_justShown = false;
+                waitingWhenShown = panels.front()->HasDirtyCells();
+            }
         }
     }
     void OnFrame(bool numbers) override
@@ -336,7 +349,11 @@ public:
         m_view->SetControlText(2002, text); // a readout cell changing on every turn
         m_view->SetControlText(kValue, text);
     }
-    void OnVisibilityChange(bool visible) override { Record(visible ? "shown" : "hidden"); }
+    void OnVisibilityChange(bool visible) override
+    {
+        Record(std::string(visible ? "shown" : "hidden") + " at tick " + std::to_string(ticks));
+        m_justShown = visible;
+    }
     void OnClose() override
     {
         ++closes;
@@ -375,6 +392,7 @@ private:
 
     class About : public DialogPresenter {
     } m_about;
+    bool m_justShown = false;
     std::mutex m_mutex;
     std::vector<std::string> m_events;
 };
@@ -553,6 +571,68 @@ TEST(Win32Renderer, NothingIsDrawnWhileMinimisedAndTheChangesShowOnRestore)
         PostMessageW(window, WM_CLOSE, 0, 0);
     });
     EXPECT_EQ(presenter.destroys, 1);
+}
+
+TEST(Win32Renderer, ARestoredWindowGetsOneWholeFrameAtOnceAndDrawsItsCells)
+{
+    RecordingPresenter presenter;
+    long long paintedOnRestore = 0;
+    int valueOnRestore = -1;
+    RunDriven(presenter, [&](HWND window) {
+        EXPECT_TRUE(WaitFor([&] { return presenter.painted > 0; }));
+        PostMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        EXPECT_TRUE(WaitFor([&] { return IsIconic(window) != FALSE; }));
+        const int ticks = presenter.ticks;
+        EXPECT_TRUE(WaitFor([&] { return presenter.ticks >= ticks + 3 * FramePacer::NumberTicksFor(kTickMs); }));
+        const long long before = presenter.painted;
+        PostMessageW(window, WM_SYSCOMMAND, SC_RESTORE, 0);
+        EXPECT_TRUE(WaitFor([&] { return IsIconic(window) == FALSE; }));
+        // The ticks right after the restore bring no numbers' turn of their own.
+        const int restored = presenter.ticks;
+        EXPECT_TRUE(WaitFor([&] { return presenter.ticks >= restored + 2; }));
+        paintedOnRestore = presenter.painted - before;
+        valueOnRestore = presenter.cellValue;
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    });
+    const std::vector<std::string> events = presenter.Events();
+    const auto hidden = std::find_if(
+        events.begin(), events.end(), [](const std::string& event) { return event.rfind("hidden", 0) == 0; });
+    const auto shown
+        = std::find_if(hidden, events.end(), [](const std::string& event) { return event.rfind("shown", 0) == 0; });
+    ASSERT_NE(hidden, events.end()) << "the minimised window was never hidden to the presenter";
+    ASSERT_NE(shown, events.end()) << "the restored window was never shown to the presenter";
+    EXPECT_EQ(std::count_if(hidden, shown, [](const std::string& event) { return event.rfind("numbers", 0) == 0; }), 0)
+        << "frames while minimised";
+    // Shown, then the whole frame before any further tick, once.
+    const std::string tick = shown->substr(std::string("shown at tick ").size());
+    ASSERT_NE(shown + 1, events.end());
+    EXPECT_EQ(*(shown + 1), "numbers at tick " + tick);
+    EXPECT_EQ(std::count(shown, events.end(), "numbers at tick " + tick), 1);
+    EXPECT_EQ(valueOnRestore, std::stoi(tick)) << "the cell shows the restored frame's value";
+    EXPECT_FALSE(presenter.waitingWhenShown) << "the restored frame waited for the next tick";
+    EXPECT_GE(paintedOnRestore, 2) << "both readout cells drawn again";
+}
+
+TEST(Win32Renderer, ACloseFromOutsideInsideAHandlerArrivesOnceItHasReturned)
+{
+    RecordingPresenter presenter;
+    presenter.onButton = [](RecordingPresenter& self) {
+        // A close sent while the handler runs: told at once, closed later.
+        SendMessageW(self.window.load(), WM_CLOSE, 0, 0);
+    };
+    const int result = RunDriven(presenter, [&](HWND window) {
+        PostMessageW(GetDlgItem(window, kButton), BM_CLICK, 0, 0);
+        EXPECT_TRUE(WaitFor([&] { return presenter.Saw("close"); }));
+    });
+    EXPECT_EQ(result, kIdCancel);
+    std::vector<std::string> order;
+    for (const std::string& event : presenter.Events()) {
+        if (event.rfind("numbers", 0) != 0) {
+            order.push_back(event);
+        }
+    }
+    EXPECT_EQ(order,
+        (std::vector<std::string> { "command 1001", "close requested", "command 1001 returns", "close", "destroy" }));
 }
 
 TEST(Win32Renderer, CloseFromOutsideEndsTheOpenBoxAndChildFirstThenTheWindowOnce)
