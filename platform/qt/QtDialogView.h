@@ -14,14 +14,12 @@
 #include "ui/WindowSession.h"
 
 #include <QDialog>
-#include <QString>
-
 #include <QPointer>
+#include <QString>
 
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <string>
 #include <vector>
 
 class QLabel;
@@ -71,7 +69,6 @@ public:
     // A close request is waiting to be delivered, here or in a window below.
     bool ClosePending() const { return m_session.ClosePending(); }
     int Result() const { return m_session.Result(); }
-    const WindowSession& Session() const { return m_session; }
     QDialog* Dialog() const { return m_dialog.get(); }
     // What scrolls when the screen is smaller than the dialog, and the
     // widget its controls lie on (the template's size).

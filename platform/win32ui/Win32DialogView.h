@@ -38,7 +38,6 @@ public:
     // The window of a control id (null for a readout cell or an unknown id).
     HWND ControlWindow(std::int32_t id) const;
     bool Ended() const { return m_session.Ended(); }
-    const WindowSession& Session() const { return m_session; }
     // By readout group: the panel of each group box that holds readout lines.
     const std::vector<std::unique_ptr<ReadoutPanel>>& Panels() const { return m_panels; }
     // What the window's tooltip control says for a control (a window or a
