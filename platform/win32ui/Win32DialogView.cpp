@@ -412,6 +412,9 @@ void Win32DialogView::PostPendingClose()
 
 void Win32DialogView::AnswerOpenBoxes()
 {
+    // An open menu (the system menu) has nobody left to choose from it, and
+    // the dialog's loop cannot end while the menu's runs.
+    EndMenu();
     if (m_boxesOpen == 0 || m_window == nullptr) {
         return;
     }

@@ -678,6 +678,28 @@ TEST(Win32Renderer, CloseFromOutsideEndsTheOpenBoxAndChildFirstThenTheWindowOnce
     }
 }
 
+TEST(Win32Renderer, ACloseFromOutsideClosesAnOpenSystemMenu)
+{
+    RecordingPresenter presenter;
+    bool menuShown = false;
+    bool closedLate = false;
+    const int result = RunDriven(presenter, [&](HWND window) {
+        PostMessageW(window, WM_SYSCOMMAND, SC_KEYMENU, ' '); // Alt+Space: the system menu
+        menuShown = WaitFor([] { return IsWindowVisible(FindWindowW(L"#32768", nullptr)) != FALSE; });
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        // A menu left open keeps the window from closing: closed late, it fails the test.
+        if (!WaitFor([&] { return IsWindow(window) == FALSE; }, std::chrono::seconds(3))) {
+            closedLate = true;
+            PostMessageW(window, WM_CANCELMODE, 0, 0);
+        }
+    });
+    EXPECT_TRUE(menuShown);
+    EXPECT_FALSE(closedLate);
+    EXPECT_EQ(result, kIdCancel);
+    EXPECT_EQ(presenter.closes, 1);
+    EXPECT_EQ(presenter.destroys, 1);
+}
+
 TEST(Win32Renderer, TheSaveQuestionAndAWindowThatNoKeyEnds)
 {
     // Yes saves, No discards, Cancel stays.
