@@ -90,9 +90,18 @@ void AppendFix(const InputDeviceFacts& device, std::string& text)
 void AppendDevice(const InputDeviceFacts& device, std::string& text)
 {
     text += device.node + ": ";
-    text += device.name.empty() ? std::string("(name unknown)") : "\"" + Printable(device.name) + "\"";
-    text += device.identified ? ", vendor " + Hex4(device.vendor) + ", product " + Hex4(device.product) + "\n"
-                              : ", vendor and product unknown\n";
+    if (device.name.empty()) {
+        text += "(name unknown)";
+    } else {
+        text += '"';
+        text += Printable(device.name);
+        text += '"';
+    }
+    if (device.identified) {
+        text += ", vendor " + Hex4(device.vendor) + ", product " + Hex4(device.product) + "\n";
+    } else {
+        text += ", vendor and product unknown\n";
+    }
     text += "  udev:           " + UdevLine(device) + "\n";
     text += "  Tavelin's rule: " + RuleLine(device) + "\n";
     text += "  opened:         " + (device.opened ? std::string("yes") : "no: " + device.problem);
