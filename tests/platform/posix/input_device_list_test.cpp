@@ -175,11 +175,11 @@ bool Contains(const std::string& text, const std::string& part)
 const SysfsDevice kStick = { "Flight Stick", "044f", "0402", { ABS_X, ABS_Y, ABS_HAT0X, ABS_HAT0Y },
     { BTN_TRIGGER, BTN_THUMB, BTN_THUMB2 }, {} };
 // X, Y and Z without keys: udev guesses an accelerometer.
-const SysfsDevice kPedals = { "Rudder Pedals", "06a3", "0763", { ABS_X, ABS_Y, ABS_Z }, {}, {} };
+const SysfsDevice kPedals = { "Rudder Pedals", "feed", "0763", { ABS_X, ABS_Y, ABS_Z }, {}, {} };
 const SysfsDevice kKeyboard
-    = { "Keyboard", "046d", "c31c", {}, { KEY_ESC, KEY_A, KEY_LEFTCTRL, KEY_CAPSLOCK, KEY_NUMLOCK, KEY_INSERT }, {} };
+    = { "Keyboard", "feed", "c31c", {}, { KEY_ESC, KEY_A, KEY_LEFTCTRL, KEY_CAPSLOCK, KEY_NUMLOCK, KEY_INSERT }, {} };
 // Two levers as X and Y, no keys: udev gives it no class at all.
-const SysfsDevice kThrottle = { "Throttle Quadrant", "06a3", "0c2d", { ABS_X, ABS_Y }, {}, {} };
+const SysfsDevice kThrottle = { "Throttle Quadrant", "feed", "0c2d", { ABS_X, ABS_Y }, {}, {} };
 
 TEST(InputDeviceListTest, TellsJoysticksKeyboardsAndNodesThatCannotBeOpenedApart)
 {
@@ -227,7 +227,7 @@ TEST(InputDeviceListTest, TellsJoysticksKeyboardsAndNodesThatCannotBeOpenedApart
     EXPECT_TRUE(Contains(pedalLines, "udev:           not a joystick (ID_INPUT_ACCELEROMETER=1)")) << pedalLines;
     EXPECT_TRUE(Contains(pedalLines, "Tavelin uses it as a joystick.")) << pedalLines;
     EXPECT_TRUE(Contains(pedalLines,
-        "\n    SUBSYSTEM==\"input\", ATTRS{id/vendor}==\"06a3\", ATTRS{id/product}==\"0763\", "
+        "\n    SUBSYSTEM==\"input\", ATTRS{id/vendor}==\"feed\", ATTRS{id/product}==\"0763\", "
         "ENV{ID_INPUT_JOYSTICK}=\"1\"\n"))
         << pedalLines;
     EXPECT_TRUE(Contains(pedalLines, "| sudo tee -a /etc/udev/rules.d/69-tavelin-local.rules\n")) << pedalLines;
@@ -252,11 +252,11 @@ TEST(InputDeviceListTest, TellsJoysticksKeyboardsAndNodesThatCannotBeOpenedApart
 
     // Untagged and shut: judged from sysfs, and the rule for it.
     const std::string throttleLines = Section(text, folder.Node("event10"));
-    EXPECT_TRUE(Contains(throttleLines, "\"Throttle Quadrant\", vendor 06a3, product 0c2d")) << throttleLines;
+    EXPECT_TRUE(Contains(throttleLines, "\"Throttle Quadrant\", vendor feed, product 0c2d")) << throttleLines;
     EXPECT_TRUE(Contains(throttleLines, "not a joystick (no ID_INPUT_* class)")) << throttleLines;
     EXPECT_TRUE(Contains(throttleLines, "Tavelin's rule: a joystick")) << throttleLines;
     EXPECT_TRUE(Contains(throttleLines, "opened:         no: Permission denied")) << throttleLines;
-    EXPECT_TRUE(Contains(throttleLines, "ATTRS{id/vendor}==\"06a3\", ATTRS{id/product}==\"0c2d\"")) << throttleLines;
+    EXPECT_TRUE(Contains(throttleLines, "ATTRS{id/vendor}==\"feed\", ATTRS{id/product}==\"0c2d\"")) << throttleLines;
 
     // Not an event device at all: the reason, and no guess.
     const std::string fileLines = Section(text, folder.Node("event5"));
@@ -271,11 +271,11 @@ TEST(InputDeviceListTest, TellsJoysticksKeyboardsAndNodesThatCannotBeOpenedApart
 TEST(InputDeviceListTest, SysfsDescriptionsAreJudgedAsTheOpenedDevices)
 {
     const SysfsDevice accelerometer
-        = { "Motion Sensors", "054c", "09cc", { ABS_X, ABS_Y, ABS_Z }, {}, { INPUT_PROP_ACCELEROMETER } };
+        = { "Motion Sensors", "feed", "09cc", { ABS_X, ABS_Y, ABS_Z }, {}, { INPUT_PROP_ACCELEROMETER } };
     // Buttons far up the key bitmap, in its fifth and later words.
     const SysfsDevice gamepad
-        = { "Game Pad", "045e", "028e", { ABS_X, ABS_Y }, { BTN_SOUTH, BTN_TRIGGER_HAPPY1, BTN_TRIGGER_HAPPY40 }, {} };
-    const SysfsDevice tablet = { "Pen Tablet", "056a", "0357", { ABS_X, ABS_Y }, { BTN_TOOL_PEN, BTN_STYLUS }, {} };
+        = { "Game Pad", "feed", "028e", { ABS_X, ABS_Y }, { BTN_SOUTH, BTN_TRIGGER_HAPPY1, BTN_TRIGGER_HAPPY40 }, {} };
+    const SysfsDevice tablet = { "Pen Tablet", "feed", "0357", { ABS_X, ABS_Y }, { BTN_TOOL_PEN, BTN_STYLUS }, {} };
     NodeFolder folder;
     int number = 0;
     for (const SysfsDevice* device : { &kStick, &kPedals, &kKeyboard, &kThrottle, &accelerometer, &gamepad, &tablet }) {
@@ -330,7 +330,7 @@ TEST(InputDeviceListTest, ThePrintedCommandWritesTheRuleWhateverTheDeviceIsCalle
     std::ifstream written(rules);
     const std::string content((std::istreambuf_iterator<char>(written)), std::istreambuf_iterator<char>());
     EXPECT_EQ(
-        content, "# Pedals _Pro_ _(touch gotcha) _id_ __2J (06a3:0763)\n" + UdevJoystickRule(0x06A3, 0x0763) + "\n");
+        content, "# Pedals _Pro_ _(touch gotcha) _id_ __2J (feed:0763)\n" + UdevJoystickRule(0xFEED, 0x0763) + "\n");
     EXPECT_FALSE(std::filesystem::exists(folder.Node("gotcha")));
 }
 
