@@ -11,6 +11,7 @@
 #include "mapping/EngineeringFilter.h"
 #include "mapping/JoystickState.h"
 #include "mapping/KQ_Remember.h"
+#include "mapping/SetUp.h"
 #include "support/KQ_ErrorReport.h"
 #include "ui/LampPicture.h"
 
@@ -66,8 +67,9 @@ public:
     // levers keep their value: an idle slam is no safer than holding. Called
     // whenever publishing stops, so no deflection is ever left behind.
     void ReleaseControls();
-    // The attached block, null before a successful Attach.
+    // The attached block, null before a successful Attach, and the set-up in it.
     void* GetBlock() const { return m_block; }
+    BlockSetUp SetUpInBlock() const { return BlockSetUp(m_block); }
 
     void SetSwitchPanel(SwitchPanelState* panel) { m_switchPanel = panel; }
     void SetCounts(std::int32_t attachedCount, std::int32_t inputCount);
@@ -130,7 +132,9 @@ public:
 
     // Display decisions of the main dialog, read through the dialog's own view.
     static const char* ShowEyeView(const SwitchPanelState& panel);
+    static GearAndParkBrakeDisplay ShowGearAndParkBrake(const BlockSetUp& block, const SwitchPanelState& panel);
     static GearAndParkBrakeDisplay ShowGearAndParkBrake(const void* block, const SwitchPanelState& panel);
+    static NeutralIndicatorDisplay ShowNeutralIndicator(const BlockSetUp& block, bool& deflected);
     static NeutralIndicatorDisplay ShowNeutralIndicator(const void* block, bool& deflected);
 
     // Joystick configuration files (defined in config/).
@@ -174,6 +178,8 @@ protected:
     void ProcessStickAxis(int row, double period, const JoystickState* const states[kJoystickSlots]);
     void ProcessThrustLever(int row, double period, const JoystickState* const states[kJoystickSlots]);
     std::uint8_t ButtonState(std::int32_t button, const JoystickState* const states[kJoystickSlots]) const;
+    void PublishButtons();
+    void FillSwitchPanel(const JoystickState* const states[kJoystickSlots]);
 
     WarningList m_warnings {};
     std::int32_t m_warningsNotShown = 0;
