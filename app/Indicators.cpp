@@ -129,7 +129,7 @@ void Indicators::ShowWarnings(const JoystickSet& set)
     set.GetWarnings(m_warningCopy);
     const int count = std::clamp(m_warningCopy.count, 0, ControlProcessor::kMaxWarnings);
     const std::int32_t notShown = set.WarningsNotShown();
-    if (m_warningCopy.present == 0) {
+    if (count == 0 && notShown <= 0 && m_warningCopy.present == 0) {
         m_view->ListDeleteAllItems(kWarningList);
         SetLamp(LampWarningList, LampPicture::On);
         return;
@@ -149,7 +149,9 @@ void Indicators::ShowWarnings(const JoystickSet& set)
         m_view->ListInsertItem(kWarningList, count, " ", true);
         m_view->ListSetItemText(kWarningList, count, 1, message);
     }
-    SetLamp(LampWarningList, LampPicture::Warning);
+    // Red only for what the described pending flag stands for; a list of
+    // Tavelin's own notes leaves the lamp as an empty list does.
+    SetLamp(LampWarningList, m_warningCopy.present != 0 ? LampPicture::Warning : LampPicture::On);
     EchoNewWarnings();
 }
 

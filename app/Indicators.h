@@ -1,7 +1,8 @@
 // Indicators: what the main window shows of the cockpit's state and of the
 // loaded set-up: the side-stick lamp, the button and switch lamps, the gear
 // and park-brake lamps and messages, the eye-point text, and the warning list
-// with its lamp. Each lamp is sent only when its picture changes.
+// with its lamp (red only for a described warning; Tavelin's own notes are
+// listed and leave it green). Each lamp is sent only when its picture changes.
 #pragma once
 
 #include "app/ScreenTexts.h"

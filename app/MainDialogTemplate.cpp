@@ -174,9 +174,11 @@ constexpr void AddButtonRowsAndFiles(Builder& b)
     b.Tip("The name of the current set-up, as its configuration file gives it.");
 
     b.Add(kWarningLamp, ControlKind::Lamp, "", { 448, 424, 8, 8 }, FlagNone, kLampWarning);
-    b.Tip("Red while the warning list beside it has something to say.");
+    b.Tip("Red while the warning list beside it holds a warning: a configured joystick that matched none attached, "
+          "or a thrust-lever entry the file lacks.");
     b.Add(kWarningList, ControlKind::ListView, "", { 460, 422, 292, 64 }, FlagSunken);
-    b.Tip("Warnings of the last configuration read and of joysticks that matched no assignment.");
+    b.Tip("Warnings of the last configuration read and of joysticks that matched no assignment, and notes on what "
+          "a file lacked and on joysticks that came or went.");
 }
 
 constexpr Builder BuildMain()

@@ -85,8 +85,10 @@ void SetUpFiles::WriteDefaultIfMissing()
 
 void SetUpFiles::NoteFirstRun(JoystickSet& set) const
 {
+    // Tavelin's own news, not a described warning: the lamp stays green and
+    // the choice dialog claims no joystick ID without a match.
     if (!m_firstRunNote.empty()) {
-        set.AddWarning(m_firstRunNote.c_str());
+        set.AddNote(m_firstRunNote.c_str(), NoteKind::Stays);
     }
 }
 

@@ -257,7 +257,8 @@ void JoystickSet::NoteLoss(int slot)
     FormatBounded(text, static_cast<int>(sizeof(text)),
         "JoyStick in slot %d (%s) is lost: it keeps its slot and its last reading until it is plugged in again", slot,
         m_slots[slot]->GetName());
-    AddWarning(text);
+    // Tavelin's own news: the choice dialog must not read it as a joystick ID without a match.
+    AddNote(text, NoteKind::Stays);
 }
 
 void JoystickSet::PollAll(double period)

@@ -411,15 +411,29 @@ void ControlProcessor::GetWarnings(WarningList& out) const
 void ControlProcessor::AddWarning(const char* text)
 {
     m_warnings.present = 1;
+    QueueLine(text, false);
+}
+
+void ControlProcessor::AddNote(const char* text, NoteKind kind)
+{
+    if (kind == NoteKind::GivesWay && (m_warnings.count < 0 || m_warnings.count >= kMaxWarnings)) {
+        ++m_warningsNotShown;
+        return;
+    }
+    QueueLine(text, kind == NoteKind::GivesWay);
+}
+
+void ControlProcessor::QueueLine(const char* text, bool givesWay)
+{
     if (m_warnings.count >= kMaxWarnings) {
-        // A full list makes room by dropping its last note.
+        // A full list makes room by dropping its last note that gives way.
         for (int i = kMaxWarnings - 1; i >= 0; --i) {
-            if (!m_isNote[i]) {
+            if (!m_givesWay[i]) {
                 continue;
             }
             for (int j = i; j + 1 < kMaxWarnings; ++j) {
                 std::memcpy(m_warnings.messages[j], m_warnings.messages[j + 1], kWarningLength);
-                m_isNote[j] = m_isNote[j + 1];
+                m_givesWay[j] = m_givesWay[j + 1];
             }
             --m_warnings.count;
             ++m_warningsNotShown;
@@ -431,19 +445,7 @@ void ControlProcessor::AddWarning(const char* text)
         return;
     }
     CopyBounded(m_warnings.messages[m_warnings.count], text != nullptr ? text : "", kWarningLength);
-    m_isNote[m_warnings.count] = false;
-    ++m_warnings.count;
-}
-
-void ControlProcessor::AddNote(const char* text)
-{
-    m_warnings.present = 1;
-    if (m_warnings.count < 0 || m_warnings.count >= kMaxWarnings) {
-        ++m_warningsNotShown;
-        return;
-    }
-    CopyBounded(m_warnings.messages[m_warnings.count], text != nullptr ? text : "", kWarningLength);
-    m_isNote[m_warnings.count] = true;
+    m_givesWay[m_warnings.count] = givesWay;
     ++m_warnings.count;
 }
 
@@ -451,8 +453,8 @@ void ControlProcessor::ClearWarnings()
 {
     std::memset(&m_warnings, 0, sizeof m_warnings);
     m_warningsNotShown = 0;
-    for (bool& note : m_isNote) {
-        note = false;
+    for (bool& givesWay : m_givesWay) {
+        givesWay = false;
     }
 }
 

@@ -23,11 +23,19 @@
 
 class KQ_P_0001_02_Shm;
 
-// The record the dialog copies out for its warning list.
+// The record the dialog copies out for its warning list: every line held
+// (the described warnings and Tavelin's own notes alike) and the described
+// pending flag, which only a warning raises.
 struct WarningList {
     std::int32_t count;
     std::uint8_t present;
     char messages[10][256];
+};
+
+// How one of Tavelin's own lines keeps its place in the warning list.
+enum class NoteKind {
+    Stays, // as a warning does (a first start, a joystick lost)
+    GivesWay, // queued only while there is room, and the first to leave it (what a partial file lacked)
 };
 
 // What the gear and park-brake indicators should show after a cycle.
@@ -82,11 +90,16 @@ public:
 
     // Warning list: at most ten texts of 255 characters and a pending flag.
     void GetWarnings(WarningList& out) const;
+    // The pending flag: a described warning (a missing thrust-lever entry, a
+    // joystick ID without a match) was queued since the list was cleared.
     bool HasWarnings() const { return m_warnings.present != 0; }
+    // A described warning: raises the pending flag. When the list is full it
+    // takes the place of the last note that gives way.
     void AddWarning(const char* text);
-    // A warning that gives way: queued only while the list has room, and the
-    // first to leave it (counted as not shown) when a warning comes after it.
-    void AddNote(const char* text);
+    // One of Tavelin's own lines: listed like a warning, but it never raises
+    // the pending flag. A note that gives way leaves the list (counted as not
+    // shown) for any later line that finds it full.
+    void AddNote(const char* text, NoteKind kind);
     void ClearWarnings();
     // How many warnings arrived after the list was full, so the window can
     // say that some were not shown.
@@ -180,10 +193,12 @@ protected:
     std::uint8_t ButtonState(std::int32_t button, const JoystickState* const states[kJoystickSlots]) const;
     void PublishButtons();
     void FillSwitchPanel(const JoystickState* const states[kJoystickSlots]);
+    // Queues a line, making room by dropping the last note that gives way.
+    void QueueLine(const char* text, bool givesWay);
 
     WarningList m_warnings {};
     std::int32_t m_warningsNotShown = 0;
-    bool m_isNote[kMaxWarnings] = {};
+    bool m_givesWay[kMaxWarnings] = {};
     SwitchPanelState* m_switchPanel = nullptr;
     std::unique_ptr<KQ_P_0001_02_Shm> m_shm;
     void* m_block = nullptr;

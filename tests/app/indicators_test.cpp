@@ -2,7 +2,7 @@
 // panel carries for it or the byte the processing published, PTT's never
 // lights, a lamp is sent only when its picture changes, the side-stick lamp
 // and the gear messages are taken every cycle but shown in frames, and the
-// warning list's lamp.
+// warning list, whose lamp turns red for a described warning only.
 #include "app/Indicators.h"
 #include "tests/app/window_part_fixture.h"
 
@@ -94,4 +94,35 @@ TEST_F(IndicatorsTest, WhatLastsOneCycleIsTakenThenAndShownInTheNextFrame)
     EXPECT_EQ(Shown(kGearMessage).text, "Gear Lever set to DOWN");
     EXPECT_EQ(Shown(kEyeText).text, "Looking  Left");
     EXPECT_EQ(Shown(kParkBrakeMessage).text, "");
+}
+
+TEST_F(IndicatorsTest, NotesAreListedAndOnlyAWarningTurnsTheLampRed)
+{
+    StartSet();
+    m_indicators.PrepareWarningList();
+    ASSERT_EQ(Shown(kWarningList).columns.size(), 2u);
+    m_indicators.ShowWarnings(*m_set);
+    EXPECT_TRUE(Shown(kWarningList).rows.empty());
+    EXPECT_EQ(Shown(kWarningLamp).lamp, LampPicture::On);
+
+    m_set->AddNote("what a file lacked", NoteKind::GivesWay);
+    m_set->AddNote("a joystick lost", NoteKind::Stays);
+    m_indicators.ShowWarnings(*m_set);
+    ASSERT_EQ(Shown(kWarningList).rows.size(), 2u);
+    EXPECT_EQ(Shown(kWarningList).rows[1][1], "a joystick lost");
+    EXPECT_EQ(Shown(kWarningLamp).lamp, LampPicture::On);
+
+    // Listed again above what the list holds, as every listing is.
+    m_set->AddWarning("JoyStick Id for ROLL in the ini file has no match with any attached Joy sticks");
+    m_indicators.ShowWarnings(*m_set);
+    ASSERT_EQ(Shown(kWarningList).rows.size(), 5u);
+    EXPECT_EQ(Shown(kWarningList).rows[2][1],
+        "JoyStick Id for ROLL in the ini file has no match with any attached Joy sticks");
+    EXPECT_EQ(Shown(kWarningList).rows[4][1], "a joystick lost");
+    EXPECT_EQ(Shown(kWarningLamp).lamp, LampPicture::Warning);
+
+    m_set->ClearWarnings();
+    m_indicators.ShowWarnings(*m_set);
+    EXPECT_TRUE(Shown(kWarningList).rows.empty());
+    EXPECT_EQ(Shown(kWarningLamp).lamp, LampPicture::On);
 }
