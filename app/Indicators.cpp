@@ -81,7 +81,7 @@ void Indicators::RefreshSideStick()
     }
 }
 
-void Indicators::RefreshLamps()
+void Indicators::RefreshButtonLamps()
 {
     // A row's lamp shows what the switch panel carries for it, or else the
     // byte the processing published (which only the block holds); PTT's row
@@ -101,6 +101,10 @@ void Indicators::RefreshLamps()
         }
         SetLamp(b, on ? LampPicture::On : LampPicture::Off);
     }
+}
+
+void Indicators::RefreshEyeText()
+{
     m_texts.Set(TextEyePoint, ControlProcessor::ShowEyeView(m_panel));
 }
 

@@ -29,10 +29,12 @@ public:
     // Every cycle, shown or not: what lasts one cycle only (the side stick
     // leaving or entering its dead band, a gear or park-brake press).
     void TakeCycle();
-    // A frame: the side-stick lamp once it changed (with the block only), then
-    // the button lamps, the gear and park-brake lamps and the eye-point text.
+    // A frame: the side-stick lamp once it changed (with the block only), the
+    // button and switch lamps (the gear and park brake's included), the
+    // eye-point text.
     void RefreshSideStick();
-    void RefreshLamps();
+    void RefreshButtonLamps();
+    void RefreshEyeText();
 
     // The warning list: its columns and no rows.
     void PrepareWarningList();

@@ -461,6 +461,7 @@ void CTavelinDlg::OnFrame(bool numbers)
         m_rows.RefreshAxisPanels(numbers);
     }
     RefreshButtonLamps();
+    m_indicators.RefreshEyeText();
     MoveTextsToScreen();
 }
 
@@ -505,7 +506,7 @@ void CTavelinDlg::SetUpButtonRows(bool initial)
 
 void CTavelinDlg::RefreshButtonLamps()
 {
-    m_indicators.RefreshLamps();
+    m_indicators.RefreshButtonLamps();
 }
 
 void CTavelinDlg::SetUpEyePointRow(bool initial)

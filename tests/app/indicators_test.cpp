@@ -34,7 +34,7 @@ TEST_F(IndicatorsTest, ButtonLampsFollowTheSwitchPanelOrThePublishedByte)
     GSB::StoreByte(Block(), GSB::kBrakeRPressed, 1);
     GSB::StoreByte(Block(), GSB::kPttPressed, 1);
     GSB::StoreByte(Block(), GSB::kReverserPressed, 1);
-    m_indicators.RefreshLamps();
+    m_indicators.RefreshButtonLamps();
     EXPECT_EQ(Lamp(ButtonFlapOut), LampPicture::On);
     EXPECT_EQ(Lamp(ButtonBrakeR), LampPicture::On);
     EXPECT_EQ(Lamp(ButtonParkBrk), LampPicture::On);
@@ -46,10 +46,10 @@ TEST_F(IndicatorsTest, ButtonLampsFollowTheSwitchPanelOrThePublishedByte)
 
     // Sent when the picture changes, not on every frame.
     const int sets = LampSets(ButtonFlapOut);
-    m_indicators.RefreshLamps();
+    m_indicators.RefreshButtonLamps();
     EXPECT_EQ(LampSets(ButtonFlapOut), sets);
     m_panel.flapOut = 0;
-    m_indicators.RefreshLamps();
+    m_indicators.RefreshButtonLamps();
     EXPECT_EQ(Lamp(ButtonFlapOut), LampPicture::Off);
     EXPECT_EQ(LampSets(ButtonFlapOut), sets + 1);
 
@@ -60,7 +60,7 @@ TEST_F(IndicatorsTest, ButtonLampsFollowTheSwitchPanelOrThePublishedByte)
     other.Open();
     blind.Bind(&other);
     m_panel.stabAnu = 1;
-    blind.RefreshLamps();
+    blind.RefreshButtonLamps();
     EXPECT_EQ(other.Control(kButtonRows[ButtonStabAnu].lamp).lamp, LampPicture::On);
     EXPECT_EQ(other.Control(kButtonRows[ButtonBrakeR].lamp).lampSets, 0);
     blind.TakeCycle();
@@ -89,7 +89,7 @@ TEST_F(IndicatorsTest, WhatLastsOneCycleIsTakenThenAndShownInTheNextFrame)
     m_panel.gearPressed = 0;
     m_indicators.TakeCycle();
     m_panel.eyeAngle = 270;
-    m_indicators.RefreshLamps();
+    m_indicators.RefreshEyeText();
     m_indicators.SendTexts();
     EXPECT_EQ(Shown(kGearMessage).text, "Gear Lever set to DOWN");
     EXPECT_EQ(Shown(kEyeText).text, "Looking  Left");
