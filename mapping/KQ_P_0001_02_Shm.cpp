@@ -2,10 +2,13 @@
 
 #include "mapping/GenericSimBlock.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -20,6 +23,33 @@ bool VersionMatches(const void* block)
     return std::strcmp(text, GenericSimBlock::kVersionText) == 0;
 }
 
+// Every attachment of this process, so that one that attaches again can
+// take the others of its name along.
+std::mutex& AttachmentsLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
+std::vector<KQ_P_0001_02_Shm*>& Attachments()
+{
+    static std::vector<KQ_P_0001_02_Shm*> attachments;
+    return attachments;
+}
+
+void Register(KQ_P_0001_02_Shm* attachment)
+{
+    const std::lock_guard<std::mutex> guard(AttachmentsLock());
+    Attachments().push_back(attachment);
+}
+
+void Unregister(KQ_P_0001_02_Shm* attachment)
+{
+    const std::lock_guard<std::mutex> guard(AttachmentsLock());
+    std::vector<KQ_P_0001_02_Shm*>& all = Attachments();
+    all.erase(std::remove(all.begin(), all.end(), attachment), all.end());
+}
+
 } // namespace
 
 const char* KQ_P_0001_02_Shm::DefaultMappingName()
@@ -31,24 +61,29 @@ const char* KQ_P_0001_02_Shm::DefaultMappingName()
 KQ_P_0001_02_Shm::KQ_P_0001_02_Shm()
 {
     Attach(DefaultMappingName(), false);
+    Register(this);
 }
 
 KQ_P_0001_02_Shm::KQ_P_0001_02_Shm(const char* mappingName, bool openOnly)
 {
     Attach(mappingName == nullptr ? DefaultMappingName() : mappingName, openOnly);
+    Register(this);
 }
 
 KQ_P_0001_02_Shm::~KQ_P_0001_02_Shm()
 {
+    Unregister(this);
     Detach();
 }
 
-void KQ_P_0001_02_Shm::Attach(const char* mappingName, bool openOnly)
+void KQ_P_0001_02_Shm::Attach(const char* mappingName, bool openOnly, const void* seed)
 {
     SetName(mappingName);
     SetSize(GenericSimBlock::kSize);
     m_ready = false;
     m_versionMatches = false;
+    m_created = false;
+    m_openOnly = openOnly;
 
     // Everyone who attaches through this code does so under the attach lock, so
     // two programs starting together never both initialise the block, and
@@ -69,13 +104,13 @@ void KQ_P_0001_02_Shm::Attach(const char* mappingName, bool openOnly)
     }
     GrowShortMapping(alone);
     if (OpenAndMap()) {
-        UseExistingBlock(alone);
+        UseExistingBlock(alone, seed);
     } else if (NameMissing() && !openOnly) {
         if (CreateAndMap()) {
-            InitialiseBlock();
+            InitialiseBlock(seed);
         } else if (AlreadyExists() && OpenAndMap()) {
             // Created in between by a program that does not take the lock.
-            UseExistingBlock(alone);
+            UseExistingBlock(alone, seed);
         }
     }
     GrowShortMapping(false);
@@ -91,18 +126,20 @@ void KQ_P_0001_02_Shm::Attach(const char* mappingName, bool openOnly)
     }
 
     if (!m_ready) {
-        Close(); // a handle without a usable view is of no use to anyone
+        // A handle without a usable view is of no use to anyone; an address
+        // kept from an earlier view stays taken for the next attach.
+        ParkView();
         ReportFailure();
     }
 }
 
-void KQ_P_0001_02_Shm::UseExistingBlock(bool alone)
+void KQ_P_0001_02_Shm::UseExistingBlock(bool alone, const void* seed)
 {
     m_ready = true;
     m_block = GetBlock();
     if (alone && (Grew() || GenericSimBlock::LoadByte(m_block, GenericSimBlock::kVersionOffset) == 0)) {
-        // A creator that died half-way left it short or without its version text.
-        InitialiseBlock();
+        // A creator that died half-way, or another program, left it short or without its version text.
+        InitialiseBlock(seed);
         return;
     }
     if (VersionMatches(m_block)) {
@@ -118,10 +155,14 @@ void KQ_P_0001_02_Shm::UseExistingBlock(bool alone)
     }
 }
 
-void KQ_P_0001_02_Shm::InitialiseBlock()
+void KQ_P_0001_02_Shm::InitialiseBlock(const void* seed)
 {
     m_block = GetBlock();
-    ZeroView(GenericSimBlock::kSize);
+    if (seed != nullptr) {
+        std::memcpy(m_block, seed, GenericSimBlock::kSize);
+    } else {
+        ZeroView(GenericSimBlock::kSize);
+    }
     GenericSimBlock::StoreText(
         m_block, GenericSimBlock::kVersionOffset, GenericSimBlock::kVersionLength, GenericSimBlock::kVersionText);
     GenericSimBlock::StoreUserCount(m_block, 1);
@@ -144,6 +185,9 @@ void KQ_P_0001_02_Shm::InitialiseBlock()
 void KQ_P_0001_02_Shm::Detach()
 {
     if (!IsReady()) {
+        if (!m_ready) {
+            UnmapAndClose(); // a view parked by a reattach that failed
+        }
         return;
     }
     // Detaching without the lock still beats leaving the count raised for ever;
@@ -162,6 +206,77 @@ void KQ_P_0001_02_Shm::Detach()
     m_block = nullptr;
     m_ready = false;
     m_versionMatches = false;
+}
+
+bool KQ_P_0001_02_Shm::NeedsAttaching() const
+{
+    return !IsReady() || ViewBroken() || MappingNameLost() || LockNameLost();
+}
+
+void KQ_P_0001_02_Shm::LetGo()
+{
+    // The count of a block whose pages went is nobody's any more; one whose
+    // name went is left, as a detacher leaves it.
+    if (IsReady() && !ViewBroken()) {
+        GenericSimBlock::LeaveUserCount(m_block);
+    }
+    ReleaseHold();
+    ParkView();
+    m_ready = false;
+    m_versionMatches = false;
+    m_created = false;
+    m_block = nullptr;
+}
+
+void KQ_P_0001_02_Shm::AttachAgain(const void* seed)
+{
+    // SetName copies from the name given: not from itself.
+    const std::string name = GetName();
+    Attach(name.c_str(), m_openOnly, seed);
+}
+
+bool KQ_P_0001_02_Shm::Reattach(const void* seed)
+{
+    std::vector<KQ_P_0001_02_Shm*> others;
+    {
+        const std::lock_guard<std::mutex> guard(AttachmentsLock());
+        for (KQ_P_0001_02_Shm* other : Attachments()) {
+            if (other != this && std::strcmp(other->GetName(), GetName()) == 0 && other->NeedsAttaching()) {
+                others.push_back(other);
+            }
+        }
+    }
+    for (KQ_P_0001_02_Shm* other : others) {
+        other->LetGo();
+    }
+    LetGo();
+    AttachAgain(seed);
+    if (IsReady()) {
+        for (KQ_P_0001_02_Shm* other : others) {
+            other->AttachAgain(nullptr);
+        }
+    }
+    return IsReady();
+}
+
+void KQ_P_0001_02_Shm::BringAlong()
+{
+    if (!IsReady()) {
+        return;
+    }
+    std::vector<KQ_P_0001_02_Shm*> others;
+    {
+        const std::lock_guard<std::mutex> guard(AttachmentsLock());
+        for (KQ_P_0001_02_Shm* other : Attachments()) {
+            if (other != this && std::strcmp(other->GetName(), GetName()) == 0 && other->NeedsAttaching()) {
+                others.push_back(other);
+            }
+        }
+    }
+    for (KQ_P_0001_02_Shm* other : others) {
+        other->LetGo();
+        other->AttachAgain(nullptr);
+    }
 }
 
 void KQ_P_0001_02_Shm::ReportFailure()
