@@ -26,6 +26,11 @@ public:
 
     // Attach, then ReadConfigurationFile(path); false with the reason in GetLastErrorText.
     bool Initialise(const char* path);
+    // The program's start: as Initialise, but without the block the set works
+    // on a stand-in until the block can be had (WaitForBlock), and with
+    // `defaultSetUp` the compiled-in default set-up is read as if from `path`
+    // (a first start whose configuration folder cannot be written).
+    bool InitialiseAtStartUp(const char* path, bool defaultSetUp);
     // window: the owner window for the cooperative level; instance: the program's module.
     bool CreateDevices(void* window, void* instance);
     void PollAll(double period);

@@ -8,10 +8,11 @@
 // outputs' physical limits (below), is published or kept in a filter.
 #include "mapping/ControlProcessor.h"
 
+#include "mapping/BlockKeeper.h"
 #include "mapping/CockpitButtons.h"
-#include "mapping/KQ_P_0001_02_Shm.h"
 #include "support/TextFunctions.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -89,6 +90,12 @@ const JoystickState* AttachedRecord(
     return SlotRecord(states, slot);
 }
 
+std::uint32_t NextWarningSerial()
+{
+    static std::atomic<std::uint32_t> last { 0 };
+    return ++last;
+}
+
 // Appends `text` to the zero-terminated `buffer` of `size` characters.
 void Append(char* buffer, std::size_t size, const char* text)
 {
@@ -129,15 +136,44 @@ bool ControlProcessor::Attach()
     for (auto& filter : m_filters) {
         filter.reset();
     }
-    m_shm.reset();
+    m_keeper.reset();
     m_block = nullptr;
 
-    m_shm = std::make_unique<KQ_P_0001_02_Shm>();
-    if (!m_shm->IsReady()) {
-        SetErrorText(m_shm->FullErrorText());
+    m_keeper = std::make_unique<BlockKeeper>();
+    if (!m_keeper->Attach()) {
+        SetErrorText(m_keeper->ErrorText());
         return false;
     }
-    m_block = m_shm->GetBlock();
+    m_block = m_keeper->Block();
+    PrepareBlock();
+    return true;
+}
+
+void ControlProcessor::WaitForBlock()
+{
+    if (m_keeper == nullptr || m_keeper->Block() != nullptr) {
+        return; // only after an Attach that failed
+    }
+    const std::string note = m_keeper->WorkOnStandIn();
+    m_block = m_keeper->Block();
+    PrepareBlock();
+    AddNote(note.c_str());
+}
+
+void ControlProcessor::KeepBlock()
+{
+    if (m_keeper == nullptr || m_block == nullptr) {
+        return;
+    }
+    const char* note = m_keeper->Keep();
+    m_block = m_keeper->Block();
+    if (note != nullptr) {
+        AddNote(note);
+    }
+}
+
+void ControlProcessor::PrepareBlock()
+{
     ApplyFilterTimeConstants();
 
     for (int row = 0; row < Axes::kRowCount; ++row) {
@@ -155,13 +191,12 @@ bool ControlProcessor::Attach()
         }
     }
     m_lastTopIndex = 0;
-    return true;
 }
 
 void ControlProcessor::Detach()
 {
     ReleaseControls();
-    m_shm.reset();
+    m_keeper.reset();
     m_block = nullptr;
 }
 
@@ -402,6 +437,7 @@ void ControlProcessor::GetWarnings(WarningList& out) const
 void ControlProcessor::AddWarning(const char* text)
 {
     m_warnings.present = 1;
+    ++m_warningChanges;
     if (m_warnings.count >= kMaxWarnings) {
         // A full list makes room by dropping its last note.
         for (int i = kMaxWarnings - 1; i >= 0; --i) {
@@ -411,6 +447,7 @@ void ControlProcessor::AddWarning(const char* text)
             for (int j = i; j + 1 < kMaxWarnings; ++j) {
                 std::memcpy(m_warnings.messages[j], m_warnings.messages[j + 1], kWarningLength);
                 m_isNote[j] = m_isNote[j + 1];
+                m_warningSerials[j] = m_warningSerials[j + 1];
             }
             --m_warnings.count;
             ++m_warningsNotShown;
@@ -423,18 +460,21 @@ void ControlProcessor::AddWarning(const char* text)
     }
     CopyBounded(m_warnings.messages[m_warnings.count], text != nullptr ? text : "", kWarningLength);
     m_isNote[m_warnings.count] = false;
+    m_warningSerials[m_warnings.count] = NextWarningSerial();
     ++m_warnings.count;
 }
 
 void ControlProcessor::AddNote(const char* text)
 {
-    m_warnings.present = 1;
+    // A note of Tavelin's own never raises the pending flag of the described warnings.
+    ++m_warningChanges;
     if (m_warnings.count < 0 || m_warnings.count >= kMaxWarnings) {
         ++m_warningsNotShown;
         return;
     }
     CopyBounded(m_warnings.messages[m_warnings.count], text != nullptr ? text : "", kWarningLength);
     m_isNote[m_warnings.count] = true;
+    m_warningSerials[m_warnings.count] = NextWarningSerial();
     ++m_warnings.count;
 }
 
@@ -442,9 +482,18 @@ void ControlProcessor::ClearWarnings()
 {
     std::memset(&m_warnings, 0, sizeof m_warnings);
     m_warningsNotShown = 0;
+    ++m_warningChanges;
     for (bool& note : m_isNote) {
         note = false;
     }
+    for (std::uint32_t& serial : m_warningSerials) {
+        serial = 0;
+    }
+}
+
+std::uint32_t ControlProcessor::GetWarningSerial(int i) const
+{
+    return i >= 0 && i < m_warnings.count && i < kMaxWarnings ? m_warningSerials[i] : 0;
 }
 
 const char* ControlProcessor::GetSlotName(int slot) const
