@@ -520,7 +520,7 @@ bool CTavelinDlg::StartUp()
     // A failed load leaves a window that can still read another configuration.
     const bool loaded = Initialise(m_startFile);
     if (loaded && !m_firstRunWarning.empty()) {
-        m_joySticks->AddWarning(m_firstRunWarning.c_str());
+        m_joySticks->AddNote(m_firstRunWarning.c_str());
     }
 
     m_cycleCount = 0;
@@ -564,7 +564,14 @@ void CTavelinDlg::WriteDefaultConfigurationIfMissing()
     }
     KQ_ErrorReport report;
     if (!DefaultConfiguration::Write(file.c_str(), report)) {
-        ShowBox(report.GetErrorText(), "CTavelinDlg::StartUp");
+        // Published all the same, from memory; a later save writes it once the folder allows.
+        m_defaultSetUpInMemory = m_startFile == file;
+        // The reason alone: the text's first line names the operation, its last the file.
+        std::string reason = report.GetErrorText();
+        reason.erase(0, reason.find('\n') == std::string::npos ? 0 : reason.find('\n') + 1);
+        reason.erase(std::min(reason.find('\n'), reason.size()));
+        m_firstRunWarning = "No Joystick.ini was found, and the default set-up could not be saved to " + file + " ("
+            + reason + "): it is used from memory until Save Assignments can write it";
         return;
     }
     m_firstRunWarning = "No Joystick.ini was found: the default set-up was written to " + file;
@@ -578,7 +585,7 @@ bool CTavelinDlg::Initialise(std::string path)
     if (m_joySticks == nullptr) {
         return false;
     }
-    if (!m_joySticks->Initialise(path.c_str())) {
+    if (!m_joySticks->InitialiseAtStartUp(path.c_str(), m_defaultSetUpInMemory && path == m_configurationFiles[0])) {
         ShowBox(m_joySticks->GetLastErrorText(), "CTavelinDlg::Initialise");
         return false;
     }
@@ -665,6 +672,25 @@ void CTavelinDlg::SetSharedmemory()
     }
 }
 
+void CTavelinDlg::FollowBlock()
+{
+    // The processor's attachment brings the window's own view along when it
+    // attaches again (or for the first time, after start-up).
+    if (m_block == nullptr && m_shm->IsReady()) {
+        m_block = m_shm->GetBlock();
+        m_view->EnableControl(kSetDeadBands, true);
+        m_view->EnableControl(kThrustLeverData, true);
+        for (const auto& row : kAxisRows) {
+            m_view->EnableControl(row.spin, true);
+        }
+    }
+    // What the processor noted since (the block's own events among them) is shown at once.
+    if (m_cycleCount >= 1 && m_joySticks->GetWarningChangeCount() != m_warningChangesShown) {
+        m_view->ListDeleteAllItems(kWarningList);
+        ShowWarnings();
+    }
+}
+
 void CTavelinDlg::ReleaseSharedmemory()
 {
     m_block = nullptr;
@@ -730,6 +756,7 @@ bool CTavelinDlg::OnCycle()
     if (m_shm == nullptr) {
         return false;
     }
+    FollowBlock();
 
     ++m_cycleCount;
     if (m_cycleCount == 1) {
@@ -826,7 +853,8 @@ void CTavelinDlg::ShowWarnings()
         return;
     }
     m_joySticks->GetWarnings(m_warningCopy);
-    if (m_warningCopy.present != 0) {
+    m_warningChangesShown = m_joySticks->GetWarningChangeCount();
+    if (m_warningCopy.count > 0 || m_joySticks->WarningsNotShown() > 0) {
         const int count = Limit(m_warningCopy.count, 0, ControlProcessor::kMaxWarnings);
         for (int i = 0; i < count; ++i) {
             char message[ControlProcessor::kWarningLength];
@@ -855,13 +883,20 @@ void CTavelinDlg::ShowWarnings()
 
 void CTavelinDlg::EchoNewWarnings()
 {
-    // Every listing adds its entries to the list: each is new there.
+    // Each entry is told once, however often the list is shown again.
     const int count = Limit(m_warningCopy.count, 0, ControlProcessor::kMaxWarnings);
+    std::uint32_t newest = m_warningsEchoed;
     for (int i = 0; i < count; ++i) {
+        const std::uint32_t serial = m_joySticks->GetWarningSerial(i);
+        if (serial <= m_warningsEchoed) {
+            continue;
+        }
         char message[ControlProcessor::kWarningLength];
         CopyBounded(message, m_warningCopy.messages[i], sizeof message);
         MessageEcho::Print(kWarningCaption, message);
+        newest = std::max(newest, serial);
     }
+    m_warningsEchoed = newest;
 }
 
 // ---------------------------------------------------------------- readouts

@@ -61,6 +61,9 @@ public:
     void OnEnumerate();
     void SetSharedmemory();
     void ReleaseSharedmemory();
+    // Each cycle: the window's own view taken up once it is attached, and
+    // the processor's new notes shown.
+    void FollowBlock();
     void ReleaseJoySticks();
 
     // The polling cycle; false when it stopped early.
@@ -253,6 +256,9 @@ private:
     bool m_timerStarted = false;
     bool m_closeRequested = false; // from outside: the way out asks nothing
     std::string m_firstRunWarning; // for the warning list once the default set-up has loaded
+    bool m_defaultSetUpInMemory = false; // the first start could not write it
+    std::uint32_t m_warningChangesShown = 0;
+    std::uint32_t m_warningsEchoed = 0; // serial of the newest entry told on standard error
 
     // What the loaded file holds, to tell whether closing loses changes.
     struct SetUpSnapshot {
