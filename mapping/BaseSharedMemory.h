@@ -87,6 +87,8 @@ public:
     // where a name lives as long as a handle to it.
     bool MappingNameLost() const;
     bool LockNameLost() const;
+    // Some mapping has the name right now (this one or another).
+    bool MappingNameExists() const;
     // Lets the mapping go but keeps the view's address taken (Linux: private
     // zero pages in its place), so that the next MapView maps there again and
     // whoever kept the address reads the new mapping; closes the handle.

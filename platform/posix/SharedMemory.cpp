@@ -264,6 +264,14 @@ bool BaseSharedMemory::MappingNameLost() const
     return !m_parked && NoLongerNamed(ToDescriptor(m_handle), m_name, "");
 }
 
+bool BaseSharedMemory::MappingNameExists() const
+{
+    char path[512];
+    FormatBounded(path, static_cast<int>(sizeof path), "/dev/shm/%s", m_name);
+    struct stat named { };
+    return stat(path, &named) == 0;
+}
+
 bool BaseSharedMemory::LockNameLost() const
 {
     // Nobody of ours removes it while it is held: only the last holder does.

@@ -148,6 +148,16 @@ bool BaseSharedMemory::LockNameLost() const
     return false;
 }
 
+bool BaseSharedMemory::MappingNameExists() const
+{
+    HANDLE mapping = OpenFileMappingA(FILE_MAP_READ, FALSE, m_name);
+    if (mapping == nullptr) {
+        return false;
+    }
+    CloseHandle(mapping);
+    return true;
+}
+
 void BaseSharedMemory::ReleaseView(bool lastUser)
 {
     // Another user's detach keeps the view until the process ends.
