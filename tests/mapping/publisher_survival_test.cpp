@@ -215,14 +215,23 @@ TEST_F(PublisherSurvival, AShrunkBlockIsPublishedIntoAgainWithItsSetUp)
     Tick(50);
     EXPECT_EQ(Notes(shrank), 1) << "said once";
 
-    // Shrunk while another program holds it: refused, tried again every
-    // second on a stand-in, and published once the other has gone.
+    // Cut short while another program holds it, it keeps its version text
+    // and is grown back at once.
     Holder simulator([&] { return ShmTestOs::HoldLockShared(m_name) >= 0; });
     ASSERT_TRUE(simulator.Holding());
     ASSERT_TRUE(Shrink(m_name, 67400));
+    ASSERT_TRUE(TickUntil([&] { return Notes(shrank) == 2; }));
+    EXPECT_EQ(Notes(shrank + ": Tavelin attached it again and put its set-up back"), 2);
+    EXPECT_TRUE(TickUntil([&] { return PublishesPitch(7.5); })) << PublishedDouble(GSB::kPitchOutput);
+    EXPECT_EQ(PublishedDouble(GSB::kPitchSensitivity), kSensitivity);
+
+    // Cut into its version text while the other holds it: refused (not
+    // ours to make afresh), tried again every second on a stand-in, and
+    // published once the other has gone.
+    ASSERT_TRUE(Shrink(m_name, 30));
     const std::string refused = shrank + ", and it could not be attached again (";
     ASSERT_TRUE(TickUntil([&] { return Notes(refused) == 1; }));
-    EXPECT_EQ(Notes("fewer than the 132464 bytes of the block): Tavelin tries again every second"), 1);
+    EXPECT_EQ(Notes("has 30 bytes, fewer than the 132464 bytes of the block): Tavelin tries again every second"), 1);
     TickThroughTwoTries();
     EXPECT_EQ(Notes("Tavelin tries again every second"), 1) << "said once, however often it fails";
     EXPECT_TRUE(std::isnan(PublishedDouble(GSB::kPitchOutput))) << "left short while the other holds it";

@@ -152,7 +152,8 @@ TEST(ShmReattach, AShrunkBlockReadsAsZerosAndIsRepairedWhereItWas)
             check(publisher.Reattach(), "attached again" + at + ": " + publisher.GetErrorText());
             check(publisher.GetBlock() == publisherBlock && window.GetBlock() == windowBlock, "same addresses" + at);
             check(window.IsReady() && !window.Broken(), "the window's view followed" + at);
-            check(publisher.CreatedBlock(), "repaired by the lone attacher" + at);
+            // Without its version text it is made afresh; with it, it is only grown back.
+            check(publisher.CreatedBlock() == (size == 0), "made afresh only without its version text" + at);
             check(ObjectSize(name) == GSB::kSize, "full size again" + at);
             check(VersionOk(windowBlock), "version text" + at);
             check(GSB::LoadUserCount(windowBlock) == 2, "count of the two views" + at);
@@ -160,19 +161,29 @@ TEST(ShmReattach, AShrunkBlockReadsAsZerosAndIsRepairedWhereItWas)
             check(GSB::LoadDouble(windowBlock, GSB::kPitchSensitivity) == kMarker, "one block again" + at);
         }
 
-        // Held by another attacher, a short block is refused, not repaired;
-        // the address stays taken and reads zeros until the holder goes.
+        // Held by another attacher: cut short with its version text, it is
+        // grown back and joined; without it, refused (it is not ours to re-make),
+        // and the address stays taken, reading zeros, until the holder goes.
         const std::intptr_t simulator = ShmTestOs::HoldLockShared(name);
-        check(Shrink(name, 1000), "shrink while held");
+        GSB::StoreDouble(publisherBlock, GSB::kPitchOutput, 3.0);
+        check(Shrink(name, 67400), "shrink while held");
         check(GSB::LoadDouble(publisherBlock, GSB::kPitchSensitivity) == 0.0, "zeros while held");
+        check(publisher.Reattach() && window.IsReady(), std::string("grown back: ") + publisher.GetErrorText());
+        check(!publisher.CreatedBlock() && ObjectSize(name) == GSB::kSize, "grown, not made afresh");
+        check(GSB::LoadDouble(windowBlock, GSB::kPitchOutput) == 3.0, "what was left is kept");
+
+        check(Shrink(name, 30), "cut into the version text while held");
+        check(GSB::LoadDouble(publisherBlock, GSB::kPitchOutput) == 0.0, "zeros again");
         check(!publisher.Reattach(), "refused while another holds it");
-        check(std::string(publisher.GetErrorText()).find("fewer than the 132464 bytes") != std::string::npos,
+        check(std::string(publisher.GetErrorText()).find("has 30 bytes, fewer than the 132464 bytes")
+                != std::string::npos,
             std::string("refusal text: ") + publisher.GetErrorText());
         check(!window.IsReady() && GSB::LoadDouble(windowBlock, GSB::kPitchSensitivity) == 0.0,
             "the window's view waits on zero pages");
-        check(ObjectSize(name) == 1000, "left as it is");
+        check(ObjectSize(name) == 30, "left as it is");
         ShmTestOs::ReleaseLock(simulator);
         check(publisher.Reattach() && window.IsReady(), "attached once alone");
+        check(publisher.CreatedBlock() && VersionOk(windowBlock), "made afresh by the lone attacher");
         check(publisher.GetBlock() == publisherBlock && window.GetBlock() == windowBlock, "same addresses at last");
         return check.Failed();
     });
