@@ -101,6 +101,9 @@ public:
     void GrowShortMapping(bool grow) { m_growShort = grow; }
     // The last MapView extended the mapping.
     bool Grew() const { return m_grew; }
+    // After OpenMapping: reads the mapping's first bytes without mapping it
+    // (Linux; false on Windows and when it is shorter than that).
+    bool ReadFront(void* out, std::size_t length) const;
 
     bool AlreadyExists() const { return m_alreadyExists; }
     bool SizeRefused() const { return m_sizeRefused; }

@@ -102,10 +102,18 @@ void KQ_P_0001_02_Shm::Attach(const char* mappingName, bool openOnly, const void
         ReportFailure();
         return;
     }
+    // A block cut short that still begins with its version text is grown back
+    // by whoever attaches: what is left stays, the rest comes back as zeros,
+    // and every holder's view is whole again. Only a lone attacher re-makes
+    // one that lost its version text too (nobody else can be using it then).
     GrowShortMapping(alone);
-    if (OpenAndMap()) {
+    const bool opened = OpenMapping();
+    if (opened && !alone && BeginsWithVersion()) {
+        GrowShortMapping(true);
+    }
+    if (opened && MapView()) {
         UseExistingBlock(alone, seed);
-    } else if (NameMissing() && !openOnly) {
+    } else if (!opened && NameMissing() && !openOnly) {
         if (CreateAndMap()) {
             InitialiseBlock(seed);
         } else if (AlreadyExists() && OpenAndMap()) {
@@ -137,8 +145,9 @@ void KQ_P_0001_02_Shm::UseExistingBlock(bool alone, const void* seed)
 {
     m_ready = true;
     m_block = GetBlock();
-    if (alone && (Grew() || GenericSimBlock::LoadByte(m_block, GenericSimBlock::kVersionOffset) == 0)) {
-        // A creator that died half-way, or another program, left it short or without its version text.
+    if (alone && (Grew() || GenericSimBlock::LoadByte(m_block, GenericSimBlock::kVersionOffset) == 0)
+        && !VersionMatches(m_block)) {
+        // A creator that died half-way, or another program, left it without its version text.
         InitialiseBlock(seed);
         return;
     }
@@ -206,6 +215,12 @@ void KQ_P_0001_02_Shm::Detach()
     m_block = nullptr;
     m_ready = false;
     m_versionMatches = false;
+}
+
+bool KQ_P_0001_02_Shm::BeginsWithVersion() const
+{
+    unsigned char front[GenericSimBlock::kVersionLength];
+    return ReadFront(front, sizeof front) && VersionMatches(front);
 }
 
 bool KQ_P_0001_02_Shm::NeedsAttaching() const

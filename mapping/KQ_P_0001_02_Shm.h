@@ -2,8 +2,9 @@
 // Construction opens the block (or creates and initialises it), checks the
 // version text and counts itself as a user; destruction detaches. On Linux an
 // attachment that finds nobody else holding the block repairs what dead
-// processes left (a stale count, a short or unversioned block), and only a
-// detacher that is the last holder removes the name.
+// processes left (a stale count, a block without its version text), any
+// attachment grows back a block cut short that kept its version text, and
+// only a detacher that is the last holder removes the name.
 // The mapping name is "GenericSimSharedMemory", or TAVELIN_SHM_NAME when set.
 // What other programs may do to the block while it is attached (shrink it,
 // remove or replace its name) is found by Broken, NameLost and LockLost, and
@@ -68,6 +69,7 @@ private:
     void LetGo();
     void AttachAgain(const void* seed);
     bool NeedsAttaching() const;
+    bool BeginsWithVersion() const;
     // The base's own sentence, or the system's text for the last failing call,
     // under this class's operation name.
     void ReportFailure();

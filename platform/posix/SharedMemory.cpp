@@ -6,8 +6,8 @@
 //   may write, is refused with a text naming it, its owner and its mode, and
 //   never mapped or written.
 // - The object's size is checked with fstat before mmap, so a mapping smaller
-//   than the block is refused with a text and never touched (no SIGBUS); an
-//   attacher that holds the block alone may extend it instead.
+//   than the block is refused with a text and never touched (no SIGBUS); the
+//   attacher may extend it instead (KQ_P_0001_02_Shm says when).
 // - The lock object "/<name>.lock" (0600 too) carries two locks:
 //   * attach and detach are serialised by an OFD write lock on its first byte,
 //     taken with a bounded wait;
@@ -262,6 +262,18 @@ bool NoLongerNamed(int fd, const char* name, const char* suffix)
 bool BaseSharedMemory::MappingNameLost() const
 {
     return !m_parked && NoLongerNamed(ToDescriptor(m_handle), m_name, "");
+}
+
+bool BaseSharedMemory::ReadFront(void* out, std::size_t length) const
+{
+    if (m_handle < 0) {
+        return false;
+    }
+    ssize_t got;
+    do {
+        got = pread(ToDescriptor(m_handle), out, length, 0);
+    } while (got < 0 && errno == EINTR);
+    return got == static_cast<ssize_t>(length);
 }
 
 bool BaseSharedMemory::MappingNameExists() const

@@ -148,6 +148,11 @@ bool BaseSharedMemory::LockNameLost() const
     return false;
 }
 
+bool BaseSharedMemory::ReadFront(void* /*out*/, std::size_t /*length*/) const
+{
+    return false; // a mapping here is never short
+}
+
 bool BaseSharedMemory::MappingNameExists() const
 {
     HANDLE mapping = OpenFileMappingA(FILE_MAP_READ, FALSE, m_name);
