@@ -375,10 +375,12 @@ int RunNativeHalf(const NativeOptions& given)
             if (status < 0 && Clock::now() >= nextCheck) {
                 nextCheck = Clock::now() + std::chrono::milliseconds(kCheckMs);
                 if (!NativeBlockLives(options.name, attached)) {
+                    NativeIdentity now;
+                    const bool replaced = Identify(options.name, now);
                     half.Stop();
                     return Say(kNativeRemoved,
-                        "/dev/shm/" + options.name
-                            + " is not the block attached any more; ending (restart the simulator after Tavelin)");
+                        "/dev/shm/" + options.name + (replaced ? " leads to another block now" : " was removed")
+                            + ": the block bridged is gone (restart the simulator after Tavelin)");
                 }
             }
         }
