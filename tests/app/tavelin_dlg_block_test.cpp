@@ -43,16 +43,6 @@ int Count(const std::string& text, const std::string& part)
     return found;
 }
 
-// The rows of the warning list that hold `part`.
-int Rows(const RecordedControl& list, const std::string& part)
-{
-    int found = 0;
-    for (const auto& row : list.rows) {
-        found += row.size() > 1 && row[1].find(part) != std::string::npos ? 1 : 0;
-    }
-    return found;
-}
-
 } // namespace
 
 TEST_F(MainWindowTest, AFirstStartThatCannotSaveTheDefaultSetUpPublishesItFromMemoryAndSavesItLater)
@@ -103,6 +93,20 @@ TEST_F(MainWindowTest, AFirstStartThatCannotSaveTheDefaultSetUpPublishesItFromMe
 }
 
 #ifndef _WIN32
+namespace {
+
+// The rows of the warning list that hold `part`.
+int Rows(const RecordedControl& list, const std::string& part)
+{
+    int found = 0;
+    for (const auto& row : list.rows) {
+        found += row.size() > 1 && row[1].find(part) != std::string::npos ? 1 : 0;
+    }
+    return found;
+}
+
+} // namespace
+
 TEST_F(MainWindowTest, ABlockShrunkUnderTheWindowIsAttachedAgainWhereItWas)
 {
     m_input.AddJoystick(kStickA, "Stick A", 12);

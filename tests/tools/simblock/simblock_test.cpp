@@ -54,15 +54,6 @@ bool Contains(const std::string& text, const std::string& part)
     return text.find(part) != std::string::npos;
 }
 
-int Count(const std::string& text, const std::string& part)
-{
-    int found = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-        ++found;
-    }
-    return found;
-}
-
 // A strict reader of JSON syntax: enough to know that another program can parse the output.
 class JsonChecker {
 public:
@@ -422,6 +413,19 @@ TEST(Simblock, WatchPrintsALinePerSampleAndDetachesOnTermination)
 }
 
 #ifndef _WIN32
+namespace {
+
+int Count(const std::string& text, const std::string& part)
+{
+    int found = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++found;
+    }
+    return found;
+}
+
+} // namespace
+
 // Linux: another program shrinks the block under simblock watch, or removes
 // its name and makes another block under it (as Tavelin's publisher does).
 TEST(Simblock, WatchKeepsGoingOnABlockShrunkUnderItAndFollowsItsName)
