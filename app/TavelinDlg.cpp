@@ -568,7 +568,10 @@ void CTavelinDlg::WriteDefaultConfigurationIfMissing()
         m_defaultSetUpInMemory = m_startFile == file;
         // The reason alone: the text's first line names the operation, its last the file.
         std::string reason = report.GetErrorText();
-        reason.erase(0, reason.find('\n') == std::string::npos ? 0 : reason.find('\n') + 1);
+        const std::size_t firstLine = reason.find('\n');
+        if (firstLine != std::string::npos) {
+            reason.erase(0, firstLine + 1);
+        }
         reason.erase(std::min(reason.find('\n'), reason.size()));
         m_firstRunWarning = "No Joystick.ini was found, and the default set-up could not be saved to " + file + " ("
             + reason + "): it is used from memory until Save Assignments can write it";
@@ -683,6 +686,10 @@ void CTavelinDlg::FollowBlock()
         for (const auto& row : kAxisRows) {
             m_view->EnableControl(row.spin, true);
         }
+        char name[GenericSimBlock::kConfigurationNameLength + 1] = {};
+        GenericSimBlock::LoadText(
+            m_block, GenericSimBlock::kConfigurationName, GenericSimBlock::kConfigurationNameLength, name, sizeof name);
+        SetText(TextSetUpName, name);
     }
     // What the processor noted since (the block's own events among them) is shown at once.
     if (m_cycleCount >= 1 && m_joySticks->GetWarningChangeCount() != m_warningChangesShown) {

@@ -192,13 +192,13 @@ protected:
     void ProcessStickAxis(int row, double period, const JoystickState* const states[kJoystickSlots]);
     void ProcessThrustLever(int row, double period, const JoystickState* const states[kJoystickSlots]);
     std::uint8_t ButtonState(std::int32_t button, const JoystickState* const states[kJoystickSlots]) const;
+    // The filters and the default tuning values of a block just attached (or of the stand-in).
+    void PrepareBlock();
 
     WarningList m_warnings {};
     std::int32_t m_warningsNotShown = 0;
     bool m_isNote[kMaxWarnings] = {};
     SwitchPanelState* m_switchPanel = nullptr;
-    void PrepareBlock();
-
     std::uint32_t m_warningChanges = 0;
     std::uint32_t m_warningSerials[kMaxWarnings] = {};
     std::unique_ptr<BlockKeeper> m_keeper;

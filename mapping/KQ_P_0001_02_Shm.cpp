@@ -250,17 +250,22 @@ void KQ_P_0001_02_Shm::AttachAgain(const void* seed)
     Attach(name.c_str(), m_openOnly, seed);
 }
 
-bool KQ_P_0001_02_Shm::Reattach(const void* seed)
+std::vector<KQ_P_0001_02_Shm*> KQ_P_0001_02_Shm::Stragglers() const
 {
+    // Empty (and so without an allocation) while every attachment is whole.
     std::vector<KQ_P_0001_02_Shm*> others;
-    {
-        const std::lock_guard<std::mutex> guard(AttachmentsLock());
-        for (KQ_P_0001_02_Shm* other : Attachments()) {
-            if (other != this && std::strcmp(other->GetName(), GetName()) == 0 && other->NeedsAttaching()) {
-                others.push_back(other);
-            }
+    const std::lock_guard<std::mutex> guard(AttachmentsLock());
+    for (KQ_P_0001_02_Shm* other : Attachments()) {
+        if (other != this && std::strcmp(other->GetName(), GetName()) == 0 && other->NeedsAttaching()) {
+            others.push_back(other);
         }
     }
+    return others;
+}
+
+bool KQ_P_0001_02_Shm::Reattach(const void* seed)
+{
+    const std::vector<KQ_P_0001_02_Shm*> others = Stragglers();
     for (KQ_P_0001_02_Shm* other : others) {
         other->LetGo();
     }
@@ -279,16 +284,7 @@ void KQ_P_0001_02_Shm::BringAlong()
     if (!IsReady()) {
         return;
     }
-    std::vector<KQ_P_0001_02_Shm*> others;
-    {
-        const std::lock_guard<std::mutex> guard(AttachmentsLock());
-        for (KQ_P_0001_02_Shm* other : Attachments()) {
-            if (other != this && std::strcmp(other->GetName(), GetName()) == 0 && other->NeedsAttaching()) {
-                others.push_back(other);
-            }
-        }
-    }
-    for (KQ_P_0001_02_Shm* other : others) {
+    for (KQ_P_0001_02_Shm* other : Stragglers()) {
         other->LetGo();
         other->AttachAgain(nullptr);
     }

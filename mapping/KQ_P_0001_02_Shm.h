@@ -14,6 +14,8 @@
 
 #include "mapping/BaseSharedMemory.h"
 
+#include <vector>
+
 class KQ_P_0001_02_Shm : public BaseSharedMemory {
 public:
     KQ_P_0001_02_Shm();
@@ -69,6 +71,8 @@ private:
     void LetGo();
     void AttachAgain(const void* seed);
     bool NeedsAttaching() const;
+    // The other attachments of this name in this process that need attaching.
+    std::vector<KQ_P_0001_02_Shm*> Stragglers() const;
     bool BeginsWithVersion() const;
     // The base's own sentence, or the system's text for the last failing call,
     // under this class's operation name.

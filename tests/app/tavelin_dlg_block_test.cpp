@@ -177,6 +177,8 @@ TEST_F(MainWindowTest, ABlockThatComesAfterTheStartIsTakenUpByTheWindowToo)
     EXPECT_TRUE(m_view->Control(kSetDeadBands).enabled);
     EXPECT_TRUE(m_view->Control(kThrustLeverData).enabled);
     EXPECT_TRUE(m_view->Control(kAxisRows[0].spin).enabled);
+    TickPeriod();
+    EXPECT_EQ(m_view->Text(kSetUpName), "DEFAULT_JOYSTICK_SETUP");
     EXPECT_EQ(Rows(m_view->Control(kWarningList), "\" is attached now"), 1);
     KQ_P_0001_02_Shm simulator(name.c_str(), true);
     ASSERT_TRUE(simulator.IsReady()) << simulator.GetErrorText();
