@@ -16,7 +16,10 @@ constexpr const char* kStillOnTheOldBlock = "; programs still attached to the ol
 
 } // namespace
 
-BlockKeeper::BlockKeeper() = default;
+BlockKeeper::BlockKeeper(Release release)
+    : m_release(release)
+{
+}
 
 BlockKeeper::~BlockKeeper() = default;
 
@@ -123,9 +126,13 @@ void BlockKeeper::OnLost(Loss loss)
 {
     const bool nameGone = loss == Loss::NameRemoved;
     if (nameGone) {
-        // The orphan still holds everything: a block made again starts from it.
-        const auto* block = static_cast<const unsigned char*>(m_working);
+        // The orphan still holds everything: a block made again starts from
+        // it, and whoever still reads the orphan sees the controls released.
+        auto* block = static_cast<unsigned char*>(m_working);
         m_seed.assign(block, block + Block::kSize);
+        if (m_release != nullptr) {
+            m_release(block);
+        }
     }
     ToStandIn();
     const bool back = m_shm->Reattach(nameGone ? m_seed.data() : nullptr);

@@ -23,7 +23,11 @@ public:
     using Clock = std::chrono::steady_clock;
     static constexpr std::chrono::seconds kCheckPeriod { 1 };
 
-    BlockKeeper();
+    // Stores released controls into a block: what the publisher leaves in a
+    // block it moves away from, for programs that still read it.
+    using Release = void (*)(void* block);
+
+    explicit BlockKeeper(Release release);
     ~BlockKeeper();
     BlockKeeper(const BlockKeeper&) = delete;
     BlockKeeper& operator=(const BlockKeeper&) = delete;
@@ -58,6 +62,7 @@ private:
     std::string Reason() const;
     const char* Name() const;
 
+    Release m_release;
     std::unique_ptr<KQ_P_0001_02_Shm> m_shm;
     void* m_working = nullptr;
     std::vector<unsigned char> m_standIn;

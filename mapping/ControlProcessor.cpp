@@ -90,6 +90,20 @@ const JoystickState* AttachedRecord(
     return SlotRecord(states, slot);
 }
 
+// Stick axes 0 and the button bytes 0; the thrust levers keep their value.
+void StoreReleasedControls(void* block)
+{
+    for (const CockpitAxisRow& row : Axes::kRows) {
+        if (row.kind == AxisKind::StickAxis) {
+            Block::StoreDouble(block, row.output, 0.0);
+        }
+    }
+    for (const std::size_t pressed : { Block::kApDiscPressed, Block::kAtDiscPressed, Block::kPttPressed,
+             Block::kBrakeLPressed, Block::kBrakeRPressed, Block::kReverserPressed }) {
+        Block::StoreByte(block, pressed, 0);
+    }
+}
+
 std::uint32_t NextWarningSerial()
 {
     static std::atomic<std::uint32_t> last { 0 };
@@ -139,7 +153,7 @@ bool ControlProcessor::Attach()
     m_keeper.reset();
     m_block = nullptr;
 
-    m_keeper = std::make_unique<BlockKeeper>();
+    m_keeper = std::make_unique<BlockKeeper>(StoreReleasedControls);
     if (!m_keeper->Attach()) {
         SetErrorText(m_keeper->ErrorText());
         return false;
@@ -205,17 +219,11 @@ void ControlProcessor::ReleaseControls()
     if (m_block == nullptr) {
         return;
     }
+    StoreReleasedControls(m_block);
     for (int row = 0; row < Axes::kRowCount; ++row) {
-        if (Axes::kRows[row].kind == AxisKind::StickAxis) {
-            Block::StoreDouble(m_block, Axes::kRows[row].output, 0.0);
-            if (m_filters[row]) {
-                m_filters[row]->ResetFilter(0.0);
-            }
+        if (Axes::kRows[row].kind == AxisKind::StickAxis && m_filters[row]) {
+            m_filters[row]->ResetFilter(0.0);
         }
-    }
-    for (const std::size_t pressed : { Block::kApDiscPressed, Block::kAtDiscPressed, Block::kPttPressed,
-             Block::kBrakeLPressed, Block::kBrakeRPressed, Block::kReverserPressed }) {
-        Block::StoreByte(m_block, pressed, 0);
     }
 }
 

@@ -247,6 +247,9 @@ TEST_F(PublisherSurvival, ARemovedNameIsMadeAgainAndANewAttacherReadsLiveValues)
     ASSERT_TRUE(m_processor.Attach()) << m_processor.GetErrorText();
     Configure();
     ASSERT_TRUE(TickUntil([&] { return PublishesPitch(7.5); }));
+    // A simulator that does not notice keeps reading the old block.
+    const int old = shm_open(("/" + m_name).c_str(), O_RDONLY, 0);
+    ASSERT_GE(old, 0);
     ASSERT_EQ(shm_unlink(("/" + m_name).c_str()), 0);
     EXPECT_TRUE(Published().empty());
     const std::string removed = "Another program removed the name of the shared block " + Quoted()
@@ -254,6 +257,10 @@ TEST_F(PublisherSurvival, ARemovedNameIsMadeAgainAndANewAttacherReadsLiveValues)
           "again";
     ASSERT_TRUE(TickUntil([&] { return Notes(removed) == 1; }));
     EXPECT_EQ(PublishedDouble(GSB::kPitchSensitivity), kSensitivity);
+    double stale = -1.0;
+    ASSERT_EQ(pread(old, &stale, sizeof stale, GSB::kPitchOutput), static_cast<ssize_t>(sizeof stale));
+    close(old);
+    EXPECT_EQ(stale, 0.0) << "the old block is left with the stick released";
     m_state.axes[InputY] = -7000;
     EXPECT_TRUE(TickUntil([&] { return PublishesPitch(-13.5); })) << PublishedDouble(GSB::kPitchOutput);
     const std::vector<unsigned char> made = Published();
