@@ -131,6 +131,7 @@ void Indicators::ShowWarnings(const JoystickSet& set)
         return;
     }
     set.GetWarnings(m_warningCopy);
+    m_warningChangesShown = set.GetWarningChangeCount();
     const int count = std::clamp(m_warningCopy.count, 0, ControlProcessor::kMaxWarnings);
     const std::int32_t notShown = set.WarningsNotShown();
     if (count == 0 && notShown <= 0 && m_warningCopy.present == 0) {
@@ -156,16 +157,28 @@ void Indicators::ShowWarnings(const JoystickSet& set)
     // Red only for what the described pending flag stands for; a list of
     // Tavelin's own notes leaves the lamp as an empty list does.
     SetLamp(LampWarningList, m_warningCopy.present != 0 ? LampPicture::Warning : LampPicture::On);
-    EchoNewWarnings();
+    EchoNewWarnings(set);
 }
 
-void Indicators::EchoNewWarnings() const
+bool Indicators::WarningsChanged(const JoystickSet& set) const
 {
-    // Every listing adds its entries to the list: each is new there.
+    return set.GetWarningChangeCount() != m_warningChangesShown;
+}
+
+void Indicators::EchoNewWarnings(const JoystickSet& set)
+{
+    // A line is listed again whenever the list is shown again; it is told once.
     const int count = std::clamp(m_warningCopy.count, 0, ControlProcessor::kMaxWarnings);
+    std::uint32_t newest = m_warningsEchoed;
     for (int i = 0; i < count; ++i) {
+        const std::uint32_t serial = set.GetWarningSerial(i);
+        if (serial <= m_warningsEchoed) {
+            continue;
+        }
         char message[ControlProcessor::kWarningLength];
         CopyBounded(message, m_warningCopy.messages[i], sizeof message);
         MessageEcho::Print(kWarningCaption, message);
+        newest = std::max(newest, serial);
     }
+    m_warningsEchoed = newest;
 }

@@ -39,9 +39,12 @@ public:
     // The warning list: its columns and no rows.
     void PrepareWarningList();
     void ClearWarningList();
-    // Adds the set's lines above what the list holds (each also a line on
-    // standard error) and sets the lamp; an empty list is emptied.
+    // Adds the set's lines above what the list holds and sets the lamp; an
+    // empty list is emptied. Each line is also told on standard error, once
+    // however often it is listed.
     void ShowWarnings(const JoystickSet& set);
+    // The set's list changed since ShowWarnings last showed it.
+    bool WarningsChanged(const JoystickSet& set) const;
 
     void SendTexts();
 
@@ -56,7 +59,7 @@ private:
     enum LampIndex { LampSideStick = kCockpitButtonCount, LampWarningList, kLampCount };
 
     void SetLamp(int lampIndex, LampPicture picture);
-    void EchoNewWarnings() const;
+    void EchoNewWarnings(const JoystickSet& set);
 
     const SwitchPanelState& m_panel;
     const BlockSetUp& m_block;
@@ -67,4 +70,6 @@ private:
     bool m_sideStickPending = false;
     LampPicture m_sideStickPicture = LampPicture::Off;
     WarningList m_warningCopy = {};
+    std::uint32_t m_warningChangesShown = 0;
+    std::uint32_t m_warningsEchoed = 0; // serial of the newest line told on standard error
 };

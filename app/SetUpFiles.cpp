@@ -8,6 +8,7 @@
 #include "support/Paths.h"
 #include "support/TextFunctions.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -20,6 +21,18 @@ constexpr const char* kCloseCaption = "Tavelin";
 // What Read Alternate names the configuration it stores, by index.
 constexpr const char* kSetUpNames[SetUpFiles::kFiles] = { "DEFAULT JOY STICK SET UP ", "ALTN 1 JOY STICK SET UP ",
     "ALTN 2 JOY STICK SET UP ", "ALTN 3 JOY STICK SET UP " };
+
+// The reason alone: an error text's first line names the operation, its last the file.
+std::string ReasonOf(const KQ_ErrorReport& report)
+{
+    std::string reason = report.GetErrorText();
+    const std::size_t firstLine = reason.find('\n');
+    if (firstLine != std::string::npos) {
+        reason.erase(0, firstLine + 1);
+    }
+    reason.erase(std::min(reason.find('\n'), reason.size()));
+    return reason;
+}
 
 } // namespace
 
@@ -77,10 +90,18 @@ void SetUpFiles::WriteDefaultIfMissing()
     }
     KQ_ErrorReport report;
     if (!DefaultConfiguration::Write(file.c_str(), report)) {
-        ShowBox(report.GetErrorText(), "CTavelinDlg::StartUp");
+        // Published all the same, from memory; a later save writes it once the folder allows.
+        m_defaultInMemory = true;
+        m_firstRunNote = "No Joystick.ini was found, and the default set-up could not be saved to " + file + " ("
+            + ReasonOf(report) + "): it is used from memory until Save Assignments can write it";
         return;
     }
     m_firstRunNote = "No Joystick.ini was found: the default set-up was written to " + file;
+}
+
+bool SetUpFiles::ReadsDefaultFromMemory(const std::string& path) const
+{
+    return m_defaultInMemory && path == m_paths[0];
 }
 
 void SetUpFiles::NoteFirstRun(JoystickSet& set) const
@@ -95,6 +116,11 @@ void SetUpFiles::NoteFirstRun(JoystickSet& set) const
 void SetUpFiles::ShowStartFile()
 {
     m_texts.Set(TextCurrentFile, m_startFile.c_str());
+    m_texts.Set(TextSetUpName, m_block.ConfigurationName().c_str());
+}
+
+void SetUpFiles::ShowSetUpName()
+{
     m_texts.Set(TextSetUpName, m_block.ConfigurationName().c_str());
 }
 

@@ -36,12 +36,18 @@ public:
     const std::string& StartFile() const { return m_startFile; }
     // A first start: without a default file the window would have nothing to
     // publish, so the compiled-in set-up is written there (never over
-    // anything of that name). A failure is shown; success is told by
-    // NoteFirstRun once the set-up has loaded.
+    // anything of that name). When the folder takes no file the set-up is
+    // read from memory instead (ReadsDefaultFromMemory), until a save can
+    // write it. Either is told by NoteFirstRun once the set-up has loaded.
     void WriteDefaultIfMissing();
     void NoteFirstRun(JoystickSet& set) const;
+    // Whether `path` is the default file that a first start could not write,
+    // so that the compiled-in set-up is read in its place.
+    bool ReadsDefaultFromMemory(const std::string& path) const;
     // The start file and the block's set-up name, for the next transfer.
     void ShowStartFile();
+    // The block's set-up name alone: a block attached after the start.
+    void ShowSetUpName();
 
     const char* CurrentFileText() const { return m_texts.Get(TextCurrentFile); }
     const char* SetUpNameText() const { return m_texts.Get(TextSetUpName); }
@@ -81,6 +87,7 @@ private:
     std::string m_paths[kFiles];
     std::string m_startFile;
     std::string m_firstRunNote; // for the warning list once the default set-up has loaded
+    bool m_defaultInMemory = false; // the first start could not write the default file
     std::string m_readFile;
     std::string m_readName;
     ScreenTexts<kTextCount> m_texts;

@@ -236,7 +236,7 @@ bool CTavelinDlg::StartUp()
 
     SetSharedmemory();
     if (!m_block.Attached()) {
-        DisableBlockControls();
+        EnableBlockControls(false);
     }
 
     if (!m_view->StartTimer(CycleTimerId, kCyclePeriodMs)) {
@@ -283,7 +283,8 @@ bool CTavelinDlg::Initialise(std::string path)
     if (m_joySticks == nullptr) {
         return false;
     }
-    if (!m_joySticks->Initialise(path.c_str())) {
+    // Without the block the set works on a stand-in until it can be had.
+    if (!m_joySticks->InitialiseAtStartUp(path.c_str(), m_files.ReadsDefaultFromMemory(path))) {
         ShowBox(m_joySticks->GetLastErrorText(), "CTavelinDlg::Initialise");
         return false;
     }
@@ -373,13 +374,30 @@ void CTavelinDlg::ReleaseJoySticks()
     m_joySticks.reset();
 }
 
-void CTavelinDlg::DisableBlockControls()
+void CTavelinDlg::EnableBlockControls(bool enable)
 {
     // Without the window's own view these would read or store through nothing.
-    m_view->EnableControl(kSetDeadBands, false);
-    m_view->EnableControl(kThrustLeverData, false);
+    m_view->EnableControl(kSetDeadBands, enable);
+    m_view->EnableControl(kThrustLeverData, enable);
     for (const auto& row : kAxisRows) {
-        m_view->EnableControl(row.spin, false);
+        m_view->EnableControl(row.spin, enable);
+    }
+}
+
+void CTavelinDlg::FollowBlock()
+{
+    // The processor's attachment brings the window's own view along when it
+    // attaches again (or for the first time, after start-up), at the same
+    // address: only a view that was never attached is taken up here.
+    if (!m_block.Attached() && m_shm->IsReady()) {
+        m_block = BlockSetUp(m_shm->GetBlock());
+        EnableBlockControls(true);
+        m_files.ShowSetUpName();
+    }
+    // What the processor noted since (the block's own events among them) is shown at once.
+    if (m_cycleCount >= 1 && m_indicators.WarningsChanged(*m_joySticks)) {
+        m_indicators.ClearWarningList();
+        ShowWarnings();
     }
 }
 
@@ -408,6 +426,7 @@ bool CTavelinDlg::OnCycle()
     if (m_shm == nullptr) {
         return false;
     }
+    FollowBlock();
     ++m_cycleCount;
     if (m_cycleCount == 1) {
         FirstFullCycle();

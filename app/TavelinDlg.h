@@ -140,7 +140,10 @@ private:
     // operator chose to stay.
     bool ConfirmClose();
     void EndWindow(int result);
-    void DisableBlockControls();
+    void EnableBlockControls(bool enable);
+    // Each cycle: the window's own view taken up once it is attached, and
+    // the processor's new notes shown.
+    void FollowBlock();
 
     enum TextIndex { TextBanner, kTextCount };
 

@@ -7,6 +7,7 @@
 // Whatever the file lacks or says in a form that cannot be read is told to the
 // operator, one warning per control (or missing section) naming the keys, the
 // file and the values the control now has, after the load's own warnings.
+#include "config/ConfigurationText.h"
 #include "config/Ini_File_Reader.h"
 #include "mapping/Assignments.h"
 #include "mapping/CockpitAxes.h"
@@ -445,6 +446,22 @@ bool ControlProcessor::LoadConfiguration(const char* path)
     return ReadConfigurationFile(path);
 }
 
+bool ReadConfiguration(ControlProcessor& processor, CIniRead& reader)
+{
+    PartialNotes notes;
+    notes.fileName = FileNameOf(processor.GetCurrentConfigurationPath());
+    const bool read = ReadConfigDetails(reader, processor, notes) && ReadFlightControls(reader, processor, notes)
+        && ReadAccess(reader, processor, notes) && ReadButtonControls(reader, processor, notes);
+    // After the load's own warnings, and giving way to any that come later
+    // (joysticks without a match, joysticks lost). Notes, not warnings: what
+    // a file lacked is no joystick ID without a match, which the pending flag
+    // tells the choice dialog of.
+    for (const std::string& line : notes.lines) {
+        processor.AddNote(line.c_str(), NoteKind::GivesWay);
+    }
+    return read;
+}
+
 bool ControlProcessor::ReadConfigurationFile(const char* path)
 {
     SetCurrentConfigurationPath(path);
@@ -457,16 +474,5 @@ bool ControlProcessor::ReadConfigurationFile(const char* path)
         SetErrorText(reader.GetErrorText());
         return false;
     }
-    PartialNotes notes;
-    notes.fileName = FileNameOf(GetCurrentConfigurationPath());
-    const bool read = ReadConfigDetails(reader, *this, notes) && ReadFlightControls(reader, *this, notes)
-        && ReadAccess(reader, *this, notes) && ReadButtonControls(reader, *this, notes);
-    // After the load's own warnings, and giving way to any that come later
-    // (joysticks without a match, joysticks lost). Notes, not warnings: what
-    // a file lacked is no joystick ID without a match, which the pending flag
-    // tells the choice dialog of.
-    for (const std::string& line : notes.lines) {
-        AddNote(line.c_str(), NoteKind::GivesWay);
-    }
-    return read;
+    return ReadConfiguration(*this, reader);
 }

@@ -5,6 +5,7 @@
 // save never damages the file it would replace. The temporary file is always a
 // new one (an existing name, a link above all, is never opened), and a target
 // that is a link is replaced where it points.
+#include "config/ConfigurationText.h"
 #include "config/SettingsFile.h"
 #include "mapping/Assignments.h"
 #include "mapping/CockpitAxes.h"
@@ -40,11 +41,16 @@ constexpr const char* kNameLines[] = {
     "NAME = ALTN_3_JOYSTICK_SETUP\n",
 };
 
-// Writes the file's lines, stopping at the first that fails.
+// Writes the file's lines, stopping at the first that fails; or adds them to
+// a text in memory.
 class LineWriter {
 public:
     explicit LineWriter(SettingsFileClass& file)
-        : m_file(file)
+        : m_file(&file)
+    {
+    }
+    explicit LineWriter(std::string& text)
+        : m_text(&text)
     {
     }
 
@@ -52,8 +58,13 @@ public:
 
     void Text(const char* text)
     {
-        if (m_ok) {
-            m_ok = m_file.WriteToSettingsFile(text);
+        if (!m_ok) {
+            return;
+        }
+        if (m_text != nullptr) {
+            m_text->append(text);
+        } else {
+            m_ok = m_file->WriteToSettingsFile(text);
         }
     }
 
@@ -75,7 +86,8 @@ public:
     }
 
 private:
-    SettingsFileClass& m_file;
+    SettingsFileClass* m_file = nullptr;
+    std::string* m_text = nullptr;
     bool m_ok = true;
 };
 
@@ -90,6 +102,72 @@ std::string OneLine(const char* text)
         }
     }
     return line;
+}
+
+// The file's lines from the processor's accessors, in the described order.
+void WriteLines(const ControlProcessor& processor, std::int32_t configurationIndex, LineWriter& out)
+{
+    const auto joystickValue = [&processor](std::int32_t recordId) {
+        return recordId != 0 ? recordId : static_cast<std::int32_t>(processor.GetSlotZeroJoystickId());
+    };
+
+    out.Text("#\n");
+    out.Text("#\t\t\tKQ-P- JOY STICK \n");
+    out.Text("#\t\t\tInitialisation file\n");
+    out.Text(kRule);
+    out.Text("#                      User Modified Option File \n");
+    out.Text(kRule);
+    out.Text("#\n");
+    for (int slot = 0; slot < kJoystickSlots; ++slot) {
+        out.Line(kHeaderLineLength, "# Slot %d : %s \n", slot, OneLine(processor.GetSlotName(slot)).c_str());
+    }
+    out.Text("#\n");
+
+    out.Text("[CONFIG_DETAILS]\n");
+    if (configurationIndex >= 0 && configurationIndex <= 3) {
+        out.Text(kNameLines[configurationIndex]);
+    } else {
+        out.Line(kHeaderLineLength, "NAME = %s\n", processor.GetConfigurationName().c_str());
+    }
+    out.Line(kHeaderLineLength, "JOY_ID = %d\n#\n", processor.GetDefaultJoystickId());
+
+    // Every axis block of one section, in the table's order; a block
+    // without tuning values (the eye view) shows 0.0 twice.
+    const auto axisBlocks = [&](const char* section) {
+        for (int index = 0; index < Axes::kRowCount; ++index) {
+            const CockpitAxisRow& row = Axes::kRows[index];
+            if (std::strcmp(row.keys.section, section) != 0) {
+                continue;
+            }
+            const AxisAssignment assignment = processor.GetAxisRecord(index);
+            out.Line(kControlLineLength, "%s\t= %d\n", row.keys.joystick, joystickValue(assignment.joystickId));
+            out.Line(kControlLineLength, "%s\t\t= %f\n", row.keys.firstTuning,
+                processor.GetTuning(index, ControlProcessor::Tuning::First));
+            out.Line(kControlLineLength, "%s\t\t= %f\n", row.keys.secondTuning,
+                processor.GetTuning(index, ControlProcessor::Tuning::Second));
+            out.Line(kControlLineLength, "%s\t\t= %d\n", row.keys.input, assignment.input);
+            out.Text("#\n");
+        }
+    };
+
+    out.Text("[FLIGHT_CONTROLS]\n");
+    axisBlocks(kFlightControlsSection);
+
+    out.Text("#\n[BUTTON_CONTROLS]\n#\n");
+    for (const std::int32_t button : Buttons::kFileOrder) {
+        const CockpitButtonRow& row = Buttons::kRows[button];
+        const ButtonAssignment assignment = processor.GetButtonRecord(button);
+        out.Line(kControlLineLength, "%s\t= %d\n", row.joystickKey, joystickValue(assignment.joystickId));
+        if (assignment.buttonNumber < 0) {
+            out.Line(kControlLineLength, "%s\t\t= NA\n", row.numberKey);
+        } else {
+            out.Line(kControlLineLength, "%s\t\t= %d\n", row.numberKey, assignment.buttonNumber);
+        }
+        out.Text("#\n");
+    }
+
+    out.Text("[ACCESS]\n");
+    axisBlocks(kAccessSection);
 }
 
 std::string FolderOf(const std::string& path)
@@ -120,6 +198,14 @@ std::unique_ptr<SettingsFileClass> CreateTemporary(const std::string& target, st
 
 } // namespace
 
+std::string ConfigurationText(const ControlProcessor& processor, std::int32_t configurationIndex)
+{
+    std::string text;
+    LineWriter out(text);
+    WriteLines(processor, configurationIndex, out);
+    return text;
+}
+
 bool ControlProcessor::SaveConfiguration(std::int32_t configurationIndex, const char* path)
 {
     SetCurrentConfigurationPath(path);
@@ -148,65 +234,7 @@ bool ControlProcessor::SaveConfiguration(std::int32_t configurationIndex, const 
             return false;
         }
         LineWriter out(file);
-        const auto joystickValue = [this](std::int32_t recordId) {
-            return recordId != 0 ? recordId : static_cast<std::int32_t>(GetSlotZeroJoystickId());
-        };
-
-        out.Text("#\n");
-        out.Text("#\t\t\tKQ-P- JOY STICK \n");
-        out.Text("#\t\t\tInitialisation file\n");
-        out.Text(kRule);
-        out.Text("#                      User Modified Option File \n");
-        out.Text(kRule);
-        out.Text("#\n");
-        for (int slot = 0; slot < kJoystickSlots; ++slot) {
-            out.Line(kHeaderLineLength, "# Slot %d : %s \n", slot, OneLine(GetSlotName(slot)).c_str());
-        }
-        out.Text("#\n");
-
-        out.Text("[CONFIG_DETAILS]\n");
-        if (configurationIndex >= 0 && configurationIndex <= 3) {
-            out.Text(kNameLines[configurationIndex]);
-        } else {
-            out.Line(kHeaderLineLength, "NAME = %s\n", GetConfigurationName().c_str());
-        }
-        out.Line(kHeaderLineLength, "JOY_ID = %d\n#\n", GetDefaultJoystickId());
-
-        // Every axis block of one section, in the table's order; a block
-        // without tuning values (the eye view) shows 0.0 twice.
-        const auto axisBlocks = [&](const char* section) {
-            for (int index = 0; index < Axes::kRowCount; ++index) {
-                const CockpitAxisRow& row = Axes::kRows[index];
-                if (std::strcmp(row.keys.section, section) != 0) {
-                    continue;
-                }
-                const AxisAssignment assignment = GetAxisRecord(index);
-                out.Line(kControlLineLength, "%s\t= %d\n", row.keys.joystick, joystickValue(assignment.joystickId));
-                out.Line(kControlLineLength, "%s\t\t= %f\n", row.keys.firstTuning, GetTuning(index, Tuning::First));
-                out.Line(kControlLineLength, "%s\t\t= %f\n", row.keys.secondTuning, GetTuning(index, Tuning::Second));
-                out.Line(kControlLineLength, "%s\t\t= %d\n", row.keys.input, assignment.input);
-                out.Text("#\n");
-            }
-        };
-
-        out.Text("[FLIGHT_CONTROLS]\n");
-        axisBlocks(kFlightControlsSection);
-
-        out.Text("#\n[BUTTON_CONTROLS]\n#\n");
-        for (const std::int32_t button : Buttons::kFileOrder) {
-            const CockpitButtonRow& row = Buttons::kRows[button];
-            const ButtonAssignment assignment = GetButtonRecord(button);
-            out.Line(kControlLineLength, "%s\t= %d\n", row.joystickKey, joystickValue(assignment.joystickId));
-            if (assignment.buttonNumber < 0) {
-                out.Line(kControlLineLength, "%s\t\t= NA\n", row.numberKey);
-            } else {
-                out.Line(kControlLineLength, "%s\t\t= %d\n", row.numberKey, assignment.buttonNumber);
-            }
-            out.Text("#\n");
-        }
-
-        out.Text("[ACCESS]\n");
-        axisBlocks(kAccessSection);
+        WriteLines(*this, configurationIndex, out);
 
         written = out.Ok() && file.FlushFile() && file.CloseFile();
         if (!written) {

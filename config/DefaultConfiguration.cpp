@@ -3,6 +3,8 @@
 // the file has been loaded the ordinary way.
 #include "config/DefaultConfiguration.h"
 
+#include "config/ConfigurationText.h"
+#include "config/Ini_File_Reader.h"
 #include "mapping/Assignments.h"
 #include "mapping/ControlProcessor.h"
 #include "mapping/GenericSimBlock.h"
@@ -102,4 +104,22 @@ bool Write(const char* path, KQ_ErrorReport& report)
     return true;
 }
 
+std::string Text()
+{
+    const DefaultSetUp setUp;
+    return ConfigurationText(setUp, 0);
+}
+
 } // namespace DefaultConfiguration
+
+bool ControlProcessor::ReadDefaultConfiguration(const char* path)
+{
+    SetCurrentConfigurationPath(path);
+    if (GetBlock() == nullptr) {
+        ReportError("ControlProcessor::ReadDefaultConfiguration", "Shared memory is not attached");
+        return false;
+    }
+    CIniRead reader(GetCurrentConfigurationPath());
+    reader.OpenText(DefaultConfiguration::Text());
+    return ReadConfiguration(*this, reader);
+}

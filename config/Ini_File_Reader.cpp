@@ -78,6 +78,15 @@ bool Ini_File_Reader::OpenFile(const std::string& fileName)
     return OpenFile(fileName.c_str());
 }
 
+void Ini_File_Reader::OpenText(const char* fileName, const std::string& text)
+{
+    m_lines.clear();
+    m_sections.clear();
+    m_fileName = fileName != nullptr ? fileName : "";
+    SplitLines(text.size() > kMaxFileSize ? text.substr(0, kMaxFileSize) : text);
+    m_loaded = true;
+}
+
 void Ini_File_Reader::SplitLines(const std::string& text)
 {
     const std::size_t keep = kBufferLength - 1;
@@ -296,6 +305,12 @@ bool CIniRead::Open()
         return false;
     }
     return true;
+}
+
+void CIniRead::OpenText(const std::string& text)
+{
+    m_reader = std::make_unique<Ini_File_Reader>();
+    m_reader->OpenText(FileName().c_str(), text);
 }
 
 bool CIniRead::GetInitData(InitDataRequest& request)

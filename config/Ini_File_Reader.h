@@ -28,6 +28,8 @@ public:
 
     bool OpenFile(const char* fileName);
     bool OpenFile(const std::string& fileName);
+    // Reads `text` as the file `fileName` would be read.
+    void OpenText(const char* fileName, const std::string& text);
     bool IsOpen() const { return m_loaded; }
     const std::string& FileName() const { return m_fileName; }
 
@@ -100,6 +102,8 @@ public:
     ~CIniRead() override;
 
     bool Open();
+    // The same lookups on a text in memory, as if it were the file's.
+    void OpenText(const std::string& text);
     // A value that begins with "..\" (or "../") names a path relative to the
     // program's folder; the result uses this platform's separator.
     bool GetInitData(InitDataRequest& request);

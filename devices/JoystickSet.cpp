@@ -138,6 +138,18 @@ JoystickSet::Replacement JoystickSet::ReadOrKeep(
     return replacement;
 }
 
+bool JoystickSet::InitialiseAtStartUp(const char* path, bool defaultSetUp)
+{
+    if (!Attach()) {
+        WaitForBlock();
+    }
+    if (!(defaultSetUp ? ReadDefaultConfiguration(path) : ReadConfigurationFile(path))) {
+        SetLastError(FullErrorText().c_str());
+        return false;
+    }
+    return true;
+}
+
 bool JoystickSet::CreateDevices(void* window, void* instance)
 {
     // Enumeration runs once per set; a second call starts from empty slots.
@@ -263,6 +275,7 @@ void JoystickSet::NoteLoss(int slot)
 
 void JoystickSet::PollAll(double period)
 {
+    KeepBlock();
     if (m_directInput != nullptr) {
         // The backend's own watch is read every tick, so that it never holds old news.
         const bool changed = m_directInput->DevicesChanged();

@@ -39,6 +39,11 @@ public:
         std::string reason; // why it was not read
     };
     static Replacement ReadOrKeep(const char* path, std::int32_t index, const char* name, const BlockSetUp& inUse);
+    // The program's start: as Initialise, but without the block the set works
+    // on a stand-in until the block can be had (WaitForBlock), and with
+    // `defaultSetUp` the compiled-in default set-up is read as if from `path`
+    // (a first start whose configuration folder cannot be written).
+    bool InitialiseAtStartUp(const char* path, bool defaultSetUp);
     // window: the owner window for the cooperative level; instance: the program's module.
     bool CreateDevices(void* window, void* instance);
     void PollAll(double period);

@@ -77,12 +77,33 @@ public:
     // stays until the process ends).
     void ReleaseView(bool lastUser);
 
+    // Linux: another program shrank the mapping under this view, which shows
+    // private zero pages now instead (touching it no longer ends the program).
+    // Never on Windows, where a mapping keeps its size.
+    bool ViewBroken() const;
+    // Linux: the mapping's name, or its lock object's while it is held, no
+    // longer leads to what this attachment maps or holds (another program
+    // removed or replaced it). A system call or two each. Never on Windows,
+    // where a name lives as long as a handle to it.
+    bool MappingNameLost() const;
+    bool LockNameLost() const;
+    // Some mapping has the name right now (this one or another).
+    bool MappingNameExists() const;
+    // Lets the mapping go but keeps the view's address taken (Linux: private
+    // zero pages in its place), so that the next MapView maps there again and
+    // whoever kept the address reads the new mapping; closes the handle.
+    // Windows: unmaps, and the next view may be elsewhere.
+    void ParkView();
+
     // Makes MapView extend a mapping shorter than the size set, as an attacher
     // that holds the block alone does to repair one whose creator died half-way
     // (Linux; Windows mappings never change size).
     void GrowShortMapping(bool grow) { m_growShort = grow; }
     // The last MapView extended the mapping.
     bool Grew() const { return m_grew; }
+    // After OpenMapping: reads the mapping's first bytes without mapping it
+    // (Linux; false on Windows and when it is shorter than that).
+    bool ReadFront(void* out, std::size_t length) const;
 
     bool AlreadyExists() const { return m_alreadyExists; }
     bool SizeRefused() const { return m_sizeRefused; }
@@ -126,4 +147,6 @@ private:
     bool m_growShort = false;
     bool m_grew = false;
     bool m_removeLockName = false; // the last user is leaving: the lock object goes too
+    bool m_parked = false; // m_view is kept as private zero pages, for the next MapView
+    int m_guardSlot = -1; // Linux: the view's entry in the bus error guard
 };

@@ -8,10 +8,11 @@
 // outputs' physical limits (below), is published or kept in a filter.
 #include "mapping/ControlProcessor.h"
 
+#include "mapping/BlockKeeper.h"
 #include "mapping/CockpitButtons.h"
-#include "mapping/KQ_P_0001_02_Shm.h"
 #include "support/TextFunctions.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -89,6 +90,27 @@ const JoystickState* AttachedRecord(
     return SlotRecord(states, slot);
 }
 
+// Stick axes 0 and the button bytes 0; the thrust levers keep their value.
+void StoreReleasedControls(void* block)
+{
+    for (const CockpitAxisRow& row : Axes::kRows) {
+        if (row.kind == AxisKind::StickAxis) {
+            Block::StoreDouble(block, row.output, 0.0);
+        }
+    }
+    for (const CockpitButtonRow& row : Buttons::kRows) {
+        if (row.published != 0) {
+            Block::StoreByte(block, row.published, 0);
+        }
+    }
+}
+
+std::uint32_t NextWarningSerial()
+{
+    static std::atomic<std::uint32_t> last { 0 };
+    return ++last;
+}
+
 // Appends `text` to the zero-terminated `buffer` of `size` characters.
 void Append(char* buffer, std::size_t size, const char* text)
 {
@@ -129,15 +151,44 @@ bool ControlProcessor::Attach()
     for (auto& filter : m_filters) {
         filter.reset();
     }
-    m_shm.reset();
+    m_keeper.reset();
     m_block = nullptr;
 
-    m_shm = std::make_unique<KQ_P_0001_02_Shm>();
-    if (!m_shm->IsReady()) {
-        SetErrorText(m_shm->FullErrorText());
+    m_keeper = std::make_unique<BlockKeeper>(StoreReleasedControls);
+    if (!m_keeper->Attach()) {
+        SetErrorText(m_keeper->ErrorText());
         return false;
     }
-    m_block = m_shm->GetBlock();
+    m_block = m_keeper->Block();
+    PrepareBlock();
+    return true;
+}
+
+void ControlProcessor::WaitForBlock()
+{
+    if (m_keeper == nullptr || m_keeper->Block() != nullptr) {
+        return; // only after an Attach that failed
+    }
+    const std::string note = m_keeper->WorkOnStandIn();
+    m_block = m_keeper->Block();
+    PrepareBlock();
+    AddNote(note.c_str(), NoteKind::Stays);
+}
+
+void ControlProcessor::KeepBlock()
+{
+    if (m_keeper == nullptr || m_block == nullptr) {
+        return;
+    }
+    const char* note = m_keeper->Keep();
+    m_block = m_keeper->Block();
+    if (note != nullptr) {
+        AddNote(note, NoteKind::Stays);
+    }
+}
+
+void ControlProcessor::PrepareBlock()
+{
     ApplyFilterTimeConstants();
 
     for (int row = 0; row < Axes::kRowCount; ++row) {
@@ -155,13 +206,12 @@ bool ControlProcessor::Attach()
         }
     }
     m_lastTopIndex = 0;
-    return true;
 }
 
 void ControlProcessor::Detach()
 {
     ReleaseControls();
-    m_shm.reset();
+    m_keeper.reset();
     m_block = nullptr;
 }
 
@@ -170,17 +220,10 @@ void ControlProcessor::ReleaseControls()
     if (m_block == nullptr) {
         return;
     }
+    StoreReleasedControls(m_block);
     for (int row = 0; row < Axes::kRowCount; ++row) {
-        if (Axes::kRows[row].kind == AxisKind::StickAxis) {
-            Block::StoreDouble(m_block, Axes::kRows[row].output, 0.0);
-            if (m_filters[row]) {
-                m_filters[row]->ResetFilter(0.0);
-            }
-        }
-    }
-    for (const CockpitButtonRow& row : Buttons::kRows) {
-        if (row.published != 0) {
-            Block::StoreByte(m_block, row.published, 0);
+        if (Axes::kRows[row].kind == AxisKind::StickAxis && m_filters[row]) {
+            m_filters[row]->ResetFilter(0.0);
         }
     }
 }
@@ -416,7 +459,9 @@ void ControlProcessor::AddWarning(const char* text)
 
 void ControlProcessor::AddNote(const char* text, NoteKind kind)
 {
+    // A note of Tavelin's own never raises the pending flag of the described warnings.
     if (kind == NoteKind::GivesWay && (m_warnings.count < 0 || m_warnings.count >= kMaxWarnings)) {
+        ++m_warningChanges;
         ++m_warningsNotShown;
         return;
     }
@@ -425,6 +470,7 @@ void ControlProcessor::AddNote(const char* text, NoteKind kind)
 
 void ControlProcessor::QueueLine(const char* text, bool givesWay)
 {
+    ++m_warningChanges;
     if (m_warnings.count >= kMaxWarnings) {
         // A full list makes room by dropping its last note that gives way.
         for (int i = kMaxWarnings - 1; i >= 0; --i) {
@@ -434,6 +480,7 @@ void ControlProcessor::QueueLine(const char* text, bool givesWay)
             for (int j = i; j + 1 < kMaxWarnings; ++j) {
                 std::memcpy(m_warnings.messages[j], m_warnings.messages[j + 1], kWarningLength);
                 m_givesWay[j] = m_givesWay[j + 1];
+                m_warningSerials[j] = m_warningSerials[j + 1];
             }
             --m_warnings.count;
             ++m_warningsNotShown;
@@ -446,6 +493,7 @@ void ControlProcessor::QueueLine(const char* text, bool givesWay)
     }
     CopyBounded(m_warnings.messages[m_warnings.count], text != nullptr ? text : "", kWarningLength);
     m_givesWay[m_warnings.count] = givesWay;
+    m_warningSerials[m_warnings.count] = NextWarningSerial();
     ++m_warnings.count;
 }
 
@@ -453,9 +501,18 @@ void ControlProcessor::ClearWarnings()
 {
     std::memset(&m_warnings, 0, sizeof m_warnings);
     m_warningsNotShown = 0;
+    ++m_warningChanges;
     for (bool& givesWay : m_givesWay) {
         givesWay = false;
     }
+    for (std::uint32_t& serial : m_warningSerials) {
+        serial = 0;
+    }
+}
+
+std::uint32_t ControlProcessor::GetWarningSerial(int i) const
+{
+    return i >= 0 && i < m_warnings.count && i < kMaxWarnings ? m_warningSerials[i] : 0;
 }
 
 const char* ControlProcessor::GetSlotName(int slot) const

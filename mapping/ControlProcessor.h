@@ -21,7 +21,7 @@
 #include <optional>
 #include <string>
 
-class KQ_P_0001_02_Shm;
+class BlockKeeper;
 
 // The record the dialog copies out for its warning list: every line held
 // (the described warnings and Tavelin's own notes alike) and the described
@@ -68,6 +68,15 @@ public:
     // Attaches the block (TAVELIN_SHM_NAME or the simulator's name), creates
     // the filters and writes the default tuning values. False: see GetErrorText.
     bool Attach();
+    // After a failed Attach, for a program that must go on: works on a
+    // private stand-in of the block instead (filters and default tuning values
+    // as Attach makes them), notes that the block is tried again every
+    // second, and KeepBlock puts the set-up into the block once it has one.
+    void WaitForBlock();
+    // Once per tick, before the cycle: keeps publishing into the block
+    // whatever other programs do to it (shrink it, remove its name, keep it
+    // from being attached), with one note for each thing that happened.
+    void KeepBlock();
     // Releases the controls (ReleaseControls), then the block.
     void Detach();
     // Publishes a released stick: pitch, roll, pedals and tiller 0, the six
@@ -104,6 +113,12 @@ public:
     // How many warnings arrived after the list was full, so the window can
     // say that some were not shown.
     std::int32_t WarningsNotShown() const { return m_warningsNotShown; }
+    // Goes up whenever the list changes, so that a window knows when to show it again.
+    std::uint32_t GetWarningChangeCount() const { return m_warningChanges; }
+    // Entry i's number in the order the entries of every processor of the
+    // program came (from 1), so that each is told once however often the
+    // list is shown; 0 for no entry.
+    std::uint32_t GetWarningSerial(int i) const;
 
     const char* GetSlotName(int slot) const;
     void SetSlotName(const char* text, int slot);
@@ -156,6 +171,9 @@ public:
     bool SaveConfiguration(std::int32_t configurationIndex, const char* path);
     bool LoadConfiguration(const char* path);
     bool ReadConfigurationFile(const char* path);
+    // The compiled-in default set-up, read from memory exactly as the file
+    // that a first start writes would be read; `path` is where a save puts it.
+    bool ReadDefaultConfiguration(const char* path);
 
     const char* GetCurrentConfigurationPath() const { return m_currentPath; }
     void SetCurrentConfigurationPath(const char* path);
@@ -195,12 +213,16 @@ protected:
     void FillSwitchPanel(const JoystickState* const states[kJoystickSlots]);
     // Queues a line, making room by dropping the last note that gives way.
     void QueueLine(const char* text, bool givesWay);
+    // The filters and the default tuning values of a block just attached (or of the stand-in).
+    void PrepareBlock();
 
     WarningList m_warnings {};
     std::int32_t m_warningsNotShown = 0;
     bool m_givesWay[kMaxWarnings] = {};
     SwitchPanelState* m_switchPanel = nullptr;
-    std::unique_ptr<KQ_P_0001_02_Shm> m_shm;
+    std::uint32_t m_warningChanges = 0;
+    std::uint32_t m_warningSerials[kMaxWarnings] = {};
+    std::unique_ptr<BlockKeeper> m_keeper;
     void* m_block = nullptr;
     std::int32_t m_attachedCount = 0;
     std::int32_t m_inputCount = kInputCount;

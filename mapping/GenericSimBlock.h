@@ -76,6 +76,8 @@ inline constexpr std::size_t kThrLvrROffset = 77136;
 inline constexpr std::size_t kApDiscButtonMirror = 77144;
 inline constexpr std::size_t kAtDiscButtonMirror = 77145;
 inline constexpr std::size_t kPttButtonMirror = 77146;
+// The tuning values and the mirrors after them: with the assignment area, what a set-up puts into the block.
+inline constexpr std::size_t kSettingsAndMirrorsLength = kPttButtonMirror + 1 - kControlSettings;
 
 inline constexpr std::size_t kUserCount = 119116;
 

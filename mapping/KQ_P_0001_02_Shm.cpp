@@ -2,10 +2,13 @@
 
 #include "mapping/GenericSimBlock.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -18,6 +21,33 @@ bool VersionMatches(const void* block)
     GenericSimBlock::LoadText(
         block, GenericSimBlock::kVersionOffset, GenericSimBlock::kVersionLength, text, sizeof text);
     return std::strcmp(text, GenericSimBlock::kVersionText) == 0;
+}
+
+// Every attachment of this process, so that one that attaches again can
+// take the others of its name along.
+std::mutex& AttachmentsLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
+std::vector<KQ_P_0001_02_Shm*>& Attachments()
+{
+    static std::vector<KQ_P_0001_02_Shm*> attachments;
+    return attachments;
+}
+
+void Register(KQ_P_0001_02_Shm* attachment)
+{
+    const std::lock_guard<std::mutex> guard(AttachmentsLock());
+    Attachments().push_back(attachment);
+}
+
+void Unregister(KQ_P_0001_02_Shm* attachment)
+{
+    const std::lock_guard<std::mutex> guard(AttachmentsLock());
+    std::vector<KQ_P_0001_02_Shm*>& all = Attachments();
+    all.erase(std::remove(all.begin(), all.end(), attachment), all.end());
 }
 
 } // namespace
@@ -41,24 +71,29 @@ const char* KQ_P_0001_02_Shm::VersionTag()
 KQ_P_0001_02_Shm::KQ_P_0001_02_Shm()
 {
     Attach(DefaultMappingName(), false);
+    Register(this);
 }
 
 KQ_P_0001_02_Shm::KQ_P_0001_02_Shm(const char* mappingName, bool openOnly)
 {
     Attach(mappingName == nullptr ? DefaultMappingName() : mappingName, openOnly);
+    Register(this);
 }
 
 KQ_P_0001_02_Shm::~KQ_P_0001_02_Shm()
 {
+    Unregister(this);
     Detach();
 }
 
-void KQ_P_0001_02_Shm::Attach(const char* mappingName, bool openOnly)
+void KQ_P_0001_02_Shm::Attach(const char* mappingName, bool openOnly, const void* seed)
 {
     SetName(mappingName);
     SetSize(GenericSimBlock::kSize);
     m_ready = false;
     m_versionMatches = false;
+    m_created = false;
+    m_openOnly = openOnly;
 
     // Everyone who attaches through this code does so under the attach lock, so
     // two programs starting together never both initialise the block, and
@@ -77,15 +112,23 @@ void KQ_P_0001_02_Shm::Attach(const char* mappingName, bool openOnly)
         ReportFailure();
         return;
     }
+    // A block cut short that still begins with its version text is grown back
+    // by whoever attaches: what is left stays, the rest comes back as zeros,
+    // and every holder's view is whole again. Only a lone attacher re-makes
+    // one that lost its version text too (nobody else can be using it then).
     GrowShortMapping(alone);
-    if (OpenAndMap()) {
-        UseExistingBlock(alone);
-    } else if (NameMissing() && !openOnly) {
+    const bool opened = OpenMapping();
+    if (opened && !alone && BeginsWithVersion()) {
+        GrowShortMapping(true);
+    }
+    if (opened && MapView()) {
+        UseExistingBlock(alone, seed);
+    } else if (!opened && NameMissing() && !openOnly) {
         if (CreateAndMap()) {
-            InitialiseBlock();
+            InitialiseBlock(seed);
         } else if (AlreadyExists() && OpenAndMap()) {
             // Created in between by a program that does not take the lock.
-            UseExistingBlock(alone);
+            UseExistingBlock(alone, seed);
         }
     }
     GrowShortMapping(false);
@@ -101,18 +144,21 @@ void KQ_P_0001_02_Shm::Attach(const char* mappingName, bool openOnly)
     }
 
     if (!m_ready) {
-        Close(); // a handle without a usable view is of no use to anyone
+        // A handle without a usable view is of no use to anyone; an address
+        // kept from an earlier view stays taken for the next attach.
+        ParkView();
         ReportFailure();
     }
 }
 
-void KQ_P_0001_02_Shm::UseExistingBlock(bool alone)
+void KQ_P_0001_02_Shm::UseExistingBlock(bool alone, const void* seed)
 {
     m_ready = true;
     m_block = GetBlock();
-    if (alone && (Grew() || GenericSimBlock::LoadByte(m_block, GenericSimBlock::kVersionOffset) == 0)) {
-        // A creator that died half-way left it short or without its version text.
-        InitialiseBlock();
+    if (alone && (Grew() || GenericSimBlock::LoadByte(m_block, GenericSimBlock::kVersionOffset) == 0)
+        && !VersionMatches(m_block)) {
+        // A creator that died half-way, or another program, left it without its version text.
+        InitialiseBlock(seed);
         return;
     }
     if (VersionMatches(m_block)) {
@@ -128,10 +174,14 @@ void KQ_P_0001_02_Shm::UseExistingBlock(bool alone)
     }
 }
 
-void KQ_P_0001_02_Shm::InitialiseBlock()
+void KQ_P_0001_02_Shm::InitialiseBlock(const void* seed)
 {
     m_block = GetBlock();
-    ZeroView(GenericSimBlock::kSize);
+    if (seed != nullptr) {
+        std::memcpy(m_block, seed, GenericSimBlock::kSize);
+    } else {
+        ZeroView(GenericSimBlock::kSize);
+    }
     GenericSimBlock::StoreText(
         m_block, GenericSimBlock::kVersionOffset, GenericSimBlock::kVersionLength, GenericSimBlock::kVersionText);
     GenericSimBlock::StoreUserCount(m_block, 1);
@@ -154,6 +204,9 @@ void KQ_P_0001_02_Shm::InitialiseBlock()
 void KQ_P_0001_02_Shm::Detach()
 {
     if (!IsReady()) {
+        if (!m_ready) {
+            UnmapAndClose(); // a view parked by a reattach that failed
+        }
         return;
     }
     // Detaching without the lock still beats leaving the count raised for ever;
@@ -172,6 +225,79 @@ void KQ_P_0001_02_Shm::Detach()
     m_block = nullptr;
     m_ready = false;
     m_versionMatches = false;
+}
+
+bool KQ_P_0001_02_Shm::BeginsWithVersion() const
+{
+    unsigned char front[GenericSimBlock::kVersionLength];
+    return ReadFront(front, sizeof front) && VersionMatches(front);
+}
+
+bool KQ_P_0001_02_Shm::NeedsAttaching() const
+{
+    return !IsReady() || ViewBroken() || MappingNameLost() || LockNameLost();
+}
+
+void KQ_P_0001_02_Shm::LetGo()
+{
+    // The count of a block whose pages went is nobody's any more; one whose
+    // name went is left, as a detacher leaves it.
+    if (IsReady() && !ViewBroken()) {
+        GenericSimBlock::LeaveUserCount(m_block);
+    }
+    ReleaseHold();
+    ParkView();
+    m_ready = false;
+    m_versionMatches = false;
+    m_created = false;
+    m_block = nullptr;
+}
+
+void KQ_P_0001_02_Shm::AttachAgain(const void* seed)
+{
+    // SetName copies from the name given: not from itself.
+    const std::string name = GetName();
+    Attach(name.c_str(), m_openOnly, seed);
+}
+
+std::vector<KQ_P_0001_02_Shm*> KQ_P_0001_02_Shm::Stragglers() const
+{
+    // Empty (and so without an allocation) while every attachment is whole.
+    std::vector<KQ_P_0001_02_Shm*> others;
+    const std::lock_guard<std::mutex> guard(AttachmentsLock());
+    for (KQ_P_0001_02_Shm* other : Attachments()) {
+        if (other != this && std::strcmp(other->GetName(), GetName()) == 0 && other->NeedsAttaching()) {
+            others.push_back(other);
+        }
+    }
+    return others;
+}
+
+bool KQ_P_0001_02_Shm::Reattach(const void* seed)
+{
+    const std::vector<KQ_P_0001_02_Shm*> others = Stragglers();
+    for (KQ_P_0001_02_Shm* other : others) {
+        other->LetGo();
+    }
+    LetGo();
+    AttachAgain(seed);
+    if (IsReady()) {
+        for (KQ_P_0001_02_Shm* other : others) {
+            other->AttachAgain(nullptr);
+        }
+    }
+    return IsReady();
+}
+
+void KQ_P_0001_02_Shm::BringAlong()
+{
+    if (!IsReady()) {
+        return;
+    }
+    for (KQ_P_0001_02_Shm* other : Stragglers()) {
+        other->LetGo();
+        other->AttachAgain(nullptr);
+    }
 }
 
 void KQ_P_0001_02_Shm::ReportFailure()

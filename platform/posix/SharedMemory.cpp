@@ -6,8 +6,8 @@
 //   may write, is refused with a text naming it, its owner and its mode, and
 //   never mapped or written.
 // - The object's size is checked with fstat before mmap, so a mapping smaller
-//   than the block is refused with a text and never touched (no SIGBUS); an
-//   attacher that holds the block alone may extend it instead.
+//   than the block is refused with a text and never touched (no SIGBUS); the
+//   attacher may extend it instead (KQ_P_0001_02_Shm says when).
 // - The lock object "/<name>.lock" (0600 too) carries two locks:
 //   * attach and detach are serialised by an OFD write lock on its first byte,
 //     taken with a bounded wait;
@@ -17,9 +17,15 @@
 //   The flock and the byte lock do not meet. The last detacher unlinks both
 //   names while holding the byte lock; a waiter that then gets the lock sees
 //   its object unlinked (st_nlink 0) and starts over on a fresh one.
+// - Every view is watched by the bus error guard (BlockGuard): a block that
+//   another program shrinks under a view turns it into zero pages and marks it
+//   broken instead of ending the program. A view can be parked (zero pages
+//   over it) and mapped again at the same address, so that pointers into it
+//   stay valid while its attachment attaches again.
 // - Error codes are errno values and the system texts come from strerror_r.
 #include "mapping/BaseSharedMemory.h"
 
+#include "platform/posix/BlockGuard.h"
 #include "platform/posix/ShmObject.h"
 #include "support/CloseRequest.h"
 #include "support/TextFunctions.h"
@@ -164,28 +170,124 @@ bool BaseSharedMemory::MapView()
         Explain(text);
         return false;
     }
-    void* view = mmap(
-        nullptr, static_cast<std::size_t>(actual), PROT_READ | PROT_WRITE, MAP_SHARED, ToDescriptor(m_handle), 0);
+    const int fd = ToDescriptor(m_handle);
+    if (m_parked) {
+        // Where the last view was: never more than that place, the rest stays zero pages.
+        const std::size_t length = actual < m_viewLength ? static_cast<std::size_t>(actual) : m_viewLength;
+        if (mmap(m_view, length, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_FIXED, fd, 0) == MAP_FAILED) {
+            Fail("MapViewOfFile", static_cast<unsigned long>(errno));
+            return false;
+        }
+        m_parked = false;
+        BlockGuard::Renew(m_guardSlot, fd);
+        return true;
+    }
+    void* view = mmap(nullptr, static_cast<std::size_t>(actual), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
     if (view == MAP_FAILED) {
         Fail("MapViewOfFile", static_cast<unsigned long>(errno));
         return false;
     }
     m_view = view;
     m_viewLength = static_cast<std::size_t>(actual);
+    m_guardSlot = BlockGuard::Watch(m_view, m_viewLength, fd);
     return true;
 }
 
 void BaseSharedMemory::UnmapAndClose()
 {
     if (m_view != nullptr) {
+        BlockGuard::Forget(m_guardSlot);
+        m_guardSlot = -1;
         munmap(m_view, m_viewLength);
         m_view = nullptr;
         m_viewLength = 0;
+        m_parked = false;
     }
     if (m_handle >= 0) {
         close(ToDescriptor(m_handle));
         m_handle = -1;
     }
+}
+
+void BaseSharedMemory::ParkView()
+{
+    if (m_view != nullptr && !m_parked) {
+        if (mmap(m_view, m_viewLength, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0)
+            == MAP_FAILED) {
+            BlockGuard::Forget(m_guardSlot);
+            m_guardSlot = -1;
+            munmap(m_view, m_viewLength);
+            m_view = nullptr;
+            m_viewLength = 0;
+        } else {
+            m_parked = true;
+            BlockGuard::Renew(m_guardSlot, -1);
+        }
+    }
+    if (m_handle >= 0) {
+        close(ToDescriptor(m_handle));
+        m_handle = -1;
+    }
+}
+
+bool BaseSharedMemory::ViewBroken() const
+{
+    return m_view != nullptr && !m_parked && BlockGuard::Broken(m_guardSlot);
+}
+
+namespace {
+
+// The object open as `fd` has lost its last name, or /dev/shm/<name><suffix>
+// is another object. Asked while publishing: nothing is allocated.
+bool NoLongerNamed(int fd, const char* name, const char* suffix)
+{
+    struct stat own { };
+    if (fd < 0 || fstat(fd, &own) != 0) {
+        return false;
+    }
+    if (own.st_nlink == 0) {
+        return true;
+    }
+    char path[512];
+    FormatBounded(path, static_cast<int>(sizeof path), "/dev/shm/%s%s", name, suffix);
+    struct stat named { };
+    if (stat(path, &named) != 0) {
+        return errno == ENOENT;
+    }
+    return named.st_dev != own.st_dev || named.st_ino != own.st_ino;
+}
+
+} // namespace
+
+bool BaseSharedMemory::MappingNameLost() const
+{
+    return !m_parked && NoLongerNamed(ToDescriptor(m_handle), m_name, "");
+}
+
+bool BaseSharedMemory::ReadFront(void* out, std::size_t length) const
+{
+    if (m_handle < 0) {
+        return false;
+    }
+    ssize_t got;
+    do {
+        got = pread(ToDescriptor(m_handle), out, length, 0);
+    } while (got < 0 && errno == EINTR);
+    return got == static_cast<ssize_t>(length);
+}
+
+bool BaseSharedMemory::MappingNameExists() const
+{
+    char path[512];
+    FormatBounded(path, static_cast<int>(sizeof path), "/dev/shm/%s", m_name);
+    struct stat named { };
+    return stat(path, &named) == 0;
+}
+
+bool BaseSharedMemory::LockNameLost() const
+{
+    // Nobody of ours removes it while it is held: only the last holder does.
+    return m_hold != NotHeld && NoLongerNamed(ToDescriptor(m_lockHandle), m_name, ".lock");
 }
 
 void BaseSharedMemory::ReleaseView(bool /*lastUser*/)

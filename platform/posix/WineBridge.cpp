@@ -13,7 +13,10 @@
 // - A Windows half that ends for another reason than those it names (a crash,
 //   a Wine server that went away) is started again while the native object is
 //   still the one attached; it gives up after a few starts in a row that
-//   never got ready.
+//   never got ready. One that ends with 0 (told to stop) before it ever said
+//   it was ready never ran as the bridge: a failure, not a stop.
+// - Once a second it checks that /dev/shm/<name> still leads to the block
+//   attached, and ends when it does not: the Wine side maps the old pages.
 #include "support/WineBridge.h"
 
 #include "support/CloseRequest.h"
@@ -41,6 +44,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int kPollMs = 100;
+constexpr int kCheckMs = 1000;
 constexpr int kStopWaitMs = 10000;
 constexpr int kRestartPauseMs = 1000;
 constexpr int kStartsWithoutReady = 5;
@@ -355,6 +359,7 @@ int RunNativeHalf(const NativeOptions& given)
             return Say(kFailed, std::string("cannot start wine: ") + std::strerror(errno));
         }
         int status = -1;
+        auto nextCheck = Clock::now() + std::chrono::milliseconds(kCheckMs);
         while (status < 0 && !CloseRequest::Noted()) {
             pollfd watched { half.Output(), POLLIN, 0 };
             poll(&watched, 1, kPollMs);
@@ -365,6 +370,19 @@ int RunNativeHalf(const NativeOptions& given)
                 std::fflush(stdout);
             }
             status = half.Ended();
+            // The Windows half watches the object's links too, but a name that
+            // leads to another block (Tavelin made it again) is seen here only.
+            if (status < 0 && Clock::now() >= nextCheck) {
+                nextCheck = Clock::now() + std::chrono::milliseconds(kCheckMs);
+                if (!NativeBlockLives(options.name, attached)) {
+                    NativeIdentity now;
+                    const bool replaced = Identify(options.name, now);
+                    half.Stop();
+                    return Say(kNativeRemoved,
+                        "/dev/shm/" + options.name + (replaced ? " leads to another block now" : " was removed")
+                            + ": the block bridged is gone (restart the simulator after Tavelin)");
+                }
+            }
         }
         if (status < 0) {
             break; // asked to close
@@ -372,6 +390,12 @@ int RunNativeHalf(const NativeOptions& given)
         const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         switch (code) {
         case kStopped:
+            if (!half.Ready()) {
+                // Only a stop ends a bridge with 0, and nothing was ever bridged to stop.
+                return Say(kFailed,
+                    "the Windows half " + options.exe + " ended with status 0 before it bridged \"" + options.name
+                        + "\": it never ran as the bridge (is it the Windows simblock.exe?)");
+            }
             return Say(kStopped, "the Windows half was told to stop");
         case kForeignMapping:
             return Say(kForeignMapping,

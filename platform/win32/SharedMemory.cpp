@@ -10,6 +10,8 @@
 //   bounded and ends with a text saying so.
 // - The kernel keeps the mapping while any handle is open, so there is no
 //   hold to take: nobody is ever known to be alone, and nothing is repaired.
+//   A mapping never shrinks and its name never goes while it is open, so a
+//   view never breaks and a name is never lost.
 // - Error codes are GetLastError() values, the texts FormatMessageA's.
 #include "mapping/BaseSharedMemory.h"
 
@@ -122,6 +124,43 @@ void BaseSharedMemory::UnmapAndClose()
         CloseHandle(ToHandle(m_handle));
         m_handle = -1;
     }
+}
+
+void BaseSharedMemory::ParkView()
+{
+    // No address can be kept for a view of another mapping here; nothing ever
+    // breaks a view either, so only attachments without one attach again.
+    UnmapAndClose();
+}
+
+bool BaseSharedMemory::ViewBroken() const
+{
+    return false;
+}
+
+bool BaseSharedMemory::MappingNameLost() const
+{
+    return false;
+}
+
+bool BaseSharedMemory::LockNameLost() const
+{
+    return false;
+}
+
+bool BaseSharedMemory::ReadFront(void* /*out*/, std::size_t /*length*/) const
+{
+    return false; // a mapping here is never short
+}
+
+bool BaseSharedMemory::MappingNameExists() const
+{
+    HANDLE mapping = OpenFileMappingA(FILE_MAP_READ, FALSE, m_name);
+    if (mapping == nullptr) {
+        return false;
+    }
+    CloseHandle(mapping);
+    return true;
 }
 
 void BaseSharedMemory::ReleaseView(bool lastUser)

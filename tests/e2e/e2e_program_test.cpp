@@ -1,11 +1,8 @@
 // The program as a process: `tavelin` offscreen with a virtual joystick file
 // and a configuration, the block read by this test as a second attacher,
 // and the ways out by signal.
-#include "mapping/GenericSimBlock.h"
-#include "mapping/KQ_P_0001_02_Shm.h"
+#include "tests/e2e/program_process.h"
 #include "tests/support/CommaLocale.h"
-#include "tests/support/poll.h"
-#include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -24,109 +21,11 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
-namespace block = GenericSimBlock;
-using Clock = std::chrono::steady_clock;
-
-// Polls `done` every few milliseconds until it holds or the deadline passes.
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(10))
-{
-    return testpoll::Until(done, timeout, std::chrono::milliseconds(5));
-}
-
-class Program {
-public:
-    // `locale`: the program's LC_ALL, when given.
-    explicit Program(const std::filesystem::path& log, const char* locale = nullptr)
-    {
-        m_pid = fork();
-        if (m_pid == 0) {
-            const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (out >= 0) {
-                dup2(out, STDOUT_FILENO);
-                dup2(out, STDERR_FILENO);
-            }
-            setenv("QT_QPA_PLATFORM", "offscreen", 1);
-            if (locale != nullptr) {
-                setenv("LC_ALL", locale, 1);
-            }
-            execl(TAVELIN_PROGRAM_PATH, "tavelin", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-    }
-    ~Program()
-    {
-        if (m_pid > 0 && !m_status) {
-            kill(m_pid, SIGKILL);
-            waitpid(m_pid, nullptr, 0);
-        }
-    }
-    Program(const Program&) = delete;
-    Program& operator=(const Program&) = delete;
-
-    bool Started() const { return m_pid > 0; }
-    void Signal(int signal) const { kill(m_pid, signal); }
-    bool Running()
-    {
-        Reap();
-        return !m_status.has_value();
-    }
-    // The exit status once it has ended within the timeout.
-    std::optional<int> WaitForExit(std::chrono::milliseconds timeout = std::chrono::seconds(10))
-    {
-        WaitFor([this] { return Reap(); }, timeout);
-        return m_status;
-    }
-
-private:
-    bool Reap()
-    {
-        if (m_status) {
-            return true;
-        }
-        int status = 0;
-        if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
-            m_status = status;
-            return true;
-        }
-        return false;
-    }
-
-    pid_t m_pid = -1;
-    std::optional<int> m_status;
-};
-
-bool Near(double a, double b)
-{
-    return std::fabs(a - b) < 1e-6;
-}
-
-std::filesystem::path ShmPath(const std::string& name)
-{
-    return std::filesystem::path("/dev/shm") / name;
-}
-
-std::string ReadLog(const std::filesystem::path& log)
-{
-    std::ifstream in(log);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// The block, once the program has made it and stored its first outputs.
-std::unique_ptr<testfiles::BlockReader> AttachWhenReady(const std::string& name, Program& program)
-{
-    std::unique_ptr<testfiles::BlockReader> reader;
-    WaitFor([&] {
-        if (!program.Running()) {
-            return true;
-        }
-        reader = std::make_unique<testfiles::BlockReader>(name);
-        return reader->Ready() && block::LoadUserCount(reader->Block()) >= 3;
-    });
-    return reader != nullptr && reader->Ready() ? std::move(reader) : nullptr;
-}
+using namespace e2e;
 
 TEST(ProgramEndToEnd, PublishesTheSticksAndButtonsAndLeavesCleanlyOnSigterm)
 {

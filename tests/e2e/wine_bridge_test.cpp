@@ -376,6 +376,27 @@ TEST_F(WineBridgeTest, OneBridgePerPrefixItsWindowsHalfRestartsAndItEndsWithTheN
     EXPECT_NE(third->Log().find("was removed"), std::string::npos) << third->Log();
 }
 
+TEST_F(WineBridgeTest, AWindowsHalfThatNeverRanFailsAndANameMadeAgainEndsTheBridge)
+{
+    testfiles::Sandbox sandbox("wbnever");
+    // wine runs a Unix program as it is: it ends at once with 0, and bridged nothing.
+    Process never({ TAVELIN_SIMBLOCK_PATH, "--name", sandbox.ShmName(), "wine-bridge", "--prefix", m_prefix, "--exe",
+                      "/bin/true" },
+        sandbox.Root() / "never.log");
+    EXPECT_EQ(never.ExitCode(30s), WineBridge::kFailed) << never.Log();
+    EXPECT_NE(never.Log().find("it never ran as the bridge"), std::string::npos) << never.Log();
+    EXPECT_EQ(never.Log().find("told to stop"), std::string::npos) << never.Log();
+
+    // Tavelin makes the name again when another program removed it: the Wine
+    // side still maps the old pages, so the bridge must end.
+    auto bridge = StartBridge(sandbox);
+    ASSERT_TRUE(Bridged(*bridge, sandbox)) << bridge->Log();
+    std::filesystem::remove(ShmPath(sandbox.ShmName()));
+    KQ_P_0001_02_Shm remade(sandbox.ShmName().c_str());
+    ASSERT_TRUE(remade.IsReady()) << remade.GetErrorText();
+    EXPECT_EQ(bridge->ExitCode(30s), WineBridge::kNativeRemoved) << bridge->Log();
+}
+
 bool ProcessGone(pid_t pid)
 {
     const std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");

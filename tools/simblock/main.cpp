@@ -1,14 +1,17 @@
 // simblock: attaches to the simulator's shared block through KQ_P_0001_02_Shm,
 // exactly as another program of the simulator installation would, and shows
 // it, watches it or stands in for the simulator's gear and park-brake flags.
-// It detaches on every way out, Ctrl-C and SIGTERM included. It is also both
-// halves of the bridge that lets a simulator under Wine share the block.
+// It detaches on every way out, Ctrl-C and SIGTERM included, and keeps its
+// attachment through a block shrunk or renamed under it (KeptAttachment). It
+// is also both halves of the bridge that lets a simulator under Wine share
+// the block.
 #include "mapping/GenericSimBlock.h"
 #include "mapping/KQ_P_0001_02_Shm.h"
 #include "support/CloseRequest.h"
 #include "support/Console.h"
 #include "support/WineBridge.h"
 #include "tools/simblock/BlockReport.h"
+#include "tools/simblock/KeptAttachment.h"
 
 #include <atomic>
 #include <chrono>
@@ -222,22 +225,29 @@ void WaitUntil(std::chrono::steady_clock::time_point deadline)
     }
 }
 
-int Watch(const void* block, const Options& options)
+int Watch(KQ_P_0001_02_Shm& shm, const Options& options)
 {
     const bool inPlace = Console::OutputIsTerminal();
     if (!Print(BlockReport::WatchHeading() + "\n")) {
         return kExitFailure;
     }
+    KeptAttachment kept(shm);
     const auto period = std::chrono::microseconds(1000000 / options.hz);
     auto next = std::chrono::steady_clock::now();
-    for (long sample = 0; g_signal == 0 && (options.count == 0 || sample < options.count); ++sample) {
-        // On a terminal the line is rewritten where it stands; elsewhere each sample is a line of its own.
-        const std::string line = BlockReport::WatchLine(block);
-        if (!Print(inPlace ? "\r" + line : line + "\n")) {
-            return kExitFailure;
+    for (long sample = 0; g_signal == 0 && (options.count == 0 || sample < options.count);) {
+        // Without the block (attaching it again failed) there is nothing to show, and the sample is not counted.
+        if (kept.Keep()) {
+            // On a terminal the line is rewritten where it stands; elsewhere each sample is a line of its own.
+            const std::string line = BlockReport::WatchLine(shm.GetBlock());
+            if (!kept.BrokeDuringUse()) {
+                if (!Print(inPlace ? "\r" + line : line + "\n")) {
+                    return kExitFailure;
+                }
+                ++sample;
+            }
         }
         next += period;
-        if (options.count == 0 || sample + 1 < options.count) {
+        if (options.count == 0 || sample < options.count) {
             WaitUntil(next);
         }
     }
@@ -247,12 +257,18 @@ int Watch(const void* block, const Options& options)
     return 0;
 }
 
-int Set(void* block, const Options& options)
+int Set(KQ_P_0001_02_Shm& shm, const Options& options)
 {
     const bool gear = options.words[1] == "gear";
     const std::uint8_t value = options.words[2] == "down" || options.words[2] == "on" ? 1 : 0;
-    GSB::StoreByte(block, gear ? GSB::kGearFlag1 : GSB::kParkBrakeFlag1, value);
-    GSB::StoreByte(block, gear ? GSB::kGearFlag2 : GSB::kParkBrakeFlag2, value);
+    KeptAttachment kept(shm);
+    do {
+        if (!shm.IsReady()) {
+            return kExitFailure; // the line that says why is out
+        }
+        GSB::StoreByte(shm.GetBlock(), gear ? GSB::kGearFlag1 : GSB::kParkBrakeFlag1, value);
+        GSB::StoreByte(shm.GetBlock(), gear ? GSB::kGearFlag2 : GSB::kParkBrakeFlag2, value);
+    } while (kept.BrokeDuringUse());
     Print(std::string(gear ? "gear lever" : "park brake") + " flags set to " + std::to_string(value) + " ("
         + options.words[2] + ")\n");
     return 0;
@@ -260,10 +276,12 @@ int Set(void* block, const Options& options)
 
 // Answers every odd number in the echo word with the next even one, as fast
 // as it can see them: the other side times the round trips.
-int Echo(void* block, const Options& options)
+int Echo(KQ_P_0001_02_Shm& shm, const Options& options)
 {
-    auto* field = reinterpret_cast<std::uint32_t*>(static_cast<unsigned char*>(block) + kEchoWord);
+    // The attachment keeps its address when it attaches again.
+    auto* field = reinterpret_cast<std::uint32_t*>(static_cast<unsigned char*>(shm.GetBlock()) + kEchoWord);
     std::atomic_ref<std::uint32_t> word(*field);
+    KeptAttachment kept(shm);
     constexpr auto kPatience = std::chrono::seconds(10);
     // A question asked before the echo was listening is answered as well.
     std::uint32_t last = 0;
@@ -275,6 +293,7 @@ int Echo(void* block, const Options& options)
                 return 128 + g_signal;
             }
             if (spin > 2000) {
+                kept.Keep();
                 if (std::chrono::steady_clock::now() >= deadline) {
                     std::fprintf(stderr, "simblock: echo: nothing to answer for 10 s after %ld answers\n", answered);
                     return kExitFailure;
@@ -322,19 +341,26 @@ int Run(const Options& options)
             shm.FullErrorText().c_str());
         return kExitFailure;
     }
-    void* block = shm.GetBlock();
     const std::string& command = options.words[0];
     int status = 0;
-    if (command == "show") {
-        status = Print(BlockReport::ShowText(block, name.c_str())) ? 0 : kExitFailure;
-    } else if (command == "json") {
-        status = Print(BlockReport::JsonText(block, name.c_str())) ? 0 : kExitFailure;
+    if (command == "show" || command == "json") {
+        // A report taken while the block broke is taken again from the block attached again.
+        KeptAttachment kept(shm);
+        std::string text;
+        do {
+            if (!shm.IsReady()) {
+                return kExitFailure;
+            }
+            text = command == "show" ? BlockReport::ShowText(shm.GetBlock(), name.c_str())
+                                     : BlockReport::JsonText(shm.GetBlock(), name.c_str());
+        } while (kept.BrokeDuringUse());
+        status = Print(text) ? 0 : kExitFailure;
     } else if (command == "watch") {
-        status = Watch(block, options);
+        status = Watch(shm, options);
     } else if (command == "echo") {
-        status = Echo(block, options);
+        status = Echo(shm, options);
     } else {
-        status = Set(block, options);
+        status = Set(shm, options);
     }
     return g_signal != 0 ? 128 + g_signal : status;
 }

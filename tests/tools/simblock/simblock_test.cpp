@@ -4,17 +4,26 @@
 #include "mapping/GenericSimBlock.h"
 #include "mapping/KQ_P_0001_02_Shm.h"
 #include "tests/support/os_helpers.h"
+#include "tests/support/poll.h"
 
 #include <gtest/gtest.h>
 
 #include <cctype>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <limits>
 #include <string>
 #include <thread>
 #include <vector>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 namespace GSB = GenericSimBlock;
 
@@ -402,3 +411,108 @@ TEST(Simblock, WatchPrintsALinePerSampleAndDetachesOnTermination)
     std::remove(endless.outFile.c_str());
     std::remove(endless.errFile.c_str());
 }
+
+#ifndef _WIN32
+namespace {
+
+int Count(const std::string& text, const std::string& part)
+{
+    int found = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++found;
+    }
+    return found;
+}
+
+} // namespace
+
+// Linux: another program shrinks the block under simblock watch, or removes
+// its name and makes another block under it (as Tavelin's publisher does).
+TEST(Simblock, WatchKeepsGoingOnABlockShrunkUnderItAndFollowsItsName)
+{
+    const std::string name = ShmTestOs::UniqueName("simblock_kept");
+    ShmTestOs::RunningProgram watch
+        = ShmTestOs::StartProgram(SimblockPath(), { "--name", name, "watch", "--hz", "50" });
+    ASSERT_NE(watch.handle, -1);
+    const auto said = [&](const std::string& part) {
+        return testpoll::Until([&] { return Contains(ShmTestOs::ReadWholeFile(watch.errFile), part); },
+            std::chrono::seconds(10), std::chrono::milliseconds(10));
+    };
+    const auto shows = [&](const std::string& part) {
+        return testpoll::Until(
+            [&] {
+                const std::string out = ShmTestOs::ReadWholeFile(watch.outFile);
+                const std::size_t last = out.rfind('\n', out.size() >= 2 ? out.size() - 2 : 0);
+                return Contains(out.substr(last == std::string::npos ? 0 : last), part);
+            },
+            std::chrono::seconds(10), std::chrono::milliseconds(10));
+    };
+    ASSERT_TRUE(testpoll::Until(
+        [&] { return ShmTestOs::MappingExists(name); }, std::chrono::seconds(10), std::chrono::milliseconds(10)));
+    {
+        // simblock made the block and is alone with it: truncated to nothing, it is made again.
+        const int raw = shm_open(("/" + name).c_str(), O_RDWR, 0);
+        ASSERT_GE(raw, 0);
+        ASSERT_EQ(ftruncate(raw, 0), 0);
+        close(raw);
+    }
+    ASSERT_TRUE(said("another program shrank the shared block \"" + name + "\"; attached to it again"))
+        << ShmTestOs::ReadWholeFile(watch.errFile);
+    {
+        KQ_P_0001_02_Shm writer(name.c_str(), true);
+        ASSERT_TRUE(writer.IsReady()) << writer.GetErrorText();
+        GSB::StoreDouble(writer.GetBlock(), GSB::kPitchOutput, 1.25);
+        EXPECT_TRUE(shows("    1.250 ")) << ShmTestOs::ReadWholeFile(watch.outFile);
+        EXPECT_EQ(GSB::LoadUserCount(writer.GetBlock()), 2);
+    }
+
+    // The name removed: simblock stays on the block it had until a block of that name is there again.
+    ASSERT_EQ(shm_unlink(("/" + name).c_str()), 0);
+    ASSERT_TRUE(said("another program removed the name of the shared block \"" + name
+        + "\"; still attached to the block it led to"));
+    KQ_P_0001_02_Shm publisher(name.c_str());
+    ASSERT_TRUE(publisher.IsReady()) << publisher.GetErrorText();
+    GSB::StoreDouble(publisher.GetBlock(), GSB::kPitchOutput, -2.5);
+    ASSERT_TRUE(said("the name of the shared block \"" + name + "\" leads to another block now; attached to it again"));
+    EXPECT_TRUE(shows("   -2.500 ")) << ShmTestOs::ReadWholeFile(watch.outFile);
+    EXPECT_TRUE(WaitForUserCount(publisher.GetBlock(), 2));
+
+    ASSERT_TRUE(ShmTestOs::RequestTermination(watch));
+    EXPECT_EQ(ShmTestOs::WaitProgram(watch), 128 + 15);
+    EXPECT_EQ(GSB::LoadUserCount(publisher.GetBlock()), 1);
+    const std::string errors = ShmTestOs::ReadWholeFile(watch.errFile);
+    EXPECT_EQ(Count(errors, "\n"), 3) << "one line for each thing that happened: " << errors;
+    std::remove(watch.outFile.c_str());
+    std::remove(watch.errFile.c_str());
+}
+
+// Linux: the native half under a `wine` that runs what it is given, as Wine
+// does with a Unix program: /bin/true ends at once with 0, having bridged nothing.
+TEST(Simblock, TheBridgeReportsAWindowsHalfThatNeverRan)
+{
+    const std::string folder = (std::filesystem::temp_directory_path() / ShmTestOs::UniqueName("fakewine")).string();
+    std::filesystem::create_directories(folder + "/bin");
+    std::filesystem::create_directories(folder + "/prefix");
+    {
+        std::ofstream(folder + "/prefix/system.reg") << "WINE REGISTRY Version 2\n";
+        std::ofstream wine(folder + "/bin/wine");
+        wine << "#!/bin/sh\nexe=$1\nshift\nexec \"$exe\" \"$@\"\n";
+    }
+    std::filesystem::permissions(folder + "/bin/wine", std::filesystem::perms::owner_all);
+    const char* path = std::getenv("PATH");
+    const std::string savedPath = path != nullptr ? path : "";
+    ShmTestOs::SetEnvironment("PATH", (folder + "/bin:" + savedPath).c_str());
+    const std::string name = ShmTestOs::UniqueName("simblock_true");
+    const auto bridge
+        = Simblock({ "--name", name, "wine-bridge", "--prefix", folder + "/prefix", "--exe", "/bin/true" });
+    ShmTestOs::SetEnvironment("PATH", savedPath.c_str());
+    EXPECT_EQ(bridge.exitCode, 1) << bridge.err;
+    EXPECT_TRUE(Contains(bridge.err,
+        "simblock wine-bridge: the Windows half /bin/true ended with status 0 before it bridged \"" + name
+            + "\": it never ran as the bridge (is it the Windows simblock.exe?)"))
+        << bridge.err;
+    EXPECT_FALSE(Contains(bridge.err, "told to stop")) << bridge.err;
+    EXPECT_FALSE(ShmTestOs::MappingExists(name)) << "the bridge detached from the block it made";
+    std::filesystem::remove_all(folder);
+}
+#endif
