@@ -2,7 +2,8 @@
 // panel carries for it or the byte the processing published, PTT's never
 // lights, a lamp is sent only when its picture changes, the side-stick lamp
 // and the gear messages are taken every cycle but shown in frames, and the
-// warning list, whose lamp turns red for a described warning only.
+// warning list, whose lamp turns red for a described warning only and whose
+// lines are each told on standard error once.
 #include "app/Indicators.h"
 #include "tests/app/window_part_fixture.h"
 
@@ -125,4 +126,33 @@ TEST_F(IndicatorsTest, NotesAreListedAndOnlyAWarningTurnsTheLampRed)
     m_indicators.ShowWarnings(*m_set);
     EXPECT_TRUE(Shown(kWarningList).rows.empty());
     EXPECT_EQ(Shown(kWarningLamp).lamp, LampPicture::On);
+}
+
+TEST_F(IndicatorsTest, EachLineIsToldOnStandardErrorOnceHoweverOftenItIsListed)
+{
+    StartSet();
+    m_indicators.PrepareWarningList();
+    m_set->AddNote("a joystick lost", NoteKind::Stays);
+    EXPECT_TRUE(m_indicators.WarningsChanged(*m_set));
+    const auto told = [&] {
+        ::testing::internal::CaptureStderr();
+        m_indicators.ClearWarningList();
+        m_indicators.ShowWarnings(*m_set);
+        return ::testing::internal::GetCapturedStderr();
+    };
+    EXPECT_EQ(told(), "Warning Message: a joystick lost\n");
+    EXPECT_FALSE(m_indicators.WarningsChanged(*m_set));
+    EXPECT_EQ(told(), "") << "listed again, told once";
+    ASSERT_EQ(Shown(kWarningList).rows.size(), 1u);
+
+    m_set->AddNote("the block was shrunk", NoteKind::Stays);
+    EXPECT_TRUE(m_indicators.WarningsChanged(*m_set));
+    EXPECT_EQ(told(), "Warning Message: the block was shrunk\n");
+    ASSERT_EQ(Shown(kWarningList).rows.size(), 2u);
+
+    // Another set (Read Alternate's) starts its list afresh: its lines are new.
+    StartSet();
+    m_set->AddWarning("JoyStick Id for ROLL in the ini file has no match with any attached Joy sticks");
+    EXPECT_EQ(
+        told(), "Warning Message: JoyStick Id for ROLL in the ini file has no match with any attached Joy sticks\n");
 }

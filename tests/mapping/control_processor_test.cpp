@@ -181,6 +181,46 @@ TEST(ControlProcessorWarnings, NotesAreListedWithoutRaisingTheFlagAndOnlySomeGiv
     EXPECT_EQ(processor.WarningsNotShown(), 1);
 }
 
+TEST(ControlProcessorWarnings, EachLineKeepsItsSerialAndEveryChangeIsCounted)
+{
+    ControlProcessor processor;
+    processor.AddNote("stays", NoteKind::Stays);
+    for (int i = 0; i < 9; ++i) {
+        processor.AddNote(("gives way " + std::to_string(i)).c_str(), NoteKind::GivesWay);
+    }
+    const std::uint32_t first = processor.GetWarningSerial(0);
+    const std::uint32_t last = processor.GetWarningSerial(9);
+    EXPECT_GT(first, 0u);
+    EXPECT_EQ(last, first + 9);
+    EXPECT_EQ(processor.GetWarningSerial(10), 0u);
+    EXPECT_EQ(processor.GetWarningSerial(-1), 0u);
+
+    // The line that leaves (the last note that gives way) takes its serial
+    // along: the others keep theirs, and the newcomer's is above every one
+    // given before, in any processor.
+    const std::uint32_t changes = processor.GetWarningChangeCount();
+    ControlProcessor other;
+    other.AddNote("elsewhere", NoteKind::Stays);
+    processor.AddWarning("no match");
+    EXPECT_GT(processor.GetWarningChangeCount(), changes);
+    EXPECT_EQ(processor.GetWarningSerial(0), first);
+    EXPECT_EQ(processor.GetWarningSerial(8), first + 8);
+    EXPECT_GT(processor.GetWarningSerial(9), other.GetWarningSerial(0));
+    EXPECT_GT(other.GetWarningSerial(0), last);
+
+    // A note that finds no room changes what the window says (one more not shown).
+    processor.ClearWarnings();
+    for (int i = 0; i < 10; ++i) {
+        processor.AddNote("stays", NoteKind::Stays);
+    }
+    const std::uint32_t full = processor.GetWarningChangeCount();
+    processor.AddNote("no room", NoteKind::GivesWay);
+    EXPECT_EQ(processor.WarningsNotShown(), 1);
+    EXPECT_NE(processor.GetWarningChangeCount(), full);
+    processor.ClearWarnings();
+    EXPECT_EQ(processor.GetWarningSerial(0), 0u);
+}
+
 TEST(ControlProcessorSlots, NamesAndInputsAreBoundedBySlotAndInputNumber)
 {
     ControlProcessor processor;
