@@ -10,6 +10,8 @@
 
 #include "mapping/CockpitButtons.h"
 #include "mapping/KQ_P_0001_02_Shm.h"
+#include "mapping/LinkValues.h"
+#include "mapping/OutputLimits.h"
 #include "support/TextFunctions.h"
 
 #include <cmath>
@@ -24,22 +26,13 @@ namespace {
 
 constexpr const char* kOutOfRange = "Out Of Range";
 
-// Physical limits of the outputs. No finite, sane input gives a value beyond
-// them, so one beyond is garbage (typically a tuning value another program
-// wrote into the block) and is never published or kept in a filter:
-// - pitch, roll, pedals, tiller: degrees of deflection. Half a turn is far
-//   beyond every control's travel (the window's bars end at 15 to 25 degrees)
-//   yet clips no sensitivity a person would choose; beyond it the value is
-//   held at the limit, so the stick filters recover within a few time constants;
-// - thrust levers: percent of travel. The gates never give more than 100, and
-//   a negative sensitivity or offset reaches below 0 by at most one whole
-//   travel; beyond that range the lever keeps its last good value;
-// - a thrust-lever filter's time constant: a lag of more than a minute is no
-//   filter but a frozen lever, and is refused like a negative one.
-constexpr double kStickLimitDegrees = 180.0;
-constexpr double kThrustLeverLowest = -100.0;
-constexpr double kThrustLeverHighest = 100.0;
-constexpr double kLongestThrustLeverTimeConstant = 60.0;
+// Physical limits of the outputs (mapping/OutputLimits.h): beyond them the
+// stick value is held at the limit, so the stick filters recover within a few
+// time constants, and a thrust lever keeps its last good value.
+using OutputLimits::kLongestThrustLeverTimeConstant;
+using OutputLimits::kStickLimitDegrees;
+using OutputLimits::kThrustLeverHighest;
+using OutputLimits::kThrustLeverLowest;
 
 double Limited(double value, double limit)
 {
@@ -170,17 +163,11 @@ void ControlProcessor::ReleaseControls()
     if (m_block == nullptr) {
         return;
     }
+    ReleaseControlOutputs(m_block);
     for (int row = 0; row < Axes::kRowCount; ++row) {
-        if (Axes::kRows[row].kind == AxisKind::StickAxis) {
-            Block::StoreDouble(m_block, Axes::kRows[row].output, 0.0);
-            if (m_filters[row]) {
-                m_filters[row]->ResetFilter(0.0);
-            }
+        if (Axes::kRows[row].kind == AxisKind::StickAxis && m_filters[row]) {
+            m_filters[row]->ResetFilter(0.0);
         }
-    }
-    for (const std::size_t pressed : { Block::kApDiscPressed, Block::kAtDiscPressed, Block::kPttPressed,
-             Block::kBrakeLPressed, Block::kBrakeRPressed, Block::kReverserPressed }) {
-        Block::StoreByte(m_block, pressed, 0);
     }
 }
 

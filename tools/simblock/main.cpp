@@ -9,6 +9,7 @@
 #include "support/Console.h"
 #include "support/WineBridge.h"
 #include "tools/simblock/BlockReport.h"
+#include "tools/simblock/NetCommands.h"
 
 #include <atomic>
 #include <chrono>
@@ -99,7 +100,7 @@ bool ParseNumber(const std::string& text, long lowest, long highest, long& value
 
 bool Usage(const char* problem)
 {
-    std::fprintf(stderr, "simblock: %s\n%s", problem, kUsage);
+    std::fprintf(stderr, "simblock: %s\n%s%s", problem, kUsage, NetCommands::Usage());
     return false;
 }
 
@@ -133,6 +134,7 @@ bool ParseOptions(int argc, char** argv, Options& options)
             options.stop = true;
         } else if (word == "--help" || word == "-h") {
             std::fputs(kUsage, stdout);
+            std::fputs(NetCommands::Usage(), stdout);
             std::exit(0);
         } else if (word.rfind("--", 0) == 0) {
             return Usage(("unknown option " + word).c_str());
@@ -340,6 +342,9 @@ int Run(const Options& options)
 int main(int argc, char** argv)
 {
     InstallSignalHandlers();
+    if (NetCommands::Wanted(argc, argv)) {
+        return NetCommands::Run(argc, argv);
+    }
     Options options;
     if (!ParseOptions(argc, argv, options)) {
         return kExitUsage;
