@@ -124,6 +124,8 @@ void ReadLinkSetUp(const void* block, LinkSetUp& out)
     }
     for (int button = 0; button < kCockpitButtonCount; ++button) {
         out.buttons[button] = LoadButtonAssignment(block, button);
+        // Not this program's: they do not travel.
+        std::memset(out.buttons[button].unused, 0, sizeof out.buttons[button].unused);
     }
     for (int i = 0; i < LinkSetUp::kSettings; ++i) {
         out.settings[i] = Block::LoadDouble(block, Block::kControlSettings + 8 * static_cast<std::size_t>(i));

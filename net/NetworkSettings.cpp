@@ -159,6 +159,7 @@ bool NetworkSettingsFile::Parse(std::string_view text, NetworkSettings& settings
     NetworkSettings parsed;
     bool inSection = false;
     bool sawSection = false;
+    bool sawAnySection = false;
     bool seenEnabled = false;
     bool seenDomain = false;
     bool seenKeys = false;
@@ -183,13 +184,14 @@ bool NetworkSettingsFile::Parse(std::string_view text, NetworkSettings& settings
             }
             inSection = Upper(Trimmed(line.substr(1, line.size() - 2))) == kSection;
             sawSection = sawSection || inSection;
+            sawAnySection = true;
             continue;
         }
         const std::size_t equals = line.find('=');
         if (equals == std::string_view::npos) {
             return fail(Quoted(line) + " is neither a section, a KEY = value line nor a comment");
         }
-        if (!sawSection) {
+        if (!sawAnySection) {
             return fail("a key before the [NETWORK] section: " + Quoted(line));
         }
         if (!inSection) {
