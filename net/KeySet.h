@@ -12,6 +12,7 @@
 
 #include "net/LinkTransport.h"
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,9 +28,20 @@ struct Files {
     std::string privateKey;
 };
 
-Files FilesOf(const std::string& folder, LinkRole role);
 // "sender" or "receiver": the identity's folder and its certificate's common name.
-const char* IdentityName(LinkRole role);
+inline const char* IdentityName(LinkRole role)
+{
+    return role == LinkRole::Sender ? "sender" : "receiver";
+}
+
+inline Files FilesOf(const std::string& folder, LinkRole role)
+{
+    namespace fs = std::filesystem;
+    const fs::path base(folder);
+    const fs::path identity = base / IdentityName(role);
+    return { (base / "ca.pem").string(), (base / "ca-key.pem").string(), (base / "governance.p7s").string(),
+        (base / "permissions.p7s").string(), (identity / "cert.pem").string(), (identity / "key.pem").string() };
+}
 
 struct MakeOptions {
     // Validity of everything made, counted from now (tests make expired sets).

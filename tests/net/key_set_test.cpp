@@ -66,8 +66,8 @@ TEST_F(KeySetTest, AMadeSetIsWholePrivateAndNeverMadeAgainOverItself)
     EXPECT_EQ(Faults(folder), "");
     const KeySet::Files sender = KeySet::FilesOf(folder, LinkRole::Sender);
     const KeySet::Files receiver = KeySet::FilesOf(folder, LinkRole::Receiver);
-    for (const std::string& file : { sender.ca, sender.caKey, sender.governance, sender.permissions,
-             sender.certificate, sender.privateKey, receiver.certificate, receiver.privateKey }) {
+    for (const std::string& file : { sender.ca, sender.caKey, sender.governance, sender.permissions, sender.certificate,
+             sender.privateKey, receiver.certificate, receiver.privateKey }) {
         ASSERT_TRUE(fs::is_regular_file(file)) << file;
         EXPECT_EQ(fs::status(file).permissions() & (fs::perms::group_all | fs::perms::others_all), fs::perms::none)
             << file;
@@ -135,8 +135,8 @@ TEST_F(KeySetTest, CheckNamesExpiredAndForeignKeys)
     EXPECT_TRUE(Contains(faults, "permissions.p7s grants nothing to CN=sender,O=Tavelin-")) << faults;
 
     const std::string third = Made("third");
-    fs::copy_file(foreign.governance, KeySet::FilesOf(third, LinkRole::Sender).governance,
-        fs::copy_options::overwrite_existing);
+    fs::copy_file(
+        foreign.governance, KeySet::FilesOf(third, LinkRole::Sender).governance, fs::copy_options::overwrite_existing);
     faults = Faults(third);
     EXPECT_TRUE(Contains(faults, "governance.p7s is not signed by ca.pem")) << faults;
 }
