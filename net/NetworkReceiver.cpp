@@ -95,16 +95,23 @@ void NetworkReceiver::Stop()
         if (!m_transport) {
             return;
         }
+        m_closing = true;
         ReleaseControlOutputs(m_block);
         transport = std::move(m_transport);
     }
-    // Outside the lock: closing waits for the engine's threads, which may be in OnControls.
+    // Outside the lock: closing waits for the engine's threads, which may be
+    // waiting in OnControls; what they bring now is not written.
     transport.reset();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_closing = false;
 }
 
 void NetworkReceiver::OnControls(const ControlsMessage& message, std::uint64_t writer)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_closing) {
+        return;
+    }
     const std::int64_t now = m_clock();
     if (m_stream == Stream::Receiving && writer != m_writer) {
         ++m_counts.otherSender;
@@ -152,6 +159,9 @@ void NetworkReceiver::OnControls(const ControlsMessage& message, std::uint64_t w
 void NetworkReceiver::OnSetUp(const SetUpMessage& message)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_closing) {
+        return;
+    }
     WriteLinkSetUp(m_block, message.setUp);
     ++m_counts.setUps;
     char name[sizeof message.setUp.configurationName + 1] = {};

@@ -93,6 +93,7 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_activity;
     bool m_woken = false;
+    bool m_closing = false;
     Stream m_stream = Stream::Waiting;
     std::uint64_t m_writer = 0;
     std::uint64_t m_session = 0;

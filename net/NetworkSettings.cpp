@@ -92,7 +92,10 @@ bool PlausibleInterface(std::string_view name)
 
 std::string Quoted(std::string_view text)
 {
-    return "\"" + std::string(text.substr(0, 80)) + (text.size() > 80 ? "...\"" : "\"");
+    std::string quoted(1, '"');
+    quoted.append(text.substr(0, 80));
+    quoted.append(text.size() > 80 ? "...\"" : "\"");
+    return quoted;
 }
 
 } // namespace

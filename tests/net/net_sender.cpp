@@ -48,7 +48,9 @@ int main(int argc, char** argv)
 {
     std::signal(SIGTERM, OnSignal);
     std::signal(SIGINT, OnSignal);
+#ifdef SIGHUP
     std::signal(SIGHUP, OnSignal);
+#endif
     NetworkOverrides overrides;
     long ticks = 0;
     for (int i = 1; i < argc; ++i) {
