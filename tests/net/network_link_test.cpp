@@ -478,6 +478,21 @@ TEST(NetworkLink, StartsOnlyWhenOnAndSaysWhyNot)
     EXPECT_FALSE(link.Running());
 }
 
+TEST(NetworkLink, SaysWhetherTheBuildHasTheLink)
+{
+    const std::string description = NetworkLink::Description();
+#ifdef TAVELIN_HAVE_NETWORK
+    EXPECT_TRUE(NetworkLink::Available());
+    EXPECT_NE(description.find("Eclipse Cyclone DDS 0."), std::string::npos) << description;
+#else
+    EXPECT_FALSE(NetworkLink::Available());
+    EXPECT_NE(description.find("not in this build"), std::string::npos) << description;
+    NetworkLink link;
+    EXPECT_FALSE(link.Start(On()));
+    EXPECT_NE(link.FullErrorText().find("this build has no network link"), std::string::npos);
+#endif
+}
+
 TEST(EngineLines, SayEachComplaintOnceInAWhileAndNameFailedHandshakes)
 {
     EngineLines lines;
