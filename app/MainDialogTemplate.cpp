@@ -54,9 +54,8 @@ constexpr void AddButtonRow(Builder& b, const ButtonRowIds& row, std::int32_t x,
           "five seconds without one cancel.");
 }
 
-constexpr Builder BuildMain()
+constexpr void AddTopAndSlots(Builder& b)
 {
-    Builder b;
     b.Add(kOk, ControlKind::PushButton, "OK", { 715, 2, 50, 14 }, FlagDefault);
     b.Tip("Ends Tavelin: the joysticks are let go and the simulator keeps the set-up it has.");
     b.Add(kCancel, ControlKind::PushButton, "Cancel", { 650, 2, 50, 14 }, FlagHidden | FlagDisabled);
@@ -75,7 +74,10 @@ constexpr Builder BuildMain()
         b.Tip("The raw inputs of the joystick in this slot: axes from -10000 to 10000, hats in degrees, buttons by "
               "number; a value that moves is highlighted.");
     }
+}
 
+constexpr void AddEyePointAndAxisRows(Builder& b)
+{
     b.Add(kAssignmentGroup, ControlKind::GroupBox, "Flight Controls Assignments", { 440, 20, 330, 470 });
     b.Tip("Which joystick input drives each cockpit control, and what each control sends now.");
 
@@ -130,7 +132,10 @@ constexpr Builder BuildMain()
         b.Tip("Click, then move the axis you want here: the first input that moves by a fifth of its range is "
               "taken, and Escape or five seconds without one cancel.");
     }
+}
 
+constexpr void AddButtonRowsAndFiles(Builder& b)
+{
     b.Add(kSetDeadBands, ControlKind::PushButton, "Set Dead Bands", { 448, 160, 72, 14 });
     b.Tip("Opens the dead bands of pitch, roll, pedals and tiller, in degrees.");
     b.Add(kThrustLeverData, ControlKind::PushButton, "Thrust Lever Data", { 524, 160, 72, 14 });
@@ -169,9 +174,19 @@ constexpr Builder BuildMain()
     b.Tip("The name of the current set-up, as its configuration file gives it.");
 
     b.Add(kWarningLamp, ControlKind::Lamp, "", { 448, 424, 8, 8 }, FlagNone, kLampWarning);
-    b.Tip("Red while the warning list beside it has something to say.");
+    b.Tip("Red while the warning list beside it holds a warning: a configured joystick that matched none attached, "
+          "or a thrust-lever entry the file lacks.");
     b.Add(kWarningList, ControlKind::ListView, "", { 460, 422, 292, 64 }, FlagSunken);
-    b.Tip("Warnings of the last configuration read and of joysticks that matched no assignment.");
+    b.Tip("Warnings of the last configuration read and of joysticks that matched no assignment, and notes on what "
+          "a file lacked and on joysticks that came or went.");
+}
+
+constexpr Builder BuildMain()
+{
+    Builder b;
+    AddTopAndSlots(b);
+    AddEyePointAndAxisRows(b);
+    AddButtonRowsAndFiles(b);
     return b;
 }
 

@@ -33,4 +33,10 @@ void Print(const char* caption, const char* text)
     Console::WriteToStandardError(line.data(), line.size());
 }
 
+void ShowBox(DialogView& view, const char* text, const char* caption)
+{
+    Print(caption, text);
+    view.ShowMessageBox(text != nullptr ? text : "", caption);
+}
+
 } // namespace MessageEcho

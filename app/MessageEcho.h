@@ -3,6 +3,8 @@
 // person what went wrong.
 #pragma once
 
+#include "ui/DialogView.h"
+
 #include <string>
 
 namespace MessageEcho {
@@ -12,5 +14,8 @@ std::string Line(const char* caption, const char* text);
 
 // Writes Line() and a line end to standard error at once.
 void Print(const char* caption, const char* text);
+
+// The window's one kind of message box (text, caption, OK), printed first.
+void ShowBox(DialogView& view, const char* text, const char* caption);
 
 } // namespace MessageEcho

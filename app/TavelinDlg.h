@@ -1,35 +1,39 @@
-// CTavelinDlg: the main window's behaviour. Starts up (own view of the block,
-// polling timer, readouts, configuration, joysticks), runs the polling cycle on
-// every tick and serves the assignment widgets and set-up buttons. It talks to
-// its window only through DialogView and tells it only what changed.
+// CTavelinDlg: the main window's conductor. It starts up (own view of the
+// block, polling timer, readouts, configuration, joysticks), runs the polling
+// cycle on every tick, draws the window's frames, ends the window, and hands
+// every event to the part of the window it belongs to: the slot readouts, the
+// assignment rows, the set-up files, the indicators and the tuning dialogs.
+// It talks to its window only through DialogView and tells it only what changed.
 #pragma once
 
-#include "app/InputDetector.h"
-#include "app/MovementWindow.h"
+#include "app/AssignmentRows.h"
+#include "app/Indicators.h"
+#include "app/MainWindowServices.h"
+#include "app/ScreenTexts.h"
+#include "app/SetUpFiles.h"
+#include "app/SlotReadouts.h"
+#include "app/SlotStates.h"
 #include "app/TavelinDlgIds.h"
+#include "app/TuningDialogs.h"
 #include "devices/JoystickSet.h"
 #include "mapping/Assignments.h"
-#include "mapping/CockpitAxes.h"
-#include "mapping/ControlProcessor.h"
-#include "mapping/GenericSimBlock.h"
 #include "mapping/JoystickState.h"
+#include "mapping/SetUp.h"
 #include "ui/DialogView.h"
 
-#include <climits>
 #include <cstdint>
 #include <memory>
 #include <string>
 
 class KQ_P_0001_02_Shm;
 
-class CTavelinDlg : public DialogPresenter {
+class CTavelinDlg : public DialogPresenter, private MainWindowServices {
 public:
     static constexpr std::int32_t CycleTimerId = 32453;
     static constexpr int kCyclePeriodMs = 8;
     static constexpr double kCyclePeriod = 0.01; // what the processing is told, whatever the real interval
     static constexpr double kReadPollPeriod = 0.1; // the one poll after reading another configuration
-    static constexpr int kReadoutLines = 30;
-    static constexpr int kTextLength = 1024;
+    static constexpr int kReadoutLines = SlotReadouts::kLines;
 
     CTavelinDlg();
     ~CTavelinDlg() override;
@@ -97,177 +101,73 @@ public:
 
     // What the window holds, for whoever looks in.
     JoystickSet* GetJoySticks() const { return m_joySticks.get(); }
-    void* GetBlock() const { return m_block; }
+    void* GetBlock() const { return m_block.Block(); }
     bool HasSharedMemory() const { return m_shm != nullptr; }
     bool StartedOk() const { return m_startedOk; }
     bool DevicesReady() const { return m_devicesReady; }
     int GetCycleCount() const { return m_cycleCount; }
-    int GetFirstButton(int slot) const { return slot >= 0 && slot < kJoystickSlots ? m_firstButton[slot] : 0; }
-    bool SideStickLit() const { return m_sideStickLit; }
+    int GetFirstButton(int slot) const { return slot >= 0 && slot < kJoystickSlots ? m_slots.firstButton[slot] : 0; }
+    bool SideStickLit() const { return m_indicators.SideStickLit(); }
     bool WindowVisible() const { return m_windowVisible; }
-    const std::string& GetStartFile() const { return m_startFile; }
-    const std::string& GetConfigurationPath(int index) const;
-    const char* GetCurrentFileText() const { return m_texts[TextCurrentFile].text; }
-    const char* GetSetUpNameText() const { return m_texts[TextSetUpName].text; }
-    const JoystickState& GetSlotState(int slot) const { return m_slotState[slot < 0 || slot > 3 ? 0 : slot]; }
+    const std::string& GetStartFile() const { return m_files.StartFile(); }
+    const std::string& GetConfigurationPath(int index) const { return m_files.Path(index); }
+    const char* GetCurrentFileText() const { return m_files.CurrentFileText(); }
+    const char* GetSetUpNameText() const { return m_files.SetUpNameText(); }
+    const JoystickState& GetSlotState(int slot) const { return m_slots.state[slot < 0 || slot > 3 ? 0 : slot]; }
 
-    static const char* const AxisInputNames[kAxisInputCount];
+    static constexpr const char* const (&AxisInputNames)[kAxisInputCount] = AssignmentRows::AxisInputNames;
 
     // The milliseconds clock of detection and highlighting; tests give their own.
     using Clock = std::int64_t (*)();
     void SetClock(Clock clock) { m_clock = clock; }
-    bool Detecting() const { return m_detector.Active(); }
+    bool Detecting() const { return m_rows.Detecting(); }
 
 private:
-    // A text exchanged with the screen: what the window should show and what
-    // it was last sent, so that a transfer only sends the changes.
-    struct ScreenText {
-        std::int32_t id = 0;
-        char text[kTextLength] = {};
-        char sent[kTextLength] = {};
-        bool everSent = false;
-    };
-    enum TextIndex {
-        TextDeviceName0,
-        TextDeviceName1,
-        TextDeviceName2,
-        TextDeviceName3,
-        TextAxisValue0, // one per axis row
-        TextAxisSensitivity0 = TextAxisValue0 + MainIds::kAxisRowCount,
-        TextBanner = TextAxisSensitivity0 + MainIds::kAxisRowCount,
-        TextCurrentFile,
-        TextSetUpName,
-        TextGearMessage,
-        TextParkBrakeMessage,
-        TextEyePoint,
-        kTextCount
-    };
+    // MainWindowServices, for the parts.
+    int RunChild(const DialogTemplate& dialogTemplate, DialogPresenter& presenter) override;
+    bool Closing() const override { return m_closeRequested || m_endPending || m_ended; }
+    JoystickSet* JoySticks() const override { return m_joySticks.get(); }
 
-    enum class ValueKind { Signed, Unsigned };
-    struct ReadoutItem {
-        const char* label = "";
-        const char* unit = "-";
-        ValueKind kind = ValueKind::Signed;
-        const std::int32_t* signedValue = nullptr;
-        const std::uint32_t* unsignedValue = nullptr;
-        std::int32_t valueId = 0;
-        char sent[16] = {};
-        // The raw value behind `sent`: an unchanged value is not formatted again.
-        std::uint32_t sentValue = 0;
-        bool sentValid = false;
-        bool created = false;
-        // Highlighted while the value moves: its range (0: never) and what the window shows.
-        std::int64_t range = 0;
-        MovementWindow movement;
-        bool highlighted = false;
-    };
-
-    struct AxisPanel {
-        std::int32_t axis = 0;
-        const MainIds::AxisRowIds* ids = nullptr;
-        double step = 0.001;
-        std::int32_t input = 0;
-        std::int32_t slot = 0;
-        double low = 0.0;
-        double high = 0.0;
-        std::size_t sensitivity = 0; // block offset of its ControlSettings value
-        std::size_t output = 0; // block offset of its output
-        int progressSent = INT_MIN;
-        // The block values behind the row's texts: unchanged values are not formatted again.
-        double outputShown = 0.0;
-        double settingShown = 0.0;
-        bool textsValid = false;
-    };
-
-    // A lamp and the picture it was last sent (none before the first).
-    struct LampState {
-        std::int32_t id = 0;
-        bool everSent = false;
-        LampPicture sent = LampPicture::Off;
-    };
-    enum LampIndex { LampSideStick = kCockpitButtonCount, LampWarningList, kLampCount };
-
-    void RefreshReadouts();
-    // What the window shows of the cycle: bars, lamps and texts, and the
-    // numbers when `numbers`; only what changed is sent.
-    void RefreshWindow(bool numbers);
+    void BindParts(DialogView* view);
     void MoveTextsToScreen();
-    void SetText(TextIndex index, const char* text);
-    void SetLamp(int lampIndex, LampPicture picture);
-    void RefreshReadout(ReadoutItem& item);
     void ShowBox(const char* text, const char* caption);
     void StartJoySticks();
-    void WriteDefaultConfigurationIfMissing();
-    bool Closing() const { return m_closeRequested || m_endPending || m_ended; }
+    void FirstFullCycle();
+    int AttachedCount() const;
+    // The joystick set while its model can be asked and changed, else null.
+    JoystickSet* ReadyJoySticks() const;
     // Ends the window after asking whether to save changes; false when the
     // operator chose to stay.
     bool ConfirmClose();
-    void TakeSetUpSnapshot();
-    void EchoNewWarnings();
-    bool ProcessorReady() const;
-    int RunChild(const DialogTemplate& dialogTemplate, DialogPresenter& presenter);
-    AxisPanel* FindAxisPanel(std::int32_t axis);
-    void ApplyAxisAssignment(AxisPanel& panel);
-    void OnButtonNumberChange(std::int32_t button, int position);
-    void OnButtonJoystickChange(std::int32_t button, int position);
+    void EndWindow(int result);
     void DisableBlockControls();
 
-    // Assignment by moving the control, and what moves is visible.
-    void StartDetection(InputDetector::Kind kind, int row);
-    void StepDetection(int count, std::int64_t now);
-    void EndDetection();
-    std::int32_t DetectButton() const;
-    void ApplyDetected(const InputDetector::Found& found);
-    void RefreshHighlight(ReadoutItem& item, std::int64_t now);
-    void ShowSlotHeaders();
-    bool SlotAttached(int slot) const;
-    void ShowSlotNamesInCombos();
-    void EndWindow(int result);
+    enum TextIndex { TextBanner, kTextCount };
 
     std::unique_ptr<JoystickSet> m_joySticks;
     std::unique_ptr<KQ_P_0001_02_Shm> m_shm;
-    void* m_block = nullptr;
+    BlockSetUp m_block; // the window's own view of the block (not attached when that failed)
     bool m_devicesReady = false;
     std::uint32_t m_slotChangesShown = 0;
     bool m_startedOk = false;
     int m_cycleCount = 0;
-    JoystickState m_slotState[kJoystickSlots] = {};
-    std::int32_t m_firstButton[kJoystickSlots] = {};
-    bool m_sideStickLit = false;
-    ReadoutItem m_readouts[kJoystickSlots][kReadoutLines];
+    SlotStates m_slots;
     SwitchPanelState m_switchPanel = {};
-    WarningList m_warningCopy = {};
-    std::string m_configurationFiles[4];
-    std::string m_startFile;
-    ScreenText m_texts[kTextCount];
-    AxisPanel m_axisPanels[MainIds::kAxisRowCount];
-    LampState m_lamps[kLampCount];
+    ScreenTexts<kTextCount> m_texts;
     int m_modalDepth = 0; // child dialogs open right now
     bool m_endPending = false; // a way out was taken while a child dialog was open
     int m_pendingResult = kIdOk;
     bool m_ended = false;
     // Nothing is formatted or sent while nobody can see the window.
     bool m_windowVisible = true;
-    bool m_sideStickPending = false;
-    LampPicture m_sideStickPicture = LampPicture::Off;
     bool m_timerStarted = false;
     bool m_closeRequested = false; // from outside: the way out asks nothing
-    std::string m_firstRunWarning; // for the warning list once the default set-up has loaded
-
-    // What the loaded file holds, to tell whether closing loses changes.
-    struct SetUpSnapshot {
-        bool valid = false;
-        std::int32_t records[CockpitAxisTable::kRowCount + kCockpitButtonCount][2]
-            = {}; // joystick ID, input or button number
-        unsigned char settings[GenericSimBlock::kControlSettingsCount * sizeof(double)] = {};
-    };
-    static void CaptureSetUp(const void* block, SetUpSnapshot& snapshot);
-    SetUpSnapshot m_loadedSetUp;
-    bool m_snapshotDue = false;
-
     Clock m_clock;
-    InputDetector m_detector;
-    int m_detectSecondsShown = -1;
-    bool m_slotLostShown[kJoystickSlots] = {};
-    bool m_slotHeadersShown = false;
+
+    // The parts of the window, each with its own state.
+    SlotReadouts m_readouts;
+    AssignmentRows m_rows;
+    SetUpFiles m_files;
+    Indicators m_indicators;
+    TuningDialogs m_tuning;
 };

@@ -462,9 +462,11 @@ bool ControlProcessor::ReadConfigurationFile(const char* path)
     const bool read = ReadConfigDetails(reader, *this, notes) && ReadFlightControls(reader, *this, notes)
         && ReadAccess(reader, *this, notes) && ReadButtonControls(reader, *this, notes);
     // After the load's own warnings, and giving way to any that come later
-    // (joysticks without a match, joysticks lost).
+    // (joysticks without a match, joysticks lost). Notes, not warnings: what
+    // a file lacked is no joystick ID without a match, which the pending flag
+    // tells the choice dialog of.
     for (const std::string& line : notes.lines) {
-        AddNote(line.c_str());
+        AddNote(line.c_str(), NoteKind::GivesWay);
     }
     return read;
 }

@@ -116,6 +116,28 @@ bool JoystickSet::Initialise(const char* path)
     return true;
 }
 
+JoystickSet::Replacement JoystickSet::ReadOrKeep(
+    const char* path, std::int32_t index, const char* name, const BlockSetUp& inUse)
+{
+    // A failed load leaves a part of the other file behind, and the new
+    // set's attachment writes default tuning values: what was in use is put
+    // back whole then.
+    const SetUpValues kept = inUse.Take();
+    inUse.SetConfigurationIndex(index);
+    inUse.SetConfigurationName(name);
+    Replacement replacement;
+    replacement.setUpName = inUse.ConfigurationName();
+    auto set = std::make_unique<JoystickSet>();
+    if (!set->Initialise(path)) {
+        replacement.reason = set->GetLastErrorText();
+        set.reset();
+        inUse.PutBack(kept);
+        return replacement;
+    }
+    replacement.set = std::move(set);
+    return replacement;
+}
+
 bool JoystickSet::CreateDevices(void* window, void* instance)
 {
     // Enumeration runs once per set; a second call starts from empty slots.
@@ -235,7 +257,8 @@ void JoystickSet::NoteLoss(int slot)
     FormatBounded(text, static_cast<int>(sizeof(text)),
         "JoyStick in slot %d (%s) is lost: it keeps its slot and its last reading until it is plugged in again", slot,
         m_slots[slot]->GetName());
-    AddWarning(text);
+    // Tavelin's own news: the choice dialog must not read it as a joystick ID without a match.
+    AddNote(text, NoteKind::Stays);
 }
 
 void JoystickSet::PollAll(double period)

@@ -26,6 +26,19 @@ public:
 
     // Attach, then ReadConfigurationFile(path); false with the reason in GetLastErrorText.
     bool Initialise(const char* path);
+
+    // Another configuration, read by a set of its own while the set in use
+    // keeps its joysticks: `index` and `name` are stored in `inUse` (the
+    // block as the caller sees it) as the configuration chosen, then `path`
+    // is read. When that fails the set-up that was in use (assignment,
+    // tuning, configuration index and name) is put back, and no set comes
+    // back. With `inUse` not attached nothing is stored or put back.
+    struct Replacement {
+        std::unique_ptr<JoystickSet> set; // null: not read, the set-up in use stays
+        std::string setUpName; // the name stored with the choice, as the block holds it
+        std::string reason; // why it was not read
+    };
+    static Replacement ReadOrKeep(const char* path, std::int32_t index, const char* name, const BlockSetUp& inUse);
     // window: the owner window for the cooperative level; instance: the program's module.
     bool CreateDevices(void* window, void* instance);
     void PollAll(double period);

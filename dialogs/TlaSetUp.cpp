@@ -1,7 +1,6 @@
 #include "dialogs/TlaSetUp.h"
 
 #include "devices/JoystickSet.h"
-#include "mapping/GenericSimBlock.h"
 #include "support/TextFunctions.h"
 
 const char* const CTlaSetUp::kHelp = "Sensitivity should normally be set at 1.0\n"
@@ -16,7 +15,19 @@ const char* const CTlaSetUp::kHelp = "Sensitivity should normally be set at 1.0\
 
 namespace {
 
-constexpr std::size_t kOffsetAfterSensitivity = sizeof(double);
+// The six values the dialog shows, by the control that shows each.
+struct Field {
+    std::int32_t id;
+    TuningValue value;
+};
+constexpr Field kFields[6] = {
+    { CTlaSetUp::kLeftSensitivity, TuningValue::ThrLvrLSensitivity },
+    { CTlaSetUp::kLeftOffset, TuningValue::ThrLvrLOffset },
+    { CTlaSetUp::kRightSensitivity, TuningValue::ThrLvrRSensitivity },
+    { CTlaSetUp::kRightOffset, TuningValue::ThrLvrROffset },
+    { CTlaSetUp::kLeftTimeConstant, TuningValue::ThrLvrLTimeConstant },
+    { CTlaSetUp::kRightTimeConstant, TuningValue::ThrLvrRTimeConstant },
+};
 
 } // namespace
 
@@ -27,44 +38,48 @@ bool CTlaSetUp::OnInitDialog()
     return true;
 }
 
-int CTlaSetUp::OnSpinDelta(std::int32_t id, int delta)
+bool CTlaSetUp::SpinValue(std::int32_t id, TuningValue& value, bool& timeConstant)
 {
-    if (m_refs.block == nullptr) {
-        return 0;
-    }
-    std::size_t offset = 0;
-    bool timeConstant = false;
+    timeConstant = false;
     switch (id) {
     case kLeftSensitivitySpin:
-        offset = m_refs.leftPair;
-        break;
+        value = TuningValue::ThrLvrLSensitivity;
+        return true;
     case kLeftOffsetSpin:
-        offset = m_refs.leftPair + kOffsetAfterSensitivity;
-        break;
+        value = TuningValue::ThrLvrLOffset;
+        return true;
     case kRightSensitivitySpin:
-        offset = m_refs.rightPair;
-        break;
+        value = TuningValue::ThrLvrRSensitivity;
+        return true;
     case kRightOffsetSpin:
-        offset = m_refs.rightPair + kOffsetAfterSensitivity;
-        break;
+        value = TuningValue::ThrLvrROffset;
+        return true;
     case kLeftTimeConstantSpin:
-        offset = m_refs.leftTimeConstant;
+        value = TuningValue::ThrLvrLTimeConstant;
         timeConstant = true;
-        break;
+        return true;
     case kRightTimeConstantSpin:
-        offset = m_refs.rightTimeConstant;
+        value = TuningValue::ThrLvrRTimeConstant;
         timeConstant = true;
-        break;
+        return true;
     default:
+        return false;
+    }
+}
+
+int CTlaSetUp::OnSpinDelta(std::int32_t id, int delta)
+{
+    TuningValue stepped = TuningValue::ThrLvrLSensitivity;
+    bool timeConstant = false;
+    if (!m_refs.block.Attached() || !SpinValue(id, stepped, timeConstant)) {
         return 0;
     }
-
     // Opposite sense to the dead band dialog: the value falls as the position rises.
-    double value = GenericSimBlock::LoadDouble(m_refs.block, offset) - delta * kStep;
+    double value = m_refs.block.Get(stepped) - delta * kStep;
     if (timeConstant && value < kSmallestTimeConstant) {
         value = 0.0;
     }
-    GenericSimBlock::StoreDouble(m_refs.block, offset, value);
+    m_refs.block.Set(stepped, value);
     if (timeConstant && m_refs.joySticks != nullptr) {
         m_refs.joySticks->ApplyFilterTimeConstants();
     }
@@ -74,24 +89,11 @@ int CTlaSetUp::OnSpinDelta(std::int32_t id, int delta)
 
 void CTlaSetUp::Refresh()
 {
-    if (m_refs.block == nullptr) {
+    if (!m_refs.block.Attached()) {
         return;
     }
-    struct Field {
-        std::int32_t id;
-        std::size_t offset;
-    };
-    const Field fields[6] = {
-        { kLeftSensitivity, m_refs.leftPair },
-        { kLeftOffset, m_refs.leftPair + kOffsetAfterSensitivity },
-        { kRightSensitivity, m_refs.rightPair },
-        { kRightOffset, m_refs.rightPair + kOffsetAfterSensitivity },
-        { kLeftTimeConstant, m_refs.leftTimeConstant },
-        { kRightTimeConstant, m_refs.rightTimeConstant },
-    };
     for (int i = 0; i < 6; ++i) {
-        FormatBounded(
-            m_texts[i], sizeof m_texts[i], "%6.4f", GenericSimBlock::LoadDouble(m_refs.block, fields[i].offset));
-        m_view->SetControlText(fields[i].id, m_texts[i]);
+        FormatBounded(m_texts[i], sizeof m_texts[i], "%6.4f", m_refs.block.Get(kFields[i].value));
+        m_view->SetControlText(kFields[i].id, m_texts[i]);
     }
 }

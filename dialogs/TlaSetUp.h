@@ -3,22 +3,18 @@
 // a time-constant step is handed to the filters at once.
 #pragma once
 
+#include "mapping/SetUp.h"
 #include "ui/DialogView.h"
 
-#include <cstddef>
 #include <cstdint>
 
 class JoystickSet;
 
-// Where the dialog edits: the block (the main window's own view) and the
-// offsets of its values; each pair is a sensitivity followed by its offset.
+// Where the dialog edits: the block (the main window's own view), and the
+// joystick set whose filters take a new time constant at once.
 struct ThrustLeverRefs {
-    void* block = nullptr;
-    std::size_t leftPair = 0; // L sensitivity, then L offset 8 bytes on
-    std::size_t rightPair = 0; // R sensitivity, then R offset
-    std::size_t leftTimeConstant = 0; // L filter time constant, seconds
-    std::size_t rightTimeConstant = 0; // R filter time constant
-    JoystickSet* joySticks = nullptr; // its filters take the new time constants
+    BlockSetUp block;
+    JoystickSet* joySticks = nullptr;
 };
 
 class CTlaSetUp : public DialogPresenter {
@@ -52,6 +48,8 @@ public:
     int OnSpinDelta(std::int32_t id, int delta) override;
 
 private:
+    // The tuning value a spin steps, and whether it is a time constant; false for another id.
+    static bool SpinValue(std::int32_t id, TuningValue& value, bool& timeConstant);
     void Refresh();
 
     ThrustLeverRefs m_refs;

@@ -329,15 +329,30 @@ void ControlProcessor::ProcessCycle(
     for (const std::int32_t button : Buttons::kFileOrder) {
         m_buttonStates[button] = ButtonState(button, states);
     }
-    const std::uint8_t* pressed = m_buttonStates;
-    Block::StoreByte(m_block, Block::kApDiscPressed, pressed[ButtonApDisc]);
-    Block::StoreByte(m_block, Block::kAtDiscPressed, pressed[ButtonAtDisc]);
-    Block::StoreByte(m_block, Block::kPttPressed, pressed[ButtonPtt]);
-    Block::StoreByte(m_block, Block::kBrakeLPressed, pressed[ButtonBrakeL]);
-    Block::StoreByte(m_block, Block::kBrakeRPressed, pressed[ButtonBrakeR]);
-    Block::StoreByte(
-        m_block, Block::kReverserPressed, (pressed[ButtonReverseL] != 0 || pressed[ButtonReverseR] != 0) ? 1 : 0);
+    PublishButtons();
+    FillSwitchPanel(states);
+}
 
+void ControlProcessor::PublishButtons()
+{
+    for (int b = 0; b < kCockpitButtonCount; ++b) {
+        if (!Buttons::FirstToPublish(b)) {
+            continue;
+        }
+        const std::size_t byte = Buttons::kRows[b].published;
+        std::uint8_t pressed = 0;
+        for (int c = b; c < kCockpitButtonCount; ++c) {
+            if (Buttons::kRows[c].published == byte && m_buttonStates[c] != 0) {
+                pressed = 1;
+            }
+        }
+        Block::StoreByte(m_block, byte, pressed);
+    }
+}
+
+void ControlProcessor::FillSwitchPanel(const JoystickState* const states[kJoystickSlots])
+{
+    const std::uint8_t* pressed = m_buttonStates;
     bool gearRising = false;
     bool gearFalling = false;
     m_gearLever.SetFlag(pressed[ButtonGearLvr] != 0);
@@ -363,22 +378,15 @@ void ControlProcessor::ProcessCycle(
 
     panel.gearAlwaysOne = 1;
     panel.parkBrakeAlwaysOne = 1;
-    panel.gearState = pressed[ButtonGearLvr];
     panel.gearPressed = gearRising ? 1 : 0;
     panel.gearReleased = gearFalling ? 1 : 0;
-    panel.parkBrakeState = pressed[ButtonParkBrk];
     panel.parkBrakePressed = parkRising ? 1 : 0;
     panel.parkBrakeReleased = parkFalling ? 1 : 0;
-    panel.flapIn = pressed[ButtonFlapIn];
-    panel.flapOut = pressed[ButtonFlapOut];
-    panel.spdBrkIn = pressed[ButtonSpdBrkIn];
-    panel.spdBrkOut = pressed[ButtonSpdBrkOut];
-    panel.stabAnu = pressed[ButtonStabAnu];
-    panel.stabAnd = pressed[ButtonStabAnd];
-    panel.reverseL = pressed[ButtonReverseL];
-    panel.reverseR = pressed[ButtonReverseR];
-    panel.fdL = pressed[ButtonFdL];
-    panel.fdR = pressed[ButtonFdR];
+    for (int b = 0; b < kCockpitButtonCount; ++b) {
+        if (Buttons::kRows[b].switchField != nullptr) {
+            panel.*Buttons::kRows[b].switchField = pressed[b];
+        }
+    }
 }
 
 void ControlProcessor::GetWarnings(WarningList& out) const
@@ -389,15 +397,29 @@ void ControlProcessor::GetWarnings(WarningList& out) const
 void ControlProcessor::AddWarning(const char* text)
 {
     m_warnings.present = 1;
+    QueueLine(text, false);
+}
+
+void ControlProcessor::AddNote(const char* text, NoteKind kind)
+{
+    if (kind == NoteKind::GivesWay && (m_warnings.count < 0 || m_warnings.count >= kMaxWarnings)) {
+        ++m_warningsNotShown;
+        return;
+    }
+    QueueLine(text, kind == NoteKind::GivesWay);
+}
+
+void ControlProcessor::QueueLine(const char* text, bool givesWay)
+{
     if (m_warnings.count >= kMaxWarnings) {
-        // A full list makes room by dropping its last note.
+        // A full list makes room by dropping its last note that gives way.
         for (int i = kMaxWarnings - 1; i >= 0; --i) {
-            if (!m_isNote[i]) {
+            if (!m_givesWay[i]) {
                 continue;
             }
             for (int j = i; j + 1 < kMaxWarnings; ++j) {
                 std::memcpy(m_warnings.messages[j], m_warnings.messages[j + 1], kWarningLength);
-                m_isNote[j] = m_isNote[j + 1];
+                m_givesWay[j] = m_givesWay[j + 1];
             }
             --m_warnings.count;
             ++m_warningsNotShown;
@@ -409,19 +431,7 @@ void ControlProcessor::AddWarning(const char* text)
         return;
     }
     CopyBounded(m_warnings.messages[m_warnings.count], text != nullptr ? text : "", kWarningLength);
-    m_isNote[m_warnings.count] = false;
-    ++m_warnings.count;
-}
-
-void ControlProcessor::AddNote(const char* text)
-{
-    m_warnings.present = 1;
-    if (m_warnings.count < 0 || m_warnings.count >= kMaxWarnings) {
-        ++m_warningsNotShown;
-        return;
-    }
-    CopyBounded(m_warnings.messages[m_warnings.count], text != nullptr ? text : "", kWarningLength);
-    m_isNote[m_warnings.count] = true;
+    m_givesWay[m_warnings.count] = givesWay;
     ++m_warnings.count;
 }
 
@@ -429,8 +439,8 @@ void ControlProcessor::ClearWarnings()
 {
     std::memset(&m_warnings, 0, sizeof m_warnings);
     m_warningsNotShown = 0;
-    for (bool& note : m_isNote) {
-        note = false;
+    for (bool& givesWay : m_givesWay) {
+        givesWay = false;
     }
 }
 
@@ -736,25 +746,32 @@ const char* ControlProcessor::ShowEyeView(const SwitchPanelState& panel)
 
 GearAndParkBrakeDisplay ControlProcessor::ShowGearAndParkBrake(const void* block, const SwitchPanelState& panel)
 {
+    // The view is only read here.
+    return ShowGearAndParkBrake(BlockSetUp(const_cast<void*>(block)), panel);
+}
+
+GearAndParkBrakeDisplay ControlProcessor::ShowGearAndParkBrake(const BlockSetUp& block, const SwitchPanelState& panel)
+{
     GearAndParkBrakeDisplay display {};
     display.gearLamp = panel.gearState != 0 ? LampPicture::On : LampPicture::Off;
     display.parkBrakeLamp = panel.parkBrakeState != 0 ? LampPicture::On : LampPicture::Off;
     display.gearMessage = nullptr;
     display.parkBrakeMessage = nullptr;
-    if (block == nullptr) {
+    if (!block.Attached()) {
         return display;
     }
     if (panel.gearPressed != 0) {
-        const bool down
-            = Block::LoadByte(block, Block::kGearFlag1) != 0 || Block::LoadByte(block, Block::kGearFlag2) != 0;
-        display.gearMessage = down ? "Gear Lever set to DOWN" : "Gear Lever set to UP";
+        display.gearMessage = block.GearFlag() ? "Gear Lever set to DOWN" : "Gear Lever set to UP";
     }
     if (panel.parkBrakePressed != 0) {
-        const bool set = Block::LoadByte(block, Block::kParkBrakeFlag1) != 0
-            || Block::LoadByte(block, Block::kParkBrakeFlag2) != 0;
-        display.parkBrakeMessage = set ? "Park Brake to OFF" : "Park Brake to ON";
+        display.parkBrakeMessage = block.ParkBrakeFlag() ? "Park Brake to OFF" : "Park Brake to ON";
     }
     return display;
+}
+
+NeutralIndicatorDisplay ControlProcessor::ShowNeutralIndicator(const BlockSetUp& block, bool& deflected)
+{
+    return ShowNeutralIndicator(block.Block(), deflected);
 }
 
 NeutralIndicatorDisplay ControlProcessor::ShowNeutralIndicator(const void* block, bool& deflected)

@@ -11,6 +11,7 @@
 #include "mapping/EngineeringFilter.h"
 #include "mapping/JoystickState.h"
 #include "mapping/KQ_Remember.h"
+#include "mapping/SetUp.h"
 #include "support/KQ_ErrorReport.h"
 #include "ui/LampPicture.h"
 
@@ -22,11 +23,19 @@
 
 class KQ_P_0001_02_Shm;
 
-// The record the dialog copies out for its warning list.
+// The record the dialog copies out for its warning list: every line held
+// (the described warnings and Tavelin's own notes alike) and the described
+// pending flag, which only a warning raises.
 struct WarningList {
     std::int32_t count;
     std::uint8_t present;
     char messages[10][256];
+};
+
+// How one of Tavelin's own lines keeps its place in the warning list.
+enum class NoteKind {
+    Stays, // as a warning does (a first start, a joystick lost)
+    GivesWay, // queued only while there is room, and the first to leave it (what a partial file lacked)
 };
 
 // What the gear and park-brake indicators should show after a cycle.
@@ -66,8 +75,9 @@ public:
     // levers keep their value: an idle slam is no safer than holding. Called
     // whenever publishing stops, so no deflection is ever left behind.
     void ReleaseControls();
-    // The attached block, null before a successful Attach.
+    // The attached block, null before a successful Attach, and the set-up in it.
     void* GetBlock() const { return m_block; }
+    BlockSetUp SetUpInBlock() const { return BlockSetUp(m_block); }
 
     void SetSwitchPanel(SwitchPanelState* panel) { m_switchPanel = panel; }
     void SetCounts(std::int32_t attachedCount, std::int32_t inputCount);
@@ -80,11 +90,16 @@ public:
 
     // Warning list: at most ten texts of 255 characters and a pending flag.
     void GetWarnings(WarningList& out) const;
+    // The pending flag: a described warning (a missing thrust-lever entry, a
+    // joystick ID without a match) was queued since the list was cleared.
     bool HasWarnings() const { return m_warnings.present != 0; }
+    // A described warning: raises the pending flag. When the list is full it
+    // takes the place of the last note that gives way.
     void AddWarning(const char* text);
-    // A warning that gives way: queued only while the list has room, and the
-    // first to leave it (counted as not shown) when a warning comes after it.
-    void AddNote(const char* text);
+    // One of Tavelin's own lines: listed like a warning, but it never raises
+    // the pending flag. A note that gives way leaves the list (counted as not
+    // shown) for any later line that finds it full.
+    void AddNote(const char* text, NoteKind kind);
     void ClearWarnings();
     // How many warnings arrived after the list was full, so the window can
     // say that some were not shown.
@@ -130,7 +145,9 @@ public:
 
     // Display decisions of the main dialog, read through the dialog's own view.
     static const char* ShowEyeView(const SwitchPanelState& panel);
+    static GearAndParkBrakeDisplay ShowGearAndParkBrake(const BlockSetUp& block, const SwitchPanelState& panel);
     static GearAndParkBrakeDisplay ShowGearAndParkBrake(const void* block, const SwitchPanelState& panel);
+    static NeutralIndicatorDisplay ShowNeutralIndicator(const BlockSetUp& block, bool& deflected);
     static NeutralIndicatorDisplay ShowNeutralIndicator(const void* block, bool& deflected);
 
     // Joystick configuration files (defined in config/).
@@ -174,10 +191,14 @@ protected:
     void ProcessStickAxis(int row, double period, const JoystickState* const states[kJoystickSlots]);
     void ProcessThrustLever(int row, double period, const JoystickState* const states[kJoystickSlots]);
     std::uint8_t ButtonState(std::int32_t button, const JoystickState* const states[kJoystickSlots]) const;
+    void PublishButtons();
+    void FillSwitchPanel(const JoystickState* const states[kJoystickSlots]);
+    // Queues a line, making room by dropping the last note that gives way.
+    void QueueLine(const char* text, bool givesWay);
 
     WarningList m_warnings {};
     std::int32_t m_warningsNotShown = 0;
-    bool m_isNote[kMaxWarnings] = {};
+    bool m_givesWay[kMaxWarnings] = {};
     SwitchPanelState* m_switchPanel = nullptr;
     std::unique_ptr<KQ_P_0001_02_Shm> m_shm;
     void* m_block = nullptr;

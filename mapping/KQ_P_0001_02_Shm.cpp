@@ -28,6 +28,16 @@ const char* KQ_P_0001_02_Shm::DefaultMappingName()
     return name != nullptr && *name != '\0' ? name : GenericSimBlock::kDefaultMappingName;
 }
 
+const char* KQ_P_0001_02_Shm::InterfaceBanner()
+{
+    return GenericSimBlock::kInterfaceBanner;
+}
+
+const char* KQ_P_0001_02_Shm::VersionTag()
+{
+    return GenericSimBlock::kVersionTag;
+}
+
 KQ_P_0001_02_Shm::KQ_P_0001_02_Shm()
 {
     Attach(DefaultMappingName(), false);

@@ -27,6 +27,10 @@ public:
 
     // The mapping name in use: TAVELIN_SHM_NAME or "GenericSimSharedMemory".
     static const char* DefaultMappingName();
+    // The layout header's revision line, and the component tag after which
+    // its version text stands.
+    static const char* InterfaceBanner();
+    static const char* VersionTag();
 
 private:
     void Attach(const char* mappingName, bool openOnly);

@@ -2,6 +2,7 @@
 // the axis and button tables.
 #include "mapping/LinkValues.h"
 
+#include "mapping/CockpitButtons.h"
 #include "mapping/GenericSimBlock.h"
 #include "mapping/OutputLimits.h"
 
@@ -10,11 +11,11 @@
 
 namespace Block = GenericSimBlock;
 
-static_assert(sizeof(LinkSetUp)
-        == 8 + Block::kConfigurationNameLength + sizeof(AxisAssignment) * LinkSetUp::kAxisRecords
-            + sizeof(ButtonAssignment) * kCockpitButtonCount + sizeof(double) * LinkSetUp::kSettings
-            + LinkSetUp::kMirrors + 5,
-    "LinkSetUp has no unnamed padding");
+static_assert(sizeof(SetUpValues)
+        == 8 + kConfigurationNameLength + sizeof(AxisAssignment) * CockpitAxisTable::kRowCount
+            + sizeof(ButtonAssignment) * kCockpitButtonCount + sizeof(double) * kTuningValueCount,
+    "SetUpValues has no unnamed padding");
+static_assert(sizeof(LinkSetUp) == sizeof(SetUpValues) + LinkSetUp::kMirrors + 5, "nor has LinkSetUp");
 
 namespace {
 
@@ -88,9 +89,10 @@ void ReleaseControlOutputs(void* block)
             Block::StoreDouble(block, row.output, 0.0);
         }
     }
-    for (const std::size_t pressed : { Block::kApDiscPressed, Block::kAtDiscPressed, Block::kPttPressed,
-             Block::kBrakeLPressed, Block::kBrakeRPressed, Block::kReverserPressed }) {
-        Block::StoreByte(block, pressed, 0);
+    for (const CockpitButtonRow& row : CockpitButtonTable::kRows) {
+        if (row.published != 0) {
+            Block::StoreByte(block, row.published, 0);
+        }
     }
 }
 
@@ -115,21 +117,7 @@ bool OutputsWithinLimits(const ControlOutputs& outputs)
 
 void ReadLinkSetUp(const void* block, LinkSetUp& out)
 {
-    out.configurationIndex = Block::LoadInt32(block, Block::kConfigurationIndex);
-    out.defaultJoystickId = Block::LoadInt32(block, Block::kDefaultJoystickId);
-    std::memcpy(out.configurationName, static_cast<const unsigned char*>(block) + Block::kConfigurationName,
-        sizeof out.configurationName);
-    for (int row = 0; row < LinkSetUp::kAxisRecords; ++row) {
-        out.axes[row] = LoadAxisAssignment(block, CockpitAxisTable::kRows[row].record);
-    }
-    for (int button = 0; button < kCockpitButtonCount; ++button) {
-        out.buttons[button] = LoadButtonAssignment(block, button);
-        // Not this program's: they do not travel.
-        std::memset(out.buttons[button].unused, 0, sizeof out.buttons[button].unused);
-    }
-    for (int i = 0; i < LinkSetUp::kSettings; ++i) {
-        out.settings[i] = Block::LoadDouble(block, Block::kControlSettings + 8 * static_cast<std::size_t>(i));
-    }
+    out.values = BlockSetUp(const_cast<void*>(block)).Take();
     for (int i = 0; i < LinkSetUp::kMirrors; ++i) {
         out.mirrors[i] = Block::LoadByte(block, kMirrorOffsets[i]);
     }
@@ -137,30 +125,16 @@ void ReadLinkSetUp(const void* block, LinkSetUp& out)
 
 void WriteLinkSetUp(void* block, const LinkSetUp& setUp)
 {
-    Block::StoreInt32(block, Block::kConfigurationIndex, setUp.configurationIndex);
-    Block::StoreInt32(block, Block::kDefaultJoystickId, setUp.defaultJoystickId);
-    char name[Block::kConfigurationNameLength + 1] = {};
-    std::memcpy(name, setUp.configurationName, sizeof setUp.configurationName);
-    Block::StoreText(block, Block::kConfigurationName, Block::kConfigurationNameLength, name);
-    for (int row = 0; row < LinkSetUp::kAxisRecords; ++row) {
-        AxisAssignment record = setUp.axes[row];
+    // The texts as fields that end within themselves, whatever came.
+    SetUpValues values = setUp.values;
+    values.configurationName[sizeof values.configurationName - 1] = '\0';
+    for (AxisAssignment& record : values.axes) {
         record.joystickText[sizeof record.joystickText - 1] = '\0';
-        StoreAxisAssignment(block, CockpitAxisTable::kRows[row].record, record);
     }
-    for (int button = 0; button < kCockpitButtonCount; ++button) {
-        // The record's last four bytes are not this program's: they stay as the block has them.
-        ButtonAssignment record = LoadButtonAssignment(block, button);
-        const ButtonAssignment& given = setUp.buttons[button];
-        std::memcpy(record.joystickText, given.joystickText, sizeof record.joystickText);
+    for (ButtonAssignment& record : values.buttons) {
         record.joystickText[sizeof record.joystickText - 1] = '\0';
-        record.joystickId = given.joystickId;
-        record.slot = given.slot;
-        record.buttonNumber = given.buttonNumber;
-        StoreButtonAssignment(block, button, record);
     }
-    for (int i = 0; i < LinkSetUp::kSettings; ++i) {
-        Block::StoreDouble(block, Block::kControlSettings + 8 * static_cast<std::size_t>(i), setUp.settings[i]);
-    }
+    BlockSetUp(block).PutBack(values);
     for (int i = 0; i < LinkSetUp::kMirrors; ++i) {
         Block::StoreByte(block, kMirrorOffsets[i], setUp.mirrors[i]);
     }

@@ -7,6 +7,7 @@
 
 #include "mapping/Assignments.h"
 #include "mapping/CockpitAxes.h"
+#include "mapping/SetUp.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -27,23 +28,18 @@ struct ControlOutputs {
     std::uint8_t reverser = 0; // REVERSE L or REVERSE R
 };
 
-// Everything a simulator reads of the set-up. The axis records follow the
-// rows of CockpitAxisTable::kRows; the assignment area's stretches that this
-// program does not use stay the simulator's and never travel.
+// Everything a simulator reads of the set-up: the typed set-up (mapping/SetUp.h)
+// and the three bytes that mirror button numbers for the simulator. The
+// assignment area's stretches that this program does not use stay the
+// simulator's and never travel.
 struct LinkSetUp {
-    static constexpr int kAxisRecords = CockpitAxisTable::kRowCount;
-    static constexpr int kSettings = static_cast<int>(GenericSimBlock::kControlSettingsCount);
     static constexpr int kMirrors = 3; // A/P DISC, A/T DISC, PTT
 
-    std::int32_t configurationIndex = 0;
-    std::int32_t defaultJoystickId = 0;
-    char configurationName[GenericSimBlock::kConfigurationNameLength] = {};
-    AxisAssignment axes[kAxisRecords] = {};
-    ButtonAssignment buttons[kCockpitButtonCount] = {};
-    double settings[kSettings] = {};
+    SetUpValues values;
     std::uint8_t mirrors[kMirrors] = {};
     std::uint8_t padding[5] = {}; // no unnamed padding: two set-ups compare byte for byte
 
+    // Whether anything the simulator reads differs (slots, texts and NaNs included).
     bool SameAs(const LinkSetUp& other) const;
 };
 

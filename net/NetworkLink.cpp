@@ -138,8 +138,7 @@ void NetworkLink::Stop()
     last.outputs = ReleasedOutputs(m_lastOutputs);
     m_controls.Publish();
     m_stopping.store(true, std::memory_order_release);
-    m_ticks.fetch_add(1, std::memory_order_release);
-    m_ticks.notify_one();
+    m_ticks.Raise();
     m_thread.join();
     m_transport.reset();
     m_running = false;
@@ -172,16 +171,14 @@ void NetworkLink::OnTickPublished(void* block)
     if (m_flags.Take()) {
         WriteSimulatorFlags(block, m_flags.Front());
     }
-    m_ticks.fetch_add(1, std::memory_order_release);
-    m_ticks.notify_one();
+    m_ticks.Raise();
 }
 
 void NetworkLink::Run()
 {
     std::uint32_t seen = 0;
     for (;;) {
-        m_ticks.wait(seen, std::memory_order_acquire);
-        seen = m_ticks.load(std::memory_order_acquire);
+        seen = m_ticks.Wait(seen);
         if (m_controls.Take() && !m_transport->WriteControls(m_controls.Front()) && !m_writeFailureNoted) {
             m_writeFailureNoted = true;
             Note("Network: the controls could not be sent (the network engine refused them)");

@@ -18,6 +18,7 @@
 #include "net/LatestValue.h"
 #include "net/LinkTransport.h"
 #include "net/NetworkSettings.h"
+#include "net/TickSignal.h"
 #include "support/KQ_ErrorReport.h"
 
 #include <atomic>
@@ -107,7 +108,7 @@ private:
     // Tick to link thread.
     LatestValue<ControlsMessage> m_controls;
     LatestValue<SetUpMessage> m_setUps;
-    std::atomic<std::uint32_t> m_ticks { 0 };
+    TickSignal m_ticks;
     std::atomic<bool> m_stopping { false };
 
     // Engine thread to tick.

@@ -164,8 +164,8 @@ void NetworkReceiver::OnSetUp(const SetUpMessage& message)
     }
     WriteLinkSetUp(m_block, message.setUp);
     ++m_counts.setUps;
-    char name[sizeof message.setUp.configurationName + 1] = {};
-    std::memcpy(name, message.setUp.configurationName, sizeof message.setUp.configurationName);
+    char name[sizeof message.setUp.values.configurationName + 1] = {};
+    std::memcpy(name, message.setUp.values.configurationName, sizeof message.setUp.values.configurationName);
     Say(std::string("set-up received (configuration \"") + name + "\")");
 }
 

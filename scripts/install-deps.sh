@@ -2,8 +2,10 @@
 # Installs the Debian packages Tavelin needs. Idempotent: runs apt-get only
 # when a package is missing.
 #   scripts/install-deps.sh run        what building and running the program needs (run.sh)
+#   scripts/install-deps.sh run package   that and what the Debian package needs
 #   scripts/install-deps.sh run test   that and what the tests need: GoogleTest, the
-#                                      Windows cross build and Wine, Xvfb, ... (test.sh)
+#                                      Windows cross build and Wine, Xvfb, the
+#                                      package's tools and checks, ... (test.sh)
 # Without root and without sudo it names the missing packages and stops.
 set -eu
 
@@ -14,7 +16,13 @@ run_packages=(
   cyclonedds-dev cyclonedds-tools # the network link: the library (with the DDS Security plugins) and idlc
   openssl # simblock net-keys makes and checks the link's keys with the openssl command
 )
+# Making the Debian package (scripts/package-deb.sh): the manual pages'
+# scdoc, dpkg-shlibdeps for the package's dependencies.
+package_packages=(scdoc dpkg-dev)
 test_packages=(
+  "${package_packages[@]}"
+  lintian appstream desktop-file-utils # the package's checks
+  mmdebstrap                           # a throwaway Debian root to install the package into
   ccache git python3
   libgtest-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev clang-format
@@ -33,9 +41,10 @@ packages=()
 for set in "${sets[@]}"; do
   case "$set" in
     run) packages+=("${run_packages[@]}") ;;
+    package) packages+=("${package_packages[@]}") ;;
     test) packages+=("${test_packages[@]}") ;;
     *)
-      echo "install-deps.sh: unknown set \"$set\" (run, test)" >&2
+      echo "install-deps.sh: unknown set \"$set\" (run, package, test)" >&2
       exit 2
       ;;
   esac

@@ -17,6 +17,7 @@ bool WindowSession::Open(DialogView& view)
     if (m_state != State::Built) {
         return false;
     }
+    m_view = &view;
     m_presenter.BindView(&view);
     m_state = State::Initialising;
     EnterNested();
@@ -31,12 +32,35 @@ bool WindowSession::Open(DialogView& view)
 
 void WindowSession::Finish()
 {
+    if (m_state == State::Built) {
+        return;
+    }
+    if (m_state != State::Finished) {
+        m_state = State::Finished;
+        m_presenter.OnDestroy();
+    }
+    if (m_view != nullptr) {
+        m_view = nullptr;
+        m_presenter.BindView(nullptr);
+    }
+}
+
+void WindowSession::EndAtOnce()
+{
     if (m_state == State::Built || m_state == State::Finished) {
         return;
     }
+    RequestClose();
+    DeliverPendingClose();
+    if (Live()) {
+        // Held back by a nested loop, or the presenter did not end: the
+        // window goes all the same, its presenter has let go of everything.
+        m_state = State::Ending;
+        m_result = kIdCancel;
+        m_host.LeaveModalLoop(kIdCancel);
+    }
     m_state = State::Finished;
     m_presenter.OnDestroy();
-    m_presenter.BindView(nullptr);
 }
 
 void WindowSession::End(int result)
@@ -135,15 +159,20 @@ void WindowSession::DeliverClose()
     }
 }
 
-void WindowSession::DeliverSystemCommand(unsigned command)
+bool WindowSession::DeliverSystemCommand(unsigned command)
 {
     if (!Live()) {
-        return;
+        return false;
     }
-    if (!m_presenter.OnSystemCommand(command) && (command & 0xFFF0u) == kSystemClose && Live()) {
-        m_presenter.OnClose();
+    bool taken = m_presenter.OnSystemCommand(command);
+    if (!taken && (command & 0xFFF0u) == kSystemClose) {
+        taken = true;
+        if (Live()) {
+            m_presenter.OnClose();
+        }
     }
     AfterEvent();
+    return taken;
 }
 
 void WindowSession::DeliverSelection(std::int32_t id, int position)

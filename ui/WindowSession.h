@@ -38,7 +38,7 @@ public:
         Initialising, // OnInitDialog runs
         Running, // events are delivered
         Ending, // the presenter ended the window; its loop has yet to return
-        Finished, // OnDestroy was delivered and the presenter unbound
+        Finished, // OnDestroy was delivered (Finish unbinds the presenter)
     };
     enum class DialogKey { Enter, Escape };
 
@@ -55,6 +55,13 @@ public:
     void Finish();
     // The presenter's EndDialog: the first result counts.
     void End(int result);
+    // The process may end as soon as the running handler returns (the
+    // system's session ends): the close request goes out, its OnClose is
+    // delivered now unless a nested loop holds it back, OnDestroy follows at
+    // once and the window leaves its loop (with Cancel unless the presenter
+    // ended it). The presenter stays bound, for a handler still running under
+    // a box, until Finish.
+    void EndAtOnce();
 
     State GetState() const { return m_state; }
     // Events may reach the presenter: bound, and not ended.
@@ -69,9 +76,36 @@ public:
     void EnterNested() { ++m_nested; }
     void LeaveNested();
     int Nested() const { return m_nested; }
+    // One nested loop for as long as it lives (a box, a menu).
+    class NestedLoop {
+    public:
+        explicit NestedLoop(WindowSession& session)
+            : m_session(session)
+        {
+            m_session.EnterNested();
+        }
+        ~NestedLoop() { m_session.LeaveNested(); }
+        NestedLoop(const NestedLoop&) = delete;
+        NestedLoop& operator=(const NestedLoop&) = delete;
+
+    private:
+        WindowSession& m_session;
+    };
     // The child dialog running right now, for close requests to reach it.
     void SetOpenChild(WindowSession* child) { m_child = child; }
     WindowSession* OpenChild() const { return m_child; }
+    // Runs a child dialog's modal loop (`run()`, which returns its result) as
+    // a nested loop of this window, with `child` open for close requests.
+    template <typename Run> int RunChild(WindowSession& child, Run&& run)
+    {
+        WindowSession* outer = m_child;
+        m_child = &child;
+        EnterNested();
+        const int result = run();
+        m_child = outer;
+        LeaveNested();
+        return result;
+    }
 
     // A way out taken from outside (a signal, the session ending): the
     // presenter hears OnCloseRequested at once; an open child dialog is
@@ -92,8 +126,9 @@ public:
     // The window's close box.
     void DeliverClose();
     // A system menu command; the close command, unless the presenter handles
-    // it, goes the close box's way.
-    void DeliverSystemCommand(unsigned command);
+    // it, goes the close box's way. False when neither took it (the toolkit's
+    // own handling follows: move, size, minimise).
+    bool DeliverSystemCommand(unsigned command);
     void DeliverSelection(std::int32_t id, int position);
     // The presenter's answer (non-zero refuses the change); -1 when not delivered.
     int DeliverSpin(std::int32_t id, int delta);
@@ -117,6 +152,7 @@ private:
 
     DialogPresenter& m_presenter;
     SessionHost& m_host;
+    DialogView* m_view = nullptr; // bound by Open, until Finish
     WindowSession* m_parent;
     WindowSession* m_child = nullptr;
     State m_state = State::Built;
@@ -126,12 +162,3 @@ private:
     bool m_visible = true; // taken as visible until told otherwise
     FramePacer m_pacer;
 };
-
-// Whether a control made at run time is drawn as a cell of its group box's
-// readout panel rather than as a control of its own: labels and value boxes
-// placed in a group box.
-inline bool BecomesReadoutCell(const RuntimeControl& control, ControlKind parentKind)
-{
-    return (control.kind == ControlKind::Static || control.kind == ControlKind::Edit)
-        && parentKind == ControlKind::GroupBox;
-}

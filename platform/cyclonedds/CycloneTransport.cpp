@@ -147,14 +147,15 @@ public:
         TavelinLink_SetUp sample {};
         sample.senderSession = message.session;
         sample.sequenceNumber = message.sequence;
-        const LinkSetUp& s = message.setUp;
+        const SetUpValues& s = message.setUp.values;
         sample.configurationIndex = s.configurationIndex;
         sample.defaultJoystickId = s.defaultJoystickId;
         std::memcpy(sample.configurationName, s.configurationName, sizeof sample.configurationName);
-        static_assert(sizeof sample.axes / sizeof sample.axes[0] == LinkSetUp::kAxisRecords);
+        static_assert(sizeof sample.axes / sizeof sample.axes[0] == CockpitAxisTable::kRowCount);
         static_assert(sizeof sample.buttons / sizeof sample.buttons[0] == kCockpitButtonCount);
-        static_assert(sizeof sample.settings == sizeof s.settings && sizeof sample.mirrors == sizeof s.mirrors);
-        for (int i = 0; i < LinkSetUp::kAxisRecords; ++i) {
+        static_assert(sizeof sample.settings == sizeof s.tuning);
+        static_assert(sizeof sample.mirrors == sizeof message.setUp.mirrors);
+        for (int i = 0; i < CockpitAxisTable::kRowCount; ++i) {
             std::memcpy(sample.axes[i].joystickText, s.axes[i].joystickText, sizeof sample.axes[i].joystickText);
             sample.axes[i].joystickId = s.axes[i].joystickId;
             sample.axes[i].slot = s.axes[i].slot;
@@ -167,8 +168,8 @@ public:
             sample.buttons[i].slot = s.buttons[i].slot;
             sample.buttons[i].buttonNumber = s.buttons[i].buttonNumber;
         }
-        std::memcpy(sample.settings, s.settings, sizeof sample.settings);
-        std::memcpy(sample.mirrors, s.mirrors, sizeof sample.mirrors);
+        std::memcpy(sample.settings, s.tuning, sizeof sample.settings);
+        std::memcpy(sample.mirrors, message.setUp.mirrors, sizeof sample.mirrors);
         return m_setUpWriter > 0 && dds_write(m_setUpWriter, &sample) >= 0;
     }
 
@@ -442,11 +443,11 @@ private:
             SetUpMessage message;
             message.session = sample.senderSession;
             message.sequence = sample.sequenceNumber;
-            LinkSetUp& s = message.setUp;
+            SetUpValues& s = message.setUp.values;
             s.configurationIndex = sample.configurationIndex;
             s.defaultJoystickId = sample.defaultJoystickId;
             Copy(s.configurationName, sizeof s.configurationName, sample.configurationName);
-            for (int i = 0; i < LinkSetUp::kAxisRecords; ++i) {
+            for (int i = 0; i < CockpitAxisTable::kRowCount; ++i) {
                 Copy(s.axes[i].joystickText, sizeof s.axes[i].joystickText, sample.axes[i].joystickText);
                 s.axes[i].joystickId = sample.axes[i].joystickId;
                 s.axes[i].slot = sample.axes[i].slot;
@@ -458,8 +459,8 @@ private:
                 s.buttons[i].slot = sample.buttons[i].slot;
                 s.buttons[i].buttonNumber = sample.buttons[i].buttonNumber;
             }
-            std::memcpy(s.settings, sample.settings, sizeof s.settings);
-            std::memcpy(s.mirrors, sample.mirrors, sizeof s.mirrors);
+            std::memcpy(s.tuning, sample.settings, sizeof s.tuning);
+            std::memcpy(message.setUp.mirrors, sample.mirrors, sizeof message.setUp.mirrors);
             self->m_handler.OnSetUp(message);
         });
     }

@@ -28,9 +28,6 @@
 #include "platform/posix/EvdevJoystick.h"
 
 #include <libevdev/libevdev.h>
-#ifdef TAVELIN_HAVE_LIBUDEV
-#include <libudev.h>
-#endif
 
 #include <cerrno>
 #include <cstdio>
@@ -144,50 +141,14 @@ struct OpenNode {
     explicit operator bool() const { return device != nullptr; }
 };
 
-// What udev's own database says about a node: a joystick, something else
-// by name, or nothing we can use (no udev, not a device node, untagged).
-enum class UdevVerdict { Unknown, Joystick, Other };
-
-UdevVerdict AskUdev(int fd)
-{
-#ifdef TAVELIN_HAVE_LIBUDEV
-    struct stat status { };
-    if (fstat(fd, &status) != 0 || !S_ISCHR(status.st_mode)) {
-        return UdevVerdict::Unknown;
-    }
-    udev* context = udev_new();
-    if (context == nullptr) {
-        return UdevVerdict::Unknown;
-    }
-    UdevVerdict verdict = UdevVerdict::Unknown;
-    if (udev_device* device = udev_device_new_from_devnum(context, 'c', status.st_rdev)) {
-        const auto is = [device](const char* property) {
-            const char* value = udev_device_get_property_value(device, property);
-            return value != nullptr && std::strcmp(value, "1") == 0;
-        };
-        if (is("ID_INPUT_JOYSTICK")) {
-            verdict = UdevVerdict::Joystick;
-        } else if (is("ID_INPUT_KEYBOARD") || is("ID_INPUT_MOUSE") || is("ID_INPUT_TOUCHPAD")
-            || is("ID_INPUT_TOUCHSCREEN") || is("ID_INPUT_TABLET") || is("ID_INPUT_POINTINGSTICK")) {
-            verdict = UdevVerdict::Other;
-        }
-        // Untagged, or only ID_INPUT_ACCELEROMETER by udev's guess from
-        // X, Y and Z without keys (a buttonless pedal set looks like that):
-        // the capabilities decide.
-        udev_device_unref(device);
-    }
-    udev_unref(context);
-    return verdict;
-#else
-    (void)fd;
-    return UdevVerdict::Unknown;
-#endif
-}
-
 bool IsJoystickNode(int fd, const libevdev* device)
 {
-    const UdevVerdict verdict = AskUdev(fd);
-    return verdict == UdevVerdict::Joystick || (verdict == UdevVerdict::Unknown && IsEvdevJoystick(device));
+    struct stat status { };
+    UdevInputClass udev;
+    if (fstat(fd, &status) == 0 && S_ISCHR(status.st_mode)) {
+        udev = AskUdevAbout(status.st_rdev);
+    }
+    return CountsAsJoystick(udev, device);
 }
 
 // The HID axis usages of a node's device, from its report descriptor in sysfs.
@@ -551,8 +512,8 @@ protected:
         }
         if (deniedCount > 0) {
             m_detail = std::to_string(deniedCount) + " input node(s) could not be opened (permission denied): " + denied
-                + ". Joysticks need membership of the input group: sudo usermod -aG input $USER, "
-                + "then log in again.";
+                + ". udev gives the user at the seat every node it tags ID_INPUT_JOYSTICK; tavelin --list-devices "
+                + "shows which of these are joysticks and, for one that udev leaves untagged, the rule that fixes it.";
         }
         return DI_OK;
     }

@@ -6,8 +6,10 @@
 #include "devices/DirectInput.h"
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 struct libevdev;
@@ -67,6 +69,32 @@ private:
 // without any key of a keyboard, mouse, touch device or tablet; never an
 // accelerometer (INPUT_PROP_ACCELEROMETER).
 bool IsEvdevJoystick(const libevdev* device);
+
+// What udev's database says about an input device node.
+struct UdevInputClass {
+    bool known = false; // udev has an entry for it
+    bool joystick = false; // ID_INPUT_JOYSTICK=1
+    std::string excluding; // the first class that rules a joystick out (ID_INPUT_KEYBOARD, ...), else empty
+    std::string classes; // every ID_INPUT_* class udev gave it: "ID_INPUT_KEY=1 ID_INPUT_KEYBOARD=1"
+};
+
+// udev's entry for the character device `device`; nothing known without libudev.
+UdevInputClass AskUdevAbout(dev_t device);
+
+// The backend's choice: udev's joystick tag, or IsEvdevJoystick when udev
+// gave the node no class that rules a joystick out.
+bool CountsAsJoystick(const UdevInputClass& udev, const libevdev* device);
+
+// udev's entry for the node at a path; nothing known for anything but a character device.
+UdevInputClass AskUdevAboutNode(const std::string& node);
+
+// Who answers for udev when the input devices are listed (tests answer for their own nodes).
+using UdevLookup = std::function<UdevInputClass(const std::string& node)>;
+
+struct InputDeviceListing;
+// Every event node of `directory` as `tavelin --list-devices` shows it; a
+// node that cannot be opened is described from <sysfs>/event<N>/device.
+InputDeviceListing ListInputDevices(const std::string& directory, const std::string& sysfs, const UdevLookup& udev);
 
 // The event nodes of a directory ("event<N>"), in node-number order.
 std::vector<std::string> ListEventNodes(const std::string& directory);

@@ -25,7 +25,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 
 namespace {
 
@@ -107,7 +106,7 @@ TemplateDialog::TemplateDialog(QtDialogView& view, QWidget* parent)
 void TemplateDialog::reject()
 {
     // Escape: the dialog manager sends Cancel, whatever the Cancel button's state.
-    m_view.DeliverCommand(kIdCancel);
+    m_view.DeliverDialogKey(WindowSession::DialogKey::Escape);
 }
 
 void TemplateDialog::accept()
@@ -148,12 +147,11 @@ void TemplateDialog::keyPressEvent(QKeyEvent* event)
     const int key = event->key();
     if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) && !m_view.EndsOnDialogKeys()) {
         // What no control took (an open combo takes its own) ends nothing
-        // here: Enter is dropped, Escape reaches the presenter as Cancel,
-        // which only gives up what it is waiting for.
+        // here: no default button is pressed; the session drops Enter and
+        // hands Escape on as Cancel, which only gives up what it waits for.
         event->accept();
-        if (key == Qt::Key_Escape) {
-            m_view.DeliverCommand(kIdCancel);
-        }
+        m_view.DeliverDialogKey(
+            key == Qt::Key_Escape ? WindowSession::DialogKey::Escape : WindowSession::DialogKey::Enter);
         return;
     }
     QDialog::keyPressEvent(event);
@@ -168,8 +166,8 @@ void TemplateDialog::contextMenuEvent(QContextMenuEvent* event)
 
 QtDialogView::QtDialogView(const DialogTemplate& dialogTemplate, DialogPresenter& presenter, QtDialogView* parent)
     : m_template(dialogTemplate)
-    , m_presenter(presenter)
     , m_parent(parent)
+    , m_session(presenter, *this, parent != nullptr ? &parent->m_session : nullptr)
 {
 }
 
@@ -188,21 +186,17 @@ void QtDialogView::FitWrappedText(QLabel& label) const
     }
 }
 
-void QtDialogView::CommitPanels()
+void QtDialogView::AfterEvent()
 {
-    for (auto& [id, panel] : m_panels) {
-        (void)id;
+    for (ReadoutPanel* panel : m_panels) {
         panel->Commit();
-    }
-    if (m_liveArea != nullptr) {
-        m_liveArea->Commit();
     }
 }
 
 const ReadoutPanel::Cell* QtDialogView::CellOf(std::int32_t id) const
 {
-    const Control* control = Find(id);
-    return control != nullptr && control->panel != nullptr ? &control->panel->CellAt(control->cell) : nullptr;
+    const Control* control = m_controls.Find(id);
+    return control != nullptr && control->IsCell() ? &PanelOf(*control).CellAt(control->cell) : nullptr;
 }
 
 QtDialogView::~QtDialogView()
@@ -254,12 +248,52 @@ void QtDialogView::Build()
     m_dialog->resize(size);
     m_dialog->setSizeGripEnabled(size != content);
 
+    const std::size_t count = m_template.controls.size();
+    std::vector<char> live(count, 0);
+    const int liveGroup = BuildLiveArea(live);
+
+    std::vector<QWidget*> groups;
+    for (std::size_t i = 0; i < count; ++i) {
+        const ControlTemplate& control = m_template.controls[i];
+        if (live[i] != 0 && liveGroup != Controls::kNoGroup) {
+            ReadoutPanel& panel = *m_panels[static_cast<std::size_t>(liveGroup)];
+            const int cell = panel.AddCell(control.id, control.kind, m_units.ToPixels(control.rect), control.text,
+                (control.flags & FlagDisabled) == 0, (control.flags & FlagHidden) == 0, false, true);
+            panel.SetToolTip(cell, FromText(control.toolTip));
+            panel.SetCentreMark(cell, (control.flags & FlagCentreMark) != 0);
+            m_controls.AddTemplateCell(control, liveGroup, cell);
+            continue;
+        }
+        QWidget* widget = MakeWidget(control);
+        if (widget == nullptr) {
+            continue;
+        }
+        if (control.kind == ControlKind::GroupBox) {
+            groups.push_back(widget);
+        }
+        if (control.id != kNoControlId) {
+            widget->setObjectName(ObjectName(control.id));
+            m_controls.AddTemplateControl(control, { widget, QString() });
+        }
+    }
+    // Group boxes only frame what lies over them.
+    for (QWidget* group : groups) {
+        group->lower();
+    }
+    if (liveGroup != Controls::kNoGroup) {
+        // No control lies over it: on top, Qt need not look for siblings
+        // covering it on every frame.
+        m_panels[static_cast<std::size_t>(liveGroup)]->raise();
+    }
+}
+
+int QtDialogView::BuildLiveArea(std::vector<char>& live)
+{
     // Progress bars stacked in a column change on every frame, and so do
     // the one-line texts right beside them: one widget draws them all, so
     // that a frame costs one repaint instead of one per control. Only where
     // no other control lies in their rectangle.
     const std::size_t count = m_template.controls.size();
-    std::vector<char> live(count, 0);
     QRect area;
     int bars = 0;
     for (std::size_t i = 0; i < count; ++i) {
@@ -294,49 +328,13 @@ void QtDialogView::Build()
             bars = 0;
         }
     }
-    if (bars >= 2) {
-        m_liveArea = new ReadoutPanel(m_canvas);
-        m_liveArea->setGeometry(area);
+    if (bars < 2) {
+        return Controls::kNoGroup;
     }
-
-    std::vector<QWidget*> groups;
-    for (std::size_t i = 0; i < count; ++i) {
-        const ControlTemplate& control = m_template.controls[i];
-        if (m_liveArea != nullptr && live[i] != 0) {
-            Control entry;
-            entry.kind = control.kind;
-            entry.panel = m_liveArea;
-            entry.cell = m_liveArea->AddCell(control.id, control.kind, m_units.ToPixels(control.rect), control.text,
-                (control.flags & FlagDisabled) == 0, (control.flags & FlagHidden) == 0, false, true);
-            m_liveArea->SetToolTip(entry.cell, FromText(control.toolTip));
-            m_liveArea->SetCentreMark(entry.cell, (control.flags & FlagCentreMark) != 0);
-            m_controls.emplace(control.id, entry);
-            continue;
-        }
-        QWidget* widget = MakeWidget(control);
-        if (widget == nullptr) {
-            continue;
-        }
-        if (control.kind == ControlKind::GroupBox) {
-            groups.push_back(widget);
-        }
-        if (control.id != kNoControlId) {
-            widget->setObjectName(ObjectName(control.id));
-            Control entry;
-            entry.kind = control.kind;
-            entry.widget = widget;
-            m_controls.emplace(control.id, entry); // the first of repeated ids answers, as in a dialog lookup
-        }
-    }
-    // Group boxes only frame what lies over them.
-    for (QWidget* group : groups) {
-        group->lower();
-    }
-    if (m_liveArea != nullptr) {
-        // No control lies over it: on top, Qt need not look for siblings
-        // covering it on every frame.
-        m_liveArea->raise();
-    }
+    auto* panel = new ReadoutPanel(m_canvas);
+    panel->setGeometry(area);
+    m_panels.push_back(panel);
+    return m_controls.AddGroup(kNoControlId);
 }
 
 QWidget* QtDialogView::MakeWidget(const ControlTemplate& control)
@@ -352,7 +350,7 @@ QWidget* QtDialogView::MakeWidget(const ControlTemplate& control)
     case ControlKind::PushButton: {
         auto* button = new QPushButton(text, dialog);
         button->setDefault((control.flags & FlagDefault) != 0);
-        if (!m_presenter.EndsOnDialogKeys()) {
+        if (!EndsOnDialogKeys()) {
             // Enter on a focused button would press it: only Space and clicks do here.
             button->setDefault(false);
             button->setAutoDefault(false);
@@ -454,18 +452,6 @@ QWidget* QtDialogView::MakeWidget(const ControlTemplate& control)
     return widget;
 }
 
-QtDialogView::Control* QtDialogView::Find(std::int32_t id)
-{
-    const auto found = m_controls.find(id);
-    return found != m_controls.end() ? &found->second : nullptr;
-}
-
-const QtDialogView::Control* QtDialogView::Find(std::int32_t id) const
-{
-    const auto found = m_controls.find(id);
-    return found != m_controls.end() ? &found->second : nullptr;
-}
-
 void QtDialogView::WatchVisibility()
 {
     if (m_visibilityWatch != nullptr || m_dialog == nullptr) {
@@ -477,8 +463,8 @@ void QtDialogView::WatchVisibility()
 
 QWidget* QtDialogView::Widget(std::int32_t id) const
 {
-    const Control* control = Find(id);
-    return control != nullptr ? control->widget : nullptr;
+    const Control* control = m_controls.Find(id);
+    return control != nullptr ? control->native.widget : nullptr;
 }
 
 // ---------------------------------------------------------------- the modal run
@@ -486,25 +472,18 @@ QWidget* QtDialogView::Widget(std::int32_t id) const
 bool QtDialogView::Open()
 {
     Build();
-    m_presenter.BindView(this);
-    m_bound = true;
-    EnterNested();
-    m_presenter.OnInitDialog();
-    LeaveNested();
-    CommitPanels();
+    m_session.Open(*this);
     WatchVisibility();
-    return !m_endRequested;
+    return !m_session.Ended();
 }
 
 int QtDialogView::Exec()
 {
-    if (!m_endRequested && m_bound) {
-        m_inExec = true;
+    if (m_session.Live()) {
         m_dialog->exec();
-        m_inExec = false;
     }
     Finish();
-    return m_result;
+    return m_session.Result();
 }
 
 int QtDialogView::RunModal()
@@ -515,13 +494,7 @@ int QtDialogView::RunModal()
 
 void QtDialogView::Finish()
 {
-    if (!m_bound || m_finished) {
-        return;
-    }
-    m_finished = true;
-    m_presenter.OnDestroy();
-    m_presenter.BindView(nullptr);
-    m_bound = false;
+    m_session.Finish();
     for (auto& [id, timer] : m_timers) {
         (void)id;
         timer->stop();
@@ -533,139 +506,46 @@ void QtDialogView::Finish()
 
 void QtDialogView::EndDialog(int result)
 {
-    if (m_endRequested) {
-        return;
-    }
-    m_endRequested = true;
-    m_result = result;
+    m_session.End(result);
+}
+
+void QtDialogView::LeaveModalLoop(int result)
+{
     // Leaves the modal loop once the running handler has returned to it.
     if (m_dialog != nullptr) {
         m_dialog->done(result);
     }
 }
 
-void QtDialogView::LeaveNested()
+void QtDialogView::PostPendingClose()
 {
-    --m_nested;
-    if (m_nested == 0 && m_closePending) {
-        // Not now: the handler that opened the nested loop is still running.
-        QTimer::singleShot(0, m_dialog.get(), [this] { DeliverPendingClose(); });
-    }
+    QTimer::singleShot(0, m_dialog.get(), [this] { m_session.DeliverPendingClose(); });
 }
 
-void QtDialogView::RequestClose()
+void QtDialogView::AnswerOpenBoxes()
 {
-    if (!Live()) {
-        return;
-    }
-    m_presenter.OnCloseRequested();
-    m_closePending = true;
-    if (m_child != nullptr) {
-        m_child->RequestClose();
-    }
     for (QWidget* box : m_openBoxes) {
         if (auto* messageBox = qobject_cast<QMessageBox*>(box)) {
             messageBox->done(
                 messageBox->button(QMessageBox::Cancel) != nullptr ? QMessageBox::Cancel : QMessageBox::Ok);
         }
     }
-    if (m_nested == 0) {
-        QTimer::singleShot(0, m_dialog.get(), [this] { DeliverPendingClose(); });
+    if (m_openMenu != nullptr) {
+        // Nobody is left to choose from it.
+        m_openMenu->close();
     }
-}
-
-void QtDialogView::DeliverPendingClose()
-{
-    if (!m_closePending || !Live() || m_nested > 0) {
-        return;
-    }
-    m_closePending = false;
-    if (m_parent == nullptr) {
-        // The main window goes out the way its close box does.
-        m_presenter.OnClose();
-    } else {
-        m_presenter.OnCancel();
-        EndDialog(kIdCancel);
-    }
-    CommitPanels();
 }
 
 // ---------------------------------------------------------------- events
 
-void QtDialogView::DeliverCommand(std::int32_t id)
-{
-    if (Live()) {
-        m_presenter.OnCommand(id);
-        CommitPanels();
-    }
-}
-
-void QtDialogView::DeliverClose()
-{
-    if (Live()) {
-        m_presenter.OnClose();
-        CommitPanels();
-    }
-}
-
-void QtDialogView::DeliverSystemCommand(unsigned command)
-{
-    if (!Live()) {
-        return;
-    }
-    if (!m_presenter.OnSystemCommand(command) && (command & 0xFFF0u) == kSystemClose && Live()) {
-        m_presenter.OnClose();
-    }
-    CommitPanels();
-}
-
-void QtDialogView::DeliverSelection(std::int32_t id, int position)
-{
-    if (Live()) {
-        m_presenter.OnSelectionChange(id, position);
-        CommitPanels();
-    }
-}
-
-void QtDialogView::DeliverSpin(std::int32_t id, int delta)
-{
-    if (Live()) {
-        // A non-zero answer refuses the change; without a position of its
-        // own there is nothing to undo.
-        (void)m_presenter.OnSpinDelta(id, delta);
-        CommitPanels();
-    }
-}
-
-void QtDialogView::DeliverTimer(std::int32_t id)
-{
-    if (Live()) {
-        m_presenter.OnTimer(id);
-        const FramePacer::Frame frame = m_pacer.AfterTick(id, m_shownToPresenter);
-        if (frame.due && Live()) {
-            m_presenter.OnFrame(frame.numbers);
-        }
-        CommitPanels();
-    }
-}
-
 void QtDialogView::UpdateVisibility()
 {
-    if (!Live() || m_dialog == nullptr) {
+    if (m_dialog == nullptr) {
         return;
     }
     const QWindow* window = m_dialog->windowHandle();
-    const bool visible = m_dialog->isVisible() && !m_dialog->isMinimized() && window != nullptr && window->isExposed();
-    if (visible == m_shownToPresenter) {
-        return;
-    }
-    m_shownToPresenter = visible;
-    m_presenter.OnVisibilityChange(visible);
-    if (visible && Live() && m_pacer.Ticked()) {
-        m_presenter.OnFrame(true);
-        m_pacer.Restart();
-    }
-    CommitPanels();
+    m_session.DeliverVisibility(
+        m_dialog->isVisible() && !m_dialog->isMinimized() && window != nullptr && window->isExposed());
 }
 
 void QtDialogView::ShowHelp()
@@ -680,10 +560,11 @@ void QtDialogView::ShowHelp()
 
 void QtDialogView::ShowSystemMenu(const QPoint& globalPosition)
 {
-    if (!Live() || m_menu.empty()) {
+    if (!m_session.Live() || m_menu.empty()) {
         return;
     }
     QMenu menu(m_dialog.get());
+    menu.setObjectName(QStringLiteral("systemMenu"));
     for (const MenuItem& item : m_menu) {
         const unsigned command = item.command;
         menu.addAction(item.text, m_dialog.get(), [this, command] {
@@ -691,9 +572,10 @@ void QtDialogView::ShowSystemMenu(const QPoint& globalPosition)
             QTimer::singleShot(0, m_dialog.get(), [this, command] { DeliverSystemCommand(command); });
         });
     }
-    EnterNested();
+    const WindowSession::NestedLoop nested(m_session);
+    m_openMenu = &menu;
     menu.exec(globalPosition);
-    LeaveNested();
+    m_openMenu = nullptr;
 }
 
 // ---------------------------------------------------------------- DialogView
@@ -721,33 +603,33 @@ bool QtDialogView::AppendSystemMenuItem(unsigned command, const char* text)
 
 void QtDialogView::SetControlText(std::int32_t id, const char* text)
 {
-    Control* control = Find(id);
+    Control* control = m_controls.Find(id);
     if (control == nullptr) {
         return;
     }
     if (text == nullptr) {
         text = "";
     }
-    if (control->panel != nullptr) {
-        control->panel->SetText(control->cell, text);
+    if (control->IsCell()) {
+        PanelOf(*control).SetText(control->cell, text);
         return;
     }
     switch (control->kind) {
     case ControlKind::Static: {
         // A number changing on every refresh makes no QString and no new layout.
-        auto* label = static_cast<TextLabel*>(control->widget);
+        auto* label = static_cast<TextLabel*>(control->native.widget);
         label->SetShownText(text);
         FitWrappedText(*label);
         break;
     }
     case ControlKind::PushButton:
-        static_cast<QPushButton*>(control->widget)->setText(FromText(text));
+        static_cast<QPushButton*>(control->native.widget)->setText(FromText(text));
         break;
     case ControlKind::GroupBox:
-        static_cast<QGroupBox*>(control->widget)->setTitle(FromText(text));
+        static_cast<QGroupBox*>(control->native.widget)->setTitle(FromText(text));
         break;
     case ControlKind::Edit: {
-        auto* edit = static_cast<QLineEdit*>(control->widget);
+        auto* edit = static_cast<QLineEdit*>(control->native.widget);
         const QString value = FromText(text);
         if (edit->text() != value) {
             edit->setText(value);
@@ -764,68 +646,62 @@ void QtDialogView::SetControlText(std::int32_t id, const char* text)
 
 int QtDialogView::GetControlText(std::int32_t id, char* buffer, int size) const
 {
-    if (buffer == nullptr || size <= 0) {
-        return 0;
-    }
     QString value;
-    if (const Control* control = Find(id)) {
-        if (control->panel != nullptr) {
-            value = QString::fromUtf8(control->panel->CellAt(control->cell).text.c_str());
+    if (const Control* control = m_controls.Find(id)) {
+        if (control->IsCell()) {
+            value = QString::fromUtf8(PanelOf(*control).CellAt(control->cell).text.c_str());
         } else if (control->kind == ControlKind::Static) {
-            value = static_cast<const TextLabel*>(control->widget)->ShownText();
-        } else if (auto* label = qobject_cast<QLabel*>(control->widget)) {
+            value = static_cast<const TextLabel*>(control->native.widget)->ShownText();
+        } else if (auto* label = qobject_cast<QLabel*>(control->native.widget)) {
             value = label->text();
-        } else if (auto* button = qobject_cast<QPushButton*>(control->widget)) {
+        } else if (auto* button = qobject_cast<QPushButton*>(control->native.widget)) {
             value = button->text();
-        } else if (auto* group = qobject_cast<QGroupBox*>(control->widget)) {
+        } else if (auto* group = qobject_cast<QGroupBox*>(control->native.widget)) {
             value = group->title();
-        } else if (auto* edit = qobject_cast<QLineEdit*>(control->widget)) {
+        } else if (auto* edit = qobject_cast<QLineEdit*>(control->native.widget)) {
             value = edit->text();
         } else if (control->kind == ControlKind::ComboBox) {
-            auto* combo = static_cast<QComboBox*>(control->widget);
-            value = combo->currentIndex() >= 0 ? combo->currentText() : control->editText;
+            auto* combo = static_cast<QComboBox*>(control->native.widget);
+            value = combo->currentIndex() >= 0 ? combo->currentText() : control->native.editText;
         }
     }
     const QByteArray bytes = value.toUtf8();
-    const int length = std::min(static_cast<int>(bytes.size()), size - 1);
-    std::memcpy(buffer, bytes.constData(), static_cast<std::size_t>(length));
-    buffer[length] = '\0';
-    return length;
+    return CopyControlText({ bytes.constData(), static_cast<std::size_t>(bytes.size()) }, buffer, size);
 }
 
 void QtDialogView::EnableControl(std::int32_t id, bool enable)
 {
-    Control* control = Find(id);
+    Control* control = m_controls.Find(id);
     if (control == nullptr) {
         return;
     }
-    if (control->panel != nullptr) {
-        control->panel->SetEnabled(control->cell, enable);
-    } else if (control->widget->isEnabled() != enable) {
-        control->widget->setEnabled(enable);
+    if (control->IsCell()) {
+        PanelOf(*control).SetEnabled(control->cell, enable);
+    } else if (control->native.widget->isEnabled() != enable) {
+        control->native.widget->setEnabled(enable);
     }
 }
 
 void QtDialogView::ShowControl(std::int32_t id, bool show)
 {
-    Control* control = Find(id);
+    Control* control = m_controls.Find(id);
     if (control == nullptr) {
         return;
     }
-    if (control->panel != nullptr) {
-        control->panel->SetVisible(control->cell, show);
+    if (control->IsCell()) {
+        PanelOf(*control).SetVisible(control->cell, show);
     } else {
-        control->widget->setVisible(show);
+        control->native.widget->setVisible(show);
     }
 }
 
 void QtDialogView::ComboInsertString(std::int32_t id, int position, const char* text)
 {
-    Control* control = Find(id);
-    if (control == nullptr || control->kind != ControlKind::ComboBox) {
+    Control* control = m_controls.Find(id, ControlKind::ComboBox);
+    if (control == nullptr) {
         return;
     }
-    auto* combo = static_cast<QComboBox*>(control->widget);
+    auto* combo = static_cast<QComboBox*>(control->native.widget);
     const int before = combo->currentIndex();
     combo->insertItem(std::clamp(position, 0, combo->count()), FromText(text));
     if (before < 0 && combo->currentIndex() >= 0) {
@@ -836,11 +712,11 @@ void QtDialogView::ComboInsertString(std::int32_t id, int position, const char* 
 
 void QtDialogView::ComboSetEditText(std::int32_t id, const char* text)
 {
-    Control* control = Find(id);
-    if (control == nullptr || control->kind != ControlKind::ComboBox) {
+    Control* control = m_controls.Find(id, ControlKind::ComboBox);
+    if (control == nullptr) {
         return;
     }
-    auto* combo = static_cast<QComboBox*>(control->widget);
+    auto* combo = static_cast<QComboBox*>(control->native.widget);
     const QString value = FromText(text);
     const int entry = combo->findText(value, Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (entry >= 0) {
@@ -856,78 +732,78 @@ void QtDialogView::ComboSetEditText(std::int32_t id, const char* text)
             combo->setCurrentIndex(-1);
         }
     }
-    control->editText = value;
+    control->native.editText = value;
 }
 
 void QtDialogView::ComboSetSelection(std::int32_t id, int position)
 {
-    Control* control = Find(id);
-    if (control == nullptr || control->kind != ControlKind::ComboBox) {
+    Control* control = m_controls.Find(id, ControlKind::ComboBox);
+    if (control == nullptr) {
         return;
     }
-    auto* combo = static_cast<QComboBox*>(control->widget);
+    auto* combo = static_cast<QComboBox*>(control->native.widget);
     if (position >= 0 && position < combo->count()) {
         combo->setCurrentIndex(position);
-        control->editText = combo->itemText(position);
+        control->native.editText = combo->itemText(position);
     } else {
         combo->setPlaceholderText(QString());
         combo->setCurrentIndex(-1);
-        control->editText.clear();
+        control->native.editText.clear();
     }
 }
 
 void QtDialogView::SetProgressPosition(std::int32_t id, int position)
 {
-    Control* control = Find(id);
-    if (control == nullptr || control->kind != ControlKind::ProgressBar) {
+    Control* control = m_controls.Find(id, ControlKind::ProgressBar);
+    if (control == nullptr) {
         return;
     }
-    if (control->panel != nullptr) {
-        control->panel->SetValue(control->cell, position);
+    if (control->IsCell()) {
+        PanelOf(*control).SetValue(control->cell, position);
         return;
     }
-    static_cast<ColourBar*>(control->widget)->SetValue(position);
+    static_cast<ColourBar*>(control->native.widget)->SetValue(position);
 }
 
 void QtDialogView::SetProgressBarColour(std::int32_t id, BarColour colour)
 {
-    Control* control = Find(id);
-    if (control == nullptr || control->kind != ControlKind::ProgressBar) {
+    Control* control = m_controls.Find(id, ControlKind::ProgressBar);
+    if (control == nullptr) {
         return;
     }
     const QColor value(colour.red, colour.green, colour.blue);
-    if (control->panel != nullptr) {
-        control->panel->SetColour(control->cell, value);
+    if (control->IsCell()) {
+        PanelOf(*control).SetColour(control->cell, value);
         return;
     }
-    static_cast<ColourBar*>(control->widget)->SetColour(value);
+    static_cast<ColourBar*>(control->native.widget)->SetColour(value);
 }
 
 void QtDialogView::SetControlHighlight(std::int32_t id, bool highlighted)
 {
-    Control* control = Find(id);
+    Control* control = m_controls.Find(id);
     if (control == nullptr) {
         return;
     }
-    if (control->panel != nullptr) {
-        control->panel->SetHighlighted(control->cell, highlighted);
+    if (control->IsCell()) {
+        PanelOf(*control).SetHighlighted(control->cell, highlighted);
     } else if (control->kind == ControlKind::GroupBox) {
-        static_cast<TemplateGroupBox*>(control->widget)->SetHighlighted(highlighted);
-    } else if (control->widget != nullptr) {
-        control->widget->setProperty("highlighted", highlighted);
-        QPalette palette = control->widget->palette();
+        static_cast<TemplateGroupBox*>(control->native.widget)->SetHighlighted(highlighted);
+    } else if (control->native.widget != nullptr) {
+        control->native.widget->setProperty("highlighted", highlighted);
+        QPalette palette = control->native.widget->palette();
         palette.setColor(QPalette::Base, highlighted ? HighlightColour() : m_dialog->palette().color(QPalette::Base));
-        control->widget->setPalette(palette);
+        control->native.widget->setPalette(palette);
     }
 }
 
 void QtDialogView::ComboSetItemToolTip(std::int32_t id, int position, const char* text)
 {
-    Control* control = Find(id);
-    if (control == nullptr || control->kind != ControlKind::ComboBox) {
+    Control* control = m_controls.Find(id, ControlKind::ComboBox);
+    if (control == nullptr) {
         return;
     }
-    auto* combo = static_cast<QComboBox*>(control->widget);
+    auto* combo = static_cast<QComboBox*>(control->native.widget);
     if (position >= 0 && position < combo->count()) {
         combo->setItemData(position, FromText(text), Qt::ToolTipRole);
     }
@@ -935,14 +811,7 @@ void QtDialogView::ComboSetItemToolTip(std::int32_t id, int position, const char
 
 QString QtDialogView::CellToolTipAt(const QPoint& point) const
 {
-    std::vector<ReadoutPanel*> panels;
-    for (const auto& entry : m_panels) {
-        panels.push_back(entry.second);
-    }
-    if (m_liveArea != nullptr) {
-        panels.push_back(m_liveArea);
-    }
-    for (ReadoutPanel* panel : panels) {
+    for (ReadoutPanel* panel : m_panels) {
         const QPoint inPanel = panel->mapFrom(m_dialog.get(), point);
         if (panel->isVisible() && panel->rect().contains(inPanel)) {
             const QString tip = panel->ToolTipAt(inPanel);
@@ -956,38 +825,38 @@ QString QtDialogView::CellToolTipAt(const QPoint& point) const
 
 bool QtDialogView::Highlighted(std::int32_t id) const
 {
-    const Control* control = Find(id);
+    const Control* control = m_controls.Find(id);
     if (control == nullptr) {
         return false;
     }
-    if (control->panel != nullptr) {
-        return control->panel->CellAt(control->cell).highlighted;
+    if (control->IsCell()) {
+        return PanelOf(*control).CellAt(control->cell).highlighted;
     }
     if (control->kind == ControlKind::GroupBox) {
-        return static_cast<const TemplateGroupBox*>(control->widget)->Highlighted();
+        return static_cast<const TemplateGroupBox*>(control->native.widget)->Highlighted();
     }
-    return control->widget != nullptr && control->widget->property("highlighted").toBool();
+    return control->native.widget != nullptr && control->native.widget->property("highlighted").toBool();
 }
 
 QString QtDialogView::ToolTip(std::int32_t id) const
 {
-    const Control* control = Find(id);
+    const Control* control = m_controls.Find(id);
     if (control == nullptr) {
         return QString();
     }
-    if (control->panel != nullptr) {
-        return control->panel->CellAt(control->cell).toolTip;
+    if (control->IsCell()) {
+        return PanelOf(*control).CellAt(control->cell).toolTip;
     }
-    return control->widget != nullptr ? control->widget->toolTip() : QString();
+    return control->native.widget != nullptr ? control->native.widget->toolTip() : QString();
 }
 
 void QtDialogView::SetLampPicture(std::int32_t id, LampPicture picture)
 {
-    Control* control = Find(id);
-    if (control == nullptr || control->kind != ControlKind::Lamp) {
+    Control* control = m_controls.Find(id, ControlKind::Lamp);
+    if (control == nullptr) {
         return;
     }
-    auto* lamp = static_cast<QLabel*>(control->widget);
+    auto* lamp = static_cast<QLabel*>(control->native.widget);
     const QPixmap& pixmap = LampPixmap(picture);
     if (lamp->pixmap().cacheKey() != pixmap.cacheKey()) {
         lamp->setPixmap(pixmap);
@@ -997,11 +866,11 @@ void QtDialogView::SetLampPicture(std::int32_t id, LampPicture picture)
 
 void QtDialogView::ListInsertColumn(std::int32_t id, int column, const char* heading, int widthPixels)
 {
-    Control* control = Find(id);
-    if (control == nullptr || control->kind != ControlKind::ListView) {
+    Control* control = m_controls.Find(id, ControlKind::ListView);
+    if (control == nullptr) {
         return;
     }
-    auto* list = static_cast<QTreeWidget*>(control->widget);
+    auto* list = static_cast<QTreeWidget*>(control->native.widget);
     QStringList headings;
     std::vector<int> widths;
     for (int i = 0; i < list->columnCount(); ++i) {
@@ -1020,11 +889,11 @@ void QtDialogView::ListInsertColumn(std::int32_t id, int column, const char* hea
 
 int QtDialogView::ListInsertItem(std::int32_t id, int position, const char* text, bool selected)
 {
-    Control* control = Find(id);
-    if (control == nullptr || control->kind != ControlKind::ListView) {
+    Control* control = m_controls.Find(id, ControlKind::ListView);
+    if (control == nullptr) {
         return -1;
     }
-    auto* list = static_cast<QTreeWidget*>(control->widget);
+    auto* list = static_cast<QTreeWidget*>(control->native.widget);
     const int at = std::clamp(position, 0, list->topLevelItemCount());
     auto* item = new QTreeWidgetItem();
     item->setText(0, FromText(text));
@@ -1035,11 +904,11 @@ int QtDialogView::ListInsertItem(std::int32_t id, int position, const char* text
 
 void QtDialogView::ListSetItemText(std::int32_t id, int item, int column, const char* text)
 {
-    Control* control = Find(id);
-    if (control == nullptr || control->kind != ControlKind::ListView) {
+    Control* control = m_controls.Find(id, ControlKind::ListView);
+    if (control == nullptr) {
         return;
     }
-    auto* list = static_cast<QTreeWidget*>(control->widget);
+    auto* list = static_cast<QTreeWidget*>(control->native.widget);
     if (item < 0 || item >= list->topLevelItemCount() || column < 0) {
         return;
     }
@@ -1048,74 +917,64 @@ void QtDialogView::ListSetItemText(std::int32_t id, int item, int column, const 
 
 void QtDialogView::ListDeleteAllItems(std::int32_t id)
 {
-    Control* control = Find(id);
-    if (control == nullptr || control->kind != ControlKind::ListView) {
+    Control* control = m_controls.Find(id, ControlKind::ListView);
+    if (control == nullptr) {
         return;
     }
-    static_cast<QTreeWidget*>(control->widget)->clear();
+    static_cast<QTreeWidget*>(control->native.widget)->clear();
 }
 
 void QtDialogView::ListEnsureVisible(std::int32_t id, int item)
 {
-    Control* control = Find(id);
-    if (control == nullptr || control->kind != ControlKind::ListView) {
+    Control* control = m_controls.Find(id, ControlKind::ListView);
+    if (control == nullptr) {
         return;
     }
-    auto* list = static_cast<QTreeWidget*>(control->widget);
+    auto* list = static_cast<QTreeWidget*>(control->native.widget);
     if (item >= 0 && item < list->topLevelItemCount()) {
         list->scrollToItem(list->topLevelItem(item));
     }
 }
 
-ReadoutPanel* QtDialogView::PanelFor(std::int32_t groupId)
+bool QtDialogView::MakePanel(const Control& groupBox)
 {
-    const auto found = m_panels.find(groupId);
-    if (found != m_panels.end()) {
-        return found->second;
+    QWidget* box = groupBox.native.widget;
+    if (box == nullptr) {
+        return false;
     }
-    Control* group = Find(groupId);
-    if (group == nullptr || group->kind != ControlKind::GroupBox) {
-        return nullptr;
-    }
-    auto* panel = new ReadoutPanel(group->widget);
+    auto* panel = new ReadoutPanel(box);
     // Inside the frame and below the caption, so that it never paints over them.
-    const int caption = QFontMetrics(group->widget->font()).height();
-    panel->setGeometry(group->widget->rect().adjusted(2, caption, -2, -2));
+    const int caption = QFontMetrics(box->font()).height();
+    panel->setGeometry(box->rect().adjusted(2, caption, -2, -2));
     panel->show();
-    m_panels.emplace(groupId, panel);
-    return panel;
+    m_panels.push_back(panel);
+    return true;
 }
 
 bool QtDialogView::CreateControl(const RuntimeControl& control)
 {
-    if (m_dialog == nullptr || Find(control.id) != nullptr) {
+    if (m_dialog == nullptr || m_controls.Has(control.id)) {
         return false;
     }
-    const bool sunken = (control.flags & FlagSunken) != 0;
     // Pixel sizes drawn for the usual dialog font, scaled with the real one.
     const int left = m_units.ScaleDesignX(control.rect.x);
     const int top = m_units.ScaleDesignY(control.rect.y);
     QRect rect(left, top, m_units.ScaleDesignX(control.rect.x + control.rect.width) - left,
         m_units.ScaleDesignY(control.rect.y + control.rect.height) - top);
-    if (control.kind == ControlKind::Static || control.kind == ControlKind::Edit) {
-        if (ReadoutPanel* panel = PanelFor(control.parentGroupId)) {
-            // Below the group box's caption, which the lines would otherwise cover.
-            rect.translate(0, QFontMetrics(panel->font()).height() - 2);
-            Control entry;
-            entry.kind = control.kind;
-            entry.panel = panel;
-            entry.cell = panel->AddCell(control.id, control.kind, rect, control.text,
-                (control.flags & FlagDisabled) == 0, (control.flags & FlagHidden) == 0, sunken);
-            panel->SetToolTip(entry.cell, FromText(control.toolTip));
-            m_controls.emplace(control.id, entry);
-            return true;
-        }
+    const int group = m_controls.CellGroupFor(control, [this](const Control& box) { return MakePanel(box); });
+    if (group != Controls::kNoGroup) {
+        ReadoutPanel& panel = *m_panels[static_cast<std::size_t>(group)];
+        // Below the group box's caption, which the lines would otherwise cover.
+        rect.translate(0, QFontMetrics(panel.font()).height() - 2);
+        const int cell = panel.AddCell(control.id, control.kind, rect, control.text,
+            (control.flags & FlagDisabled) == 0, (control.flags & FlagHidden) == 0, (control.flags & FlagSunken) != 0);
+        panel.SetToolTip(cell, FromText(control.toolTip));
+        m_controls.AddRuntimeCell(control, group, cell);
+        return true;
     }
     // Anything else: a real widget, placed relative to its group box.
-    if (const Control* group = Find(control.parentGroupId)) {
-        if (group->widget != nullptr) {
-            rect.translate(group->widget->pos());
-        }
+    if (const Control* box = m_controls.Find(control.parentGroupId); box != nullptr && box->native.widget != nullptr) {
+        rect.translate(box->native.widget->pos());
     }
     ControlTemplate asTemplate { control.id, control.kind, control.text, { 0, 0, 0, 0 }, control.flags, 0,
         control.toolTip };
@@ -1126,10 +985,7 @@ bool QtDialogView::CreateControl(const RuntimeControl& control)
     widget->setGeometry(rect);
     widget->setObjectName(ObjectName(control.id));
     widget->setVisible((control.flags & FlagHidden) == 0);
-    Control entry;
-    entry.kind = control.kind;
-    entry.widget = widget;
-    m_controls.emplace(control.id, entry);
+    m_controls.AddRuntimeControl(control, { widget, QString() });
     return true;
 }
 
@@ -1147,7 +1003,7 @@ bool QtDialogView::StartTimer(std::int32_t id, int periodMs)
     // Starting a running timer again restarts it with the new period.
     timer->start(periodMs);
     if (timer->isActive()) {
-        m_pacer.TimerStarted(id, periodMs);
+        m_session.TimerStarted(id, periodMs);
     }
     return timer->isActive();
 }
@@ -1157,13 +1013,13 @@ void QtDialogView::StopTimer(std::int32_t id)
     const auto found = m_timers.find(id);
     if (found != m_timers.end()) {
         found->second->stop();
-        m_pacer.TimerStopped(id);
+        m_session.TimerStopped(id);
     }
 }
 
 void QtDialogView::RequestFullFrame()
 {
-    m_pacer.RequestFull();
+    m_session.RequestFullFrame();
 }
 
 namespace {
@@ -1195,11 +1051,7 @@ SaveChoice QtDialogView::AskSaveDiscardCancel(const char* text, const char* capt
     box.setWindowIcon(ApplicationIcon());
     box.setDefaultButton(QMessageBox::Save);
     box.setEscapeButton(QMessageBox::Cancel);
-    m_openBoxes.push_back(&box);
-    EnterNested();
-    const int answer = box.exec();
-    LeaveNested();
-    m_openBoxes.erase(std::remove(m_openBoxes.begin(), m_openBoxes.end(), &box), m_openBoxes.end());
+    const int answer = ExecBox(box);
     if (answer == QMessageBox::Save) {
         return SaveChoice::Save;
     }
@@ -1217,23 +1069,25 @@ void QtDialogView::ShowMessageBox(const char* text, const char* caption)
     box.setTextFormat(Qt::PlainText);
     box.setObjectName(QStringLiteral("messageBox"));
     box.setWindowIcon(ApplicationIcon());
+    ExecBox(box);
+}
+
+int QtDialogView::ExecBox(QMessageBox& box)
+{
     m_openBoxes.push_back(&box);
-    EnterNested();
-    box.exec();
-    LeaveNested();
+    int answer = 0;
+    {
+        const WindowSession::NestedLoop nested(m_session);
+        answer = box.exec();
+    }
     m_openBoxes.erase(std::remove(m_openBoxes.begin(), m_openBoxes.end(), &box), m_openBoxes.end());
+    return answer;
 }
 
 int QtDialogView::RunModalChild(const DialogTemplate& dialogTemplate, DialogPresenter& presenter)
 {
     QtDialogView child(dialogTemplate, presenter, this);
-    QtDialogView* outer = m_child;
-    m_child = &child;
-    EnterNested();
-    const int result = child.RunModal();
-    LeaveNested();
-    m_child = outer;
-    return result;
+    return m_session.RunChild(child.m_session, [&child] { return child.RunModal(); });
 }
 
 // ---------------------------------------------------------------- QtDialogRunner

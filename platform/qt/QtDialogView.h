@@ -1,25 +1,30 @@
 // The Qt 6 Widgets renderer of the window seam: builds a dialog template's
-// controls as widgets at their template positions, hands the operator's
-// actions to the presenter and runs the dialog modally with its own event
-// loop (so the owner's timers keep firing behind a child dialog).
+// controls as widgets at their template positions (readout lines and stacked
+// bars as cells of one custom-drawn panel), hands the operator's actions to
+// its WindowSession, which decides what reaches the presenter and when, and
+// runs the dialog modally with its own event loop (so the owner's timers keep
+// firing behind a child dialog). What it keeps is Qt's own: the widgets,
+// posting through the event loop, and one repaint per event.
 #pragma once
 
 #include "platform/qt/DialogUnits.h"
 #include "platform/qt/QtControls.h"
+#include "ui/ControlRegistry.h"
 #include "ui/DialogView.h"
-#include "ui/FramePacer.h"
+#include "ui/WindowSession.h"
 
 #include <QDialog>
+#include <QPointer>
 #include <QString>
 
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <string>
-#include <unordered_map>
 #include <vector>
 
 class QLabel;
+class QMenu;
+class QMessageBox;
 class QScrollArea;
 class QTimer;
 class QtDialogView;
@@ -43,7 +48,7 @@ private:
     QtDialogView& m_view;
 };
 
-class QtDialogView : public DialogView {
+class QtDialogView : public DialogView, private SessionHost {
 public:
     QtDialogView(const DialogTemplate& dialogTemplate, DialogPresenter& presenter, QtDialogView* parent = nullptr);
     ~QtDialogView() override;
@@ -60,10 +65,10 @@ public:
     // Open + Exec: the whole modal run.
     int RunModal();
 
-    bool Ended() const { return m_endRequested; }
+    bool Ended() const { return m_session.Ended(); }
     // A close request is waiting to be delivered, here or in a window below.
-    bool ClosePending() const { return m_closePending || (m_parent != nullptr && m_parent->ClosePending()); }
-    int Result() const { return m_result; }
+    bool ClosePending() const { return m_session.ClosePending(); }
+    int Result() const { return m_session.Result(); }
     QDialog* Dialog() const { return m_dialog.get(); }
     // What scrolls when the screen is smaller than the dialog, and the
     // widget its controls lie on (the template's size).
@@ -74,13 +79,11 @@ public:
     // A control drawn as a cell of a panel (null for a widget or an unknown id).
     const ReadoutPanel::Cell* CellOf(std::int32_t id) const;
     const DialogBaseUnits& BaseUnits() const { return m_units; }
-    QtDialogView* OpenChild() const { return m_child; }
 
-    // Ways out taken from outside the window (a signal): tells the presenter
-    // at once (OnCloseRequested), ends every open child dialog with Cancel,
-    // answers open message boxes (a question with Cancel), then delivers
-    // OnClose once no nested loop of this window is running.
-    void RequestClose();
+    // Ways out taken from outside the window (a signal): see
+    // WindowSession::RequestClose. Open boxes are answered (a question with
+    // Cancel) and an open context menu is closed.
+    void RequestClose() { m_session.RequestClose(); }
 
     // Where nobody can answer a box (no display): every message box returns
     // at once as if OK had been pressed, a Save / Discard / Cancel question as
@@ -88,19 +91,22 @@ public:
     static void SetAnswerBoxesAtOnce(bool atOnce);
     static bool AnswersBoxesAtOnce();
     // False when the presenter keeps Enter and Escape from ending its window.
-    bool EndsOnDialogKeys() const { return m_presenter.EndsOnDialogKeys(); }
+    bool EndsOnDialogKeys() const { return m_session.Presenter().EndsOnDialogKeys(); }
 
-    // Events from the widgets (also used by TemplateDialog).
-    void DeliverCommand(std::int32_t id);
-    void DeliverClose();
-    void DeliverSystemCommand(unsigned command);
-    void DeliverSelection(std::int32_t id, int position);
-    void DeliverSpin(std::int32_t id, int delta);
-    void DeliverTimer(std::int32_t id);
+    // Events from the widgets (also used by TemplateDialog and the tests).
+    void DeliverCommand(std::int32_t id) { m_session.DeliverCommand(id); }
+    void DeliverDialogKey(WindowSession::DialogKey key) { m_session.DeliverDialogKey(key); }
+    void DeliverClose() { m_session.DeliverClose(); }
+    void DeliverSystemCommand(unsigned command) { m_session.DeliverSystemCommand(command); }
+    void DeliverSelection(std::int32_t id, int position) { m_session.DeliverSelection(id, position); }
+    // A non-zero answer refuses the change; without a position of its own
+    // there is nothing to undo.
+    void DeliverSpin(std::int32_t id, int delta) { (void)m_session.DeliverSpin(id, delta); }
+    void DeliverTimer(std::int32_t id) { m_session.DeliverTimer(id); }
     // Tells the presenter when nobody can see the window any more (minimised,
     // hidden, fully covered) and when it can again.
     void UpdateVisibility();
-    bool ShownToPresenter() const { return m_shownToPresenter; }
+    bool ShownToPresenter() const { return m_session.Visible(); }
     void ShowSystemMenu(const QPoint& globalPosition);
     // F1: the About command of the system menu, when the window has one.
     void ShowHelp();
@@ -145,57 +151,56 @@ public:
     void* ProgramInstance() const override { return nullptr; }
 
 private:
-    struct Control {
-        ControlKind kind = ControlKind::Static;
+    // What a control is to Qt: its widget (null for a readout cell, which
+    // its group's panel draws).
+    struct Native {
         QWidget* widget = nullptr;
-        ReadoutPanel* panel = nullptr; // a readout cell: drawn by this panel
-        int cell = -1;
         QString editText; // combo: the text shown when no entry matches
     };
+    using Controls = ControlRegistry<Native>;
+    using Control = Controls::Entry;
     struct MenuItem {
         unsigned command;
         QString text;
     };
 
-    void Build();
-    void WatchVisibility();
+    // SessionHost.
+    void PostPendingClose() override;
+    void AnswerOpenBoxes() override;
+    void LeaveModalLoop(int result) override;
     // After every presenter event: the readout changes it made go to Qt as one repaint.
-    void CommitPanels();
+    void AfterEvent() override;
+
+    void Build();
+    // The readout group of the stacked bars and the texts beside them
+    // (marked in `live`, by template index), or kNoGroup.
+    int BuildLiveArea(std::vector<char>& live);
+    void WatchVisibility();
     void FitWrappedText(QLabel& label) const;
     QWidget* MakeWidget(const ControlTemplate& control);
-    Control* Find(std::int32_t id);
-    const Control* Find(std::int32_t id) const;
-    ReadoutPanel* PanelFor(std::int32_t groupId);
-    bool Live() const { return m_bound && !m_endRequested; }
-    void EnterNested() { ++m_nested; }
-    void LeaveNested();
-    void DeliverPendingClose();
+    // The panel that draws a readout cell.
+    ReadoutPanel& PanelOf(const Control& control) const { return *m_panels[static_cast<std::size_t>(control.group)]; }
+    bool MakePanel(const Control& groupBox);
+    // Shows a box modally as a nested loop of this window; returns its answer.
+    int ExecBox(QMessageBox& box);
 
     const DialogTemplate& m_template;
-    DialogPresenter& m_presenter;
     QtDialogView* m_parent;
     std::unique_ptr<TemplateDialog> m_dialog;
     QScrollArea* m_scroll = nullptr; // owned by the dialog
     QWidget* m_canvas = nullptr; // owned by the scroll area
     DialogBaseUnits m_units;
     QObject* m_visibilityWatch = nullptr; // owned by the dialog
-    std::unordered_map<std::int32_t, Control> m_controls;
-    std::map<std::int32_t, ReadoutPanel*> m_panels; // group box id -> its readout panel
-    ReadoutPanel* m_liveArea = nullptr; // the stacked bars and their texts (owned by the dialog)
+    Controls m_controls;
+    // By readout group: a group box's readout lines, or the stacked bars and
+    // their texts (owned by the dialog).
+    std::vector<ReadoutPanel*> m_panels;
     std::map<std::int32_t, QTimer*> m_timers;
     std::vector<MenuItem> m_menu;
     std::vector<QWidget*> m_openBoxes; // message boxes shown right now
-    QtDialogView* m_child = nullptr; // the child dialog open right now
+    QPointer<QMenu> m_openMenu; // the context menu shown right now
     bool m_built = false;
-    bool m_bound = false;
-    bool m_finished = false;
-    bool m_inExec = false;
-    bool m_endRequested = false;
-    bool m_closePending = false;
-    bool m_shownToPresenter = true; // what the presenter was last told
-    int m_result = kIdCancel;
-    int m_nested = 0; // initialisation, message boxes and child dialogs running now
-    FramePacer m_pacer;
+    WindowSession m_session;
 };
 
 // Runs top-level dialogs (the application object's way in).

@@ -1,32 +1,97 @@
 // tavelin: the program. The application object runs the main window through
 // the Qt renderer; SIGTERM, SIGINT, SIGHUP and logging off end it without a
 // question. Exit status 0, or 1 when it did not start (another Tavelin
-// publishes into the block).
+// publishes into the block); 64 for a command line it does not understand.
+// Every option is an addition: without one the program starts its window.
 #include "app/TavelinApp.h"
+#include "devices/InputDeviceList.h"
 #include "platform/qt/QtDialogView.h"
 #include "support/CloseRequest.h"
+#include "support/CommandLine.h"
 
 #include <QApplication>
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <QStyleFactory>
 
-#include <cstring>
+#include <cstdio>
 #include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The program's options, one row each, in the order --help shows them.
+constexpr CommandLineOption kOptions[] = {
+    { "--help", "-h", nullptr, "show this text and end" },
+    { "--version", nullptr, nullptr, "show the version and end" },
+    { "--list-devices", nullptr, nullptr,
+        "list the input devices as Tavelin sees them, with the fix for each joystick "
+        "that udev does not give to the user at the seat" },
+    { "--check-display", nullptr, nullptr, "end at once with 0 when the window system can be reached" },
+};
+
+// Qt's own arguments (QGuiApplication, QApplication and the X11 platform's),
+// handed to Qt as they came.
+constexpr ForeignOption kQtOptions[] = { { "platform", true, false }, { "platformpluginpath", true, false },
+    { "platformtheme", true, false }, { "plugin", true, false }, { "qwindowgeometry", true, false },
+    { "qwindowicon", true, false }, { "qwindowtitle", true, false }, { "session", true, false },
+    { "display", true, false }, { "geometry", true, false }, { "name", true, false }, { "title", true, false },
+    { "icon", true, false }, { "style", true, true }, { "stylesheet", true, true }, { "reverse", false, false },
+    { "widgetcount", false, false }, { "nograb", false, false }, { "dograb", false, false }, { "sync", false, false },
+    { "qmljsdebugger", false, true } };
+
+constexpr const char* kSummary
+    = "Links up to four joysticks to the simulator's shared block and shows, assigns and tunes them in one window.";
+constexpr const char* kEpilogue = "Qt's own options (-platform NAME, -style NAME, -display NAME, ...) go to Qt.\n"
+                                  "The manual page is tavelin(1).";
+
+// 0, or 1 when the text could not be written (a closed pipe, a full disk).
+int Print(const std::string& text)
+{
+    const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+    return std::fflush(stdout) == 0 && written ? 0 : 1;
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
+    CommandLine commandLine("tavelin", kOptions, kQtOptions, "Qt options");
+    if (!commandLine.Parse(argc, argv)) {
+        std::fprintf(stderr, "tavelin: %s\n%s", commandLine.FullErrorText().c_str(), commandLine.Usage().c_str());
+        return CommandLine::kExitUsage;
+    }
+    if (commandLine.Has("--help")) {
+        return Print(commandLine.Help(kSummary, kEpilogue));
+    }
+    if (commandLine.Has("--version")) {
+        return Print(std::string("tavelin ") + TAVELIN_VERSION + "\n");
+    }
+    if (commandLine.Has("--list-devices")) {
+        const InputDeviceListing listing = ListPlatformInputDevices();
+        const int printed = Print(FormatInputDeviceList(listing));
+        return listing.readable ? printed : 1;
+    }
     // `tavelin --check-display`: ends at once with 0 when the window system
     // can be reached (Qt ends the program otherwise); run.sh asks this.
-    const bool checkOnly = argc > 1 && std::strcmp(argv[1], "--check-display") == 0;
-    QApplication application(argc, argv);
+    const bool checkOnly = commandLine.Has("--check-display");
+    // Qt sees only its own arguments, and they live as long as it does.
+    std::vector<std::string> qtArguments = commandLine.ForeignArguments();
+    std::vector<char*> qtPointers;
+    for (std::string& argument : qtArguments) {
+        qtPointers.push_back(argument.data());
+    }
+    qtPointers.push_back(nullptr);
+    int qtCount = static_cast<int>(qtArguments.size());
+    QApplication application(qtCount, qtPointers.data());
     if (checkOnly) {
         return 0;
     }
     // Offscreen nobody sees a box: each is on standard error and answered at once.
     QtDialogView::SetAnswerBoxesAtOnce(QGuiApplication::platformName() == QStringLiteral("offscreen"));
     QApplication::setApplicationName(QStringLiteral("Tavelin"));
-    QApplication::setDesktopFileName(QStringLiteral("tavelin"));
+    QApplication::setDesktopFileName(QStringLiteral("com.orrelane.Tavelin"));
     QApplication::setWindowIcon(ApplicationIcon());
     // The window ends through its presenter, never because a box was the last window.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -63,13 +63,11 @@ BOOL CALLBACK EndOneMessageBox(HWND window, LPARAM parameter)
 Win32DialogView::Win32DialogView(
     const DialogTemplate& dialogTemplate, DialogPresenter& presenter, HINSTANCE instance, Win32DialogView* parent)
     : m_template(dialogTemplate)
-    , m_presenter(presenter)
     , m_instance(instance)
     , m_parent(parent)
+    , m_session(presenter, *this, parent != nullptr ? &parent->m_session : nullptr)
 {
     InitialiseCommonControlsOnce();
-    m_pacedNumbers.reserve(64);
-    m_pacedBars.reserve(16);
 }
 
 Win32DialogView::~Win32DialogView()
@@ -101,7 +99,7 @@ int Win32DialogView::RunModal()
         &Win32DialogView::DialogProcedure, reinterpret_cast<LPARAM>(this));
     Finish();
     m_window = nullptr;
-    return answer == -1 ? kIdCancel : m_result;
+    return answer == -1 ? kIdCancel : m_session.Result();
 }
 
 namespace {
@@ -169,15 +167,14 @@ void Win32DialogView::OnInitDialog()
         SendMessageW(m_toolTip, TTM_SETMAXTIPWIDTH, 0, ScaleX(360));
     }
     for (const ControlTemplate& control : m_template.controls) {
-        if (control.id == kNoControlId || m_controls.count(control.id) != 0) {
+        if (control.id == kNoControlId || m_controls.Has(control.id)) {
             continue; // the first of repeated ids answers, as GetDlgItem does
         }
         const HWND window = GetDlgItem(m_window, control.id);
         if (window == nullptr) {
             continue;
         }
-        Control entry;
-        entry.kind = control.kind;
+        Native entry;
         entry.window = window;
         switch (control.kind) {
         case ControlKind::Spin:
@@ -204,14 +201,9 @@ void Win32DialogView::OnInitDialog()
             break;
         }
         entry.toolTip = WideText::FromUtf8(control.toolTip != nullptr ? control.toolTip : "");
-        const auto placed = m_controls.emplace(control.id, std::move(entry)).first;
-        AddToolTip(control.id, placed->second, control.toolTip);
+        AddToolTip(control.id, *m_controls.AddTemplateControl(control, std::move(entry)), control.toolTip);
     }
-    m_numberGate.Attach(m_window, FrameGate::kFirstTimerId, FrameGate::kNumberMs, [this] { FlushNumbers(); });
-    m_barGate.Attach(m_window, FrameGate::kFirstTimerId + 1, FrameGate::kFrameMs, [this] { FlushBars(); });
 
-    m_presenter.BindView(this);
-    m_bound = true;
     if (m_parent == nullptr) {
         // Joysticks are HID devices: their arrival and removal reach the main window.
         DEV_BROADCAST_DEVICEINTERFACE_W filter {};
@@ -220,9 +212,7 @@ void Win32DialogView::OnInitDialog()
         filter.dbcc_classguid = kHidInterfaceClass;
         m_deviceNotification = RegisterDeviceNotificationW(m_window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
     }
-    EnterNested();
-    m_presenter.OnInitDialog();
-    LeaveNested();
+    m_session.Open(*this);
     FitToWorkArea();
 }
 
@@ -328,15 +318,15 @@ void Win32DialogView::ScrollTo(int x, int y)
     InvalidateRect(m_window, nullptr, TRUE);
     if (m_toolTip != nullptr) {
         for (const auto& [id, control] : m_controls) {
-            if (control.panel == nullptr) {
+            if (!control.IsCell()) {
                 continue;
             }
             TTTOOLINFOW tool {};
             tool.cbSize = sizeof tool;
             tool.hwnd = m_window;
             tool.uId = CellToolId(id);
-            tool.rect = control.panel->CellAt(control.cell).rect;
-            MapWindowPoints(control.panel->Window(), m_window, reinterpret_cast<POINT*>(&tool.rect), 2);
+            tool.rect = PanelOf(control).CellAt(control.cell).rect;
+            MapWindowPoints(PanelOf(control).Window(), m_window, reinterpret_cast<POINT*>(&tool.rect), 2);
             SendMessageW(m_toolTip, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
         }
     }
@@ -387,15 +377,7 @@ void Win32DialogView::OnScroll(int bar, WPARAM wParam)
 
 void Win32DialogView::Finish()
 {
-    if (!m_bound) {
-        return;
-    }
-    if (!m_finished) {
-        m_finished = true;
-        m_presenter.OnDestroy();
-    }
-    m_presenter.BindView(nullptr);
-    m_bound = false;
+    m_session.Finish();
     if (m_deviceNotification != nullptr) {
         UnregisterDeviceNotification(m_deviceNotification);
         m_deviceNotification = nullptr;
@@ -406,51 +388,33 @@ void Win32DialogView::Finish()
         }
     }
     m_timers.clear();
-    m_fastTimers.clear();
-    m_numberGate.Detach();
-    m_barGate.Detach();
 }
 
 void Win32DialogView::EndDialog(int result)
 {
-    if (m_endRequested) {
-        return;
-    }
-    m_endRequested = true;
-    m_result = result;
+    m_session.End(result);
+}
+
+void Win32DialogView::LeaveModalLoop(int result)
+{
     // The dialog manager leaves its loop once the running handler has returned.
     if (m_window != nullptr) {
         ::EndDialog(m_window, result);
     }
 }
 
-void Win32DialogView::LeaveNested()
+void Win32DialogView::PostPendingClose()
 {
-    --m_nested;
-    if (m_nested == 0 && m_closePending && m_window != nullptr) {
-        // Not now: the handler that opened the nested loop is still running.
+    if (m_window != nullptr) {
         PostMessageW(m_window, kDeliverPendingClose, 0, 0);
     }
 }
 
-void Win32DialogView::RequestClose()
+void Win32DialogView::AnswerOpenBoxes()
 {
-    if (!Live()) {
-        return;
-    }
-    m_presenter.OnCloseRequested();
-    m_closePending = true;
-    if (m_child != nullptr) {
-        m_child->RequestClose();
-    }
-    EndMessageBoxes();
-    if (m_nested == 0) {
-        DeliverPendingClose();
-    }
-}
-
-void Win32DialogView::EndMessageBoxes()
-{
+    // An open menu (the system menu) has nobody left to choose from it, and
+    // the dialog's loop cannot end while the menu's runs.
+    EndMenu();
     if (m_boxesOpen == 0 || m_window == nullptr) {
         return;
     }
@@ -458,19 +422,9 @@ void Win32DialogView::EndMessageBoxes()
     EnumThreadWindows(GetCurrentThreadId(), &EndOneMessageBox, reinterpret_cast<LPARAM>(&search));
 }
 
-void Win32DialogView::DeliverPendingClose()
+void Win32DialogView::AfterEvent()
 {
-    if (!m_closePending || !Live() || m_nested > 0) {
-        return;
-    }
-    m_closePending = false;
-    if (m_parent == nullptr) {
-        // The main window goes out the way its close box does.
-        m_presenter.OnClose();
-    } else {
-        m_presenter.OnCancel();
-        EndDialog(kIdCancel);
-    }
+    FlushPanels();
 }
 
 // ---------------------------------------------------------------- messages
@@ -485,8 +439,8 @@ INT_PTR Win32DialogView::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
     case WM_CTLCOLOREDIT: {
         // A highlighted group box (a lost joystick's slot) has a red caption;
         // another highlighted text sits on the highlight's yellow.
-        const Control* control = Find(GetDlgCtrlID(reinterpret_cast<HWND>(lParam)));
-        if (control == nullptr || !control->highlighted) {
+        const Control* control = m_controls.Find(GetDlgCtrlID(reinterpret_cast<HWND>(lParam)));
+        if (control == nullptr || !control->native.highlighted) {
             return FALSE;
         }
         HDC dc = reinterpret_cast<HDC>(wParam);
@@ -513,42 +467,26 @@ INT_PTR Win32DialogView::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
         return OnTimerMessage(static_cast<UINT_PTR>(wParam)) ? TRUE : FALSE;
     case WM_SYSCOMMAND: {
         const auto command = static_cast<unsigned>(wParam);
-        if (!Live()) {
-            return (command & 0xFFF0u) == SC_CLOSE ? TRUE : FALSE;
-        }
-        if (m_presenter.OnSystemCommand(command)) {
-            return TRUE;
-        }
-        if ((command & 0xFFF0u) == SC_CLOSE) {
-            // The close box goes through the presenter, never straight to WM_CLOSE.
-            if (Live()) {
-                m_presenter.OnClose();
-            }
-            return TRUE;
-        }
-        return FALSE;
+        // The close box goes through the presenter, never straight to WM_CLOSE.
+        return m_session.DeliverSystemCommand(command) || (command & 0xFFF0u) == SC_CLOSE ? TRUE : FALSE;
     }
     case WM_CLOSE:
         // From outside (a polite close, as taskkill without /F sends it).
-        RequestClose();
+        m_session.RequestClose();
         return TRUE;
     case WM_QUERYENDSESSION:
         SetWindowLongPtrW(m_window, DWLP_MSGRESULT, TRUE);
         return TRUE;
     case WM_ENDSESSION:
-        if (wParam != 0 && m_bound) {
+        if (wParam != 0) {
             // The process may end as soon as this returns: leave now, the way
             // OK does, and let go of the devices and the block here.
-            RequestClose();
-            if (!m_finished) {
-                m_finished = true;
-                m_presenter.OnDestroy();
-            }
+            m_session.EndAtOnce();
         }
         SetWindowLongPtrW(m_window, DWLP_MSGRESULT, 0);
         return TRUE;
     case kDeliverPendingClose:
-        DeliverPendingClose();
+        m_session.DeliverPendingClose();
         return TRUE;
     case WM_PAINT:
         if (IsIconic(m_window)) {
@@ -583,34 +521,13 @@ INT_PTR Win32DialogView::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
         }
         return FALSE;
     case WM_SIZE:
-        if (wParam != SIZE_MINIMIZED) {
-            UpdateScrollBars();
-        }
-        // Nobody sees a minimised window: the presenter stops formatting for
-        // it and brings everything up to date in one refresh on the restore.
-        if (wParam == SIZE_MINIMIZED && Live() && m_shownToPresenter) {
-            m_shownToPresenter = false;
-            m_presenter.OnVisibilityChange(false);
-        } else if ((wParam == SIZE_RESTORED || wParam == SIZE_MAXIMIZED) && Live() && !m_shownToPresenter) {
-            m_shownToPresenter = true;
-            m_presenter.OnVisibilityChange(true);
-            if (Live() && m_pacer.Ticked()) {
-                m_presenter.OnFrame(true);
-                m_pacer.Restart();
-            }
-        }
-        if (wParam == SIZE_RESTORED) {
-            // What changed while minimised, at once.
-            FlushNumbers();
-            FlushBars();
-        }
+        OnSizeMessage(wParam);
         return FALSE;
     case WM_DEVICECHANGE:
         // A HID device came or went (registered for below), or any device
         // node changed: the presenter enumerates its joysticks again.
-        if ((wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE || wParam == DBT_DEVNODES_CHANGED)
-            && Live()) {
-            m_presenter.OnDevicesChanged();
+        if (wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE || wParam == DBT_DEVNODES_CHANGED) {
+            m_session.DeliverDevicesChanged();
         }
         return TRUE;
     case WM_QUERYDRAGICON:
@@ -625,39 +542,39 @@ INT_PTR Win32DialogView::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
 
 void Win32DialogView::OnCommandMessage(WPARAM wParam, LPARAM lParam)
 {
-    if (!Live()) {
-        return;
-    }
     const auto from = reinterpret_cast<HWND>(lParam);
     const int code = HIWORD(wParam);
     if (from == nullptr) {
         // A menu command, an accelerator, or Enter / Escape without a button of that id.
-        const int command = LOWORD(wParam);
-        if (command == IDOK && !m_presenter.EndsOnDialogKeys()) {
-            return; // Enter ends nothing here; Escape reaches the presenter as Cancel
+        const auto command = static_cast<std::int32_t>(static_cast<std::int16_t>(LOWORD(wParam)));
+        if (command == kIdOk || command == kIdCancel) {
+            m_session.DeliverDialogKey(
+                command == kIdOk ? WindowSession::DialogKey::Enter : WindowSession::DialogKey::Escape);
+        } else {
+            m_session.DeliverCommand(command);
         }
-        m_presenter.OnCommand(static_cast<std::int32_t>(static_cast<std::int16_t>(LOWORD(wParam))));
         return;
     }
     const auto id = static_cast<std::int32_t>(GetDlgCtrlID(from));
-    if (id == kIdOk && !m_presenter.EndsOnDialogKeys() && GetKeyState(VK_RETURN) < 0) {
-        // The dialog manager's Enter, not a click: ends nothing here. Escape
-        // goes on as Cancel, which such a presenter does not end on.
+    if (id == kIdOk && GetKeyState(VK_RETURN) < 0) {
+        // The dialog manager's Enter, not a click: the session decides
+        // whether it ends the window.
+        m_session.DeliverDialogKey(WindowSession::DialogKey::Enter);
         return;
     }
-    const Control* control = Find(id);
+    const Control* control = m_controls.Find(id);
     if (control == nullptr) {
         // Escape names the Cancel button whatever its state; a control that
         // is not in the template is not the presenter's.
         if (code == BN_CLICKED && (id == kIdOk || id == kIdCancel)) {
-            m_presenter.OnCommand(id);
+            m_session.DeliverCommand(id);
         }
         return;
     }
     switch (control->kind) {
     case ControlKind::PushButton:
         if (code == BN_CLICKED) {
-            m_presenter.OnCommand(id);
+            m_session.DeliverCommand(id);
         }
         break;
     case ControlKind::ComboBox:
@@ -666,7 +583,7 @@ void Win32DialogView::OnCommandMessage(WPARAM wParam, LPARAM lParam)
             RefreshComboTip(id, *control);
             const auto position = static_cast<int>(SendMessageW(from, CB_GETCURSEL, 0, 0));
             if (position >= 0) {
-                m_presenter.OnSelectionChange(id, position);
+                m_session.DeliverSelection(id, position);
             }
         }
         break;
@@ -681,14 +598,11 @@ bool Win32DialogView::OnNotify(const NMHDR& header, LRESULT& result)
         return false;
     }
     const auto id = static_cast<std::int32_t>(header.idFrom);
-    const Control* control = Find(id);
-    if (control == nullptr || control->kind != ControlKind::Spin) {
+    if (m_controls.Find(id, ControlKind::Spin) == nullptr) {
         return false;
     }
     const auto& change = reinterpret_cast<const NMUPDOWN&>(header);
-    if (Live()) {
-        (void)m_presenter.OnSpinDelta(id, change.iDelta);
-    }
+    (void)m_session.DeliverSpin(id, change.iDelta);
     // Refused whatever the presenter said: the arrows keep their resting
     // position, so no limit is ever reached.
     result = TRUE;
@@ -697,23 +611,26 @@ bool Win32DialogView::OnNotify(const NMHDR& header, LRESULT& result)
 
 bool Win32DialogView::OnTimerMessage(UINT_PTR id)
 {
-    if (m_numberGate.OnTimer(id) || m_barGate.OnTimer(id)) {
-        return true;
-    }
     const auto found = std::find(m_timers.begin(), m_timers.end(), static_cast<std::int32_t>(id));
     if (found == m_timers.end()) {
         return false;
     }
-    if (Live()) {
-        m_presenter.OnTimer(static_cast<std::int32_t>(id));
-        const FramePacer::Frame frame = m_pacer.AfterTick(static_cast<std::int32_t>(id), m_shownToPresenter);
-        if (frame.due && Live()) {
-            m_presenter.OnFrame(frame.numbers);
-        }
-    }
-    m_numberGate.Beat();
-    m_barGate.Beat();
+    m_session.DeliverTimer(static_cast<std::int32_t>(id));
     return true;
+}
+
+void Win32DialogView::OnSizeMessage(WPARAM kind)
+{
+    if (kind != SIZE_MINIMIZED) {
+        UpdateScrollBars();
+    }
+    // Nobody sees a minimised window: the presenter gets no frames for it,
+    // and on the restore one whole frame, drawn at once.
+    if (kind == SIZE_MINIMIZED) {
+        m_session.DeliverVisibility(false);
+    } else if (kind == SIZE_RESTORED || kind == SIZE_MAXIMIZED) {
+        m_session.DeliverVisibility(true);
+    }
 }
 
 void Win32DialogView::PaintMinimised()
@@ -730,78 +647,24 @@ void Win32DialogView::PaintMinimised()
     EndPaint(m_window, &paint);
 }
 
-// ---------------------------------------------------------------- pacing
+// ---------------------------------------------------------------- painting
 
-void Win32DialogView::Pace(std::int32_t id, Control& control)
+void Win32DialogView::FlushPanels()
 {
-    const bool bar = control.kind == ControlKind::ProgressBar;
-    if (!control.queued) {
-        control.queued = true;
-        (bar ? m_pacedBars : m_pacedNumbers).push_back(id);
+    if (m_window == nullptr || IsIconic(m_window)) {
+        return; // nothing is drawn while minimised; the restore's whole frame shows it all
     }
-    (bar ? m_barGate : m_numberGate).Request();
-}
-
-void Win32DialogView::FlushNumbers()
-{
-    if (IsIconic(m_window)) {
-        return; // nothing is drawn while minimised; the changes wait for the restore
-    }
-    for (const std::int32_t id : m_pacedNumbers) {
-        Control* control = Find(id);
-        if (control == nullptr) {
-            continue;
-        }
-        control->queued = false;
-        if (control->textPending) {
-            control->textPending = false;
-            SetWindowTextW(control->window, control->pendingText.c_str());
-        }
-    }
-    m_pacedNumbers.clear();
     for (const auto& panel : m_panels) {
         panel->FlushDirty();
     }
 }
 
-void Win32DialogView::FlushBars()
-{
-    if (IsIconic(m_window)) {
-        return;
-    }
-    for (const std::int32_t id : m_pacedBars) {
-        Control* control = Find(id);
-        if (control == nullptr) {
-            continue;
-        }
-        control->queued = false;
-        if (control->pendingValue >= 0 && control->pendingValue != control->shownValue) {
-            SendMessageW(control->window, PBM_SETPOS, static_cast<WPARAM>(control->pendingValue), 0);
-            control->shownValue = control->pendingValue;
-        }
-        control->pendingValue = -1;
-    }
-    m_pacedBars.clear();
-}
-
 // ---------------------------------------------------------------- lookups
-
-Win32DialogView::Control* Win32DialogView::Find(std::int32_t id)
-{
-    const auto found = m_controls.find(id);
-    return found != m_controls.end() ? &found->second : nullptr;
-}
-
-const Win32DialogView::Control* Win32DialogView::Find(std::int32_t id) const
-{
-    const auto found = m_controls.find(id);
-    return found != m_controls.end() ? &found->second : nullptr;
-}
 
 HWND Win32DialogView::ControlWindow(std::int32_t id) const
 {
-    const Control* control = Find(id);
-    return control != nullptr ? control->window : nullptr;
+    const Control* control = m_controls.Find(id);
+    return control != nullptr ? control->native.window : nullptr;
 }
 
 int Win32DialogView::ScaleX(int pixels) const
@@ -863,153 +726,126 @@ bool Win32DialogView::AppendSystemMenuItem(unsigned command, const char* text)
 
 void Win32DialogView::SetControlText(std::int32_t id, const char* text)
 {
-    Control* control = Find(id);
+    Control* control = m_controls.Find(id);
     if (control == nullptr) {
         return;
     }
-    if (control->panel != nullptr) {
+    if (control->IsCell()) {
+        // Drawn with the others changed by the same event.
         wchar_t value[64];
         WideText::FromUtf8(text, value, 64);
-        if (control->panel->SetText(control->cell, value)) {
-            m_numberGate.Request();
-        }
+        PanelOf(*control).SetText(control->cell, value);
         return;
     }
-    switch (control->kind) {
-    case ControlKind::Static: {
-        // Shown with the next turn of the numbers: a value that changes on
-        // every tick is drawn about 20 times a second.
-        std::wstring value = WideText::FromUtf8(text);
-        if (!control->textPending || control->pendingText != value) {
-            control->pendingText = std::move(value);
-            control->textPending = true;
-            Pace(id, *control);
-        }
-        break;
-    }
-    case ControlKind::ComboBox:
+    if (control->kind == ControlKind::ComboBox) {
         ComboSetEditText(id, text);
-        break;
-    default:
-        SetWindowTextW(control->window, WideText::FromUtf8(text).c_str());
-        break;
+        return;
     }
+    SetWindowTextW(control->native.window, WideText::FromUtf8(text).c_str());
 }
 
 int Win32DialogView::GetControlText(std::int32_t id, char* buffer, int size) const
 {
-    if (buffer == nullptr || size <= 0) {
-        return 0;
-    }
     std::string value;
-    if (const Control* control = Find(id)) {
-        if (control->panel != nullptr) {
-            value = WideText::ToUtf8(control->panel->CellAt(control->cell).text.c_str());
-        } else if (control->textPending) {
-            value = WideText::ToUtf8(control->pendingText.c_str());
-        } else if (control->window != nullptr) {
-            const int length = GetWindowTextLengthW(control->window);
+    if (const Control* control = m_controls.Find(id)) {
+        if (control->IsCell()) {
+            value = WideText::ToUtf8(PanelOf(*control).CellAt(control->cell).text.c_str());
+        } else if (control->native.window != nullptr) {
+            const int length = GetWindowTextLengthW(control->native.window);
             std::wstring wide(static_cast<std::size_t>(length) + 1, L'\0');
-            const int got = GetWindowTextW(control->window, wide.data(), length + 1);
+            const int got = GetWindowTextW(control->native.window, wide.data(), length + 1);
             value = WideText::ToUtf8(wide.c_str(), got);
         }
     }
-    const int length = std::min(static_cast<int>(value.size()), size - 1);
-    std::memcpy(buffer, value.data(), static_cast<std::size_t>(length));
-    buffer[length] = '\0';
-    return length;
+    return CopyControlText(value, buffer, size);
 }
 
 void Win32DialogView::EnableControl(std::int32_t id, bool enable)
 {
-    Control* control = Find(id);
+    Control* control = m_controls.Find(id);
     if (control == nullptr) {
         return;
     }
-    if (control->panel != nullptr) {
-        if (control->panel->SetEnabled(control->cell, enable)) {
-            m_numberGate.Request();
-        }
-    } else if ((IsWindowEnabled(control->window) != FALSE) != enable) {
-        EnableWindow(control->window, enable ? TRUE : FALSE);
+    if (control->IsCell()) {
+        PanelOf(*control).SetEnabled(control->cell, enable);
+    } else if ((IsWindowEnabled(control->native.window) != FALSE) != enable) {
+        EnableWindow(control->native.window, enable ? TRUE : FALSE);
     }
 }
 
 void Win32DialogView::ShowControl(std::int32_t id, bool show)
 {
-    Control* control = Find(id);
+    Control* control = m_controls.Find(id);
     if (control == nullptr) {
         return;
     }
-    if (control->panel != nullptr) {
-        if (control->panel->SetVisible(control->cell, show)) {
-            m_numberGate.Request();
-        }
-    } else if ((IsWindowVisible(control->window) != FALSE) != show) {
-        ShowWindow(control->window, show ? SW_SHOWNA : SW_HIDE);
+    if (control->IsCell()) {
+        PanelOf(*control).SetVisible(control->cell, show);
+    } else if ((IsWindowVisible(control->native.window) != FALSE) != show) {
+        ShowWindow(control->native.window, show ? SW_SHOWNA : SW_HIDE);
     }
 }
 
 void Win32DialogView::ComboInsertString(std::int32_t id, int position, const char* text)
 {
-    Control* control = Find(id);
-    if (control == nullptr || control->kind != ControlKind::ComboBox) {
+    Control* control = m_controls.Find(id, ControlKind::ComboBox);
+    if (control == nullptr) {
         return;
     }
-    const int at = std::clamp(position, 0, static_cast<int>(control->entries.size()));
+    const int at = std::clamp(position, 0, static_cast<int>(control->native.entries.size()));
     std::wstring entry = WideText::FromUtf8(text);
     const auto inserted = SendMessageW(
-        control->window, CB_INSERTSTRING, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(entry.c_str()));
+        control->native.window, CB_INSERTSTRING, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(entry.c_str()));
     if (inserted >= 0) {
-        control->entries.insert(control->entries.begin() + at, std::move(entry));
+        control->native.entries.insert(control->native.entries.begin() + at, std::move(entry));
     }
 }
 
 void Win32DialogView::ComboSetEditText(std::int32_t id, const char* text)
 {
-    Control* control = Find(id);
-    if (control == nullptr || control->kind != ControlKind::ComboBox) {
+    Control* control = m_controls.Find(id, ControlKind::ComboBox);
+    if (control == nullptr) {
         return;
     }
     const std::wstring value = WideText::FromUtf8(text);
     // Exactly, case and all: CB_FINDSTRINGEXACT ignores case.
-    const auto entry = std::find(control->entries.begin(), control->entries.end(), value);
-    const auto current = static_cast<int>(SendMessageW(control->window, CB_GETCURSEL, 0, 0));
-    if (entry != control->entries.end()) {
-        const auto position = static_cast<int>(entry - control->entries.begin());
+    const auto entry = std::find(control->native.entries.begin(), control->native.entries.end(), value);
+    const auto current = static_cast<int>(SendMessageW(control->native.window, CB_GETCURSEL, 0, 0));
+    if (entry != control->native.entries.end()) {
+        const auto position = static_cast<int>(entry - control->native.entries.begin());
         if (current != position) {
-            SendMessageW(control->window, CB_SETCURSEL, static_cast<WPARAM>(position), 0);
+            SendMessageW(control->native.window, CB_SETCURSEL, static_cast<WPARAM>(position), 0);
         }
         return;
     }
     // A text that is no entry ("?"): shown in the edit field with nothing selected.
     if (current != -1) {
-        SendMessageW(control->window, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+        SendMessageW(control->native.window, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
     }
-    SetWindowTextW(control->window, value.c_str());
+    SetWindowTextW(control->native.window, value.c_str());
 }
 
 void Win32DialogView::ComboSetSelection(std::int32_t id, int position)
 {
-    Control* control = Find(id);
-    if (control == nullptr || control->kind != ControlKind::ComboBox) {
+    Control* control = m_controls.Find(id, ControlKind::ComboBox);
+    if (control == nullptr) {
         return;
     }
-    const bool valid = position >= 0 && position < static_cast<int>(control->entries.size());
-    SendMessageW(control->window, CB_SETCURSEL, static_cast<WPARAM>(valid ? position : -1), 0);
+    const bool valid = position >= 0 && position < static_cast<int>(control->native.entries.size());
+    SendMessageW(control->native.window, CB_SETCURSEL, static_cast<WPARAM>(valid ? position : -1), 0);
     RefreshComboTip(id, *control);
 }
 
 void Win32DialogView::ComboSetItemToolTip(std::int32_t id, int position, const char* text)
 {
-    Control* control = Find(id);
-    if (control == nullptr || control->kind != ControlKind::ComboBox || position < 0 || position > 255) {
+    Control* control = m_controls.Find(id, ControlKind::ComboBox);
+    if (control == nullptr || position < 0 || position > 255) {
         return;
     }
-    if (static_cast<int>(control->entryTips.size()) <= position) {
-        control->entryTips.resize(static_cast<std::size_t>(position) + 1);
+    if (static_cast<int>(control->native.entryTips.size()) <= position) {
+        control->native.entryTips.resize(static_cast<std::size_t>(position) + 1);
     }
-    control->entryTips[static_cast<std::size_t>(position)] = WideText::FromUtf8(text);
+    control->native.entryTips[static_cast<std::size_t>(position)] = WideText::FromUtf8(text);
     RefreshComboTip(id, *control);
 }
 
@@ -1017,20 +853,20 @@ void Win32DialogView::ComboSetItemToolTip(std::int32_t id, int position, const c
 // names what its selected entry stands for on a second line.
 void Win32DialogView::RefreshComboTip(std::int32_t /*id*/, const Control& control)
 {
-    if (m_toolTip == nullptr || control.entryTips.empty()) {
+    if (m_toolTip == nullptr || control.native.entryTips.empty()) {
         return;
     }
-    const auto position = static_cast<int>(SendMessageW(control.window, CB_GETCURSEL, 0, 0));
-    std::wstring text = control.toolTip;
-    if (position >= 0 && position < static_cast<int>(control.entryTips.size())
-        && !control.entryTips[static_cast<std::size_t>(position)].empty()) {
+    const auto position = static_cast<int>(SendMessageW(control.native.window, CB_GETCURSEL, 0, 0));
+    std::wstring text = control.native.toolTip;
+    if (position >= 0 && position < static_cast<int>(control.native.entryTips.size())
+        && !control.native.entryTips[static_cast<std::size_t>(position)].empty()) {
         text += text.empty() ? L"" : L"\n";
-        text += control.entryTips[static_cast<std::size_t>(position)];
+        text += control.native.entryTips[static_cast<std::size_t>(position)];
     }
     TTTOOLINFOW tool {};
     tool.cbSize = sizeof tool;
     tool.hwnd = m_window;
-    tool.uId = reinterpret_cast<UINT_PTR>(control.window);
+    tool.uId = reinterpret_cast<UINT_PTR>(control.native.window);
     tool.lpszText = text.data();
     tool.hinst = nullptr;
     SendMessageW(m_toolTip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
@@ -1046,23 +882,24 @@ void Win32DialogView::AddToolTip(std::int32_t id, const Control& control, const 
     tool.cbSize = sizeof tool;
     tool.uFlags = TTF_SUBCLASS;
     tool.lpszText = wide.data();
-    if (control.panel != nullptr) {
+    if (control.IsCell()) {
         // A readout cell: its panel lets the mouse through to the dialog, so
         // the tool is the cell's rectangle of the dialog.
+        const ReadoutPanel& panel = PanelOf(control);
         tool.hwnd = m_window;
         tool.uId = CellToolId(id);
-        tool.rect = control.panel->CellAt(control.cell).rect;
-        MapWindowPoints(control.panel->Window(), m_window, reinterpret_cast<POINT*>(&tool.rect), 2);
+        tool.rect = panel.CellAt(control.cell).rect;
+        MapWindowPoints(panel.Window(), m_window, reinterpret_cast<POINT*>(&tool.rect), 2);
         SendMessageW(m_toolTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
         return;
     }
     tool.uFlags |= TTF_IDISHWND;
     tool.hwnd = m_window;
-    tool.uId = reinterpret_cast<UINT_PTR>(control.window);
+    tool.uId = reinterpret_cast<UINT_PTR>(control.native.window);
     SendMessageW(m_toolTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     if (control.kind == ControlKind::ComboBox) {
         // The edit field of a drop-down combo takes the mouse over most of it.
-        if (HWND edit = GetWindow(control.window, GW_CHILD)) {
+        if (HWND edit = GetWindow(control.native.window, GW_CHILD)) {
             tool.uId = reinterpret_cast<UINT_PTR>(edit);
             SendMessageW(m_toolTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
         }
@@ -1071,7 +908,7 @@ void Win32DialogView::AddToolTip(std::int32_t id, const Control& control, const 
 
 std::wstring Win32DialogView::ToolTipOf(std::int32_t id) const
 {
-    const Control* control = Find(id);
+    const Control* control = m_controls.Find(id);
     if (control == nullptr || m_toolTip == nullptr) {
         return std::wstring();
     }
@@ -1079,12 +916,12 @@ std::wstring Win32DialogView::ToolTipOf(std::int32_t id) const
     TTTOOLINFOW tool {};
     tool.cbSize = sizeof tool;
     tool.lpszText = buffer;
-    if (control->panel != nullptr) {
+    if (control->IsCell()) {
         tool.hwnd = m_window;
         tool.uId = CellToolId(id);
     } else {
         tool.hwnd = m_window;
-        tool.uId = reinterpret_cast<UINT_PTR>(control->window);
+        tool.uId = reinterpret_cast<UINT_PTR>(control->native.window);
     }
     SendMessageW(m_toolTip, TTM_GETTEXTW, sizeof buffer / sizeof buffer[0], reinterpret_cast<LPARAM>(&tool));
     return std::wstring(buffer);
@@ -1092,57 +929,58 @@ std::wstring Win32DialogView::ToolTipOf(std::int32_t id) const
 
 bool Win32DialogView::Highlighted(std::int32_t id) const
 {
-    const Control* control = Find(id);
+    const Control* control = m_controls.Find(id);
     if (control == nullptr) {
         return false;
     }
-    return control->panel != nullptr ? control->panel->Highlighted(control->cell) : control->highlighted;
+    return control->IsCell() ? PanelOf(*control).Highlighted(control->cell) : control->native.highlighted;
 }
 
 void Win32DialogView::SetControlHighlight(std::int32_t id, bool highlighted)
 {
-    Control* control = Find(id);
+    Control* control = m_controls.Find(id);
     if (control == nullptr) {
         return;
     }
-    if (control->panel != nullptr) {
-        if (control->panel->SetHighlighted(control->cell, highlighted)) {
-            m_numberGate.Request();
-        }
+    if (control->IsCell()) {
+        PanelOf(*control).SetHighlighted(control->cell, highlighted);
         return;
     }
-    if (control->highlighted != highlighted) {
-        control->highlighted = highlighted;
-        InvalidateRect(control->window, nullptr, TRUE);
+    if (control->native.highlighted != highlighted) {
+        control->native.highlighted = highlighted;
+        InvalidateRect(control->native.window, nullptr, TRUE);
     }
 }
 
 void Win32DialogView::SetProgressPosition(std::int32_t id, int position)
 {
-    Control* control = Find(id);
-    if (control == nullptr || control->kind != ControlKind::ProgressBar) {
+    Control* control = m_controls.Find(id, ControlKind::ProgressBar);
+    if (control == nullptr) {
         return;
     }
-    control->pendingValue = std::clamp(position, 0, 100);
-    Pace(id, *control);
+    const int value = std::clamp(position, 0, 100);
+    if (value != control->native.shownValue) {
+        SendMessageW(control->native.window, PBM_SETPOS, static_cast<WPARAM>(value), 0);
+        control->native.shownValue = value;
+    }
 }
 
 void Win32DialogView::SetProgressBarColour(std::int32_t id, BarColour colour)
 {
-    Control* control = Find(id);
-    if (control == nullptr || control->kind != ControlKind::ProgressBar) {
+    Control* control = m_controls.Find(id, ControlKind::ProgressBar);
+    if (control == nullptr) {
         return;
     }
-    SendMessageW(control->window, PBM_SETBARCOLOR, 0, RGB(colour.red, colour.green, colour.blue));
+    SendMessageW(control->native.window, PBM_SETBARCOLOR, 0, RGB(colour.red, colour.green, colour.blue));
 }
 
 void Win32DialogView::SetLampPicture(std::int32_t id, LampPicture picture)
 {
-    Control* control = Find(id);
-    if (control == nullptr || control->kind != ControlKind::Lamp) {
+    Control* control = m_controls.Find(id, ControlKind::Lamp);
+    if (control == nullptr) {
         return;
     }
-    if (control->lampSet && control->lamp == picture) {
+    if (control->native.lampSet && control->native.lamp == picture) {
         return;
     }
     const HBITMAP bitmap = LampBitmap(picture);
@@ -1150,21 +988,21 @@ void Win32DialogView::SetLampPicture(std::int32_t id, LampPicture picture)
         return;
     }
     const auto previous = reinterpret_cast<HBITMAP>(
-        SendMessageW(control->window, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap)));
+        SendMessageW(control->native.window, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap)));
     // The picture the dialog manager loaded from the template belongs to the
     // control until it is replaced; ours stay with the view.
     if (previous != nullptr
         && std::find(std::begin(m_lampBitmaps), std::end(m_lampBitmaps), previous) == std::end(m_lampBitmaps)) {
         DeleteObject(previous);
     }
-    control->lamp = picture;
-    control->lampSet = true;
+    control->native.lamp = picture;
+    control->native.lampSet = true;
 }
 
 void Win32DialogView::ListInsertColumn(std::int32_t id, int column, const char* heading, int widthPixels)
 {
-    Control* control = Find(id);
-    if (control == nullptr || control->kind != ControlKind::ListView) {
+    Control* control = m_controls.Find(id, ControlKind::ListView);
+    if (control == nullptr) {
         return;
     }
     std::wstring text = WideText::FromUtf8(heading);
@@ -1174,13 +1012,14 @@ void Win32DialogView::ListInsertColumn(std::int32_t id, int column, const char* 
     entry.cx = widthPixels;
     entry.pszText = text.data();
     entry.iSubItem = column;
-    SendMessageW(control->window, LVM_INSERTCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&entry));
+    SendMessageW(
+        control->native.window, LVM_INSERTCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&entry));
 }
 
 int Win32DialogView::ListInsertItem(std::int32_t id, int position, const char* text, bool selected)
 {
-    Control* control = Find(id);
-    if (control == nullptr || control->kind != ControlKind::ListView) {
+    Control* control = m_controls.Find(id, ControlKind::ListView);
+    if (control == nullptr) {
         return -1;
     }
     std::wstring value = WideText::FromUtf8(text);
@@ -1190,50 +1029,46 @@ int Win32DialogView::ListInsertItem(std::int32_t id, int position, const char* t
     item.pszText = value.data();
     item.state = selected ? LVIS_SELECTED : 0;
     item.stateMask = LVIS_SELECTED;
-    return static_cast<int>(SendMessageW(control->window, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    return static_cast<int>(SendMessageW(control->native.window, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
 }
 
 void Win32DialogView::ListSetItemText(std::int32_t id, int item, int column, const char* text)
 {
-    Control* control = Find(id);
-    if (control == nullptr || control->kind != ControlKind::ListView || item < 0 || column < 0) {
+    Control* control = m_controls.Find(id, ControlKind::ListView);
+    if (control == nullptr || item < 0 || column < 0) {
         return;
     }
     std::wstring value = WideText::FromUtf8(text);
     LVITEMW entry {};
     entry.iSubItem = column;
     entry.pszText = value.data();
-    SendMessageW(control->window, LVM_SETITEMTEXTW, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&entry));
+    SendMessageW(control->native.window, LVM_SETITEMTEXTW, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&entry));
 }
 
 void Win32DialogView::ListDeleteAllItems(std::int32_t id)
 {
-    Control* control = Find(id);
-    if (control != nullptr && control->kind == ControlKind::ListView) {
-        SendMessageW(control->window, LVM_DELETEALLITEMS, 0, 0);
+    Control* control = m_controls.Find(id, ControlKind::ListView);
+    if (control != nullptr) {
+        SendMessageW(control->native.window, LVM_DELETEALLITEMS, 0, 0);
     }
 }
 
 void Win32DialogView::ListEnsureVisible(std::int32_t id, int item)
 {
-    Control* control = Find(id);
-    if (control != nullptr && control->kind == ControlKind::ListView && item >= 0) {
-        SendMessageW(control->window, LVM_ENSUREVISIBLE, static_cast<WPARAM>(item), FALSE);
+    Control* control = m_controls.Find(id, ControlKind::ListView);
+    if (control != nullptr && item >= 0) {
+        SendMessageW(control->native.window, LVM_ENSUREVISIBLE, static_cast<WPARAM>(item), FALSE);
     }
 }
 
-ReadoutPanel* Win32DialogView::PanelFor(std::int32_t groupId)
+bool Win32DialogView::MakePanel(const Control& groupBox)
 {
-    const auto found = m_panelByGroup.find(groupId);
-    if (found != m_panelByGroup.end()) {
-        return found->second;
-    }
-    const Control* group = Find(groupId);
-    if (group == nullptr || group->kind != ControlKind::GroupBox) {
-        return nullptr;
+    const HWND box = groupBox.native.window;
+    if (box == nullptr) {
+        return false;
     }
     RECT rect;
-    GetWindowRect(group->window, &rect);
+    GetWindowRect(box, &rect);
     MapWindowPoints(nullptr, m_window, reinterpret_cast<POINT*>(&rect), 2);
     // Inside the frame and below the caption, so that it never paints over them.
     rect.left += kPanelInset;
@@ -1242,73 +1077,61 @@ ReadoutPanel* Win32DialogView::PanelFor(std::int32_t groupId)
     rect.bottom -= 2;
     auto panel = std::make_unique<ReadoutPanel>();
     if (!panel->Create(m_window, rect, m_font)) {
-        return nullptr;
+        return false;
     }
     // Above the group box, and the box clips it out of its own paint, so
     // the box never covers the lines. (Only this box: one that clipped its
     // siblings would vanish under a group box around it.)
     SetWindowPos(panel->Window(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    SetWindowLongPtrW(
-        group->window, GWL_STYLE, GetWindowLongPtrW(group->window, GWL_STYLE) | static_cast<LONG_PTR>(WS_CLIPSIBLINGS));
-    ReadoutPanel* made = panel.get();
+    SetWindowLongPtrW(box, GWL_STYLE, GetWindowLongPtrW(box, GWL_STYLE) | static_cast<LONG_PTR>(WS_CLIPSIBLINGS));
     m_panels.push_back(std::move(panel));
-    m_panelByGroup.emplace(groupId, made);
-    return made;
+    return true;
 }
 
 bool Win32DialogView::CreateControl(const RuntimeControl& control)
 {
-    if (m_window == nullptr || Find(control.id) != nullptr) {
+    if (m_window == nullptr || m_controls.Has(control.id)) {
         return false;
     }
-    const bool sunken = (control.flags & FlagSunken) != 0;
     // Pixel sizes drawn for the usual dialog font, scaled with the real one.
     RECT rect { ScaleX(control.rect.x), ScaleY(control.rect.y), ScaleX(control.rect.x + control.rect.width),
         ScaleY(control.rect.y + control.rect.height) };
-    if (control.kind == ControlKind::Static || control.kind == ControlKind::Edit) {
-        if (ReadoutPanel* panel = PanelFor(control.parentGroupId)) {
-            // The panel starts inside the frame and below the caption; the
-            // lines keep their 2 px from the frame.
-            OffsetRect(&rect, 2 - kPanelInset, -2);
-            Control entry;
-            entry.kind = control.kind;
-            entry.panel = panel;
-            entry.cell = panel->AddCell({ control.id, control.kind, rect, WideText::FromUtf8(control.text),
-                (control.flags & FlagDisabled) == 0, (control.flags & FlagHidden) == 0, sunken });
-            const auto placed = m_controls.emplace(control.id, std::move(entry)).first;
-            AddToolTip(control.id, placed->second, control.toolTip);
-            m_numberGate.Request();
-            return true;
-        }
+    const int group = m_controls.CellGroupFor(control, [this](const Control& box) { return MakePanel(box); });
+    if (group != Controls::kNoGroup) {
+        // The panel starts inside the frame and below the caption; the
+        // lines keep their 2 px from the frame.
+        OffsetRect(&rect, 2 - kPanelInset, -2);
+        const int cell = m_panels[static_cast<std::size_t>(group)]->AddCell(
+            { control.id, control.kind, rect, WideText::FromUtf8(control.text), (control.flags & FlagDisabled) == 0,
+                (control.flags & FlagHidden) == 0, (control.flags & FlagSunken) != 0 });
+        AddToolTip(control.id, *m_controls.AddRuntimeCell(control, group, cell), control.toolTip);
+        return true;
     }
     // Anything else: a real control, placed relative to its group box.
-    if (const Control* group = Find(control.parentGroupId); group != nullptr && group->window != nullptr) {
-        RECT groupRect;
-        GetWindowRect(group->window, &groupRect);
-        MapWindowPoints(nullptr, m_window, reinterpret_cast<POINT*>(&groupRect), 2);
-        OffsetRect(&rect, groupRect.left, groupRect.top);
+    if (const Control* box = m_controls.Find(control.parentGroupId); box != nullptr && box->native.window != nullptr) {
+        RECT boxRect;
+        GetWindowRect(box->native.window, &boxRect);
+        MapWindowPoints(nullptr, m_window, reinterpret_cast<POINT*>(&boxRect), 2);
+        OffsetRect(&rect, boxRect.left, boxRect.top);
     }
     const ControlTemplate asTemplate { control.id, control.kind, control.text, { 0, 0, 0, 0 }, control.flags };
-    const NativeControlStyle native = StyleFor(asTemplate);
-    const HWND window = CreateWindowExW(native.exStyle, native.className, WideText::FromUtf8(control.text).c_str(),
-        native.style, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, m_window,
+    const NativeControlStyle style = StyleFor(asTemplate);
+    const HWND window = CreateWindowExW(style.exStyle, style.className, WideText::FromUtf8(control.text).c_str(),
+        style.style, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, m_window,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), m_instance, nullptr);
     if (window == nullptr) {
         return false;
     }
     SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
-    Control entry;
-    entry.kind = control.kind;
+    Native entry;
     entry.window = window;
-    const auto placed = m_controls.emplace(control.id, std::move(entry)).first;
-    AddToolTip(control.id, placed->second, control.toolTip);
+    AddToolTip(control.id, *m_controls.AddRuntimeControl(control, std::move(entry)), control.toolTip);
     return true;
 }
 
 bool Win32DialogView::StartTimer(std::int32_t id, int periodMs)
 {
-    if (m_window == nullptr || periodMs <= 0 || static_cast<UINT_PTR>(id) == FrameGate::kFirstTimerId
-        || static_cast<UINT_PTR>(id) == FrameGate::kFirstTimerId + 1) {
+    if (m_window == nullptr || periodMs <= 0) {
         return false;
     }
     // Starting a running timer again restarts it with the new period.
@@ -1318,17 +1141,7 @@ bool Win32DialogView::StartTimer(std::int32_t id, int periodMs)
     if (std::find(m_timers.begin(), m_timers.end(), id) == m_timers.end()) {
         m_timers.push_back(id);
     }
-    m_pacer.TimerStarted(id, periodMs);
-    // A timer at least as fast as a frame drives the pacing with its ticks.
-    if (periodMs <= FrameGate::kFrameMs) {
-        if (std::find(m_fastTimers.begin(), m_fastTimers.end(), id) == m_fastTimers.end()) {
-            m_fastTimers.push_back(id);
-        }
-    } else {
-        m_fastTimers.erase(std::remove(m_fastTimers.begin(), m_fastTimers.end(), id), m_fastTimers.end());
-    }
-    m_numberGate.SetHeartbeat(!m_fastTimers.empty());
-    m_barGate.SetHeartbeat(!m_fastTimers.empty());
+    m_session.TimerStarted(id, periodMs);
     return true;
 }
 
@@ -1339,29 +1152,34 @@ void Win32DialogView::StopTimer(std::int32_t id)
         return;
     }
     m_timers.erase(found);
-    m_pacer.TimerStopped(id);
+    m_session.TimerStopped(id);
     if (m_window != nullptr) {
         KillTimer(m_window, static_cast<UINT_PTR>(id));
     }
-    m_fastTimers.erase(std::remove(m_fastTimers.begin(), m_fastTimers.end(), id), m_fastTimers.end());
-    m_numberGate.SetHeartbeat(!m_fastTimers.empty());
-    m_barGate.SetHeartbeat(!m_fastTimers.empty());
 }
 
 void Win32DialogView::RequestFullFrame()
 {
-    m_pacer.RequestFull();
+    m_session.RequestFullFrame();
+}
+
+int Win32DialogView::ShowBox(const char* text, const char* caption, UINT type)
+{
+    const WindowSession::NestedLoop nested(m_session);
+    ++m_boxesOpen;
+    const int answer
+        = MessageBoxW(m_window, WideText::FromUtf8(text).c_str(), WideText::FromUtf8(caption).c_str(), type);
+    --m_boxesOpen;
+    return answer;
 }
 
 SaveChoice Win32DialogView::AskSaveDiscardCancel(const char* text, const char* caption)
 {
+    if (m_session.ClosePending()) {
+        return SaveChoice::Cancel; // on the way out already: the close asks nothing
+    }
     // Yes saves, No discards.
-    EnterNested();
-    ++m_boxesOpen;
-    const int answer = MessageBoxW(m_window, WideText::FromUtf8(text).c_str(), WideText::FromUtf8(caption).c_str(),
-        MB_YESNOCANCEL | MB_ICONQUESTION);
-    --m_boxesOpen;
-    LeaveNested();
+    const int answer = ShowBox(text, caption, MB_YESNOCANCEL | MB_ICONQUESTION);
     if (answer == IDYES) {
         return SaveChoice::Save;
     }
@@ -1370,11 +1188,10 @@ SaveChoice Win32DialogView::AskSaveDiscardCancel(const char* text, const char* c
 
 void Win32DialogView::ShowMessageBox(const char* text, const char* caption)
 {
-    EnterNested();
-    ++m_boxesOpen;
-    MessageBoxW(m_window, WideText::FromUtf8(text).c_str(), WideText::FromUtf8(caption).c_str(), MB_OK);
-    --m_boxesOpen;
-    LeaveNested();
+    if (m_session.ClosePending()) {
+        return; // on the way out: nobody is left to answer it
+    }
+    ShowBox(text, caption, MB_OK);
 }
 
 int Win32DialogView::RunModalChild(const DialogTemplate& dialogTemplate, DialogPresenter& presenter)
@@ -1382,9 +1199,7 @@ int Win32DialogView::RunModalChild(const DialogTemplate& dialogTemplate, DialogP
     Win32DialogView child(dialogTemplate, presenter, m_instance, this);
     Win32DialogView* outer = m_child;
     m_child = &child;
-    EnterNested();
-    const int result = child.RunModal();
-    LeaveNested();
+    const int result = m_session.RunChild(child.m_session, [&child] { return child.RunModal(); });
     m_child = outer;
     return result;
 }

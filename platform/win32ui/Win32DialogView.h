@@ -1,25 +1,25 @@
 // The native Win32 renderer of the window seam: runs a template as a real
 // dialog (DialogBoxIndirectParam on an in-memory template) with the common
-// controls, maps the dialog's messages to the presenter's events, and paces
-// the values that change on every tick: numbers about 20 times a second,
-// bars once a frame.
+// controls, readout lines as cells of one custom-drawn panel per group box,
+// and maps the dialog's messages to its WindowSession, which decides what
+// reaches the presenter and when (the frames too: the presenter sends its
+// values only then, so a value is drawn when it is told). What it keeps is
+// Win32's own: the controls, posting to the dialog, and painting.
 #pragma once
 
-#include "platform/win32ui/FrameGate.h"
 #include "platform/win32ui/ReadoutPanel.h"
+#include "ui/ControlRegistry.h"
 #include "ui/DialogView.h"
-#include "ui/FramePacer.h"
+#include "ui/WindowSession.h"
 
 #include <windows.h>
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
-class Win32DialogView : public DialogView {
+class Win32DialogView : public DialogView, private SessionHost {
 public:
     // Private messages of the dialog window.
     static constexpr UINT kDeliverPendingClose = WM_APP + 0x71;
@@ -37,8 +37,8 @@ public:
     HWND Window() const { return m_window; }
     // The window of a control id (null for a readout cell or an unknown id).
     HWND ControlWindow(std::int32_t id) const;
-    Win32DialogView* OpenChild() const { return m_child; }
-    bool Ended() const { return m_endRequested; }
+    bool Ended() const { return m_session.Ended(); }
+    // By readout group: the panel of each group box that holds readout lines.
     const std::vector<std::unique_ptr<ReadoutPanel>>& Panels() const { return m_panels; }
     // What the window's tooltip control says for a control (a window or a
     // readout cell), "" when nothing; whether a control is highlighted.
@@ -48,10 +48,9 @@ public:
     SIZE ContentSize() const { return m_content; }
     POINT ScrollPosition() const { return m_scroll; }
 
-    // A way out taken from outside the window (WM_CLOSE, the end of the
-    // session): ends an open child dialog with Cancel and answers open message
-    // boxes, then delivers OnClose once no nested loop of this window runs.
-    void RequestClose();
+    // A way out taken from outside the window (WM_CLOSE): see
+    // WindowSession::RequestClose.
+    void RequestClose() { m_session.RequestClose(); }
 
     // DialogView.
     void SetTitle(const char* title) override;
@@ -86,24 +85,27 @@ public:
     void* ProgramInstance() const override { return m_instance; }
 
 private:
-    struct Control {
-        ControlKind kind = ControlKind::Static;
+    // What a control is to Win32: its window (null for a readout cell, which
+    // its group's panel draws) and what the window cannot tell.
+    struct Native {
         HWND window = nullptr;
-        ReadoutPanel* panel = nullptr; // a readout cell: drawn by this panel
-        int cell = -1;
         std::vector<std::wstring> entries; // combo box: its entries, for exact matching
         LampPicture lamp = LampPicture::Off;
         bool lampSet = false;
-        // Paced to the frame: a label's next text, a bar's next position (-1: none).
-        std::wstring pendingText;
-        bool textPending = false;
-        int pendingValue = -1;
-        int shownValue = -1;
-        bool queued = false;
+        int shownValue = -1; // a bar's position
         bool highlighted = false;
         std::wstring toolTip; // from the template
         std::vector<std::wstring> entryTips; // combo box: the tip of each entry
     };
+    using Controls = ControlRegistry<Native>;
+    using Control = Controls::Entry;
+
+    // SessionHost.
+    void PostPendingClose() override;
+    void AnswerOpenBoxes() override;
+    void LeaveModalLoop(int result) override;
+    // After every presenter event: the readout cells it changed are invalidated together.
+    void AfterEvent() override;
 
     static INT_PTR CALLBACK DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -111,22 +113,17 @@ private:
     void OnCommandMessage(WPARAM wParam, LPARAM lParam);
     bool OnNotify(const NMHDR& header, LRESULT& result);
     bool OnTimerMessage(UINT_PTR id);
-    void OnSystemCommandMessage(unsigned command);
+    void OnSizeMessage(WPARAM kind);
     void PaintMinimised();
     void Finish();
 
-    void Pace(std::int32_t id, Control& control);
-    void FlushNumbers();
-    void FlushBars();
-    Control* Find(std::int32_t id);
-    const Control* Find(std::int32_t id) const;
-    ReadoutPanel* PanelFor(std::int32_t groupId);
+    void FlushPanels();
+    // The panel that draws a readout cell.
+    ReadoutPanel& PanelOf(const Control& control) const { return *m_panels[static_cast<std::size_t>(control.group)]; }
+    bool MakePanel(const Control& groupBox);
     HBITMAP LampBitmap(LampPicture picture);
-    bool Live() const { return m_bound && !m_endRequested; }
-    void EnterNested() { ++m_nested; }
-    void LeaveNested();
-    void DeliverPendingClose();
-    void EndMessageBoxes();
+    // Shows a message box as a nested loop of this window; returns its answer.
+    int ShowBox(const char* text, const char* caption, UINT type);
     void AddToolTip(std::int32_t id, const Control& control, const char* text);
     void RefreshComboTip(std::int32_t id, const Control& control);
     // Scrolling: a window larger than its monitor's work area takes the
@@ -139,7 +136,6 @@ private:
     int ScaleY(int pixels) const;
 
     const DialogTemplate& m_template;
-    DialogPresenter& m_presenter;
     HINSTANCE m_instance;
     Win32DialogView* m_parent;
     HWND m_window = nullptr;
@@ -147,15 +143,9 @@ private:
     HDEVNOTIFY m_deviceNotification = nullptr;
     int m_baseX = 6; // the dialog font's base units
     int m_baseY = 13;
-    FrameGate m_numberGate; // texts and readout cells, about 20 a second
-    FrameGate m_barGate; // progress bars, once a frame
-    std::unordered_map<std::int32_t, Control> m_controls;
-    std::map<std::int32_t, ReadoutPanel*> m_panelByGroup;
+    Controls m_controls;
     std::vector<std::unique_ptr<ReadoutPanel>> m_panels;
     std::vector<std::int32_t> m_timers;
-    std::vector<std::int32_t> m_fastTimers; // those that tick at least once a frame
-    std::vector<std::int32_t> m_pacedNumbers; // texts with a change waiting for their turn
-    std::vector<std::int32_t> m_pacedBars; // bars with a change waiting for the frame
     HBITMAP m_lampBitmaps[3] = {};
     HWND m_toolTip = nullptr;
     SIZE m_content {}; // the client area the template asks for
@@ -166,13 +156,5 @@ private:
     HICON m_smallIcon = nullptr;
     Win32DialogView* m_child = nullptr; // the child dialog open right now
     int m_boxesOpen = 0;
-    bool m_bound = false;
-    bool m_finished = false;
-    bool m_endRequested = false;
-    bool m_closePending = false;
-    bool m_closePosted = false;
-    int m_result = kIdCancel;
-    int m_nested = 0; // initialisation, message boxes and child dialogs running now
-    FramePacer m_pacer;
-    bool m_shownToPresenter = true; // what the presenter was last told
+    WindowSession m_session;
 };

@@ -53,6 +53,9 @@ TEST_F(MainWindowTest, AFirstStartWritesTheDefaultSetUpLoadsItAndSaysSo)
     const RecordedControl& list = m_view->Control(kWarningList);
     ASSERT_EQ(list.rows.size(), 1u);
     EXPECT_EQ(list.rows[0][1], "No Joystick.ini was found: the default set-up was written to " + ConfigurationPath(0));
+    // Tavelin's own news: no warning, so the lamp stays green.
+    EXPECT_EQ(m_view->Control(kWarningLamp).lamp, LampPicture::On);
+    EXPECT_FALSE(m_dialog->GetJoySticks()->HasWarnings());
 
     // The default set-up publishes: full pitch deflection is 20 degrees less the dead band.
     m_input.joystick(0).state.lY = 10000;

@@ -2,6 +2,7 @@
 // readouts, first-cycle fills, indicators and what reaches the window.
 #include "tests/app/main_window_fixture.h"
 
+#include "config/WhichConfig.h"
 #include "support/Paths.h"
 #include "tests/support/os_helpers.h"
 
@@ -145,6 +146,67 @@ TEST_F(MainWindowTest, WarningsOfTheLoadAreListedOnceByTheFirstCycle)
     EXPECT_EQ(m_view->Control(kWarningLamp).lamp, LampPicture::Warning);
     Tick(3);
     EXPECT_EQ(m_view->Control(kWarningList).rows.size(), 1u);
+}
+
+TEST_F(MainWindowTest, WhatAFileLacksAndAJoystickLostAreNotesThatClaimNoMismatch)
+{
+    // The whole set-up but the pedals' input key.
+    const std::string lacksPedalInput = [](std::string text) {
+        const std::string line = "PEDAL_CNTL\t\t= 5\n";
+        text.erase(text.find(line), line.size());
+        return text;
+    }(Configuration());
+    WriteConfiguration(0, lacksPedalInput);
+    m_input.AddJoystick(kStickA, "Stick A", 12);
+    Open();
+    Tick();
+    const RecordedControl& list = m_view->Control(kWarningList);
+    ASSERT_EQ(list.rows.size(), 1u);
+    EXPECT_NE(list.rows[0][1].find("PEDAL_CNTL missing"), std::string::npos) << list.rows[0][1];
+    EXPECT_EQ(m_view->Control(kWarningLamp).lamp, LampPicture::On);
+    std::string warning = "unread";
+    const auto saveDialogWarning = [&] {
+        m_view->QueueChild([&](RecordingDialogView& child) {
+            warning = child.Text(CWhichConfigDlg::kWarningText);
+            child.Click(kIdCancel);
+        });
+        m_view->Click(kSaveAssignments);
+        return warning;
+    };
+    EXPECT_EQ(saveDialogWarning(), "") << "no joystick ID went without a match";
+
+    // A joystick lost: listed, and still no mismatch to claim.
+    m_input.joystick(0).attached = false;
+    TickPeriod();
+    ASSERT_TRUE(m_dialog->GetJoySticks()->IsSlotLost(0));
+    ASSERT_FALSE(list.rows.empty());
+    EXPECT_NE(list.rows.back().at(1).find("is lost"), std::string::npos);
+    EXPECT_EQ(m_view->Control(kWarningLamp).lamp, LampPicture::On);
+    EXPECT_EQ(saveDialogWarning(), "");
+    m_input.joystick(0).attached = true;
+    TickPeriod();
+
+    // A joystick ID that matches nothing attached is the described warning, notes or not beside it.
+    WriteConfiguration(1, [&] {
+        std::string text = Configuration(1, 4242);
+        const std::string line = "PEDAL_CNTL\t\t= 5\n";
+        text.erase(text.find(line), line.size());
+        return text;
+    }());
+    m_view->QueueChild([](RecordingDialogView& child) {
+        child.Click(CWhichConfigDlg::kAlternate1Button);
+        child.Click(kIdOk);
+    });
+    m_view->Click(kReadAlternate);
+    ASSERT_GE(list.rows.size(), 2u);
+    EXPECT_NE(list.rows[0][1].find("PEDAL_CNTL missing"), std::string::npos) << list.rows[0][1];
+    EXPECT_EQ(list.rows[1][1], "JoyStick Id for PITCH in the ini file has no match with any attached Joy sticks");
+    EXPECT_EQ(m_view->Control(kWarningLamp).lamp, LampPicture::Warning);
+    EXPECT_EQ(saveDialogWarning().rfind("Some Joystick IDs in the ini file that was read, do not match any currently "
+                                        "attached Joystick(s)\n",
+                  0),
+        0u)
+        << warning;
 }
 
 TEST_F(MainWindowTest, AListOfMoreThanTenWarningsSaysHowManyWereNotShown)

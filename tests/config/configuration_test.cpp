@@ -569,6 +569,8 @@ TEST_F(Configuration, APartialFileSaysWhatItLacksAndWhatWasTaken)
         std::vector<std::string> {
             "banana.ini: TLA_R_OFFSET = banana could not be read; TLA_R_OFFSET = 0.000000 taken" });
     EXPECT_DOUBLE_EQ(Setting(Block::kThrLvrROffset), 0.0);
+    // What a file lacks is a note: no joystick ID went without a match.
+    EXPECT_FALSE(processor.HasWarnings());
 
     // A missing section in the middle of a whole file: one line, the rest silent.
     std::string noButtons = golden;
@@ -580,6 +582,7 @@ TEST_F(Configuration, APartialFileSaysWhatItLacksAndWhatWasTaken)
     ASSERT_TRUE(processor.LoadConfiguration(noButtonsPath.c_str())) << processor.GetErrorText();
     EXPECT_EQ(
         Warnings(), std::vector<std::string> { "nobuttons.ini: [BUTTON_CONTROLS] missing; every button = NA taken" });
+    EXPECT_FALSE(processor.HasWarnings());
 
     // The file the writer makes says nothing.
     ASSERT_TRUE(processor.LoadConfiguration(Write("whole.ini", golden).c_str()));

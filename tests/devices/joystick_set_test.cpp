@@ -5,6 +5,7 @@
 #include "devices/JoystickSet.h"
 #include "mapping/Assignments.h"
 #include "mapping/GenericSimBlock.h"
+#include "mapping/SetUp.h"
 #include "tests/fakes/ScriptedDirectInput.h"
 #include "tests/support/allocation_counter.h"
 #include "tests/support/os_helpers.h"
@@ -472,4 +473,56 @@ TEST_F(JoystickSetTest, AnEnumerationThatEndsPollingReleasesTheStick)
     set.PollAll(0.01);
     EXPECT_EQ(GenericSimBlock::LoadDouble(block, GenericSimBlock::kPitchOutput), 0.0);
     EXPECT_EQ(GenericSimBlock::LoadByte(block, GenericSimBlock::kApDiscPressed), 0);
+}
+
+TEST_F(JoystickSetTest, ReadOrKeepPutsTheSetUpInUseBackWhenTheFileCannotBeRead)
+{
+    namespace GSB = GenericSimBlock;
+    JoystickSet inUse;
+    Start(inUse);
+    const BlockSetUp block = inUse.SetUpInBlock();
+    block.SetConfigurationIndex(1);
+    block.SetConfigurationName("IN USE");
+    block.Set(TuningValue::PitchDeadBand, 0.125); // an attach writes 0.5 here
+    block.Set(TuningValue::ThrLvrLOffset, 4.0); // and 0.0 here
+    inUse.SetButtonAssignment(ButtonFlapIn, 0, 7, 0x0402044F);
+    const SetUpValues before = block.Take();
+    GSB::StoreByte(block.Block(), GSB::kJoystickSetup + 300, 0x5A); // the simulator's
+
+    // Pitch is read, then the missing roll entry fails the load.
+    const fs::path noRoll = fs::temp_directory_path() / (ShmTestOs::UniqueName("noroll") + ".ini");
+    std::ofstream(noRoll, std::ios::binary) << "[FLIGHT_CONTROLS]\nSIDE_STICK_P_CNTL = 5\nPITCH_CNTL = 6\n";
+    JoystickSet::Replacement failed
+        = JoystickSet::ReadOrKeep(noRoll.string().c_str(), 3, "ALTN 3 JOY STICK SET UP ", block);
+    std::error_code ignored;
+    fs::remove(noRoll, ignored);
+    EXPECT_EQ(failed.set, nullptr);
+    EXPECT_NE(failed.reason.find("SIDE_STICK_R_CNTL"), std::string::npos) << failed.reason;
+    const SetUpValues after = block.Take();
+    EXPECT_TRUE(after.SavesAs(before));
+    EXPECT_EQ(after.configurationIndex, 1);
+    EXPECT_EQ(block.ConfigurationName(), "IN USE");
+    EXPECT_EQ(after.axes[0].joystickId, before.axes[0].joystickId);
+    EXPECT_EQ(block.Get(TuningValue::PitchDeadBand), 0.125);
+    EXPECT_EQ(block.Get(TuningValue::ThrLvrLOffset), 4.0);
+    EXPECT_EQ(GSB::LoadByte(block.Block(), GSB::kJoystickSetup + 300), 0x5A);
+
+    // A file that reads: a set of its own, the choice stored before the file's name replaced it.
+    JoystickSet::Replacement read
+        = JoystickSet::ReadOrKeep(configuration.string().c_str(), 2, "ALTN 2 JOY STICK SET UP ", block);
+    ASSERT_NE(read.set, nullptr) << read.reason;
+    EXPECT_NE(read.set.get(), &inUse);
+    EXPECT_EQ(read.setUpName, "ALTN 2 JOY STICK SET UP ");
+    EXPECT_EQ(block.ConfigurationIndex(), 2);
+    EXPECT_EQ(block.ConfigurationName(), ""); // the file has no NAME
+    EXPECT_EQ(block.Get(TuningValue::PitchDeadBand), 0.5);
+    EXPECT_EQ(block.ButtonRecord(ButtonFlapIn).buttonNumber, -1); // no [BUTTON_CONTROLS]
+
+    // Without a view of the block nothing is stored or put back.
+    read.set.reset();
+    JoystickSet::Replacement unseen = JoystickSet::ReadOrKeep("/nonexistent/Joystick.ini", 1, "ALTN 1", BlockSetUp());
+    EXPECT_EQ(unseen.set, nullptr);
+    EXPECT_FALSE(unseen.reason.empty());
+    EXPECT_EQ(unseen.setUpName, "");
+    EXPECT_EQ(block.ConfigurationIndex(), 2);
 }

@@ -25,11 +25,7 @@ struct ThrustLeverDialog {
         GSB::StoreDouble(block.data(), GSB::kThrLvrLFilterTimeConstant, timeConstant);
         GSB::StoreDouble(block.data(), GSB::kThrLvrRFilterTimeConstant, 0.5);
         ThrustLeverRefs refs;
-        refs.block = block.data();
-        refs.leftPair = GSB::kThrLvrLSensitivity;
-        refs.rightPair = GSB::kThrLvrRSensitivity;
-        refs.leftTimeConstant = GSB::kThrLvrLFilterTimeConstant;
-        refs.rightTimeConstant = GSB::kThrLvrRFilterTimeConstant;
+        refs.block = BlockSetUp(block.data());
         dialog.SetRefs(refs);
         view.Open();
     }

@@ -366,6 +366,9 @@ TEST(ProgramEndToEnd, AGermanLocaleStillReadsTheConfigurationsNumbers)
     ASSERT_TRUE(program.Started());
     auto reader = AttachWhenReady(sandbox.ShmName(), program);
     ASSERT_NE(reader, nullptr) << "the program never attached its block";
+    // The processor attaches before it loads the file: its values follow a moment later.
+    EXPECT_TRUE(WaitFor([&] { return Near(reader->Double(block::kPitchSensitivity), testfiles::kPitchSensitivity); }))
+        << reader->Double(block::kPitchSensitivity);
     EXPECT_NEAR(reader->Double(block::kPitchSensitivity), testfiles::kPitchSensitivity, 1e-9);
     EXPECT_TRUE(WaitFor([&] { return Near(reader->Double(block::kPitchOutput), testfiles::SettledPitch(2000)); }))
         << reader->Double(block::kPitchOutput);

@@ -142,6 +142,45 @@ TEST(ControlProcessorWarnings, TenAreKeptTheEleventhOnlySetsTheFlag)
     EXPECT_EQ(list.messages[1][0], '\0');
 }
 
+TEST(ControlProcessorWarnings, NotesAreListedWithoutRaisingTheFlagAndOnlySomeGiveWay)
+{
+    ControlProcessor processor;
+    processor.AddNote("lost joystick", NoteKind::Stays);
+    for (int i = 0; i < 9; ++i) {
+        processor.AddNote(("lacks key " + std::to_string(i)).c_str(), NoteKind::GivesWay);
+    }
+    WarningList list {};
+    processor.GetWarnings(list);
+    EXPECT_EQ(list.count, 10);
+    EXPECT_EQ(list.present, 0);
+    EXPECT_FALSE(processor.HasWarnings()) << "Tavelin's own notes are no described warnings";
+
+    // A full list: a note that gives way makes room for one that stays and
+    // for a warning; a note that gives way finds none.
+    processor.AddNote("lacks key 9", NoteKind::GivesWay);
+    processor.AddNote("another lost joystick", NoteKind::Stays);
+    processor.AddWarning("no match");
+    processor.GetWarnings(list);
+    EXPECT_EQ(list.count, 10);
+    EXPECT_TRUE(processor.HasWarnings());
+    EXPECT_STREQ(list.messages[0], "lost joystick");
+    EXPECT_STREQ(list.messages[7], "lacks key 6");
+    EXPECT_STREQ(list.messages[8], "another lost joystick");
+    EXPECT_STREQ(list.messages[9], "no match");
+    EXPECT_EQ(processor.WarningsNotShown(), 3);
+
+    // Only notes that stay and warnings left: nothing makes room any more.
+    processor.ClearWarnings();
+    for (int i = 0; i < 10; ++i) {
+        processor.AddNote("stays", NoteKind::Stays);
+    }
+    processor.AddWarning("dropped");
+    processor.GetWarnings(list);
+    EXPECT_STREQ(list.messages[9], "stays");
+    EXPECT_TRUE(processor.HasWarnings()) << "the flag counts a warning that found no room";
+    EXPECT_EQ(processor.WarningsNotShown(), 1);
+}
+
 TEST(ControlProcessorSlots, NamesAndInputsAreBoundedBySlotAndInputNumber)
 {
     ControlProcessor processor;

@@ -224,7 +224,8 @@ public:
         if (Open()) {
             ReadLinkSetUp(m_shm->GetBlock(), setUp);
         }
-        return std::string(setUp.configurationName, strnlen(setUp.configurationName, sizeof setUp.configurationName));
+        return std::string(setUp.values.configurationName,
+            strnlen(setUp.values.configurationName, sizeof setUp.values.configurationName));
     }
     double Setting(std::size_t offset) { return Open() ? GSB::LoadDouble(m_shm->GetBlock(), offset) : -1.0; }
     const std::string& Name() const { return m_name; }

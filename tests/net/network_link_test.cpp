@@ -120,11 +120,11 @@ TEST(LinkValues, TravelWholeAndTheReleaseKeepsTheThrustLevers)
     EXPECT_EQ(GSB::LoadByte(to.data(), GSB::kPttButtonMirror), 255);
     EXPECT_EQ(GSB::LoadByte(to.data(), GSB::ButtonRecord(3) + 33), 0xAB);
     EXPECT_EQ(GSB::LoadByte(to.data(), GSB::kJoystickSetup + 300), 0xCD);
-    setUp.settings[3] = 0.75;
+    setUp.values.tuning[3] = 0.75;
     EXPECT_FALSE(back.SameAs(setUp));
 
     // A name that fills its field is stored with its end.
-    std::memset(setUp.configurationName, 'N', sizeof setUp.configurationName);
+    std::memset(setUp.values.configurationName, 'N', sizeof setUp.values.configurationName);
     WriteLinkSetUp(to.data(), setUp);
     EXPECT_EQ(GSB::LoadByte(to.data(), GSB::kConfigurationName + GSB::kConfigurationNameLength - 1), 0);
 }
@@ -306,8 +306,8 @@ TEST_F(ReceiverTest, SendsTheFlagsWhenTheSimulatorChangesThemAndAnswersTheSender
 
     // The set-up when it comes.
     SetUpMessage setUp;
-    std::strcpy(setUp.setUp.configurationName, "REMOTE");
-    setUp.setUp.settings[0] = 0.004;
+    std::strcpy(setUp.setUp.values.configurationName, "REMOTE");
+    setUp.setUp.values.tuning[0] = 0.004;
     receiver.OnSetUp(setUp);
     EXPECT_DOUBLE_EQ(GSB::LoadDouble(block.data(), GSB::kPitchSensitivity), 0.004);
     EXPECT_TRUE(AnyContains(Lines(receiver), "set-up received (configuration \"REMOTE\")"));
@@ -378,7 +378,7 @@ TEST_F(LinkTest, EachTickSendsItsOutputsAndTheSetUpWhenItChanged)
     EXPECT_EQ(sent.outputs.brakeL, 1);
     EXPECT_EQ(sent.tickTime, FakeClock::Now());
     ASSERT_TRUE(testpoll::Until([&] { return engine.transport->SetUpsWritten() == 1; }, 2000ms, 1ms));
-    EXPECT_STREQ(engine.transport->LastSetUp().setUp.configurationName, "LOCAL");
+    EXPECT_STREQ(engine.transport->LastSetUp().setUp.values.configurationName, "LOCAL");
 
     GSB::StoreDouble(block.data(), GSB::kPitchOutput, -1.0);
     link.OnTickPublished(block.data());
@@ -390,7 +390,7 @@ TEST_F(LinkTest, EachTickSendsItsOutputsAndTheSetUpWhenItChanged)
     GSB::StoreDouble(block.data(), GSB::kRollDeadBand, 0.75);
     link.OnTickPublished(block.data());
     ASSERT_TRUE(testpoll::Until([&] { return engine.transport->SetUpsWritten() == 2; }, 2000ms, 1ms));
-    EXPECT_EQ(engine.transport->LastSetUp().setUp.settings[3], 0.75);
+    EXPECT_EQ(engine.transport->LastSetUp().setUp.values.tuning[3], 0.75);
 
     // Leaving sends a released stick with the thrust levers kept.
     const std::uint64_t session = engine.transport->LastControls().session;

@@ -173,8 +173,9 @@ TEST(EngineConfiguration, PinsPeersAndKeysWithEveryCharacterEscaped)
     EXPECT_TRUE(Contains(xml, "<AllowMulticast>false</AllowMulticast>"));
     EXPECT_TRUE(Contains(xml, "<Peer Address=\"169.254.23.2\"/><Peer Address=\"sim\"/>"));
     EXPECT_TRUE(Contains(xml, "<ParticipantIndex>auto</ParticipantIndex>")) << "discovery through peers needs it";
-    EXPECT_TRUE(Contains(xml, "<IdentityCertificate>file:/home/a&amp;b/&lt;keys&gt;/receiver/cert.pem"));
-    EXPECT_TRUE(Contains(xml, "<PrivateKey>file:/home/a&amp;b/&lt;keys&gt;/receiver/key.pem"));
+    EXPECT_TRUE(Contains(xml, "<IdentityCertificate>file:" + EngineConfiguration::Escaped(keys.certificate) + "<"));
+    EXPECT_TRUE(Contains(xml, "<PrivateKey>file:" + EngineConfiguration::Escaped(keys.privateKey) + "<"));
+    EXPECT_TRUE(Contains(xml, "file:/home/a&amp;b/&lt;keys&gt;"));
     EXPECT_FALSE(Contains(xml, "a&b")) << xml;
     EXPECT_EQ(EngineConfiguration::Escaped("'\"&<>"), "&apos;&quot;&amp;&lt;&gt;");
 }

@@ -1,6 +1,7 @@
 // The window session alone, without any toolkit: what reaches the presenter
 // and when. These are the close and lifecycle rules every renderer shares,
 // tested once here.
+#include "ui/ControlRegistry.h"
 #include "ui/WindowSession.h"
 
 #include <gtest/gtest.h>
@@ -357,4 +358,108 @@ TEST(WindowSession, OnlyLabelsAndValueBoxesInAGroupBoxBecomeReadoutCells)
     EXPECT_TRUE(BecomesReadoutCell(value, ControlKind::GroupBox));
     EXPECT_FALSE(BecomesReadoutCell(button, ControlKind::GroupBox));
     EXPECT_FALSE(BecomesReadoutCell(value, ControlKind::Static));
+}
+
+TEST(WindowSession, TheSystemMenuSaysWhatNobodyTookSoTheToolkitHandlesIt)
+{
+    Window window;
+    EXPECT_FALSE(window.session.DeliverSystemCommand(kSystemClose)) << "not open: nothing taken";
+    window.session.Open(window.view);
+    window.presenter.Take();
+    constexpr unsigned kMinimise = 0xF020;
+    EXPECT_FALSE(window.session.DeliverSystemCommand(kMinimise));
+    EXPECT_TRUE(window.session.DeliverSystemCommand(kSystemClose));
+    window.presenter.handlesSystemClose = true;
+    EXPECT_TRUE(window.session.DeliverSystemCommand(kAboutCommand));
+    EXPECT_EQ(window.presenter.Take(), Events({ "system 61472", "system 61536", "close", "system 16" }));
+}
+
+TEST(WindowSession, AChildRunsAsANestedLoopThatACloseRequestReachesAndWaitsFor)
+{
+    Window main;
+    main.session.Open(main.view);
+    main.presenter.Take();
+    Window child(&main);
+    const int result = main.session.RunChild(child.session, [&] {
+        EXPECT_EQ(main.session.OpenChild(), &child.session);
+        EXPECT_EQ(main.session.Nested(), 1);
+        child.session.Open(child.view);
+        child.presenter.Take();
+        main.session.RequestClose();
+        child.host.RunLoop(); // the child's own loop: it is cancelled and ends
+        main.host.RunLoop(); // a loop of the main window inside the child's: still held back
+        EXPECT_EQ(main.presenter.Take(), Events({ "close requested" }));
+        child.session.Finish();
+        return child.session.Result();
+    });
+    EXPECT_EQ(result, kIdCancel);
+    EXPECT_EQ(child.presenter.Take(), Events({ "close requested", "cancel", "destroy" }));
+    EXPECT_EQ(main.session.OpenChild(), nullptr);
+    EXPECT_EQ(main.session.Nested(), 0);
+    EXPECT_TRUE(main.presenter.Take().empty()) << "not inside the handler that ran the child";
+    main.host.RunLoop();
+    EXPECT_EQ(main.presenter.Take(), Events({ "close" }));
+
+    // A box or menu for as long as its scope lives.
+    Window other;
+    other.session.Open(other.view);
+    other.presenter.Take();
+    {
+        const WindowSession::NestedLoop box(other.session);
+        other.session.RequestClose();
+        EXPECT_TRUE(other.host.posted.empty());
+    }
+    other.host.RunLoop();
+    EXPECT_EQ(other.presenter.Take(), Events({ "close requested", "close" }));
+}
+
+TEST(WindowSession, EndingAtOnceLetsGoBeforeTheHandlerReturnsAndKeepsTheViewForItsCaller)
+{
+    // Nothing open: the close and OnDestroy at once, the presenter's own result.
+    {
+        struct Ending : Journal {
+            void OnClose() override
+            {
+                Journal::OnClose();
+                EndDialog(kIdOk);
+            }
+        };
+        Ending presenter;
+        Host host;
+        WindowSession session(presenter, host);
+        host.session = &session;
+        EndingView view;
+        view.session = &session;
+        session.Open(view);
+        presenter.Take();
+        session.EndAtOnce();
+        EXPECT_EQ(presenter.Take(), Events({ "close requested", "close", "destroy" }));
+        EXPECT_EQ(session.Result(), kIdOk);
+        EXPECT_EQ(host.loopsLeft, 1);
+        EXPECT_EQ(presenter.BoundView(), &view) << "still bound until the loop is gone";
+        host.RunLoop(); // what was posted meanwhile finds nothing to do
+        session.DeliverTimer(1);
+        session.Finish();
+        EXPECT_TRUE(presenter.Take().empty()) << "OnDestroy once";
+        EXPECT_EQ(presenter.BoundView(), nullptr);
+    }
+    // A box is open: it is answered, OnDestroy at once, and the window goes
+    // with Cancel although the close itself is held back behind the box.
+    {
+        Window window;
+        window.session.Open(window.view);
+        window.presenter.Take();
+        window.session.EnterNested();
+        window.session.EndAtOnce();
+        EXPECT_EQ(window.presenter.Take(), Events({ "close requested", "destroy" }));
+        EXPECT_EQ(window.host.boxesAnswered, 1);
+        EXPECT_EQ(window.host.loopsLeft, 1);
+        EXPECT_EQ(window.host.lastResult, kIdCancel);
+        EXPECT_EQ(window.session.GetState(), WindowSession::State::Finished);
+        window.session.LeaveNested(); // the handler under the box goes on: nothing more arrives
+        window.host.RunLoop();
+        window.session.EndAtOnce();
+        window.session.Finish();
+        EXPECT_TRUE(window.presenter.Take().empty());
+    }
 }

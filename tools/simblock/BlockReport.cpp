@@ -1,6 +1,7 @@
 #include "tools/simblock/BlockReport.h"
 
 #include "mapping/Assignments.h"
+#include "mapping/CockpitButtons.h"
 #include "mapping/GenericSimBlock.h"
 #include "support/TextFunctions.h"
 
@@ -31,14 +32,39 @@ constexpr NamedOffset kOutputs[] = {
     { "TILLER", "tiller", GSB::kTillerOutput },
 };
 
+// The published button bytes, under simblock's own names; where each lies is
+// the button table's (a byte two buttons share appears once).
+constexpr std::size_t PublishedBy(std::int32_t button)
+{
+    return CockpitButtonTable::kRows[button].published;
+}
 constexpr NamedOffset kButtonBytes[] = {
-    { "A/P DISC", "apDisc", GSB::kApDiscPressed },
-    { "A/T DISC", "atDisc", GSB::kAtDiscPressed },
-    { "PTT", "ptt", GSB::kPttPressed },
-    { "BRAKE L", "brakeL", GSB::kBrakeLPressed },
-    { "BRAKE R", "brakeR", GSB::kBrakeRPressed },
-    { "REVERSE L/R", "reverse", GSB::kReverserPressed },
+    { "A/P DISC", "apDisc", PublishedBy(ButtonApDisc) },
+    { "A/T DISC", "atDisc", PublishedBy(ButtonAtDisc) },
+    { "PTT", "ptt", PublishedBy(ButtonPtt) },
+    { "BRAKE L", "brakeL", PublishedBy(ButtonBrakeL) },
+    { "BRAKE R", "brakeR", PublishedBy(ButtonBrakeR) },
+    { "REVERSE L/R", "reverse", PublishedBy(ButtonReverseL) },
 };
+
+constexpr bool NamesEveryPublishedByteOnce()
+{
+    if (std::size(kButtonBytes) != static_cast<std::size_t>(CockpitButtonTable::kPublishedByteCount)) {
+        return false;
+    }
+    for (std::size_t i = 0; i < std::size(kButtonBytes); ++i) {
+        if (kButtonBytes[i].offset == 0) {
+            return false;
+        }
+        for (std::size_t j = i + 1; j < std::size(kButtonBytes); ++j) {
+            if (kButtonBytes[i].offset == kButtonBytes[j].offset) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+static_assert(NamesEveryPublishedByteOnce());
 
 constexpr NamedOffset kSimulatorFlags[] = {
     { "gear lever (first)", "gearLever1", GSB::kGearFlag1 },

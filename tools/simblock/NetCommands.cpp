@@ -169,6 +169,12 @@ bool Wanted(int argc, char** argv)
         "--net-peer", "--net-keys", "--net-interface" };
     for (int i = 1; i < argc; ++i) {
         const std::string word = argv[i];
+        if (word == "--help" || word == "-h" || word == "--version") {
+            return false; // simblock's own answer, whatever the command
+        }
+    }
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
         bool takesValue = false;
         for (const char* option : withValue) {
             takesValue = takesValue || word == option;

@@ -48,7 +48,8 @@ constexpr const char* kUsage
       "                                program, else build/win/tools/simblock/ beside this build)\n"
 #endif
       "  --open-only                   never create the block; exit 2 when there is none\n"
-      "  --name NAME                   mapping name (default: TAVELIN_SHM_NAME or GenericSimSharedMemory)\n";
+      "  --name NAME                   mapping name (default: TAVELIN_SHM_NAME or GenericSimSharedMemory)\n"
+      "  --help, --version             this text; the version\n";
 
 volatile std::sig_atomic_t g_signal = 0;
 
@@ -135,7 +136,10 @@ bool ParseOptions(int argc, char** argv, Options& options)
         } else if (word == "--help" || word == "-h") {
             std::fputs(kUsage, stdout);
             std::fputs(NetCommands::Usage(), stdout);
-            std::exit(0);
+            std::exit(std::fflush(stdout) == 0 ? 0 : kExitFailure);
+        } else if (word == "--version") {
+            std::fputs("simblock " TAVELIN_VERSION "\n", stdout);
+            std::exit(std::fflush(stdout) == 0 ? 0 : kExitFailure);
         } else if (word.rfind("--", 0) == 0) {
             return Usage(("unknown option " + word).c_str());
         } else {

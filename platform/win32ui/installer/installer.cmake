@@ -8,18 +8,32 @@ set(tavelin_installed_files
   ${CMAKE_SOURCE_DIR}/examples/Joystick.ini
   ${CMAKE_SOURCE_DIR}/examples/virtual-joysticks.ini)
 
-add_custom_command(OUTPUT ${TAVELIN_SETUP}
-  COMMAND ${TAVELIN_MAKENSIS} -V2 -NOCD
-    -DVERSION=${PROJECT_VERSION}
-    -DOUTFILE=${TAVELIN_SETUP}
-    -DTAVELIN_EXE=$<TARGET_FILE:tavelin>
-    -DSIMBLOCK_EXE=$<TARGET_FILE:simblock>
-    -DJOYSTICK_INI=${CMAKE_SOURCE_DIR}/examples/Joystick.ini
-    -DVIRTUAL_INI=${CMAKE_SOURCE_DIR}/examples/virtual-joysticks.ini
-    ${CMAKE_CURRENT_SOURCE_DIR}/installer/tavelin.nsi
-  DEPENDS tavelin simblock ${CMAKE_CURRENT_SOURCE_DIR}/installer/tavelin.nsi ${tavelin_installed_files}
-  COMMENT "Making the installer ${TAVELIN_SETUP}"
-  VERBATIM)
+set(TAVELIN_NSIS_SCRIPT ${CMAKE_CURRENT_SOURCE_DIR}/installer/tavelin.nsi CACHE INTERNAL "the installer's script")
+
+# tavelin_make_setup(OUTPUT VERSION [SCRIPT]): the rule that makes an
+# installer of this build's programs that calls itself VERSION, from SCRIPT
+# (default: the installer's own; the tests make an older version from a copy).
+function(tavelin_make_setup output version)
+  set(script ${TAVELIN_NSIS_SCRIPT})
+  if(ARGC GREATER 2)
+    set(script ${ARGV2})
+  endif()
+  add_custom_command(OUTPUT ${output}
+    COMMAND ${TAVELIN_MAKENSIS} -V2 -NOCD
+      -DVERSION=${version}
+      -DOUTFILE=${output}
+      -DTAVELIN_EXE=$<TARGET_FILE:tavelin>
+      -DSIMBLOCK_EXE=$<TARGET_FILE:simblock>
+      -DJOYSTICK_INI=${CMAKE_SOURCE_DIR}/examples/Joystick.ini
+      -DVIRTUAL_INI=${CMAKE_SOURCE_DIR}/examples/virtual-joysticks.ini
+      ${script}
+    DEPENDS tavelin simblock ${script} ${CMAKE_SOURCE_DIR}/examples/Joystick.ini
+      ${CMAKE_SOURCE_DIR}/examples/virtual-joysticks.ini
+    COMMENT "Making the installer ${output}"
+    VERBATIM)
+endfunction()
+
+tavelin_make_setup(${TAVELIN_SETUP} ${PROJECT_VERSION})
 add_custom_target(tavelin_setup ALL DEPENDS ${TAVELIN_SETUP})
 
 set(zip_folder ${CMAKE_CURRENT_BINARY_DIR}/zip/tavelin-${PROJECT_VERSION})

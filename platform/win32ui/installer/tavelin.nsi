@@ -1,11 +1,17 @@
 ; Tavelin's installer (makensis, run by the Windows build). Installs
 ; tavelin.exe and simblock.exe, a Start-menu entry and an uninstaller, and
 ; makes the shared configuration folder that every user of the machine may
-; write to; the default Joystick.ini goes there only when none exists.
+; write to; the default Joystick.ini goes there only when none exists. It is
+; listed in "Apps and features" (the Uninstall key: name, version, publisher,
+; size, icon, the uninstaller and its silent form). Over an installed version
+; (older, newer or the same) that version's own uninstaller first takes away
+; what it installed, so nothing of it is left beside the new files; the
+; configurations stay, as every uninstall leaves them.
 ; Defines from the build: VERSION, OUTFILE, TAVELIN_EXE, SIMBLOCK_EXE,
 ; JOYSTICK_INI, VIRTUAL_INI.
 
 Unicode true
+!include "FileFunc.nsh"
 ; The 64-bit stub: a 32-bit one cannot start under a 64-bit-only Wine.
 Target amd64-unicode
 SetCompressor /SOLID lzma
@@ -38,6 +44,17 @@ UninstPage instfiles
 
 Section "Tavelin"
   SetShellVarContext all
+  ; The installed version's uninstaller, run in place (_?=) so that it ends
+  ; before the new files come; in place it cannot delete itself.
+  ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  StrCmp $0 "" no_installed_version
+  IfFileExists "$0\Uninstall.exe" 0 no_installed_version
+    DetailPrint "Removing the installed version from $0"
+    ExecWait '"$0\Uninstall.exe" /S _?=$0'
+    Delete "$0\Uninstall.exe"
+    RMDir "$0"
+  no_installed_version:
+
   SetOutPath "$INSTDIR"
   File "/oname=tavelin.exe" "${TAVELIN_EXE}"
   File "/oname=simblock.exe" "${SIMBLOCK_EXE}"
@@ -68,9 +85,15 @@ Section "Tavelin"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  ; "Apps and features" shows this, in KiB: what is in the program folder now.
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  IntFmt $0 "0x%08X" $0
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" "$0"
 SectionEnd
 
-; The configurations in the shared folder are the user's: they stay.
+; Only what the installer put there goes: the configurations in the shared
+; folder are the user's and stay, and a folder that holds anything else is
+; left with it.
 Section "Uninstall"
   SetShellVarContext all
   Delete "$INSTDIR\tavelin.exe"

@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -114,6 +115,11 @@ public:
     void OnCommand(std::int32_t id) override
     {
         events.push_back({ "command", id, 0 });
+        if (duringCommand) {
+            duringCommand(id);
+            events.push_back({ "command returns", id, 0 });
+            return;
+        }
         if (id == kOpenChild) {
             Probe child;
             childResult = m_view->RunModalChild(ChildTemplate(), child);
@@ -140,6 +146,7 @@ public:
         DialogPresenter::OnCancel();
     }
     void OnDestroy() override { ++destroys; }
+    void OnCloseRequested() override { events.push_back({ "close requested", 0, 0 }); }
     void OnVisibilityChange(bool visible) override { visibility.push_back(visible); }
     bool OnSystemCommand(unsigned command) override
     {
@@ -149,6 +156,7 @@ public:
 
     std::vector<Event> events;
     std::vector<bool> visibility;
+    std::function<void(std::int32_t id)> duringCommand; // runs inside OnCommand
     bool endInInit = false;
     bool startTimer = false;
     int initBoxes = 0; // message boxes shown by the initialisation
@@ -695,6 +703,59 @@ TEST_F(QtRendererTest, TimersKeepFiringBehindChildDialogsAndMessageBoxes)
     QTest::qWait(40);
     EXPECT_EQ(probe.ticks, stopped);
     view.Finish();
+}
+
+// What Qt does for the session: the close a request leaves pending comes
+// through the event loop once the handler that asked has returned, and a
+// request closes an open context menu (nobody is left to choose from it).
+TEST_F(QtRendererTest, APendingCloseIsPostedAndAnOpenContextMenuGivesWay)
+{
+    {
+        Probe probe;
+        QtDialogView view(ProbeTemplate(), probe);
+        probe.duringCommand = [&](std::int32_t) { view.RequestClose(); };
+        QTimer::singleShot(0, [&] { Control<QPushButton>(view.Dialog(), kOpenChild)->click(); });
+        EXPECT_EQ(view.RunModal(), kIdOk);
+        std::vector<std::string> kinds;
+        for (const Probe::Event& event : probe.events) {
+            kinds.push_back(event.kind);
+        }
+        EXPECT_EQ(kinds, (std::vector<std::string> { "command", "close requested", "command returns", "close" }));
+        EXPECT_EQ(probe.destroys, 1);
+    }
+    {
+        Probe probe;
+        QtDialogView view(ProbeTemplate(), probe);
+        ASSERT_TRUE(view.Open());
+        view.Dialog()->show();
+        ASSERT_TRUE(view.AppendSystemMenuItem(kAboutCommand, "&About Tavelin..."));
+        bool menuShown = false;
+        QTimer::singleShot(0, [&] {
+            menuShown = WaitFor([&] { return QApplication::activePopupWidget() != nullptr; });
+            view.RequestClose();
+        });
+        // A menu left open would keep the window from closing: closed late, it fails the test.
+        bool closedLate = false;
+        QTimer late;
+        late.setSingleShot(true);
+        QObject::connect(&late, &QTimer::timeout, [&] {
+            if (QWidget* menu = QApplication::activePopupWidget()) {
+                closedLate = true;
+                menu->close();
+            }
+        });
+        late.start(3000);
+        QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(5, 5), view.Dialog()->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(view.Dialog(), &rightClick); // returns when the menu has closed
+        EXPECT_TRUE(menuShown);
+        EXPECT_FALSE(closedLate);
+        ASSERT_TRUE(WaitFor([&] { return view.Ended(); }));
+        ASSERT_FALSE(probe.events.empty());
+        EXPECT_EQ(probe.events.back().kind, "close");
+        EXPECT_EQ(probe.events.size(), 2u) << "the menu's About was never chosen";
+        view.Finish();
+        EXPECT_EQ(probe.destroys, 1);
+    }
 }
 
 } // namespace

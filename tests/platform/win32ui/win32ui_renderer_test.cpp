@@ -2,11 +2,11 @@
 // with the template's classes, styles, captions and ids, and every kind of
 // event an operator or the system causes reaches the presenter, while the
 // polling timer keeps ticking behind message boxes and child dialogs.
-#include "platform/win32ui/FrameGate.h"
 #include "platform/win32ui/Win32DialogRunner.h"
 #include "platform/win32ui/Win32DialogView.h"
 #include "tests/support/poll.h"
 #include "ui/DialogView.h"
+#include "ui/FramePacer.h"
 
 #include <windows.h>
 
@@ -14,9 +14,11 @@
 #include <dbt.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -227,7 +229,12 @@ const DialogTemplate& EventTemplate()
     return dialog;
 }
 
+// The presenter's timer: as fast as the main window's cycle.
+constexpr int kTickMs = 8;
+
 // Records every event; its buttons open a message box and the About box.
+// Like the main window's presenter it shows its values at the window's
+// frames: the numbers' turn sets the readouts to the tick count.
 class RecordingPresenter : public DialogPresenter {
 public:
     std::atomic<int> ticks { 0 };
@@ -237,9 +244,15 @@ public:
     std::atomic<int> childResult { -1 };
     std::atomic<HWND> window { nullptr };
     std::atomic<long long> painted { 0 }; // readout cells drawn so far, as of the last tick
+    std::atomic<int> frames { 0 };
+    std::atomic<int> cellValue { -1 }; // what the readout cell holds, as of the last tick
+    // At the first tick after the window was shown again: cells still
+    // waiting to be drawn.
+    std::atomic<bool> waitingWhenShown { true };
     std::atomic<int> closeRequests { 0 };
     bool keysEnd = true; // EndsOnDialogKeys
     std::function<void(RecordingPresenter&)> onClose;
+    std::function<void(RecordingPresenter&)> onButton; // run inside the click of kButton
 
     std::vector<std::string> Events()
     {
@@ -280,13 +293,16 @@ public:
         m_view->ComboSetEditText(kCombo, "?");
         m_view->CreateControl({ 2001, ControlKind::Static, "Label", kGroup, { 2, 2, 50, 20 } });
         m_view->CreateControl({ 2002, ControlKind::Edit, "----", kGroup, { 54, 2, 70, 20 }, FlagSunken });
-        EXPECT_TRUE(m_view->StartTimer(kTimerId, 8));
+        EXPECT_TRUE(m_view->StartTimer(kTimerId, kTickMs));
         return true;
     }
     void OnCommand(std::int32_t id) override
     {
         Record("command " + std::to_string(id));
-        if (id == kBoxButton) {
+        if (id == kButton && onButton) {
+            onButton(*this);
+            Record("command " + std::to_string(id) + " returns");
+        } else if (id == kBoxButton) {
             m_view->ShowMessageBox("Something to say", "Renderer box");
             boxReturned = true;
         } else if (id == kChildButton) {
@@ -309,14 +325,34 @@ public:
     void OnTimer(std::int32_t id) override
     {
         if (id == kTimerId) {
-            const int n = ++ticks;
-            char text[32];
-            std::snprintf(text, sizeof text, "%d", n);
-            m_view->SetControlText(2002, text); // a readout cell changing on every tick
-            m_view->SetControlText(kValue, text);
+            ++ticks;
             const auto& panels = static_cast<Win32DialogView*>(m_view)->Panels();
             painted = panels.empty() ? 0 : panels.front()->CellsPainted();
+            char text[32];
+            m_view->GetControlText(2002, text, sizeof text);
+            cellValue = std::atoi(text);
+            if (m_justShown && !panels.empty()) {
+                m_justShown = false;
+                waitingWhenShown = panels.front()->HasDirtyCells();
+            }
         }
+    }
+    void OnFrame(bool numbers) override
+    {
+        ++frames;
+        if (!numbers) {
+            return;
+        }
+        Record("numbers at tick " + std::to_string(ticks));
+        char text[32];
+        std::snprintf(text, sizeof text, "%d", ticks.load());
+        m_view->SetControlText(2002, text); // a readout cell changing on every turn
+        m_view->SetControlText(kValue, text);
+    }
+    void OnVisibilityChange(bool visible) override
+    {
+        Record(std::string(visible ? "shown" : "hidden") + " at tick " + std::to_string(ticks));
+        m_justShown = visible;
     }
     void OnClose() override
     {
@@ -338,7 +374,11 @@ public:
         Record("syscommand " + std::to_string(command));
         return (command & 0xFFF0u) == kAboutCommand;
     }
-    void OnCloseRequested() override { ++closeRequests; }
+    void OnCloseRequested() override
+    {
+        ++closeRequests;
+        Record("close requested");
+    }
     bool EndsOnDialogKeys() const override { return keysEnd; }
     void EndNow(int result) { EndDialog(result); }
     SaveChoice Ask() { return m_view->AskSaveDiscardCancel("Save the changes?", "Renderer question"); }
@@ -352,6 +392,7 @@ private:
 
     class About : public DialogPresenter {
     } m_about;
+    bool m_justShown = false;
     std::mutex m_mutex;
     std::vector<std::string> m_events;
 };
@@ -504,9 +545,10 @@ TEST(Win32Renderer, ReadoutCellsChangingOnEveryTickArePaintedAboutTwentyTimesASe
     });
     ASSERT_GT(painted, 0) << "the readout cell was never drawn";
     EXPECT_GT(presenter.ticks, 0);
-    // One cell changes on every tick; at most one paint per 50 ms turn (plus
-    // the first paints of both cells and a little slack for expose events).
-    const long long frames = elapsed.count() / FrameGate::kNumberMs + 1;
+    // One cell changes on every numbers' turn (every sixth tick); at most one
+    // paint per turn (plus the first paints of both cells and a little slack
+    // for expose events).
+    const long long frames = elapsed.count() / (FramePacer::NumberTicksFor(kTickMs) * kTickMs) + 1;
     EXPECT_LE(painted, frames + 10) << ticks << " ticks in " << elapsed.count() << " ms";
     EXPECT_LT(painted, ticks + 2) << "painted on every tick";
 }
@@ -529,6 +571,68 @@ TEST(Win32Renderer, NothingIsDrawnWhileMinimisedAndTheChangesShowOnRestore)
         PostMessageW(window, WM_CLOSE, 0, 0);
     });
     EXPECT_EQ(presenter.destroys, 1);
+}
+
+TEST(Win32Renderer, ARestoredWindowGetsOneWholeFrameAtOnceAndDrawsItsCells)
+{
+    RecordingPresenter presenter;
+    long long paintedOnRestore = 0;
+    int valueOnRestore = -1;
+    RunDriven(presenter, [&](HWND window) {
+        EXPECT_TRUE(WaitFor([&] { return presenter.painted > 0; }));
+        PostMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        EXPECT_TRUE(WaitFor([&] { return IsIconic(window) != FALSE; }));
+        const int ticks = presenter.ticks;
+        EXPECT_TRUE(WaitFor([&] { return presenter.ticks >= ticks + 3 * FramePacer::NumberTicksFor(kTickMs); }));
+        const long long before = presenter.painted;
+        PostMessageW(window, WM_SYSCOMMAND, SC_RESTORE, 0);
+        EXPECT_TRUE(WaitFor([&] { return IsIconic(window) == FALSE; }));
+        // The ticks right after the restore bring no numbers' turn of their own.
+        const int restored = presenter.ticks;
+        EXPECT_TRUE(WaitFor([&] { return presenter.ticks >= restored + 2; }));
+        paintedOnRestore = presenter.painted - before;
+        valueOnRestore = presenter.cellValue;
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    });
+    const std::vector<std::string> events = presenter.Events();
+    const auto hidden = std::find_if(
+        events.begin(), events.end(), [](const std::string& event) { return event.rfind("hidden", 0) == 0; });
+    const auto shown
+        = std::find_if(hidden, events.end(), [](const std::string& event) { return event.rfind("shown", 0) == 0; });
+    ASSERT_NE(hidden, events.end()) << "the minimised window was never hidden to the presenter";
+    ASSERT_NE(shown, events.end()) << "the restored window was never shown to the presenter";
+    EXPECT_EQ(std::count_if(hidden, shown, [](const std::string& event) { return event.rfind("numbers", 0) == 0; }), 0)
+        << "frames while minimised";
+    // Shown, then the whole frame before any further tick, once.
+    const std::string tick = shown->substr(std::string("shown at tick ").size());
+    ASSERT_NE(shown + 1, events.end());
+    EXPECT_EQ(*(shown + 1), "numbers at tick " + tick);
+    EXPECT_EQ(std::count(shown, events.end(), "numbers at tick " + tick), 1);
+    EXPECT_EQ(valueOnRestore, std::stoi(tick)) << "the cell shows the restored frame's value";
+    EXPECT_FALSE(presenter.waitingWhenShown) << "the restored frame waited for the next tick";
+    EXPECT_GE(paintedOnRestore, 2) << "both readout cells drawn again";
+}
+
+TEST(Win32Renderer, ACloseFromOutsideInsideAHandlerArrivesOnceItHasReturned)
+{
+    RecordingPresenter presenter;
+    presenter.onButton = [](RecordingPresenter& self) {
+        // A close sent while the handler runs: told at once, closed later.
+        SendMessageW(self.window.load(), WM_CLOSE, 0, 0);
+    };
+    const int result = RunDriven(presenter, [&](HWND window) {
+        PostMessageW(GetDlgItem(window, kButton), BM_CLICK, 0, 0);
+        EXPECT_TRUE(WaitFor([&] { return presenter.Saw("close"); }));
+    });
+    EXPECT_EQ(result, kIdCancel);
+    std::vector<std::string> order;
+    for (const std::string& event : presenter.Events()) {
+        if (event.rfind("numbers", 0) != 0) {
+            order.push_back(event);
+        }
+    }
+    EXPECT_EQ(order,
+        (std::vector<std::string> { "command 1001", "close requested", "command 1001 returns", "close", "destroy" }));
 }
 
 TEST(Win32Renderer, CloseFromOutsideEndsTheOpenBoxAndChildFirstThenTheWindowOnce)
@@ -572,6 +676,28 @@ TEST(Win32Renderer, CloseFromOutsideEndsTheOpenBoxAndChildFirstThenTheWindowOnce
         EXPECT_EQ(presenter.closes, 1);
         EXPECT_EQ(presenter.destroys, 1);
     }
+}
+
+TEST(Win32Renderer, ACloseFromOutsideClosesAnOpenSystemMenu)
+{
+    RecordingPresenter presenter;
+    bool menuShown = false;
+    bool closedLate = false;
+    const int result = RunDriven(presenter, [&](HWND window) {
+        PostMessageW(window, WM_SYSCOMMAND, SC_KEYMENU, ' '); // Alt+Space: the system menu
+        menuShown = WaitFor([] { return IsWindowVisible(FindWindowW(L"#32768", nullptr)) != FALSE; });
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        // A menu left open keeps the window from closing: closed late, it fails the test.
+        if (!WaitFor([&] { return IsWindow(window) == FALSE; }, std::chrono::seconds(3))) {
+            closedLate = true;
+            PostMessageW(window, WM_CANCELMODE, 0, 0);
+        }
+    });
+    EXPECT_TRUE(menuShown);
+    EXPECT_FALSE(closedLate);
+    EXPECT_EQ(result, kIdCancel);
+    EXPECT_EQ(presenter.closes, 1);
+    EXPECT_EQ(presenter.destroys, 1);
 }
 
 TEST(Win32Renderer, TheSaveQuestionAndAWindowThatNoKeyEnds)
