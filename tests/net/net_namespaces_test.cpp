@@ -368,7 +368,7 @@ TEST_F(NetNamespaces, TheReceiverFollowsGetsTheSetUpLateAndSendsTheFlagsBack)
     // An orderly end on both sides: released, and the blocks' counts come down to the test's own views.
     EXPECT_EQ(sender->Stop(), 0);
     EXPECT_TRUE(Released(remote, 1000ms)) << "the sender's last sample is a released stick";
-    EXPECT_EQ(receiver->Stop(), 0);
+    EXPECT_EQ(receiver->Stop(), 128 + SIGTERM);
     EXPECT_TRUE(Contains(receiver->Err(), "stopped; the controls are released")) << receiver->Err();
     remote.Open();
     EXPECT_EQ(GSB::LoadUserCount(KQ_P_0001_02_Shm(m_receiverBlock.c_str(), true).GetBlock()), 2)
@@ -412,7 +412,7 @@ TEST_F(NetNamespaces, LossesReleaseWithin150MsAndTheStreamComesBack)
     ASSERT_TRUE(Follows(remote, local, 15000ms)) << receiver->Err() << sender->Err();
 
     // The receiver restarted: it takes the stream (and the set-up) up again.
-    EXPECT_EQ(receiver->Stop(), 0);
+    EXPECT_EQ(receiver->Stop(), 128 + SIGTERM);
     remote.Close();
     receiver = Receiver({});
     ASSERT_TRUE(Follows(remote, local)) << receiver->Err();
@@ -462,15 +462,15 @@ TEST_F(NetNamespaces, OnePublisherPerBlockAndBadInputIsNamedWithTheBlockUntouche
     EXPECT_EQ(local->Wait(), 4) << local->Err();
     EXPECT_TRUE(Contains(local->Err(), "another Tavelin publishes")) << local->Err();
     auto second = Receiver({});
-    EXPECT_EQ(second->Wait(), 4) << second->Err();
+    EXPECT_EQ(second->Wait(), 9) << second->Err();
     EXPECT_TRUE(Contains(second->Err(), "another program publishes into the shared block")) << second->Err();
-    EXPECT_EQ(receiver->Stop(), 0);
+    EXPECT_EQ(receiver->Stop(), 128 + SIGTERM);
     // And the other way round: a receiver on a Tavelin's block.
     auto sender = Sender(s_network.sender, m_senderBlock, {});
     ASSERT_TRUE(sender->Says("net_sender: publishing")) << sender->Err();
     auto onTavelin = std::make_unique<Program>(s_network.intruder, std::vector<std::string> {},
         Build() + "/tools/simblock/simblock", std::vector<std::string> { "--name", m_senderBlock, "net-receive" });
-    EXPECT_EQ(onTavelin->Wait(), 4) << onTavelin->Err();
+    EXPECT_EQ(onTavelin->Wait(), 9) << onTavelin->Err();
 
     struct Case {
         std::vector<std::string> options;
@@ -490,12 +490,12 @@ TEST_F(NetNamespaces, OnePublisherPerBlockAndBadInputIsNamedWithTheBlockUntouche
         fs::copy_options::overwrite_existing);
     const std::vector<Case> cases = {
         { { "--net-domain", "233" }, 64, "--net-domain needs a whole number from 0 to 232" },
-        { { "--net-peer", "no-such-host.invalid" }, 3, "the peer \"no-such-host.invalid\" does not resolve" },
-        { { "--net-keys", (s_top / "no-keys").string() }, 3, "no such key folder" },
-        { { "--net-keys", expired }, 3, "receiver/cert.pem expired on" },
-        { { "--net-keys", foreign }, 3, "receiver/cert.pem is signed by another authority" },
-        { { "--net-keys", (s_top / "keys").string(), "--net-domain", "231" }, 3, "cannot be secured" },
-        { { "--net-interface", "nosuch0" }, 3, "nosuch0" },
+        { { "--net-peer", "no-such-host.invalid" }, 8, "the peer \"no-such-host.invalid\" does not resolve" },
+        { { "--net-keys", (s_top / "no-keys").string() }, 8, "no such key folder" },
+        { { "--net-keys", expired }, 8, "receiver/cert.pem expired on" },
+        { { "--net-keys", foreign }, 8, "receiver/cert.pem is signed by another authority" },
+        { { "--net-keys", (s_top / "keys").string(), "--net-domain", "231" }, 8, "cannot be secured" },
+        { { "--net-interface", "nosuch0" }, 8, "nosuch0" },
         { { "--bogus" }, 64, "unknown option --bogus" },
     };
     for (const Case& bad : cases) {

@@ -23,8 +23,8 @@ namespace NetCommands {
 namespace {
 
 constexpr int kExitFailure = 1;
-constexpr int kExitLinkUnusable = 3;
-constexpr int kExitPublisherElsewhere = 4;
+constexpr int kExitLinkUnusable = 8;
+constexpr int kExitPublisherElsewhere = 9;
 constexpr int kExitUsage = 64;
 constexpr auto kStep = std::chrono::milliseconds(10);
 
@@ -120,7 +120,7 @@ int Receive(const std::string& name, const NetworkSettings& settings)
         "simblock net-receive: stopped; the controls are released (%llu samples written, %llu dropped)\n",
         static_cast<unsigned long long>(counts.written),
         static_cast<unsigned long long>(counts.outOfOrder + counts.beyondLimits + counts.otherSender));
-    return 0;
+    return 128 + g_stop;
 }
 
 int Keys(const std::vector<std::string>& words)

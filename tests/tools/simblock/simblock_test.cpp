@@ -436,10 +436,10 @@ TEST(Simblock, NetworkCommandsCheckTheirWordsAndTheKeys)
         EXPECT_EQ(again.exitCode, 1) << again.err;
         std::remove((folder + "/receiver/key.pem").c_str());
         const auto broken = Simblock({ "net-keys", "check", folder });
-        EXPECT_EQ(broken.exitCode, 3);
+        EXPECT_EQ(broken.exitCode, 8);
         EXPECT_TRUE(Contains(broken.err, "receiver/key.pem is missing")) << broken.err;
         const auto missing = Simblock({ "net-keys", "check", folder + "-none" });
-        EXPECT_EQ(missing.exitCode, 3);
+        EXPECT_EQ(missing.exitCode, 8);
         EXPECT_TRUE(Contains(missing.err, "no such key folder")) << missing.err;
         for (const char* file : { "/ca.pem", "/ca-key.pem", "/governance.p7s", "/permissions.p7s", "/sender/cert.pem",
                  "/sender/key.pem", "/receiver/cert.pem" }) {
@@ -453,7 +453,7 @@ TEST(Simblock, NetworkCommandsCheckTheirWordsAndTheKeys)
         // The receiver takes the block, then says the link is not in the build, and lets the block go.
         const std::string name = ShmTestOs::UniqueName("simblock_net");
         const auto receive = Simblock({ "net-receive", "--name", name });
-        EXPECT_EQ(receive.exitCode, 3) << receive.err;
+        EXPECT_EQ(receive.exitCode, 8) << receive.err;
         EXPECT_TRUE(Contains(receive.err, "this build has no network link")) << receive.err;
         EXPECT_FALSE(ShmTestOs::MappingExists(name));
     }
