@@ -80,6 +80,9 @@ bool NetworkReceiver::Start(const NetworkSettings& settings)
     }
     std::lock_guard<std::mutex> lock(m_mutex);
     m_transport = std::move(transport);
+    // Until a sender is heard nothing publishes: whatever a publisher that died
+    // left in the block is released, as after a loss.
+    ReleaseControlOutputs(m_block);
     const std::string domain = std::to_string(settings.domain);
     Say(config.secured ? "waiting for a sender on domain " + domain + ", secured with the keys in " + settings.keys
                        : "waiting for a sender on domain " + domain

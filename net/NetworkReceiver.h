@@ -53,8 +53,9 @@ public:
     NetworkReceiver(const NetworkReceiver&) = delete;
     NetworkReceiver& operator=(const NetworkReceiver&) = delete;
 
-    // Checks the settings and the keys and opens the endpoints (the settings
-    // need not be enabled: a receiver is always on). False with the reason.
+    // Checks the settings and the keys, opens the endpoints (the settings need
+    // not be enabled: a receiver is always on) and releases the controls that
+    // are in the block until a sender is heard. False with the reason.
     bool Start(const NetworkSettings& settings);
     // Releases the controls (the receiver is the block's publisher) and closes.
     void Stop();

@@ -14,7 +14,7 @@ run_packages=(
   libevdev-dev libudev-dev
   qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev fonts-dejavu-core
   cyclonedds-dev cyclonedds-tools # the network link: the library (with the DDS Security plugins) and idlc
-  openssl # simblock net-keys makes and checks the link's keys with the openssl command
+  libssl-dev # simblock net-keys makes and checks the link's keys with OpenSSL
 )
 # Making the Debian package (scripts/package-deb.sh): the manual pages'
 # scdoc, dpkg-shlibdeps for the package's dependencies.

@@ -319,6 +319,23 @@ TEST_F(ReceiverTest, SendsTheFlagsWhenTheSimulatorChangesThemAndAnswersTheSender
     EXPECT_EQ(Pitch(), 0.0);
 }
 
+TEST(NetworkReceiver, StartsFromAReleasedStickWhateverTheBlockHeld)
+{
+    Block block;
+    ControlOutputs left;
+    left.pitch = 12.0;
+    left.ptt = 1;
+    left.thrLvrL = 70.0;
+    WriteControlOutputs(block.data(), left);
+    FakeEngine engine;
+    NetworkReceiver receiver(block.data(), engine.Factory(), FakeClock::Now);
+    ASSERT_TRUE(receiver.Start(On()));
+    const ControlOutputs now = ReadControlOutputs(block.data());
+    EXPECT_EQ(now.pitch, 0.0);
+    EXPECT_EQ(now.ptt, 0);
+    EXPECT_EQ(now.thrLvrL, 70.0);
+}
+
 TEST(NetworkReceiver, AnEngineThatCannotStartIsNamed)
 {
     Block block;
