@@ -4,8 +4,8 @@
 // on every tick cost far too much as separate line edits).
 #pragma once
 
-#include "ui/LampPicture.h"
 #include "ui/DialogTemplate.h"
+#include "ui/LampPicture.h"
 
 #include <QGroupBox>
 #include <QLabel>
