@@ -26,6 +26,8 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <sys/mman.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -151,7 +153,11 @@ public:
     ~Program()
     {
         if (m_running.handle > 0) {
-            kill(static_cast<pid_t>(m_running.handle), SIGKILL);
+            // Asked first, so it lets its block go; killed only when it does not end.
+            Signal(SIGTERM);
+            if (!testpoll::Until([this] { return !Running(); }, 3000ms, 10ms)) {
+                kill(static_cast<pid_t>(m_running.handle), SIGKILL);
+            }
             ShmTestOs::WaitProgram(m_running);
         }
         std::remove(m_running.outFile.c_str());
@@ -160,9 +166,28 @@ public:
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
-    bool Running() const { return m_running.handle > 0 && kill(static_cast<pid_t>(m_running.handle), 0) == 0; }
-    void Signal(int signal) const { kill(static_cast<pid_t>(m_running.handle), signal); }
-    int Wait() { return ShmTestOs::WaitProgram(m_running); }
+    // Not ended yet (an ended child that is not yet waited for counts as ended).
+    bool Running() const
+    {
+        if (m_running.handle <= 0) {
+            return false;
+        }
+        int status = 0;
+        const pid_t pid = static_cast<pid_t>(m_running.handle);
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            m_running.handle = -1;
+            return false;
+        }
+        return true;
+    }
+    void Signal(int signal) const
+    {
+        if (m_running.handle > 0) {
+            kill(static_cast<pid_t>(m_running.handle), signal);
+        }
+    }
+    int Wait() { return m_running.handle > 0 ? ShmTestOs::WaitProgram(m_running) : m_status; }
     int Stop()
     {
         Signal(SIGTERM);
@@ -194,7 +219,8 @@ public:
     }
 
 private:
-    ShmTestOs::RunningProgram m_running;
+    mutable ShmTestOs::RunningProgram m_running;
+    mutable int m_status = -1;
 };
 
 // One side's block, read from the test itself.
@@ -266,8 +292,21 @@ protected:
         const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
         m_senderBlock = ShmTestOs::UniqueName("netS");
         m_receiverBlock = ShmTestOs::UniqueName("netR");
+        m_intruderBlock = ShmTestOs::UniqueName("netI");
         m_stick = (s_top / (test + "-stick.ini")).string();
         MoveStick(-3000, 4000, false);
+    }
+
+    // Whatever a killed program left of the test's blocks.
+    void TearDown() override
+    {
+        for (const std::string& name : { m_senderBlock, m_receiverBlock, m_intruderBlock }) {
+            if (!name.empty()) {
+                for (const char* suffix : { "", ".lock", ".owner" }) {
+                    shm_unlink(("/" + name + suffix).c_str());
+                }
+            }
+        }
     }
 
     // The side stick (slot 0): Y drives pitch, X roll, button 1 is A/P DISC.
@@ -327,6 +366,7 @@ protected:
     static inline fs::path s_top;
     std::string m_senderBlock;
     std::string m_receiverBlock;
+    std::string m_intruderBlock;
     std::string m_stick;
 };
 
@@ -433,7 +473,7 @@ TEST_F(NetNamespaces, WithKeysNobodyElseIsHeardAndMismatchedKeysSayWhy)
     // Intruders with their own sticks, far over: without keys, then with another cockpit's.
     const std::string intruderStick = (s_top / "intruder-stick.ini").string();
     MoveStick(9000, -9000, true, intruderStick);
-    const std::string intruderBlock = ShmTestOs::UniqueName("netI");
+    const std::string& intruderBlock = m_intruderBlock;
     for (const std::vector<std::string>& options : { std::vector<std::string> {}, Keys("other-keys") }) {
         auto intruder = Sender(s_network.intruder, intruderBlock, options, intruderStick);
         EXPECT_TRUE(intruder->Says("net_sender: publishing")) << intruder->Err();
