@@ -21,7 +21,9 @@ endif()
 #   alloc   counts allocations: the executable's global operator new is replaced
 #   wine    the Windows build under Wine: every test there has it beside its
 #           own tier; a test that exists only there may have it alone
-set(TAVELIN_TEST_TIERS unit fakes evdev qt e2e stress alloc wine)
+#   net     the network link across network namespaces the test makes (root;
+#           skipped with the reason elsewhere)
+set(TAVELIN_TEST_TIERS unit fakes evdev qt e2e stress alloc wine net)
 
 # tavelin_add_test(name TIER tier [COUNTS_ALLOCATIONS] SOURCES... LIBS...)
 # One GoogleTest executable in <build>/tests, its cases registered with CTest

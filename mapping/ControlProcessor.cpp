@@ -10,6 +10,9 @@
 
 #include "mapping/BlockKeeper.h"
 #include "mapping/CockpitButtons.h"
+#include "mapping/KQ_P_0001_02_Shm.h"
+#include "mapping/LinkValues.h"
+#include "mapping/OutputLimits.h"
 #include "support/TextFunctions.h"
 
 #include <atomic>
@@ -25,22 +28,13 @@ namespace {
 
 constexpr const char* kOutOfRange = "Out Of Range";
 
-// Physical limits of the outputs. No finite, sane input gives a value beyond
-// them, so one beyond is garbage (typically a tuning value another program
-// wrote into the block) and is never published or kept in a filter:
-// - pitch, roll, pedals, tiller: degrees of deflection. Half a turn is far
-//   beyond every control's travel (the window's bars end at 15 to 25 degrees)
-//   yet clips no sensitivity a person would choose; beyond it the value is
-//   held at the limit, so the stick filters recover within a few time constants;
-// - thrust levers: percent of travel. The gates never give more than 100, and
-//   a negative sensitivity or offset reaches below 0 by at most one whole
-//   travel; beyond that range the lever keeps its last good value;
-// - a thrust-lever filter's time constant: a lag of more than a minute is no
-//   filter but a frozen lever, and is refused like a negative one.
-constexpr double kStickLimitDegrees = 180.0;
-constexpr double kThrustLeverLowest = -100.0;
-constexpr double kThrustLeverHighest = 100.0;
-constexpr double kLongestThrustLeverTimeConstant = 60.0;
+// Physical limits of the outputs (mapping/OutputLimits.h): beyond them the
+// stick value is held at the limit, so the stick filters recover within a few
+// time constants, and a thrust lever keeps its last good value.
+using OutputLimits::kLongestThrustLeverTimeConstant;
+using OutputLimits::kStickLimitDegrees;
+using OutputLimits::kThrustLeverHighest;
+using OutputLimits::kThrustLeverLowest;
 
 double Limited(double value, double limit)
 {
@@ -88,21 +82,6 @@ const JoystickState* AttachedRecord(
         return nullptr;
     }
     return SlotRecord(states, slot);
-}
-
-// Stick axes 0 and the button bytes 0; the thrust levers keep their value.
-void StoreReleasedControls(void* block)
-{
-    for (const CockpitAxisRow& row : Axes::kRows) {
-        if (row.kind == AxisKind::StickAxis) {
-            Block::StoreDouble(block, row.output, 0.0);
-        }
-    }
-    for (const CockpitButtonRow& row : Buttons::kRows) {
-        if (row.published != 0) {
-            Block::StoreByte(block, row.published, 0);
-        }
-    }
 }
 
 std::uint32_t NextWarningSerial()
@@ -154,7 +133,7 @@ bool ControlProcessor::Attach()
     m_keeper.reset();
     m_block = nullptr;
 
-    m_keeper = std::make_unique<BlockKeeper>(StoreReleasedControls);
+    m_keeper = std::make_unique<BlockKeeper>(ReleaseControlOutputs);
     if (!m_keeper->Attach()) {
         SetErrorText(m_keeper->ErrorText());
         return false;
@@ -220,7 +199,7 @@ void ControlProcessor::ReleaseControls()
     if (m_block == nullptr) {
         return;
     }
-    StoreReleasedControls(m_block);
+    ReleaseControlOutputs(m_block);
     for (int row = 0; row < Axes::kRowCount; ++row) {
         if (Axes::kRows[row].kind == AxisKind::StickAxis && m_filters[row]) {
             m_filters[row]->ResetFilter(0.0);

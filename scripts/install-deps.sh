@@ -13,6 +13,8 @@ run_packages=(
   build-essential cmake ninja-build pkg-config
   libevdev-dev libudev-dev
   qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev fonts-dejavu-core
+  cyclonedds-dev cyclonedds-tools # the network link: the library (with the DDS Security plugins) and idlc
+  libssl-dev # simblock net-keys makes and checks the link's keys with OpenSSL
 )
 # Making the Debian package (scripts/package-deb.sh): the manual pages'
 # scdoc, dpkg-shlibdeps for the package's dependencies.
@@ -30,6 +32,7 @@ test_packages=(
   nsis zip x11-utils
   twm xdotool # the CPU comparison's minimised window: a window manager and a way to minimise
   locales # localedef: the tests build a decimal-comma locale when the system has none
+  iproute2 # ip netns: the network link's tests make their own namespaces
 )
 
 sets=("$@")

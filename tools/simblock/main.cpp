@@ -12,6 +12,7 @@
 #include "support/WineBridge.h"
 #include "tools/simblock/BlockReport.h"
 #include "tools/simblock/KeptAttachment.h"
+#include "tools/simblock/NetCommands.h"
 
 #include <atomic>
 #include <chrono>
@@ -103,7 +104,7 @@ bool ParseNumber(const std::string& text, long lowest, long highest, long& value
 
 bool Usage(const char* problem)
 {
-    std::fprintf(stderr, "simblock: %s\n%s", problem, kUsage);
+    std::fprintf(stderr, "simblock: %s\n%s%s", problem, kUsage, NetCommands::Usage());
     return false;
 }
 
@@ -137,6 +138,7 @@ bool ParseOptions(int argc, char** argv, Options& options)
             options.stop = true;
         } else if (word == "--help" || word == "-h") {
             std::fputs(kUsage, stdout);
+            std::fputs(NetCommands::Usage(), stdout);
             std::exit(std::fflush(stdout) == 0 ? 0 : kExitFailure);
         } else if (word == "--version") {
             std::fputs("simblock " TAVELIN_VERSION "\n", stdout);
@@ -370,6 +372,9 @@ int Run(const Options& options)
 int main(int argc, char** argv)
 {
     InstallSignalHandlers();
+    if (NetCommands::Wanted(argc, argv)) {
+        return NetCommands::Run(argc, argv);
+    }
     Options options;
     if (!ParseOptions(argc, argv, options)) {
         return kExitUsage;

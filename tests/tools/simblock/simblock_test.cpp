@@ -516,3 +516,59 @@ TEST(Simblock, TheBridgeReportsAWindowsHalfThatNeverRan)
     std::filesystem::remove_all(folder);
 }
 #endif
+
+// The network commands as far as they go without a network: their usage, the
+// key set, and (in a build without the link) that they say so.
+TEST(Simblock, NetworkCommandsCheckTheirWordsAndTheKeys)
+{
+    const auto noWord = Simblock({ "net-keys", "make" });
+    EXPECT_EQ(noWord.exitCode, 64) << noWord.err;
+    EXPECT_TRUE(Contains(noWord.err, "net-keys needs make DIR or check DIR")) << noWord.err;
+    const auto domain = Simblock({ "--net-domain", "300", "net-receive" });
+    EXPECT_EQ(domain.exitCode, 64) << domain.err;
+    EXPECT_TRUE(Contains(domain.err, "--net-domain needs a whole number from 0 to 232")) << domain.err;
+    const auto unknown = Simblock({ "net-receive", "--hz", "5" });
+    EXPECT_EQ(unknown.exitCode, 64) << unknown.err;
+    EXPECT_TRUE(Contains(unknown.err, "usage:")) << unknown.err;
+
+    const std::string folder = ShmTestOs::NativePath(
+        std::string(std::getenv("TAVELIN_TEST_BINARY_DIR") != nullptr ? std::getenv("TAVELIN_TEST_BINARY_DIR") : ".")
+        + "/simblock-keys-" + std::to_string(ShmTestOs::ProcessId()));
+    const auto made = Simblock({ "net-keys", "make", folder });
+    // Decided by what simblock says, not by how this test was built: a receiver
+    // with an engine must never be started here, outside a network namespace.
+    const bool withoutLink = Contains(made.err, "this build has no network link");
+#ifdef TAVELIN_HAVE_NETWORK
+    EXPECT_FALSE(withoutLink) << made.err;
+#endif
+    if (!withoutLink) {
+        ASSERT_EQ(made.exitCode, 0) << made.err;
+        EXPECT_TRUE(Contains(made.out, "copy the whole folder to the other computer")) << made.out;
+        const auto good = Simblock({ "net-keys", "check", folder });
+        EXPECT_EQ(good.exitCode, 0) << good.err;
+        const auto again = Simblock({ "net-keys", "make", folder });
+        EXPECT_EQ(again.exitCode, 1) << again.err;
+        std::remove((folder + "/receiver/key.pem").c_str());
+        const auto broken = Simblock({ "net-keys", "check", folder });
+        EXPECT_EQ(broken.exitCode, 8);
+        EXPECT_TRUE(Contains(broken.err, "receiver/key.pem is missing")) << broken.err;
+        const auto missing = Simblock({ "net-keys", "check", folder + "-none" });
+        EXPECT_EQ(missing.exitCode, 8);
+        EXPECT_TRUE(Contains(missing.err, "no such key folder")) << missing.err;
+        for (const char* file : { "/ca.pem", "/ca-key.pem", "/governance.p7s", "/permissions.p7s", "/sender/cert.pem",
+                 "/sender/key.pem", "/receiver/cert.pem" }) {
+            std::remove((folder + file).c_str());
+        }
+        std::remove((folder + "/sender").c_str());
+        std::remove((folder + "/receiver").c_str());
+        std::remove(folder.c_str());
+    } else {
+        EXPECT_EQ(made.exitCode, 1);
+        // The receiver takes the block, then says the link is not in the build, and lets the block go.
+        const std::string name = ShmTestOs::UniqueName("simblock_net");
+        const auto receive = Simblock({ "net-receive", "--name", name });
+        EXPECT_EQ(receive.exitCode, 8) << receive.err;
+        EXPECT_TRUE(Contains(receive.err, "this build has no network link")) << receive.err;
+        EXPECT_FALSE(ShmTestOs::MappingExists(name));
+    }
+}

@@ -1,0 +1,86 @@
+#include "net/EngineConfiguration.h"
+
+namespace EngineConfiguration {
+
+namespace {
+
+// Long enough that a busy computer never loses its peer, short enough that a
+// vanished one is forgotten (and a restarted one matched) within seconds.
+constexpr const char* kParticipantLease = "2 s";
+
+std::string FileUri(const std::string& path)
+{
+    return "file:" + Escaped(path);
+}
+
+} // namespace
+
+std::string Escaped(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&apos;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string Text(const NetworkSettings& settings, const KeySet::Files* keys)
+{
+    std::string xml = "<CycloneDDS><Domain id=\"any\"><General>";
+    if (!settings.interfaceName.empty()) {
+        xml += "<Interfaces><NetworkInterface name=\"" + Escaped(settings.interfaceName) + "\"/></Interfaces>";
+    }
+    if (!settings.peers.empty()) {
+        // Peers are for networks without multicast: then nothing is multicast at all.
+        xml += "<AllowMulticast>false</AllowMulticast>";
+    }
+    xml += "</General><Discovery>";
+    // Fixed port numbers per participant, which discovery through peers needs.
+    xml += "<ParticipantIndex>auto</ParticipantIndex>";
+    xml += std::string("<LeaseDuration>") + kParticipantLease + "</LeaseDuration>";
+    if (!settings.peers.empty()) {
+        xml += "<Peers>";
+        for (const std::string& peer : settings.peers) {
+            xml += "<Peer Address=\"" + Escaped(peer) + "\"/>";
+        }
+        xml += "</Peers>";
+    }
+    xml += "</Discovery>";
+    // No trace: the engine's warnings and errors reach the program through its
+    // log sink (the transport), and no file is written.
+    xml += "<Tracing><Verbosity>none</Verbosity></Tracing>";
+    if (keys != nullptr) {
+        xml += "<Security><Authentication>";
+        xml += "<IdentityCertificate>" + FileUri(keys->certificate) + "</IdentityCertificate>";
+        xml += "<IdentityCA>" + FileUri(keys->ca) + "</IdentityCA>";
+        xml += "<PrivateKey>" + FileUri(keys->privateKey) + "</PrivateKey>";
+        xml += "</Authentication><AccessControl>";
+        xml += "<Governance>" + FileUri(keys->governance) + "</Governance>";
+        xml += "<PermissionsCA>" + FileUri(keys->ca) + "</PermissionsCA>";
+        xml += "<Permissions>" + FileUri(keys->permissions) + "</Permissions>";
+        xml += "</AccessControl><Cryptographic/></Security>";
+    }
+    xml += "</Domain></CycloneDDS>";
+    return xml;
+}
+
+} // namespace EngineConfiguration

@@ -1,0 +1,183 @@
+// Network.ini, the --net options and the engine's configuration text: what
+// is accepted, and that everything else is refused with the line and the reason.
+#include "net/EngineConfiguration.h"
+#include "net/NetworkSettings.h"
+#include "tests/support/os_helpers.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+bool Contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+std::string ParseError(const std::string& text)
+{
+    NetworkSettingsFile file;
+    NetworkSettings settings;
+    settings.domain = 7;
+    if (file.Parse(text, settings)) {
+        return "";
+    }
+    EXPECT_EQ(settings.domain, 7) << "a failed parse leaves the settings alone";
+    return file.FullErrorText();
+}
+
+TEST(NetworkSettingsFile, ReadsWhatTheProgramWritesAndItsHandWrittenForms)
+{
+    NetworkSettings settings;
+    settings.enabled = true;
+    settings.domain = 17;
+    settings.peers = { "sim-pc.local", "169.254.23.2:7410" };
+    settings.keys = "/home/pilot/cockpit keys";
+    settings.interfaceName = "eth1";
+    for (const char* lineEnd : { "\n", "\r\n" }) {
+        NetworkSettings read;
+        NetworkSettingsFile file;
+        ASSERT_TRUE(file.Parse(NetworkSettingsFile::Format(settings, lineEnd), read)) << file.FullErrorText();
+        EXPECT_EQ(read, settings);
+    }
+
+    NetworkSettings read;
+    NetworkSettingsFile file;
+    ASSERT_TRUE(file.Parse("; written by hand\n[other]\nwhatever = 1\n[ network ]\n\tdomain=3 \npeer = a\nPEER=b\n"
+                           "# no keys\nenabled = 0\n",
+        read))
+        << file.FullErrorText();
+    EXPECT_FALSE(read.enabled);
+    EXPECT_EQ(read.domain, 3);
+    EXPECT_EQ(read.peers, (std::vector<std::string> { "a", "b" }));
+    EXPECT_TRUE(read.keys.empty());
+}
+
+TEST(NetworkSettingsFile, GarbageIsRefusedWithTheLineAndTheReason)
+{
+    EXPECT_TRUE(
+        Contains(ParseError("[NETWORK]\nDOMAIN = 233\n"), "line 2: DOMAIN must be a whole number from 0 to 232"));
+    EXPECT_TRUE(Contains(ParseError("[NETWORK]\nDOMAIN = -1\n"), "line 2: DOMAIN"));
+    EXPECT_TRUE(Contains(ParseError("[NETWORK]\nDOMAIN = 1x\n"), "not \"1x\""));
+    EXPECT_TRUE(Contains(ParseError("[NETWORK]\nDOMAIN = 1\nDOMAIN = 2\n"), "line 3: DOMAIN is given twice"));
+    EXPECT_TRUE(Contains(ParseError("[NETWORK]\nENABLED = yes\n"), "ENABLED must be 0 (off) or 1 (on)"));
+    EXPECT_TRUE(Contains(ParseError("[NETWORK]\nCOLOUR = red\n"), "unknown key \"COLOUR\""));
+    EXPECT_TRUE(Contains(ParseError("[NETWORK]\nPEER = two words\n"), "PEER must be one host name"));
+    EXPECT_TRUE(Contains(ParseError("[NETWORK]\nPEER = <x>\n"), "PEER must be one host name"));
+    EXPECT_TRUE(Contains(ParseError("[NETWORK]\nINTERFACE = eth0;rm\n"), "INTERFACE must be"));
+    EXPECT_TRUE(Contains(ParseError("DOMAIN = 1\n[NETWORK]\n"), "line 1: a key before the [NETWORK] section"));
+    EXPECT_TRUE(
+        Contains(ParseError("[NETWORK]\nthis is not a setting\n"), "line 2: \"this is not a setting\" is neither"));
+    EXPECT_TRUE(Contains(ParseError("[NETWORK\n"), "must end with ]"));
+    EXPECT_TRUE(Contains(ParseError("[OTHER]\nX = 1\n"), "has no [NETWORK] section"));
+    EXPECT_TRUE(Contains(ParseError(std::string("[NETWORK]\nDOMAIN = 1\0\x01\x02", 23)), "binary data"));
+    std::string many = "[NETWORK]\n";
+    for (int i = 0; i < 33; ++i) {
+        many += "PEER = p" + std::to_string(i) + "\n";
+    }
+    EXPECT_TRUE(Contains(ParseError(many), "line 34: more than 32 PEER lines"));
+}
+
+TEST(NetworkSettingsFile, AMissingFileIsTheDefaultAndAnUnreadableOneFails)
+{
+    const std::filesystem::path folder
+        = std::filesystem::temp_directory_path() / ("tavelin-net-" + std::to_string(ShmTestOs::ProcessId()));
+    std::filesystem::create_directories(folder);
+    NetworkSettings settings;
+    NetworkSettingsFile file;
+    EXPECT_TRUE(file.Load((folder / "Network.ini").string(), settings));
+    EXPECT_EQ(settings, NetworkSettings {});
+
+    std::filesystem::create_directories(folder / "Folder.ini");
+    EXPECT_FALSE(file.Load((folder / "Folder.ini").string(), settings));
+    EXPECT_TRUE(Contains(file.FullErrorText(), "Network.ini cannot be read")) << file.FullErrorText();
+
+    const std::string garbage = (folder / "Garbage.ini").string();
+    std::FILE* out = std::fopen(garbage.c_str(), "wb");
+    std::fputs("[NETWORK]\nDOMAIN = lots\n", out);
+    std::fclose(out);
+    EXPECT_FALSE(file.Load(garbage, settings));
+    EXPECT_TRUE(Contains(file.FullErrorText(), "line 2: DOMAIN")) << file.FullErrorText();
+    EXPECT_TRUE(Contains(file.FullErrorText(), garbage)) << "the file is named";
+    std::filesystem::remove_all(folder);
+}
+
+TEST(NetworkOptions, OverrideTheFileAndRefuseBadValues)
+{
+    std::vector<std::string> words
+        = { "tavelin", "--net", "--net-domain", "5", "--net-peer", "a", "--net-peer", "b", "--net-keys", "/k", "x" };
+    std::vector<char*> argv;
+    for (std::string& word : words) {
+        argv.push_back(word.data());
+    }
+    NetworkOverrides overrides;
+    std::string error;
+    int taken = 0;
+    for (int i = 1; i < static_cast<int>(argv.size()); ++i) {
+        const NetworkOption option = TakeNetworkOption(static_cast<int>(argv.size()), argv.data(), i, overrides, error);
+        ASSERT_NE(option, NetworkOption::Bad) << error;
+        taken += option == NetworkOption::Taken ? 1 : 0;
+    }
+    EXPECT_EQ(taken, 5);
+    NetworkSettings settings;
+    settings.peers = { "from-the-file" };
+    settings.interfaceName = "eth9";
+    overrides.ApplyTo(settings);
+    EXPECT_TRUE(settings.enabled);
+    EXPECT_EQ(settings.domain, 5);
+    EXPECT_EQ(settings.peers, (std::vector<std::string> { "a", "b" }));
+    EXPECT_EQ(settings.keys, "/k");
+    EXPECT_EQ(settings.interfaceName, "eth9") << "what the command line does not say stays";
+
+    for (const std::vector<std::string>& bad :
+        std::vector<std::vector<std::string>> { { "p", "--net-domain", "233" }, { "p", "--net-domain" },
+            { "p", "--net-peer", "a b" }, { "p", "--net-keys", "" }, { "p", "--net-interface", "a/b" } }) {
+        std::vector<std::string> copy = bad;
+        std::vector<char*> badArgv;
+        for (std::string& word : copy) {
+            badArgv.push_back(word.data());
+        }
+        int i = 1;
+        NetworkOverrides ignored;
+        EXPECT_EQ(
+            TakeNetworkOption(static_cast<int>(badArgv.size()), badArgv.data(), i, ignored, error), NetworkOption::Bad)
+            << bad[1];
+        EXPECT_TRUE(Contains(error, bad[1])) << error;
+    }
+
+    NetworkSettings secured;
+    secured.keys = "/k";
+    secured.domain = 231;
+    EXPECT_FALSE(CheckNetworkSettings(secured, error));
+    EXPECT_TRUE(Contains(error, "cannot be secured")) << error;
+    secured.domain = 230;
+    EXPECT_TRUE(CheckNetworkSettings(secured, error));
+}
+
+TEST(EngineConfiguration, PinsPeersAndKeysWithEveryCharacterEscaped)
+{
+    NetworkSettings settings;
+    EXPECT_FALSE(Contains(EngineConfiguration::Text(settings, nullptr), "<Security>"));
+    EXPECT_FALSE(Contains(EngineConfiguration::Text(settings, nullptr), "AllowMulticast"))
+        << "without peers discovery is by multicast";
+
+    settings.peers = { "169.254.23.2", "sim" };
+    settings.interfaceName = "eth0";
+    KeySet::Files keys = KeySet::FilesOf("/home/a&b/<keys>", LinkRole::Receiver);
+    const std::string xml = EngineConfiguration::Text(settings, &keys);
+    EXPECT_TRUE(Contains(xml, "<NetworkInterface name=\"eth0\"/>"));
+    EXPECT_TRUE(Contains(xml, "<AllowMulticast>false</AllowMulticast>"));
+    EXPECT_TRUE(Contains(xml, "<Peer Address=\"169.254.23.2\"/><Peer Address=\"sim\"/>"));
+    EXPECT_TRUE(Contains(xml, "<ParticipantIndex>auto</ParticipantIndex>")) << "discovery through peers needs it";
+    EXPECT_TRUE(Contains(xml, "<IdentityCertificate>file:" + EngineConfiguration::Escaped(keys.certificate) + "<"));
+    EXPECT_TRUE(Contains(xml, "<PrivateKey>file:" + EngineConfiguration::Escaped(keys.privateKey) + "<"));
+    EXPECT_TRUE(Contains(xml, "file:/home/a&amp;b/&lt;keys&gt;"));
+    EXPECT_FALSE(Contains(xml, "a&b")) << xml;
+    EXPECT_EQ(EngineConfiguration::Escaped("'\"&<>"), "&apos;&quot;&amp;&lt;&gt;");
+}
+
+} // namespace
