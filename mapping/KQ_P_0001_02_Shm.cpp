@@ -24,17 +24,19 @@ bool VersionMatches(const void* block)
 }
 
 // Every attachment of this process, so that one that attaches again can
-// take the others of its name along.
+// take the others of its name along. Both are made once and never destroyed:
+// an attachment owned by a static object is destroyed at exit, after the
+// statics of this file would have been.
 std::mutex& AttachmentsLock()
 {
-    static std::mutex lock;
-    return lock;
+    static std::mutex* const lock = new std::mutex;
+    return *lock;
 }
 
 std::vector<KQ_P_0001_02_Shm*>& Attachments()
 {
-    static std::vector<KQ_P_0001_02_Shm*> attachments;
-    return attachments;
+    static std::vector<KQ_P_0001_02_Shm*>* const attachments = new std::vector<KQ_P_0001_02_Shm*>;
+    return *attachments;
 }
 
 void Register(KQ_P_0001_02_Shm* attachment)

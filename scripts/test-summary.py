@@ -14,7 +14,7 @@ import os
 import sys
 import xml.etree.ElementTree as ET
 
-TIERS = ["unit", "fakes", "evdev", "qt", "e2e", "stress", "alloc", "wine"]
+TIERS = ["unit", "fakes", "evdev", "qt", "e2e", "stress", "alloc", "wine", "net"]
 # A failed test's output is shown whole up to this many lines, else its start and its end.
 OUTPUT_HEAD = 15
 OUTPUT_TAIL = 60

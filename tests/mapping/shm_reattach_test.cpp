@@ -14,6 +14,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
+#include <memory>
 #include <string>
 #include <sys/file.h>
 #include <sys/mman.h>
@@ -311,4 +312,25 @@ TEST(ShmReattach, AViewThatCouldNotAttachIsBroughtAlong)
     GSB::StoreDouble(publisher.GetBlock(), GSB::kPitchSensitivity, kMarker);
     EXPECT_EQ(GSB::LoadDouble(window.GetBlock(), GSB::kPitchSensitivity), kMarker);
     EXPECT_EQ(GSB::LoadUserCount(window.GetBlock()), 2);
+}
+
+TEST(ShmReattach, AnAttachmentOwnedByAStaticObjectDetachesCleanlyAtExit)
+{
+    // A program may keep its attachment in an object of static duration that
+    // exists before the process's first attach (a processor made at start-up
+    // that attaches later). At exit it is destroyed after everything made
+    // since, so the list of the process's attachments must still be there.
+    // The child starts afresh (threadsafe style), so nothing of this process
+    // has attached before it.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const std::string name = ShmTestOs::UniqueName("static");
+    EXPECT_EXIT(
+        {
+            static std::unique_ptr<KQ_P_0001_02_Shm> owner;
+            owner = std::make_unique<KQ_P_0001_02_Shm>(name.c_str());
+            std::exit(owner->IsReady() ? 0 : 3);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_FALSE(ShmTestOs::MappingExists(name)) << "the last detach at exit removes the name";
+    RemoveObjects(name);
 }
