@@ -38,6 +38,12 @@ public:
     void UnmapAndClose();
     void Close() { UnmapAndClose(); }
 
+    // Linux: a block shrunk under the calling thread's access reads zeros in
+    // it too. A thread that a library made with every signal blocked (a
+    // network engine's worker, say) is otherwise ended by the bus error
+    // instead; such a thread calls this before it touches a block.
+    static void GuardCallingThread();
+
     // How long attach and detach wait for each other's lock.
     static constexpr int kAttachWaitMs = 2000;
     static constexpr int kDetachWaitMs = 250;

@@ -1,5 +1,6 @@
 #include "net/NetworkReceiver.h"
 
+#include "mapping/BaseSharedMemory.h"
 #include "net/EngineConfiguration.h"
 #include "net/KeySet.h"
 
@@ -14,6 +15,17 @@ std::int64_t SteadyNanoseconds()
 {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
+}
+
+// The engine's threads start with every signal blocked: a block shrunk
+// under one of them while it writes must read zeros, not end the receiver.
+void GuardEngineThread()
+{
+    thread_local bool guarded = false;
+    if (!guarded) {
+        BaseSharedMemory::GuardCallingThread();
+        guarded = true;
+    }
 }
 
 } // namespace
@@ -111,6 +123,7 @@ void NetworkReceiver::Stop()
 
 void NetworkReceiver::OnControls(const ControlsMessage& message, std::uint64_t writer)
 {
+    GuardEngineThread();
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_closing) {
         return;
@@ -161,19 +174,37 @@ void NetworkReceiver::OnControls(const ControlsMessage& message, std::uint64_t w
 
 void NetworkReceiver::OnSetUp(const SetUpMessage& message)
 {
+    GuardEngineThread();
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_closing) {
         return;
     }
     WriteLinkSetUp(m_block, message.setUp);
+    m_lastSetUp = message.setUp;
+    m_haveSetUp = true;
     ++m_counts.setUps;
     char name[sizeof message.setUp.values.configurationName + 1] = {};
     std::memcpy(name, message.setUp.values.configurationName, sizeof message.setUp.values.configurationName);
     Say(std::string("set-up received (configuration \"") + name + "\")");
 }
 
+void NetworkReceiver::KeepBlock(const std::function<bool()>& keep)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!keep()) {
+        return;
+    }
+    if (m_haveSetUp) {
+        WriteLinkSetUp(m_block, m_lastSetUp);
+    }
+    if (m_stream != Stream::Receiving) {
+        ReleaseControlOutputs(m_block);
+    }
+}
+
 void NetworkReceiver::OnSendersAlive(int count)
 {
+    GuardEngineThread();
     std::lock_guard<std::mutex> lock(m_mutex);
     if (count == 0 && m_stream == Stream::Receiving) {
         Release("the sender's liveliness lapsed");

@@ -11,6 +11,7 @@
 // second one's samples are ignored.
 #pragma once
 
+#include "mapping/LinkValues.h"
 #include "net/EngineLines.h"
 #include "net/LinkTransport.h"
 #include "net/NetworkSettings.h"
@@ -64,6 +65,11 @@ public:
     void Step();
     // Waits at most `timeout` for a sample or anything else to do.
     void WaitForActivity(std::chrono::milliseconds timeout);
+    // Runs `keep` while no sample is written (the engine's threads wait), for
+    // the block's attachment to be mended under the receiver. When `keep`
+    // answers that the block was attached anew, the last set-up goes back
+    // into it, and the controls are released there unless a sender is heard.
+    void KeepBlock(const std::function<bool()>& keep);
     // What the receiver has to say, one line at a time.
     bool TakeLine(std::string& line);
 
@@ -107,6 +113,8 @@ private:
     bool m_flagsSent = false;
     SimulatorFlagBytes m_sentFlags;
     Counts m_counts;
+    LinkSetUp m_lastSetUp;
+    bool m_haveSetUp = false;
     Counts m_reported;
     std::int64_t m_lastDropReport = 0;
     std::deque<std::string> m_lines;

@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdint>
 #include <mutex>
+#include <pthread.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 
@@ -137,6 +138,14 @@ void Install()
 } // namespace
 
 namespace BlockGuard {
+
+void CoverCallingThread()
+{
+    sigset_t bus;
+    sigemptyset(&bus);
+    sigaddset(&bus, SIGBUS);
+    pthread_sigmask(SIG_UNBLOCK, &bus, nullptr);
+}
 
 int Watch(void* start, std::size_t length, int fd)
 {

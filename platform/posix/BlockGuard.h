@@ -25,5 +25,7 @@ void Renew(int slot, int fd);
 void Forget(int slot);
 // The object was found shrunk under this view: it shows zero pages now.
 bool Broken(int slot);
+// The calling thread takes the bus error to the handler (unblocks SIGBUS).
+void CoverCallingThread();
 
 } // namespace BlockGuard

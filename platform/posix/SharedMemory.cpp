@@ -230,6 +230,11 @@ void BaseSharedMemory::ParkView()
     }
 }
 
+void BaseSharedMemory::GuardCallingThread()
+{
+    BlockGuard::CoverCallingThread();
+}
+
 bool BaseSharedMemory::ViewBroken() const
 {
     return m_view != nullptr && !m_parked && BlockGuard::Broken(m_guardSlot);

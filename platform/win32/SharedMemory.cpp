@@ -133,6 +133,10 @@ void BaseSharedMemory::ParkView()
     UnmapAndClose();
 }
 
+void BaseSharedMemory::GuardCallingThread()
+{
+}
+
 bool BaseSharedMemory::ViewBroken() const
 {
     return false;

@@ -20,6 +20,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -560,6 +561,43 @@ TEST_F(NetNamespaces, OnePublisherPerBlockAndBadInputIsNamedWithTheBlockUntouche
 }
 
 // Not pass/fail: the figures the test command prints (TAVELIN_NET_FIGURES=1).
+TEST_F(NetNamespaces, TheReceiverKeepsItsBlockThroughARemovedNameAndAShrink)
+{
+    auto receiver = Receiver({});
+    auto sender = Sender(s_network.sender, m_senderBlock, {});
+    BlockView local(m_senderBlock);
+    BlockView remote(m_receiverBlock);
+    ASSERT_TRUE(Follows(remote, local)) << receiver->Err() << sender->Err();
+    const double sensitivity = local.Setting(GSB::kPitchSensitivity);
+    const auto hasTheSetUp = [&] {
+        return testpoll::Until([&] { return remote.Setting(GSB::kPitchSensitivity) == sensitivity; }, 3000ms, 5ms);
+    };
+    ASSERT_TRUE(hasTheSetUp()) << receiver->Err();
+
+    // A clean-up script removes the name: a simulator that starts afterwards
+    // must find the block that is written, not a fresh empty one.
+    remote.Close();
+    ASSERT_EQ(shm_unlink(("/" + m_receiverBlock).c_str()), 0);
+    ASSERT_TRUE(receiver->Says("removed the name of the shared block")) << receiver->Err();
+    EXPECT_TRUE(receiver->Says("made it again with the current contents")) << receiver->Err();
+    ASSERT_TRUE(Follows(remote, local)) << receiver->Err();
+    EXPECT_TRUE(hasTheSetUp()) << "the set-up is in the block made again";
+
+    // Shrunk under it: the receiver survives, attaches again and puts the set-up back.
+    remote.Close();
+    const int fd = shm_open(("/" + m_receiverBlock).c_str(), O_RDWR, 0);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, 1000), 0);
+    close(fd);
+    ASSERT_TRUE(receiver->Says("shrank the shared block"))
+        << receiver->Err() << "running: " << receiver->Running() << " remote pitch " << remote.Outputs().pitch;
+    ASSERT_TRUE(Follows(remote, local)) << receiver->Err();
+    EXPECT_TRUE(hasTheSetUp()) << "the set-up is put back: " << receiver->Err();
+    EXPECT_TRUE(receiver->Running());
+    EXPECT_EQ(receiver->Stop(), 128 + SIGTERM) << receiver->Err();
+    EXPECT_EQ(sender->Stop(), 0);
+}
+
 TEST_F(NetNamespaces, Figures)
 {
     if (std::getenv("TAVELIN_NET_FIGURES") == nullptr) {

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -317,6 +318,43 @@ TEST_F(ReceiverTest, SendsTheFlagsWhenTheSimulatorChangesThemAndAnswersTheSender
     EXPECT_EQ(Pitch(), 6.0);
     receiver.Stop();
     EXPECT_EQ(Pitch(), 0.0);
+}
+
+TEST_F(ReceiverTest, ABlockAttachedAnewGetsTheSetUpBackAndIsReleasedUnlessASenderIsHeard)
+{
+    SetUpMessage setUp;
+    std::strcpy(setUp.setUp.values.configurationName, "REMOTE");
+    setUp.setUp.values.tuning[0] = 0.004;
+    receiver.OnSetUp(setUp);
+    receiver.OnControls(Sample(1, 1, 4.0), 100);
+
+    // Nothing happened to the block: nothing is written.
+    GSB::StoreDouble(block.data(), GSB::kPitchSensitivity, 0.5);
+    receiver.KeepBlock([] { return false; });
+    EXPECT_EQ(GSB::LoadDouble(block.data(), GSB::kPitchSensitivity), 0.5);
+
+    // Attached anew (a repaired block holds zeros): the set-up goes back, and
+    // the outputs stay for the next sample while the sender is heard.
+    bool keeping = false;
+    receiver.KeepBlock([&] {
+        keeping = true;
+        std::fill(block.bytes.begin() + GSB::kControlSettings, block.bytes.end(), 0);
+        GSB::StoreDouble(block.data(), GSB::kPitchOutput, 4.0);
+        return true;
+    });
+    EXPECT_TRUE(keeping);
+    EXPECT_DOUBLE_EQ(GSB::LoadDouble(block.data(), GSB::kPitchSensitivity), 0.004);
+    EXPECT_EQ(Pitch(), 4.0);
+
+    // With the sender lost, a block attached anew is released as well.
+    FakeClock::Advance(NetworkReceiver::kSilenceLimit + kMs);
+    receiver.Step();
+    receiver.KeepBlock([&] {
+        GSB::StoreDouble(block.data(), GSB::kPitchOutput, -7.0);
+        return true;
+    });
+    EXPECT_EQ(Pitch(), 0.0);
+    EXPECT_DOUBLE_EQ(GSB::LoadDouble(block.data(), GSB::kPitchSensitivity), 0.004);
 }
 
 TEST(NetworkReceiver, StartsFromAReleasedStickWhateverTheBlockHeld)

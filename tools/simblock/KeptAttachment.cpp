@@ -1,8 +1,10 @@
 #include "tools/simblock/KeptAttachment.h"
 
+#include "mapping/GenericSimBlock.h"
 #include "mapping/KQ_P_0001_02_Shm.h"
 
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -14,6 +16,12 @@ KeptAttachment::KeptAttachment(KQ_P_0001_02_Shm& shm)
     : m_shm(shm)
     , m_nextCheck(Clock::now() + kCheckPeriod)
 {
+}
+
+KeptAttachment::KeptAttachment(KQ_P_0001_02_Shm& shm, Release release)
+    : KeptAttachment(shm)
+{
+    m_release = release;
 }
 
 bool KeptAttachment::Keep()
@@ -30,6 +38,7 @@ bool KeptAttachment::Keep()
     if (!m_shm.IsReady()) {
         // Quiet while it fails: the line that it tries came with the event.
         if (m_shm.Reattach()) {
+            ++m_attachments;
             Say(std::string("attached to the shared block \"") + m_shm.MappingName() + "\" again");
         }
     } else if (m_shm.NameLost()) {
@@ -37,6 +46,8 @@ bool KeptAttachment::Keep()
             m_nameGoneSaid = false;
             AttachAgain(
                 std::string("the name of the shared block \"") + m_shm.MappingName() + "\" leads to another block now");
+        } else if (m_release != nullptr) {
+            MakeNameAgain();
         } else if (!m_nameGoneSaid) {
             // Its publisher makes it again; until then the block it led to is still the one to show.
             m_nameGoneSaid = true;
@@ -59,10 +70,24 @@ bool KeptAttachment::BrokeDuringUse()
     return true;
 }
 
-void KeptAttachment::AttachAgain(const std::string& event)
+void KeptAttachment::MakeNameAgain()
 {
-    if (m_shm.Reattach()) {
-        Say(event + "; attached to it again");
+    // The orphan still holds everything: the block made again starts from
+    // it, and whoever still reads the orphan sees the controls released.
+    auto* block = static_cast<unsigned char*>(m_shm.GetBlock());
+    const std::vector<unsigned char> contents(block, block + GenericSimBlock::kSize);
+    m_release(block);
+    AttachAgain(std::string("another program removed the name of the shared block \"") + m_shm.MappingName()
+            + "\"; made it again with the current contents (programs still attached to the old block must attach "
+              "again)",
+        contents.data());
+}
+
+void KeptAttachment::AttachAgain(const std::string& event, const void* seed)
+{
+    if (m_shm.Reattach(seed)) {
+        ++m_attachments;
+        Say(event + (seed != nullptr ? "" : "; attached to it again"));
     } else {
         m_nextCheck = Clock::now() + kCheckPeriod;
         Say(event + ", and it could not be attached again (" + Reason() + "); trying again every second");

@@ -7,10 +7,12 @@
 #include "tools/simblock/NetCommands.h"
 
 #include "mapping/KQ_P_0001_02_Shm.h"
+#include "mapping/LinkValues.h"
 #include "mapping/PublisherLock.h"
 #include "net/KeySet.h"
 #include "net/NetworkReceiver.h"
 #include "net/NetworkSettings.h"
+#include "tools/simblock/KeptAttachment.h"
 
 #include <chrono>
 #include <csignal>
@@ -109,8 +111,17 @@ int Receive(const std::string& name, const NetworkSettings& settings)
         return kExitLinkUnusable;
     }
     PrintLines(receiver);
+    // The block is kept as Tavelin's publisher keeps its own: shrunk, its name
+    // removed or replaced, it is attached again at the same address, and the
+    // receiver puts its set-up back.
+    KeptAttachment kept(shm, ReleaseControlOutputs);
     while (g_stop == 0) {
         receiver.WaitForActivity(kStep);
+        receiver.KeepBlock([&kept] {
+            const unsigned before = kept.Attachments();
+            kept.Keep();
+            return kept.Attachments() != before;
+        });
         receiver.Step();
         PrintLines(receiver);
     }
