@@ -1,0 +1,240 @@
+// The main window's network link on a played engine: Network.ini with the
+// command line's options over it, the values that leave in the very tick that
+// wrote them, the simulator flags applied only while the link runs, the link
+// started again by the dialog's OK and stopped (with a released stick) on the
+// way out, and a bad Network.ini told while the block goes on as always.
+#include "app/NetworkSending.h"
+#include "dialogs/NetworkDlg.h"
+#include "tests/app/main_window_fixture.h"
+#include "tests/net/fake_transport.h"
+#include "tests/support/poll.h"
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+using namespace MainIds;
+namespace GSB = GenericSimBlock;
+using namespace std::chrono_literals;
+
+namespace {
+
+bool Contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+class NetworkWindowTest : public MainWindowTest {
+protected:
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        std::error_code ignored;
+        std::filesystem::remove(NetworkSending::FilePath(), ignored);
+        m_input.AddJoystick(kStickA, "Stick A", 12);
+    }
+    void TearDown() override
+    {
+        m_view.reset();
+        m_dialog.reset();
+        std::error_code ignored;
+        std::filesystem::remove(NetworkSending::FilePath(), ignored);
+        MainWindowTest::TearDown();
+    }
+    void WriteNetwork(const std::string& text)
+    {
+        std::ofstream(NetworkSending::FilePath(), std::ios::binary | std::ios::trunc) << text;
+    }
+    std::string ReadNetwork() const
+    {
+        std::ifstream file(NetworkSending::FilePath(), std::ios::binary);
+        std::ostringstream text;
+        text << file.rdbuf();
+        return text.str();
+    }
+    void OpenWith(const NetworkOverrides& overrides)
+    {
+        m_dialog = std::make_unique<CTavelinDlg>();
+        m_dialog->ConfigureNetwork(overrides, m_engine.Factory());
+        m_view = std::make_unique<RecordingDialogView>(CTavelinDlg::Template(), *m_dialog);
+        m_view->Open();
+    }
+    // The link's thread has handed on the sample of the tick just run.
+    bool Sent(std::uint64_t sequence)
+    {
+        return testpoll::Until([&] { return m_engine.transport->LastControls().sequence == sequence; }, 2000ms, 1ms);
+    }
+    std::string Boxes() const
+    {
+        std::string all;
+        for (const auto& [text, caption] : m_view->messageBoxes) {
+            all += caption + ": " + text + "\n";
+        }
+        return all;
+    }
+
+    FakeEngine m_engine;
+};
+
+TEST_F(NetworkWindowTest, EachTicksValuesLeaveInThatTickAndTheFlagsComeBackOnlyWhileOn)
+{
+    WriteNetwork("[NETWORK]\nENABLED = 0\nDOMAIN = 7\nPEER = 127.0.0.5\n");
+    NetworkOverrides overrides;
+    overrides.enable = true; // --net over a file that says off
+    OpenWith(overrides);
+    ASSERT_NE(m_engine.transport, nullptr) << Boxes();
+    EXPECT_TRUE(m_view->messageBoxes.empty()) << Boxes();
+    EXPECT_EQ(m_engine.config.domain, 7);
+    EXPECT_EQ(m_engine.config.peers, (std::vector<std::string> { "127.0.0.5" }));
+    EXPECT_TRUE(Contains(m_engine.config.engineConfiguration, "<NetworkInterface name=\"lo\"/>"))
+        << "the tests' guard keeps the engine on the loopback interface";
+
+    // The pitch output moves every tick through its filter: each sample is the block of its own tick.
+    m_input.joystick(0).state.lY = 10000;
+    for (std::uint64_t tick = 1; tick <= 20; ++tick) {
+        Tick();
+        ASSERT_TRUE(Sent(tick)) << "tick " << tick;
+        EXPECT_EQ(m_engine.transport->LastControls().outputs.pitch, Double(GSB::kPitchOutput)) << "tick " << tick;
+    }
+    EXPECT_GT(Double(GSB::kPitchOutput), 1.0);
+    EXPECT_EQ(m_engine.transport->LastSetUp().setUp.values.configurationName, std::string("DEFAULT_JOYSTICK_SETUP"));
+
+    // Nobody answered yet; then the receiver answers with the gear down and the park brake set.
+    TickPeriod();
+    EXPECT_EQ(m_view->Text(kNetworkState), "no receiver");
+    const ControlsMessage heard = m_engine.transport->LastControls();
+    FlagsMessage answer;
+    answer.flags.gear[0] = 1;
+    answer.flags.gear[1] = 1;
+    answer.flags.parkBrake[1] = 1;
+    answer.echoSession = heard.session;
+    answer.echoSequence = heard.sequence;
+    answer.echoTickTime = heard.tickTime;
+    m_engine.handler->OnFlags(answer);
+    TickPeriod();
+    EXPECT_EQ(GSB::LoadByte(Block(), GSB::kGearFlag1), 1);
+    EXPECT_EQ(GSB::LoadByte(Block(), GSB::kGearFlag2), 1);
+    EXPECT_EQ(GSB::LoadByte(Block(), GSB::kParkBrakeFlag1), 0);
+    EXPECT_EQ(GSB::LoadByte(Block(), GSB::kParkBrakeFlag2), 1);
+    EXPECT_EQ(m_view->Text(kNetworkState).rfind("receiving, ", 0), 0u) << m_view->Text(kNetworkState);
+    EXPECT_TRUE(Contains(m_view->Text(kNetworkState), " ms round trip")) << m_view->Text(kNetworkState);
+    // The link's notes are Tavelin's own lines in the warning list.
+    const RecordedControl& list = m_view->Control(kWarningList);
+    bool noted = false;
+    for (const auto& row : list.rows) {
+        noted = noted || Contains(row[1], "Network: on, domain 7, without keys");
+    }
+    EXPECT_TRUE(noted);
+
+    // Switched off in the dialog: saved, stopped with a released stick, and the flags no longer applied.
+    m_view->QueueChild([](RecordingDialogView& child) {
+        child.Select(CNetworkDlg::kSwitch, 0);
+        child.Click(kIdOk);
+    });
+    m_view->Click(kNetwork);
+    EXPECT_EQ(m_view->childTemplates.back(), kNetworkTemplateId);
+    EXPECT_TRUE(Contains(ReadNetwork(), "ENABLED = 0")) << ReadNetwork();
+    EXPECT_TRUE(Contains(ReadNetwork(), "DOMAIN = 7")) << ReadNetwork();
+    EXPECT_FALSE(m_dialog->GetNetwork().Running());
+    EXPECT_EQ(m_engine.lastControls.outputs.pitch, 0.0) << "the last sample was a released stick";
+    EXPECT_GT(m_engine.lastControls.sequence, 20u);
+    TickPeriod();
+    EXPECT_EQ(m_view->Text(kNetworkState), "off");
+    GSB::StoreByte(Block(), GSB::kGearFlag1, 0);
+    GSB::StoreByte(Block(), GSB::kGearFlag2, 0);
+    answer.flags.gear[0] = 1;
+    answer.flags.parkBrake[0] = 1; // changed, so a running link would apply it
+    m_engine.handler->OnFlags(answer);
+    TickPeriod();
+    EXPECT_EQ(GSB::LoadByte(Block(), GSB::kGearFlag1), 0) << "the simulator's flags are its own while the link is off";
+    EXPECT_EQ(GSB::LoadByte(Block(), GSB::kParkBrakeFlag1), 0);
+    EXPECT_GT(Double(GSB::kPitchOutput), 1.0) << "the block goes on as always";
+}
+
+TEST_F(NetworkWindowTest, OkInTheDialogSavesAndStartsTheLinkAgainAndEveryWayOutStopsIt)
+{
+    WriteNetwork("[NETWORK]\nENABLED = 1\nDOMAIN = 3\n");
+    OpenWith({});
+    ASSERT_NE(m_engine.transport, nullptr) << Boxes();
+    EXPECT_EQ(m_engine.config.domain, 3);
+    m_input.joystick(0).state.lY = 10000;
+    Tick(5);
+    ASSERT_TRUE(Sent(5));
+    const std::uint64_t firstSession = m_engine.transport->LastControls().session;
+
+    std::string childBox;
+    m_view->QueueChild([&](RecordingDialogView& child) {
+        EXPECT_EQ(child.Text(CNetworkDlg::kDomain), "3");
+        child.SetControlText(CNetworkDlg::kDomain, "300");
+        child.Click(kIdOk);
+        EXPECT_FALSE(child.Ended()) << "a bad value keeps the dialog open";
+        childBox = child.messageBoxes.empty() ? "" : child.messageBoxes.back().first;
+        child.SetControlText(CNetworkDlg::kDomain, "12");
+        child.SetControlText(CNetworkDlg::kPeers, "127.0.0.1 localhost");
+        child.Click(kIdOk);
+    });
+    m_view->Click(kNetwork);
+    EXPECT_TRUE(Contains(childBox, "The domain must be a whole number from 0 to 232, not \"300\"")) << childBox;
+    EXPECT_EQ(ReadNetwork().find("DOMAIN = 3"), std::string::npos) << "the bad value saved nothing";
+    EXPECT_TRUE(Contains(ReadNetwork(), "DOMAIN = 12")) << ReadNetwork();
+    EXPECT_TRUE(Contains(ReadNetwork(), "PEER = 127.0.0.1")) << ReadNetwork();
+    EXPECT_TRUE(Contains(ReadNetwork(), "PEER = localhost")) << ReadNetwork();
+    EXPECT_EQ(m_engine.lastControls.outputs.pitch, 0.0) << "the old link let go first";
+    EXPECT_EQ(m_engine.config.domain, 12) << "a new engine on the new domain";
+    EXPECT_EQ(m_engine.config.peers, (std::vector<std::string> { "127.0.0.1", "localhost" }));
+    Tick();
+    ASSERT_TRUE(Sent(1)) << "a new run counts from 1";
+    EXPECT_NE(m_engine.transport->LastControls().session, firstSession);
+    EXPECT_NE(m_engine.transport->LastControls().outputs.pitch, 0.0);
+
+    // Cancel changes nothing.
+    FakeTransport* running = m_engine.transport;
+    m_view->QueueChild([](RecordingDialogView& child) {
+        child.SetControlText(CNetworkDlg::kDomain, "99");
+        child.Click(kIdCancel);
+    });
+    m_view->Click(kNetwork);
+    EXPECT_EQ(m_engine.transport, running);
+    EXPECT_TRUE(m_dialog->GetNetwork().Running());
+
+    // The window's OK ends it: the link's last sample is a released stick.
+    Tick(3);
+    m_view->Click(kOk);
+    ASSERT_TRUE(m_view->Ended());
+    EXPECT_FALSE(m_dialog->GetNetwork().Running());
+    EXPECT_EQ(m_engine.lastControls.outputs.pitch, 0.0);
+    EXPECT_EQ(m_engine.lastControls.sequence, 5u);
+}
+
+TEST_F(NetworkWindowTest, ABadNetworkIniOrUnusableKeysAreToldAndTheBlockGoesOnAsAlways)
+{
+    WriteNetwork("[NETWORK]\nENABLED = 1\nDOMAIN = everything\n");
+    OpenWith({});
+    EXPECT_TRUE(Contains(Boxes(), "Network.ini line 3: DOMAIN must be a whole number from 0 to 232")) << Boxes();
+    EXPECT_TRUE(Contains(Boxes(), "The network link stays off")) << Boxes();
+    EXPECT_EQ(m_engine.transport, nullptr);
+    m_input.joystick(0).state.lY = 10000;
+    TickPeriod();
+    EXPECT_TRUE(m_dialog->StartedOk());
+    EXPECT_GT(Double(GSB::kPitchOutput), 1.0);
+    EXPECT_EQ(m_view->Text(kNetworkState), NetworkLink::Available() ? "off" : "not in this build");
+    EXPECT_EQ(ReadNetwork(), "[NETWORK]\nENABLED = 1\nDOMAIN = everything\n") << "the file is the operator's to mend";
+    m_view.reset();
+    m_dialog.reset();
+
+    // Keys that are not there: the link does not start, and says why.
+    std::filesystem::remove(NetworkSending::FilePath());
+    NetworkOverrides overrides;
+    overrides.enable = true;
+    overrides.keys = (std::filesystem::path(m_configHome) / "no-keys").string();
+    OpenWith(overrides);
+    EXPECT_TRUE(Contains(Boxes(), "The network link cannot start: the key folder cannot be used")) << Boxes();
+    EXPECT_EQ(m_engine.transport, nullptr);
+    TickPeriod();
+    EXPECT_GT(Double(GSB::kPitchOutput), 1.0);
+    EXPECT_FALSE(std::filesystem::exists(NetworkSending::FilePath())) << "a start writes no file";
+}
+
+} // namespace
