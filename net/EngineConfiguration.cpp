@@ -40,12 +40,22 @@ bool LoopbackOnly()
 
 bool InNetworkNamespaceOfItsOwn()
 {
-    std::error_code own;
-    std::error_code first;
-    const std::filesystem::path mine = std::filesystem::read_symlink("/proc/self/ns/net", own);
-    const std::filesystem::path theirs = std::filesystem::read_symlink("/proc/1/ns/net", first);
+    const std::filesystem::path own = "/proc/self/ns/net";
+    std::error_code error;
+    // The namespaces that `ip netns` made are named in /run/netns: this process's is one of them.
+    for (const auto& entry : std::filesystem::directory_iterator("/run/netns", error)) {
+        std::error_code unequal;
+        if (std::filesystem::equivalent(own, entry.path(), unequal) && !unequal) {
+            return true;
+        }
+    }
+    // Or it is another than the first process's, where that one can be seen.
+    std::error_code mineError;
+    std::error_code firstError;
+    const std::filesystem::path mine = std::filesystem::read_symlink(own, mineError);
+    const std::filesystem::path first = std::filesystem::read_symlink("/proc/1/ns/net", firstError);
     // Not known is not proven: only a namespace seen to differ counts.
-    return !own && !first && !mine.empty() && mine != theirs;
+    return !mineError && !firstError && !mine.empty() && mine != first;
 }
 
 bool Confine(NetworkSettings& settings, std::string& error)

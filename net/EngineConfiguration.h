@@ -6,7 +6,7 @@
 //
 // TAVELIN_NET_LOOPBACK_ONLY=1 (the tests set it for every test) keeps the link
 // off the machine's own network: outside a network namespace of its own (one
-// that is not the first process's) the engine is pinned to the loopback
+// that `ip netns` made, or that is not the first process's) the engine is pinned to the loopback
 // interface, and another interface or a peer that is no loopback address is
 // refused; inside one the settings stand as given.
 #pragma once
@@ -23,7 +23,8 @@ std::string Text(const NetworkSettings& settings, const KeySet::Files* keys);
 
 // Whether TAVELIN_NET_LOOPBACK_ONLY is set (to anything but "" and "0").
 bool LoopbackOnly();
-// Whether this process runs in another network namespace than the first process.
+// Whether this process runs in a network namespace of its own: one that
+// `ip netns` made (named in /run/netns), or another than the first process's.
 bool InNetworkNamespaceOfItsOwn();
 // The guard above, applied to the settings an engine is about to start with:
 // false with the reason when it refuses them.
