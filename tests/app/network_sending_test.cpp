@@ -3,6 +3,7 @@
 // wrote them, the simulator flags applied only while the link runs, the link
 // started again by the dialog's OK and stopped (with a released stick) on the
 // way out, and a bad Network.ini told while the block goes on as always.
+#include "app/AboutDlg.h"
 #include "app/NetworkSending.h"
 #include "dialogs/NetworkDlg.h"
 #include "tests/app/main_window_fixture.h"
@@ -235,6 +236,36 @@ TEST_F(NetworkWindowTest, ABadNetworkIniOrUnusableKeysAreToldAndTheBlockGoesOnAs
     TickPeriod();
     EXPECT_GT(Double(GSB::kPitchOutput), 1.0);
     EXPECT_FALSE(std::filesystem::exists(NetworkSending::FilePath())) << "a start writes no file";
+}
+
+TEST_F(NetworkWindowTest, TheAboutBoxAndTheButtonSayWhetherThisBuildHasTheLink)
+{
+    OpenWith({});
+    Tick();
+    std::string about;
+    m_view->QueueChild([&](RecordingDialogView& child) { about = child.Text(CAboutDlg::kNetworkText); });
+    m_view->SystemCommand(kAboutCommand);
+    if (NetworkLink::Available()) {
+        EXPECT_EQ(about.rfind("Network link: Eclipse Cyclone DDS ", 0), 0u) << about;
+    } else {
+        EXPECT_EQ(about, "Network link: not in this build (no Eclipse Cyclone DDS)");
+    }
+
+    const int childrenBefore = m_view->ChildrenRun();
+    m_view->Click(kNetwork);
+    if (NetworkLink::Available()) {
+        EXPECT_EQ(m_view->ChildrenRun(), childrenBefore + 1);
+        EXPECT_EQ(m_view->childTemplates.back(), kNetworkTemplateId);
+        EXPECT_EQ(m_view->Text(kNetworkState), "off");
+    } else {
+        // The Windows cross build: no dialog to set up what cannot run.
+        EXPECT_EQ(m_view->ChildrenRun(), childrenBefore);
+        ASSERT_FALSE(m_view->messageBoxes.empty());
+        EXPECT_TRUE(Contains(m_view->messageBoxes.back().first, "The network link is not in this build"))
+            << m_view->messageBoxes.back().first;
+        EXPECT_EQ(m_view->Text(kNetworkState), "not in this build");
+    }
+    EXPECT_FALSE(std::filesystem::exists(NetworkSending::FilePath())) << "looking saves nothing";
 }
 
 } // namespace

@@ -38,7 +38,7 @@ const ControlTemplate& Get(const DialogTemplate& dialog, std::int32_t id)
 std::vector<const DialogTemplate*> AllTemplates()
 {
     return { &AboutDialogTemplate(), &MainDialogTemplate(), &DeadBandDialogTemplate(), &ConfigChoiceDialogTemplate(),
-        &ThrustLeverDialogTemplate() };
+        &ThrustLeverDialogTemplate(), &NetworkDialogTemplate() };
 }
 
 } // namespace
@@ -46,7 +46,8 @@ std::vector<const DialogTemplate*> AllTemplates()
 TEST(DialogTemplates, EveryTemplateHasUniqueIdsInsideItsBounds)
 {
     const std::vector<std::pair<std::int32_t, std::string>> expected = { { 100, "About Tavelin" }, { 102, "Tavelin" },
-        { 131, "Adjust axis dead bands" }, { 132, "Choose Configuration" }, { 134, "Thrust Lever Dialog" } };
+        { 131, "Adjust axis dead bands" }, { 132, "Choose Configuration" }, { 134, "Thrust Lever Dialog" },
+        { 140, "Network" } };
     const auto templates = AllTemplates();
     ASSERT_EQ(templates.size(), expected.size());
     for (std::size_t i = 0; i < templates.size(); ++i) {
@@ -198,7 +199,8 @@ TEST(DialogTemplates, MainWindowLayoutIsCleanAndHoldsTheReadouts)
     }
     // Everything of the assignment area lies inside its group.
     for (const auto* id : { &kEyePovCombo, &kEyeJoystickCombo, &kSideStickLamp, &kSetDeadBands, &kThrustLeverData,
-             &kSaveAssignments, &kReadAlternate, &kWarningList, &kWarningLamp, &kGearMessage }) {
+             &kSaveAssignments, &kReadAlternate, &kWarningList, &kWarningLamp, &kGearMessage, &kNetwork,
+             &kNetworkState }) {
         EXPECT_TRUE(Inside(Get(main, *id).rect, assignment)) << *id;
     }
     for (const auto& row : kButtonRows) {
@@ -209,7 +211,7 @@ TEST(DialogTemplates, MainWindowLayoutIsCleanAndHoldsTheReadouts)
 TEST(DialogTemplates, EveryControlTheOperatorCanPointAtHasAOneSentenceTooltip)
 {
     for (const DialogTemplate* dialog : { &MainDialogTemplate(), &AboutDialogTemplate(), &DeadBandDialogTemplate(),
-             &ConfigChoiceDialogTemplate(), &ThrustLeverDialogTemplate() }) {
+             &ConfigChoiceDialogTemplate(), &ThrustLeverDialogTemplate(), &NetworkDialogTemplate() }) {
         int tips = 0;
         for (const auto& control : dialog->controls) {
             if (control.id == kNoControlId) {
