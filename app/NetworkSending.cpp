@@ -12,6 +12,7 @@
 namespace {
 
 constexpr const char* kCaption = "Network";
+constexpr const char* kStarting = "starting";
 
 } // namespace
 
@@ -19,6 +20,11 @@ NetworkSending::NetworkSending(MainWindowServices& window)
     : m_window(window)
 {
     CopyBounded(m_stateText, NetworkLink::Available() ? "off" : kNotInBuild, kStateLength);
+}
+
+NetworkSending::~NetworkSending()
+{
+    Stop();
 }
 
 void NetworkSending::Configure(const NetworkOverrides& overrides, NetworkLink::TransportFactory factory)
@@ -55,14 +61,50 @@ void NetworkSending::Start()
 
 void NetworkSending::Restart(const NetworkSettings& settings)
 {
-    Stop();
+    FinishSwitch(true, true);
     m_settings = settings;
+    if (m_link == nullptr && !settings.enabled) {
+        RefreshState();
+        return;
+    }
+    auto change = std::make_unique<Switch>();
+    change->retiring = std::move(m_link);
     if (settings.enabled) {
-        if (m_link == nullptr) {
-            m_link = m_factory ? std::make_unique<NetworkLink>(m_factory, nullptr) : std::make_unique<NetworkLink>();
+        change->starting
+            = m_factory ? std::make_unique<NetworkLink>(m_factory, nullptr) : std::make_unique<NetworkLink>();
+    }
+    Switch* running = change.get();
+    // The tick no longer touches either link: they are the thread's until it is done.
+    running->worker = std::thread([running, settings] {
+        if (running->retiring != nullptr) {
+            running->retiring->Stop();
+            running->retiring.reset();
         }
-        if (!m_link->Start(settings)) {
-            ShowBox(m_link->FullErrorText().c_str());
+        if (running->starting != nullptr) {
+            running->started = running->starting->Start(settings);
+            if (!running->started) {
+                running->error = running->starting->FullErrorText();
+            }
+        }
+        running->done.store(true, std::memory_order_release);
+    });
+    m_switch = std::move(change);
+    RefreshState();
+}
+
+void NetworkSending::FinishSwitch(bool wait, bool tell)
+{
+    if (m_switch == nullptr || (!wait && !m_switch->done.load(std::memory_order_acquire))) {
+        return;
+    }
+    const std::unique_ptr<Switch> change = std::move(m_switch);
+    change->worker.join();
+    m_link = std::move(change->starting);
+    if (m_link != nullptr && !change->started) {
+        if (tell) {
+            ShowBox(change->error.c_str());
+        } else {
+            MessageEcho::Print(kCaption, change->error.c_str());
         }
     }
     RefreshState();
@@ -70,6 +112,7 @@ void NetworkSending::Restart(const NetworkSettings& settings)
 
 void NetworkSending::Stop()
 {
+    FinishSwitch(true, false);
     if (m_link != nullptr) {
         m_link->Stop();
     }
@@ -94,6 +137,8 @@ void NetworkSending::RefreshState()
 {
     if (!NetworkLink::Available()) {
         CopyBounded(m_stateText, kNotInBuild, kStateLength);
+    } else if (m_switch != nullptr) {
+        CopyBounded(m_stateText, kStarting, kStateLength);
     } else {
         FormatLinkState(State(), m_stateText, sizeof m_stateText);
     }

@@ -7,6 +7,11 @@
 // shows its state beside the "Network..." button and runs that button's
 // dialog, which saves Network.ini and starts the link again. The link is
 // stopped on every way out (a released stick goes first).
+//
+// Starting and stopping a link means name lookups and the engine's own
+// set-up, which may take long: they run on a thread of their own, and the
+// tick goes on publishing meanwhile; the next tick after they are done takes
+// the new link up (and tells in a box when it could not start).
 #pragma once
 
 #include "app/MainWindowServices.h"
@@ -14,8 +19,10 @@
 #include "net/NetworkSettings.h"
 #include "ui/DialogView.h"
 
+#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 
 class JoystickSet;
 
@@ -25,6 +32,7 @@ public:
     static constexpr const char* kNotInBuild = "not in this build";
 
     explicit NetworkSending(MainWindowServices& window);
+    ~NetworkSending();
     NetworkSending(const NetworkSending&) = delete;
     NetworkSending& operator=(const NetworkSending&) = delete;
 
@@ -35,9 +43,12 @@ public:
     void Configure(const NetworkOverrides& overrides, NetworkLink::TransportFactory factory);
 
     // Start-up: Network.ini, the options, and the link when on. A file that
-    // cannot be read or used, or a link that cannot start, is told in a box
-    // and the link stays off; the block is never touched for it.
+    // cannot be read or used is told in a box at once, a link that cannot
+    // start once Poll learns it; the link stays off then, and the block is
+    // never touched for it.
     void Start();
+    // Every tick, after the cycle: takes up a link that finished starting.
+    void Poll() { FinishSwitch(false, true); }
     // Every tick, right after the block was written: no allocation, no wait.
     void OnTickPublished(void* block)
     {
@@ -55,6 +66,9 @@ public:
     void Stop();
 
     const NetworkSettings& Settings() const { return m_settings; }
+    // A start or stop is under way, and whether it is done (Poll takes it up).
+    bool Switching() const { return m_switch != nullptr; }
+    bool SwitchDone() const { return m_switch != nullptr && m_switch->done.load(std::memory_order_acquire); }
     bool Running() const { return m_link != nullptr && m_link->Running(); }
     LinkState State() const { return m_link != nullptr ? m_link->State() : LinkState {}; }
     const char* StateText() const { return m_stateText; }
@@ -62,8 +76,21 @@ public:
     static std::string FilePath();
 
 private:
-    // Stops the link and starts it with `settings`; a failure is told in a box.
+    // The link in use handed to a thread that stops it, and a new one started there.
+    struct Switch {
+        std::thread worker;
+        std::atomic<bool> done { false };
+        std::unique_ptr<NetworkLink> retiring;
+        std::unique_ptr<NetworkLink> starting;
+        bool started = false;
+        std::string error;
+    };
+
+    // Stops the link and starts one with `settings`, off the tick's thread.
     void Restart(const NetworkSettings& settings);
+    // Takes up a finished switch (waiting for it when `wait`); a link that
+    // could not start is told in a box when `tell`, else on standard error.
+    void FinishSwitch(bool wait, bool tell);
     void ShowBox(const char* text) const;
 
     MainWindowServices& m_window;
@@ -71,6 +98,7 @@ private:
     NetworkOverrides m_overrides;
     NetworkLink::TransportFactory m_factory;
     std::unique_ptr<NetworkLink> m_link;
+    std::unique_ptr<Switch> m_switch;
     NetworkSettings m_settings;
     char m_stateText[kStateLength] = {};
     char m_shownState[kStateLength] = {};

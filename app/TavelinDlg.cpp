@@ -119,6 +119,10 @@ int CTavelinDlg::OnSpinDelta(std::int32_t id, int delta)
 void CTavelinDlg::OnTimer(std::int32_t /*id*/)
 {
     OnCycle();
+    // After the whole cycle: a link that finished starting is taken up (a box if it could not).
+    if (!m_ended) {
+        m_network.Poll();
+    }
 }
 
 void CTavelinDlg::OnClose()

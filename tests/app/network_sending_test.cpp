@@ -10,6 +10,7 @@
 #include "tests/net/fake_transport.h"
 #include "tests/support/poll.h"
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -55,12 +56,27 @@ protected:
         text << file.rdbuf();
         return text.str();
     }
-    void OpenWith(const NetworkOverrides& overrides)
+    // The window on the played engine (or on `factory`), once its link is started.
+    void OpenWith(
+        const NetworkOverrides& overrides, NetworkLink::TransportFactory factory = nullptr, bool settle = true)
     {
         m_dialog = std::make_unique<CTavelinDlg>();
-        m_dialog->ConfigureNetwork(overrides, m_engine.Factory());
+        m_dialog->ConfigureNetwork(overrides, factory ? std::move(factory) : m_engine.Factory());
         m_view = std::make_unique<RecordingDialogView>(CTavelinDlg::Template(), *m_dialog);
         m_view->Open();
+        if (settle) {
+            Settle();
+        }
+    }
+    // A start or stop of the link runs on a thread of its own: done, and taken up by a tick.
+    void Settle()
+    {
+        const NetworkSending& network = m_dialog->GetNetwork();
+        ASSERT_TRUE(testpoll::Until([&] { return !network.Switching() || network.SwitchDone(); }, 5000ms, 1ms));
+        if (network.Switching()) {
+            Tick();
+        }
+        EXPECT_FALSE(network.Switching());
     }
     // The link's thread has handed on the sample of the tick just run.
     bool Sent(std::uint64_t sequence)
@@ -135,6 +151,7 @@ TEST_F(NetworkWindowTest, EachTicksValuesLeaveInThatTickAndTheFlagsComeBackOnlyW
         child.Click(kIdOk);
     });
     m_view->Click(kNetwork);
+    Settle();
     EXPECT_EQ(m_view->childTemplates.back(), kNetworkTemplateId);
     EXPECT_TRUE(Contains(ReadNetwork(), "ENABLED = 0")) << ReadNetwork();
     EXPECT_TRUE(Contains(ReadNetwork(), "DOMAIN = 7")) << ReadNetwork();
@@ -177,6 +194,7 @@ TEST_F(NetworkWindowTest, OkInTheDialogSavesAndStartsTheLinkAgainAndEveryWayOutS
         child.Click(kIdOk);
     });
     m_view->Click(kNetwork);
+    Settle();
     EXPECT_TRUE(Contains(childBox, "The domain must be a whole number from 0 to 232, not \"300\"")) << childBox;
     EXPECT_EQ(ReadNetwork().find("DOMAIN = 3"), std::string::npos) << "the bad value saved nothing";
     EXPECT_TRUE(Contains(ReadNetwork(), "DOMAIN = 12")) << ReadNetwork();
@@ -207,6 +225,36 @@ TEST_F(NetworkWindowTest, OkInTheDialogSavesAndStartsTheLinkAgainAndEveryWayOutS
     EXPECT_FALSE(m_dialog->GetNetwork().Running());
     EXPECT_EQ(m_engine.lastControls.outputs.pitch, 0.0);
     EXPECT_EQ(m_engine.lastControls.sequence, 5u);
+}
+
+TEST_F(NetworkWindowTest, AnEngineThatIsSlowToStartNeverHoldsUpTheBlock)
+{
+    WriteNetwork("[NETWORK]\nENABLED = 1\n");
+    std::atomic<bool> go { false };
+    auto played = m_engine.Factory();
+    OpenWith(
+        {},
+        [&go, played](const TransportConfig& config, LinkHandler& handler, std::string& error) {
+            // A name lookup that takes its time.
+            testpoll::Until([&] { return go.load(); }, 10000ms, 1ms);
+            return played(config, handler, error);
+        },
+        false);
+    m_input.joystick(0).state.lY = 10000;
+    Tick();
+    const double first = Double(GSB::kPitchOutput);
+    TickPeriod();
+    EXPECT_GT(Double(GSB::kPitchOutput), first) << "the block is published every tick while the link starts";
+    EXPECT_EQ(m_view->Text(kNetworkState), "starting");
+    EXPECT_TRUE(m_dialog->GetNetwork().Switching());
+    go = true;
+    Settle();
+    ASSERT_NE(m_engine.transport, nullptr);
+    Tick();
+    ASSERT_TRUE(Sent(1)) << "the first tick after the start is the link's first sample";
+    EXPECT_EQ(m_engine.transport->LastControls().outputs.pitch, Double(GSB::kPitchOutput));
+    TickPeriod();
+    EXPECT_EQ(m_view->Text(kNetworkState), "no receiver");
 }
 
 TEST_F(NetworkWindowTest, ABadNetworkIniOrUnusableKeysAreToldAndTheBlockGoesOnAsAlways)

@@ -81,6 +81,8 @@ TEST(NetworkLinkAllocations, TheWindowsPartAllocatesNothingInItsTicksAndFrames)
     overrides.enable = true;
     part.Configure(overrides, engine.Factory());
     part.Start();
+    ASSERT_TRUE(testpoll::Until([&] { return part.SwitchDone(); }, 5000ms, 1ms)) << "started on its own thread";
+    part.Poll();
     ASSERT_TRUE(part.Running());
     part.OnTickPublished(block.data());
     ASSERT_TRUE(testpoll::Until([&] { return engine.transport->SetUpsWritten() == 1; }, 2000ms, 1ms));
