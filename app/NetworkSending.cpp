@@ -4,6 +4,7 @@
 #include "app/TavelinDlgIds.h"
 #include "devices/JoystickSet.h"
 #include "dialogs/NetworkDlg.h"
+#include "support/Console.h"
 #include "support/Paths.h"
 #include "support/TextFunctions.h"
 
@@ -128,7 +129,14 @@ void NetworkSending::TakeNotes(JoystickSet* set)
             // The link's news never crowds out a described warning.
             set->AddNote(m_note, NoteKind::GivesWay);
         } else {
-            MessageEcho::Print(kCaption, m_note);
+            // No list to show it: standard error alone (the note names the network itself).
+            std::size_t length = std::strlen(m_note);
+            if (length + 1 >= sizeof m_note) {
+                length = sizeof m_note - 2;
+            }
+            m_note[length] = '\n';
+            m_note[length + 1] = '\0';
+            Console::WriteToStandardError(m_note, length + 1);
         }
     }
 }

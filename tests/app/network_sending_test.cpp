@@ -28,6 +28,13 @@ bool Contains(const std::string& text, const std::string& part)
     return text.find(part) != std::string::npos;
 }
 
+// The state text, as a build with the network engine shows it (the Windows
+// cross build runs the same link on the played engine, but says it has none).
+std::string StateShown(const std::string& text)
+{
+    return NetworkLink::Available() ? text : NetworkSending::kNotInBuild;
+}
+
 class NetworkWindowTest : public MainWindowTest {
 protected:
     void SetUp() override
@@ -120,7 +127,7 @@ TEST_F(NetworkWindowTest, EachTicksValuesLeaveInThatTickAndTheFlagsComeBackOnlyW
 
     // Nobody answered yet; then the receiver answers with the gear down and the park brake set.
     TickPeriod();
-    EXPECT_EQ(m_view->Text(kNetworkState), "no receiver");
+    EXPECT_EQ(m_view->Text(kNetworkState), StateShown("no receiver"));
     const ControlsMessage heard = m_engine.transport->LastControls();
     FlagsMessage answer;
     answer.flags.gear[0] = 1;
@@ -135,8 +142,9 @@ TEST_F(NetworkWindowTest, EachTicksValuesLeaveInThatTickAndTheFlagsComeBackOnlyW
     EXPECT_EQ(GSB::LoadByte(Block(), GSB::kGearFlag2), 1);
     EXPECT_EQ(GSB::LoadByte(Block(), GSB::kParkBrakeFlag1), 0);
     EXPECT_EQ(GSB::LoadByte(Block(), GSB::kParkBrakeFlag2), 1);
-    EXPECT_EQ(m_view->Text(kNetworkState).rfind("receiving, ", 0), 0u) << m_view->Text(kNetworkState);
-    EXPECT_TRUE(Contains(m_view->Text(kNetworkState), " ms round trip")) << m_view->Text(kNetworkState);
+    const std::string receiving = StateShown("receiving, ");
+    EXPECT_EQ(m_view->Text(kNetworkState).rfind(receiving, 0), 0u) << m_view->Text(kNetworkState);
+    EXPECT_TRUE(Contains(m_view->Text(kNetworkState), StateShown(" ms round trip"))) << m_view->Text(kNetworkState);
     // The link's notes are Tavelin's own lines in the warning list.
     const RecordedControl& list = m_view->Control(kWarningList);
     bool noted = false;
@@ -145,6 +153,9 @@ TEST_F(NetworkWindowTest, EachTicksValuesLeaveInThatTickAndTheFlagsComeBackOnlyW
     }
     EXPECT_TRUE(noted);
 
+    if (!NetworkLink::Available()) {
+        return; // the rest switches the link off in its dialog, which this build does not open
+    }
     // Switched off in the dialog: saved, stopped with a released stick, and the flags no longer applied.
     m_view->QueueChild([](RecordingDialogView& child) {
         child.Select(CNetworkDlg::kSwitch, 0);
@@ -173,6 +184,9 @@ TEST_F(NetworkWindowTest, EachTicksValuesLeaveInThatTickAndTheFlagsComeBackOnlyW
 
 TEST_F(NetworkWindowTest, OkInTheDialogSavesAndStartsTheLinkAgainAndEveryWayOutStopsIt)
 {
+    if (!NetworkLink::Available()) {
+        GTEST_SKIP() << "this build opens no network dialog";
+    }
     WriteNetwork("[NETWORK]\nENABLED = 1\nDOMAIN = 3\n");
     OpenWith({});
     ASSERT_NE(m_engine.transport, nullptr) << Boxes();
@@ -245,7 +259,7 @@ TEST_F(NetworkWindowTest, AnEngineThatIsSlowToStartNeverHoldsUpTheBlock)
     const double first = Double(GSB::kPitchOutput);
     TickPeriod();
     EXPECT_GT(Double(GSB::kPitchOutput), first) << "the block is published every tick while the link starts";
-    EXPECT_EQ(m_view->Text(kNetworkState), "starting");
+    EXPECT_EQ(m_view->Text(kNetworkState), StateShown("starting"));
     EXPECT_TRUE(m_dialog->GetNetwork().Switching());
     go = true;
     Settle();
@@ -254,7 +268,7 @@ TEST_F(NetworkWindowTest, AnEngineThatIsSlowToStartNeverHoldsUpTheBlock)
     ASSERT_TRUE(Sent(1)) << "the first tick after the start is the link's first sample";
     EXPECT_EQ(m_engine.transport->LastControls().outputs.pitch, Double(GSB::kPitchOutput));
     TickPeriod();
-    EXPECT_EQ(m_view->Text(kNetworkState), "no receiver");
+    EXPECT_EQ(m_view->Text(kNetworkState), StateShown("no receiver"));
 }
 
 TEST_F(NetworkWindowTest, ABadNetworkIniOrUnusableKeysAreToldAndTheBlockGoesOnAsAlways)
@@ -268,7 +282,7 @@ TEST_F(NetworkWindowTest, ABadNetworkIniOrUnusableKeysAreToldAndTheBlockGoesOnAs
     TickPeriod();
     EXPECT_TRUE(m_dialog->StartedOk());
     EXPECT_GT(Double(GSB::kPitchOutput), 1.0);
-    EXPECT_EQ(m_view->Text(kNetworkState), NetworkLink::Available() ? "off" : "not in this build");
+    EXPECT_EQ(m_view->Text(kNetworkState), StateShown("off"));
     EXPECT_EQ(ReadNetwork(), "[NETWORK]\nENABLED = 1\nDOMAIN = everything\n") << "the file is the operator's to mend";
     m_view.reset();
     m_dialog.reset();

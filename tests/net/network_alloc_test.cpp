@@ -120,7 +120,9 @@ TEST(NetworkLinkAllocations, TheWindowsPartAllocatesNothingInItsTicksAndFrames)
     const int allocations = AllocationCounter::Stop();
     ASSERT_TRUE(handedOn);
     EXPECT_EQ(allocations, 0);
-    EXPECT_EQ(std::string(part.StateText()).rfind("receiving, ", 0), 0u) << part.StateText();
+    EXPECT_EQ(
+        std::string(part.StateText()).rfind(NetworkLink::Available() ? "receiving, " : "not in this build", 0), 0u)
+        << part.StateText();
     part.Stop();
     EXPECT_EQ(engine.lastControls.sequence, 2004u) << "the released stick came last";
     ShmTestOs::UnsetEnvironment("XDG_CONFIG_HOME");
