@@ -156,7 +156,12 @@ TEST_F(NetworkWindowTest, EachTicksValuesLeaveInThatTickAndTheFlagsComeBackOnlyW
     if (!NetworkLink::Available()) {
         return; // the rest switches the link off in its dialog, which this build does not open
     }
-    // Switched off in the dialog: saved, stopped with a released stick, and the flags no longer applied.
+    // The simulator sets the park brake; before any tick takes it up the operator switches the link off:
+    // saved, stopped with a released stick, and what came back is not applied any more.
+    answer.flags.parkBrake[0] = 1;
+    m_engine.handler->OnFlags(answer); // the link (and the handler) are gone once it is off
+    GSB::StoreByte(Block(), GSB::kGearFlag1, 0);
+    GSB::StoreByte(Block(), GSB::kGearFlag2, 0);
     m_view->QueueChild([](RecordingDialogView& child) {
         child.Select(CNetworkDlg::kSwitch, 0);
         child.Click(kIdOk);
@@ -171,14 +176,9 @@ TEST_F(NetworkWindowTest, EachTicksValuesLeaveInThatTickAndTheFlagsComeBackOnlyW
     EXPECT_GT(m_engine.lastControls.sequence, 20u);
     TickPeriod();
     EXPECT_EQ(m_view->Text(kNetworkState), "off");
-    GSB::StoreByte(Block(), GSB::kGearFlag1, 0);
-    GSB::StoreByte(Block(), GSB::kGearFlag2, 0);
-    answer.flags.gear[0] = 1;
-    answer.flags.parkBrake[0] = 1; // changed, so a running link would apply it
-    m_engine.handler->OnFlags(answer);
-    TickPeriod();
     EXPECT_EQ(GSB::LoadByte(Block(), GSB::kGearFlag1), 0) << "the simulator's flags are its own while the link is off";
     EXPECT_EQ(GSB::LoadByte(Block(), GSB::kParkBrakeFlag1), 0);
+    EXPECT_EQ(GSB::LoadByte(Block(), GSB::kParkBrakeFlag2), 1) << "as it was";
     EXPECT_GT(Double(GSB::kPitchOutput), 1.0) << "the block goes on as always";
 }
 
