@@ -144,8 +144,8 @@ constexpr void AddButtonRowsAndFiles(Builder& b)
     b.Tip("Sends the controls to a simulator on another computer too: on or off, the domain, peers and the key "
           "folder.");
     b.Add(kNetworkState, ControlKind::Static, "off", { 654, 163, 112, 8 });
-    b.Tip("The network link: off, no receiver (nobody answers yet), receiving with the round trip, or lost (the "
-          "receiver stopped answering; the controls still go out).");
+    b.Tip("The network link: off, starting, no receiver (nobody answers yet), receiving with the round trip, or "
+          "lost (the receiver stopped answering; the controls still go out).");
 
     b.Label("Joy Stick Buttons", { 448, 180, 80, 8 });
     for (std::int32_t x : { 448, 600 }) {

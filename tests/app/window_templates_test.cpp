@@ -45,9 +45,9 @@ std::vector<const DialogTemplate*> AllTemplates()
 
 TEST(DialogTemplates, EveryTemplateHasUniqueIdsInsideItsBounds)
 {
-    const std::vector<std::pair<std::int32_t, std::string>> expected = { { 100, "About Tavelin" }, { 102, "Tavelin" },
-        { 131, "Adjust axis dead bands" }, { 132, "Choose Configuration" }, { 134, "Thrust Lever Dialog" },
-        { 140, "Network" } };
+    const std::vector<std::pair<std::int32_t, std::string>> expected
+        = { { 100, "About Tavelin" }, { 102, "Tavelin" }, { 131, "Adjust axis dead bands" },
+              { 132, "Choose Configuration" }, { 134, "Thrust Lever Dialog" }, { 140, "Network" } };
     const auto templates = AllTemplates();
     ASSERT_EQ(templates.size(), expected.size());
     for (std::size_t i = 0; i < templates.size(); ++i) {
@@ -198,9 +198,9 @@ TEST(DialogTemplates, MainWindowLayoutIsCleanAndHoldsTheReadouts)
         EXPECT_GE(box.width * 6 / 4, 2 + 50 + 90 + 4 + 2);
     }
     // Everything of the assignment area lies inside its group.
-    for (const auto* id : { &kEyePovCombo, &kEyeJoystickCombo, &kSideStickLamp, &kSetDeadBands, &kThrustLeverData,
-             &kSaveAssignments, &kReadAlternate, &kWarningList, &kWarningLamp, &kGearMessage, &kNetwork,
-             &kNetworkState }) {
+    for (const auto* id :
+        { &kEyePovCombo, &kEyeJoystickCombo, &kSideStickLamp, &kSetDeadBands, &kThrustLeverData, &kSaveAssignments,
+            &kReadAlternate, &kWarningList, &kWarningLamp, &kGearMessage, &kNetwork, &kNetworkState }) {
         EXPECT_TRUE(Inside(Get(main, *id).rect, assignment)) << *id;
     }
     for (const auto& row : kButtonRows) {

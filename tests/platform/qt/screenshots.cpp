@@ -139,8 +139,8 @@ int main(int argc, char* argv[])
         QStringLiteral("thrust-lever-dialog"), kIdCancel);
     SnapChild(view.Dialog(), MainIds::kSaveAssignments, QStringLiteral("template132"), QStringLiteral("choice-dialog"),
         kIdCancel);
-    SnapChild(view.Dialog(), MainIds::kNetwork, QStringLiteral("template140"), QStringLiteral("network-dialog"),
-        kIdCancel);
+    SnapChild(
+        view.Dialog(), MainIds::kNetwork, QStringLiteral("template140"), QStringLiteral("network-dialog"), kIdCancel);
     SnapChild(view.Dialog(), 0, QStringLiteral("template100"), QStringLiteral("about-box"), kIdOk);
 
     view.DeliverCommand(kIdOk);
