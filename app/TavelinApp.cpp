@@ -32,6 +32,7 @@ bool CTavelinApp::InitInstance(DialogRunner& runner)
 
     // The window holds 120 readout items and its texts: too big for a comfortable stack frame.
     auto dialog = std::make_unique<CTavelinDlg>();
+    dialog->ConfigureNetwork(m_networkOverrides, m_networkFactory);
     runner.RunModal(CTavelinDlg::Template(), *dialog);
     dialog.reset();
     return false;

@@ -4,11 +4,22 @@
 // says so and does not start.
 #pragma once
 
+#include "net/NetworkLink.h"
+#include "net/NetworkSettings.h"
+
 class DialogRunner;
 
 class CTavelinApp {
 public:
     CTavelinApp() = default;
+
+    // The command line's network options and the engine the link is to use
+    // (the platform's; null: the one this build has), before InitInstance.
+    void SetNetwork(const NetworkOverrides& overrides, NetworkLink::TransportFactory factory)
+    {
+        m_networkOverrides = overrides;
+        m_networkFactory = std::move(factory);
+    }
 
     // Constructs the main window, runs it until it ends and destroys it.
     // Returns false, so that the application ends (the modal result is not used).
@@ -18,4 +29,6 @@ public:
 
 private:
     int m_exitCode = 0;
+    NetworkOverrides m_networkOverrides;
+    NetworkLink::TransportFactory m_networkFactory;
 };

@@ -29,6 +29,7 @@ CTavelinDlg::CTavelinDlg()
     , m_files(*this, m_block)
     , m_indicators(m_switchPanel, m_block)
     , m_tuning(*this, m_block)
+    , m_network(*this)
 {
     m_texts.Bind(TextBanner, kBanner);
 }
@@ -36,7 +37,8 @@ CTavelinDlg::CTavelinDlg()
 CTavelinDlg::~CTavelinDlg()
 {
     // A renderer that never delivered the end of the window still must not
-    // leave the block's user count raised.
+    // leave the block's user count raised, nor the link sending.
+    m_network.Stop();
     ReleaseJoySticks();
     ReleaseSharedmemory();
 }
@@ -47,6 +49,7 @@ void CTavelinDlg::BindParts(DialogView* view)
     m_rows.Bind(view);
     m_files.Bind(view);
     m_indicators.Bind(view);
+    m_network.Bind(view);
 }
 
 // ---------------------------------------------------------------- events
@@ -89,6 +92,9 @@ void CTavelinDlg::OnCommand(std::int32_t id)
     case kThrustLeverData:
         OnThrustLeverData();
         break;
+    case kNetwork:
+        OnNetwork();
+        break;
     default:
         if (m_rows.IsDetectButton(id) && ReadyJoySticks() != nullptr && m_view != nullptr) {
             m_rows.OnDetectButton(*m_joySticks, id, m_clock(), m_windowVisible);
@@ -113,6 +119,10 @@ int CTavelinDlg::OnSpinDelta(std::int32_t id, int delta)
 void CTavelinDlg::OnTimer(std::int32_t /*id*/)
 {
     OnCycle();
+    // After the whole cycle: a link that finished starting is taken up (a box if it could not).
+    if (!m_ended) {
+        m_network.Poll();
+    }
 }
 
 void CTavelinDlg::OnClose()
@@ -137,6 +147,7 @@ void CTavelinDlg::OnDestroy()
     if (m_view != nullptr) {
         m_view->StopTimer(CycleTimerId);
     }
+    m_network.Stop();
     ReleaseJoySticks();
     ReleaseSharedmemory();
     BindParts(nullptr);
@@ -203,6 +214,8 @@ void CTavelinDlg::EndWindow(int result)
         return;
     }
     m_ended = true;
+    // The link's last sample is a released stick, before the set lets go of the block.
+    m_network.Stop();
     ReleaseJoySticks();
     EndDialog(result);
 }
@@ -272,6 +285,8 @@ bool CTavelinDlg::StartUp()
         // No cycle will show them: the operator needs to see which file failed.
         MoveTextsToScreen();
     }
+    // The link follows whatever this window publishes, from its first tick.
+    m_network.Start();
     return loaded;
 }
 
@@ -414,6 +429,9 @@ bool CTavelinDlg::OnCycle()
     }
 
     m_joySticks->PollAll(kCyclePeriod);
+    // The block is written: the same values leave for the network in this same tick.
+    m_network.OnTickPublished(m_joySticks->GetBlock());
+    m_network.TakeNotes(m_joySticks.get());
     if (m_joySticks->GetSlotChangeCount() != m_slotChangesShown) {
         OnSlotsChanged();
         n = AttachedCount();
@@ -459,6 +477,9 @@ void CTavelinDlg::OnFrame(bool numbers)
 {
     if (!m_devicesReady || !m_startedOk || m_joySticks == nullptr || m_view == nullptr || m_ended) {
         return;
+    }
+    if (numbers) {
+        m_network.RefreshState();
     }
     if (m_shm == nullptr) {
         // Without the window's own view there are only the readouts to show.
@@ -590,6 +611,11 @@ void CTavelinDlg::OnControlPanel()
             ShowBox(problem, "CTavelinDlg::OnControlPanel");
         }
     }
+}
+
+void CTavelinDlg::OnNetwork()
+{
+    m_network.OnNetworkButton();
 }
 
 void CTavelinDlg::OnAbout()

@@ -2,13 +2,15 @@
 // block, polling timer, readouts, configuration, joysticks), runs the polling
 // cycle on every tick, draws the window's frames, ends the window, and hands
 // every event to the part of the window it belongs to: the slot readouts, the
-// assignment rows, the set-up files, the indicators and the tuning dialogs.
+// assignment rows, the set-up files, the indicators, the tuning dialogs and
+// the network link.
 // It talks to its window only through DialogView and tells it only what changed.
 #pragma once
 
 #include "app/AssignmentRows.h"
 #include "app/Indicators.h"
 #include "app/MainWindowServices.h"
+#include "app/NetworkSending.h"
 #include "app/ScreenTexts.h"
 #include "app/SetUpFiles.h"
 #include "app/SlotReadouts.h"
@@ -39,6 +41,13 @@ public:
     ~CTavelinDlg() override;
 
     static const DialogTemplate& Template() { return MainDialogTemplate(); }
+
+    // Before the window runs: the command line's network options and the
+    // engine the link uses (null: the one this build has).
+    void ConfigureNetwork(const NetworkOverrides& overrides, NetworkLink::TransportFactory factory)
+    {
+        m_network.Configure(overrides, std::move(factory));
+    }
 
     // Events.
     bool OnInitDialog() override;
@@ -94,6 +103,7 @@ public:
     void OnThrustLeverData();
     void OnControlPanel();
     void OnAbout();
+    void OnNetwork();
 
     // Whether the assignment or tuning in the block differs from the file it
     // came from (as it stood once loaded and resolved, or last saved).
@@ -113,6 +123,7 @@ public:
     const std::string& GetConfigurationPath(int index) const { return m_files.Path(index); }
     const char* GetCurrentFileText() const { return m_files.CurrentFileText(); }
     const char* GetSetUpNameText() const { return m_files.SetUpNameText(); }
+    const NetworkSending& GetNetwork() const { return m_network; }
     const JoystickState& GetSlotState(int slot) const { return m_slots.state[slot < 0 || slot > 3 ? 0 : slot]; }
 
     static constexpr const char* const (&AxisInputNames)[kAxisInputCount] = AssignmentRows::AxisInputNames;
@@ -173,4 +184,5 @@ private:
     SetUpFiles m_files;
     Indicators m_indicators;
     TuningDialogs m_tuning;
+    NetworkSending m_network;
 };

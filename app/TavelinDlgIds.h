@@ -43,6 +43,10 @@ inline constexpr std::int32_t kParkBrakeMessage = 1503;
 inline constexpr std::int32_t kWarningLamp = 1501;
 inline constexpr std::int32_t kWarningList = 1505;
 
+// The network link: its dialog's button and its state.
+inline constexpr std::int32_t kNetwork = 1600;
+inline constexpr std::int32_t kNetworkState = 1601;
+
 // The controls of one axis row, by window row; which axis a row shows, and its
 // bar's range, are in CockpitAxisTable (windowRow).
 struct AxisRowIds {

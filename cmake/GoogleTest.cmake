@@ -25,6 +25,12 @@ endif()
 #           skipped with the reason elsewhere)
 set(TAVELIN_TEST_TIERS unit fakes evdev qt e2e stress alloc wine net)
 
+# What every test runs with (every add_test of the tree adds it):
+#   TAVELIN_NET_LOOPBACK_ONLY=1  the network link never reaches the machine's own
+#                                network: outside a namespace of its own it uses
+#                                the loopback interface only (net/EngineConfiguration.h)
+set(TAVELIN_TEST_ENVIRONMENT "TAVELIN_NET_LOOPBACK_ONLY=1")
+
 # tavelin_add_test(name TIER tier [COUNTS_ALLOCATIONS] SOURCES... LIBS...)
 # One GoogleTest executable in <build>/tests, its cases registered with CTest
 # one by one (one entry per executable when run through Wine), all labelled
@@ -55,15 +61,16 @@ function(tavelin_add_test name)
     # Each writes its cases' results as XML, so test.sh can count cases, not executables.
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES LABELS "${labels}" ENVIRONMENT
-      "TAVELIN_TEST_BINARY_DIR=${CMAKE_BINARY_DIR};GTEST_OUTPUT=xml:Z:${CMAKE_BINARY_DIR}/gtest-results/${name}.xml")
+      "TAVELIN_TEST_BINARY_DIR=${CMAKE_BINARY_DIR};GTEST_OUTPUT=xml:Z:${CMAKE_BINARY_DIR}/gtest-results/${name}.xml;${TAVELIN_TEST_ENVIRONMENT}")
   else()
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 DISCOVERY_MODE PRE_TEST
-      PROPERTIES ENVIRONMENT "TAVELIN_TEST_BINARY_DIR=${CMAKE_BINARY_DIR}")
-    # gtest_discover_tests flattens a list-valued property, so the labels are
-    # set by a script of our own that ctest reads after the discovered cases.
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 DISCOVERY_MODE PRE_TEST)
+    # gtest_discover_tests flattens a list-valued property, so the labels and
+    # the environment are set by a script of our own that ctest reads after
+    # the discovered cases.
     set(label_script "${CMAKE_CURRENT_BINARY_DIR}/${name}_labels.cmake")
+    set(environment "TAVELIN_TEST_BINARY_DIR=${CMAKE_BINARY_DIR};${TAVELIN_TEST_ENVIRONMENT}")
     file(WRITE "${label_script}"
-      "if(${name}_TESTS)\n  set_tests_properties(\${${name}_TESTS} PROPERTIES LABELS \"${labels}\")\nendif()\n")
+      "if(${name}_TESTS)\n  set_tests_properties(\${${name}_TESTS} PROPERTIES LABELS \"${labels}\" ENVIRONMENT \"${environment}\")\nendif()\n")
     set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${label_script}")
   endif()
 endfunction()

@@ -1,5 +1,10 @@
 #include "net/EngineConfiguration.h"
 
+#include <cstdlib>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
+
 namespace EngineConfiguration {
 
 namespace {
@@ -13,7 +18,68 @@ std::string FileUri(const std::string& path)
     return "file:" + Escaped(path);
 }
 
+constexpr const char* kLoopback = "lo";
+
+// "localhost", 127.0.0.0/8 or ::1, with or without a port.
+bool LoopbackPeer(std::string_view peer)
+{
+    if (peer.rfind("[::1]", 0) == 0 || peer == "::1") {
+        return true;
+    }
+    const std::string_view host = peer.substr(0, peer.find(':'));
+    return host == "localhost" || host.rfind("127.", 0) == 0;
+}
+
 } // namespace
+
+bool LoopbackOnly()
+{
+    const char* value = std::getenv("TAVELIN_NET_LOOPBACK_ONLY");
+    return value != nullptr && value[0] != '\0' && std::string_view(value) != "0";
+}
+
+bool InNetworkNamespaceOfItsOwn()
+{
+    const std::filesystem::path own = "/proc/self/ns/net";
+    std::error_code error;
+    // The namespaces that `ip netns` made are named in /run/netns: this process's is one of them.
+    for (const auto& entry : std::filesystem::directory_iterator("/run/netns", error)) {
+        std::error_code unequal;
+        if (std::filesystem::equivalent(own, entry.path(), unequal) && !unequal) {
+            return true;
+        }
+    }
+    // Or it is another than the first process's, where that one can be seen.
+    std::error_code mineError;
+    std::error_code firstError;
+    const std::filesystem::path mine = std::filesystem::read_symlink(own, mineError);
+    const std::filesystem::path first = std::filesystem::read_symlink("/proc/1/ns/net", firstError);
+    // Not known is not proven: only a namespace seen to differ counts.
+    return !mineError && !firstError && !mine.empty() && mine != first;
+}
+
+bool Confine(NetworkSettings& settings, std::string& error)
+{
+    if (!LoopbackOnly() || InNetworkNamespaceOfItsOwn()) {
+        return true;
+    }
+    if (!settings.interfaceName.empty() && settings.interfaceName != kLoopback) {
+        error = "TAVELIN_NET_LOOPBACK_ONLY is set: outside a network namespace of its own the link uses the "
+                "loopback interface only, not \""
+            + settings.interfaceName + "\"";
+        return false;
+    }
+    for (const std::string& peer : settings.peers) {
+        if (!LoopbackPeer(peer)) {
+            error = "TAVELIN_NET_LOOPBACK_ONLY is set: outside a network namespace of its own the link reaches "
+                    "loopback addresses only, not the peer \""
+                + peer + "\"";
+            return false;
+        }
+    }
+    settings.interfaceName = kLoopback;
+    return true;
+}
 
 std::string Escaped(const std::string& text)
 {

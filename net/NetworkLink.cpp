@@ -4,6 +4,7 @@
 #include "net/KeySet.h"
 #include "support/TextFunctions.h"
 
+#include <algorithm>
 #include <chrono>
 #include <random>
 
@@ -36,19 +37,31 @@ std::string RoundTripText(std::int64_t microseconds)
 
 } // namespace
 
+void FormatLinkState(const LinkState& state, char* text, std::size_t size)
+{
+    const int room = static_cast<int>(std::min<std::size_t>(size, 1u << 20));
+    switch (state.status) {
+    case LinkStatus::NoReceiver:
+        CopyBounded(text, "no receiver", room);
+        return;
+    case LinkStatus::Receiving:
+        FormatBounded(
+            text, room, "receiving, %.1f ms round trip", static_cast<double>(state.roundTripMicroseconds) / 1000.0);
+        return;
+    case LinkStatus::Lost:
+        CopyBounded(text, "lost", room);
+        return;
+    case LinkStatus::Off:
+        break;
+    }
+    CopyBounded(text, "off", room);
+}
+
 std::string LinkStateText(const LinkState& state)
 {
-    switch (state.status) {
-    case LinkStatus::Off:
-        return "off";
-    case LinkStatus::NoReceiver:
-        return "no receiver";
-    case LinkStatus::Receiving:
-        return "receiving, " + RoundTripText(state.roundTripMicroseconds);
-    case LinkStatus::Lost:
-        return "lost";
-    }
-    return "off";
+    char text[48];
+    FormatLinkState(state, text, sizeof text);
+    return text;
 }
 
 NetworkLink::NetworkLink()
@@ -78,6 +91,11 @@ bool NetworkLink::Start(const NetworkSettings& settings)
         ReportError(kWhere, ("The network link cannot start: " + problem + ".").c_str());
         return false;
     }
+    NetworkSettings confined = settings;
+    if (!EngineConfiguration::Confine(confined, problem)) {
+        ReportError(kWhere, ("The network link cannot start: " + problem + ".").c_str());
+        return false;
+    }
     KeySet::Files keys;
     if (!settings.keys.empty()) {
         const std::vector<std::string> faults = KeySet::Check(settings.keys, LinkRole::Sender);
@@ -94,9 +112,9 @@ bool NetworkLink::Start(const NetworkSettings& settings)
     TransportConfig config;
     config.role = LinkRole::Sender;
     config.domain = settings.domain;
-    config.peers = settings.peers;
+    config.peers = confined.peers;
     config.secured = !settings.keys.empty();
-    config.engineConfiguration = EngineConfiguration::Text(settings, config.secured ? &keys : nullptr);
+    config.engineConfiguration = EngineConfiguration::Text(confined, config.secured ? &keys : nullptr);
 
     m_settings = settings;
     m_session = NewSession();

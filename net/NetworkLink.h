@@ -44,6 +44,8 @@ struct LinkState {
 
 // "off", "no receiver", "receiving, 0.4 ms round trip", "lost".
 std::string LinkStateText(const LinkState& state);
+// The same text into `text` (cut to `size`), without allocating: for a window's tick.
+void FormatLinkState(const LinkState& state, char* text, std::size_t size);
 
 class NetworkLink : public KQ_ErrorReport, private LinkHandler {
 public:

@@ -59,6 +59,11 @@ bool NetworkReceiver::Start(const NetworkSettings& settings)
         ReportError(kWhere, ("The network link cannot start: " + problem + ".").c_str());
         return false;
     }
+    NetworkSettings confined = settings;
+    if (!EngineConfiguration::Confine(confined, problem)) {
+        ReportError(kWhere, ("The network link cannot start: " + problem + ".").c_str());
+        return false;
+    }
     KeySet::Files keys;
     if (!settings.keys.empty()) {
         const std::vector<std::string> faults = KeySet::Check(settings.keys, LinkRole::Receiver);
@@ -75,9 +80,9 @@ bool NetworkReceiver::Start(const NetworkSettings& settings)
     TransportConfig config;
     config.role = LinkRole::Receiver;
     config.domain = settings.domain;
-    config.peers = settings.peers;
+    config.peers = confined.peers;
     config.secured = !settings.keys.empty();
-    config.engineConfiguration = EngineConfiguration::Text(settings, config.secured ? &keys : nullptr);
+    config.engineConfiguration = EngineConfiguration::Text(confined, config.secured ? &keys : nullptr);
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_stream = Stream::Waiting;

@@ -3,6 +3,8 @@
 // with the line and the reason, never guessed at.
 #include "net/NetworkSettings.h"
 
+#include "support/Paths.h"
+
 #include <charconv>
 #include <cstdio>
 #include <fstream>
@@ -13,6 +15,7 @@ namespace {
 
 constexpr const char* kWhere = "NetworkSettingsFile::Parse";
 constexpr const char* kLoadWhere = "NetworkSettingsFile::Load";
+constexpr const char* kSaveWhere = "NetworkSettingsFile::Save";
 constexpr const char* kSection = "NETWORK";
 constexpr std::size_t kLongestValue = 1024;
 
@@ -257,6 +260,43 @@ bool NetworkSettingsFile::Parse(std::string_view text, NetworkSettings& settings
     return true;
 }
 
+bool NetworkSettingsFile::Save(const std::string& path, const NetworkSettings& settings)
+{
+    const std::string target = Paths::ResolveLinks(path);
+    const std::size_t slash = target.find_last_of("/\\");
+    if (slash != std::string::npos && slash > 0 && !Paths::CreateFolders(target.substr(0, slash))) {
+        ReportError(
+            kSaveWhere, "Network.ini cannot be saved: its folder cannot be made", target.substr(0, slash).c_str());
+        return false;
+    }
+    const std::string text = Format(settings, Paths::NativeLineEnd());
+    std::string temporary;
+    std::string reason;
+    std::FILE* file = nullptr;
+    for (int attempt = 0; attempt < 100 && file == nullptr; ++attempt) {
+        temporary = target + ".tmp" + (attempt == 0 ? std::string() : std::to_string(attempt));
+        file = Paths::CreateNewFile(temporary, reason);
+    }
+    if (file == nullptr) {
+        ReportError(kSaveWhere, ("Network.ini cannot be saved: " + reason).c_str(), temporary.c_str());
+        return false;
+    }
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    const bool flushed = std::fflush(file) == 0;
+    const bool closed = std::fclose(file) == 0;
+    if (!written || !flushed || !closed) {
+        std::remove(temporary.c_str());
+        ReportError(kSaveWhere, "Network.ini cannot be saved: writing it failed (is the disk full?)", target.c_str());
+        return false;
+    }
+    if (!Paths::ReplaceExistingFile(temporary, target, reason)) {
+        std::remove(temporary.c_str());
+        ReportError(kSaveWhere, ("Network.ini cannot be saved: " + reason).c_str(), target.c_str());
+        return false;
+    }
+    return true;
+}
+
 std::string NetworkSettingsFile::Format(const NetworkSettings& settings, const char* lineEnd)
 {
     std::string text = "[NETWORK]";
@@ -317,6 +357,32 @@ NetworkOption TakeNetworkOption(int argc, char** argv, int& index, NetworkOverri
         overrides.interfaceName = std::string(value);
     }
     return NetworkOption::Taken;
+}
+
+bool TakeNetworkOptions(const CommandLine& commandLine, NetworkOverrides& overrides, std::string& error)
+{
+    std::vector<std::string> words;
+    for (const auto& [name, value] : commandLine.Given()) {
+        for (const CommandLineOption& row : kNetworkOptionRows) {
+            if (name == row.name) {
+                words.push_back(name);
+                if (row.value != nullptr) {
+                    words.push_back(value);
+                }
+            }
+        }
+    }
+    std::vector<char*> argv(1, nullptr);
+    for (std::string& word : words) {
+        argv.push_back(word.data());
+    }
+    const int argc = static_cast<int>(argv.size());
+    for (int i = 1; i < argc; ++i) {
+        if (TakeNetworkOption(argc, argv.data(), i, overrides, error) != NetworkOption::Taken) {
+            return false;
+        }
+    }
+    return true;
 }
 
 bool CheckNetworkSettings(const NetworkSettings& settings, std::string& error)

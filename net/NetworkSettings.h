@@ -5,6 +5,7 @@
 // --net, --net-domain, --net-peer, --net-keys and --net-interface override it.
 #pragma once
 
+#include "support/CommandLine.h"
 #include "support/KQ_ErrorReport.h"
 
 #include <optional>
@@ -49,6 +50,11 @@ public:
     // parsed fails, and `settings` are left as they were.
     bool Load(const std::string& path, NetworkSettings& settings);
     bool Parse(std::string_view text, NetworkSettings& settings);
+    // Writes the settings to `path` (its folder made when missing) the way
+    // every file of the program is saved: a new file beside it, synced and
+    // moved over the old one, so a reader sees the old file or the whole new
+    // one. On failure the old file is as it was.
+    bool Save(const std::string& path, const NetworkSettings& settings);
     // The file's text for the settings, lines ending in `lineEnd`.
     static std::string Format(const NetworkSettings& settings, const char* lineEnd = "\n");
 };
@@ -63,3 +69,19 @@ NetworkOption TakeNetworkOption(int argc, char** argv, int& index, NetworkOverri
 bool CheckNetworkSettings(const NetworkSettings& settings, std::string& error);
 // The options' usage lines, for a program's usage text.
 const char* NetworkOptionsUsage();
+
+// The options as rows of a program's option table (support/CommandLine.h),
+// for a program that reads its command line through one.
+inline constexpr CommandLineOption kNetworkOptionRows[] = {
+    { "--net", nullptr, nullptr,
+        "send the controls to a simulator on another computer too (Network.ini's settings, with these options over "
+        "them)" },
+    { "--net-domain", nullptr, "N", "the cockpit's domain number, 0 to 232 (default 0)" },
+    { "--net-peer", nullptr, "HOST",
+        "a computer to find the simulator's at, for networks without multicast (repeatable)" },
+    { "--net-keys", nullptr, "DIR", "the key folder (simblock net-keys make DIR); without it anybody can publish" },
+    { "--net-interface", nullptr, "NAME", "the network interface to use (default: the engine's choice)" },
+};
+// The network's options among what a CommandLine read, checked as
+// TakeNetworkOption checks them, into `overrides`: false with the reason.
+bool TakeNetworkOptions(const CommandLine& commandLine, NetworkOverrides& overrides, std::string& error);

@@ -42,6 +42,8 @@ public:
     bool Has(const char* name) const;
     // The value given last to an option, empty when it was not given.
     std::string Value(const char* name) const;
+    // Every option of the table given, by name, with its value ("" for a switch), in their order.
+    const std::vector<std::pair<std::string, std::string>>& Given() const { return m_given; }
     // The program's own name and the foreign arguments in their order: what
     // the toolkit is to be given.
     const std::vector<std::string>& ForeignArguments() const { return m_foreignArguments; }

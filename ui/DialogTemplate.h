@@ -31,6 +31,7 @@ enum ControlFlag : std::uint32_t {
     FlagHorizontalSpin = 1u << 3, // left/right arrows instead of up/down
     FlagSunken = 1u << 4, // sunken client edge with a border
     FlagCentreMark = 1u << 5, // a progress bar of a signed value: its middle is marked
+    FlagEditable = 1u << 6, // a text box the operator types into (otherwise it only shows)
 };
 
 struct DialogRect {
@@ -77,13 +78,15 @@ inline constexpr std::int32_t kMainTemplateId = 102;
 inline constexpr std::int32_t kDeadBandTemplateId = 131;
 inline constexpr std::int32_t kConfigChoiceTemplateId = 132;
 inline constexpr std::int32_t kThrustLeverTemplateId = 134;
+inline constexpr std::int32_t kNetworkTemplateId = 140;
 
 // Resources the templates refer to.
 inline constexpr std::int32_t kApplicationIcon = 128;
 
-// The five templates (defined beside their presenters).
+// The templates (defined beside their presenters).
 const DialogTemplate& AboutDialogTemplate(); // 100
 const DialogTemplate& MainDialogTemplate(); // 102
 const DialogTemplate& DeadBandDialogTemplate(); // 131
 const DialogTemplate& ConfigChoiceDialogTemplate(); // 132
 const DialogTemplate& ThrustLeverDialogTemplate(); // 134
+const DialogTemplate& NetworkDialogTemplate(); // 140

@@ -378,7 +378,7 @@ QWidget* QtDialogView::MakeWidget(const ControlTemplate& control)
     }
     case ControlKind::Edit: {
         auto* edit = new QLineEdit(text, dialog);
-        edit->setReadOnly(true);
+        edit->setReadOnly((control.flags & FlagEditable) == 0);
         widget = edit;
         break;
     }

@@ -3,8 +3,12 @@
 // question. Exit status 0, or 1 when it did not start (another Tavelin
 // publishes into the block); 64 for a command line it does not understand.
 // Every option is an addition: without one the program starts its window.
+// The network options (--net ...) lay themselves over Network.ini; the link's
+// engine is this build's (Cyclone DDS where CMake found it).
 #include "app/TavelinApp.h"
 #include "devices/InputDeviceList.h"
+#include "net/LinkTransport.h"
+#include "net/NetworkSettings.h"
 #include "platform/qt/QtDialogView.h"
 #include "support/CloseRequest.h"
 #include "support/CommandLine.h"
@@ -15,6 +19,7 @@
 #include <QStyleFactory>
 
 #include <cstdio>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -57,9 +62,17 @@ int Print(const std::string& text)
 
 int main(int argc, char* argv[])
 {
-    CommandLine commandLine("tavelin", kOptions, kQtOptions, "Qt options");
+    std::vector<CommandLineOption> options(std::begin(kOptions), std::end(kOptions));
+    options.insert(options.end(), std::begin(kNetworkOptionRows), std::end(kNetworkOptionRows));
+    CommandLine commandLine("tavelin", options, kQtOptions, "Qt options");
+    NetworkOverrides network;
+    std::string problem;
     if (!commandLine.Parse(argc, argv)) {
         std::fprintf(stderr, "tavelin: %s\n%s", commandLine.FullErrorText().c_str(), commandLine.Usage().c_str());
+        return CommandLine::kExitUsage;
+    }
+    if (!TakeNetworkOptions(commandLine, network, problem)) {
+        std::fprintf(stderr, "tavelin: %s\n%s", problem.c_str(), commandLine.Usage().c_str());
         return CommandLine::kExitUsage;
     }
     if (commandLine.Has("--help")) {
@@ -118,6 +131,7 @@ int main(int argc, char* argv[])
     }
 
     CTavelinApp app;
+    app.SetNetwork(network, CreateLinkTransport);
     app.InitInstance(runner);
     return app.ExitCode();
 }

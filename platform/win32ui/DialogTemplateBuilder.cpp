@@ -87,7 +87,8 @@ NativeControlStyle StyleFor(const ControlTemplate& control)
         break;
     case ControlKind::Edit:
         native.className = L"Edit";
-        native.style |= ES_LEFT | ES_AUTOHSCROLL | ES_READONLY | WS_BORDER;
+        native.style
+            |= ES_LEFT | ES_AUTOHSCROLL | WS_BORDER | ((control.flags & FlagEditable) != 0 ? WS_TABSTOP : ES_READONLY);
         break;
     case ControlKind::ComboBox:
         native.className = L"ComboBox";

@@ -3,15 +3,21 @@
 // arrives at that window as a message and leaves it the way OK does.
 // Without arguments it starts its window; --help and --version answer on the
 // standard handles (or the console it was started from) and end, and a
-// command line it does not understand ends it with status 64.
+// command line it does not understand ends it with status 64. The network
+// options are read as on Linux; a build without the network link (the cross
+// build: no Cyclone DDS) says so when --net asks for it.
 #include "app/TavelinApp.h"
+#include "net/LinkTransport.h"
+#include "net/NetworkSettings.h"
 #include "platform/win32ui/Win32DialogRunner.h"
 #include "support/CommandLine.h"
 
 #include <windows.h>
 
 #include <cstdlib>
+#include <iterator>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -53,9 +59,17 @@ bool Write(DWORD which, const std::string& text)
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLine*/, int /*show*/)
 {
-    CommandLine commandLine("tavelin", kOptions);
+    std::vector<CommandLineOption> options(std::begin(kOptions), std::end(kOptions));
+    options.insert(options.end(), std::begin(kNetworkOptionRows), std::end(kNetworkOptionRows));
+    CommandLine commandLine("tavelin", options);
+    NetworkOverrides network;
+    std::string problem;
     if (!commandLine.Parse(__argc, __argv)) {
         Write(STD_ERROR_HANDLE, "tavelin: " + commandLine.FullErrorText() + "\n" + commandLine.Usage());
+        return CommandLine::kExitUsage;
+    }
+    if (!TakeNetworkOptions(commandLine, network, problem)) {
+        Write(STD_ERROR_HANDLE, "tavelin: " + problem + "\n" + commandLine.Usage());
         return CommandLine::kExitUsage;
     }
     if (commandLine.Has("--help")) {
@@ -66,6 +80,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLi
     }
     Win32DialogRunner runner(instance);
     CTavelinApp app;
+    app.SetNetwork(network, CreateLinkTransport);
     app.InitInstance(runner);
     // 1 when it did not start: another Tavelin publishes into the block.
     return app.ExitCode();

@@ -38,15 +38,16 @@ const ControlTemplate& Get(const DialogTemplate& dialog, std::int32_t id)
 std::vector<const DialogTemplate*> AllTemplates()
 {
     return { &AboutDialogTemplate(), &MainDialogTemplate(), &DeadBandDialogTemplate(), &ConfigChoiceDialogTemplate(),
-        &ThrustLeverDialogTemplate() };
+        &ThrustLeverDialogTemplate(), &NetworkDialogTemplate() };
 }
 
 } // namespace
 
 TEST(DialogTemplates, EveryTemplateHasUniqueIdsInsideItsBounds)
 {
-    const std::vector<std::pair<std::int32_t, std::string>> expected = { { 100, "About Tavelin" }, { 102, "Tavelin" },
-        { 131, "Adjust axis dead bands" }, { 132, "Choose Configuration" }, { 134, "Thrust Lever Dialog" } };
+    const std::vector<std::pair<std::int32_t, std::string>> expected
+        = { { 100, "About Tavelin" }, { 102, "Tavelin" }, { 131, "Adjust axis dead bands" },
+              { 132, "Choose Configuration" }, { 134, "Thrust Lever Dialog" }, { 140, "Network" } };
     const auto templates = AllTemplates();
     ASSERT_EQ(templates.size(), expected.size());
     for (std::size_t i = 0; i < templates.size(); ++i) {
@@ -197,8 +198,9 @@ TEST(DialogTemplates, MainWindowLayoutIsCleanAndHoldsTheReadouts)
         EXPECT_GE(box.width * 6 / 4, 2 + 50 + 90 + 4 + 2);
     }
     // Everything of the assignment area lies inside its group.
-    for (const auto* id : { &kEyePovCombo, &kEyeJoystickCombo, &kSideStickLamp, &kSetDeadBands, &kThrustLeverData,
-             &kSaveAssignments, &kReadAlternate, &kWarningList, &kWarningLamp, &kGearMessage }) {
+    for (const auto* id :
+        { &kEyePovCombo, &kEyeJoystickCombo, &kSideStickLamp, &kSetDeadBands, &kThrustLeverData, &kSaveAssignments,
+            &kReadAlternate, &kWarningList, &kWarningLamp, &kGearMessage, &kNetwork, &kNetworkState }) {
         EXPECT_TRUE(Inside(Get(main, *id).rect, assignment)) << *id;
     }
     for (const auto& row : kButtonRows) {
@@ -209,7 +211,7 @@ TEST(DialogTemplates, MainWindowLayoutIsCleanAndHoldsTheReadouts)
 TEST(DialogTemplates, EveryControlTheOperatorCanPointAtHasAOneSentenceTooltip)
 {
     for (const DialogTemplate* dialog : { &MainDialogTemplate(), &AboutDialogTemplate(), &DeadBandDialogTemplate(),
-             &ConfigChoiceDialogTemplate(), &ThrustLeverDialogTemplate() }) {
+             &ConfigChoiceDialogTemplate(), &ThrustLeverDialogTemplate(), &NetworkDialogTemplate() }) {
         int tips = 0;
         for (const auto& control : dialog->controls) {
             if (control.id == kNoControlId) {

@@ -75,6 +75,38 @@ TEST_F(CommandLineTest, WhatTavelinDoesNotUnderstandIsAShortUsageAndStatus64)
     EXPECT_TRUE(Contains(Tavelin({ "--frobnicate" }).err, "unknown option \"--frobnicate\""));
 }
 
+TEST_F(CommandLineTest, TheNetworkOptionsAreListedTakenAnywhereAndBadValuesAreUsageErrors)
+{
+    const ShmTestOs::ProgramResult help = Tavelin({ "--help" });
+    for (const char* option :
+        { "--net ", "--net-domain N", "--net-peer HOST", "--net-keys DIR", "--net-interface NAME" }) {
+        EXPECT_TRUE(Contains(help.out, option)) << option << "\n" << help.out;
+    }
+    const struct {
+        std::vector<std::string> arguments;
+        const char* says;
+    } bad[] = {
+        { { "--net", "--net-domain", "233" }, "--net-domain needs a whole number from 0 to 232, not \"233\"" },
+        { { "--net-domain=-1" }, "--net-domain needs a whole number from 0 to 232, not \"-1\"" },
+        { { "--net-peer", "a b", "--net" }, "--net-peer needs one host name or address" },
+        { { "--net", "--net-peer" }, "--net-peer needs HOST" },
+        { { "--net-interface", "eth0/1" }, "--net-interface needs a network interface's name" },
+        { { "--net=1" }, "--net takes no value" },
+    };
+    for (const auto& [arguments, says] : bad) {
+        const ShmTestOs::ProgramResult result = Tavelin(arguments);
+        EXPECT_EQ(result.exitCode, 64) << arguments[0] << ": " << result.err;
+        EXPECT_EQ(result.err.rfind(std::string("tavelin: ") + says, 0), 0u) << result.err;
+        EXPECT_TRUE(Contains(result.err, "\nusage: tavelin [--help]")) << result.err;
+        EXPECT_EQ(result.out, "");
+    }
+    // Good values anywhere among the others: the options are read, and --version still answers.
+    const ShmTestOs::ProgramResult version
+        = Tavelin({ "--net-peer", "sim-pc", "--net", "--version", "--net-domain=12", "--net-peer", "10.0.0.2" });
+    EXPECT_EQ(version.exitCode, 0) << version.err;
+    EXPECT_EQ(version.out, std::string("tavelin ") + TAVELIN_EXPECTED_VERSION + "\n");
+}
+
 TEST_F(CommandLineTest, QtsOwnArgumentsAndTheDisplayCheckAreStillTaken)
 {
     // Qt's "-platform offscreen" reaches Qt: the check finds a window system.

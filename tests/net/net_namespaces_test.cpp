@@ -1,9 +1,8 @@
 // The network link between whole programs on a network of its own: three
 // network namespaces (sender, receiver, intruder) joined by veth pairs to a
-// bridge in a fourth, with link-local addresses, made by the suite and
-// removed when it ends (and any a killed run left are removed the next time),
-// so no packet leaves them. Needs root (ip netns); skipped with the reason
-// otherwise. The blocks are shared memory, which network namespaces do not
+// bridge in a fourth (every program is pinned to its namespace's eth0), with link-local addresses, made by the suite
+// and removed when it ends (and any a killed run left are removed the next time), so no packet leaves them. Needs root
+// (ip netns); skipped with the reason otherwise. The blocks are shared memory, which network namespaces do not
 // separate: each side has a block name of its own and the test reads both.
 // With TAVELIN_NET_FIGURES=1 it also prints the latency and CPU figures.
 #include "mapping/GenericSimBlock.h"
@@ -321,7 +320,7 @@ protected:
     std::unique_ptr<Program> Sender(const std::string& space, const std::string& block,
         const std::vector<std::string>& options, const std::string& stick = "")
     {
-        std::vector<std::string> arguments = { "--net" };
+        std::vector<std::string> arguments = { "--net", "--net-interface", "eth0" };
         arguments.insert(arguments.end(), options.begin(), options.end());
         return std::make_unique<Program>(space,
             std::vector<std::string> { "XDG_CONFIG_HOME=" + (s_top / "config").string(),
@@ -330,10 +329,20 @@ protected:
     }
     std::unique_ptr<Program> Receiver(const std::vector<std::string>& options)
     {
-        std::vector<std::string> arguments = { "net-receive", "--name", m_receiverBlock };
+        std::vector<std::string> arguments = { "net-receive", "--name", m_receiverBlock, "--net-interface", "eth0" };
         arguments.insert(arguments.end(), options.begin(), options.end());
         return std::make_unique<Program>(
             s_network.receiver, std::vector<std::string> {}, Build() + "/tools/simblock/simblock", arguments);
+    }
+    // The program itself, offscreen, on the virtual stick, with a configuration folder of its own.
+    static std::string TavelinProgram() { return Build() + "/platform/qt/tavelin"; }
+    std::unique_ptr<Program> Tavelin(const std::string& space, const std::string& block, const fs::path& configHome,
+        const std::vector<std::string>& arguments)
+    {
+        return std::make_unique<Program>(space,
+            std::vector<std::string> { "QT_QPA_PLATFORM=offscreen", "XDG_CONFIG_HOME=" + configHome.string(),
+                "TAVELIN_VIRTUAL_JOYSTICKS=" + m_stick, "TAVELIN_SHM_NAME=" + block },
+            TavelinProgram(), arguments);
     }
     std::vector<std::string> Keys(const char* folder = "keys") const
     {
@@ -558,6 +567,48 @@ TEST_F(NetNamespaces, OnePublisherPerBlockAndBadInputIsNamedWithTheBlockUntouche
     EXPECT_TRUE(Contains(garbage.Err(), "Network.ini line 3: DOMAIN must be")) << garbage.Err();
     BlockView remote(m_receiverBlock);
     EXPECT_FALSE(remote.Open()) << "the receiver removed its block when it ended, and no bad start made one";
+}
+
+TEST_F(NetNamespaces, TheProgramWithNetSendsWhatItPublishesAndTakesTheFlagsBack)
+{
+    if (access(TavelinProgram().c_str(), X_OK) != 0) {
+        GTEST_SKIP() << "no " << TavelinProgram() << " (the Qt build makes it)";
+    }
+    // Network.ini says off, on another domain: the command line's options go over it.
+    const fs::path home = s_top / "tavelin-config";
+    const fs::path folder = home / "Orrelane" / "Shared";
+    fs::create_directories(folder);
+    fs::copy_file(s_top / "config" / "Orrelane" / "Shared" / "Joystick.ini", folder / "Joystick.ini",
+        fs::copy_options::overwrite_existing);
+    std::ofstream(folder / "Network.ini") << "[NETWORK]\nENABLED = 0\nDOMAIN = 9\n";
+    auto receiver = Receiver({});
+    auto tavelin
+        = Tavelin(s_network.sender, m_senderBlock, home, { "--net-domain", "0", "--net", "--net-interface", "eth0" });
+    BlockView local(m_senderBlock);
+    BlockView remote(m_receiverBlock);
+    ASSERT_TRUE(Follows(remote, local)) << receiver->Err() << tavelin->Err();
+    // The filters settle where the block settles.
+    EXPECT_TRUE(testpoll::Until([&] { return std::fabs(remote.Outputs().pitch + 5.5) < 1e-9; }, 3000ms, 5ms))
+        << remote.Outputs().pitch;
+    EXPECT_TRUE(tavelin->Says("Network: on, domain 0, without keys")) << tavelin->Err();
+    EXPECT_TRUE(tavelin->Says("Network: a receiver answers")) << tavelin->Err();
+    MoveStick(6000, -2000, true);
+    ASSERT_TRUE(testpoll::Until([&] { return remote.Outputs().apDisc == 1; }, 3000ms, 5ms)) << tavelin->Err();
+    ASSERT_TRUE(Follows(remote, local));
+    EXPECT_GT(remote.Outputs().pitch, 0.0);
+
+    // The simulator sets the park brake over there: both bytes come back into the program's block.
+    const auto set = ShmTestOs::RunProgram(
+        Build() + "/tools/simblock/simblock", { "set", "parkbrake", "on", "--name", m_receiverBlock });
+    ASSERT_EQ(set.exitCode, 0) << set.err;
+    ASSERT_TRUE(testpoll::Until(
+        [&] { return local.Flags().parkBrake[0] == 1 && local.Flags().parkBrake[1] == 1; }, 5000ms, 5ms))
+        << tavelin->Err();
+
+    // A termination signal ends the window; the link's last sample is a released stick.
+    EXPECT_EQ(tavelin->Stop(), 0) << tavelin->Err();
+    EXPECT_TRUE(Released(remote, 1000ms)) << receiver->Err();
+    EXPECT_EQ(receiver->Stop(), 128 + SIGTERM);
 }
 
 // Not pass/fail: the figures the test command prints (TAVELIN_NET_FIGURES=1).

@@ -1,6 +1,7 @@
 // Network.ini, the --net options and the engine's configuration text: what
 // is accepted, and that everything else is refused with the line and the reason.
 #include "net/EngineConfiguration.h"
+#include "net/NetworkLink.h"
 #include "net/NetworkSettings.h"
 #include "tests/support/os_helpers.h"
 
@@ -8,6 +9,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -178,6 +181,112 @@ TEST(EngineConfiguration, PinsPeersAndKeysWithEveryCharacterEscaped)
     EXPECT_TRUE(Contains(xml, "file:/home/a&amp;b/&lt;keys&gt;"));
     EXPECT_FALSE(Contains(xml, "a&b")) << xml;
     EXPECT_EQ(EngineConfiguration::Escaped("'\"&<>"), "&apos;&quot;&amp;&lt;&gt;");
+}
+
+TEST(NetworkSettingsFile, SavesWholeOverTheOldFileAndAFailedSaveLeavesItAlone)
+{
+    const std::filesystem::path folder
+        = std::filesystem::temp_directory_path() / ShmTestOs::UniqueName("netsave") / "made" / "here";
+    const std::string path = (folder / "Network.ini").string();
+    NetworkSettings settings;
+    settings.enabled = true;
+    settings.domain = 42;
+    settings.peers = { "127.0.0.1", "sim-pc" };
+    settings.keys = "/home/pilot/keys";
+    NetworkSettingsFile file;
+    ASSERT_TRUE(file.Save(path, settings)) << file.FullErrorText() << " (the missing folders are made)";
+    NetworkSettings read;
+    ASSERT_TRUE(file.Load(path, read)) << file.FullErrorText();
+    EXPECT_EQ(read, settings);
+
+    settings.peers.clear();
+    settings.enabled = false;
+    ASSERT_TRUE(file.Save(path, settings)) << file.FullErrorText();
+    ASSERT_TRUE(file.Load(path, read));
+    EXPECT_EQ(read, settings) << "the second save replaces the first whole";
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) {
+        ++files;
+    }
+    EXPECT_EQ(files, 1u) << "no temporary file is left beside it";
+
+    // A folder where the file should be: nothing is written, the reason is named.
+    const std::string blocked = (folder / "Blocked.ini").string();
+    std::filesystem::create_directories(std::filesystem::path(blocked) / "inside");
+    EXPECT_FALSE(file.Save(blocked, settings));
+    EXPECT_TRUE(Contains(file.FullErrorText(), "Network.ini cannot be saved")) << file.FullErrorText();
+    EXPECT_TRUE(std::filesystem::is_directory(std::filesystem::path(blocked) / "inside"));
+    ASSERT_TRUE(file.Load(path, read));
+    EXPECT_EQ(read, settings);
+    std::filesystem::remove_all(folder.parent_path().parent_path());
+}
+
+TEST(NetworkOptions, AProgramsCommandLineTakesThemAnywhereWithTheirChecks)
+{
+    std::vector<CommandLineOption> rows = { { "--help", "-h", nullptr, "help" } };
+    rows.insert(rows.end(), std::begin(kNetworkOptionRows), std::end(kNetworkOptionRows));
+    CommandLine commandLine("tavelin", rows);
+    const char* good[] = { "tavelin", "--net-peer", "a", "--help", "--net-domain=9", "--net-peer", "b", "--net",
+        "--net-interface", "eth3" };
+    ASSERT_TRUE(commandLine.Parse(static_cast<int>(std::size(good)), good)) << commandLine.FullErrorText();
+    NetworkOverrides overrides;
+    std::string error;
+    ASSERT_TRUE(TakeNetworkOptions(commandLine, overrides, error)) << error;
+    EXPECT_TRUE(overrides.enable);
+    EXPECT_EQ(overrides.domain, 9);
+    EXPECT_EQ(overrides.peers, (std::vector<std::string> { "a", "b" })) << "every --net-peer, in its order";
+    EXPECT_EQ(overrides.interfaceName, "eth3");
+    EXPECT_FALSE(overrides.keys.has_value());
+    EXPECT_TRUE(Contains(commandLine.Help("x"), "--net-keys DIR")) << commandLine.Help("x");
+
+    const char* bad[] = { "tavelin", "--net", "--net-domain", "300" };
+    ASSERT_TRUE(commandLine.Parse(static_cast<int>(std::size(bad)), bad));
+    NetworkOverrides refused;
+    EXPECT_FALSE(TakeNetworkOptions(commandLine, refused, error));
+    EXPECT_TRUE(Contains(error, "--net-domain needs a whole number from 0 to 232, not \"300\"")) << error;
+}
+
+TEST(EngineConfiguration, TheLoopbackGuardKeepsTheLinkOffTheMachinesOwnNetwork)
+{
+    if (EngineConfiguration::InNetworkNamespaceOfItsOwn()) {
+        GTEST_SKIP() << "this test runs inside a network namespace of its own: the guard lets it be";
+    }
+    const bool guarded = EngineConfiguration::LoopbackOnly();
+    ShmTestOs::SetEnvironment("TAVELIN_NET_LOOPBACK_ONLY", "1");
+    NetworkSettings settings;
+    settings.peers = { "127.0.0.1", "localhost:7400", "[::1]:7400" };
+    std::string error;
+    ASSERT_TRUE(EngineConfiguration::Confine(settings, error)) << error;
+    EXPECT_EQ(settings.interfaceName, "lo") << "the engine's own choice would be a real interface";
+    EXPECT_TRUE(Contains(EngineConfiguration::Text(settings, nullptr), "<NetworkInterface name=\"lo\"/>"));
+
+    NetworkSettings outward;
+    outward.interfaceName = "eth0";
+    EXPECT_FALSE(EngineConfiguration::Confine(outward, error));
+    EXPECT_TRUE(Contains(error, "TAVELIN_NET_LOOPBACK_ONLY")) << error;
+    EXPECT_TRUE(Contains(error, "eth0")) << error;
+    NetworkSettings remote;
+    remote.peers = { "127.0.0.1", "192.0.2.7" };
+    EXPECT_FALSE(EngineConfiguration::Confine(remote, error));
+    EXPECT_TRUE(Contains(error, "192.0.2.7")) << error;
+
+    // Both ends of the link apply it before any engine is made.
+    NetworkLink link(
+        [](const TransportConfig&, LinkHandler&, std::string& why) -> std::unique_ptr<LinkTransport> {
+            why = "no engine was to be made";
+            ADD_FAILURE() << why;
+            return nullptr;
+        },
+        nullptr);
+    remote.enabled = true;
+    EXPECT_FALSE(link.Start(remote));
+    EXPECT_TRUE(Contains(link.FullErrorText(), "192.0.2.7")) << link.FullErrorText();
+
+    ShmTestOs::SetEnvironment("TAVELIN_NET_LOOPBACK_ONLY", "0");
+    EXPECT_FALSE(EngineConfiguration::LoopbackOnly());
+    EXPECT_TRUE(EngineConfiguration::Confine(outward, error)) << "without the guard the settings stand";
+    EXPECT_EQ(outward.interfaceName, "eth0");
+    ShmTestOs::SetEnvironment("TAVELIN_NET_LOOPBACK_ONLY", guarded ? "1" : "0");
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // qt_screenshots: takes the pictures of docs/ on a real X display (Xvfb):
 // the main window with the joysticks of TAVELIN_VIRTUAL_JOYSTICKS moving,
-// a row waiting for the control to move, then each set-up dialog over it.
+// a row waiting for the control to move, then each set-up dialog (and the
+// network dialog) over it.
 // Each picture is the screen as `import` sees it, cut to the window.
 // Usage: qt_screenshots <folder> [suffix of the names] [font scale]
 // With a font scale the desktop font is that many times larger.
@@ -138,6 +139,8 @@ int main(int argc, char* argv[])
         QStringLiteral("thrust-lever-dialog"), kIdCancel);
     SnapChild(view.Dialog(), MainIds::kSaveAssignments, QStringLiteral("template132"), QStringLiteral("choice-dialog"),
         kIdCancel);
+    SnapChild(
+        view.Dialog(), MainIds::kNetwork, QStringLiteral("template140"), QStringLiteral("network-dialog"), kIdCancel);
     SnapChild(view.Dialog(), 0, QStringLiteral("template100"), QStringLiteral("about-box"), kIdOk);
 
     view.DeliverCommand(kIdOk);

@@ -113,7 +113,7 @@ Expected ExpectedFor(const ControlTemplate& control)
     case ControlKind::Static:
         return { L"Static", 0 };
     case ControlKind::Edit:
-        return { L"Edit", ES_READONLY };
+        return { L"Edit", static_cast<DWORD>((control.flags & FlagEditable) != 0 ? WS_TABSTOP : ES_READONLY) };
     case ControlKind::ComboBox:
         return { L"ComboBox", CBS_DROPDOWN };
     case ControlKind::ProgressBar:
@@ -132,8 +132,9 @@ Expected ExpectedFor(const ControlTemplate& control)
 
 TEST(Win32Renderer, EveryTemplateBecomesNativeControlsOfTheRightClassesStylesCaptionsAndIds)
 {
-    const std::array<const DialogTemplate*, 5> templates = { &MainDialogTemplate(), &AboutDialogTemplate(),
-        &DeadBandDialogTemplate(), &ConfigChoiceDialogTemplate(), &ThrustLeverDialogTemplate() };
+    const std::array<const DialogTemplate*, 6> templates
+        = { &MainDialogTemplate(), &AboutDialogTemplate(), &DeadBandDialogTemplate(), &ConfigChoiceDialogTemplate(),
+              &ThrustLeverDialogTemplate(), &NetworkDialogTemplate() };
     for (const DialogTemplate* dialog : templates) {
         SCOPED_TRACE("template " + std::to_string(dialog->id));
         int inspected = 0;
@@ -151,6 +152,10 @@ TEST(Win32Renderer, EveryTemplateBecomesNativeControlsOfTheRightClassesStylesCap
                 const auto style = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_STYLE));
                 EXPECT_EQ(ClassOf(child), expected.className);
                 EXPECT_EQ(style & expected.mustHave, expected.mustHave);
+                if (control.kind == ControlKind::Edit) {
+                    EXPECT_EQ((style & ES_READONLY) != 0, (control.flags & FlagEditable) == 0)
+                        << "only a field to type into takes keys";
+                }
                 if (control.kind == ControlKind::Static || control.kind == ControlKind::PushButton
                     || control.kind == ControlKind::GroupBox) {
                     EXPECT_EQ(TextOf(child), Wide(control.text));
