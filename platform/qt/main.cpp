@@ -6,6 +6,7 @@
 #include "app/TavelinApp.h"
 #include "devices/InputDeviceList.h"
 #include "platform/qt/QtDialogView.h"
+#include "platform/qt/QtMessageFilter.h"
 #include "support/CloseRequest.h"
 #include "support/CommandLine.h"
 
@@ -84,6 +85,7 @@ int main(int argc, char* argv[])
     }
     qtPointers.push_back(nullptr);
     int qtCount = static_cast<int>(qtArguments.size());
+    InstallQtMessageFilter(); // before the platform plugin loads and speaks
     QApplication application(qtCount, qtPointers.data());
     if (checkOnly) {
         return 0;

@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <dbt.h>
 #include <uxtheme.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <cstring>
@@ -134,6 +135,34 @@ LRESULT CALLBACK CentreMarkProcedure(
     return result;
 }
 
+// A combo box or an up-down control: only a deliberate act changes it. The
+// wheel turns it only while it (or a combo's edit field) has the keyboard
+// focus and the pointer is on it; any other wheel goes to the dialog, which
+// scrolls. A combo's edit field hands its wheel to the combo, so this sees it.
+LRESULT CALLBACK WheelGuardProcedure(
+    HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR /*id*/, DWORD_PTR /*data*/)
+{
+    if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(window, &WheelGuardProcedure, 2);
+        return DefSubclassProc(window, message, wParam, lParam);
+    }
+    if (message != WM_MOUSEWHEEL) {
+        return DefSubclassProc(window, message, wParam, lParam);
+    }
+    const HWND focus = GetFocus();
+    const bool focused = focus != nullptr && (focus == window || IsChild(window, focus));
+    RECT placed;
+    const POINT pointer { GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam) };
+    const bool pointerOn = GetWindowRect(window, &placed) && PtInRect(&placed, pointer);
+    if (focused && pointerOn) {
+        return DefSubclassProc(window, message, wParam, lParam);
+    }
+    if (const HWND dialog = GetParent(window)) {
+        SendMessageW(dialog, WM_MOUSEWHEEL, wParam, lParam);
+    }
+    return 0;
+}
+
 } // namespace
 
 INT_PTR CALLBACK Win32DialogView::DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -180,6 +209,10 @@ void Win32DialogView::OnInitDialog()
         case ControlKind::Spin:
             SendMessageW(window, UDM_SETRANGE32, static_cast<WPARAM>(kSpinLowest), kSpinHighest);
             SendMessageW(window, UDM_SETPOS32, 0, kSpinResting);
+            SetWindowSubclass(window, &WheelGuardProcedure, 2, 0);
+            break;
+        case ControlKind::ComboBox:
+            SetWindowSubclass(window, &WheelGuardProcedure, 2, 0);
             break;
         case ControlKind::ProgressBar:
             // A themed bar ignores its colour; " " (not "") switches the theme off under Wine too.
@@ -530,6 +563,12 @@ INT_PTR Win32DialogView::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
             m_session.DeliverDevicesChanged();
         }
         return TRUE;
+    case WM_CONTEXTMENU:
+        ShowContextMenu(lParam);
+        return TRUE;
+    case WM_HELP:
+        ShowHelp();
+        return TRUE;
     case WM_QUERYDRAGICON:
         return reinterpret_cast<INT_PTR>(m_bigIcon);
     case WM_DESTROY:
@@ -720,8 +759,53 @@ bool Win32DialogView::AppendSystemMenuItem(unsigned command, const char* text)
     if (menu == nullptr) {
         return false;
     }
+    std::wstring wide = WideText::FromUtf8(text);
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    return AppendMenuW(menu, MF_STRING, command, WideText::FromUtf8(text).c_str()) != FALSE;
+    if (AppendMenuW(menu, MF_STRING, command, wide.c_str()) == FALSE) {
+        return false;
+    }
+    m_menu.push_back({ command, std::move(wide) });
+    return true;
+}
+
+void Win32DialogView::ShowContextMenu(LPARAM where)
+{
+    if (!m_session.Live() || m_menu.empty()) {
+        return;
+    }
+    HMENU menu = CreatePopupMenu();
+    if (menu == nullptr) {
+        return;
+    }
+    for (const MenuItem& item : m_menu) {
+        AppendMenuW(menu, MF_STRING, item.command, item.text.c_str());
+    }
+    POINT at { GET_X_LPARAM(where), GET_Y_LPARAM(where) };
+    if (where == -1) {
+        // From the keyboard (Shift+F10, the menu key): at the window's corner.
+        at = { 0, 0 };
+        ClientToScreen(m_window, &at);
+    }
+    unsigned chosen = 0;
+    {
+        const WindowSession::NestedLoop nested(m_session);
+        chosen = static_cast<unsigned>(
+            TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, m_window, nullptr));
+    }
+    DestroyMenu(menu);
+    if (chosen != 0) {
+        m_session.DeliverSystemCommand(chosen);
+    }
+}
+
+void Win32DialogView::ShowHelp()
+{
+    for (const MenuItem& item : m_menu) {
+        if ((item.command & 0xFFF0u) == kAboutCommand) {
+            m_session.DeliverSystemCommand(item.command);
+            return;
+        }
+    }
 }
 
 void Win32DialogView::SetControlText(std::int32_t id, const char* text)
