@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -163,6 +164,47 @@ LRESULT CALLBACK WheelGuardProcedure(
     return 0;
 }
 
+// A drop-down combo's edit field takes the wheel for itself (and scrolls
+// nothing): it goes to the combo, whose guard above decides.
+LRESULT CALLBACK ComboEditWheelProcedure(
+    HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR /*id*/, DWORD_PTR /*data*/)
+{
+    if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(window, &ComboEditWheelProcedure, 3);
+        return DefSubclassProc(window, message, wParam, lParam);
+    }
+    if (message == WM_MOUSEWHEEL) {
+        if (const HWND combo = GetParent(window)) {
+            SendMessageW(combo, WM_MOUSEWHEEL, wParam, lParam);
+        }
+        return 0;
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+// The windows of this thread that answer F1. The dialog manager's loop hands
+// every message to the message filter before the focused control sees it,
+// so F1 reaches the window whichever control has the focus.
+thread_local std::vector<std::pair<HWND, Win32DialogView*>> t_helpWindows;
+thread_local HHOOK t_helpHook = nullptr;
+
+LRESULT CALLBACK HelpKeyFilter(int code, WPARAM wParam, LPARAM lParam)
+{
+    const auto* message = reinterpret_cast<const MSG*>(lParam);
+    if (code == MSGF_DIALOGBOX && message != nullptr && message->message == WM_KEYDOWN && message->wParam == VK_F1
+        && GetKeyState(VK_CONTROL) >= 0 && GetKeyState(VK_SHIFT) >= 0 && GetKeyState(VK_MENU) >= 0) {
+        const HWND root = GetAncestor(message->hwnd, GA_ROOT);
+        for (const auto& entry : t_helpWindows) {
+            if (entry.first == root) {
+                // Answered between messages, not inside the filter.
+                PostMessageW(root, Win32DialogView::kDeliverHelp, 0, 0);
+                return TRUE;
+            }
+        }
+    }
+    return CallNextHookEx(t_helpHook, code, wParam, lParam);
+}
+
 } // namespace
 
 INT_PTR CALLBACK Win32DialogView::DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -211,9 +253,15 @@ void Win32DialogView::OnInitDialog()
             SendMessageW(window, UDM_SETPOS32, 0, kSpinResting);
             SetWindowSubclass(window, &WheelGuardProcedure, 2, 0);
             break;
-        case ControlKind::ComboBox:
+        case ControlKind::ComboBox: {
             SetWindowSubclass(window, &WheelGuardProcedure, 2, 0);
+            COMBOBOXINFO parts {};
+            parts.cbSize = sizeof parts;
+            if (GetComboBoxInfo(window, &parts) && parts.hwndItem != nullptr && parts.hwndItem != window) {
+                SetWindowSubclass(parts.hwndItem, &ComboEditWheelProcedure, 3, 0);
+            }
             break;
+        }
         case ControlKind::ProgressBar:
             // A themed bar ignores its colour; " " (not "") switches the theme off under Wine too.
             SetWindowTheme(window, L" ", L" ");
@@ -245,6 +293,10 @@ void Win32DialogView::OnInitDialog()
         filter.dbcc_classguid = kHidInterfaceClass;
         m_deviceNotification = RegisterDeviceNotificationW(m_window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
     }
+    if (t_helpWindows.empty()) {
+        t_helpHook = SetWindowsHookExW(WH_MSGFILTER, &HelpKeyFilter, nullptr, GetCurrentThreadId());
+    }
+    t_helpWindows.emplace_back(m_window, this);
     m_session.Open(*this);
     FitToWorkArea();
 }
@@ -410,6 +462,15 @@ void Win32DialogView::OnScroll(int bar, WPARAM wParam)
 
 void Win32DialogView::Finish()
 {
+    const auto help = std::find_if(t_helpWindows.begin(), t_helpWindows.end(),
+        [this](const std::pair<HWND, Win32DialogView*>& entry) { return entry.second == this; });
+    if (help != t_helpWindows.end()) {
+        t_helpWindows.erase(help);
+        if (t_helpWindows.empty() && t_helpHook != nullptr) {
+            UnhookWindowsHookEx(t_helpHook);
+            t_helpHook = nullptr;
+        }
+    }
     m_session.Finish();
     if (m_deviceNotification != nullptr) {
         UnregisterDeviceNotification(m_deviceNotification);
@@ -566,7 +627,8 @@ INT_PTR Win32DialogView::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
     case WM_CONTEXTMENU:
         ShowContextMenu(lParam);
         return TRUE;
-    case WM_HELP:
+    case WM_HELP: // F1 where a system sends it
+    case kDeliverHelp:
         ShowHelp();
         return TRUE;
     case WM_QUERYDRAGICON:

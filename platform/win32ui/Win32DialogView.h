@@ -23,6 +23,8 @@ class Win32DialogView : public DialogView, private SessionHost {
 public:
     // Private messages of the dialog window.
     static constexpr UINT kDeliverPendingClose = WM_APP + 0x71;
+    // F1 on any of the window's controls (WM_HELP carries a pointer and cannot be posted).
+    static constexpr UINT kDeliverHelp = WM_APP + 0x72;
 
     Win32DialogView(const DialogTemplate& dialogTemplate, DialogPresenter& presenter, HINSTANCE instance,
         Win32DialogView* parent = nullptr);

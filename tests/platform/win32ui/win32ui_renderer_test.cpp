@@ -567,7 +567,8 @@ TEST(Win32Renderer, TheWheelTurnsAComboOnlyWithFocusAndThePointerOnIt)
         EXPECT_TRUE(WaitFor([&] { return presenter.Count("command 1001") == 2; }));
         EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), CB_ERR);
 
-        // Focused, the pointer on it: the operator's choice.
+        // Focused, the pointer on it: the operator's choice (the marker's click took the focus).
+        PostMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(combo), TRUE);
         PostWheel(edit, onCombo, 1);
         EXPECT_TRUE(WaitFor([&] { return presenter.Saw("select 1004 0"); }));
         PostMessageW(window, WM_CLOSE, 0, 0);
