@@ -224,6 +224,9 @@ void SetUpFiles::OnSave()
     m_texts.Set(TextCurrentFile, file.c_str());
     SendTexts();
     TakeSnapshot(set);
+    // News, not a warning: the next save's choice claims no joystick ID without a match.
+    const std::string note = "Saved to " + file;
+    set->AddNote(note.c_str(), NoteKind::GivesWay);
 }
 
 std::unique_ptr<JoystickSet> SetUpFiles::ReadAlternate()

@@ -1,8 +1,11 @@
 #include "app/TavelinDlg.h"
 
 #include "app/AboutDlg.h"
+#include "app/JoystickAdvice.h"
 #include "app/MessageEcho.h"
+#include "devices/DirectInputBackends.h"
 #include "mapping/KQ_P_0001_02_Shm.h"
+#include "support/Paths.h"
 
 #include <algorithm>
 #include <chrono>
@@ -325,6 +328,12 @@ void CTavelinDlg::OnJoyStick()
     }
     if (!m_joySticks->CreateDevices(m_view->NativeWindow(), m_view->ProgramInstance())) {
         ShowBox(m_joySticks->GetLastErrorText(), "CTavelinDlg::OnJoyStick");
+        if (m_joySticks->FoundNoJoysticks() && !m_noJoystickNoted) {
+            // The box says what is missing; the list says what to try, once a run.
+            m_noJoystickNoted = true;
+            const std::string advice = NoJoystickAdvice(VirtualJoystickFilePath(), Paths::DemoJoystickFile());
+            m_joySticks->AddNote(advice.c_str(), NoteKind::Stays);
+        }
     }
     m_readouts.ShowDeviceNames(*m_joySticks, false);
     MoveTextsToScreen();

@@ -162,6 +162,7 @@ private:
     std::unique_ptr<KQ_P_0001_02_Shm> m_shm;
     BlockSetUp m_block; // the window's own view of the block (not attached when that failed)
     bool m_devicesReady = false;
+    bool m_noJoystickNoted = false; // what to try without joysticks is listed once
     std::uint32_t m_slotChangesShown = 0;
     bool m_startedOk = false;
     int m_cycleCount = 0;

@@ -25,6 +25,10 @@ std::span<const DirectInputBackend> DirectInputBackendList();
 bool IsPlatformDirectInputAvailable();
 HRESULT CreatePlatformDirectInput(void* instance, std::uint32_t version, IDirectInputA** out);
 
+// The virtual joystick file TAVELIN_VIRTUAL_JOYSTICKS names, or null when
+// it names none (and the platform's joysticks are used).
+const char* VirtualJoystickFilePath();
+
 // The joysticks described by the file at path (tavelin_virtual).
 HRESULT CreateVirtualDirectInput(const char* path, IDirectInputA** out);
 

@@ -23,15 +23,9 @@ HRESULT CreateFromOverride(void* instance, std::uint32_t version, IDirectInputA*
     return Override()(instance, version, out);
 }
 
-const char* VirtualJoystickPath()
-{
-    const char* path = std::getenv("TAVELIN_VIRTUAL_JOYSTICKS");
-    return path != nullptr && path[0] != '\0' ? path : nullptr;
-}
-
 bool IsVirtualFileNamed()
 {
-    return VirtualJoystickPath() != nullptr;
+    return VirtualJoystickFilePath() != nullptr;
 }
 
 HRESULT CreateFromVirtualFile(void*, std::uint32_t version, IDirectInputA** out)
@@ -40,7 +34,7 @@ HRESULT CreateFromVirtualFile(void*, std::uint32_t version, IDirectInputA** out)
     if (FAILED(accepted)) {
         return accepted;
     }
-    const char* path = VirtualJoystickPath();
+    const char* path = VirtualJoystickFilePath();
     return path != nullptr ? CreateVirtualDirectInput(path, out) : DIERR_DEVICENOTREG;
 }
 
@@ -52,6 +46,12 @@ constexpr DirectInputBackend kBackends[] = {
 };
 
 } // namespace
+
+const char* VirtualJoystickFilePath()
+{
+    const char* path = std::getenv("TAVELIN_VIRTUAL_JOYSTICKS");
+    return path != nullptr && path[0] != '\0' ? path : nullptr;
+}
 
 std::span<const DirectInputBackend> DirectInputBackendList()
 {

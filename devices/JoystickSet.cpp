@@ -163,6 +163,7 @@ bool JoystickSet::CreateDevices(void* window, void* instance)
     m_devicesChanged = false;
     ++m_slotChanges;
     m_joystickCount = 0;
+    m_foundNone = false;
     m_window = window;
     m_instance = instance;
 
@@ -182,6 +183,7 @@ bool JoystickSet::CreateDevices(void* window, void* instance)
     }
     m_joystickCount = enumeration.counter;
     if (enumeration.counter < 1) {
+        m_foundNone = true;
         SetLastError(kNoJoysticks, FailureDetail(m_directInput));
         return false;
     }

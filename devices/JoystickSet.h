@@ -50,6 +50,9 @@ public:
     bool GetSlotState(int slot, JoystickState& out) const;
     const char* GetDeviceName(int slot) const;
     std::int32_t GetJoystickCount() const { return m_joystickCount; }
+    // The last CreateDevices asked the backend and heard of no joystick at all
+    // (not: the backend could not be asked).
+    bool FoundNoJoysticks() const { return m_foundNone; }
     std::int32_t GetButtonCount(int slot) const;
     void PublishSlotNames();
     // Starts the joystick control panel; "" or what the user must be told
@@ -87,6 +90,7 @@ private:
     friend struct JoystickSetEnumeration;
 
     std::int32_t m_joystickCount = 0;
+    bool m_foundNone = false;
     void* m_window = nullptr;
     void* m_instance = nullptr;
     IDirectInputA* m_directInput = nullptr;

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Takes docs/windows-main-window.png: the native Windows window (tavelin.exe
 # under Wine) on a virtual X display, with the shipped virtual joysticks moving;
-# and docs/windows-main-window-1366x768.png on a laptop's screen, where it scrolls.
+# at 1920x1080, and docs/windows-main-window-1366x768.png on a laptop's screen.
 # Usage: docs/windows-screenshot.sh [Windows build folder, default build/win]
 set -eu
 cd "$(dirname "$0")/.."
@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 build=${1:-build/win}
 cmake --build "$build" --target tavelin
 if [ -z "${DISPLAY:-}" ]; then
-  TAVELIN_PICTURE=docs/windows-main-window.png xvfb-run -a -s "-screen 0 1600x1200x24 -nolisten tcp" bash "$0" "$@"
+  TAVELIN_PICTURE=docs/windows-main-window.png xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp" bash "$0" "$@"
   TAVELIN_PICTURE=docs/windows-main-window-1366x768.png \
     exec xvfb-run -a -s "-screen 0 1366x768x24 -nolisten tcp" bash "$0" "$@"
 fi
@@ -20,12 +20,20 @@ mkdir -p "$shared"
 TAVELIN_SHM_NAME="TavelinScreenshot$$" TAVELIN_VIRTUAL_JOYSTICKS="Z:${PWD//\//\\}\\examples\\virtual-joysticks.ini" \
   wine "$build/platform/win32ui/tavelin.exe" >/dev/null 2>&1 &
 program=$!
-trap 'kill $program 2>/dev/null' EXIT
+trap 'kill $program 2>/dev/null || true' EXIT
 deadline=$((SECONDS + 30))
 until xwininfo -name "Version 1.6" >/dev/null 2>&1; do
   [ $SECONDS -lt $deadline ] || { echo "windows-screenshot: the window never appeared" >&2; exit 1; }
   sleep 0.2
 done
-sleep 2 # the sticks move a little and the first frames are drawn
-import -window "$(xwininfo -name "Version 1.6" | awk '/Window id:/ { print $4 }')" "$picture"
+xdotool mousemove 0 "$(xdpyinfo | awk '/dimensions:/ { split($2, size, "x"); print size[2] - 1 }')" # no tooltip
+sleep 4 # the sticks move a little and every frame is drawn
+# From the screen, not the window: the whole window with its frame, as drawn.
+geometry=$(xwininfo -name "Version 1.6" | awk '/Absolute upper-left X:/ { x = $4 } /Absolute upper-left Y:/ { y = $4 }
+  /Width:/ { w = $2 } /Height:/ { h = $2 } END { printf "%dx%d+%d+%d", w, h, x, y }')
+import -window root -crop "$geometry" +repage "$picture"
 echo "$picture"
+# The next picture's screen is another one: the prefix's server must not keep this one's.
+kill "$program" 2>/dev/null
+wait "$program" 2>/dev/null || true
+wineserver -w || true

@@ -49,6 +49,12 @@ std::string ResolveLinks(const std::string& path);
 // failure `to` is left as it was and `reason` holds the system's text.
 bool ReplaceExistingFile(const std::string& from, const std::string& to, std::string& reason);
 
+// The demo's virtual joystick file that comes with the program
+// (virtual-joysticks.ini: beside tavelin.exe on Windows; on Linux in
+// ../share/tavelin of the program's folder, or examples/ of the source tree
+// for a program run from its build folder), or "" when there is none.
+std::string DemoJoystickFile();
+
 // The platform's line end in text files: "\r\n" on Windows, "\n" elsewhere.
 const char* NativeLineEnd();
 

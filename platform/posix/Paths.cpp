@@ -172,6 +172,25 @@ bool ReplaceExistingFile(const std::string& from, const std::string& to, std::st
     return true;
 }
 
+std::string DemoJoystickFile()
+{
+    const std::string installed = ProgramFolder() + "/../share/tavelin/virtual-joysticks.ini";
+    std::string candidates[] = {
+        installed,
+#ifdef TAVELIN_EXAMPLES_DIR
+        std::string(TAVELIN_EXAMPLES_DIR) + "/virtual-joysticks.ini",
+#endif
+    };
+    for (std::string& candidate : candidates) {
+        struct stat status { };
+        if (stat(candidate.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
+            char resolved[PATH_MAX];
+            return realpath(candidate.c_str(), resolved) != nullptr ? std::string(resolved) : candidate;
+        }
+    }
+    return {};
+}
+
 const char* NativeLineEnd()
 {
     return "\n";

@@ -1,5 +1,7 @@
 #include "platform/qt/QtControls.h"
 
+#include <QAbstractScrollArea>
+#include <QCoreApplication>
 #include <QHelpEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -7,10 +9,49 @@
 #include <QStyleOptionFrame>
 #include <QToolButton>
 #include <QToolTip>
+#include <QWheelEvent>
 #include <qdrawutil.h>
 
 #include <algorithm>
 #include <cmath>
+
+// ---------------------------------------------------------------- the wheel
+
+bool PassWheelToWindow(QWidget& from, QWheelEvent& event)
+{
+    // Handed on by hand rather than ignored: Qt lets only a wheel from the
+    // window system travel up to the parents, and the rule must not depend
+    // on where the wheel came from.
+    for (QWidget* up = from.parentWidget(); up != nullptr; up = up->parentWidget()) {
+        if (auto* area = qobject_cast<QAbstractScrollArea*>(up)) {
+            QWidget* viewport = area->viewport();
+            QWheelEvent passed(viewport->mapFromGlobal(event.globalPosition()), event.globalPosition(),
+                event.pixelDelta(), event.angleDelta(), event.buttons(), event.modifiers(), event.phase(),
+                event.inverted(), event.source(), event.pointingDevice());
+            QCoreApplication::sendEvent(viewport, &passed);
+            event.accept();
+            return true;
+        }
+    }
+    event.ignore();
+    return false;
+}
+
+WheelGuardedCombo::WheelGuardedCombo(QWidget* parent)
+    : QComboBox(parent)
+{
+    setFocusPolicy(Qt::StrongFocus); // not Qt::WheelFocus
+}
+
+void WheelGuardedCombo::wheelEvent(QWheelEvent* event)
+{
+    const bool pointerOn = rect().contains(mapFromGlobal(event->globalPosition().toPoint()));
+    if (hasFocus() && pointerOn) {
+        QComboBox::wheelEvent(event);
+        return;
+    }
+    PassWheelToWindow(*this, *event);
+}
 
 // ---------------------------------------------------------------- SpinArrows
 
@@ -28,9 +69,19 @@ SpinArrows::SpinArrows(bool horizontal, std::function<void(int delta)> onDelta, 
         button->setAutoRepeatInterval(100);
         button->setFocusPolicy(Qt::NoFocus);
         button->setIconSize(QSize(6, 6));
+        // They never have focus, so the wheel over them is the window's.
+        button->installEventFilter(this);
     }
     QObject::connect(m_minus, &QToolButton::clicked, this, [onDelta] { onDelta(-1); });
     QObject::connect(m_plus, &QToolButton::clicked, this, [onDelta] { onDelta(+1); });
+}
+
+bool SpinArrows::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Wheel) {
+        return PassWheelToWindow(*this, *static_cast<QWheelEvent*>(event));
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void SpinArrows::resizeEvent(QResizeEvent* /*event*/)

@@ -7,6 +7,7 @@
 #include "ui/DialogTemplate.h"
 #include "ui/LampPicture.h"
 
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPixmap>
@@ -19,6 +20,7 @@
 #include <vector>
 
 class QToolButton;
+class QWheelEvent;
 
 // An up-down control without buddy or range: two small arrow buttons. Each
 // click (and each auto-repeat while held) reports the position change a Win32
@@ -32,12 +34,29 @@ public:
     QToolButton* IncreaseButton() const { return m_plus; } // down / left: +1
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
     bool m_horizontal;
     QToolButton* m_minus;
     QToolButton* m_plus;
+};
+
+// Hands a wheel that a control does not take to the scroll area the control
+// lies in (the window scrolls); false when there is none.
+bool PassWheelToWindow(QWidget& from, QWheelEvent& event);
+
+// A combo box that only a deliberate act changes: the wheel turns its
+// entries only while it has keyboard focus and the pointer is on it; any
+// other wheel goes on to the window, which scrolls. A wheel never gives it
+// focus either.
+class WheelGuardedCombo : public QComboBox {
+public:
+    explicit WheelGuardedCombo(QWidget* parent);
+
+protected:
+    void wheelEvent(QWheelEvent* event) override;
 };
 
 // A group box drawn the way the dialog templates expect it: the frame line

@@ -383,7 +383,7 @@ QWidget* QtDialogView::MakeWidget(const ControlTemplate& control)
         break;
     }
     case ControlKind::ComboBox: {
-        auto* combo = new QComboBox(dialog);
+        auto* combo = new WheelGuardedCombo(dialog);
         combo->setMaxVisibleItems(16);
         combo->setSizeAdjustPolicy(QComboBox::AdjustToContentsOnFirstShow);
         // Only the operator's own choice is a selection change: programmatic

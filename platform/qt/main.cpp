@@ -10,6 +10,7 @@
 #include "net/LinkTransport.h"
 #include "net/NetworkSettings.h"
 #include "platform/qt/QtDialogView.h"
+#include "platform/qt/QtMessageFilter.h"
 #include "support/CloseRequest.h"
 #include "support/CommandLine.h"
 
@@ -97,6 +98,7 @@ int main(int argc, char* argv[])
     }
     qtPointers.push_back(nullptr);
     int qtCount = static_cast<int>(qtArguments.size());
+    InstallQtMessageFilter(); // before the platform plugin loads and speaks
     QApplication application(qtCount, qtPointers.data());
     if (checkOnly) {
         return 0;

@@ -17,7 +17,8 @@
 // makes its joystick answer DIERR_INPUTLOST, and Acquire answers
 // DIERR_UNPLUGGED until the section is back. A file that cannot be read or
 // parsed fails the enumeration with DIERR_GENERIC and the reason in
-// GetFailureDetail. No effects, no buffered data, no control panel.
+// GetFailureDetail. No effects, no buffered data; RunControlPanel answers
+// DIERR_UNSUPPORTED and says in GetFailureDetail that there is no panel.
 #include "devices/DirectInputBackends.h"
 #include "devices/DirectInputObjects.h"
 #include "platform/virtual/VirtualJoystickFile.h"
@@ -159,10 +160,17 @@ class VirtualDirectInput final : public EmulatedDirectInput {
 public:
     explicit VirtualDirectInput(const char* path)
         : m_file(SharedFile(path))
+        , m_path(path)
     {
     }
 
-    HRESULT RunControlPanel(void*, std::uint32_t) override { return DI_OK; }
+    // No system settings exist for a joystick that is a few lines of text.
+    HRESULT RunControlPanel(void*, std::uint32_t) override
+    {
+        m_detail = "Virtual joysticks have no system panel: they are the sections of " + m_path
+            + " (TAVELIN_VIRTUAL_JOYSTICKS), and change when it does.";
+        return DIERR_UNSUPPORTED;
+    }
 
     // A section added to the file is a joystick plugged in, one removed a
     // joystick unplugged. Asked at the start of every tick, so this is where
@@ -215,6 +223,7 @@ protected:
 
 private:
     std::shared_ptr<VirtualJoystickFile> m_file;
+    std::string m_path;
     std::uint32_t m_seenGeneration = 0;
 };
 

@@ -13,6 +13,7 @@
 #include <iterator>
 #include <numbers>
 #include <sstream>
+#include <utility>
 
 #ifdef __linux__
 #include <sys/inotify.h>
@@ -193,14 +194,20 @@ private:
             return true;
         }
         if (SameWord(key, "MOTION")) {
-            if (SameWord(value, "SWEEP")) {
-                joystick.sweep = true;
-            } else if (SameWord(value, "NONE") || value.empty()) {
-                joystick.sweep = false;
-            } else {
-                return Fail("MOTION must be SWEEP or NONE");
+            static constexpr std::pair<const char*, VirtualMotion> kMotions[] = { { "NONE", VirtualMotion::None },
+                { "SWEEP", VirtualMotion::Sweep }, { "STICK", VirtualMotion::Stick },
+                { "THROTTLE", VirtualMotion::Throttle }, { "PEDALS", VirtualMotion::Pedals } };
+            if (value.empty()) {
+                joystick.motion = VirtualMotion::None;
+                return true;
             }
-            return true;
+            for (const auto& [word, motion] : kMotions) {
+                if (SameWord(value, word)) {
+                    joystick.motion = motion;
+                    return true;
+                }
+            }
+            return Fail("MOTION must be STICK, THROTTLE, PEDALS, SWEEP or NONE");
         }
         return Fail("unknown key " + std::string(key));
     }
@@ -223,6 +230,60 @@ VirtualClock g_clock = nullptr;
 std::int32_t Wave(double seconds, double period)
 {
     return static_cast<std::int32_t>(std::lround(10000.0 * std::sin(2.0 * std::numbers::pi * seconds / period)));
+}
+
+// 0 at the start of a stroke of `length` seconds, 1 half-way, 0 again at its end.
+double Stroke(double into, double length)
+{
+    return into < 0.0 || into > length ? 0.0 : (1.0 - std::cos(2.0 * std::numbers::pi * into / length)) / 2.0;
+}
+
+std::int32_t Scaled(double value)
+{
+    return static_cast<std::int32_t>(std::lround(std::clamp(value, -10000.0, 10000.0)));
+}
+
+constexpr int kX = 0;
+constexpr int kY = 1;
+constexpr int kRz = 5;
+constexpr std::int32_t kIdle = -10000; // a lever at idle, a brake let go
+
+// The motions named after devices take turns in one minute, so that while
+// one of them moves its axes the others keep theirs still and "Move" learns
+// the one that moves. The inputs a motion leaves alone keep the file's values.
+//   0-20 s   stick: X and Y circle twice, out from the centre and back
+//   22-28 s  stick: RZ twists one way and the other
+//   30-38 s  throttle: lever X from idle to full and back; 38-46 s lever Y
+//   46-48 s  throttle: button 1, the reverser, with both levers at idle
+//   48-55 s  pedals: the rudder RZ swings; 55-57.5 s left toe brake X, 57.5-60 s right Y
+// The stick's trigger (button 1) is pressed for half a second every 4 s throughout.
+void MoveLikeADevice(VirtualMotion motion, double seconds, std::int32_t (&axes)[8], bool (&pressed)[32])
+{
+    const double pi = std::numbers::pi;
+    const double t = std::max(0.0, seconds);
+    const double into = std::fmod(t, 60.0);
+    switch (motion) {
+    case VirtualMotion::Stick: {
+        const double reach = into < 20.0 ? 7000.0 * std::sin(pi * into / 20.0) : 0.0;
+        axes[kX] = Scaled(reach * std::sin(2.0 * pi * into / 10.0));
+        axes[kY] = Scaled(reach * std::cos(2.0 * pi * into / 10.0));
+        axes[kRz] = into >= 22.0 && into < 28.0 ? Scaled(6000.0 * std::sin(2.0 * pi * (into - 22.0) / 6.0)) : 0;
+        pressed[0] = std::fmod(t, 4.0) < 0.5; // the trigger
+        break;
+    }
+    case VirtualMotion::Throttle:
+        axes[kX] = Scaled(kIdle + 20000.0 * Stroke(into - 30.0, 8.0));
+        axes[kY] = Scaled(kIdle + 20000.0 * Stroke(into - 38.0, 8.0));
+        pressed[0] = into >= 46.0 && into < 48.0; // the reverser
+        break;
+    case VirtualMotion::Pedals:
+        axes[kRz] = into >= 48.0 && into < 55.0 ? Scaled(8000.0 * std::sin(2.0 * pi * (into - 48.0) / 7.0)) : 0;
+        axes[kX] = Scaled(kIdle + 20000.0 * Stroke(into - 55.0, 2.5));
+        axes[kY] = Scaled(kIdle + 20000.0 * Stroke(into - 57.5, 2.5));
+        break;
+    default:
+        break;
+    }
 }
 
 } // namespace
@@ -265,7 +326,11 @@ void FillVirtualJoystickState(const VirtualJoystick& joystick, double seconds, D
     }
     bool pressed[VirtualJoystick::kMaxButtons];
     std::copy(std::begin(joystick.pressed), std::end(joystick.pressed), pressed);
-    if (joystick.sweep) {
+    if (joystick.motion == VirtualMotion::Stick || joystick.motion == VirtualMotion::Throttle
+        || joystick.motion == VirtualMotion::Pedals) {
+        MoveLikeADevice(joystick.motion, seconds, reading.axes, pressed);
+    }
+    if (joystick.motion == VirtualMotion::Sweep) {
         // Each axis its own period, so the demo never repeats a pose exactly.
         for (int axis = 0; axis < 8; ++axis) {
             reading.axes[axis] = Wave(seconds, 3.0 + 0.7 * axis);

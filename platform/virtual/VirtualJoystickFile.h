@@ -13,6 +13,18 @@
 #include <string_view>
 #include <vector>
 
+// How a joystick moves by itself. Sweep moves every axis, POV 1 and the
+// buttons at once (for load figures). The others move like the device they
+// are named after, each only its own inputs, taking turns within a minute so
+// that "Move" learns the one that moves.
+enum class VirtualMotion {
+    None,
+    Sweep,
+    Stick, // 0-20 s X and Y circle; 22-28 s RZ twists; button 1 for 0.5 s every 4 s
+    Throttle, // 30-38 s lever X, 38-46 s lever Y from idle to full and back; 46-48 s button 1 at idle
+    Pedals, // 48-55 s the rudder RZ; 55-57.5 s toe brake X; 57.5-60 s toe brake Y
+};
+
 struct VirtualJoystick {
     static constexpr int kMaxButtons = 32;
     int section = 0; // the N of [JOYSTICK_N], 0..7
@@ -22,7 +34,7 @@ struct VirtualJoystick {
     std::int32_t axes[8] = {}; // X Y Z RX RY RZ SL1 SL2
     std::int32_t pov[3] = { -1, -1, -1 };
     bool pressed[kMaxButtons] = {};
-    bool sweep = false;
+    VirtualMotion motion = VirtualMotion::None;
 };
 
 // Parses the whole text; false with a one-line reason naming the line.

@@ -129,4 +129,12 @@ const char* NativeLineEnd()
     return "\r\n";
 }
 
+std::string DemoJoystickFile()
+{
+    // The installer puts it beside the program.
+    const std::string file = ProgramFolder() + "\\virtual-joysticks.ini";
+    const DWORD attributes = GetFileAttributesA(file.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ? file : std::string();
+}
+
 } // namespace Paths

@@ -6,9 +6,11 @@
 #include <commctrl.h>
 #include <dbt.h>
 #include <uxtheme.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -134,6 +136,75 @@ LRESULT CALLBACK CentreMarkProcedure(
     return result;
 }
 
+// A combo box or an up-down control: only a deliberate act changes it. The
+// wheel turns it only while it (or a combo's edit field) has the keyboard
+// focus and the pointer is on it; any other wheel goes to the dialog, which
+// scrolls. A combo's edit field hands its wheel to the combo, so this sees it.
+LRESULT CALLBACK WheelGuardProcedure(
+    HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR /*id*/, DWORD_PTR /*data*/)
+{
+    if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(window, &WheelGuardProcedure, 2);
+        return DefSubclassProc(window, message, wParam, lParam);
+    }
+    if (message != WM_MOUSEWHEEL) {
+        return DefSubclassProc(window, message, wParam, lParam);
+    }
+    const HWND focus = GetFocus();
+    const bool focused = focus != nullptr && (focus == window || IsChild(window, focus));
+    RECT placed;
+    const POINT pointer { GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam) };
+    const bool pointerOn = GetWindowRect(window, &placed) && PtInRect(&placed, pointer);
+    if (focused && pointerOn) {
+        return DefSubclassProc(window, message, wParam, lParam);
+    }
+    if (const HWND dialog = GetParent(window)) {
+        SendMessageW(dialog, WM_MOUSEWHEEL, wParam, lParam);
+    }
+    return 0;
+}
+
+// A drop-down combo's edit field takes the wheel for itself (and scrolls
+// nothing): it goes to the combo, whose guard above decides.
+LRESULT CALLBACK ComboEditWheelProcedure(
+    HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR /*id*/, DWORD_PTR /*data*/)
+{
+    if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(window, &ComboEditWheelProcedure, 3);
+        return DefSubclassProc(window, message, wParam, lParam);
+    }
+    if (message == WM_MOUSEWHEEL) {
+        if (const HWND combo = GetParent(window)) {
+            SendMessageW(combo, WM_MOUSEWHEEL, wParam, lParam);
+        }
+        return 0;
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+// The windows of this thread that answer F1. The dialog manager's loop hands
+// every message to the message filter before the focused control sees it,
+// so F1 reaches the window whichever control has the focus.
+thread_local std::vector<std::pair<HWND, Win32DialogView*>> t_helpWindows;
+thread_local HHOOK t_helpHook = nullptr;
+
+LRESULT CALLBACK HelpKeyFilter(int code, WPARAM wParam, LPARAM lParam)
+{
+    const auto* message = reinterpret_cast<const MSG*>(lParam);
+    if (code == MSGF_DIALOGBOX && message != nullptr && message->message == WM_KEYDOWN && message->wParam == VK_F1
+        && GetKeyState(VK_CONTROL) >= 0 && GetKeyState(VK_SHIFT) >= 0 && GetKeyState(VK_MENU) >= 0) {
+        const HWND root = GetAncestor(message->hwnd, GA_ROOT);
+        for (const auto& entry : t_helpWindows) {
+            if (entry.first == root) {
+                // Answered between messages, not inside the filter.
+                PostMessageW(root, Win32DialogView::kDeliverHelp, 0, 0);
+                return TRUE;
+            }
+        }
+    }
+    return CallNextHookEx(t_helpHook, code, wParam, lParam);
+}
+
 } // namespace
 
 INT_PTR CALLBACK Win32DialogView::DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -180,7 +251,17 @@ void Win32DialogView::OnInitDialog()
         case ControlKind::Spin:
             SendMessageW(window, UDM_SETRANGE32, static_cast<WPARAM>(kSpinLowest), kSpinHighest);
             SendMessageW(window, UDM_SETPOS32, 0, kSpinResting);
+            SetWindowSubclass(window, &WheelGuardProcedure, 2, 0);
             break;
+        case ControlKind::ComboBox: {
+            SetWindowSubclass(window, &WheelGuardProcedure, 2, 0);
+            COMBOBOXINFO parts {};
+            parts.cbSize = sizeof parts;
+            if (GetComboBoxInfo(window, &parts) && parts.hwndItem != nullptr && parts.hwndItem != window) {
+                SetWindowSubclass(parts.hwndItem, &ComboEditWheelProcedure, 3, 0);
+            }
+            break;
+        }
         case ControlKind::ProgressBar:
             // A themed bar ignores its colour; " " (not "") switches the theme off under Wine too.
             SetWindowTheme(window, L" ", L" ");
@@ -212,6 +293,10 @@ void Win32DialogView::OnInitDialog()
         filter.dbcc_classguid = kHidInterfaceClass;
         m_deviceNotification = RegisterDeviceNotificationW(m_window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
     }
+    if (t_helpWindows.empty()) {
+        t_helpHook = SetWindowsHookExW(WH_MSGFILTER, &HelpKeyFilter, nullptr, GetCurrentThreadId());
+    }
+    t_helpWindows.emplace_back(m_window, this);
     m_session.Open(*this);
     FitToWorkArea();
 }
@@ -377,6 +462,15 @@ void Win32DialogView::OnScroll(int bar, WPARAM wParam)
 
 void Win32DialogView::Finish()
 {
+    const auto help = std::find_if(t_helpWindows.begin(), t_helpWindows.end(),
+        [this](const std::pair<HWND, Win32DialogView*>& entry) { return entry.second == this; });
+    if (help != t_helpWindows.end()) {
+        t_helpWindows.erase(help);
+        if (t_helpWindows.empty() && t_helpHook != nullptr) {
+            UnhookWindowsHookEx(t_helpHook);
+            t_helpHook = nullptr;
+        }
+    }
     m_session.Finish();
     if (m_deviceNotification != nullptr) {
         UnregisterDeviceNotification(m_deviceNotification);
@@ -529,6 +623,13 @@ INT_PTR Win32DialogView::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
         if (wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE || wParam == DBT_DEVNODES_CHANGED) {
             m_session.DeliverDevicesChanged();
         }
+        return TRUE;
+    case WM_CONTEXTMENU:
+        ShowContextMenu(lParam);
+        return TRUE;
+    case WM_HELP: // F1 where a system sends it
+    case kDeliverHelp:
+        ShowHelp();
         return TRUE;
     case WM_QUERYDRAGICON:
         return reinterpret_cast<INT_PTR>(m_bigIcon);
@@ -720,8 +821,53 @@ bool Win32DialogView::AppendSystemMenuItem(unsigned command, const char* text)
     if (menu == nullptr) {
         return false;
     }
+    std::wstring wide = WideText::FromUtf8(text);
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    return AppendMenuW(menu, MF_STRING, command, WideText::FromUtf8(text).c_str()) != FALSE;
+    if (AppendMenuW(menu, MF_STRING, command, wide.c_str()) == FALSE) {
+        return false;
+    }
+    m_menu.push_back({ command, std::move(wide) });
+    return true;
+}
+
+void Win32DialogView::ShowContextMenu(LPARAM where)
+{
+    if (!m_session.Live() || m_menu.empty()) {
+        return;
+    }
+    HMENU menu = CreatePopupMenu();
+    if (menu == nullptr) {
+        return;
+    }
+    for (const MenuItem& item : m_menu) {
+        AppendMenuW(menu, MF_STRING, item.command, item.text.c_str());
+    }
+    POINT at { GET_X_LPARAM(where), GET_Y_LPARAM(where) };
+    if (where == -1) {
+        // From the keyboard (Shift+F10, the menu key): at the window's corner.
+        at = { 0, 0 };
+        ClientToScreen(m_window, &at);
+    }
+    unsigned chosen = 0;
+    {
+        const WindowSession::NestedLoop nested(m_session);
+        chosen = static_cast<unsigned>(
+            TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, m_window, nullptr));
+    }
+    DestroyMenu(menu);
+    if (chosen != 0) {
+        m_session.DeliverSystemCommand(chosen);
+    }
+}
+
+void Win32DialogView::ShowHelp()
+{
+    for (const MenuItem& item : m_menu) {
+        if ((item.command & 0xFFF0u) == kAboutCommand) {
+            m_session.DeliverSystemCommand(item.command);
+            return;
+        }
+    }
 }
 
 void Win32DialogView::SetControlText(std::int32_t id, const char* text)

@@ -23,6 +23,8 @@ class Win32DialogView : public DialogView, private SessionHost {
 public:
     // Private messages of the dialog window.
     static constexpr UINT kDeliverPendingClose = WM_APP + 0x71;
+    // F1 on any of the window's controls (WM_HELP carries a pointer and cannot be posted).
+    static constexpr UINT kDeliverHelp = WM_APP + 0x72;
 
     Win32DialogView(const DialogTemplate& dialogTemplate, DialogPresenter& presenter, HINSTANCE instance,
         Win32DialogView* parent = nullptr);
@@ -115,6 +117,11 @@ private:
     bool OnTimerMessage(UINT_PTR id);
     void OnSizeMessage(WPARAM kind);
     void PaintMinimised();
+    // The items appended to the system menu, also offered as the window's
+    // context menu; F1 chooses About among them. A window manager may give
+    // no way to the system menu itself.
+    void ShowContextMenu(LPARAM where);
+    void ShowHelp();
     void Finish();
 
     void FlushPanels();
@@ -146,6 +153,11 @@ private:
     Controls m_controls;
     std::vector<std::unique_ptr<ReadoutPanel>> m_panels;
     std::vector<std::int32_t> m_timers;
+    struct MenuItem {
+        unsigned command;
+        std::wstring text;
+    };
+    std::vector<MenuItem> m_menu; // appended to the system menu
     HBITMAP m_lampBitmaps[3] = {};
     HWND m_toolTip = nullptr;
     SIZE m_content {}; // the client area the template asks for

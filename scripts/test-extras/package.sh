@@ -33,7 +33,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 # --- what it holds
-dpkg-deb -c "$package" | awk '{ print $6 }' | sed 's|^\./|/|' | grep -v '/$' | sort >"$work/files"
+dpkg-deb -c "$package" | awk '{ print $6 }' | sed 's|^\./|/|' | grep -v '/$' | LC_ALL=C sort >"$work/files"
 echo "package: its files:"
 sed 's/^/  /' "$work/files"
 cat >"$work/expected" <<EOF
@@ -50,6 +50,7 @@ cat >"$work/expected" <<EOF
 /usr/share/man/man1/simblock.1.gz
 /usr/share/man/man1/tavelin.1.gz
 /usr/share/metainfo/com.orrelane.Tavelin.metainfo.xml
+/usr/share/tavelin/Joystick-virtual.ini
 /usr/share/tavelin/Joystick.ini
 /usr/share/tavelin/virtual-joysticks.ini
 EOF

@@ -121,6 +121,20 @@ TEST_F(MainWindowTest, SaveWritesOnlyAfterOkAndReportsAFailedWrite)
         EXPECT_NE(ReadConfiguration(3).find("NAME = ALTN_3_JOYSTICK_SETUP"), std::string::npos);
         EXPECT_EQ(m_view->Text(kCurrentFile), Paths::ConfigurationFile(3));
         EXPECT_TRUE(m_view->messageBoxes.empty());
+        Tick();
+        const RecordedControl& list = m_view->Control(kWarningList);
+        ASSERT_FALSE(list.rows.empty());
+        EXPECT_EQ(list.rows.back()[1], "Saved to " + Paths::ConfigurationFile(3));
+        EXPECT_EQ(m_view->Control(kWarningLamp).lamp, LampPicture::On) << "a note, not a warning";
+
+        // The next save's choice claims no replaced joystick IDs because of it.
+        std::string warning = "?";
+        m_view->QueueChild([&](RecordingDialogView& child) {
+            warning = child.Text(CWhichConfigDlg::kWarningText);
+            child.Click(kIdCancel);
+        });
+        m_view->Click(kSaveAssignments);
+        EXPECT_EQ(warning, "");
     }
     {
         SCOPED_TRACE("a file that cannot be written is reported");

@@ -285,6 +285,19 @@ TEST_F(MainWindowTest, NoJoystickAttachedStillCompletesStartUp)
     EXPECT_FALSE(m_view->Control(ReadoutValueId(0, 0)).enabled);
     EXPECT_EQ(m_view->Text(ReadoutValueId(0, 0)), "----");
     EXPECT_EQ(m_view->messageBoxes.size(), 1u);
+
+    // Beside the box, one note says what to try; the lamp stays green.
+    const RecordedControl& list = m_view->Control(kWarningList);
+    ASSERT_EQ(list.rows.size(), 1u);
+    const std::string& note = list.rows[0][1];
+    EXPECT_EQ(note.rfind("No joystick found. To try Tavelin without one: ", 0), 0u) << note;
+    EXPECT_NE(note.find("TAVELIN_VIRTUAL_JOYSTICKS"), std::string::npos) << note;
+#ifdef _WIN32
+    EXPECT_NE(note.find("joy.cpl"), std::string::npos) << note;
+#else
+    EXPECT_NE(note.find("tavelin --list-devices"), std::string::npos) << note;
+#endif
+    EXPECT_EQ(m_view->Control(kWarningLamp).lamp, LampPicture::On);
 }
 
 TEST_F(MainWindowTest, AJoystickPluggedInLaterGetsItsNameAndReadoutsAndALostOneWarns)

@@ -5,13 +5,16 @@
 #include "config/DefaultConfiguration.h"
 #include "mapping/Assignments.h"
 #include "mapping/GenericSimBlock.h"
+#include "platform/virtual/VirtualJoystickFile.h"
 #include "tests/config/configuration_fixture.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
+#include <vector>
 
 namespace Block = GenericSimBlock;
 using ConfigTest::ReadBytes;
@@ -155,4 +158,70 @@ TEST_F(DefaultConfiguration, TheExampleLoadsCleanlyIntoTheDefaultSetUp)
     for (std::int32_t button = 0; button < kCockpitButtonCount; ++button) {
         EXPECT_EQ(ButtonId(button), 0);
     }
+}
+
+// The second example: the set-up for the demo's virtual joysticks. Every
+// control it assigns is on a joystick of the demo file, on an input that the
+// joystick's own motion moves (or a button it has), and the file is what the
+// writer makes of it.
+TEST_F(DefaultConfiguration, TheDemoSetUpPutsEveryControlOnADemoJoystickInputThatExists)
+{
+    const std::string setUp = std::string(TAVELIN_EXAMPLES_DIR) + "/Joystick-virtual.ini";
+    ASSERT_TRUE(processor.LoadConfiguration(setUp.c_str())) << processor.GetErrorText();
+    EXPECT_TRUE(Warnings().empty());
+    EXPECT_EQ(Name(), "ALTN_1_JOYSTICK_SETUP");
+
+    std::vector<VirtualJoystick> demo;
+    std::string error;
+    ASSERT_TRUE(
+        ParseVirtualJoysticks(ReadBytes(std::string(TAVELIN_EXAMPLES_DIR) + "/virtual-joysticks.ini"), demo, error))
+        << error;
+    std::map<std::int32_t, const VirtualJoystick*> byId;
+    for (const VirtualJoystick& joystick : demo) {
+        byId[static_cast<std::int32_t>(joystick.joystickId)] = &joystick;
+    }
+    // Which axes each joystick's motion moves in a minute.
+    const auto moves = [](const VirtualJoystick& joystick, int axis) {
+        DIJOYSTATE2 first;
+        FillVirtualJoystickState(joystick, 0.0, first);
+        for (double t = 0.1; t < 60.0; t += 0.1) {
+            DIJOYSTATE2 state;
+            FillVirtualJoystickState(joystick, t, state);
+            const std::int32_t now[8] = { state.lX, state.lY, state.lZ, state.lRx, state.lRy, state.lRz,
+                state.rglSlider[0], state.rglSlider[1] };
+            const std::int32_t then[8] = { first.lX, first.lY, first.lZ, first.lRx, first.lRy, first.lRz,
+                first.rglSlider[0], first.rglSlider[1] };
+            if (now[axis] != then[axis]) {
+                return true;
+            }
+        }
+        return false;
+    };
+    const std::map<std::size_t, std::string> axes = { { Block::kPitchRecord, "Virtual Side Stick" },
+        { Block::kRollRecord, "Virtual Side Stick" }, { Block::kTillerRecord, "Virtual Side Stick" },
+        { Block::kPedalsRecord, "Virtual Rudder Pedals" }, { Block::kThrLvrLRecord, "Virtual Throttle Quadrant" },
+        { Block::kThrLvrRRecord, "Virtual Throttle Quadrant" } };
+    for (const auto& [record, device] : axes) {
+        ASSERT_EQ(byId.count(Id(record)), 1u) << record;
+        const VirtualJoystick& joystick = *byId[Id(record)];
+        EXPECT_EQ(joystick.name, device) << record;
+        EXPECT_TRUE(moves(joystick, Input(record))) << record << ": input " << Input(record) << " keeps still";
+    }
+    EXPECT_NE(Input(Block::kThrLvrLRecord), Input(Block::kThrLvrRRecord));
+    for (std::int32_t button = 0; button < kCockpitButtonCount; ++button) {
+        ASSERT_EQ(byId.count(ButtonId(button)), 1u) << button;
+        const VirtualJoystick& joystick = *byId[ButtonId(button)];
+        EXPECT_LE(ButtonNumber(button), joystick.buttons) << button;
+    }
+    EXPECT_EQ(byId[ButtonId(ButtonReverseL)]->name, "Virtual Throttle Quadrant");
+
+    // Saved again as the first alternate, it is the same file.
+    processor.SetSlotName("Virtual Side Stick", 0);
+    processor.SetSlotName("Virtual Throttle Quadrant", 1);
+    processor.SetSlotName("Virtual Rudder Pedals", 2);
+    processor.SetSlotName("No Joy Stick Attached", 3);
+    processor.SetSlotZeroJoystickId(static_cast<std::uint32_t>(demo.at(0).joystickId));
+    const std::string saved = folder.File("Joystick1.ini");
+    ASSERT_TRUE(processor.SaveConfiguration(1, saved.c_str())) << processor.GetErrorText();
+    EXPECT_EQ(WithoutCarriageReturns(ReadBytes(saved)), ReadBytes(setUp));
 }

@@ -249,6 +249,32 @@ TEST(ProgramEndToEnd, OffscreenADamagedFileIsReportedOnStandardErrorAndTheProgra
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
 }
 
+TEST(ProgramEndToEnd, OffscreenWithoutJoysticksStandardErrorSaysWhatToTryAndNothingOfQtsPlugin)
+{
+    testfiles::Sandbox sandbox("e2enone");
+    {
+        std::ofstream none(sandbox.JoystickFile(), std::ios::binary | std::ios::trunc);
+        none << "; no joysticks attached\n";
+    }
+    const std::filesystem::path log = sandbox.Root() / "tavelin.log";
+    Program program(log);
+    ASSERT_TRUE(program.Started());
+    const std::string note = "No joystick in " + sandbox.JoystickFile().string()
+        + ", the virtual joystick file TAVELIN_VIRTUAL_JOYSTICKS names: give it a [JOYSTICK_0] section";
+    ASSERT_TRUE(WaitFor([&] { return ReadText(log).find(note) != std::string::npos || !program.Running(); }));
+    auto reader = AttachWhenReady(sandbox.ShmName(), program);
+    ASSERT_NE(reader, nullptr) << ReadText(log);
+    program.Signal(SIGTERM);
+    ASSERT_TRUE(program.WaitForExit().has_value());
+    const std::string said = ReadText(log);
+    EXPECT_NE(said.find("There appears to be no joysticks attached"), std::string::npos) << said;
+    // Once, as a note of the warning list.
+    const std::size_t first = said.find(note);
+    ASSERT_NE(first, std::string::npos) << said;
+    EXPECT_EQ(said.find(note, first + 1), std::string::npos) << said;
+    EXPECT_EQ(said.find("This plugin does not support"), std::string::npos) << said;
+}
+
 TEST(ProgramEndToEnd, AGermanLocaleStillReadsTheConfigurationsNumbers)
 {
     // The test's own files are written first, in the C locale.

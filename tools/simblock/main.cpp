@@ -78,6 +78,8 @@ void InstallSignalHandlers()
 
 struct Options {
     bool openOnly = false;
+    // What asked for an existing block: "--open-only", or the command that needs one.
+    std::string openOnlyBy;
     std::string name;
     std::vector<std::string> words; // the command and its own arguments
     long hz = 10;
@@ -115,6 +117,7 @@ bool ParseOptions(int argc, char** argv, Options& options)
         const bool hasValue = i + 1 < argc;
         if (word == "--open-only") {
             options.openOnly = true;
+            options.openOnlyBy = word;
         } else if (word == "--name") {
             if (!hasValue || std::string(argv[i + 1]).empty()) {
                 return Usage("--name needs a mapping name");
@@ -182,7 +185,9 @@ bool ParseOptions(int argc, char** argv, Options& options)
         if (!options.countGiven) {
             options.count = 1000;
         }
+        // The answers are for a block that somebody else made.
         options.openOnly = true;
+        options.openOnlyBy = command;
         return true;
     }
     if (command == "show" || command == "json" || command == "watch") {
@@ -204,6 +209,7 @@ bool ParseOptions(int argc, char** argv, Options& options)
         }
         // A flag in a block that nobody else holds would vanish with simblock.
         options.openOnly = true;
+        options.openOnlyBy = command;
         return true;
     }
     return Usage(("unknown command " + command).c_str());
@@ -336,7 +342,7 @@ int Run(const Options& options)
     if (!shm.IsReady()) {
         if (options.openOnly && shm.NameMissing()) {
             std::fprintf(stderr, "simblock: no shared block \"%s\" exists, and simblock %s creates none\n",
-                name.c_str(), options.words[0] == "set" ? "set" : "--open-only");
+                name.c_str(), options.openOnlyBy.c_str());
             return kExitNoBlock;
         }
         std::fprintf(stderr, "simblock: cannot attach to the shared block \"%s\":\n%s\n", name.c_str(),

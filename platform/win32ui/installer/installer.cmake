@@ -6,7 +6,8 @@ set(TAVELIN_SETUP ${CMAKE_BINARY_DIR}/tavelin-${PROJECT_VERSION}-setup.exe CACHE
 set(TAVELIN_ZIP_FILE ${CMAKE_BINARY_DIR}/tavelin-${PROJECT_VERSION}-win64.zip CACHE INTERNAL "the zip the Windows build makes")
 set(tavelin_installed_files
   ${CMAKE_SOURCE_DIR}/examples/Joystick.ini
-  ${CMAKE_SOURCE_DIR}/examples/virtual-joysticks.ini)
+  ${CMAKE_SOURCE_DIR}/examples/virtual-joysticks.ini
+  ${CMAKE_SOURCE_DIR}/examples/Joystick-virtual.ini)
 
 set(TAVELIN_NSIS_SCRIPT ${CMAKE_CURRENT_SOURCE_DIR}/installer/tavelin.nsi CACHE INTERNAL "the installer's script")
 
@@ -26,9 +27,10 @@ function(tavelin_make_setup output version)
       -DSIMBLOCK_EXE=$<TARGET_FILE:simblock>
       -DJOYSTICK_INI=${CMAKE_SOURCE_DIR}/examples/Joystick.ini
       -DVIRTUAL_INI=${CMAKE_SOURCE_DIR}/examples/virtual-joysticks.ini
+      -DVIRTUAL_SETUP_INI=${CMAKE_SOURCE_DIR}/examples/Joystick-virtual.ini
       ${script}
     DEPENDS tavelin simblock ${script} ${CMAKE_SOURCE_DIR}/examples/Joystick.ini
-      ${CMAKE_SOURCE_DIR}/examples/virtual-joysticks.ini
+      ${CMAKE_SOURCE_DIR}/examples/virtual-joysticks.ini ${CMAKE_SOURCE_DIR}/examples/Joystick-virtual.ini
     COMMENT "Making the installer ${output}"
     VERBATIM)
 endfunction()

@@ -8,7 +8,7 @@
 ; what it installed, so nothing of it is left beside the new files; the
 ; configurations stay, as every uninstall leaves them.
 ; Defines from the build: VERSION, OUTFILE, TAVELIN_EXE, SIMBLOCK_EXE,
-; JOYSTICK_INI, VIRTUAL_INI.
+; JOYSTICK_INI, VIRTUAL_INI, VIRTUAL_SETUP_INI (the set-up for the demo's joysticks).
 
 Unicode true
 !include "FileFunc.nsh"
@@ -59,6 +59,7 @@ Section "Tavelin"
   File "/oname=tavelin.exe" "${TAVELIN_EXE}"
   File "/oname=simblock.exe" "${SIMBLOCK_EXE}"
   File "/oname=virtual-joysticks.ini" "${VIRTUAL_INI}"
+  File "/oname=Joystick-virtual.ini" "${VIRTUAL_SETUP_INI}"
   File "/oname=Joystick.ini.default" "${JOYSTICK_INI}"
   WriteUninstaller "$INSTDIR\Uninstall.exe"
 
@@ -99,6 +100,7 @@ Section "Uninstall"
   Delete "$INSTDIR\tavelin.exe"
   Delete "$INSTDIR\simblock.exe"
   Delete "$INSTDIR\virtual-joysticks.ini"
+  Delete "$INSTDIR\Joystick-virtual.ini"
   Delete "$INSTDIR\Joystick.ini.default"
   Delete "$INSTDIR\Uninstall.exe"
   RMDir "$INSTDIR"

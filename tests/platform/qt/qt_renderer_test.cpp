@@ -2,6 +2,7 @@
 // reaches the presenter (and what must not), modal runs, timers behind a
 // child dialog, the readout panel and the window's visibility.
 #include "platform/qt/QtDialogView.h"
+#include "platform/qt/QtMessageFilter.h"
 #include "tests/platform/qt/qt_test_support.h"
 
 #include <QComboBox>
@@ -10,11 +11,15 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLoggingCategory>
 #include <QMenu>
 #include <QPaintEvent>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -250,6 +255,100 @@ TEST_F(QtRendererTest, OnlyTheOperatorsChoiceInAComboReachesThePresenter)
     QTest::keyClick(combo, Qt::Key_Down);
     EXPECT_EQ(probe.events.size(), 1u);
     view.Finish();
+}
+
+// One notch of the wheel delivered to `widget`, the pointer at its middle or at `at`.
+void WheelOver(QWidget* widget, int notches, QPointF at = QPointF(-1, -1))
+{
+    if (at == QPointF(-1, -1)) {
+        at = QRectF(widget->rect()).center();
+    }
+    QWheelEvent wheel(at, widget->mapToGlobal(at), QPoint(), QPoint(0, -120 * notches), Qt::NoButton, Qt::NoModifier,
+        Qt::NoScrollPhase, false);
+    QApplication::sendEvent(widget, &wheel);
+}
+
+TEST_F(QtRendererTest, TheWheelTurnsAComboOnlyWhenItHasFocusAndOtherwiseScrollsTheWindow)
+{
+    Probe probe;
+    QtDialogView view(ProbeTemplate(), probe);
+    ASSERT_TRUE(view.Open());
+    view.Dialog()->show();
+    view.Dialog()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.Dialog()));
+    // Smaller than its canvas, so the window scrolls.
+    view.Dialog()->resize(view.Dialog()->size() / 2);
+    QScrollBar* bar = view.ScrollArea()->verticalScrollBar();
+    ASSERT_TRUE(WaitFor([&] { return bar->maximum() > 0; }));
+    auto* combo = Control<QComboBox>(view.Dialog(), kCombo);
+    auto* other = Control<QPushButton>(view.Dialog(), kOpenChild);
+    ASSERT_NE(combo, nullptr);
+    for (const char* name : { " X", " Y", " Z", "Rx" }) {
+        view.ComboInsertString(kCombo, combo->count(), name);
+    }
+    view.ComboSetSelection(kCombo, 1);
+
+    // Unfocused: the window scrolls, the combo keeps its entry and gets no focus.
+    other->setFocus();
+    WheelOver(combo, 1);
+    EXPECT_EQ(combo->currentIndex(), 1);
+    EXPECT_FALSE(combo->hasFocus());
+    EXPECT_GT(bar->value(), 0);
+    EXPECT_TRUE(probe.events.empty());
+    WheelOver(combo, -1);
+    EXPECT_EQ(bar->value(), 0);
+    EXPECT_EQ(combo->currentIndex(), 1);
+
+    // Focused, with the pointer on it: the wheel is the operator's choice.
+    combo->setFocus();
+    ASSERT_TRUE(combo->hasFocus());
+    WheelOver(combo, 1);
+    EXPECT_EQ(combo->currentIndex(), 2);
+    EXPECT_EQ(bar->value(), 0);
+    ASSERT_EQ(probe.events.size(), 1u);
+    EXPECT_EQ(probe.events[0].kind, "selection");
+    EXPECT_EQ(probe.events[0].value, 2);
+
+    // Focused, but the pointer has left it (the combo still gets the wheel): it scrolls.
+    WheelOver(combo, 1, QPointF(combo->width() + 5, combo->height() / 2.0));
+    EXPECT_EQ(combo->currentIndex(), 2);
+    EXPECT_GT(bar->value(), 0);
+    EXPECT_EQ(probe.events.size(), 1u);
+
+    // The arrow pairs never take focus, so the wheel over them scrolls too.
+    auto* arrows = Control<QWidget>(view.Dialog(), kSpin);
+    ASSERT_NE(arrows, nullptr);
+    const int scrolled = bar->value();
+    WheelOver(arrows->findChildren<QToolButton*>().value(0), -1);
+    EXPECT_LT(bar->value(), scrolled);
+    EXPECT_EQ(probe.events.size(), 1u);
+    view.Finish();
+}
+
+std::vector<std::string> g_passedOn; // what the message filter handed on
+
+void RecordMessage(QtMsgType /*type*/, const QMessageLogContext& /*context*/, const QString& text)
+{
+    g_passedOn.push_back(text.toStdString());
+}
+
+Q_LOGGING_CATEGORY(probeCategory, "tavelin.probe")
+
+TEST_F(QtRendererTest, QtsPluginNoiseIsDroppedAndEveryOtherMessagePassesOn)
+{
+    g_passedOn.clear();
+    qInstallMessageHandler(&RecordMessage);
+    InstallQtMessageFilter();
+    qWarning("This plugin does not support propagateSizeHints()");
+    qWarning("This plugin does not support raise()");
+    qWarning("QStandardPaths: XDG_RUNTIME_DIR not set, defaulting to '/tmp/runtime-probe'");
+    qWarning("QFont::setPointSize: Point size <= 0 (0), must be greater than 0");
+    qCritical("This plugin does not support propagateSizeHints()"); // critical always shows
+    qCWarning(probeCategory, "This plugin does not support anything"); // not Qt's category
+    qInstallMessageHandler(nullptr);
+    EXPECT_EQ(g_passedOn,
+        (std::vector<std::string> { "QFont::setPointSize: Point size <= 0 (0), must be greater than 0",
+            "This plugin does not support propagateSizeHints()", "This plugin does not support anything" }));
 }
 
 TEST_F(QtRendererTest, SpinArrowsSendTheDeltasOfAnUpDownControlWithItsDefaultRange)

@@ -34,9 +34,19 @@ void SetMotion(bool sweep)
     if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
         return;
     }
+    static QByteArray moving; // the file as it came, its joysticks moving
     QByteArray text = file.readAll();
     file.close();
-    text.replace(sweep ? "MOTION  = NONE" : "MOTION  = SWEEP", sweep ? "MOTION  = SWEEP" : "MOTION  = NONE");
+    if (moving.isEmpty()) {
+        moving = text;
+    }
+    if (sweep) {
+        text = moving;
+    } else {
+        for (const char* motion : { "STICK", "THROTTLE", "PEDALS", "SWEEP" }) {
+            text.replace(QByteArray("MOTION  = ") + motion, "MOTION  = NONE");
+        }
+    }
     // Whole or not at all: a reader must never meet a half-written file.
     QSaveFile out(path);
     if (out.open(QIODevice::WriteOnly)) {

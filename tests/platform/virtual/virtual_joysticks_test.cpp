@@ -8,10 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
@@ -23,6 +26,12 @@
 namespace {
 
 namespace fs = std::filesystem;
+
+std::string ReadText(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 double g_seconds = 0.0;
 double TestClock()
@@ -159,7 +168,7 @@ TEST_F(VirtualJoysticksTest, MalformedFilesAreRefusedWithTheLine)
         { "[JOYSTICK_0\n", "line 1: a section name without" },
         { "[JOYSTICK_0]\nPRESSED = 1 x\n", "line 2: PRESSED lists button numbers" },
         { "[JOYSTICK_0]\nPRESSED = 9\nBUTTONS = 8\n[JOYSTICK_1]\n", "line 2: PRESSED names button 9 but BUTTONS is 8" },
-        { "[JOYSTICK_0]\nMOTION = WOBBLE\n", "line 2: MOTION must be SWEEP or NONE" },
+        { "[JOYSTICK_0]\nMOTION = WOBBLE\n", "line 2: MOTION must be STICK, THROTTLE, PEDALS, SWEEP or NONE" },
         { "[JOYSTICK_0]\nJOY_ID = 99999999999\n", "line 2: JOY_ID must be" },
     };
     for (const auto& bad : cases) {
@@ -362,6 +371,157 @@ TEST_F(VirtualJoysticksTest, SweepMovesAxesHatAndButtonsByTheClock)
     EXPECT_EQ(state.rgdwPOV[0], 4500u);
     EXPECT_EQ(device->GetDeviceState(sizeof(state) - 1, &state), DIERR_INVALIDPARAM);
     device->Release();
+}
+
+// What a minute of a demo joystick's own motion did, tick by tick.
+struct MinuteOfMotion {
+    std::set<int> axesMoved; // 0..7: X Y Z RX RY RZ SL1 SL2
+    std::set<int> buttonsPressed; // from 0
+    int largestStep = 0; // the most an axis moved in one tick
+    std::vector<DIJOYSTATE2> states;
+};
+
+MinuteOfMotion StepAMinute(const VirtualJoystick& joystick)
+{
+    MinuteOfMotion seen;
+    DIJOYSTATE2 first;
+    FillVirtualJoystickState(joystick, 0.0, first);
+    seen.states.push_back(first);
+    for (int tick = 1; tick <= 60 * 125; ++tick) {
+        DIJOYSTATE2 state;
+        FillVirtualJoystickState(joystick, tick * 0.008, state);
+        const DIJOYSTATE2& before = seen.states.back();
+        const std::int32_t* axes = &state.lX;
+        const std::int32_t* previous = &before.lX;
+        const std::int32_t* start = &first.lX;
+        for (int axis = 0; axis < 6; ++axis) {
+            seen.largestStep = std::max(seen.largestStep, std::abs(axes[axis] - previous[axis]));
+            if (axes[axis] != start[axis]) {
+                seen.axesMoved.insert(axis);
+            }
+        }
+        for (int slider = 0; slider < 2; ++slider) {
+            if (state.rglSlider[slider] != first.rglSlider[slider]) {
+                seen.axesMoved.insert(6 + slider);
+            }
+        }
+        for (int button = 0; button < 128; ++button) {
+            if (state.rgbButtons[button] != 0) {
+                seen.buttonsPressed.insert(button);
+            }
+        }
+        EXPECT_EQ(state.rgdwPOV[0], first.rgdwPOV[0]) << "the hat keeps still";
+        seen.states.push_back(state);
+    }
+    return seen;
+}
+
+// How often a button went down in the minute.
+int Presses(const MinuteOfMotion& seen, int button)
+{
+    int presses = 0;
+    for (std::size_t i = 1; i < seen.states.size(); ++i) {
+        presses += seen.states[i].rgbButtons[button] != 0 && seen.states[i - 1].rgbButtons[button] == 0 ? 1 : 0;
+    }
+    return presses;
+}
+
+TEST_F(VirtualJoysticksTest, TheDemosDevicesEachMoveOnlyTheirOwnInputsSlowlyEnoughToBeLearned)
+{
+    const std::string text = ReadText(fs::path(TAVELIN_EXAMPLES_DIR) / "virtual-joysticks.ini");
+    std::vector<VirtualJoystick> joysticks;
+    std::string error;
+    ASSERT_TRUE(ParseVirtualJoysticks(text, joysticks, error)) << error;
+    ASSERT_EQ(joysticks.size(), 3u);
+    const VirtualJoystick& stick = joysticks[0];
+    const VirtualJoystick& throttle = joysticks[1];
+    const VirtualJoystick& pedals = joysticks[2];
+    EXPECT_EQ(stick.name, "Virtual Side Stick");
+    EXPECT_GE(stick.buttons, 16) << "the default set-up assigns buttons up to 16";
+    EXPECT_EQ(pedals.buttons, 0);
+
+    constexpr int kX = 0, kY = 1, kRz = 5;
+    const MinuteOfMotion side = StepAMinute(stick);
+    EXPECT_EQ(side.axesMoved, (std::set<int> { kX, kY, kRz }));
+    EXPECT_EQ(side.buttonsPressed, (std::set<int> { 0 }));
+    EXPECT_GE(Presses(side, 0), 12) << "the trigger every few seconds";
+    bool twistedLeft = false;
+    bool twistedRight = false;
+    double reach = 0.0;
+    for (const DIJOYSTATE2& state : side.states) {
+        twistedLeft = twistedLeft || state.lRz < -3000;
+        twistedRight = twistedRight || state.lRz > 3000;
+        reach = std::max(reach, std::hypot(state.lX, state.lY));
+        EXPECT_LE(std::hypot(state.lX, state.lY), 7001.0);
+    }
+    EXPECT_GT(reach, 6900.0) << "circles out to most of the way";
+    EXPECT_TRUE(twistedLeft && twistedRight);
+
+    const MinuteOfMotion levers = StepAMinute(throttle);
+    EXPECT_EQ(levers.axesMoved, (std::set<int> { kX, kY }));
+    EXPECT_EQ(levers.buttonsPressed, (std::set<int> { 0 }));
+    EXPECT_EQ(Presses(levers, 0), 1);
+    bool leftFull = false;
+    bool rightFull = false;
+    for (const DIJOYSTATE2& state : levers.states) {
+        EXPECT_TRUE(state.lX == -10000 || state.lY == -10000) << "one lever after the other";
+        if (state.rgbButtons[0] != 0) {
+            EXPECT_EQ(state.lX, -10000) << "the reverser at idle";
+            EXPECT_EQ(state.lY, -10000) << "the reverser at idle";
+        }
+        leftFull = leftFull || state.lX == 10000;
+        rightFull = rightFull || state.lY == 10000;
+    }
+    EXPECT_TRUE(leftFull && rightFull);
+
+    const MinuteOfMotion feet = StepAMinute(pedals);
+    EXPECT_EQ(feet.axesMoved, (std::set<int> { kX, kY, kRz }));
+    EXPECT_TRUE(feet.buttonsPressed.empty());
+    for (const DIJOYSTATE2& state : feet.states) {
+        EXPECT_TRUE(state.lX == -10000 || state.lY == -10000) << "one toe brake at a time";
+        if (state.lX != -10000 || state.lY != -10000) {
+            EXPECT_EQ(state.lRz, 0) << "the rudder rests while a brake is pressed";
+        }
+    }
+
+    // Slow: a human's hand, not a jump, in each 8 ms tick.
+    for (const MinuteOfMotion* seen : { &side, &levers, &feet }) {
+        EXPECT_LE(seen->largestStep, 250);
+    }
+
+    // They take turns: in no tick do the axes of two devices move, so "Move"
+    // catches the one that is moving.
+    int stickTicks = 0;
+    int throttleTicks = 0;
+    int pedalTicks = 0;
+    for (std::size_t tick = 1; tick < side.states.size(); ++tick) {
+        const auto moved = [tick](const MinuteOfMotion& seen) {
+            const DIJOYSTATE2& now = seen.states[tick];
+            const DIJOYSTATE2& before = seen.states[tick - 1];
+            return now.lX != before.lX || now.lY != before.lY || now.lRz != before.lRz;
+        };
+        const int moving = (moved(side) ? 1 : 0) + (moved(levers) ? 1 : 0) + (moved(feet) ? 1 : 0);
+        EXPECT_LE(moving, 1) << "at " << tick * 0.008 << " s";
+        stickTicks += moved(side) ? 1 : 0;
+        throttleTicks += moved(levers) ? 1 : 0;
+        pedalTicks += moved(feet) ? 1 : 0;
+    }
+    // Each for several seconds: enough for "Move" (a fifth of the range within 5 s).
+    EXPECT_GT(stickTicks, 20 * 125);
+    EXPECT_GT(throttleTicks, 12 * 125);
+    EXPECT_GT(pedalTicks, 8 * 125);
+}
+
+TEST_F(VirtualJoysticksTest, TheControlPanelSaysVirtualJoysticksHaveNone)
+{
+    Write("[JOYSTICK_0]\nNAME = Stick\n");
+    IDirectInputA* root = CreateRoot();
+    EXPECT_EQ(root->RunControlPanel(nullptr, 0), DIERR_UNSUPPORTED);
+    const std::string said = root->GetFailureDetail();
+    EXPECT_EQ(said.rfind("Virtual joysticks have no system panel: ", 0), 0u) << said;
+    EXPECT_NE(said.find(path.string()), std::string::npos) << said;
+    EXPECT_EQ(said.find('\n'), std::string::npos) << "one line";
+    root->Release();
 }
 
 TEST_F(VirtualJoysticksTest, PollingAnUnchangedFileAllocatesNothing)

@@ -23,7 +23,7 @@ menu="$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tavelin"
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tavelin'
 before="$WINEPREFIX/tavelin-setup-test.before"
 source_dir=$(cd "$(dirname "$0")/../../.." && pwd)
-installed_files=(tavelin.exe simblock.exe Uninstall.exe virtual-joysticks.ini Joystick.ini.default)
+installed_files=(tavelin.exe simblock.exe Uninstall.exe virtual-joysticks.ini Joystick-virtual.ini Joystick.ini.default)
 
 fail() {
   echo "setup-test: $*" >&2

@@ -526,6 +526,83 @@ TEST(Win32Renderer, EveryEventKindReachesThePresenterAndTicksKeepComingBehindBox
     EXPECT_EQ(presenter.Events().back(), "destroy");
 }
 
+// One notch of the wheel (down when `notches` is positive), posted to
+// `target` as the system sends it, with the pointer at `pointer` (screen).
+void PostWheel(HWND target, POINT pointer, int notches)
+{
+    PostMessageW(target, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA * notches)),
+        MAKELPARAM(static_cast<WORD>(pointer.x), static_cast<WORD>(pointer.y)));
+}
+
+POINT MiddleOf(HWND window)
+{
+    RECT placed;
+    GetWindowRect(window, &placed);
+    return { (placed.left + placed.right) / 2, (placed.top + placed.bottom) / 2 };
+}
+
+TEST(Win32Renderer, TheWheelTurnsAComboOnlyWithFocusAndThePointerOnIt)
+{
+    RecordingPresenter presenter;
+    RunDriven(presenter, [&](HWND window) {
+        const HWND combo = GetDlgItem(window, kCombo);
+        COMBOBOXINFO parts {};
+        parts.cbSize = sizeof parts;
+        GetComboBoxInfo(combo, &parts);
+        const HWND edit = parts.hwndItem != nullptr ? parts.hwndItem : combo;
+        const HWND upDown = GetDlgItem(window, kUpDown);
+        const POINT onCombo = MiddleOf(combo);
+        const POINT elsewhere = MiddleOf(GetDlgItem(window, kButton));
+        // Whoever the wheel reaches (the system sends it to the focus, or to
+        // what lies under the pointer): without focus nothing changes.
+        PostMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(window, kButton)), TRUE);
+        PostWheel(combo, onCombo, 1);
+        PostWheel(edit, onCombo, 1);
+        PostWheel(upDown, MiddleOf(upDown), 1);
+        PostMessageW(GetDlgItem(window, kButton), BM_CLICK, 0, 0); // a marker behind them
+        EXPECT_TRUE(WaitFor([&] { return presenter.Saw("command 1001"); }));
+        EXPECT_EQ(presenter.Count("select 1004 1"), 0);
+        EXPECT_EQ(presenter.Count("spin 1005 1") + presenter.Count("spin 1005 -1"), 0);
+        EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), CB_ERR);
+
+        // Focused, but the pointer is elsewhere: still nothing.
+        PostMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(combo), TRUE);
+        PostWheel(edit, elsewhere, 1);
+        PostMessageW(GetDlgItem(window, kButton), BM_CLICK, 0, 0);
+        EXPECT_TRUE(WaitFor([&] { return presenter.Count("command 1001") == 2; }));
+        EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), CB_ERR);
+
+        // Focused, the pointer on it: the operator's choice (the marker's click took the focus).
+        PostMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(combo), TRUE);
+        PostWheel(edit, onCombo, 1);
+        EXPECT_TRUE(WaitFor([&] { return presenter.Saw("select 1004 0"); }));
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(presenter.Count("select 1004 1"), 0);
+}
+
+TEST(Win32Renderer, AboutIsReachedFromTheContextMenuAndWithF1)
+{
+    RecordingPresenter presenter;
+    RunDriven(presenter, [&](HWND window) {
+        // A right click in the window: its menu holds the About item.
+        const POINT at = MiddleOf(window);
+        PostMessageW(window, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window), MAKELPARAM(at.x, at.y));
+        PostMessageW(window, WM_KEYDOWN, VK_DOWN, 0);
+        PostMessageW(window, WM_KEYDOWN, VK_RETURN, 0);
+        EXPECT_TRUE(WaitFor([&] { return presenter.Saw("syscommand 16"); }));
+
+        // F1 on whatever control has the focus.
+        const HWND button = GetDlgItem(window, kButton);
+        PostMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(button), TRUE);
+        PostMessageW(button, WM_KEYDOWN, VK_F1, 0);
+        PostMessageW(button, WM_KEYUP, VK_F1, 0xC0000001);
+        EXPECT_TRUE(WaitFor([&] { return presenter.Count("syscommand 16") == 2; }));
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(presenter.Count("syscommand 16"), 2);
+}
+
 TEST(Win32Renderer, ReadoutCellsChangingOnEveryTickArePaintedAboutTwentyTimesASecond)
 {
     RecordingPresenter presenter;
@@ -802,6 +879,23 @@ TEST(Win32Renderer, OnASmallScreenTheMainWindowScrollsAndNothingLiesOutsideItsAr
             EXPECT_LE(placed.right, content.cx) << GetDlgCtrlID(child);
             EXPECT_LE(bottom, content.cy) << GetDlgCtrlID(child);
         }
+
+        // The wheel over a combo without focus scrolls the window and leaves the combo alone.
+        HWND combo = nullptr;
+        for (HWND child = GetWindow(window, GW_CHILD); child != nullptr && combo == nullptr;
+             child = GetWindow(child, GW_HWNDNEXT)) {
+            combo = ClassOf(child) == L"ComboBox" && IsWindowVisible(child) ? child : nullptr;
+        }
+        ASSERT_NE(combo, nullptr);
+        SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"first"));
+        SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"second"));
+        SendMessageW(combo, CB_SETCURSEL, 0, 0);
+        SetFocus(nullptr);
+        const POINT onCombo = MiddleOf(combo);
+        SendMessageW(combo, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)),
+            MAKELPARAM(static_cast<WORD>(onCombo.x), static_cast<WORD>(onCombo.y)));
+        EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), 0);
+        EXPECT_GT(view.ScrollPosition().y, 0);
 
         // Scrolled to the end, the last control is in view.
         SendMessageW(window, WM_VSCROLL, SB_BOTTOM, 0);

@@ -338,8 +338,15 @@ TEST(Simblock, AttachFailuresAreReportedAndNothingIsCreated)
     EXPECT_TRUE(Contains(openOnly.err, missing)) << openOnly.err;
     EXPECT_TRUE(openOnly.out.empty()) << openOnly.out;
     EXPECT_FALSE(ShmTestOs::MappingExists(missing));
-    // set never creates a block of its own.
-    EXPECT_EQ(Simblock({ "--name", missing, "set", "gear", "down" }).exitCode, 2);
+    EXPECT_TRUE(Contains(openOnly.err, "simblock --open-only creates none")) << openOnly.err;
+    // set and echo never create a block of their own, and say that it is they who refuse.
+    const auto set = Simblock({ "--name", missing, "set", "gear", "down" });
+    EXPECT_EQ(set.exitCode, 2);
+    EXPECT_TRUE(Contains(set.err, "simblock set creates none")) << set.err;
+    const auto echo = Simblock({ "--name", missing, "echo", "--count", "2" });
+    EXPECT_EQ(echo.exitCode, 2);
+    EXPECT_TRUE(Contains(echo.err, "simblock echo creates none")) << echo.err;
+    EXPECT_FALSE(Contains(echo.err, "--open-only")) << "never given: " << echo.err;
     EXPECT_FALSE(ShmTestOs::MappingExists(missing));
 
     // Another layout's version: the attach's own text.
