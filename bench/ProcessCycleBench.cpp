@@ -58,19 +58,29 @@ std::int32_t ReadInput(const JoystickState& state, int input)
     return inputs[input % 8];
 }
 
-void BM_ProcessCycle(benchmark::State& bench)
+// The processor attached to the block named by TAVELIN_SHM_NAME, or null
+// with the benchmark skipped.
+void* AttachToPrivateBlock(benchmark::State& bench, ControlProcessor& processor)
 {
     const char* name = std::getenv("TAVELIN_SHM_NAME");
     if (name == nullptr || name[0] == '\0') {
         bench.SkipWithError("set TAVELIN_SHM_NAME to a private block name");
-        return;
+        return nullptr;
     }
-    ControlProcessor processor;
     if (!processor.Attach()) {
         bench.SkipWithError(processor.GetErrorText());
+        return nullptr;
+    }
+    return processor.GetBlock();
+}
+
+void BM_ProcessCycle(benchmark::State& bench)
+{
+    ControlProcessor processor;
+    void* block = AttachToPrivateBlock(bench, processor);
+    if (block == nullptr) {
         return;
     }
-    void* block = processor.GetBlock();
 
     JoystickState states[kJoystickSlots];
     const JoystickState* table[kJoystickSlots];
@@ -104,17 +114,11 @@ void BM_ProcessCycle(benchmark::State& bench)
 
 void BM_CycleFloor(benchmark::State& bench)
 {
-    const char* name = std::getenv("TAVELIN_SHM_NAME");
-    if (name == nullptr || name[0] == '\0') {
-        bench.SkipWithError("set TAVELIN_SHM_NAME to a private block name");
-        return;
-    }
     ControlProcessor processor;
-    if (!processor.Attach()) {
-        bench.SkipWithError(processor.GetErrorText());
+    void* block = AttachToPrivateBlock(bench, processor);
+    if (block == nullptr) {
         return;
     }
-    void* block = processor.GetBlock();
     JoystickState states[kJoystickSlots];
     const JoystickState* table[kJoystickSlots];
     FillStates(states, table);
