@@ -884,7 +884,9 @@ TEST(Win32Renderer, OnASmallScreenTheMainWindowScrollsAndNothingLiesOutsideItsAr
         HWND combo = nullptr;
         for (HWND child = GetWindow(window, GW_CHILD); child != nullptr && combo == nullptr;
              child = GetWindow(child, GW_HWNDNEXT)) {
-            combo = ClassOf(child) == L"ComboBox" && IsWindowVisible(child) ? child : nullptr;
+            // Its own style: the window itself may not be shown yet.
+            const auto childStyle = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_STYLE));
+            combo = ClassOf(child) == L"ComboBox" && (childStyle & WS_VISIBLE) != 0 ? child : nullptr;
         }
         ASSERT_NE(combo, nullptr);
         SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"first"));
