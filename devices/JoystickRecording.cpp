@@ -57,7 +57,9 @@ bool ApplyField(std::string_view field, RecordedState& state, std::string& why)
 {
     const std::size_t equals = field.find('=');
     if (equals == std::string_view::npos) {
-        why = "\"" + std::string(field) + "\" is no KEY=value";
+        why = std::string(field);
+        why.insert(0, 1, '"');
+        why += "\" is no KEY=value";
         return false;
     }
     const std::string_view key = field.substr(0, equals);
