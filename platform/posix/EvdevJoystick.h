@@ -66,7 +66,8 @@ private:
 
 // True when udev would tag the handle ID_INPUT_JOYSTICK: absolute axes with
 // joystick or gamepad buttons, or the axes of pedals, throttles and wheels
-// without any key of a keyboard, mouse, touch device or tablet; never an
+// without any key of a keyboard, mouse, touch device or tablet, or a
+// button box's joystick buttons alone (two at least); never an
 // accelerometer (INPUT_PROP_ACCELEROMETER).
 bool IsEvdevJoystick(const libevdev* device);
 
