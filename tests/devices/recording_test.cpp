@@ -344,6 +344,39 @@ TEST_F(RecordingTest, BadRecordingsAreToldOnceWithTheirLineAndTheJoysticksKeepTh
         ClearDirectInputOverride();
     }
 
+    // Through the joystick set: the note reaches the warning list once, and
+    // the joystick keeps its last state.
+    {
+        const std::string path = Write("bad-in-set.txt", upTo8 + "16 0 X=10001\n");
+        const std::string configuration = Write("Joystick.ini", kConfiguration);
+        SetDirectInputOverride(
+            [path](void*, std::uint32_t, IDirectInputA** out) { return CreateReplayDirectInput(path.c_str(), out); });
+        JoystickSet set;
+        ASSERT_TRUE(set.Initialise(configuration.c_str())) << set.GetLastErrorText();
+        g_replayMilliseconds = 0;
+        ASSERT_TRUE(set.CreateDevices(nullptr, nullptr)) << set.GetLastErrorText();
+        set.ClearWarnings();
+        for (int tick = 0; tick < 10; ++tick) {
+            g_replayMilliseconds = tick * 8;
+            set.PollAll(0.01);
+        }
+        WarningList warnings;
+        set.GetWarnings(warnings);
+        std::vector<std::string> aboutIt;
+        for (int i = 0; i < warnings.count; ++i) {
+            if (std::string(warnings.messages[i]).find(path) != std::string::npos) {
+                aboutIt.push_back(warnings.messages[i]);
+            }
+        }
+        ASSERT_EQ(aboutIt.size(), 1u);
+        EXPECT_EQ(aboutIt[0].rfind(path + ", line 5: X = 10001", 0), 0u) << aboutIt[0];
+        JoystickState state;
+        ASSERT_TRUE(set.GetSlotState(0, state));
+        EXPECT_EQ(state.axes[0], 200);
+        EXPECT_FALSE(set.IsSlotLost(0));
+        ClearDirectInputOverride();
+    }
+
     // A file that is not there: no joysticks, and the enumeration says why.
     const std::string missing = (folder / "missing.txt").string();
     IDirectInputA* root = nullptr;
