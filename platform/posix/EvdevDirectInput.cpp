@@ -148,8 +148,10 @@ public:
     {
         if (index < m_told.size() && !m_told[index]) {
             m_told[index] = true;
-            m_notes.push_back(
-                text.empty() ? m_recordings[index]->GetProblem() + "; the device keeps its last state" : text);
+            const EvemuRecording& recording = *m_recordings[index];
+            const char* outcome
+                = recording.HasDevice() ? "; the device keeps its last state" : "; it gives no joystick";
+            m_notes.push_back(text.empty() ? recording.GetProblem() + outcome : text);
         }
     }
     bool TakeNote(char* out, std::size_t size)

@@ -428,6 +428,7 @@ TEST_F(EvemuReplayTest, BadRecordingsAreToldOnceWithTheirLineAndTheDeviceKeepsIt
     EXPECT_TRUE(none.empty());
     ASSERT_EQ(notes.size(), 3u);
     EXPECT_EQ(notes[0].rfind(missing + ": cannot be read", 0), 0u) << notes[0];
+    EXPECT_NE(notes[0].find("; it gives no joystick"), std::string::npos) << notes[0];
     EXPECT_EQ(notes[1].rfind(folder + ": ", 0), 0u) << notes[1];
     EXPECT_NE(notes[2].find("Recorded Mouse) is not a joystick"), std::string::npos) << notes[2];
 }
