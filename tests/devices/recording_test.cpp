@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -401,6 +402,58 @@ TEST_F(RecordingTest, ARecordingThatCannotBeWrittenSaysSo)
     ASSERT_TRUE(recorder.Start(path, 0, reason)) << reason;
     ASSERT_TRUE(recorder.Stop(reason)) << reason;
     EXPECT_EQ(Read(path).rfind(std::string(kRecordingHeader) + "\n", 0), 0u);
+}
+
+} // namespace
+
+namespace {
+
+TEST(RecordingTextTest, MangledRecordingsNeverBreakTheReader)
+{
+    const std::string good = std::string(kRecordingHeader)
+        + "\n0 JOYSTICK 0 1001 2 Stick\n0 0 X=100 POV1=9000 PRESSED=1,2\n8 0 X=200 LOST=1\n16 1 Y=3\n";
+    std::uint32_t seed = 12345;
+    const auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 8;
+    };
+    const char alphabet[] = "0123456789 =,-\n\r#XYZPOVRESSLTJOYICK\x00\xff";
+    int bad = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::string text = good;
+        for (int change = 1 + static_cast<int>(next() % 4); change > 0; --change) {
+            const std::size_t at = next() % text.size();
+            switch (next() % 3) {
+            case 0:
+                text[at] = alphabet[next() % (sizeof alphabet - 1)];
+                break;
+            case 1:
+                text.erase(at, 1 + next() % 6);
+                break;
+            default:
+                text.insert(at, 1, alphabet[next() % (sizeof alphabet - 1)]);
+                break;
+            }
+            if (text.empty()) {
+                text = "x";
+            }
+        }
+        const ParsedRecording parsed = ParseRecording(text);
+        bad += parsed.problem.empty() ? 0 : 1;
+        for (int slot = 0; slot < kJoystickSlots; ++slot) {
+            const auto& changes = parsed.slots[slot].changes;
+            for (std::size_t i = 0; i < changes.size(); ++i) {
+                // Whatever was kept is in order and in range.
+                EXPECT_TRUE(parsed.declared[slot]);
+                EXPECT_LE(changes[i].at, parsed.end);
+                EXPECT_TRUE(i == 0 || changes[i - 1].at < changes[i].at);
+                for (int axis = 0; axis < 8; ++axis) {
+                    EXPECT_LE(std::abs(changes[i].state.values[axis]), 10000);
+                }
+            }
+        }
+    }
+    EXPECT_GT(bad, 1000); // the mangling did reach the reader's checks
 }
 
 } // namespace

@@ -4,7 +4,10 @@
 #include "devices/DirectInputBackends.h"
 #include "devices/JoystickDevice.h"
 #include "platform/posix/EvdevJoystick.h"
+#include "platform/posix/EvemuRecording.h"
 #include "tests/platform/posix/fake_evdev_kernel.h"
+
+#include <libevdev/libevdev.h>
 
 #include <gtest/gtest.h>
 
@@ -431,6 +434,46 @@ TEST_F(EvemuReplayTest, BadRecordingsAreToldOnceWithTheirLineAndTheDeviceKeepsIt
     EXPECT_NE(notes[0].find("; it gives no joystick"), std::string::npos) << notes[0];
     EXPECT_EQ(notes[1].rfind(folder + ": ", 0), 0u) << notes[1];
     EXPECT_NE(notes[2].find("Recorded Mouse) is not a joystick"), std::string::npos) << notes[2];
+}
+
+TEST_F(EvemuReplayTest, MangledRecordingsNeverBreakTheReaderOrThePlayer)
+{
+    const Device stick { "Stick", 0x044F, 0xB10A, { { ABS_X, 0, 1023 }, { ABS_HAT0X, -1, 1 } }, Range(BTN_TRIGGER, 3) };
+    const std::string good = EvemuText(stick,
+        { { 0, { { EV_ABS, ABS_X, 1023 } } }, { 10000, { { EV_KEY, BTN_TRIGGER, 1 }, { EV_ABS, ABS_HAT0X, 1 } } } });
+    std::uint32_t seed = 777;
+    const auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 8;
+    };
+    const char alphabet[] = "0123456789abcdefABE:NIPBA .#\n\r-\x00\xff";
+    const std::string path = folder + "/mangled.evemu";
+    for (int round = 0; round < 400; ++round) {
+        std::string text = good;
+        for (int change = 1 + static_cast<int>(next() % 4); change > 0; --change) {
+            const std::size_t at = next() % text.size();
+            if (next() % 2 == 0) {
+                text[at] = alphabet[next() % (sizeof alphabet - 1)];
+            } else {
+                text.erase(at, 1 + next() % 8);
+            }
+        }
+        std::ofstream(path, std::ios::binary) << text;
+        const EvemuRecording recording(path);
+        libevdev* device = recording.MakeDevice();
+        EXPECT_EQ(device != nullptr, recording.HasDevice());
+        if (device != nullptr) {
+            EvemuPlayback playback(recording, round % 2 == 0);
+            for (const std::int64_t at : { 0, 5000, 10000, 25000, 1000000 }) {
+                playback.PlayUntil(device, at);
+            }
+            // Whatever played, the events' times were in order.
+            for (std::size_t i = 1; i < recording.Events().size(); ++i) {
+                EXPECT_LE(recording.Events()[i - 1].microseconds, recording.Events()[i].microseconds);
+            }
+            libevdev_free(device);
+        }
+    }
 }
 
 TEST_F(EvemuReplayTest, TheVariableNamesTheFiles)
