@@ -439,7 +439,9 @@ TEST_F(MainWindowTest, ApplicationRefusesToStartWhileAnotherPublishesIntoTheBloc
 TEST_F(MainWindowTest, RecordTogglesARecordingOfTheSlotsAndTavelinRecordStartsOneAtOnce)
 {
     m_input.AddJoystick(kStickA, "Stick A", 12);
-    const std::string scripted = (std::filesystem::path(m_configHome) / "scripted.txt").string();
+    const std::filesystem::path scripts = std::filesystem::temp_directory_path() / ShmTestOs::UniqueName("record");
+    std::filesystem::create_directories(scripts);
+    const std::string scripted = (scripts / "scripted.txt").string();
     ShmTestOs::SetEnvironment("TAVELIN_RECORD", scripted.c_str());
     Open();
     ShmTestOs::UnsetEnvironment("TAVELIN_RECORD");
@@ -489,5 +491,5 @@ TEST_F(MainWindowTest, RecordTogglesARecordingOfTheSlotsAndTavelinRecordStartsOn
     }
     std::error_code ignored;
     std::filesystem::remove(path, ignored);
-    std::filesystem::remove(scripted, ignored);
+    std::filesystem::remove_all(scripts, ignored);
 }
