@@ -435,7 +435,7 @@ TEST(RecordingTextTest, MangledRecordingsNeverBreakTheReader)
                 break;
             }
             if (text.empty()) {
-                text = "x";
+                text.assign(1, 'x');
             }
         }
         const ParsedRecording parsed = ParseRecording(text);
