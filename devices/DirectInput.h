@@ -240,6 +240,15 @@ struct IDirectInputA {
     // Asked every tick: answers without allocating. Backends that cannot
     // tell (DirectInput itself: its window hears WM_DEVICECHANGE) say false.
     virtual bool DevicesChanged() { return false; }
+    // Ours too: the next piece of news the backend has for the user (a
+    // recording that cannot be played to its end), once each, into `out`;
+    // false when there is none. Asked every tick: answers without allocating.
+    virtual bool TakeNote(char* out, std::size_t size)
+    {
+        (void)out;
+        (void)size;
+        return false;
+    }
 };
 
 // Creates a root object through the first available backend of the list in

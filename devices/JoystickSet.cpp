@@ -275,6 +275,14 @@ void JoystickSet::NoteLoss(int slot)
     AddNote(text, NoteKind::Stays);
 }
 
+void JoystickSet::TakeBackendNotes()
+{
+    char text[kWarningLength];
+    while (m_directInput->TakeNote(text, sizeof text)) {
+        AddNote(text, NoteKind::Stays);
+    }
+}
+
 void JoystickSet::PollAll(double period)
 {
     KeepBlock();
@@ -285,6 +293,7 @@ void JoystickSet::PollAll(double period)
             m_devicesChanged = false;
             Rescan();
         }
+        TakeBackendNotes();
     }
     if (m_joystickCount < 1) {
         return;

@@ -80,6 +80,8 @@ private:
     // Enumerates again and places what came: the only part of a tick that allocates.
     void Rescan();
     void NoteLoss(int slot);
+    // What the backend has to tell (a recording it cannot play to its end) becomes notes.
+    void TakeBackendNotes();
     // Around a cycle that resolves the assignment: a configured joystick ID
     // that the resolution replaced by slot 0's (its joystick was not there)
     // is remembered, and given back once that joystick is attached, so that
