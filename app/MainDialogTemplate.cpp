@@ -44,14 +44,16 @@ constexpr void AddButtonRow(Builder& b, const ButtonRowIds& row, std::int32_t x,
     b.Tip("Lights while the switch is on in the simulator's block.");
     b.Label(row.label, { x + 10, y + 2, 50, 8 });
     b.Add(row.buttonCombo, ControlKind::ComboBox, "", { x + 62, y, 30, 12 }, ptt ? FlagDisabled : FlagNone);
-    b.Tip("Which button (1 to 32) of the chosen joystick works this switch; NA for none.");
+    b.Tip("Which button (1 to 31) of the chosen joystick works this switch, NA for none, or one of its axes: "
+          "X+50 presses while X is at 5000 or above (half way from centre to its end) and lets go at 4500, "
+          "X-50 the same below -5000.");
     b.Add(row.joystickCombo, ControlKind::ComboBox, "", { x + 94, y, 28, 12 }, ptt ? FlagDisabled : FlagNone);
     b.Tip("Which joystick slot (0 to 3) this switch's button belongs to; rest the pointer on a number in the list "
           "to see its device.");
     b.Add(ButtonDetectId(row.button), ControlKind::PushButton, kDetectText, { x + 124, y, 24, 12 },
         ptt ? FlagDisabled : FlagNone);
-    b.Tip("Click, then press the button you want here: the first newly pressed button is taken, and Escape or "
-          "five seconds without one cancel.");
+    b.Tip("Click, then press the button you want here, or push an axis (a toe brake) past half its travel: the "
+          "first newly pressed button or pushed axis is taken, and Escape or five seconds without one cancel.");
 }
 
 constexpr void AddTopAndSlots(Builder& b)
