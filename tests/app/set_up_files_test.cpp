@@ -168,8 +168,8 @@ TEST_F(SetUpFilesTest, AnAxisDrivingAButtonIsAChangeTheClosingAsksAbout)
     EXPECT_TRUE(m_files.HasUnsavedChanges(m_set.get()));
     View().saveAnswers = { SaveChoice::Save };
     EXPECT_TRUE(m_files.AskBeforeClosing());
-    EXPECT_NE(ReadConfiguration(0).find("[AXIS_BUTTONS]\n"), std::string::npos);
-    EXPECT_NE(ReadConfiguration(0).find("BRK_L_BTN_AXIS\t= 0 5500\n"), std::string::npos);
+    EXPECT_NE(ReadConfiguration(0).find("[AXIS_BUTTONS]"), std::string::npos);
+    EXPECT_NE(ReadConfiguration(0).find("BRK_L_BTN_AXIS\t= 0 5500"), std::string::npos);
     m_files.TakeSnapshot(m_set.get()); // as a save from the window does
     EXPECT_FALSE(m_files.HasUnsavedChanges(m_set.get()));
 
