@@ -60,11 +60,11 @@ inline void Text(const AxisButtonSetting& setting, char* out, int size)
     if (hundredths == 0) {
         FormatBounded(out, size, "%s%c%d", kAxisNames[setting.axis], sign, static_cast<int>(magnitude / 100));
     } else if (hundredths % 10 == 0) {
-        FormatBounded(out, size, "%s%c%d.%d", kAxisNames[setting.axis], sign, static_cast<int>(magnitude / 100),
-            hundredths / 10);
+        FormatBounded(
+            out, size, "%s%c%d.%d", kAxisNames[setting.axis], sign, static_cast<int>(magnitude / 100), hundredths / 10);
     } else {
-        FormatBounded(out, size, "%s%c%d.%02d", kAxisNames[setting.axis], sign, static_cast<int>(magnitude / 100),
-            hundredths);
+        FormatBounded(
+            out, size, "%s%c%d.%02d", kAxisNames[setting.axis], sign, static_cast<int>(magnitude / 100), hundredths);
     }
 }
 

@@ -186,8 +186,8 @@ TEST_F(AxisButtonsFile, EveryValueThatCannotBeTakenGetsOneNoteAndLeavesTheJoysti
     for (const auto& entry : bad) {
         SCOPED_TRACE(entry.value);
         const std::string path = folder.File("bad.ini");
-        WriteBytes(path,
-            plain + "[AXIS_BUTTONS]\nBRK_R_BTN_AXIS\t= 1 5000\nBRK_L_BTN_AXIS\t= " + entry.value + "\n#\n");
+        WriteBytes(
+            path, plain + "[AXIS_BUTTONS]\nBRK_R_BTN_AXIS\t= 1 5000\nBRK_L_BTN_AXIS\t= " + entry.value + "\n#\n");
         processor.SetAxisButton(ButtonBrakeL, 0, 1000);
         ASSERT_TRUE(processor.LoadConfiguration(path.c_str()));
         const std::vector<std::string> notes = Warnings();
@@ -202,7 +202,8 @@ TEST_F(AxisButtonsFile, EveryValueThatCannotBeTakenGetsOneNoteAndLeavesTheJoysti
     }
 
     // Blanks and tabs of any number separate and surround the two numbers; a sign may lead.
-    WriteBytes(folder.File("spaced.ini"), plain + "[AXIS_BUTTONS]\nBRK_L_BTN_AXIS =\t 4 \t\t-5000  \nFD_L_BTN_AXIS=+6 +2\n#\n");
+    WriteBytes(folder.File("spaced.ini"),
+        plain + "[AXIS_BUTTONS]\nBRK_L_BTN_AXIS =\t 4 \t\t-5000  \nFD_L_BTN_AXIS=+6 +2\n#\n");
     ASSERT_TRUE(processor.LoadConfiguration(folder.File("spaced.ini").c_str()));
     EXPECT_TRUE(Warnings().empty());
     EXPECT_EQ(processor.GetAxisButton(ButtonBrakeL).threshold, -5000);

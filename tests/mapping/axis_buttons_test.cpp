@@ -43,8 +43,8 @@ TEST_F(AxisButtonCycle, PressesAtTheThresholdAndReleasesOnly500BackOnBothSigns)
     const struct {
         std::int32_t value;
         std::uint8_t pressed;
-    } negative[] = { { 10000, 0 }, { -2999, 0 }, { -3000, 1 }, { -10000, 1 }, { -2501, 1 }, { -2500, 0 },
-        { -2999, 0 }, { -3000, 1 } };
+    } negative[] = { { 10000, 0 }, { -2999, 0 }, { -3000, 1 }, { -10000, 1 }, { -2501, 1 }, { -2500, 0 }, { -2999, 0 },
+        { -3000, 1 } };
     for (const auto& step : negative) {
         EXPECT_EQ(BrakeLAt(step.value), step.pressed) << step.value;
     }
@@ -118,8 +118,8 @@ TEST_F(AxisButtonCycle, SettingsOutOfRangeAreRefusedAndLeaveTheJoystickButton)
     const struct {
         std::int32_t axis;
         std::int32_t threshold;
-    } refused[] = { { kAxisX, 0 }, { kAxisX, 10001 }, { kAxisX, -10001 }, { 8, 5000 }, { -1, 5000 },
-        { kAxisX, INT32_MIN } };
+    } refused[]
+        = { { kAxisX, 0 }, { kAxisX, 10001 }, { kAxisX, -10001 }, { 8, 5000 }, { -1, 5000 }, { kAxisX, INT32_MIN } };
     for (const auto& setting : refused) {
         ASSERT_TRUE(processor.SetAxisButton(ButtonFlapIn, kAxisX, 5000));
         EXPECT_FALSE(processor.SetAxisButton(ButtonFlapIn, setting.axis, setting.threshold));
