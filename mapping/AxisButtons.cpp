@@ -45,20 +45,15 @@ bool AxisButtons::Drives(std::int32_t button) const
     return InRange(button) && m_settings[button].Drives();
 }
 
-bool AxisButtons::Any() const
-{
-    for (const AxisButtonSetting& setting : m_settings) {
-        if (setting.Drives()) {
-            return true;
-        }
-    }
-    return false;
-}
-
-std::uint8_t AxisButtons::Update(std::int32_t button, std::int32_t value)
+std::uint8_t AxisButtons::Update(std::int32_t button, std::int32_t slot, std::int32_t value)
 {
     if (!Drives(button)) {
         return 0;
+    }
+    // A state held on one joystick's axis says nothing about another's.
+    if (slot != m_slots[button]) {
+        m_slots[button] = slot;
+        m_pressed[button] = 0;
     }
     // 64 bits: a threshold of -10000 less the hysteresis must not wrap for any value.
     const std::int64_t v = value;

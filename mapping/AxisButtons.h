@@ -33,13 +33,13 @@ public:
     void ClearAll();
     AxisButtonSetting Get(std::int32_t button) const;
     bool Drives(std::int32_t button) const;
-    bool Any() const;
 
-    // This cycle's state (0 or 1) from the axis value: a positive threshold
-    // presses at value >= threshold and releases at value <= threshold - 500,
-    // a negative one presses at value <= threshold and releases at
-    // value >= threshold + 500; in between the button stays as it was.
-    std::uint8_t Update(std::int32_t button, std::int32_t value);
+    // This cycle's state (0 or 1) from the value of the axis on `slot`: a
+    // positive threshold presses at value >= threshold and releases at
+    // value <= threshold - 500, a negative one presses at value <= threshold
+    // and releases at value >= threshold + 500; in between the button stays
+    // as it was, unless the axis is another slot's than last cycle's.
+    std::uint8_t Update(std::int32_t button, std::int32_t slot, std::int32_t value);
     // Released at once (its joystick is not attached).
     void Release(std::int32_t button);
 
@@ -48,4 +48,5 @@ private:
 
     AxisButtonSetting m_settings[kCockpitButtonCount] = {};
     std::uint8_t m_pressed[kCockpitButtonCount] = {};
+    std::int32_t m_slots[kCockpitButtonCount] = {}; // where the state was last taken
 };

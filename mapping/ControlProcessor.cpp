@@ -345,7 +345,7 @@ std::uint8_t ControlProcessor::AxisButtonState(std::int32_t button, const Joysti
         return 0;
     }
     const AxisButtonSetting setting = m_axisButtons.Get(button);
-    return m_axisButtons.Update(button, ReadInput(setting.axis, record.slot, states, m_attachedCount));
+    return m_axisButtons.Update(button, record.slot, ReadInput(setting.axis, record.slot, states, m_attachedCount));
 }
 
 void ControlProcessor::ProcessCycle(

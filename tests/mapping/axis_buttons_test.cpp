@@ -4,6 +4,7 @@
 #include "mapping/AxisButtons.h"
 #include "tests/mapping/processor_fixture.h"
 
+#include <utility>
 #include <vector>
 
 namespace Block = GenericSimBlock;
@@ -102,6 +103,16 @@ TEST_F(AxisButtonCycle, TheButtonNumberIsIgnoredWhileTheAxisDrivesAndCountsAgain
     Cycle(2);
     EXPECT_EQ(Byte(Block::kBrakeRPressed), 0);
 
+    // Held on one joystick, then moved to another whose axis is inside the band: released.
+    states[1].axes[kAxisX] = 2000;
+    Cycle(2);
+    ASSERT_EQ(Byte(Block::kBrakeRPressed), 1);
+    states[0].axes[kAxisX] = 1800;
+    SetRecordField(Block::ButtonRecord(ButtonBrakeR), Block::kRecordSlot, 0);
+    Cycle(2);
+    EXPECT_EQ(Byte(Block::kBrakeRPressed), 0);
+    SetRecordField(Block::ButtonRecord(ButtonBrakeR), Block::kRecordSlot, 1);
+
     processor.ClearAxisButton(ButtonBrakeR);
     Cycle(2);
     EXPECT_EQ(Byte(Block::kBrakeRPressed), 1); // the joystick button again
@@ -114,18 +125,12 @@ TEST_F(AxisButtonCycle, SettingsOutOfRangeAreRefusedAndLeaveTheJoystickButton)
 {
     AssignButton(ButtonFlapIn, 0, 2);
     states[0].buttons[1] = 1;
-    ASSERT_TRUE(processor.SetAxisButton(ButtonFlapIn, kAxisX, 5000));
-    const struct {
-        std::int32_t axis;
-        std::int32_t threshold;
-    } refused[]
-        = { { kAxisX, 0 }, { kAxisX, 10001 }, { kAxisX, -10001 }, { 8, 5000 }, { -1, 5000 }, { kAxisX, INT32_MIN } };
-    for (const auto& setting : refused) {
+    for (const auto& [axis, threshold] : { std::pair { kAxisX, 0 }, { kAxisX, 10001 }, { kAxisX, -10001 }, { 8, 5000 },
+             { -1, 5000 }, { kAxisX, INT32_MIN } }) {
         ASSERT_TRUE(processor.SetAxisButton(ButtonFlapIn, kAxisX, 5000));
-        EXPECT_FALSE(processor.SetAxisButton(ButtonFlapIn, setting.axis, setting.threshold));
-        EXPECT_FALSE(processor.GetAxisButton(ButtonFlapIn).Drives());
+        EXPECT_FALSE(processor.SetAxisButton(ButtonFlapIn, axis, threshold));
         Cycle();
-        EXPECT_EQ(panel.flapIn, 1) << setting.axis << " " << setting.threshold;
+        EXPECT_EQ(panel.flapIn, 1) << axis << " " << threshold; // its joystick button again
     }
     EXPECT_FALSE(processor.SetAxisButton(kCockpitButtonCount, kAxisX, 5000));
     EXPECT_FALSE(processor.SetAxisButton(-1, kAxisX, 5000));
