@@ -46,8 +46,14 @@ if [ "${1:-}" != "--inside" ]; then
   exit
 fi
 setup "$work/config/Orrelane/Shared"
+runner=()
+if unshare -m true 2>/dev/null; then
+  # A private /home, so that the picture names no temporary folder.
+  runner=(unshare -m bash -c 'mount -t tmpfs tmpfs /home && mkdir -p /home/pilot/.config &&
+    cp -r "$0/Orrelane" /home/pilot/.config/ && XDG_CONFIG_HOME=/home/pilot/.config exec "$@"' "$work/config")
+fi
 XDG_CONFIG_HOME="$work/config" TAVELIN_SHM_NAME="TavelinAxisShot$$" TAVELIN_VIRTUAL_JOYSTICKS="$work/joysticks.ini" \
-  QT_QPA_PLATFORM=xcb "$AXIS_NATIVE/platform/qt/tavelin" >/dev/null 2>&1 &
+  QT_QPA_PLATFORM=xcb "${runner[@]}" "$AXIS_NATIVE/platform/qt/tavelin" >/dev/null 2>&1 &
 program=$!
 capture docs/axis-buttons.png || true
 kill "$program" 2>/dev/null || true
