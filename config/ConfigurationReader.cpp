@@ -9,6 +9,7 @@
 // file and the values the control now has, after the load's own warnings.
 #include "config/ConfigurationText.h"
 #include "config/Ini_File_Reader.h"
+#include "config/ResponseCurvesSection.h"
 #include "mapping/Assignments.h"
 #include "mapping/CockpitAxes.h"
 #include "mapping/CockpitButtons.h"
@@ -459,6 +460,7 @@ bool ReadConfiguration(ControlProcessor& processor, CIniRead& reader)
     for (const std::string& line : notes.lines) {
         processor.AddNote(line.c_str(), NoteKind::GivesWay);
     }
+    ReadResponseCurves(processor, reader, notes.fileName);
     return read;
 }
 
