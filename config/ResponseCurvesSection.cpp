@@ -54,11 +54,12 @@ void ReadResponseCurves(ControlProcessor& processor, CIniRead& reader, const std
             continue;
         }
         std::size_t length = std::strlen(value);
+        const bool tooLong = length >= ResponseCurve::kTextLength;
         while (length > 0 && (value[length - 1] == ' ' || value[length - 1] == '\t')) {
             value[--length] = '\0';
         }
         ResponseCurve curve;
-        const char* reason = ResponseCurve::Parse(value, curve);
+        const char* reason = tooLong ? "longer than 511 characters" : ResponseCurve::Parse(value, curve);
         if (reason == nullptr) {
             processor.SetResponseCurve(index, curve);
             continue;
