@@ -7,9 +7,11 @@
 
 #include "app/MainWindowServices.h"
 #include "app/ScreenTexts.h"
+#include "mapping/ResponseCurve.h"
 #include "mapping/SetUp.h"
 #include "ui/DialogView.h"
 
+#include <array>
 #include <memory>
 #include <string>
 
@@ -92,6 +94,8 @@ private:
     std::string m_readName;
     ScreenTexts<kTextCount> m_texts;
     SetUpValues m_loaded;
+    // The curves the file held (they live in the process, not in the block).
+    std::array<ResponseCurve, CockpitAxisTable::kRowCount> m_loadedCurves {};
     bool m_loadedValid = false;
     bool m_snapshotDue = false;
 };
