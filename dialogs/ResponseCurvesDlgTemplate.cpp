@@ -36,7 +36,7 @@ constexpr std::array<ControlTemplate, 15> kResponseCurvesControls = { {
         "Keeps the curves shown here (the processing uses them at once) and closes the dialog." },
     { 2, ControlKind::PushButton, "Cancel", { 272, 25, 50, 14 }, FlagNone, 0,
         "Closes the dialog and leaves every curve as it was." },
-    { kNoControlId, ControlKind::Static, "Saved with the set-up in [RESPONSE_CURVES].", { 166, 136, 156, 8 } },
+    { kNoControlId, ControlKind::Static, "Kept with the set-up when it is saved.", { 166, 136, 156, 8 } },
 } };
 
 } // namespace
