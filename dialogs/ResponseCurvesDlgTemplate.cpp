@@ -10,8 +10,8 @@ using Dlg = CResponseCurvesDlg;
 
 constexpr std::array<ControlTemplate, 15> kResponseCurvesControls = { {
     { Dlg::kGraph, ControlKind::CurveGraph, "", { 8, 8, 150, 136 }, FlagSunken, 0,
-        "The curve: the input's position across, what goes on up, both -1 to 1; the dot is the input now. Drag a "
-        "point to move it." },
+        "The curve, the input's position across and what goes on up (both -1 to 1), with the input now as a dot; "
+        "drag a point to move it." },
     { kNoControlId, ControlKind::Static, "Axis", { 166, 10, 30, 8 } },
     { Dlg::kAxis, ControlKind::ComboBox, "", { 198, 8, 66, 12 }, FlagNone, 0,
         "Which axis's curve is shown and edited here." },
