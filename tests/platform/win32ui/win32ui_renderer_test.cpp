@@ -993,8 +993,12 @@ TEST(Win32Renderer, TheCurvesDialogTakesTypingTheCheckBoxAndADraggedPointAndDraw
         PostMessageW(graph, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(to.x, to.y));
         PostMessageW(graph, WM_LBUTTONUP, 0, MAKELPARAM(to.x, to.y));
         PostMessageW(GetDlgItem(window, CResponseCurvesDlg::kInvert), BM_CLICK, 0, 0);
-        // Frames bring the live dot; then OK.
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        // Frames bring the live dot and its numbers; then OK.
+        EXPECT_TRUE(WaitFor([&] {
+            wchar_t text[64] = {};
+            GetWindowTextW(GetDlgItem(window, CResponseCurvesDlg::kLive), text, 64);
+            return std::wstring(text).rfind(L"Input +0.500", 0) == 0;
+        }));
         PostMessageW(GetDlgItem(window, kIdOk), BM_CLICK, 0, 0);
     });
     Win32DialogRunner runner(GetModuleHandleW(nullptr));
