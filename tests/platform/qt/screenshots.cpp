@@ -12,8 +12,8 @@
 
 #include <QComboBox>
 #include <QDir>
-#include <QLineEdit>
 #include <QFile>
+#include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QSaveFile>
