@@ -93,8 +93,8 @@ public:
     void Number(double value)
     {
         char text[64];
-        const auto written = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, kDecimals);
-        *written.ptr = '\0';
+        const auto written = std::to_chars(text, text + sizeof text - 1, value, std::chars_format::fixed, kDecimals);
+        *(written.ec == std::errc() ? written.ptr : text) = '\0';
         Word(text);
     }
     std::size_t Length() const { return m_length; }
