@@ -174,7 +174,7 @@ TEST(ResponseCurve, TextsReadBackAsTheyWereWrittenUnderAnyLocale)
     // Sixteen points with INVERT, the longest text, fits its line.
     std::string sixteen = "POINTS";
     for (int i = 0; i < 16; ++i) {
-        sixteen += " " + std::to_string(-1.0 + 2.0 * i / 15) + " -0.999999";
+        sixteen.append(" ").append(std::to_string(-1.0 + 2.0 * i / 15)).append(" -0.999999");
     }
     const ResponseCurve longest = Parsed(sixteen + " INVERT");
     EXPECT_EQ(longest.PointCount(), 16);
@@ -186,7 +186,7 @@ TEST(ResponseCurve, BadTextsAreRefusedAndLeaveTheCurveAsItWas)
 {
     std::string seventeen = "POINTS";
     for (int i = 0; i < 17; ++i) {
-        seventeen += " " + std::to_string(-1.0 + 2.0 * i / 16) + " 0";
+        seventeen.append(" ").append(std::to_string(-1.0 + 2.0 * i / 16)).append(" 0");
     }
     const char* bad[] = {
         "",
