@@ -143,10 +143,10 @@ constexpr void AddButtonRowsAndFiles(Builder& b)
     b.Add(kResponseCurves, ControlKind::PushButton, "Response Curves", { 582, 160, 64, 14 });
     b.Tip("Opens the response curve of each axis (LINEAR, EXPO or POINTS, and INVERT), with a picture of the "
           "curve and the axis on it now.");
-    b.Add(kNetwork, ControlKind::PushButton, "Network...", { 648, 160, 44, 14 });
+    b.Add(kNetwork, ControlKind::PushButton, "Network...", { 648, 160, 50, 14 });
     b.Tip("Sends the controls to a simulator on another computer too: on or off, the domain, peers and the key "
           "folder.");
-    b.Add(kNetworkState, ControlKind::Static, "off", { 694, 163, 72, 8 });
+    b.Add(kNetworkState, ControlKind::Static, "off", { 648, 176, 118, 8 });
     b.Tip("The network link: off, starting, no receiver (nobody answers yet), receiving with the round trip, or "
           "lost (the receiver stopped answering; the controls still go out).");
 
