@@ -139,14 +139,17 @@ constexpr void AddEyePointAndAxisRows(Builder& b)
 
 constexpr void AddButtonRowsAndFiles(Builder& b)
 {
-    b.Add(kSetDeadBands, ControlKind::PushButton, "Set Dead Bands", { 448, 160, 72, 14 });
+    b.Add(kSetDeadBands, ControlKind::PushButton, "Set Dead Bands", { 448, 160, 62, 14 });
     b.Tip("Opens the dead bands of pitch, roll, pedals and tiller, in degrees.");
-    b.Add(kThrustLeverData, ControlKind::PushButton, "Thrust Lever Data", { 524, 160, 72, 14 });
+    b.Add(kThrustLeverData, ControlKind::PushButton, "Thrust Lever Data", { 512, 160, 68, 14 });
     b.Tip("Opens the thrust levers' sensitivity, offset in percent and filter time constant in seconds.");
-    b.Add(kNetwork, ControlKind::PushButton, "Network...", { 600, 160, 50, 14 });
+    b.Add(kResponseCurves, ControlKind::PushButton, "Response Curves", { 582, 160, 64, 14 });
+    b.Tip("Opens the response curve of each axis (LINEAR, EXPO or POINTS, and INVERT), with a picture of the "
+          "curve and the axis on it now.");
+    b.Add(kNetwork, ControlKind::PushButton, "Network...", { 648, 160, 50, 14 });
     b.Tip("Sends the controls to a simulator on another computer too: on or off, the domain, peers and the key "
           "folder.");
-    b.Add(kNetworkState, ControlKind::Static, "off", { 654, 163, 112, 8 });
+    b.Add(kNetworkState, ControlKind::Static, "off", { 648, 176, 118, 8 });
     b.Tip("The network link: off, starting, no receiver (nobody answers yet), receiving with the round trip, or "
           "lost (the receiver stopped answering; the controls still go out).");
 

@@ -143,6 +143,9 @@ void SetUpFiles::TakeSnapshot(const JoystickSet* set)
 {
     if (set != nullptr && set->GetBlock() != nullptr) {
         m_loaded = set->SetUpInBlock().Take();
+        for (int row = 0; row < CockpitAxisTable::kRowCount; ++row) {
+            m_loadedCurves[static_cast<std::size_t>(row)] = set->GetResponseCurve(row);
+        }
         for (std::int32_t button = 0; button < kCockpitButtonCount; ++button) {
             m_loadedAxisButtons[button] = set->GetAxisButton(button);
         }
@@ -155,6 +158,11 @@ bool SetUpFiles::HasUnsavedChanges(const JoystickSet* set) const
 {
     if (!m_loadedValid || set == nullptr || set->GetBlock() == nullptr) {
         return false;
+    }
+    for (int row = 0; row < CockpitAxisTable::kRowCount; ++row) {
+        if (!(set->GetResponseCurve(row) == m_loadedCurves[static_cast<std::size_t>(row)])) {
+            return true;
+        }
     }
     for (std::int32_t button = 0; button < kCockpitButtonCount; ++button) {
         const AxisButtonSetting now = set->GetAxisButton(button);

@@ -8,9 +8,11 @@
 #include "app/MainWindowServices.h"
 #include "app/ScreenTexts.h"
 #include "mapping/AxisButtons.h"
+#include "mapping/ResponseCurve.h"
 #include "mapping/SetUp.h"
 #include "ui/DialogView.h"
 
+#include <array>
 #include <memory>
 #include <string>
 
@@ -95,6 +97,8 @@ private:
     SetUpValues m_loaded;
     // The buttons an axis drove then: they live in the process, not in the block.
     AxisButtonSetting m_loadedAxisButtons[kCockpitButtonCount] = {};
+    // The curves the file held (they live in the process, not in the block).
+    std::array<ResponseCurve, CockpitAxisTable::kRowCount> m_loadedCurves {};
     bool m_loadedValid = false;
     bool m_snapshotDue = false;
 };

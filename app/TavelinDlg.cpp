@@ -96,6 +96,9 @@ void CTavelinDlg::OnCommand(std::int32_t id)
     case kThrustLeverData:
         OnThrustLeverData();
         break;
+    case kResponseCurves:
+        m_tuning.OnResponseCurves();
+        break;
     case kNetwork:
         OnNetwork();
         break;
@@ -413,6 +416,7 @@ void CTavelinDlg::EnableBlockControls(bool enable)
     // Without the window's own view these would read or store through nothing.
     m_view->EnableControl(kSetDeadBands, enable);
     m_view->EnableControl(kThrustLeverData, enable);
+    m_view->EnableControl(kResponseCurves, enable);
     for (const auto& row : kAxisRows) {
         m_view->EnableControl(row.spin, enable);
     }

@@ -31,6 +31,7 @@ inline constexpr std::int32_t kSideStickLamp = 1091;
 
 inline constexpr std::int32_t kSetDeadBands = 1090;
 inline constexpr std::int32_t kThrustLeverData = 1107;
+inline constexpr std::int32_t kResponseCurves = 1108;
 
 inline constexpr std::int32_t kSaveAssignments = 1028;
 inline constexpr std::int32_t kReadAlternate = 1092;

@@ -2,6 +2,7 @@
 
 #include "devices/JoystickSet.h"
 #include "dialogs/DeadBandDlg.h"
+#include "dialogs/ResponseCurvesDlg.h"
 #include "dialogs/TlaSetUp.h"
 
 TuningDialogs::TuningDialogs(MainWindowServices& window, const BlockSetUp& block)
@@ -45,6 +46,40 @@ void TuningDialogs::OnThrustLeverData()
     if (m_window.RunChild(CTlaSetUp::Template(), dialog) == kIdOk && !m_window.Closing()) {
         if (JoystickSet* set = m_window.JoySticks()) {
             set->ApplyFilterTimeConstants();
+        }
+    }
+}
+
+void TuningDialogs::OnResponseCurves()
+{
+    JoystickSet* set = m_window.JoySticks();
+    if (!m_block.Attached() || set == nullptr) {
+        return;
+    }
+    ResponseCurveSet curves;
+    for (int row = 0; row < CockpitAxisTable::kRowCount; ++row) {
+        curves[static_cast<std::size_t>(row)] = set->GetResponseCurve(row);
+    }
+    // The dot follows the input the axis reads, as the cycle behind the dialog sees it.
+    const auto live = [this](int row) -> std::optional<std::int32_t> {
+        const JoystickSet* joySticks = m_window.JoySticks();
+        const AxisAssignment record = m_block.AxisRecord(CockpitAxisTable::kRows[row].axis);
+        if (joySticks == nullptr || record.input < 0 || record.input >= 8 || record.slot < 0
+            || record.slot >= joySticks->GetJoystickCount()) {
+            return std::nullopt;
+        }
+        JoystickState state {};
+        if (!joySticks->GetSlotState(record.slot, state)) {
+            return std::nullopt;
+        }
+        return state.axes[record.input];
+    };
+    CResponseCurvesDlg dialog(curves, live);
+    if (m_window.RunChild(CResponseCurvesDlg::Template(), dialog) == kIdOk && !m_window.Closing()) {
+        if (JoystickSet* now = m_window.JoySticks()) {
+            for (int row = 0; row < CockpitAxisTable::kRowCount; ++row) {
+                now->SetResponseCurve(row, curves[static_cast<std::size_t>(row)]);
+            }
         }
     }
 }

@@ -1,7 +1,8 @@
-// TuningDialogs: the main window's two set-up dialogs for the tuning values
+// TuningDialogs: the main window's set-up dialogs for the tuning values
 // beyond the sensitivity spins: the dead bands (edited on a copy, stored on
-// OK) and the thrust levers (edited live in the block, so the cycle running
-// behind the dialog uses every step at once).
+// OK), the thrust levers (edited live in the block, so the cycle running
+// behind the dialog uses every step at once) and the response curves (on a
+// copy, handed to the joystick set on OK).
 #pragma once
 
 #include "app/MainWindowServices.h"
@@ -16,6 +17,8 @@ public:
     // Nothing without the window's view of the block.
     void OnSetDeadBands();
     void OnThrustLeverData();
+    // The curves are edited on a copy and handed to the joystick set on OK.
+    void OnResponseCurves();
 
 private:
     MainWindowServices& m_window;

@@ -1,10 +1,12 @@
 // The cost of one processing cycle with four joysticks and every control
-// assigned, and beside it the least such a cycle can cost: the same six inputs
-// and button states read from the same records and stored at the block's
-// offsets, with no tuning, no filter and no checks. Runs against the block
+// assigned; the same with a response curve on each of the six axes, and the
+// two side by side as a ratio; and the least such a cycle can cost: the same
+// six inputs and button states read from the same records and stored at the
+// block's offsets, with no tuning, no filter and no checks. Runs against the block
 // named by TAVELIN_SHM_NAME and refuses to run without it, so it never writes
 // into a simulator's live block.
 #include "mapping/Assignments.h"
+#include "mapping/CockpitAxes.h"
 #include "mapping/CockpitButtons.h"
 #include "mapping/ControlProcessor.h"
 #include "mapping/GenericSimBlock.h"
@@ -12,6 +14,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 
@@ -74,16 +77,15 @@ void* AttachToPrivateBlock(benchmark::State& bench, ControlProcessor& processor)
     return processor.GetBlock();
 }
 
-void BM_ProcessCycle(benchmark::State& bench)
+// The assignment and tuning both processing benchmarks use; false when
+// there is no private block to run on.
+bool PrepareCycle(benchmark::State& bench, ControlProcessor& processor, JoystickState (&states)[kJoystickSlots],
+    const JoystickState* (&table)[kJoystickSlots], SwitchPanelState& panel)
 {
-    ControlProcessor processor;
     void* block = AttachToPrivateBlock(bench, processor);
     if (block == nullptr) {
-        return;
+        return false;
     }
-
-    JoystickState states[kJoystickSlots];
-    const JoystickState* table[kJoystickSlots];
     FillStates(states, table);
     for (int i = 0; i < 6; ++i) {
         processor.SetAxisAssignment(kAxes[i], i % 4, static_cast<std::int32_t>(kIds[i % 4]), i);
@@ -100,9 +102,37 @@ void BM_ProcessCycle(benchmark::State& bench)
     }
     Block::StoreDouble(block, Block::kThrLvrLSensitivity, 1.0);
     Block::StoreDouble(block, Block::kThrLvrRSensitivity, 1.0);
-    SwitchPanelState panel {};
     processor.SetSwitchPanel(&panel);
+    return true;
+}
 
+// A response curve on each of the six axes, the longest kinds first.
+void SetSixCurves(ControlProcessor& processor)
+{
+    const char* curves[] = { "POINTS -1 -1 -0.8 -0.5 -0.6 -0.3 -0.4 -0.15 -0.2 -0.05 0 0 0.2 0.05 0.4 0.15 0.6 "
+                             "0.3 0.8 0.5 1 1",
+        "POINTS -1 -1 -0.5 -0.3 0 0 0.5 0.3 1 1 INVERT", "EXPO 0.35", "EXPO 0.6 INVERT", "LINEAR INVERT",
+        "POINTS -1 0 0.2 0.9 1 1" };
+    for (int i = 0; i < 6; ++i) {
+        ResponseCurve curve;
+        ResponseCurve::Parse(curves[i], curve);
+        processor.SetResponseCurve(CockpitAxisTable::IndexOf(kAxes[i]), curve);
+    }
+}
+
+void RunCycles(benchmark::State& bench, bool curves)
+{
+    ControlProcessor processor;
+    JoystickState states[kJoystickSlots];
+    const JoystickState* table[kJoystickSlots];
+    SwitchPanelState panel {};
+    if (!PrepareCycle(bench, processor, states, table, panel)) {
+        return;
+    }
+    if (curves) {
+        SetSixCurves(processor);
+    }
+    void* block = processor.GetBlock();
     std::int32_t tick = 0;
     for (auto _ : bench) {
         MoveInputs(states, tick++);
@@ -110,6 +140,66 @@ void BM_ProcessCycle(benchmark::State& bench)
         benchmark::DoNotOptimize(Block::LoadDouble(block, Block::kPitchOutput));
         benchmark::ClobberMemory();
     }
+}
+
+void BM_ProcessCycle(benchmark::State& bench)
+{
+    RunCycles(bench, false);
+}
+
+void BM_ProcessCycleSixCurves(benchmark::State& bench)
+{
+    RunCycles(bench, true);
+}
+
+// The two cycles side by side in one run, in alternating batches so that
+// both meet the same machine: the cost of the curves as a ratio (goal: at
+// most 1.3).
+void BM_CurvesAgainstPlainCycle(benchmark::State& bench)
+{
+    ControlProcessor plain;
+    ControlProcessor curved;
+    JoystickState plainStates[kJoystickSlots];
+    JoystickState curvedStates[kJoystickSlots];
+    const JoystickState* plainTable[kJoystickSlots];
+    const JoystickState* curvedTable[kJoystickSlots];
+    SwitchPanelState plainPanel {};
+    SwitchPanelState curvedPanel {};
+    // Both on the one private block: only the cycle's own work is measured.
+    if (!PrepareCycle(bench, plain, plainStates, plainTable, plainPanel)
+        || !PrepareCycle(bench, curved, curvedStates, curvedTable, curvedPanel)) {
+        return;
+    }
+    SetSixCurves(curved);
+
+    constexpr int kBatch = 256;
+    using Clock = std::chrono::steady_clock;
+    Clock::duration plainTime {};
+    Clock::duration curvedTime {};
+    std::int64_t batches = 0;
+    std::int32_t tick = 0;
+    const auto batch = [&tick](ControlProcessor& processor, JoystickState(&states)[kJoystickSlots],
+                           const JoystickState*(&table)[kJoystickSlots]) {
+        const Clock::time_point start = Clock::now();
+        for (int i = 0; i < kBatch; ++i) {
+            MoveInputs(states, tick + i);
+            processor.ProcessCycle(0.01, table, kJoystickSlots - 1);
+            benchmark::ClobberMemory();
+        }
+        return Clock::now() - start;
+    };
+    for (auto _ : bench) {
+        plainTime += batch(plain, plainStates, plainTable);
+        curvedTime += batch(curved, curvedStates, curvedTable);
+        tick += kBatch;
+        ++batches;
+    }
+    const double cycles = static_cast<double>(batches) * kBatch;
+    const double plainNs = std::chrono::duration<double, std::nano>(plainTime).count() / cycles;
+    const double curvedNs = std::chrono::duration<double, std::nano>(curvedTime).count() / cycles;
+    bench.counters["plain_ns"] = plainNs;
+    bench.counters["six_curves_ns"] = curvedNs;
+    bench.counters["ratio"] = plainNs > 0.0 ? curvedNs / plainNs : 0.0;
 }
 
 void BM_CycleFloor(benchmark::State& bench)
@@ -168,5 +258,7 @@ void BM_CycleFloor(benchmark::State& bench)
 } // namespace
 
 BENCHMARK(BM_ProcessCycle);
+BENCHMARK(BM_ProcessCycleSixCurves);
+BENCHMARK(BM_CurvesAgainstPlainCycle);
 BENCHMARK(BM_CycleFloor);
 BENCHMARK_MAIN();

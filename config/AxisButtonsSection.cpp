@@ -98,7 +98,7 @@ void ReadAxisButtonsSection(ControlProcessor& processor, CIniRead& reader, const
         char key[kLineLength];
         KeyOf(row, key);
         char value[kLineLength] = {};
-        if (!reader.LookForOwnValue(kSection, key, value, sizeof value)) {
+        if (!reader.GetLongValue(kSection, key, value, sizeof value)) {
             continue;
         }
         std::int32_t axis = -1;

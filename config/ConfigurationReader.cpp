@@ -10,6 +10,7 @@
 #include "config/AxisButtonsSection.h"
 #include "config/ConfigurationText.h"
 #include "config/Ini_File_Reader.h"
+#include "config/ResponseCurvesSection.h"
 #include "mapping/Assignments.h"
 #include "mapping/CockpitAxes.h"
 #include "mapping/CockpitButtons.h"
@@ -460,6 +461,7 @@ bool ReadConfiguration(ControlProcessor& processor, CIniRead& reader)
     for (const std::string& line : notes.lines) {
         processor.AddNote(line.c_str(), NoteKind::GivesWay);
     }
+    ReadResponseCurves(processor, reader, notes.fileName);
     ReadAxisButtonsSection(processor, reader, notes.fileName);
     return read;
 }

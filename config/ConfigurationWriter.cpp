@@ -7,6 +7,7 @@
 // that is a link is replaced where it points.
 #include "config/AxisButtonsSection.h"
 #include "config/ConfigurationText.h"
+#include "config/ResponseCurvesSection.h"
 #include "config/SettingsFile.h"
 #include "mapping/Assignments.h"
 #include "mapping/CockpitAxes.h"
@@ -170,6 +171,7 @@ void WriteLines(const ControlProcessor& processor, std::int32_t configurationInd
     out.Text("[ACCESS]\n");
     axisBlocks(kAccessSection);
 
+    out.Text(ResponseCurvesSectionText(processor).c_str());
     out.Text(AxisButtonsSectionText(processor).c_str());
 }
 

@@ -108,11 +108,12 @@ public:
     // program's folder; the result uses this platform's separator.
     bool GetInitData(InitDataRequest& request);
     bool HasSection(const char* section) { return m_reader != nullptr && m_reader->HasSection(section); }
-    // A value of Tavelin's own sections as written (tabs made blanks, leading
-    // blanks skipped), without the described value cut and path rule.
-    bool LookForOwnValue(const char* section, const char* key, char* out, std::size_t outLength)
+    // The value as written (blanks kept, leading ones skipped), without
+    // GetInitData's 255-character cut or path rule: for the lines of
+    // Tavelin's own sections, which may be up to 511 characters long.
+    bool GetLongValue(const char* section, const char* key, char* destination, std::size_t length)
     {
-        return m_reader != nullptr && m_reader->LookForValueAsWritten(section, key, out, outLength);
+        return m_reader != nullptr && m_reader->LookForValueAsWritten(section, key, destination, length);
     }
 
     // Length rules: ParseDouble 2..20 characters (and a finite number),

@@ -41,6 +41,8 @@ struct AxisFileKeys {
     const char* input;
     const char* firstTuning;
     const char* secondTuning;
+    // The line of [RESPONSE_CURVES] (Tavelin's own section); null: never curved.
+    const char* curve = nullptr;
 };
 
 struct CockpitAxisRow {
@@ -92,7 +94,7 @@ inline constexpr CockpitAxisRow kRows[] = {
     {
         .axis = AxisPitch,
         .name = "PITCH",
-        .keys = { kFlightControlsSection, "SIDE_STICK_P_CNTL", "PITCH_CNTL", "PITCH_SENS", "PITCH_DB" },
+        .keys = { kFlightControlsSection, "SIDE_STICK_P_CNTL", "PITCH_CNTL", "PITCH_SENS", "PITCH_DB", "PITCH_CURVE" },
         .whenMissing = WhenMissing::FailsLoad,
         .record = B::kPitchRecord,
         .first = B::kPitchSensitivity,
@@ -110,7 +112,7 @@ inline constexpr CockpitAxisRow kRows[] = {
     {
         .axis = AxisRoll,
         .name = "ROLL",
-        .keys = { kFlightControlsSection, "SIDE_STICK_R_CNTL", "ROLL_CNTL", "ROLL_SENS", "ROLL_DB" },
+        .keys = { kFlightControlsSection, "SIDE_STICK_R_CNTL", "ROLL_CNTL", "ROLL_SENS", "ROLL_DB", "ROLL_CURVE" },
         .whenMissing = WhenMissing::FailsLoad,
         .record = B::kRollRecord,
         .first = B::kRollSensitivity,
@@ -128,7 +130,7 @@ inline constexpr CockpitAxisRow kRows[] = {
     {
         .axis = AxisPedals,
         .name = "PEDALS",
-        .keys = { kFlightControlsSection, "COCKPIT_PEDAL", "PEDAL_CNTL", "PEDAL_SENS", "PEDAL_DB" },
+        .keys = { kFlightControlsSection, "COCKPIT_PEDAL", "PEDAL_CNTL", "PEDAL_SENS", "PEDAL_DB", "PEDAL_CURVE" },
         .record = B::kPedalsRecord,
         .first = B::kPedalsSensitivity,
         .second = B::kPedalsDeadBand,
@@ -144,7 +146,7 @@ inline constexpr CockpitAxisRow kRows[] = {
     {
         .axis = AxisTiller,
         .name = "TILLER",
-        .keys = { kFlightControlsSection, "COCKPIT_TILLER", "TILLER_CNTL", "TILLER_SENS", "TILLER_DB" },
+        .keys = { kFlightControlsSection, "COCKPIT_TILLER", "TILLER_CNTL", "TILLER_SENS", "TILLER_DB", "TILLER_CURVE" },
         .record = B::kTillerRecord,
         .first = B::kTillerSensitivity,
         .second = B::kTillerDeadBand,
@@ -159,7 +161,7 @@ inline constexpr CockpitAxisRow kRows[] = {
     {
         .axis = AxisThrLvrL,
         .name = "THR LVR L",
-        .keys = { kFlightControlsSection, "THRUST_LVR_1", "TLA_L_CNTL", "TLA_L_SENS", "TLA_L_OFFSET" },
+        .keys = { kFlightControlsSection, "THRUST_LVR_1", "TLA_L_CNTL", "TLA_L_SENS", "TLA_L_OFFSET", "TLA_L_CURVE" },
         .whenMissing = WhenMissing::TakesDefaults,
         .missingDefaults = { 1.0, 0.0 },
         .missingWarning = "No data for Left thrust lever, please setup control and re-save",
@@ -180,7 +182,7 @@ inline constexpr CockpitAxisRow kRows[] = {
     {
         .axis = AxisThrLvrR,
         .name = "THR LVR R",
-        .keys = { kFlightControlsSection, "THRUST_LVR_2", "TLA_R_CNTL", "TLA_R_SENS", "TLA_R_OFFSET" },
+        .keys = { kFlightControlsSection, "THRUST_LVR_2", "TLA_R_CNTL", "TLA_R_SENS", "TLA_R_OFFSET", "TLA_R_CURVE" },
         .whenMissing = WhenMissing::TakesDefaults,
         .missingDefaults = { 1.0, 0.0 },
         .missingWarning = "No data for Right thrust lever, please setup control and re-save",
@@ -280,6 +282,9 @@ constexpr bool IsConsistent()
         if ((row.filter == AxisFilter::TimeConstantSetting) != IsControlSetting(row.filterTimeConstant)
             || (row.filter != AxisFilter::None && !processed)) {
             return false;
+        }
+        if (processed != (row.keys.curve != nullptr)) {
+            return false; // every processed axis, and only those, can have a response curve
         }
         if ((row.kind == AxisKind::ThrustLever) != (row.publishFlag >= 0) || row.publishFlag > 1) {
             return false;

@@ -51,6 +51,7 @@ constexpr double kFullThrust = 100.0;
 enum GateIndex { Gate1, Gate2, Value1, Width1, Gate3, Gate4, Value2, Width2 };
 
 constexpr int kMaxButtonNumber = 32;
+constexpr std::int32_t kPositionInputs = 8; // X to SL2; then the speeds and accelerations
 constexpr int kPovCount = 4;
 
 double DeadBand(double x, double band)
@@ -276,16 +277,23 @@ double ControlProcessor::ThrustLeverPercent(
     return kFullThrust;
 }
 
-double ControlProcessor::AxisValue(std::size_t recordOffset, const JoystickState* const states[kJoystickSlots]) const
+double ControlProcessor::AxisValue(
+    int row, const AxisAssignment& record, const JoystickState* const states[kJoystickSlots]) const
 {
-    const AxisAssignment record = LoadAxisAssignment(m_block, recordOffset);
-    return static_cast<double>(ReadInput(record.input, record.slot, states, m_attachedCount));
+    const double value = static_cast<double>(ReadInput(record.input, record.slot, states, m_attachedCount));
+    const ResponseCurve& curve = m_curves[row];
+    // Plain LINEAR is no curve at all, and speeds and accelerations are never curved.
+    if (curve.IsPlainLinear() || record.input < 0 || record.input >= kPositionInputs) {
+        return value;
+    }
+    return curve.Apply(value);
 }
 
 void ControlProcessor::ProcessStickAxis(int row, double period, const JoystickState* const states[kJoystickSlots])
 {
     const CockpitAxisRow& axis = Axes::kRows[row];
-    double x = AxisValue(axis.record, states) * Block::LoadDouble(m_block, axis.first);
+    const AxisAssignment record = LoadAxisAssignment(m_block, axis.record);
+    double x = AxisValue(row, record, states) * Block::LoadDouble(m_block, axis.first);
     if (std::isfinite(x)) {
         x = Filtered(row, Limited(x, kStickLimitDegrees), period);
     }
@@ -302,7 +310,7 @@ void ControlProcessor::ProcessThrustLever(int row, double period, const Joystick
 {
     const CockpitAxisRow& axis = Axes::kRows[row];
     const AxisAssignment record = LoadAxisAssignment(m_block, axis.record);
-    const double value = static_cast<double>(ReadInput(record.input, record.slot, states, m_attachedCount));
+    const double value = AxisValue(row, record, states);
     const JoystickState* range = SlotRecord(states, record.slot);
     const double minimum = range != nullptr ? static_cast<double>(range->axisMinimum) : 0.0;
     const double maximum = range != nullptr ? static_cast<double>(range->axisMaximum) : 0.0;
@@ -707,6 +715,22 @@ void ControlProcessor::SetButtonRecord(std::int32_t button, const ButtonAssignme
         return;
     }
     StoreButtonAssignment(m_block, button, record);
+}
+
+const ResponseCurve& ControlProcessor::GetResponseCurve(int entry) const
+{
+    static const ResponseCurve kLinear;
+    if (entry < 0 || entry >= Axes::kRowCount || Axes::kRows[entry].keys.curve == nullptr) {
+        return kLinear;
+    }
+    return m_curves[entry];
+}
+
+void ControlProcessor::SetResponseCurve(int entry, const ResponseCurve& curve)
+{
+    if (entry >= 0 && entry < Axes::kRowCount && Axes::kRows[entry].keys.curve != nullptr) {
+        m_curves[entry] = curve;
+    }
 }
 
 std::string ControlProcessor::GetConfigurationName() const

@@ -12,6 +12,7 @@
 #include "mapping/EngineeringFilter.h"
 #include "mapping/JoystickState.h"
 #include "mapping/KQ_Remember.h"
+#include "mapping/ResponseCurve.h"
 #include "mapping/SetUp.h"
 #include "support/KQ_ErrorReport.h"
 #include "ui/LampPicture.h"
@@ -203,6 +204,11 @@ public:
     // The whole record as the file gives it; unlike SetButtonAssignment it
     // leaves the simulator's mirror bytes alone.
     void SetButtonRecord(std::int32_t button, const ButtonAssignment& record);
+    // The response curve of a row with a curve key (plain LINEAR for any
+    // other). Held in the process, never in the block; each configuration
+    // file brings its own.
+    const ResponseCurve& GetResponseCurve(int entry) const;
+    void SetResponseCurve(int entry, const ResponseCurve& curve);
     std::string GetConfigurationName() const;
     void SetConfigurationName(const char* name);
     std::int32_t GetDefaultJoystickId() const;
@@ -217,7 +223,8 @@ protected:
     // The value, or 0 (and the axis's filter reset to 0) when it is not finite.
     double Published(int row, double value);
     double ThrustLeverPercent(double value, double minimum, double maximum, double sensitivity, double offset) const;
-    double AxisValue(std::size_t recordOffset, const JoystickState* const states[kJoystickSlots]) const;
+    // The row's input, through its response curve when the input is a position.
+    double AxisValue(int row, const AxisAssignment& record, const JoystickState* const states[kJoystickSlots]) const;
     void ProcessStickAxis(int row, double period, const JoystickState* const states[kJoystickSlots]);
     void ProcessThrustLever(int row, double period, const JoystickState* const states[kJoystickSlots]);
     std::uint8_t ButtonState(std::int32_t button, const JoystickState* const states[kJoystickSlots]) const;
@@ -252,4 +259,5 @@ protected:
     std::uint8_t m_publishFlags[4] = { 1, 1, 1, 1 };
     std::uint32_t m_slotZeroJoystickId = 0;
     char m_currentPath[1024] = {};
+    ResponseCurve m_curves[CockpitAxisTable::kRowCount];
 };

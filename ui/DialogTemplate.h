@@ -21,6 +21,8 @@ enum class ControlKind : std::int32_t {
     Lamp, // an 11 by 11 pixel picture: LampPicture in `image`
     ListView, // report style, columns added at run time
     Icon, // the application icon (`image` = icon resource)
+    CheckBox, // a box with its text; a click is a command, DialogView::SetCheck / IsChecked its state
+    CurveGraph, // a response curve on -1..1 by -1..1 (ui/CurveGraph.h); its points can be dragged
 };
 
 enum ControlFlag : std::uint32_t {
@@ -79,6 +81,7 @@ inline constexpr std::int32_t kDeadBandTemplateId = 131;
 inline constexpr std::int32_t kConfigChoiceTemplateId = 132;
 inline constexpr std::int32_t kThrustLeverTemplateId = 134;
 inline constexpr std::int32_t kNetworkTemplateId = 140;
+inline constexpr std::int32_t kResponseCurvesTemplateId = 141;
 
 // Resources the templates refer to.
 inline constexpr std::int32_t kApplicationIcon = 128;
@@ -90,3 +93,4 @@ const DialogTemplate& DeadBandDialogTemplate(); // 131
 const DialogTemplate& ConfigChoiceDialogTemplate(); // 132
 const DialogTemplate& ThrustLeverDialogTemplate(); // 134
 const DialogTemplate& NetworkDialogTemplate(); // 140
+const DialogTemplate& ResponseCurvesDialogTemplate(); // 141

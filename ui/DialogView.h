@@ -4,6 +4,7 @@
 // recording fake in tests/fakes. Controls are addressed by their template ids.
 #pragma once
 
+#include "ui/CurveGraph.h"
 #include "ui/DialogTemplate.h"
 #include "ui/LampPicture.h"
 
@@ -74,6 +75,14 @@ public:
 
     virtual void SetLampPicture(std::int32_t id, LampPicture picture) = 0;
 
+    // Check boxes.
+    virtual void SetCheck(std::int32_t id, bool checked) = 0;
+    virtual bool IsChecked(std::int32_t id) const = 0;
+    // A curve graph: the curve and its points (drawn when they change), and
+    // the live input's dot on it (every frame it moves; hidden when !shown).
+    virtual void SetCurveGraph(std::int32_t id, const CurveGraphData& graph) = 0;
+    virtual void SetCurveMarker(std::int32_t id, const CurveMarker& marker) = 0;
+
     // Draws attention to a control: a readout value box whose value just
     // moved, or a slot's group box whose joystick is lost. Sent on change only.
     virtual void SetControlHighlight(std::int32_t id, bool highlighted) = 0;
@@ -142,7 +151,9 @@ public:
 //      it); a combo selection by the operator as
 //      OnSelectionChange(id, position); a spin click as OnSpinDelta(id, delta)
 //      with the position change the up-down control proposes (a non-zero
-//      answer refuses it); timer ticks as OnTimer(id), each followed by
+//      answer refuses it); the operator's typing in an editable text box as
+//      OnEditChange(id); a drag of a curve graph's point as
+//      OnCurvePointDrag(id, point, x, y); timer ticks as OnTimer(id), each followed by
 //      OnFrame(numbers) when the window's frame is due (ui/FramePacer.h: frames
 //      follow the fastest timer, none while the window is hidden, one whole
 //      frame at once when it is shown again); the window's close box
@@ -177,6 +188,12 @@ public:
     }
     virtual void OnSelectionChange(std::int32_t /*id*/, int /*position*/) { }
     virtual int OnSpinDelta(std::int32_t /*id*/, int /*delta*/) { return 0; }
+    // The operator changed the text of an editable text box (never a change
+    // the presenter made itself).
+    virtual void OnEditChange(std::int32_t /*id*/) { }
+    // The operator dragged point `point` of a curve graph to (x, y), each
+    // within -1..1; the presenter decides where it goes and draws it anew.
+    virtual void OnCurvePointDrag(std::int32_t /*id*/, int /*point*/, double /*x*/, double /*y*/) { }
     virtual void OnTimer(std::int32_t /*id*/) { }
     virtual void OnClose() { OnCancel(); }
     // A close request from outside has arrived; the OnClose() that follows

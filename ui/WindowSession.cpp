@@ -193,6 +193,22 @@ int WindowSession::DeliverSpin(std::int32_t id, int delta)
     return answer;
 }
 
+void WindowSession::DeliverEditChange(std::int32_t id)
+{
+    if (Live()) {
+        m_presenter.OnEditChange(id);
+        AfterEvent();
+    }
+}
+
+void WindowSession::DeliverCurvePointDrag(std::int32_t id, int point, double x, double y)
+{
+    if (Live()) {
+        m_presenter.OnCurvePointDrag(id, point, x, y);
+        AfterEvent();
+    }
+}
+
 void WindowSession::DeliverTimer(std::int32_t id)
 {
     if (!Live()) {

@@ -132,6 +132,8 @@ public:
     void DeliverSelection(std::int32_t id, int position);
     // The presenter's answer (non-zero refuses the change); -1 when not delivered.
     int DeliverSpin(std::int32_t id, int delta);
+    void DeliverEditChange(std::int32_t id);
+    void DeliverCurvePointDrag(std::int32_t id, int point, double x, double y);
     // A tick of one of the presenter's timers, and the frame it brings.
     void DeliverTimer(std::int32_t id);
     // Whether anybody can see the window; only a change is delivered. Shown

@@ -1,5 +1,8 @@
 #include "platform/qt/QtDialogView.h"
 
+#include "platform/qt/QtCurveGraph.h"
+
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QContextMenuEvent>
@@ -379,6 +382,10 @@ QWidget* QtDialogView::MakeWidget(const ControlTemplate& control)
     case ControlKind::Edit: {
         auto* edit = new QLineEdit(text, dialog);
         edit->setReadOnly((control.flags & FlagEditable) == 0);
+        if ((control.flags & FlagEditable) != 0) {
+            // Only the operator's typing: setText from the presenter is no edit.
+            QObject::connect(edit, &QLineEdit::textEdited, owner, [this, id] { DeliverEditChange(id); });
+        }
         widget = edit;
         break;
     }
@@ -418,6 +425,16 @@ QWidget* QtDialogView::MakeWidget(const ControlTemplate& control)
         widget = list;
         break;
     }
+    case ControlKind::CheckBox: {
+        auto* box = new QCheckBox(text, dialog);
+        QObject::connect(box, &QCheckBox::clicked, owner, [this, id] { DeliverCommand(id); });
+        widget = box;
+        break;
+    }
+    case ControlKind::CurveGraph:
+        widget = new CurveGraphWidget(
+            [this, id](int point, double x, double y) { DeliverCurvePointDrag(id, point, x, y); }, dialog);
+        break;
     case ControlKind::Icon: {
         auto* icon = new QLabel(dialog);
         icon->setPixmap(ApplicationIcon().pixmap(32, 32));
@@ -777,6 +794,33 @@ void QtDialogView::SetProgressBarColour(std::int32_t id, BarColour colour)
         return;
     }
     static_cast<ColourBar*>(control->native.widget)->SetColour(value);
+}
+
+void QtDialogView::SetCheck(std::int32_t id, bool checked)
+{
+    if (Control* control = m_controls.Find(id, ControlKind::CheckBox)) {
+        static_cast<QCheckBox*>(control->native.widget)->setChecked(checked);
+    }
+}
+
+bool QtDialogView::IsChecked(std::int32_t id) const
+{
+    const Control* control = m_controls.Find(id, ControlKind::CheckBox);
+    return control != nullptr && static_cast<const QCheckBox*>(control->native.widget)->isChecked();
+}
+
+void QtDialogView::SetCurveGraph(std::int32_t id, const CurveGraphData& graph)
+{
+    if (Control* control = m_controls.Find(id, ControlKind::CurveGraph)) {
+        static_cast<CurveGraphWidget*>(control->native.widget)->SetGraph(graph);
+    }
+}
+
+void QtDialogView::SetCurveMarker(std::int32_t id, const CurveMarker& marker)
+{
+    if (Control* control = m_controls.Find(id, ControlKind::CurveGraph)) {
+        static_cast<CurveGraphWidget*>(control->native.widget)->SetMarker(marker);
+    }
 }
 
 void QtDialogView::SetControlHighlight(std::int32_t id, bool highlighted)

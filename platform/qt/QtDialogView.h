@@ -103,6 +103,11 @@ public:
     // there is nothing to undo.
     void DeliverSpin(std::int32_t id, int delta) { (void)m_session.DeliverSpin(id, delta); }
     void DeliverTimer(std::int32_t id) { m_session.DeliverTimer(id); }
+    void DeliverEditChange(std::int32_t id) { m_session.DeliverEditChange(id); }
+    void DeliverCurvePointDrag(std::int32_t id, int point, double x, double y)
+    {
+        m_session.DeliverCurvePointDrag(id, point, x, y);
+    }
     // Tells the presenter when nobody can see the window any more (minimised,
     // hidden, fully covered) and when it can again.
     void UpdateVisibility();
@@ -132,6 +137,10 @@ public:
     void SetProgressPosition(std::int32_t id, int position) override;
     void SetProgressBarColour(std::int32_t id, BarColour colour) override;
     void SetLampPicture(std::int32_t id, LampPicture picture) override;
+    void SetCheck(std::int32_t id, bool checked) override;
+    bool IsChecked(std::int32_t id) const override;
+    void SetCurveGraph(std::int32_t id, const CurveGraphData& graph) override;
+    void SetCurveMarker(std::int32_t id, const CurveMarker& marker) override;
     void SetControlHighlight(std::int32_t id, bool highlighted) override;
     void ComboSetItemToolTip(std::int32_t id, int position, const char* text) override;
     void ListInsertColumn(std::int32_t id, int column, const char* heading, int widthPixels) override;

@@ -115,6 +115,14 @@ NativeControlStyle StyleFor(const ControlTemplate& control)
     case ControlKind::Icon:
         native.style |= SS_ICON;
         break;
+    case ControlKind::CheckBox:
+        native.className = L"Button";
+        native.style |= BS_AUTOCHECKBOX | WS_TABSTOP;
+        break;
+    case ControlKind::CurveGraph:
+        // Painted and dragged by Win32CurveGraph; SS_NOTIFY lets the mouse reach it.
+        native.style |= SS_NOTIFY;
+        break;
     }
     return native;
 }

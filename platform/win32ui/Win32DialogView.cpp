@@ -278,6 +278,12 @@ void Win32DialogView::OnInitDialog()
             entry.lamp = static_cast<LampPicture>(control.image);
             entry.lampSet = true;
             break;
+        case ControlKind::CurveGraph: {
+            const std::int32_t id = control.id;
+            entry.graph = std::make_shared<Win32CurveGraph>(window,
+                [this, id](int point, double x, double y) { m_session.DeliverCurvePointDrag(id, point, x, y); });
+            break;
+        }
         default:
             break;
         }
@@ -674,8 +680,14 @@ void Win32DialogView::OnCommandMessage(WPARAM wParam, LPARAM lParam)
     }
     switch (control->kind) {
     case ControlKind::PushButton:
+    case ControlKind::CheckBox: // BS_AUTOCHECKBOX: turned over before it tells
         if (code == BN_CLICKED) {
             m_session.DeliverCommand(id);
+        }
+        break;
+    case ControlKind::Edit:
+        if (code == EN_CHANGE && !m_settingText && (GetWindowLongPtrW(from, GWL_STYLE) & ES_READONLY) == 0) {
+            m_session.DeliverEditChange(id);
         }
         break;
     case ControlKind::ComboBox:
@@ -887,7 +899,45 @@ void Win32DialogView::SetControlText(std::int32_t id, const char* text)
         ComboSetEditText(id, text);
         return;
     }
+    // An edit sends EN_CHANGE for this too: not the operator's typing.
+    m_settingText = true;
     SetWindowTextW(control->native.window, WideText::FromUtf8(text).c_str());
+    m_settingText = false;
+}
+
+void Win32DialogView::SetCheck(std::int32_t id, bool checked)
+{
+    if (const Control* control = m_controls.Find(id, ControlKind::CheckBox)) {
+        SendMessageW(control->native.window, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
+}
+
+bool Win32DialogView::IsChecked(std::int32_t id) const
+{
+    const Control* control = m_controls.Find(id, ControlKind::CheckBox);
+    return control != nullptr && SendMessageW(control->native.window, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void Win32DialogView::SetCurveGraph(std::int32_t id, const CurveGraphData& graph)
+{
+    if (const Control* control = m_controls.Find(id, ControlKind::CurveGraph);
+        control != nullptr && control->native.graph) {
+        control->native.graph->SetGraph(graph);
+    }
+}
+
+void Win32DialogView::SetCurveMarker(std::int32_t id, const CurveMarker& marker)
+{
+    if (const Control* control = m_controls.Find(id, ControlKind::CurveGraph);
+        control != nullptr && control->native.graph) {
+        control->native.graph->SetMarker(marker);
+    }
+}
+
+const Win32CurveGraph* Win32DialogView::CurveGraphOf(std::int32_t id) const
+{
+    const Control* control = m_controls.Find(id, ControlKind::CurveGraph);
+    return control != nullptr ? control->native.graph.get() : nullptr;
 }
 
 int Win32DialogView::GetControlText(std::int32_t id, char* buffer, int size) const

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "platform/win32ui/ReadoutPanel.h"
+#include "platform/win32ui/Win32CurveGraph.h"
 #include "ui/ControlRegistry.h"
 #include "ui/DialogView.h"
 #include "ui/WindowSession.h"
@@ -68,6 +69,12 @@ public:
     void SetProgressPosition(std::int32_t id, int position) override;
     void SetProgressBarColour(std::int32_t id, BarColour colour) override;
     void SetLampPicture(std::int32_t id, LampPicture picture) override;
+    void SetCheck(std::int32_t id, bool checked) override;
+    bool IsChecked(std::int32_t id) const override;
+    void SetCurveGraph(std::int32_t id, const CurveGraphData& graph) override;
+    void SetCurveMarker(std::int32_t id, const CurveMarker& marker) override;
+    // A curve graph's painter (for tests), or null.
+    const Win32CurveGraph* CurveGraphOf(std::int32_t id) const;
     void SetControlHighlight(std::int32_t id, bool highlighted) override;
     void ComboSetItemToolTip(std::int32_t id, int position, const char* text) override;
     void ListInsertColumn(std::int32_t id, int column, const char* heading, int widthPixels) override;
@@ -98,6 +105,7 @@ private:
         bool highlighted = false;
         std::wstring toolTip; // from the template
         std::vector<std::wstring> entryTips; // combo box: the tip of each entry
+        std::shared_ptr<Win32CurveGraph> graph; // a curve graph's painter
     };
     using Controls = ControlRegistry<Native>;
     using Control = Controls::Entry;
@@ -168,5 +176,6 @@ private:
     HICON m_smallIcon = nullptr;
     Win32DialogView* m_child = nullptr; // the child dialog open right now
     int m_boxesOpen = 0;
+    bool m_settingText = false; // EN_CHANGE of the presenter's own text is no edit
     WindowSession m_session;
 };

@@ -72,6 +72,15 @@ TEST_F(SetUpFilesTest, OnlyWhatAFileWouldHoldCountsAndClosingAsksBeforeItIsLost)
     EXPECT_TRUE(m_files.AskBeforeClosing());
     EXPECT_TRUE(View().questions.empty());
 
+    // A response curve lives in the process, not in the block, and counts too.
+    const int roll = CockpitAxisTable::IndexOf(AxisRoll);
+    ResponseCurve curve;
+    ASSERT_EQ(ResponseCurve::Parse("EXPO 0.5", curve), nullptr);
+    m_set->SetResponseCurve(roll, curve);
+    EXPECT_TRUE(m_files.HasUnsavedChanges(m_set.get()));
+    m_set->SetResponseCurve(roll, ResponseCurve());
+    EXPECT_FALSE(m_files.HasUnsavedChanges(m_set.get()));
+
     m_windowBlock.Set(TuningValue::PitchSensitivity, 0.003);
     ASSERT_TRUE(m_files.HasUnsavedChanges(m_set.get()));
     const std::string saved = ReadConfiguration(0);

@@ -1,8 +1,9 @@
-// The tuning dialogs on their own: the dead bands are stored only on OK and
-// never once a way out was taken behind the dialog, and neither dialog opens
-// without the window's view of the block.
+// The tuning dialogs on their own: the dead bands and the response curves
+// are stored only on OK and never once a way out was taken behind the
+// dialog, and no dialog opens without the window's view of the block.
 #include "app/TuningDialogs.h"
 #include "dialogs/DeadBandDlg.h"
+#include "dialogs/ResponseCurvesDlg.h"
 #include "dialogs/TlaSetUp.h"
 #include "tests/app/window_part_fixture.h"
 
@@ -48,4 +49,37 @@ TEST_F(WindowPartTest, TheThrustLeverDialogEditsTheBlockItIsLent)
     tuning.OnThrustLeverData();
     EXPECT_DOUBLE_EQ(m_windowBlock.Get(TuningValue::ThrLvrROffset), 0.5) << "kept after Cancel: edited live";
     EXPECT_DOUBLE_EQ(GSB::LoadDouble(Block(), GSB::kThrLvrROffset), 0.5);
+}
+
+TEST_F(WindowPartTest, ResponseCurvesReachTheSetOnlyOnOkAndNeverOnTheWayOut)
+{
+    m_input.AddJoystick(kStickA, "Stick A", 12);
+    StartSet();
+    TuningDialogs tuning(*this, m_windowBlock);
+    const int pitch = CockpitAxisTable::IndexOf(AxisPitch);
+    const auto makeExpo = [&](const char* k, std::int32_t button, bool closeMeanwhile) {
+        View().QueueChild([=, this](RecordingDialogView& child) {
+            EXPECT_EQ(child.Control(CResponseCurvesDlg::kAxis).selection, 0) << "pitch first";
+            child.Select(CResponseCurvesDlg::kKind, 1);
+            child.Type(CResponseCurvesDlg::kK, k);
+            m_closing = closeMeanwhile;
+            child.Click(button);
+        });
+        tuning.OnResponseCurves();
+    };
+    makeExpo("0.4", kIdCancel, false);
+    EXPECT_TRUE(m_set->GetResponseCurve(pitch).IsPlainLinear());
+    makeExpo("0.4", kIdOk, true);
+    EXPECT_TRUE(m_set->GetResponseCurve(pitch).IsPlainLinear());
+    m_closing = false;
+    makeExpo("0.4", kIdOk, false);
+    EXPECT_EQ(m_set->GetResponseCurve(pitch).Kind(), CurveKind::Expo);
+    EXPECT_EQ(m_set->GetResponseCurve(pitch).K(), 0.4);
+
+    // The next opening starts from what the set holds.
+    View().QueueChild([](RecordingDialogView& child) {
+        EXPECT_EQ(child.Text(CResponseCurvesDlg::kK), "0.400000");
+        child.Click(kIdCancel);
+    });
+    tuning.OnResponseCurves();
 }

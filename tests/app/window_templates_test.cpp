@@ -38,16 +38,16 @@ const ControlTemplate& Get(const DialogTemplate& dialog, std::int32_t id)
 std::vector<const DialogTemplate*> AllTemplates()
 {
     return { &AboutDialogTemplate(), &MainDialogTemplate(), &DeadBandDialogTemplate(), &ConfigChoiceDialogTemplate(),
-        &ThrustLeverDialogTemplate(), &NetworkDialogTemplate() };
+        &ThrustLeverDialogTemplate(), &NetworkDialogTemplate(), &ResponseCurvesDialogTemplate() };
 }
 
 } // namespace
 
 TEST(DialogTemplates, EveryTemplateHasUniqueIdsInsideItsBounds)
 {
-    const std::vector<std::pair<std::int32_t, std::string>> expected
-        = { { 100, "About Tavelin" }, { 102, "Tavelin" }, { 131, "Adjust axis dead bands" },
-              { 132, "Choose Configuration" }, { 134, "Thrust Lever Dialog" }, { 140, "Network" } };
+    const std::vector<std::pair<std::int32_t, std::string>> expected = { { 100, "About Tavelin" }, { 102, "Tavelin" },
+        { 131, "Adjust axis dead bands" }, { 132, "Choose Configuration" }, { 134, "Thrust Lever Dialog" },
+        { 140, "Network" }, { 141, "Response Curves" } };
     const auto templates = AllTemplates();
     ASSERT_EQ(templates.size(), expected.size());
     for (std::size_t i = 0; i < templates.size(); ++i) {
@@ -210,8 +210,9 @@ TEST(DialogTemplates, MainWindowLayoutIsCleanAndHoldsTheReadouts)
 
 TEST(DialogTemplates, EveryControlTheOperatorCanPointAtHasAOneSentenceTooltip)
 {
-    for (const DialogTemplate* dialog : { &MainDialogTemplate(), &AboutDialogTemplate(), &DeadBandDialogTemplate(),
-             &ConfigChoiceDialogTemplate(), &ThrustLeverDialogTemplate(), &NetworkDialogTemplate() }) {
+    for (const DialogTemplate* dialog :
+        { &MainDialogTemplate(), &AboutDialogTemplate(), &DeadBandDialogTemplate(), &ConfigChoiceDialogTemplate(),
+            &ThrustLeverDialogTemplate(), &NetworkDialogTemplate(), &ResponseCurvesDialogTemplate() }) {
         int tips = 0;
         for (const auto& control : dialog->controls) {
             if (control.id == kNoControlId) {

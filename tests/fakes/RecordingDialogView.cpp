@@ -118,9 +118,13 @@ void RecordingDialogView::Click(std::int32_t id)
     if (!Live()) {
         return;
     }
-    const RecordedControl& control = Control(id);
+    // The operator's act is no call of the presenter's: not counted.
+    auto& control = const_cast<RecordedControl&>(Control(id));
     if (!control.enabled || !control.visible) {
         return; // an operator cannot press what is greyed or hidden
+    }
+    if (control.kind == ControlKind::CheckBox) {
+        control.checked = !control.checked; // a check box turns over before it tells
     }
     ++m_driving;
     m_session.DeliverCommand(id);
@@ -155,6 +159,37 @@ int RecordingDialogView::Spin(std::int32_t id, int delta)
     --m_driving;
     Settle();
     return result;
+}
+
+void RecordingDialogView::Type(std::int32_t id, const std::string& text)
+{
+    if (!Live()) {
+        return;
+    }
+    auto& control = const_cast<RecordedControl&>(Control(id));
+    if (!control.enabled || !control.visible || control.kind != ControlKind::Edit) {
+        return;
+    }
+    control.text = text;
+    ++m_driving;
+    m_session.DeliverEditChange(id);
+    --m_driving;
+    Settle();
+}
+
+void RecordingDialogView::Drag(std::int32_t id, int point, double x, double y)
+{
+    if (!Live()) {
+        return;
+    }
+    const RecordedControl& control = Control(id);
+    if (!control.enabled || control.kind != ControlKind::CurveGraph || point < 0 || point >= control.graph.pointCount) {
+        return;
+    }
+    ++m_driving;
+    m_session.DeliverCurvePointDrag(id, point, std::clamp(x, -1.0, 1.0), std::clamp(y, -1.0, 1.0));
+    --m_driving;
+    Settle();
 }
 
 bool RecordingDialogView::Tick()
@@ -333,6 +368,30 @@ void RecordingDialogView::SetLampPicture(std::int32_t id, LampPicture picture)
     RecordedControl& control = Mutable(id);
     control.lamp = picture;
     ++control.lampSets;
+}
+
+void RecordingDialogView::SetCheck(std::int32_t id, bool checked)
+{
+    Mutable(id).checked = checked;
+}
+
+bool RecordingDialogView::IsChecked(std::int32_t id) const
+{
+    return Control(id).checked;
+}
+
+void RecordingDialogView::SetCurveGraph(std::int32_t id, const CurveGraphData& graph)
+{
+    RecordedControl& control = Mutable(id);
+    control.graph = graph;
+    ++control.graphSets;
+}
+
+void RecordingDialogView::SetCurveMarker(std::int32_t id, const CurveMarker& marker)
+{
+    RecordedControl& control = Mutable(id);
+    control.marker = marker;
+    ++control.markerSets;
 }
 
 void RecordingDialogView::SetControlHighlight(std::int32_t id, bool highlighted)

@@ -32,6 +32,13 @@ struct RecordedControl {
     BarColour colour {};
     // Lamp.
     LampPicture lamp = LampPicture::Off;
+    // Check box.
+    bool checked = false;
+    // Curve graph: what it shows and how often each part was sent.
+    CurveGraphData graph {};
+    CurveMarker marker {};
+    int graphSets = 0;
+    int markerSets = 0;
     // List view.
     std::vector<std::string> columns;
     std::vector<int> columnWidths;
@@ -64,6 +71,11 @@ public:
     // Picks entry `position` in a combo box (its edit text becomes the entry).
     void Select(std::int32_t id, int position);
     int Spin(std::int32_t id, int delta);
+    // Types `text` into an editable text box (all of it replaced), as the
+    // operator does: the presenter hears OnEditChange.
+    void Type(std::int32_t id, const std::string& text);
+    // Drags point `point` of a curve graph to (x, y) (each held to -1..1).
+    void Drag(std::int32_t id, int point, double x, double y);
     // One tick of every running timer; false when no timer runs.
     bool Tick();
     void Close();
@@ -137,6 +149,10 @@ public:
     void SetProgressPosition(std::int32_t id, int position) override;
     void SetProgressBarColour(std::int32_t id, BarColour colour) override;
     void SetLampPicture(std::int32_t id, LampPicture picture) override;
+    void SetCheck(std::int32_t id, bool checked) override;
+    bool IsChecked(std::int32_t id) const override;
+    void SetCurveGraph(std::int32_t id, const CurveGraphData& graph) override;
+    void SetCurveMarker(std::int32_t id, const CurveMarker& marker) override;
     void SetControlHighlight(std::int32_t id, bool highlighted) override;
     void ComboSetItemToolTip(std::int32_t id, int position, const char* text) override;
     void ListInsertColumn(std::int32_t id, int column, const char* heading, int widthPixels) override;

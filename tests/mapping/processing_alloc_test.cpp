@@ -1,4 +1,4 @@
-// The per-cycle processing allocates nothing: every global operator new is
+// The per-cycle processing allocates nothing, response curves included: every global operator new is
 // replaced by one that counts while counting is switched on.
 #include "tests/mapping/processor_fixture.h"
 #include "tests/support/allocation_counter.h"
@@ -33,6 +33,14 @@ TEST_F(ProcessorFixture, CyclesAllocateNothingEvenWhileResolvingAndWarning)
     processor.SetAxisButton(ButtonGearLvr, 2, -3000);
     GenericSimBlock::StoreDouble(block, GenericSimBlock::kPitchSensitivity, 0.002);
     GenericSimBlock::StoreDouble(block, GenericSimBlock::kThrLvrLSensitivity, 1.0);
+    // Every kind of response curve on some axis.
+    const char* curves[] = { "EXPO 0.4", "POINTS -1 -1 -0.5 -0.3 0 0 0.5 0.3 1 1", "LINEAR INVERT",
+        "POINTS -1 1 1 -1 INVERT", "EXPO 1", "LINEAR" };
+    for (int i = 0; i < 6; ++i) {
+        ResponseCurve curve;
+        ASSERT_EQ(ResponseCurve::Parse(curves[i], curve), nullptr);
+        processor.SetResponseCurve(CockpitAxisTable::IndexOf(axes[i]), curve);
+    }
 
     AllocationCounter::Start();
     for (int cycle = 0; cycle < 20000; ++cycle) {

@@ -112,6 +112,10 @@ public:
     void SetProgressPosition(std::int32_t, int) override { }
     void SetProgressBarColour(std::int32_t, BarColour) override { }
     void SetLampPicture(std::int32_t, LampPicture) override { }
+    void SetCheck(std::int32_t, bool) override { }
+    bool IsChecked(std::int32_t) const override { return false; }
+    void SetCurveGraph(std::int32_t, const CurveGraphData&) override { }
+    void SetCurveMarker(std::int32_t, const CurveMarker&) override { }
     void SetControlHighlight(std::int32_t, bool) override { }
     void ComboSetItemToolTip(std::int32_t, int, const char*) override { }
     void ListInsertColumn(std::int32_t, int, const char*, int) override { }

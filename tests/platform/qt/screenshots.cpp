@@ -6,11 +6,14 @@
 // Usage: qt_screenshots <folder> [suffix of the names] [font scale]
 // With a font scale the desktop font is that many times larger.
 #include "app/TavelinDlg.h"
+#include "dialogs/ResponseCurvesDlg.h"
 #include "platform/qt/QtDialogView.h"
 #include "tests/platform/qt/qt_test_support.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QSaveFile>
@@ -97,6 +100,32 @@ void SnapChild(QDialog* main, int buttonId, const QString& templateName, const Q
     }
 }
 
+// The curves dialog with the roll's curve made a POINTS curve, the stick moving on it.
+void SnapCurves(QDialog* main)
+{
+    qttest::WhenShown(QStringLiteral("template141"), [&](QDialog* child) {
+        auto* axis = qttest::Control<QComboBox>(child, CResponseCurvesDlg::kAxis);
+        auto* kind = qttest::Control<QComboBox>(child, CResponseCurvesDlg::kKind);
+        auto* points = qttest::Control<QLineEdit>(child, CResponseCurvesDlg::kPoints);
+        if (axis != nullptr && kind != nullptr && points != nullptr) {
+            axis->setCurrentIndex(1);
+            emit axis->activated(1);
+            kind->setCurrentIndex(2);
+            emit kind->activated(2);
+            points->selectAll();
+            QTest::keyClicks(points, "-1 -1 -0.5 -0.3 0 0 0.5 0.3 1 1");
+            qttest::WaitFor([] { return false; }, 700);
+        }
+        Snap(child, QStringLiteral("response-curves-dialog"));
+        if (auto* close = qttest::Control<QPushButton>(child, kIdCancel)) {
+            close->click();
+        }
+    });
+    if (auto* button = qttest::Control<QPushButton>(main, MainIds::kResponseCurves)) {
+        button->click();
+    }
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -147,6 +176,7 @@ int main(int argc, char* argv[])
         kIdCancel);
     SnapChild(view.Dialog(), MainIds::kThrustLeverData, QStringLiteral("template134"),
         QStringLiteral("thrust-lever-dialog"), kIdCancel);
+    SnapCurves(view.Dialog());
     SnapChild(view.Dialog(), MainIds::kSaveAssignments, QStringLiteral("template132"), QStringLiteral("choice-dialog"),
         kIdCancel);
     SnapChild(

@@ -2,6 +2,7 @@
 // with the template's classes, styles, captions and ids, and every kind of
 // event an operator or the system causes reaches the presenter, while the
 // polling timer keeps ticking behind message boxes and child dialogs.
+#include "dialogs/ResponseCurvesDlg.h"
 #include "platform/win32ui/Win32DialogRunner.h"
 #include "platform/win32ui/Win32DialogView.h"
 #include "tests/support/poll.h"
@@ -21,6 +22,7 @@
 #include <cstdlib>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -126,15 +128,19 @@ Expected ExpectedFor(const ControlTemplate& control)
         return { L"SysListView32", LVS_REPORT };
     case ControlKind::Icon:
         return { L"Static", SS_ICON };
+    case ControlKind::CheckBox:
+        return { L"Button", BS_AUTOCHECKBOX };
+    case ControlKind::CurveGraph:
+        return { L"Static", SS_NOTIFY };
     }
     return { L"", 0 };
 }
 
 TEST(Win32Renderer, EveryTemplateBecomesNativeControlsOfTheRightClassesStylesCaptionsAndIds)
 {
-    const std::array<const DialogTemplate*, 6> templates
+    const std::array<const DialogTemplate*, 7> templates
         = { &MainDialogTemplate(), &AboutDialogTemplate(), &DeadBandDialogTemplate(), &ConfigChoiceDialogTemplate(),
-              &ThrustLeverDialogTemplate(), &NetworkDialogTemplate() };
+              &ThrustLeverDialogTemplate(), &NetworkDialogTemplate(), &ResponseCurvesDialogTemplate() };
     for (const DialogTemplate* dialog : templates) {
         SCOPED_TRACE("template " + std::to_string(dialog->id));
         int inspected = 0;
@@ -918,4 +924,98 @@ TEST(Win32Renderer, OnASmallScreenTheMainWindowScrollsAndNothingLiesOutsideItsAr
     Win32DialogRunner runner(GetModuleHandleW(nullptr));
     EXPECT_EQ(runner.RunModal(MainDialogTemplate(), presenter), kIdOk);
     EXPECT_TRUE(inspected);
+}
+
+// ---------------------------------------------------------------- the curve graph
+
+namespace {
+
+// The Response Curves dialog, telling the test what its window showed as it closed.
+class ShownCurves : public CResponseCurvesDlg {
+public:
+    using CResponseCurvesDlg::CResponseCurvesDlg;
+
+    bool OnInitDialog() override
+    {
+        const bool result = CResponseCurvesDlg::OnInitDialog();
+        window = static_cast<HWND>(m_view->NativeWindow());
+        return result;
+    }
+    void OnDestroy() override
+    {
+        if (const auto* view = dynamic_cast<Win32DialogView*>(m_view)) {
+            if (const Win32CurveGraph* graph = view->CurveGraphOf(kGraph)) {
+                shownGraph = graph->Graph();
+                shownMarker = graph->Marker();
+            }
+            checked = view->IsChecked(kInvert);
+        }
+        CResponseCurvesDlg::OnDestroy();
+    }
+
+    std::atomic<HWND> window { nullptr };
+    CurveGraphData shownGraph {};
+    CurveMarker shownMarker {};
+    bool checked = false;
+};
+
+// Where the graph draws the curve position (x, y): a margin of 6 pixels all round.
+POINT GraphPixel(HWND graph, double x, double y)
+{
+    RECT client;
+    GetClientRect(graph, &client);
+    return { static_cast<LONG>(6 + (x + 1.0) / 2.0 * (client.right - 12) + 0.5),
+        static_cast<LONG>(client.bottom - 6 - (y + 1.0) / 2.0 * (client.bottom - 12) + 0.5) };
+}
+
+} // namespace
+
+TEST(Win32Renderer, TheCurvesDialogTakesTypingTheCheckBoxAndADraggedPointAndDrawsWhatItIsGiven)
+{
+    ResponseCurveSet curves;
+    const int pitch = CockpitAxisTable::IndexOf(AxisPitch);
+    ResponseCurve::Parse("POINTS -1 -1 1 1", curves[static_cast<std::size_t>(pitch)]);
+    ShownCurves dialog(curves, [](int) { return std::optional<std::int32_t>(5000); });
+    std::thread driver([&] {
+        if (!WaitFor([&] { return dialog.window.load() != nullptr; })) {
+            ADD_FAILURE() << "the dialog never opened";
+            return;
+        }
+        const HWND window = dialog.window.load();
+        // Typing: the edit's EN_CHANGE reaches the presenter.
+        SendMessageW(GetDlgItem(window, CResponseCurvesDlg::kPoints), WM_SETTEXT, 0,
+            reinterpret_cast<LPARAM>(L"-1 -1 0 0.5 1 1"));
+        // The middle point dragged from 0.5 up to 0.8.
+        const HWND graph = GetDlgItem(window, CResponseCurvesDlg::kGraph);
+        const POINT from = GraphPixel(graph, 0.0, 0.5);
+        const POINT to = GraphPixel(graph, 0.0, 0.8);
+        PostMessageW(graph, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(from.x, from.y));
+        PostMessageW(graph, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(to.x, to.y));
+        PostMessageW(graph, WM_LBUTTONUP, 0, MAKELPARAM(to.x, to.y));
+        PostMessageW(GetDlgItem(window, CResponseCurvesDlg::kInvert), BM_CLICK, 0, 0);
+        // Frames bring the live dot and its numbers; then OK.
+        EXPECT_TRUE(WaitFor([&] {
+            wchar_t text[64] = {};
+            GetWindowTextW(GetDlgItem(window, CResponseCurvesDlg::kLive), text, 64);
+            return std::wstring(text).rfind(L"Input +0.500", 0) == 0;
+        }));
+        PostMessageW(GetDlgItem(window, kIdOk), BM_CLICK, 0, 0);
+    });
+    Win32DialogRunner runner(GetModuleHandleW(nullptr));
+    EXPECT_EQ(runner.RunModal(CResponseCurvesDlg::Template(), dialog), kIdOk);
+    driver.join();
+
+    const ResponseCurve& curve = curves[static_cast<std::size_t>(pitch)];
+    ASSERT_EQ(curve.PointCount(), 3);
+    EXPECT_NEAR(curve.Points()[1].x, 0.0, 0.02);
+    EXPECT_NEAR(curve.Points()[1].y, 0.8, 0.02);
+    EXPECT_TRUE(curve.Inverted());
+    EXPECT_TRUE(dialog.checked);
+    // The graph holds what it was last given: the inverted curve, mirrored points, the dot on it.
+    EXPECT_EQ(dialog.shownGraph.pointCount, 3);
+    EXPECT_NEAR(dialog.shownGraph.points[1].x, -curve.Points()[1].x, 1e-12);
+    EXPECT_EQ(dialog.shownGraph.samples.front(), curve.Evaluate(-1.0));
+    EXPECT_TRUE(dialog.shownMarker.shown);
+    EXPECT_EQ(dialog.shownMarker.input, 0.5);
+    EXPECT_EQ(dialog.shownMarker.output, curve.Evaluate(0.5));
 }
