@@ -17,7 +17,7 @@ constexpr std::int32_t kLampOff = static_cast<std::int32_t>(LampPicture::Off);
 constexpr std::int32_t kLampWarning = static_cast<std::int32_t>(LampPicture::Warning);
 
 constexpr std::size_t kControlsPerAxisRow = 8;
-constexpr std::size_t kMainControlCount = 114 + kControlsPerAxisRow * kAxisRowCount + kCockpitButtonCount + 1;
+constexpr std::size_t kMainControlCount = 115 + kControlsPerAxisRow * kAxisRowCount + kCockpitButtonCount + 1;
 
 struct Builder {
     std::array<ControlTemplate, kMainControlCount> controls {};
