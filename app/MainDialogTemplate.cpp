@@ -17,7 +17,7 @@ constexpr std::int32_t kLampOff = static_cast<std::int32_t>(LampPicture::Off);
 constexpr std::int32_t kLampWarning = static_cast<std::int32_t>(LampPicture::Warning);
 
 constexpr std::size_t kControlsPerAxisRow = 8;
-constexpr std::size_t kMainControlCount = 113 + kControlsPerAxisRow * kAxisRowCount + kCockpitButtonCount + 1;
+constexpr std::size_t kMainControlCount = 114 + kControlsPerAxisRow * kAxisRowCount + kCockpitButtonCount + 1;
 
 struct Builder {
     std::array<ControlTemplate, kMainControlCount> controls {};
@@ -172,7 +172,13 @@ constexpr void AddButtonRowsAndFiles(Builder& b)
     b.Add(kReadAlternate, ControlKind::PushButton, "Read Alternate", { 532, 362, 80, 14 });
     b.Tip("Reads another configuration file into the simulator's block.");
     b.Add(kControlPanel, ControlKind::PushButton, "Control Panel", { 616, 362, 80, 14 });
-    b.Tip("Opens the system's joystick settings, to calibrate or test the joysticks.");
+    b.Tip(kControlPanelCalibrates
+            ? "Opens the calibration of the joysticks' axes: their ends and centres, kept in Calibration.ini."
+            : "Opens the system's joystick settings, to test the joysticks.");
+    b.Add(kCalibrate, ControlKind::PushButton, "Calibrate", { 700, 362, 52, 14 },
+        kControlPanelCalibrates ? FlagHidden | FlagDisabled : FlagNone);
+    b.Tip("Opens the calibration of the joysticks' axes: their ends and centres as Tavelin reads them, kept in "
+          "Calibration.ini.");
     b.Add(kNoControlId, ControlKind::GroupBox, "Current Set Up : ", { 448, 380, 304, 36 });
     b.Add(kCurrentFile, ControlKind::Static, "", { 454, 392, 292, 8 });
     b.Tip("The configuration file the set-up was last read from or saved to.");

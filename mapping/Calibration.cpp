@@ -1,0 +1,111 @@
+// The calibration formula and the table's lookup. Integer arithmetic only, so
+// a value reads the same on every platform and every tick.
+#include "mapping/Calibration.h"
+
+#include <algorithm>
+#include <tuple>
+
+namespace {
+
+constexpr bool InRange(std::int32_t value)
+{
+    return value >= -kAxisLimit && value <= kAxisLimit;
+}
+
+// round(numerator / denominator) for numerator >= 0 and denominator > 0, halves up.
+constexpr std::int64_t RoundedQuotient(std::int64_t numerator, std::int64_t denominator)
+{
+    return (2 * numerator + denominator) / (2 * denominator);
+}
+
+} // namespace
+
+bool AxisCalibration::Valid() const
+{
+    switch (kind) {
+    case Kind::None:
+        return true;
+    case Kind::Centred:
+        return InRange(minimum) && InRange(centre) && InRange(maximum) && minimum < centre && centre < maximum;
+    case Kind::RestsAtEnd:
+        return InRange(minimum) && InRange(maximum) && minimum < maximum;
+    }
+    return false;
+}
+
+std::int32_t AxisCalibration::Apply(std::int32_t raw) const
+{
+    if (kind == Kind::None || !Valid()) {
+        return raw;
+    }
+    if (raw <= minimum) {
+        return -kAxisLimit;
+    }
+    if (raw >= maximum) {
+        return kAxisLimit;
+    }
+    const std::int64_t value = raw;
+    if (kind == Kind::RestsAtEnd) {
+        const std::int64_t span = static_cast<std::int64_t>(maximum) - minimum;
+        return static_cast<std::int32_t>(-kAxisLimit + RoundedQuotient((value - minimum) * 2 * kAxisLimit, span));
+    }
+    if (raw >= centre) {
+        const std::int64_t span = static_cast<std::int64_t>(maximum) - centre;
+        return static_cast<std::int32_t>(RoundedQuotient((value - centre) * kAxisLimit, span));
+    }
+    const std::int64_t span = static_cast<std::int64_t>(centre) - minimum;
+    return static_cast<std::int32_t>(-RoundedQuotient((centre - value) * kAxisLimit, span));
+}
+
+bool JoystickCalibration::Calibrates() const
+{
+    return std::any_of(axes.begin(), axes.end(),
+        [](const AxisCalibration& axis) { return axis.kind != AxisCalibration::Kind::None; });
+}
+
+void JoystickCalibration::Apply(JoystickState& state) const
+{
+    for (int axis = 0; axis < kCalibratedAxes; ++axis) {
+        state.axes[axis] = axes[axis].Apply(state.axes[axis]);
+    }
+}
+
+const JoystickCalibration* CalibrationTable::Find(std::int32_t joystickId, const std::string& instance) const
+{
+    const JoystickCalibration* plain = nullptr;
+    for (const JoystickCalibration& entry : m_entries) {
+        if (entry.joystickId != joystickId) {
+            continue;
+        }
+        if (!instance.empty() && entry.instance == instance) {
+            return &entry;
+        }
+        if (entry.instance.empty()) {
+            plain = &entry;
+        }
+    }
+    return plain;
+}
+
+JoystickCalibration& CalibrationTable::Entry(std::int32_t joystickId, const std::string& instance)
+{
+    const auto key = [](const JoystickCalibration& entry) { return std::tie(entry.joystickId, entry.instance); };
+    JoystickCalibration wanted;
+    wanted.joystickId = joystickId;
+    wanted.instance = instance;
+    const auto at = std::lower_bound(m_entries.begin(), m_entries.end(), wanted,
+        [&key](const JoystickCalibration& a, const JoystickCalibration& b) { return key(a) < key(b); });
+    if (at != m_entries.end() && key(*at) == key(wanted)) {
+        return *at;
+    }
+    return *m_entries.insert(at, std::move(wanted));
+}
+
+void CalibrationTable::DropEmpty()
+{
+    std::erase_if(m_entries, [](const JoystickCalibration& entry) {
+        return !entry.Calibrates()
+            && std::all_of(entry.unreadText.begin(), entry.unreadText.end(),
+                [](const std::string& text) { return text.empty(); });
+    });
+}
