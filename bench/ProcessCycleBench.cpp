@@ -1,10 +1,12 @@
 // The cost of one processing cycle with four joysticks and every control
 // assigned, and beside it the least such a cycle can cost: the same six inputs
 // and button states read from the same records and stored at the block's
-// offsets, with no tuning, no filter and no checks. Runs against the block
+// offsets, with no tuning, no filter and no checks; and the cycle with every
+// axis calibrated before it. Runs against the block
 // named by TAVELIN_SHM_NAME and refuses to run without it, so it never writes
 // into a simulator's live block.
 #include "mapping/Assignments.h"
+#include "mapping/Calibration.h"
 #include "mapping/CockpitButtons.h"
 #include "mapping/ControlProcessor.h"
 #include "mapping/GenericSimBlock.h"
@@ -12,8 +14,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <iterator>
 
 namespace {
 
@@ -74,17 +78,10 @@ void* AttachToPrivateBlock(benchmark::State& bench, ControlProcessor& processor)
     return processor.GetBlock();
 }
 
-void BM_ProcessCycle(benchmark::State& bench)
+// Axis i on input i of slot i % 4, the eye view on POV 1 of slot 3, cockpit
+// button b on button 1 + b of slot b % 4, stick sensitivities 0.002.
+void AssignEveryControl(ControlProcessor& processor, void* block, SwitchPanelState& panel)
 {
-    ControlProcessor processor;
-    void* block = AttachToPrivateBlock(bench, processor);
-    if (block == nullptr) {
-        return;
-    }
-
-    JoystickState states[kJoystickSlots];
-    const JoystickState* table[kJoystickSlots];
-    FillStates(states, table);
     for (int i = 0; i < 6; ++i) {
         processor.SetAxisAssignment(kAxes[i], i % 4, static_cast<std::int32_t>(kIds[i % 4]), i);
     }
@@ -100,13 +97,78 @@ void BM_ProcessCycle(benchmark::State& bench)
     }
     Block::StoreDouble(block, Block::kThrLvrLSensitivity, 1.0);
     Block::StoreDouble(block, Block::kThrLvrRSensitivity, 1.0);
-    SwitchPanelState panel {};
     processor.SetSwitchPanel(&panel);
+}
+
+void BM_ProcessCycle(benchmark::State& bench)
+{
+    ControlProcessor processor;
+    void* block = AttachToPrivateBlock(bench, processor);
+    if (block == nullptr) {
+        return;
+    }
+
+    JoystickState states[kJoystickSlots];
+    const JoystickState* table[kJoystickSlots];
+    FillStates(states, table);
+    SwitchPanelState panel {};
+    AssignEveryControl(processor, block, panel);
 
     std::int32_t tick = 0;
     for (auto _ : bench) {
         MoveInputs(states, tick++);
         processor.ProcessCycle(0.01, table, kJoystickSlots - 1);
+        benchmark::DoNotOptimize(Block::LoadDouble(block, Block::kPitchOutput));
+        benchmark::ClobberMemory();
+    }
+}
+
+// The same cycle with every axis of the four joysticks calibrated, as the
+// joystick set does it after polling: the raw axes kept, the record's axes
+// calibrated in place (centred axes and axes resting at an end alike). The
+// record's raw axes are put back before each move, so that calibration is
+// applied to raw values only, as in the program.
+void BM_ProcessCycleCalibrated(benchmark::State& bench)
+{
+    ControlProcessor processor;
+    void* block = AttachToPrivateBlock(bench, processor);
+    if (block == nullptr) {
+        return;
+    }
+
+    JoystickState states[kJoystickSlots];
+    const JoystickState* table[kJoystickSlots];
+    FillStates(states, table);
+    SwitchPanelState panel {};
+    AssignEveryControl(processor, block, panel);
+
+    CalibrationTable calibration;
+    for (int slot = 0; slot < kJoystickSlots; ++slot) {
+        JoystickCalibration& entry = calibration.Entry(static_cast<std::int32_t>(kIds[slot]));
+        for (int axis = 0; axis < kCalibratedAxes; ++axis) {
+            entry.axes[axis] = axis % 2 == 0 ? AxisCalibration::Centred(-9500 + axis, 120, 9700 - axis)
+                                             : AxisCalibration::RestsAtEnd(-9800, 9900 - axis);
+        }
+    }
+    const JoystickCalibration* slotCalibration[kJoystickSlots];
+    for (int slot = 0; slot < kJoystickSlots; ++slot) {
+        slotCalibration[slot] = calibration.Find(static_cast<std::int32_t>(kIds[slot]));
+    }
+    std::int32_t rawAxes[kJoystickSlots][kCalibratedAxes] = {};
+
+    std::int32_t tick = 0;
+    for (auto _ : bench) {
+        // The records as the devices deliver them (raw), then calibrated as the set keeps them.
+        for (int slot = 0; slot < kJoystickSlots; ++slot) {
+            std::copy(std::begin(rawAxes[slot]), std::end(rawAxes[slot]), std::begin(states[slot].axes));
+        }
+        MoveInputs(states, tick++);
+        for (int slot = 0; slot < kJoystickSlots; ++slot) {
+            std::copy(std::begin(states[slot].axes), std::end(states[slot].axes), std::begin(rawAxes[slot]));
+            slotCalibration[slot]->Apply(states[slot]);
+        }
+        processor.ProcessCycle(0.01, table, kJoystickSlots - 1);
+        benchmark::DoNotOptimize(rawAxes);
         benchmark::DoNotOptimize(Block::LoadDouble(block, Block::kPitchOutput));
         benchmark::ClobberMemory();
     }
@@ -168,5 +230,6 @@ void BM_CycleFloor(benchmark::State& bench)
 } // namespace
 
 BENCHMARK(BM_ProcessCycle);
+BENCHMARK(BM_ProcessCycleCalibrated);
 BENCHMARK(BM_CycleFloor);
 BENCHMARK_MAIN();
