@@ -17,7 +17,7 @@ constexpr std::size_t kControlCount = kFixedControls + kControlsPerRow * kCalibr
 
 constexpr const char* kAxisLabels[kCalibratedAxes] = { "X", "Y", "Z", "Rx", "Ry", "Rz", "Slider 1", "Slider 2" };
 
-constexpr std::int32_t kRowTop = 58;
+constexpr std::int32_t kRowTop = 66;
 constexpr std::int32_t kRowStep = 14;
 // Columns: left edge and width of raw, minimum, centre, maximum, kind, output, state.
 constexpr std::int32_t kColumnX[7] = { 50, 88, 126, 164, 204, 278, 316 };
@@ -75,16 +75,17 @@ constexpr Builder Build()
     b.Add(Dlg::kDeviceText, ControlKind::Static, "", { 10, 22, 290, 8 }, FlagNone,
         "The joystick in this slot and the ID its calibration is kept under.");
     b.Add(kNoControlId, ControlKind::Static,
-        "Move every axis to both ends, then let the centred ones go. Axes you do not move keep their calibration.",
-        { 10, 34, 290, 8 });
-    b.Add(kNoControlId, ControlKind::Static, "Axis", { 10, 48, 36, 8 });
-    b.Add(kNoControlId, ControlKind::Static, "Raw", { kColumnX[0], 48, kColumnWidth[0], 8 });
-    b.Add(kNoControlId, ControlKind::Static, "Minimum", { kColumnX[1], 48, kColumnWidth[1], 8 });
-    b.Add(kNoControlId, ControlKind::Static, "Centre", { kColumnX[2], 48, kColumnWidth[2], 8 });
-    b.Add(kNoControlId, ControlKind::Static, "Maximum", { kColumnX[3], 48, kColumnWidth[3], 8 });
-    b.Add(kNoControlId, ControlKind::Static, "Kind", { kColumnX[4], 48, kColumnWidth[4], 8 });
-    b.Add(kNoControlId, ControlKind::Static, "Gives", { kColumnX[5], 48, kColumnWidth[5], 8 });
-    b.Add(kNoControlId, ControlKind::Static, "State", { kColumnX[6], 48, kColumnWidth[6], 8 });
+        "Move every axis to both ends, then let the centred ones go and wait until they show \"captured\". Axes you "
+        "do not move keep their calibration.",
+        { 10, 34, 290, 18 });
+    b.Add(kNoControlId, ControlKind::Static, "Axis", { 10, 56, 36, 8 });
+    b.Add(kNoControlId, ControlKind::Static, "Raw", { kColumnX[0], 56, kColumnWidth[0], 8 });
+    b.Add(kNoControlId, ControlKind::Static, "Minimum", { kColumnX[1], 56, kColumnWidth[1], 8 });
+    b.Add(kNoControlId, ControlKind::Static, "Centre", { kColumnX[2], 56, kColumnWidth[2], 8 });
+    b.Add(kNoControlId, ControlKind::Static, "Maximum", { kColumnX[3], 56, kColumnWidth[3], 8 });
+    b.Add(kNoControlId, ControlKind::Static, "Kind", { kColumnX[4], 56, kColumnWidth[4], 8 });
+    b.Add(kNoControlId, ControlKind::Static, "Gives", { kColumnX[5], 56, kColumnWidth[5], 8 });
+    b.Add(kNoControlId, ControlKind::Static, "State", { kColumnX[6], 56, kColumnWidth[6], 8 });
     for (int axis = 0; axis < kCalibratedAxes; ++axis) {
         AddRow(b, axis);
     }
