@@ -156,10 +156,13 @@ void CCalibrateDlg::Sample(int slot)
             a.rest = raw;
             a.stillSamples = 0;
         }
-        // Let go: still for half a second, well away from both ends (an axis
-        // held at an end is not resting there).
-        const std::int32_t margin = (a.maximum - a.minimum) / 10;
-        if (a.stillSamples >= kStillSamples && a.rest > a.minimum + margin && a.rest < a.maximum - margin) {
+        // Let go: still for half a second once the axis has travelled, well
+        // away from both ends (an axis held at an end, or slowed down while
+        // it is being moved to one, is not resting there).
+        const std::int32_t travel = a.maximum - a.minimum;
+        const std::int32_t margin = travel / 10;
+        if (a.stillSamples >= kStillSamples && travel >= kMinimumTravel && a.rest > a.minimum + margin
+            && a.rest < a.maximum - margin) {
             a.centre = a.rest;
         }
     }

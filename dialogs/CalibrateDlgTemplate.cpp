@@ -44,20 +44,21 @@ constexpr void AddRow(Builder& b, int axis)
         FlagSunken, "The lowest raw value seen since the dialog opened: it will give -10000.");
     b.Add(Dlg::RowId(axis, Dlg::ColumnCentre), ControlKind::Static, "", { kColumnX[2], y, kColumnWidth[2], 11 },
         FlagSunken,
-        "Where the axis came to rest when it was let go (half a second still, away from both ends): it will give 0. "
-        "None for an axis that rests at an end.");
+        "Where the axis came to rest when it was let go (half a second still, away from both ends), which will give "
+        "0; none for an axis that rests at an end.");
     b.Add(Dlg::RowId(axis, Dlg::ColumnMaximum), ControlKind::Static, "", { kColumnX[3], y, kColumnWidth[3], 11 },
         FlagSunken, "The highest raw value seen since the dialog opened: it will give 10000.");
     b.Add(Dlg::RowId(axis, Dlg::ColumnKind), ControlKind::ComboBox, "", { kColumnX[4], y, kColumnWidth[4], 12 },
         FlagNone,
-        "Centred: a stick or rudder that springs back (minimum, centre, maximum). Rests at an end: a throttle, "
-        "lever or toe brake (minimum and maximum only). Not calibrated: the axis goes on as read.");
+        "Centred for a stick or rudder that springs back (minimum, centre, maximum), rests at an end for a throttle, "
+        "lever or toe brake (minimum and maximum only), not calibrated for an axis that goes on as read.");
     b.Add(Dlg::RowId(axis, Dlg::ColumnOutput), ControlKind::Static, "", { kColumnX[5], y, kColumnWidth[5], 11 },
         FlagSunken, "What the axis gives with this calibration, as the readouts and the controls will see it.");
     b.Add(Dlg::RowId(axis, Dlg::ColumnState), ControlKind::Static, "", { kColumnX[6], y + 2, kColumnWidth[6], 8 },
         FlagNone,
-        "move it: not moved far enough yet; let it go: a centred axis still needs to rest; captured: OK stores it; "
-        "kept: OK keeps the calibration it has; as read: OK removes its calibration.");
+        "How far the axis has come: \"move it\" (not far enough yet), \"let it go\" (a centred axis still needs to "
+        "rest), \"captured\" (OK stores it), \"kept\" (OK keeps the calibration it has) or \"as read\" (OK removes "
+        "its calibration).");
 }
 
 constexpr Builder Build()
