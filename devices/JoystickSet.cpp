@@ -215,9 +215,8 @@ void JoystickSet::AddDevice(int slot, const void* deviceInstance)
 void JoystickSet::FindSlotCalibration(int slot)
 {
     // The device layer knows no instances yet: every joystick takes the entry of its ID.
-    const JoystickCalibration* entry = m_slots[slot]
-        ? m_calibration.Find(static_cast<std::int32_t>(m_slots[slot]->GetJoystickId()))
-        : nullptr;
+    const JoystickCalibration* entry
+        = m_slots[slot] ? m_calibration.Find(static_cast<std::int32_t>(m_slots[slot]->GetJoystickId())) : nullptr;
     m_slotCalibration[slot] = entry != nullptr && entry->Calibrates() ? entry : nullptr;
 }
 

@@ -126,8 +126,7 @@ void CCalibrateDlg::ChooseKinds(int slot)
     capture.kindsChosen = true;
     const JoystickCalibration* stored = m_table->Find(m_inputs->JoystickId(slot));
     for (int axis = 0; axis < kCalibratedAxes; ++axis) {
-        const AxisCalibration::Kind kind
-            = stored != nullptr ? stored->axes[axis].kind : AxisCalibration::Kind::None;
+        const AxisCalibration::Kind kind = stored != nullptr ? stored->axes[axis].kind : AxisCalibration::Kind::None;
         capture.kinds[axis] = kind == AxisCalibration::Kind::RestsAtEnd ? ChoiceRestsAtEnd : ChoiceCentred;
     }
 }

@@ -101,7 +101,7 @@ static_assert(kCalibrate.count == kControlCount, "every control of the dialog ha
 const DialogTemplate& CalibrateDialogTemplate()
 {
     static const DialogTemplate dialog { kCalibrateTemplateId, "Calibrate joystick axes", 368,
-        kRowTop + kRowStep * kCalibratedAxes + 8, std::span<const ControlTemplate>(kCalibrate.controls.data(),
-            kCalibrate.count) };
+        kRowTop + kRowStep * kCalibratedAxes + 8,
+        std::span<const ControlTemplate>(kCalibrate.controls.data(), kCalibrate.count) };
     return dialog;
 }

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Takes docs/windows-main-window.png: the native Windows window (tavelin.exe
 # under Wine) on a virtual X display, with the shipped virtual joysticks moving;
-# at 1920x1080, and docs/windows-main-window-1366x768.png on a laptop's screen.
+# at 1920x1080, and docs/windows-main-window-1366x768.png on a laptop's screen;
+# at 1920x1080 also docs/windows-calibrate-dialog.png, the calibration dialog
+# after a few seconds of the moving stick (opened with tests' press_button.exe).
 # Usage: docs/windows-screenshot.sh [Windows build folder, default build/win]
 set -eu
 cd "$(dirname "$0")/.."
 . scripts/common.sh
 build=${1:-build/win}
-cmake --build "$build" --target tavelin
+cmake --build "$build" --target tavelin press_button
 if [ -z "${DISPLAY:-}" ]; then
   TAVELIN_PICTURE=docs/windows-main-window.png xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp" bash "$0" "$@"
   TAVELIN_PICTURE=docs/windows-main-window-1366x768.png \
@@ -33,6 +35,19 @@ geometry=$(xwininfo -name "Version 1.6" | awk '/Absolute upper-left X:/ { x = $4
   /Width:/ { w = $2 } /Height:/ { h = $2 } END { printf "%dx%d+%d+%d", w, h, x, y }')
 import -window root -crop "$geometry" +repage "$picture"
 echo "$picture"
+if [ "$picture" = docs/windows-main-window.png ]; then
+  wine "$build/tests/press_button.exe" "Version 1.6" 1108 >/dev/null 2>&1 # Calibrate
+  deadline=$((SECONDS + 20))
+  until xwininfo -name "Calibrate joystick axes" >/dev/null 2>&1; do
+    [ $SECONDS -lt $deadline ] || { echo "windows-screenshot: the calibration dialog never appeared" >&2; exit 1; }
+    sleep 0.2
+  done
+  sleep 4 # the stick sweeps through part of its travel meanwhile
+  geometry=$(xwininfo -name "Calibrate joystick axes" | awk '/Absolute upper-left X:/ { x = $4 }
+    /Absolute upper-left Y:/ { y = $4 } /Width:/ { w = $2 } /Height:/ { h = $2 } END { printf "%dx%d+%d+%d", w, h, x, y }')
+  import -window root -crop "$geometry" +repage docs/windows-calibrate-dialog.png
+  echo docs/windows-calibrate-dialog.png
+fi
 # The next picture's screen is another one: the prefix's server must not keep this one's.
 kill "$program" 2>/dev/null
 wait "$program" 2>/dev/null || true

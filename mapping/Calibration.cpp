@@ -57,8 +57,8 @@ std::int32_t AxisCalibration::Apply(std::int32_t raw) const
 
 bool JoystickCalibration::Calibrates() const
 {
-    return std::any_of(axes.begin(), axes.end(),
-        [](const AxisCalibration& axis) { return axis.kind != AxisCalibration::Kind::None; });
+    return std::any_of(
+        axes.begin(), axes.end(), [](const AxisCalibration& axis) { return axis.kind != AxisCalibration::Kind::None; });
 }
 
 void JoystickCalibration::Apply(JoystickState& state) const
@@ -103,7 +103,7 @@ void CalibrationTable::DropEmpty()
 {
     std::erase_if(m_entries, [](const JoystickCalibration& entry) {
         return !entry.Calibrates()
-            && std::all_of(entry.unreadText.begin(), entry.unreadText.end(),
-                [](const std::string& text) { return text.empty(); });
+            && std::all_of(
+                entry.unreadText.begin(), entry.unreadText.end(), [](const std::string& text) { return text.empty(); });
     });
 }

@@ -100,8 +100,7 @@ TEST_F(MainWindowTest, CalibrateDialogOkSavesCalibrationIniAndTheAxesFollowAtOnc
     const CalibrationFile::ReadResult stored = CalibrationFile::Read(CalibrationPath());
     EXPECT_TRUE(stored.notes.empty());
     ASSERT_NE(stored.table.Find(static_cast<std::int32_t>(kStickA)), nullptr);
-    EXPECT_EQ(stored.table.Find(static_cast<std::int32_t>(kStickA))->axes[1],
-        AxisCalibration::Centred(-8000, 0, 8000));
+    EXPECT_EQ(stored.table.Find(static_cast<std::int32_t>(kStickA))->axes[1], AxisCalibration::Centred(-8000, 0, 8000));
     EXPECT_EQ(stored.table, m_dialog->GetCalibrations().Table());
     EXPECT_TRUE(ListHolds(*m_dialog->GetJoySticks(), "Calibration saved to " + CalibrationPath()));
 

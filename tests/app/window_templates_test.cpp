@@ -45,10 +45,9 @@ std::vector<const DialogTemplate*> AllTemplates()
 
 TEST(DialogTemplates, EveryTemplateHasUniqueIdsInsideItsBounds)
 {
-    const std::vector<std::pair<std::int32_t, std::string>> expected
-        = { { 100, "About Tavelin" }, { 102, "Tavelin" }, { 131, "Adjust axis dead bands" },
-              { 132, "Choose Configuration" }, { 134, "Thrust Lever Dialog" }, { 140, "Network" },
-              { 150, "Calibrate joystick axes" } };
+    const std::vector<std::pair<std::int32_t, std::string>> expected = { { 100, "About Tavelin" }, { 102, "Tavelin" },
+        { 131, "Adjust axis dead bands" }, { 132, "Choose Configuration" }, { 134, "Thrust Lever Dialog" },
+        { 140, "Network" }, { 150, "Calibrate joystick axes" } };
     const auto templates = AllTemplates();
     ASSERT_EQ(templates.size(), expected.size());
     for (std::size_t i = 0; i < templates.size(); ++i) {
@@ -211,9 +210,9 @@ TEST(DialogTemplates, MainWindowLayoutIsCleanAndHoldsTheReadouts)
 
 TEST(DialogTemplates, EveryControlTheOperatorCanPointAtHasAOneSentenceTooltip)
 {
-    for (const DialogTemplate* dialog : { &MainDialogTemplate(), &AboutDialogTemplate(), &DeadBandDialogTemplate(),
-             &ConfigChoiceDialogTemplate(), &ThrustLeverDialogTemplate(), &NetworkDialogTemplate(),
-             &CalibrateDialogTemplate() }) {
+    for (const DialogTemplate* dialog :
+        { &MainDialogTemplate(), &AboutDialogTemplate(), &DeadBandDialogTemplate(), &ConfigChoiceDialogTemplate(),
+            &ThrustLeverDialogTemplate(), &NetworkDialogTemplate(), &CalibrateDialogTemplate() }) {
         int tips = 0;
         for (const auto& control : dialog->controls) {
             if (control.id == kNoControlId) {

@@ -97,8 +97,9 @@ TEST(CalibrationFile, EachBadEntryIsIgnoredWithOneNoteNamingFileKeyAndText)
         { "X = [1 2 3",
             "Calibration.ini: [JOYSTICK_305419896] X = [1 2 3 is not \"min centre max\" or \"min max\" in whole "
             "numbers: the axis is not calibrated" },
-        { "THROTTLE = 1 2", "Calibration.ini: [JOYSTICK_305419896] THROTTLE is not one of X Y Z RX RY RZ SL1 SL2: "
-                            "ignored" },
+        { "THROTTLE = 1 2",
+            "Calibration.ini: [JOYSTICK_305419896] THROTTLE is not one of X Y Z RX RY RZ SL1 SL2: "
+            "ignored" },
         { "garbage", "Calibration.ini: [JOYSTICK_305419896] garbage is not a \"key = value\" line: ignored" },
     };
     for (const Case& c : cases) {

@@ -33,7 +33,10 @@ struct MovingJoysticks final : CalibrationInputs {
         return true;
     }
     std::int32_t JoystickId(int slot) const override { return present[slot] ? ids[slot] : 0; }
-    const char* SlotName(int slot) const override { return present[slot] ? (slot == 0 ? "Stick" : "Pedals") : "No Device"; }
+    const char* SlotName(int slot) const override
+    {
+        return present[slot] ? (slot == 0 ? "Stick" : "Pedals") : "No Device";
+    }
 };
 
 struct CalibrateDialog {
