@@ -4,6 +4,7 @@
 #include "tests/app/main_window_fixture.h"
 
 #include "config/CalibrationFile.h"
+#include "config/WhichConfig.h"
 #include "dialogs/CalibrateDlg.h"
 
 #include <filesystem>
@@ -54,6 +55,22 @@ TEST_F(MainWindowTest, BadCalibrationEntriesAreNotesAndTheGoodOnesAreUsedFromThe
     EXPECT_EQ(m_dialog->GetSlotState(0).axes[0], 5);
     EXPECT_EQ(m_dialog->GetSlotState(0).axes[1], 5000);
     EXPECT_EQ(m_dialog->GetSlotState(1).axes[1], 4000); // another joystick, another entry: none
+
+    // The calibration belongs to the hardware: another set-up read keeps it, and the note is not told again.
+    WriteConfiguration(1, Configuration(3));
+    m_view->QueueChild([](RecordingDialogView& child) {
+        child.Click(CWhichConfigDlg::kAlternate1Button);
+        child.Click(kIdOk);
+    });
+    m_view->Click(kReadAlternate);
+    ASSERT_TRUE(m_view->messageBoxes.empty()) << m_view->messageBoxes.front().first;
+    EXPECT_EQ(m_dialog->GetJoySticks()->GetAxisInput(AxisPitch), 3);
+    m_input.joystick(0).state.lY = -4000;
+    Tick();
+    EXPECT_EQ(m_dialog->GetSlotState(0).axes[1], -5000);
+    EXPECT_FALSE(ListHolds(*m_dialog->GetJoySticks(),
+        "Calibration.ini: " + Section(kStickA)
+            + " X = 5 3 1 has its min not below its centre: the axis is not calibrated"));
 }
 
 TEST_F(MainWindowTest, CalibrateDialogOkSavesCalibrationIniAndTheAxesFollowAtOnceCancelDoesNothing)
