@@ -20,7 +20,7 @@ namespace {
 constexpr const char* kSectionPrefix = "JOYSTICK_";
 constexpr const char* kBlanks = " \t";
 // Enough of a text to recognise it, and room left in the 255 characters of a note.
-constexpr std::size_t kShownLength = 40;
+constexpr std::size_t kShownLength = 32;
 
 std::string Trimmed(const std::string& text)
 {
@@ -144,7 +144,7 @@ public:
         const std::string value = Trimmed(line.substr(equals + 1));
         if (!m_inSection) {
             if (!m_sectionRefused) {
-                Note(key + " = " + Shown(value) + " stands outside any [JOYSTICK_<ID>] section: ignored");
+                Note(Shown(key) + " = " + Shown(value) + " stands outside any [JOYSTICK_<ID>] section: ignored");
             }
             return;
         }
@@ -157,9 +157,12 @@ public:
         AxisCalibration calibration;
         const std::string problem = ParseAxis(value, calibration);
         if (!problem.empty()) {
-            Note(Place() + key + " = " + Shown(value) + " " + problem + ": the axis is not calibrated");
+            Note(Place() + Shown(key) + " = " + Shown(value) + " " + problem + ": the axis is not calibrated");
             entry.axes[axis] = AxisCalibration {};
-            entry.unreadText[axis] = value;
+            // Kept to be written back as it stands, when its line as the writer
+            // puts it ("KEY\t= value") fits the line buffer.
+            const bool fits = std::strlen(kCalibrationAxisKeys[axis]) + 3 + value.size() < kLineLength - 1;
+            entry.unreadText[axis] = fits ? value : std::string();
             return;
         }
         entry.axes[axis] = calibration;
@@ -190,7 +193,7 @@ private:
         m_sectionName = name;
     }
 
-    std::string Place() const { return "[" + m_sectionName + "] "; }
+    std::string Place() const { return "[" + Shown(m_sectionName) + "] "; }
 
     std::string m_fileName;
     ReadResult m_result;

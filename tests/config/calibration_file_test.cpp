@@ -139,6 +139,12 @@ TEST(CalibrationFile, EachBadEntryIsIgnoredWithOneNoteNamingFileKeyAndText)
     ASSERT_EQ(notes.size(), 1u);
     EXPECT_EQ(notes[0].rfind("Calibration.ini: a line longer than 511 characters (X = 1 2 3", 0), 0u) << notes[0];
     EXPECT_EQ(ParseText("[JOYSTICK_305419896]\n" + longLine + "\n").table.Find(305419896), nullptr);
+    // An unread value too long to be written back on a line of its own is not kept.
+    const std::string longValue = "SL1=" + std::string(505, 'x');
+    ASSERT_LE(longValue.size(), 511u);
+    const CalibrationFile::ReadResult unkept = ParseText("[JOYSTICK_1]\n" + longValue + "\n");
+    EXPECT_EQ(unkept.notes.size(), 1u);
+    EXPECT_TRUE(unkept.table.Empty());
     // Every note fits the warning list's 255 characters.
     EXPECT_LE(NotesOf("X = " + std::string(400, '7')).at(0).size(), 255u);
 }
