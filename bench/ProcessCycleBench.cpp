@@ -150,9 +150,9 @@ void BM_ProcessCycleCalibrated(benchmark::State& bench)
                                              : AxisCalibration::RestsAtEnd(-9800, 9900 - axis);
         }
     }
-    const JoystickCalibration* slotCalibration[kJoystickSlots];
+    PreparedCalibration slotCalibration[kJoystickSlots];
     for (int slot = 0; slot < kJoystickSlots; ++slot) {
-        slotCalibration[slot] = calibration.Find(static_cast<std::int32_t>(kIds[slot]));
+        slotCalibration[slot] = PreparedCalibration(*calibration.Find(static_cast<std::int32_t>(kIds[slot])));
     }
     std::int32_t rawAxes[kJoystickSlots][kCalibratedAxes] = {};
 
@@ -165,7 +165,7 @@ void BM_ProcessCycleCalibrated(benchmark::State& bench)
         MoveInputs(states, tick++);
         for (int slot = 0; slot < kJoystickSlots; ++slot) {
             std::copy(std::begin(states[slot].axes), std::end(states[slot].axes), std::begin(rawAxes[slot]));
-            slotCalibration[slot]->Apply(states[slot]);
+            slotCalibration[slot].Apply(states[slot]);
         }
         processor.ProcessCycle(0.01, table, kJoystickSlots - 1);
         benchmark::DoNotOptimize(rawAxes);

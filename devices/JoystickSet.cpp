@@ -95,7 +95,7 @@ void JoystickSet::ReleaseDevices()
         device.reset();
     }
     for (int slot = 0; slot < kJoystickSlots; ++slot) {
-        m_slotCalibration[slot] = nullptr;
+        m_calibrated[slot] = false;
         m_taken[slot] = false;
     }
     if (m_directInput != nullptr) {
@@ -217,7 +217,8 @@ void JoystickSet::FindSlotCalibration(int slot)
     // The device layer knows no instances yet: every joystick takes the entry of its ID.
     const JoystickCalibration* entry
         = m_slots[slot] ? m_calibration.Find(static_cast<std::int32_t>(m_slots[slot]->GetJoystickId())) : nullptr;
-    m_slotCalibration[slot] = entry != nullptr && entry->Calibrates() ? entry : nullptr;
+    m_calibrated[slot] = entry != nullptr && entry->Calibrates();
+    m_slotCalibration[slot] = m_calibrated[slot] ? PreparedCalibration(*entry) : PreparedCalibration();
 }
 
 void JoystickSet::TakeState(int slot)
@@ -226,8 +227,8 @@ void JoystickSet::TakeState(int slot)
     m_slots[slot]->GetState(state);
     std::copy(std::begin(state.axes), std::end(state.axes), std::begin(m_rawAxes[slot]));
     m_taken[slot] = true;
-    if (m_slotCalibration[slot] != nullptr) {
-        m_slotCalibration[slot]->Apply(state);
+    if (m_calibrated[slot]) {
+        m_slotCalibration[slot].Apply(state);
     }
 }
 
@@ -240,8 +241,8 @@ void JoystickSet::SetCalibration(const CalibrationTable& table)
         if (m_taken[slot]) {
             JoystickState& state = m_states[slot];
             std::copy(std::begin(m_rawAxes[slot]), std::end(m_rawAxes[slot]), std::begin(state.axes));
-            if (m_slotCalibration[slot] != nullptr) {
-                m_slotCalibration[slot]->Apply(state);
+            if (m_calibrated[slot]) {
+                m_slotCalibration[slot].Apply(state);
             }
         }
     }

@@ -113,7 +113,9 @@ private:
     JoystickState m_states[kJoystickSlots] = {};
     std::int32_t m_rawAxes[kJoystickSlots][kCalibratedAxes] = {};
     CalibrationTable m_calibration;
-    const JoystickCalibration* m_slotCalibration[kJoystickSlots] = {};
+    // The calibration of each slot's joystick as the tick applies it; none for a slot without one.
+    PreparedCalibration m_slotCalibration[kJoystickSlots];
+    bool m_calibrated[kJoystickSlots] = {};
     bool m_taken[kJoystickSlots] = {}; // the slot's record came from its device
     const JoystickState* m_stateTable[kJoystickSlots] = {};
     struct Substitution {

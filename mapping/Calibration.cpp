@@ -68,6 +68,82 @@ void JoystickCalibration::Apply(JoystickState& state) const
     }
 }
 
+namespace {
+
+// floor(2^64 / divisor) + 1: with it, (numerator * inverse) >> 64 is
+// numerator / divisor, rounded down, for every 32-bit numerator and every
+// divisor from 2 up.
+constexpr std::uint64_t InverseOf(std::uint32_t divisor)
+{
+    return ~std::uint64_t { 0 } / divisor + 1;
+}
+
+// The product's high half; g++ and mingw-w64 have a 128-bit integer for it.
+__extension__ typedef unsigned __int128 Product;
+
+constexpr std::int32_t Quotient(std::uint32_t numerator, std::uint64_t inverse)
+{
+    return static_cast<std::int32_t>((static_cast<Product>(numerator) * inverse) >> 64);
+}
+
+} // namespace
+
+PreparedCalibration::PreparedCalibration(const JoystickCalibration& calibration)
+{
+    for (int i = 0; i < kCalibratedAxes; ++i) {
+        const AxisCalibration& source = calibration.axes[i];
+        if (source.kind == AxisCalibration::Kind::None || !source.Valid()) {
+            continue;
+        }
+        Axis& axis = m_axes[i];
+        axis.kind = source.kind;
+        axis.minimum = source.minimum;
+        axis.centre = source.kind == AxisCalibration::Kind::Centred ? source.centre : source.minimum;
+        axis.maximum = source.maximum;
+        // The spans of AxisCalibration::Apply, doubled for its rounding.
+        if (source.kind == AxisCalibration::Kind::Centred) {
+            axis.lowDivisor = 2u * static_cast<std::uint32_t>(source.centre - source.minimum);
+            axis.highDivisor = 2u * static_cast<std::uint32_t>(source.maximum - source.centre);
+        } else {
+            axis.lowDivisor = axis.highDivisor = 2u * static_cast<std::uint32_t>(source.maximum - source.minimum);
+        }
+        axis.lowInverse = InverseOf(axis.lowDivisor);
+        axis.highInverse = InverseOf(axis.highDivisor);
+    }
+}
+
+std::int32_t PreparedCalibration::Apply(int index, std::int32_t raw) const
+{
+    const Axis& axis = m_axes[index];
+    if (axis.kind == AxisCalibration::Kind::None) {
+        return raw;
+    }
+    if (raw <= axis.minimum) {
+        return -kAxisLimit;
+    }
+    if (raw >= axis.maximum) {
+        return kAxisLimit;
+    }
+    // round(n / (d / 2)) = floor((2n + d / 2) / d) with d the doubled span, as RoundedQuotient.
+    if (axis.kind == AxisCalibration::Kind::RestsAtEnd) {
+        const auto numerator = static_cast<std::uint32_t>(2 * (raw - axis.minimum) * 2 * kAxisLimit);
+        return -kAxisLimit + Quotient(numerator + axis.highDivisor / 2, axis.highInverse);
+    }
+    if (raw >= axis.centre) {
+        const auto numerator = static_cast<std::uint32_t>(2 * (raw - axis.centre) * kAxisLimit);
+        return Quotient(numerator + axis.highDivisor / 2, axis.highInverse);
+    }
+    const auto numerator = static_cast<std::uint32_t>(2 * (axis.centre - raw) * kAxisLimit);
+    return -Quotient(numerator + axis.lowDivisor / 2, axis.lowInverse);
+}
+
+void PreparedCalibration::Apply(JoystickState& state) const
+{
+    for (int axis = 0; axis < kCalibratedAxes; ++axis) {
+        state.axes[axis] = Apply(axis, state.axes[axis]);
+    }
+}
+
 const JoystickCalibration* CalibrationTable::Find(std::int32_t joystickId, const std::string& instance) const
 {
     const JoystickCalibration* plain = nullptr;

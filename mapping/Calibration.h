@@ -66,6 +66,35 @@ struct JoystickCalibration {
     bool operator==(const JoystickCalibration&) const = default;
 };
 
+// One joystick's calibration made ready for the tick: the same values as
+// JoystickCalibration::Apply gives, bit for bit, with each division replaced
+// by a multiplication by its divisor's precomputed inverse (exact for every
+// numerator the axes can give). Axes that are not calibrated, or whose
+// calibration is not valid, are left as they are.
+class PreparedCalibration {
+public:
+    PreparedCalibration() = default;
+    explicit PreparedCalibration(const JoystickCalibration& calibration);
+
+    void Apply(JoystickState& state) const;
+    std::int32_t Apply(int axis, std::int32_t raw) const;
+
+private:
+    struct Axis {
+        AxisCalibration::Kind kind = AxisCalibration::Kind::None;
+        std::int32_t minimum = 0;
+        std::int32_t centre = 0;
+        std::int32_t maximum = 0;
+        // Below and above the centre (or along the whole travel): twice the
+        // divisor, and the inverse of twice the divisor.
+        std::uint32_t lowDivisor = 1;
+        std::uint32_t highDivisor = 1;
+        std::uint64_t lowInverse = 0;
+        std::uint64_t highInverse = 0;
+    };
+    std::array<Axis, kCalibratedAxes> m_axes {};
+};
+
 class CalibrationTable {
 public:
     // The entry for a joystick: the one of its instance when there is one,

@@ -115,3 +115,37 @@ TEST(Calibration, TableFindsTheInstanceFirstThenTheId)
     EXPECT_NE(table.Find(10), nullptr);
     EXPECT_EQ(table.Entries().size(), 4u);
 }
+
+TEST(Calibration, PreparedCalibrationGivesExactlyWhatTheFormulaGives)
+{
+    // Every raw value of every kind of span: the narrowest, odd ones, the
+    // widest, a centre at either end of the range; and axes left alone.
+    JoystickCalibration calibration;
+    calibration.axes[0] = AxisCalibration::Centred(-3, 0, 3);
+    calibration.axes[1] = AxisCalibration::Centred(-10000, -9999, 10000);
+    calibration.axes[2] = AxisCalibration::Centred(-8000, 500, 9000);
+    calibration.axes[3] = AxisCalibration::RestsAtEnd(-10000, 10000);
+    calibration.axes[4] = AxisCalibration::RestsAtEnd(9998, 10000);
+    calibration.axes[5] = AxisCalibration::RestsAtEnd(-7777, 3331);
+    calibration.axes[6] = AxisCalibration::Centred(5, 5, 6); // invalid: as read
+    const PreparedCalibration prepared(calibration);
+    for (int axis = 0; axis < kCalibratedAxes; ++axis) {
+        for (std::int32_t raw = -10000; raw <= 10000; ++raw) {
+            ASSERT_EQ(prepared.Apply(axis, raw), calibration.axes[axis].Apply(raw)) << axis << " " << raw;
+        }
+    }
+    EXPECT_EQ(prepared.Apply(1, 0), 5000); // 9999 of 19999 above the centre
+    EXPECT_EQ(prepared.Apply(7, -1234), -1234);
+    // Beyond the range a device should never give: still clamped or passed on, never wrapped.
+    EXPECT_EQ(prepared.Apply(3, 2000000000), 10000);
+    EXPECT_EQ(prepared.Apply(7, 2000000000), 2000000000);
+
+    JoystickState state {};
+    for (int axis = 0; axis < kCalibratedAxes; ++axis) {
+        state.axes[axis] = 1111 * axis - 4000;
+    }
+    JoystickState expected = state;
+    calibration.Apply(expected);
+    prepared.Apply(state);
+    EXPECT_EQ(std::memcmp(&state, &expected, sizeof state), 0);
+}
