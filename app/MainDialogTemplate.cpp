@@ -17,7 +17,7 @@ constexpr std::int32_t kLampOff = static_cast<std::int32_t>(LampPicture::Off);
 constexpr std::int32_t kLampWarning = static_cast<std::int32_t>(LampPicture::Warning);
 
 constexpr std::size_t kControlsPerAxisRow = 8;
-constexpr std::size_t kMainControlCount = 115 + kControlsPerAxisRow * kAxisRowCount + kCockpitButtonCount + 1;
+constexpr std::size_t kMainControlCount = 116 + kControlsPerAxisRow * kAxisRowCount + kCockpitButtonCount + 1;
 
 struct Builder {
     std::array<ControlTemplate, kMainControlCount> controls {};
@@ -173,12 +173,23 @@ constexpr void AddButtonRowsAndFiles(Builder& b)
     b.Add(kParkBrakeMessage, ControlKind::Static, "", { 608, 346, 156, 8 });
     b.Tip("The parking brake's state as the simulator receives it.");
 
-    b.Add(kSaveAssignments, ControlKind::PushButton, "Save Assignments", { 448, 362, 80, 14 }, FlagDisabled);
+    // The row of buttons under the switches. Windows has one more (Calibrate), so its buttons are narrower.
+    constexpr bool kCalibrateShown = !kControlPanelCalibrates;
+    b.Add(kSaveAssignments, ControlKind::PushButton, "Save Assignments",
+        kCalibrateShown ? DialogRect { 448, 362, 70, 14 } : DialogRect { 448, 362, 80, 14 }, FlagDisabled);
     b.Tip("Saves the assignments and tuning values to the configuration file you choose.");
-    b.Add(kReadAlternate, ControlKind::PushButton, "Read Alternate", { 532, 362, 80, 14 });
+    b.Add(kReadAlternate, ControlKind::PushButton, "Read Alternate",
+        kCalibrateShown ? DialogRect { 522, 362, 62, 14 } : DialogRect { 532, 362, 80, 14 });
     b.Tip("Reads another configuration file into the simulator's block.");
-    b.Add(kControlPanel, ControlKind::PushButton, "Control Panel", { 616, 362, 80, 14 });
-    b.Tip("Opens the system's joystick settings, to calibrate or test the joysticks.");
+    b.Add(kControlPanel, ControlKind::PushButton, "Control Panel",
+        kCalibrateShown ? DialogRect { 588, 362, 58, 14 } : DialogRect { 616, 362, 80, 14 });
+    b.Tip(kControlPanelCalibrates
+            ? "Opens the calibration of the joysticks' axes: their ends and centres, kept in Calibration.ini."
+            : "Opens the system's joystick settings, to test the joysticks.");
+    b.Add(kCalibrate, ControlKind::PushButton, "Calibrate", { 650, 362, 46, 14 },
+        kCalibrateShown ? FlagNone : FlagHidden | FlagDisabled);
+    b.Tip("Opens the calibration of the joysticks' axes: their ends and centres as Tavelin reads them, kept in "
+          "Calibration.ini.");
     b.Add(kRecord, ControlKind::PushButton, "Record", { 700, 362, 52, 14 });
     b.Tip("Records what the four joysticks do, with the time of every change, into a new file in the "
           "configuration folder that the warning list names, until you click again.");

@@ -32,6 +32,7 @@ CTavelinDlg::CTavelinDlg()
     , m_files(*this, m_block)
     , m_indicators(m_switchPanel, m_block)
     , m_tuning(*this, m_block)
+    , m_calibrations(*this)
     , m_network(*this)
 {
     m_texts.Bind(TextBanner, kBanner);
@@ -54,6 +55,7 @@ void CTavelinDlg::BindParts(DialogView* view)
     m_indicators.Bind(view);
     m_network.Bind(view);
     m_recording.Bind(view);
+    m_calibrations.Bind(view);
 }
 
 // ---------------------------------------------------------------- events
@@ -86,6 +88,9 @@ void CTavelinDlg::OnCommand(std::int32_t id)
         break;
     case kControlPanel:
         OnControlPanel();
+        break;
+    case kCalibrate:
+        OnCalibrate();
         break;
     case kSetDeadBands:
         OnSetDeadBands();
@@ -325,6 +330,7 @@ bool CTavelinDlg::Initialise(std::string path)
 void CTavelinDlg::StartJoySticks()
 {
     m_joySticks->SetSwitchPanel(&m_switchPanel);
+    m_calibrations.ApplyTo(*m_joySticks);
     OnJoyStick();
     m_view->EnableControl(kEnumerate, false);
     m_view->EnableControl(kSaveAssignments, true);
@@ -629,11 +635,22 @@ void CTavelinDlg::OnThrustLeverData()
 
 void CTavelinDlg::OnControlPanel()
 {
+    if (kControlPanelCalibrates) {
+        OnCalibrate();
+        return;
+    }
     if (m_joySticks != nullptr) {
         const char* problem = m_joySticks->RunControlPanel();
         if (problem[0] != '\0') {
             ShowBox(problem, "CTavelinDlg::OnControlPanel");
         }
+    }
+}
+
+void CTavelinDlg::OnCalibrate()
+{
+    if (ReadyJoySticks() != nullptr) {
+        m_calibrations.OnCalibrate();
     }
 }
 

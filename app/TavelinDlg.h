@@ -8,6 +8,7 @@
 #pragma once
 
 #include "app/AssignmentRows.h"
+#include "app/Calibrations.h"
 #include "app/FlightRecording.h"
 #include "app/Indicators.h"
 #include "app/MainWindowServices.h"
@@ -102,7 +103,9 @@ public:
     void OnRead1();
     void OnSetDeadBands();
     void OnThrustLeverData();
+    // Linux: the calibration dialog; Windows: the system's joystick panel.
     void OnControlPanel();
+    void OnCalibrate();
     void OnAbout();
     void OnNetwork();
 
@@ -126,6 +129,7 @@ public:
     const char* GetSetUpNameText() const { return m_files.SetUpNameText(); }
     const NetworkSending& GetNetwork() const { return m_network; }
     const FlightRecording& GetRecording() const { return m_recording; }
+    const Calibrations& GetCalibrations() const { return m_calibrations; }
     const JoystickState& GetSlotState(int slot) const { return m_slots.state[slot < 0 || slot > 3 ? 0 : slot]; }
 
     static constexpr const char* const (&AxisInputNames)[kAxisInputCount] = AssignmentRows::AxisInputNames;
@@ -187,6 +191,7 @@ private:
     SetUpFiles m_files;
     Indicators m_indicators;
     TuningDialogs m_tuning;
+    Calibrations m_calibrations;
     NetworkSending m_network;
     FlightRecording m_recording;
 };

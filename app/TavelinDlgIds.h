@@ -14,6 +14,16 @@ inline constexpr std::int32_t kOk = 1;
 inline constexpr std::int32_t kCancel = 2;
 inline constexpr std::int32_t kEnumerate = 1000;
 inline constexpr std::int32_t kControlPanel = 1089;
+// The calibration dialog's own button. On Linux "Control Panel" opens the
+// calibration itself (the system's joystick tools there calibrate another
+// interface than the one Tavelin reads), so the button is left out; on
+// Windows "Control Panel" stays the system's panel.
+inline constexpr std::int32_t kCalibrate = 1109;
+#ifdef _WIN32
+inline constexpr bool kControlPanelCalibrates = false;
+#else
+inline constexpr bool kControlPanelCalibrates = true;
+#endif
 
 // Slot panels: device-name texts and group boxes, slot 0..3.
 inline constexpr std::int32_t kDeviceName[4] = { 1001, 1002, 1007, 1008 };

@@ -1,11 +1,13 @@
 // The cost of one processing cycle with four joysticks and every control
-// assigned; the same with a response curve on each of the six axes, and the
-// two side by side as a ratio; and the least such a cycle can cost: the same
+// assigned; the same with a response curve on each of the six axes, with
+// every axis of the four joysticks calibrated, and with both, the last side by
+// side with the plain cycle as a ratio; and the least such a cycle can cost: the same
 // six inputs and button states read from the same records and stored at the
 // block's offsets, with no tuning, no filter and no checks. Runs against the block
 // named by TAVELIN_SHM_NAME and refuses to run without it, so it never writes
 // into a simulator's live block.
 #include "mapping/Assignments.h"
+#include "mapping/Calibration.h"
 #include "mapping/CockpitAxes.h"
 #include "mapping/CockpitButtons.h"
 #include "mapping/ControlProcessor.h"
@@ -14,6 +16,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -120,7 +123,39 @@ void SetSixCurves(ControlProcessor& processor)
     }
 }
 
-void RunCycles(benchmark::State& bench, bool curves)
+// Every axis of the four joysticks calibrated, centred axes and axes resting
+// at an end in turn, as the joystick set does it after polling: the records'
+// raw axes kept, their axes calibrated in place.
+struct CalibratedStates {
+    CalibratedStates()
+    {
+        for (int slot = 0; slot < kJoystickSlots; ++slot) {
+            JoystickCalibration joystick;
+            for (int axis = 0; axis < kCalibratedAxes; ++axis) {
+                joystick.axes[axis] = axis % 2 == 0 ? AxisCalibration::Centred(-9500 + axis, 120, 9700 - axis)
+                                                    : AxisCalibration::RestsAtEnd(-9800, 9900 - axis);
+            }
+            prepared[slot] = PreparedCalibration(joystick);
+        }
+    }
+    // The records as the devices deliver them (their raw axes put back, then
+    // moved), then calibrated.
+    void Move(JoystickState (&states)[kJoystickSlots], std::int32_t tick)
+    {
+        for (int slot = 0; slot < kJoystickSlots; ++slot) {
+            std::copy(std::begin(raw[slot]), std::end(raw[slot]), std::begin(states[slot].axes));
+        }
+        MoveInputs(states, tick);
+        for (int slot = 0; slot < kJoystickSlots; ++slot) {
+            std::copy(std::begin(states[slot].axes), std::end(states[slot].axes), std::begin(raw[slot]));
+            prepared[slot].Apply(states[slot]);
+        }
+    }
+    PreparedCalibration prepared[kJoystickSlots];
+    std::int32_t raw[kJoystickSlots][kCalibratedAxes] = {};
+};
+
+void RunCycles(benchmark::State& bench, bool curves, bool calibrated)
 {
     ControlProcessor processor;
     JoystickState states[kJoystickSlots];
@@ -133,9 +168,14 @@ void RunCycles(benchmark::State& bench, bool curves)
         SetSixCurves(processor);
     }
     void* block = processor.GetBlock();
+    CalibratedStates calibration;
     std::int32_t tick = 0;
     for (auto _ : bench) {
-        MoveInputs(states, tick++);
+        if (calibrated) {
+            calibration.Move(states, tick++);
+        } else {
+            MoveInputs(states, tick++);
+        }
         processor.ProcessCycle(0.01, table, kJoystickSlots - 1);
         benchmark::DoNotOptimize(Block::LoadDouble(block, Block::kPitchOutput));
         benchmark::ClobberMemory();
@@ -144,18 +184,23 @@ void RunCycles(benchmark::State& bench, bool curves)
 
 void BM_ProcessCycle(benchmark::State& bench)
 {
-    RunCycles(bench, false);
+    RunCycles(bench, false, false);
 }
 
 void BM_ProcessCycleSixCurves(benchmark::State& bench)
 {
-    RunCycles(bench, true);
+    RunCycles(bench, true, false);
 }
 
-// The two cycles side by side in one run, in alternating batches so that
-// both meet the same machine: the cost of the curves as a ratio (goal: at
-// most 1.3).
-void BM_CurvesAgainstPlainCycle(benchmark::State& bench)
+void BM_ProcessCycleCalibrated(benchmark::State& bench)
+{
+    RunCycles(bench, false, true);
+}
+
+// The plain cycle and the one with six curves and every axis calibrated,
+// side by side in one run, in alternating batches so that both meet the same
+// machine: the cost of the two as a ratio (goal: at most 1.3).
+void BM_FeelAgainstPlainCycle(benchmark::State& bench)
 {
     ControlProcessor plain;
     ControlProcessor curved;
@@ -178,19 +223,24 @@ void BM_CurvesAgainstPlainCycle(benchmark::State& bench)
     Clock::duration curvedTime {};
     std::int64_t batches = 0;
     std::int32_t tick = 0;
-    const auto batch = [&tick](ControlProcessor& processor, JoystickState(&states)[kJoystickSlots],
-                           const JoystickState*(&table)[kJoystickSlots]) {
+    CalibratedStates calibration;
+    const auto batch = [&tick, &calibration](ControlProcessor& processor, JoystickState(&states)[kJoystickSlots],
+                           const JoystickState*(&table)[kJoystickSlots], bool calibrated) {
         const Clock::time_point start = Clock::now();
         for (int i = 0; i < kBatch; ++i) {
-            MoveInputs(states, tick + i);
+            if (calibrated) {
+                calibration.Move(states, tick + i);
+            } else {
+                MoveInputs(states, tick + i);
+            }
             processor.ProcessCycle(0.01, table, kJoystickSlots - 1);
             benchmark::ClobberMemory();
         }
         return Clock::now() - start;
     };
     for (auto _ : bench) {
-        plainTime += batch(plain, plainStates, plainTable);
-        curvedTime += batch(curved, curvedStates, curvedTable);
+        plainTime += batch(plain, plainStates, plainTable, false);
+        curvedTime += batch(curved, curvedStates, curvedTable, true);
         tick += kBatch;
         ++batches;
     }
@@ -198,7 +248,7 @@ void BM_CurvesAgainstPlainCycle(benchmark::State& bench)
     const double plainNs = std::chrono::duration<double, std::nano>(plainTime).count() / cycles;
     const double curvedNs = std::chrono::duration<double, std::nano>(curvedTime).count() / cycles;
     bench.counters["plain_ns"] = plainNs;
-    bench.counters["six_curves_ns"] = curvedNs;
+    bench.counters["curves_and_calibration_ns"] = curvedNs;
     bench.counters["ratio"] = plainNs > 0.0 ? curvedNs / plainNs : 0.0;
 }
 
@@ -259,6 +309,7 @@ void BM_CycleFloor(benchmark::State& bench)
 
 BENCHMARK(BM_ProcessCycle);
 BENCHMARK(BM_ProcessCycleSixCurves);
-BENCHMARK(BM_CurvesAgainstPlainCycle);
+BENCHMARK(BM_ProcessCycleCalibrated);
+BENCHMARK(BM_FeelAgainstPlainCycle);
 BENCHMARK(BM_CycleFloor);
 BENCHMARK_MAIN();

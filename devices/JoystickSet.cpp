@@ -9,7 +9,9 @@
 #include "mapping/GenericSimBlock.h"
 #include "support/TextFunctions.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -91,6 +93,10 @@ void JoystickSet::ReleaseDevices()
 {
     for (std::unique_ptr<JoystickDevice>& device : m_slots) {
         device.reset();
+    }
+    for (int slot = 0; slot < kJoystickSlots; ++slot) {
+        m_calibrated[slot] = false;
+        m_taken[slot] = false;
     }
     if (m_directInput != nullptr) {
         try {
@@ -203,6 +209,52 @@ void JoystickSet::AddDevice(int slot, const void* deviceInstance)
         SetSlotZeroJoystickId(device->GetJoystickId());
     }
     m_slots[slot] = std::move(device);
+    FindSlotCalibration(slot);
+}
+
+void JoystickSet::FindSlotCalibration(int slot)
+{
+    // The device layer knows no instances yet: every joystick takes the entry of its ID.
+    const JoystickCalibration* entry
+        = m_slots[slot] ? m_calibration.Find(static_cast<std::int32_t>(m_slots[slot]->GetJoystickId())) : nullptr;
+    m_calibrated[slot] = entry != nullptr && entry->Calibrates();
+    m_slotCalibration[slot] = m_calibrated[slot] ? PreparedCalibration(*entry) : PreparedCalibration();
+}
+
+void JoystickSet::TakeState(int slot)
+{
+    JoystickState& state = m_states[slot];
+    m_slots[slot]->GetState(state);
+    std::copy(std::begin(state.axes), std::end(state.axes), std::begin(m_rawAxes[slot]));
+    m_taken[slot] = true;
+    if (m_calibrated[slot]) {
+        m_slotCalibration[slot].Apply(state);
+    }
+}
+
+void JoystickSet::SetCalibration(const CalibrationTable& table)
+{
+    m_calibration = table;
+    for (int slot = 0; slot < kJoystickSlots; ++slot) {
+        FindSlotCalibration(slot);
+        // A slot not polled yet keeps its empty record.
+        if (m_taken[slot]) {
+            JoystickState& state = m_states[slot];
+            std::copy(std::begin(m_rawAxes[slot]), std::end(m_rawAxes[slot]), std::begin(state.axes));
+            if (m_calibrated[slot]) {
+                m_slotCalibration[slot].Apply(state);
+            }
+        }
+    }
+}
+
+bool JoystickSet::GetRawAxes(int slot, std::int32_t (&out)[kCalibratedAxes]) const
+{
+    if (slot < 0 || slot >= kJoystickSlots || !m_slots[slot]) {
+        return false;
+    }
+    std::copy(std::begin(m_rawAxes[slot]), std::end(m_rawAxes[slot]), std::begin(out));
+    return true;
 }
 
 void JoystickSet::Rescan()
@@ -304,7 +356,7 @@ void JoystickSet::PollAll(double period)
             continue;
         }
         m_slots[slot]->Poll();
-        m_slots[slot]->GetState(m_states[slot]);
+        TakeState(slot);
         const bool lost = m_slots[slot]->IsLost();
         if (lost != m_lost[slot]) {
             m_lost[slot] = lost;

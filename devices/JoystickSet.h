@@ -5,6 +5,7 @@
 // as lost and comes back to it.
 #pragma once
 
+#include "mapping/Calibration.h"
 #include "mapping/ControlProcessor.h"
 #include "mapping/JoystickState.h"
 
@@ -47,7 +48,17 @@ public:
     // window: the owner window for the cooperative level; instance: the program's module.
     bool CreateDevices(void* window, void* instance);
     void PollAll(double period);
+    // The slot's record as the processing sees it: calibrated.
     bool GetSlotState(int slot, JoystickState& out) const;
+    // The slot's eight position axes as the device gave them, before
+    // calibration (what a calibration is made from).
+    bool GetRawAxes(int slot, std::int32_t (&out)[kCalibratedAxes]) const;
+
+    // The calibration every later poll applies; an empty table (the default)
+    // leaves every reading exactly as the device gives it. The records of the
+    // slots are calibrated again at once.
+    void SetCalibration(const CalibrationTable& table);
+    const CalibrationTable& GetCalibration() const { return m_calibration; }
     const char* GetDeviceName(int slot) const;
     std::int32_t GetJoystickCount() const { return m_joystickCount; }
     // The last CreateDevices asked the backend and heard of no joystick at all
@@ -82,6 +93,10 @@ private:
     void NoteLoss(int slot);
     // What the backend has to tell (a recording it cannot play to its end) becomes notes.
     void TakeBackendNotes();
+    // Which entry of the calibration holds for the slot's joystick.
+    void FindSlotCalibration(int slot);
+    // The slot's record from its device, calibrated.
+    void TakeState(int slot);
     // Around a cycle that resolves the assignment: a configured joystick ID
     // that the resolution replaced by slot 0's (its joystick was not there)
     // is remembered, and given back once that joystick is attached, so that
@@ -98,6 +113,12 @@ private:
     IDirectInputA* m_directInput = nullptr;
     std::unique_ptr<JoystickDevice> m_slots[kJoystickSlots];
     JoystickState m_states[kJoystickSlots] = {};
+    std::int32_t m_rawAxes[kJoystickSlots][kCalibratedAxes] = {};
+    CalibrationTable m_calibration;
+    // The calibration of each slot's joystick as the tick applies it; none for a slot without one.
+    PreparedCalibration m_slotCalibration[kJoystickSlots];
+    bool m_calibrated[kJoystickSlots] = {};
+    bool m_taken[kJoystickSlots] = {}; // the slot's record came from its device
     const JoystickState* m_stateTable[kJoystickSlots] = {};
     struct Substitution {
         bool active = false;

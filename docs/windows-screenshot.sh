@@ -3,7 +3,9 @@
 # under Wine) on a virtual X display, with the shipped virtual joysticks moving;
 # at 1920x1080, and docs/windows-main-window-1366x768.png on a laptop's screen;
 # at 1920x1080 also docs/windows-response-curves-dialog.png, the Response
-# Curves dialog over it with a POINTS curve on the pitch.
+# Curves dialog over it with a POINTS curve on the pitch,
+# and docs/windows-calibrate-dialog.png, the calibration dialog after a few
+# seconds of the moving stick.
 # Usage: docs/windows-screenshot.sh [Windows build folder, default build/win]
 set -eu
 cd "$(dirname "$0")/.."
@@ -52,6 +54,18 @@ if [ "$picture" = docs/windows-main-window.png ]; then
     /Width:/ { w = $2 } /Height:/ { h = $2 } END { printf "%dx%d+%d+%d", w, h, x, y }')
   import -window root -crop "$geometry" +repage docs/windows-response-curves-dialog.png
   echo docs/windows-response-curves-dialog.png
+  wine "$build/tests/post_command.exe" "Response Curves" 2 # Cancel
+  wine "$build/tests/post_command.exe" "Version 1.6" 1109 >/dev/null 2>&1 # the Calibrate button
+  deadline=$((SECONDS + 20))
+  until xwininfo -name "Calibrate joystick axes" >/dev/null 2>&1; do
+    [ $SECONDS -lt $deadline ] || { echo "windows-screenshot: the calibration dialog never appeared" >&2; exit 1; }
+    sleep 0.2
+  done
+  sleep 4 # the stick sweeps through part of its travel meanwhile
+  geometry=$(xwininfo -name "Calibrate joystick axes" | awk '/Absolute upper-left X:/ { x = $4 }
+    /Absolute upper-left Y:/ { y = $4 } /Width:/ { w = $2 } /Height:/ { h = $2 } END { printf "%dx%d+%d+%d", w, h, x, y }')
+  import -window root -crop "$geometry" +repage docs/windows-calibrate-dialog.png
+  echo docs/windows-calibrate-dialog.png
 fi
 # The next picture's screen is another one: the prefix's server must not keep this one's.
 kill "$program" 2>/dev/null

@@ -3,6 +3,9 @@
 // block of its own (TAVELIN_SHM_NAME). Whatever loads must also survive a
 // save and a second load, and the second save must repeat the first byte for
 // byte. TAVELIN_FUZZ_DIR is where the input and the saved files are kept.
+// The same bytes as Calibration.ini: every axis it keeps is a valid
+// calibration, and what it keeps reads back the same once written.
+#include "config/CalibrationFile.h"
 #include "config/Ini_File_Reader.h"
 #include "mapping/ControlProcessor.h"
 #include "mapping/GenericSimBlock.h"
@@ -168,6 +171,34 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     return 0;
 }
 
+void ReadAsCalibration(const std::uint8_t* data, std::size_t size)
+{
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    const CalibrationFile::ReadResult read = CalibrationFile::Parse(text, "Calibration.ini");
+    for (const JoystickCalibration& entry : read.table.Entries()) {
+        for (const AxisCalibration& axis : entry.axes) {
+            if (!axis.Valid()) {
+                Fail("an invalid calibration was kept", text);
+            }
+            for (const std::int32_t raw : { -10000, axis.minimum, axis.centre, axis.maximum, 10000 }) {
+                const std::int32_t value = axis.Apply(raw);
+                if (value < -10000 || value > 10000) {
+                    Fail("a calibrated value out of range", text);
+                }
+            }
+        }
+    }
+    for (const std::string& note : read.notes) {
+        if (note.size() > 255) {
+            Fail("a note longer than the warning list holds", note);
+        }
+    }
+    const std::string written = CalibrationFile::Text(read.table);
+    if (!(CalibrationFile::Parse(written, "Calibration.ini").table == read.table)) {
+        Fail("the calibration does not read back as written", written);
+    }
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     {
@@ -177,5 +208,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     LookUpEverything(data, size);
     ReadThroughCIniRead(data, size);
     LoadSaveLoadSave();
+    ReadAsCalibration(data, size);
     return 0;
 }

@@ -82,6 +82,7 @@ inline constexpr std::int32_t kConfigChoiceTemplateId = 132;
 inline constexpr std::int32_t kThrustLeverTemplateId = 134;
 inline constexpr std::int32_t kNetworkTemplateId = 140;
 inline constexpr std::int32_t kResponseCurvesTemplateId = 141;
+inline constexpr std::int32_t kCalibrateTemplateId = 150;
 
 // Resources the templates refer to.
 inline constexpr std::int32_t kApplicationIcon = 128;
@@ -94,3 +95,4 @@ const DialogTemplate& ConfigChoiceDialogTemplate(); // 132
 const DialogTemplate& ThrustLeverDialogTemplate(); // 134
 const DialogTemplate& NetworkDialogTemplate(); // 140
 const DialogTemplate& ResponseCurvesDialogTemplate(); // 141
+const DialogTemplate& CalibrateDialogTemplate(); // 150

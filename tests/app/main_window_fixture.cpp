@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 namespace {
@@ -66,7 +67,19 @@ void MainWindowTest::SetUp()
         std::error_code ignored;
         std::filesystem::remove_all(ConfigurationPath(index), ignored);
     }
+    m_hadCalibration = std::filesystem::is_regular_file(CalibrationPath());
+    if (m_hadCalibration) {
+        std::ifstream file(CalibrationPath(), std::ios::binary);
+        m_savedCalibration.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(CalibrationPath(), ignored);
     WriteConfiguration(0, Configuration());
+}
+
+std::string MainWindowTest::CalibrationPath() const
+{
+    return Paths::ConfigurationFolder() + Paths::Separator() + "Calibration.ini";
 }
 
 void MainWindowTest::TearDown()
@@ -85,6 +98,11 @@ void MainWindowTest::TearDown()
         if (m_hadFile[index]) {
             WriteConfiguration(index, m_savedFile[index]);
         }
+    }
+    std::filesystem::remove_all(CalibrationPath(), ignored);
+    if (m_hadCalibration) {
+        std::ofstream file(CalibrationPath(), std::ios::binary | std::ios::trunc);
+        file << m_savedCalibration;
     }
     std::filesystem::remove_all(m_configHome, ignored);
     ShmTestOs::UnsetEnvironment("TAVELIN_SHM_NAME");

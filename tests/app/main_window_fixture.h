@@ -57,6 +57,10 @@ protected:
     // them in one fixed folder): put back afterwards.
     bool m_hadFile[4] = {};
     std::string m_savedFile[4];
+    // The calibration file likewise: a test starts without one.
+    bool m_hadCalibration = false;
+    std::string m_savedCalibration;
+    std::string CalibrationPath() const;
 
     std::string m_shmName;
     std::string m_configHome;

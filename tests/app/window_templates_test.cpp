@@ -38,7 +38,8 @@ const ControlTemplate& Get(const DialogTemplate& dialog, std::int32_t id)
 std::vector<const DialogTemplate*> AllTemplates()
 {
     return { &AboutDialogTemplate(), &MainDialogTemplate(), &DeadBandDialogTemplate(), &ConfigChoiceDialogTemplate(),
-        &ThrustLeverDialogTemplate(), &NetworkDialogTemplate(), &ResponseCurvesDialogTemplate() };
+        &ThrustLeverDialogTemplate(), &NetworkDialogTemplate(), &ResponseCurvesDialogTemplate(),
+        &CalibrateDialogTemplate() };
 }
 
 } // namespace
@@ -47,7 +48,7 @@ TEST(DialogTemplates, EveryTemplateHasUniqueIdsInsideItsBounds)
 {
     const std::vector<std::pair<std::int32_t, std::string>> expected = { { 100, "About Tavelin" }, { 102, "Tavelin" },
         { 131, "Adjust axis dead bands" }, { 132, "Choose Configuration" }, { 134, "Thrust Lever Dialog" },
-        { 140, "Network" }, { 141, "Response Curves" } };
+        { 140, "Network" }, { 141, "Response Curves" }, { 150, "Calibrate joystick axes" } };
     const auto templates = AllTemplates();
     ASSERT_EQ(templates.size(), expected.size());
     for (std::size_t i = 0; i < templates.size(); ++i) {
@@ -210,9 +211,9 @@ TEST(DialogTemplates, MainWindowLayoutIsCleanAndHoldsTheReadouts)
 
 TEST(DialogTemplates, EveryControlTheOperatorCanPointAtHasAOneSentenceTooltip)
 {
-    for (const DialogTemplate* dialog :
-        { &MainDialogTemplate(), &AboutDialogTemplate(), &DeadBandDialogTemplate(), &ConfigChoiceDialogTemplate(),
-            &ThrustLeverDialogTemplate(), &NetworkDialogTemplate(), &ResponseCurvesDialogTemplate() }) {
+    for (const DialogTemplate* dialog : { &MainDialogTemplate(), &AboutDialogTemplate(), &DeadBandDialogTemplate(),
+             &ConfigChoiceDialogTemplate(), &ThrustLeverDialogTemplate(), &NetworkDialogTemplate(),
+             &ResponseCurvesDialogTemplate(), &CalibrateDialogTemplate() }) {
         int tips = 0;
         for (const auto& control : dialog->controls) {
             if (control.id == kNoControlId) {

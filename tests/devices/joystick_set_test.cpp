@@ -255,6 +255,83 @@ TEST_F(JoystickSetTest, PollingAllocatesNothing)
     EXPECT_EQ(state.axes[0], 4900);
 }
 
+TEST_F(JoystickSetTest, CalibrationReachesEveryReaderOfTheSlotsAndOnlyTheJoysticksItNames)
+{
+    ScriptedDirectInput fake;
+    fake.AddJoystick(0x12345678, "Stick", 12);
+    fake.AddJoystick(0x0BAD0001, "Pedals", 0);
+    ScriptedDirectInput::Joystick& stick = fake.joystick(0);
+    ScriptedDirectInput::Joystick& pedals = fake.joystick(1);
+    stick.state.lX = 600;
+    stick.state.lZ = -6000;
+    stick.state.lY = 777;
+    stick.state.lVX = 55;
+    pedals.state.lX = 600;
+    pedals.state.lRz = -9999;
+    JoystickState uncalibrated[2];
+    {
+        InspectableSet plain;
+        Start(plain);
+        ASSERT_TRUE(plain.CreateDevices(nullptr, nullptr));
+        plain.PollAll(0.01);
+        ASSERT_TRUE(plain.GetSlotState(0, uncalibrated[0]));
+        ASSERT_TRUE(plain.GetSlotState(1, uncalibrated[1]));
+    }
+    InspectableSet set;
+
+    Start(set);
+    CalibrationTable table;
+    table.Entry(0x12345678).axes[0] = AxisCalibration::Centred(-9000, 200, 8200); // X
+    table.Entry(0x12345678).axes[2] = AxisCalibration::RestsAtEnd(-10000, 6000); // Z
+    table.Entry(0x7777).axes[0] = AxisCalibration::RestsAtEnd(0, 1); // nobody's
+    set.SetCalibration(table);
+    ASSERT_TRUE(set.CreateDevices(nullptr, nullptr));
+    // Not polled yet: the records are as empty as without calibration.
+    JoystickState state;
+    ASSERT_TRUE(set.GetSlotState(0, state));
+    EXPECT_EQ(state.axes[0], 0);
+
+    fake.SetLogging(false);
+    set.PollAll(0.01);
+    ASSERT_TRUE(set.GetSlotState(0, state));
+    EXPECT_EQ(state.axes[0], 500); // 400 of 8000 above the centre
+    EXPECT_EQ(state.axes[2], -5000); // 8000 of 16000 along the lever
+    // The rest of the record is the device's, untouched.
+    JoystickState expected = uncalibrated[0];
+    expected.axes[0] = 500;
+    expected.axes[2] = -5000;
+    EXPECT_EQ(std::memcmp(&state, &expected, sizeof state), 0);
+    // A joystick without an entry reads bit for bit as without any calibration.
+    ASSERT_TRUE(set.GetSlotState(1, state));
+    EXPECT_EQ(std::memcmp(&state, &uncalibrated[1], sizeof state), 0);
+    // What the calibration is made from is the device's own value.
+    std::int32_t raw[kCalibratedAxes] = {};
+    ASSERT_TRUE(set.GetRawAxes(0, raw));
+    EXPECT_EQ(raw[0], 600);
+    EXPECT_EQ(raw[2], -6000);
+    EXPECT_FALSE(set.GetRawAxes(2, raw));
+
+    // Calibrating costs nothing per tick.
+    AllocationCounter::Start();
+    for (int tick = 0; tick < 20; ++tick) {
+        stick.state.lX = 200 + 400 * tick;
+        set.PollAll(0.01);
+    }
+    EXPECT_EQ(AllocationCounter::Stop(), 0);
+    ASSERT_TRUE(set.GetSlotState(0, state));
+    EXPECT_EQ(state.axes[0], 9500); // 7600 of 8000
+    stick.state.lX = 9000;
+    set.PollAll(0.01);
+    ASSERT_TRUE(set.GetSlotState(0, state));
+    EXPECT_EQ(state.axes[0], 10000); // clamped
+
+    // A new calibration is in use at once, and an empty one gives the raw values back.
+    set.SetCalibration(CalibrationTable {});
+    ASSERT_TRUE(set.GetSlotState(0, state));
+    EXPECT_EQ(state.axes[0], 9000);
+    EXPECT_EQ(state.axes[2], -6000);
+}
+
 TEST_F(JoystickSetTest, AMalformedVirtualFileReachesTheWindowAsAClearText)
 {
     const fs::path joysticks = fs::temp_directory_path() / (ShmTestOs::UniqueName("virtual") + ".ini");

@@ -275,6 +275,41 @@ TEST(ProgramEndToEnd, OffscreenWithoutJoysticksStandardErrorSaysWhatToTryAndNoth
     EXPECT_EQ(said.find("This plugin does not support"), std::string::npos) << said;
 }
 
+TEST(ProgramEndToEnd, ACalibratedAxisPublishesWhatItsCalibrationGives)
+{
+    testfiles::Sandbox sandbox("e2e");
+    {
+        std::ofstream file(sandbox.ConfigurationFile().parent_path() / "Calibration.ini", std::ios::binary);
+        // Y: min -6000, centre 1000, max 9000; X cannot be read and stays as read.
+        file << "[JOYSTICK_" << testfiles::kStickId << "]\nY\t= -6000 1000 9000\nX\t= 9 8 7\n";
+    }
+    testfiles::Stick stick;
+    stick.y = 4000; // 3000 of the 8000 above the centre: 3750
+    sandbox.MoveStick(stick);
+    const std::filesystem::path log = sandbox.Root() / "tavelin.log";
+    Program program(log);
+    ASSERT_TRUE(program.Started());
+    auto reader = AttachWhenReady(sandbox.ShmName(), program);
+    ASSERT_NE(reader, nullptr) << "the program never attached its block";
+    EXPECT_TRUE(WaitFor([&] { return Near(reader->Double(block::kPitchOutput), testfiles::SettledPitch(3750)); }))
+        << reader->Double(block::kPitchOutput);
+
+    stick.y = -2500; // 3500 of the 7000 below the centre: -5000
+    sandbox.MoveStick(stick);
+    EXPECT_TRUE(WaitFor([&] { return Near(reader->Double(block::kPitchOutput), testfiles::SettledPitch(-5000)); }))
+        << reader->Double(block::kPitchOutput);
+    stick.y = 9500; // beyond the maximum: full deflection
+    sandbox.MoveStick(stick);
+    EXPECT_TRUE(WaitFor([&] { return Near(reader->Double(block::kPitchOutput), testfiles::SettledPitch(10000)); }))
+        << reader->Double(block::kPitchOutput);
+    const std::string note = "Calibration.ini: [JOYSTICK_" + std::to_string(testfiles::kStickId)
+        + "] X = 9 8 7 has its min not below its centre: the axis is not calibrated";
+    EXPECT_TRUE(WaitFor([&] { return ReadText(log).find(note) != std::string::npos; })) << ReadText(log);
+
+    program.Signal(SIGTERM);
+    ASSERT_TRUE(program.WaitForExit().has_value());
+}
+
 TEST(ProgramEndToEnd, AGermanLocaleStillReadsTheConfigurationsNumbers)
 {
     // The test's own files are written first, in the C locale.

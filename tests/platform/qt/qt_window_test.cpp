@@ -2,6 +2,7 @@
 // configuration in a private folder and a private block, read back by a
 // second attacher the way the simulator reads it.
 #include "app/TavelinDlg.h"
+#include "dialogs/CalibrateDlg.h"
 #include "mapping/GenericSimBlock.h"
 #include "platform/qt/QtDialogView.h"
 #include "tests/platform/qt/qt_test_support.h"
@@ -20,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <memory>
 
 namespace {
@@ -216,6 +218,45 @@ TEST_F(QtWindowTest, OutputsKeepMovingBehindAModalSetUpDialog)
     });
     QTest::keyClick(window.Window(), Qt::Key_F1);
     EXPECT_EQ(qttest::FindWindow(QStringLiteral("template100")), nullptr);
+}
+
+TEST_F(QtWindowTest, TheCalibrationDialogCapturesAMovingAxisAndOkPutsItToUse)
+{
+    testfiles::Sandbox sandbox("calibrate");
+    OpenWindow window;
+    ASSERT_TRUE(window.Open());
+    testfiles::BlockReader reader(sandbox.ShmName());
+    ASSERT_TRUE(reader.Ready());
+    ASSERT_TRUE(WaitFor([&] { return window.dialog->GetCycleCount() > 2; }));
+
+    bool captured = false;
+    qttest::WhenShown(QStringLiteral("template150"), [&](QDialog* calibrate) {
+        ASSERT_NE(calibrate, nullptr);
+        const auto shown = [&](int axis, CCalibrateDlg::Column column) {
+            auto* label = dynamic_cast<TextLabel*>(Control<QLabel>(calibrate, CCalibrateDlg::RowId(axis, column)));
+            return label != nullptr ? label->ShownText().toStdString() : std::string("(none)");
+        };
+        testfiles::Stick stick;
+        for (const int y : { -3000, -8000, 2000, 8000, 0 }) {
+            stick.y = y;
+            sandbox.MoveStick(stick);
+            ASSERT_TRUE(WaitFor([&] { return shown(1, CCalibrateDlg::ColumnRaw) == std::to_string(y); }))
+                << shown(1, CCalibrateDlg::ColumnRaw);
+        }
+        captured = WaitFor([&] { return shown(1, CCalibrateDlg::ColumnState) == "captured"; });
+        EXPECT_EQ(shown(1, CCalibrateDlg::ColumnMinimum), "-8000");
+        EXPECT_EQ(shown(1, CCalibrateDlg::ColumnMaximum), "8000");
+        Control<QPushButton>(calibrate, kIdOk)->click();
+    });
+    Control<QPushButton>(window.Window(), kControlPanelCalibrates ? kControlPanel : kCalibrate)->click();
+    EXPECT_TRUE(captured);
+    EXPECT_TRUE(std::filesystem::exists(sandbox.ConfigurationFile().parent_path() / "Calibration.ini"));
+    // Y from -8000 over 0 to 8000: a raw 4000 is half way, as the pitch control sees it.
+    testfiles::Stick stick;
+    stick.y = 4000;
+    sandbox.MoveStick(stick);
+    EXPECT_TRUE(WaitFor([&] { return Near(reader.Double(block::kPitchOutput), testfiles::SettledPitch(5000)); }))
+        << reader.Double(block::kPitchOutput);
 }
 
 TEST_F(QtWindowTest, FailuresAreMessageBoxesAnsweredWithOk)

@@ -183,6 +183,23 @@ int main(int argc, char* argv[])
         view.Dialog(), MainIds::kNetwork, QStringLiteral("template140"), QStringLiteral("network-dialog"), kIdCancel);
     SnapChild(view.Dialog(), 0, QStringLiteral("template100"), QStringLiteral("about-box"), kIdOk);
 
+    // The calibration while the demo's stick sweeps: a few seconds of captures first.
+    qttest::WhenShown(QStringLiteral("template150"), [&](QDialog* child) {
+        qttest::WaitFor([] { return false; }, 4000);
+        Snap(child, QStringLiteral("calibrate-dialog"));
+        if (child != nullptr) {
+            if (auto* close = qttest::Control<QPushButton>(child, kIdCancel)) {
+                close->click();
+            }
+        }
+    });
+    if (auto* calibrate = qttest::Control<QPushButton>(
+            view.Dialog(), MainIds::kControlPanelCalibrates ? MainIds::kControlPanel : MainIds::kCalibrate)) {
+        view.ScrollArea()->ensureWidgetVisible(calibrate);
+        calibrate->click();
+    }
+    view.ScrollArea()->ensureVisible(0, 0);
+
     view.DeliverCommand(kIdOk);
     view.Finish();
     return g_failures == 0 ? 0 : 1;

@@ -138,9 +138,9 @@ Expected ExpectedFor(const ControlTemplate& control)
 
 TEST(Win32Renderer, EveryTemplateBecomesNativeControlsOfTheRightClassesStylesCaptionsAndIds)
 {
-    const std::array<const DialogTemplate*, 7> templates
-        = { &MainDialogTemplate(), &AboutDialogTemplate(), &DeadBandDialogTemplate(), &ConfigChoiceDialogTemplate(),
-              &ThrustLeverDialogTemplate(), &NetworkDialogTemplate(), &ResponseCurvesDialogTemplate() };
+    const std::array<const DialogTemplate*, 7> templates = { &MainDialogTemplate(), &AboutDialogTemplate(),
+        &DeadBandDialogTemplate(), &ConfigChoiceDialogTemplate(), &ThrustLeverDialogTemplate(),
+        &NetworkDialogTemplate(), &ResponseCurvesDialogTemplate(), &CalibrateDialogTemplate() };
     for (const DialogTemplate* dialog : templates) {
         SCOPED_TRACE("template " + std::to_string(dialog->id));
         int inspected = 0;
