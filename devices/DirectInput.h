@@ -240,6 +240,16 @@ struct IDirectInputA {
     // Asked every tick: answers without allocating. Backends that cannot
     // tell (DirectInput itself: its window hears WM_DEVICECHANGE) say false.
     virtual bool DevicesChanged() { return false; }
+    // Ours too: the backend's own news for the operator, one line each (a
+    // virtual joystick file that became unreadable while in use, and good
+    // again). `taken` counts the lines the caller has had from this root;
+    // the next one comes back and `taken` goes up, or null when there is
+    // none. Asked every tick: answers without allocating.
+    virtual const char* NextNotice(std::uint32_t& taken)
+    {
+        (void)taken;
+        return nullptr;
+    }
 };
 
 // Creates a root object through the first available backend of the list in

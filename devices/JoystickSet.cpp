@@ -161,6 +161,7 @@ bool JoystickSet::CreateDevices(void* window, void* instance)
         lost = false;
     }
     m_devicesChanged = false;
+    m_noticesTaken = 0;
     ++m_slotChanges;
     m_joystickCount = 0;
     m_foundNone = false;
@@ -250,7 +251,10 @@ void JoystickSet::Rescan()
         }
         claimed[chosen] = true;
         AddDevice(chosen, record);
-        m_lost[chosen] = false;
+        if (m_lost[chosen]) {
+            m_lost[chosen] = false;
+            NoteReturn(chosen);
+        }
         changed = true;
     }
     std::int32_t count = unplaced;
@@ -275,6 +279,14 @@ void JoystickSet::NoteLoss(int slot)
     AddNote(text, NoteKind::Stays);
 }
 
+void JoystickSet::NoteReturn(int slot)
+{
+    char text[kWarningLength];
+    FormatBounded(
+        text, static_cast<int>(sizeof(text)), "JoyStick in slot %d (%s) is back", slot, m_slots[slot]->GetName());
+    AddNote(text, NoteKind::Stays);
+}
+
 void JoystickSet::PollAll(double period)
 {
     KeepBlock();
@@ -284,6 +296,9 @@ void JoystickSet::PollAll(double period)
         if (changed || m_devicesChanged) {
             m_devicesChanged = false;
             Rescan();
+        }
+        while (const char* notice = m_directInput->NextNotice(m_noticesTaken)) {
+            AddNote(notice, NoteKind::Stays);
         }
     }
     if (m_joystickCount < 1) {
@@ -302,6 +317,8 @@ void JoystickSet::PollAll(double period)
             ++m_slotChanges;
             if (lost) {
                 NoteLoss(slot);
+            } else {
+                NoteReturn(slot);
             }
         }
         ++counted;

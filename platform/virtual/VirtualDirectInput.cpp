@@ -13,11 +13,13 @@
 // the tick (so a rewrite is seen on the next tick after it lands), else each
 // state read's. On Linux an inotify watch says when the file changed,
 // elsewhere its time stamp and size.
-// Limits: a section that disappears (or a file that becomes unreadable)
-// makes its joystick answer DIERR_INPUTLOST, and Acquire answers
-// DIERR_UNPLUGGED until the section is back. A file that cannot be read or
-// parsed fails the enumeration with DIERR_GENERIC and the reason in
-// GetFailureDetail. No effects, no buffered data; RunControlPanel answers
+// Limits: a section that disappears makes its joystick answer
+// DIERR_INPUTLOST, and Acquire answers DIERR_UNPLUGGED until the section is
+// back. A file that cannot be read or parsed at the first look fails the
+// enumeration with DIERR_GENERIC and the reason in GetFailureDetail; one
+// that was good and becomes unreadable keeps its last good joysticks (also
+// for enumerations) until it is good again, and NextNotice says so, once
+// when it breaks and once when it mends. No effects, no buffered data; RunControlPanel answers
 // DIERR_UNSUPPORTED and says in GetFailureDetail that there is no panel.
 #include "devices/DirectInputBackends.h"
 #include "devices/DirectInputObjects.h"
@@ -161,7 +163,21 @@ public:
     explicit VirtualDirectInput(const char* path)
         : m_file(SharedFile(path))
         , m_path(path)
+        , m_noticesBefore(m_file->GetNoticeCount())
     {
+    }
+
+    // What the file said since this root was made, each line once.
+    const char* NextNotice(std::uint32_t& taken) override
+    {
+        const std::uint32_t made = m_file->GetNoticeCount() - m_noticesBefore;
+        if (taken >= made) {
+            return nullptr;
+        }
+        if (made - taken > VirtualJoystickFile::kKeptNotices) {
+            taken = made - VirtualJoystickFile::kKeptNotices; // older ones are gone
+        }
+        return m_file->GetNotice(m_noticesBefore + taken++);
     }
 
     // No system settings exist for a joystick that is a few lines of text.
@@ -189,7 +205,7 @@ protected:
     {
         m_file->Refresh();
         m_seenGeneration = m_file->GetListGeneration();
-        if (!m_file->IsValid()) {
+        if (!m_file->IsValid() && !m_file->IsHoldingLastGood()) {
             m_detail = m_file->GetError();
             return DIERR_GENERIC;
         }
@@ -224,6 +240,7 @@ protected:
 private:
     std::shared_ptr<VirtualJoystickFile> m_file;
     std::string m_path;
+    std::uint32_t m_noticesBefore;
     std::uint32_t m_seenGeneration = 0;
 };
 
