@@ -6,6 +6,7 @@
 // new one (an existing name, a link above all, is never opened), and a target
 // that is a link is replaced where it points.
 #include "config/ConfigurationText.h"
+#include "config/JoystickInstancesSection.h"
 #include "config/SettingsFile.h"
 #include "mapping/Assignments.h"
 #include "mapping/CockpitAxes.h"
@@ -168,6 +169,9 @@ void WriteLines(const ControlProcessor& processor, std::int32_t configurationInd
 
     out.Text("[ACCESS]\n");
     axisBlocks(kAccessSection);
+    if (const std::string instances = JoystickInstancesSection(processor); !instances.empty()) {
+        out.Text(instances.c_str());
+    }
 }
 
 std::string FolderOf(const std::string& path)

@@ -250,6 +250,16 @@ struct IDirectInputA {
         (void)taken;
         return nullptr;
     }
+    // Ours too: what tells the joystick of `instance` from others of its
+    // model across a reboot or a re-plug into the same port, as
+    // "serial:<text>" or "port:<text>" (devices/InstanceKeys.h), chosen among
+    // the joysticks the last enumeration listed; "" when the backend cannot
+    // tell or the joystick was not listed. Valid until the next enumeration.
+    virtual const char* GetInstanceKey(const GUID& instance)
+    {
+        (void)instance;
+        return "";
+    }
 };
 
 // Creates a root object through the first available backend of the list in

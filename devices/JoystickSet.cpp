@@ -99,6 +99,7 @@ void JoystickSet::ReleaseDevices()
         }
         m_directInput = nullptr;
     }
+    PublishSlotIdentities();
     // Without devices nothing is polled or published: leave no deflection behind.
     ReleaseControls();
 }
@@ -183,6 +184,7 @@ bool JoystickSet::CreateDevices(void* window, void* instance)
         return false;
     }
     m_joystickCount = enumeration.counter;
+    TakeInstanceKeys();
     if (enumeration.counter < 1) {
         m_foundNone = true;
         SetLastError(kNoJoysticks, FailureDetail(m_directInput));
@@ -213,7 +215,8 @@ void JoystickSet::Rescan()
     if (FAILED(m_directInput->EnumDevices(DIDEVTYPE_JOYSTICK, &CollectRecord, &found, DIEDFL_ATTACHEDONLY))) {
         return; // nothing learnt: every joystick stays where it is
     }
-    // The same device is where it was.
+    // The same device is where it was; a serial shared since may have changed its key.
+    TakeInstanceKeys();
     bool claimed[kJoystickSlots] = {};
     std::vector<const DIDEVICEINSTANCEA*> arrived;
     for (const DIDEVICEINSTANCEA& record : found) {
@@ -231,13 +234,18 @@ void JoystickSet::Rescan()
     bool changed = false;
     std::int32_t unplaced = 0;
     for (const DIDEVICEINSTANCEA* record : arrived) {
-        // A joystick back under another instance (another node, another
-        // port) takes the slot that its ID left; anything else the next free
-        // slot, as the first enumeration would have given it.
+        // A joystick back under another instance GUID (another node, another
+        // port) takes the slot its own serial or port left, else one that
+        // its ID left; anything else the next free slot, as the first
+        // enumeration would have given it.
+        const char* key = m_directInput->GetInstanceKey(record->guidInstance);
         int chosen = -1;
-        for (int slot = 0; slot < kJoystickSlots && chosen < 0; ++slot) {
-            if (m_slots[slot] && !claimed[slot] && m_slots[slot]->GetJoystickId() == record->guidProduct.Data1) {
-                chosen = slot;
+        for (int pass = key[0] != '\0' ? 0 : 1; pass < 2 && chosen < 0; ++pass) {
+            for (int slot = 0; slot < kJoystickSlots && chosen < 0; ++slot) {
+                if (m_slots[slot] && !claimed[slot] && m_slots[slot]->GetJoystickId() == record->guidProduct.Data1
+                    && (pass == 1 || std::strcmp(m_slots[slot]->GetInstanceKey(), key) == 0)) {
+                    chosen = slot;
+                }
             }
         }
         for (int slot = 0; slot < kJoystickSlots && chosen < 0; ++slot) {
@@ -251,6 +259,7 @@ void JoystickSet::Rescan()
         }
         claimed[chosen] = true;
         AddDevice(chosen, record);
+        m_slots[chosen]->SetInstanceKey(key);
         if (m_lost[chosen]) {
             m_lost[chosen] = false;
             NoteReturn(chosen);
@@ -263,10 +272,44 @@ void JoystickSet::Rescan()
     }
     changed = changed || count != m_joystickCount;
     m_joystickCount = count;
+    PublishSlotIdentities();
     if (changed) {
         PublishSlotNames();
         ++m_slotChanges;
     }
+}
+
+void JoystickSet::TakeInstanceKeys()
+{
+    for (const std::unique_ptr<JoystickDevice>& device : m_slots) {
+        if (device && m_directInput != nullptr) {
+            const char* key = m_directInput->GetInstanceKey(device->GetInstanceGuid());
+            // A device the enumeration did not list (it is lost) keeps its key.
+            if (key[0] != '\0') {
+                device->SetInstanceKey(key);
+            }
+        }
+    }
+    PublishSlotIdentities();
+}
+
+void JoystickSet::PublishSlotIdentities()
+{
+    for (int slot = 0; slot < kJoystickSlots; ++slot) {
+        const JoystickDevice* device = m_slots[slot].get();
+        SetSlotIdentity(slot, device != nullptr, device != nullptr ? device->GetJoystickId() : 0,
+            device != nullptr ? device->GetInstanceKey() : "");
+    }
+}
+
+const char* JoystickSet::GetInstanceKey(int slot) const
+{
+    return slot >= 0 && slot < kJoystickSlots && m_slots[slot] ? m_slots[slot]->GetInstanceKey() : "";
+}
+
+bool JoystickSet::IsOneOfIdenticalJoysticks(int slot) const
+{
+    return SlotHasTwin(slot) && GetInstanceKey(slot)[0] != '\0';
 }
 
 void JoystickSet::NoteLoss(int slot)

@@ -171,6 +171,14 @@ private:
             joystick.name = std::string(value.substr(0, 259));
             return true;
         }
+        if (SameWord(key, "SERIAL")) {
+            joystick.serial = std::string(value.substr(0, 259));
+            return true;
+        }
+        if (SameWord(key, "PORT")) {
+            joystick.port = std::string(value.substr(0, 259));
+            return true;
+        }
         if (SameWord(key, "BUTTONS")) {
             if (!ParseInteger(value, 0, VirtualJoystick::kMaxButtons, number)) {
                 return Fail("BUTTONS must be a whole number from 0 to 32");
@@ -522,7 +530,8 @@ void VirtualJoystickFile::SetJoysticks(std::vector<VirtualJoystick> joysticks)
         }
         for (std::size_t i = 0; i < joysticks.size(); ++i) {
             if (joysticks[i].section != m_joysticks[i].section || joysticks[i].joystickId != m_joysticks[i].joystickId
-                || joysticks[i].name != m_joysticks[i].name) {
+                || joysticks[i].name != m_joysticks[i].name || joysticks[i].serial != m_joysticks[i].serial
+                || joysticks[i].port != m_joysticks[i].port) {
                 return false;
             }
         }

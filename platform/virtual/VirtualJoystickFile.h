@@ -31,6 +31,8 @@ struct VirtualJoystick {
     int section = 0; // the N of [JOYSTICK_N], 0..7
     std::uint32_t joystickId = 0;
     std::string name;
+    std::string serial; // SERIAL, empty when not given
+    std::string port; // PORT, empty when not given (the instance is then port:JOYSTICK_<n>)
     int buttons = 0;
     std::int32_t axes[8] = {}; // X Y Z RX RY RZ SL1 SL2
     std::int32_t pov[3] = { -1, -1, -1 };
@@ -89,7 +91,7 @@ public:
     const std::vector<VirtualJoystick>& Joysticks() const { return m_joysticks; }
     const VirtualJoystick* Find(int section) const;
     // Goes up whenever a read changes which joysticks the file lists
-    // (sections, IDs or names): a joystick was plugged in or out.
+    // (sections, IDs, names, serials or ports): a joystick was plugged in or out.
     std::uint32_t GetListGeneration() const { return m_listGeneration; }
 
 private:
