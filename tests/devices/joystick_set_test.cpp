@@ -495,6 +495,79 @@ TEST_F(JoystickSetTest, EveryLossReturnAndBadVirtualFileIsSaidOnceAndUntouchedSl
     fs::remove(joysticks, ignored);
 }
 
+TEST_F(JoystickSetTest, IdenticalVirtualJoysticksKeepTheirControlsInEitherOrderAndAcrossAReplug)
+{
+    const std::string levers = "[FLIGHT_CONTROLS]\n"
+                               "SIDE_STICK_P_CNTL\t= 77\nPITCH_CNTL\t\t= 1\n"
+                               "SIDE_STICK_R_CNTL\t= 77\nROLL_CNTL\t\t= 0\n"
+                               "THRUST_LVR_1\t= 77\nTLA_L_CNTL\t\t= 0\n"
+                               "THRUST_LVR_2\t= 77\nTLA_R_CNTL\t\t= 0\n";
+    const std::string instances = "[JOYSTICK_INSTANCES]\nTHRUST_LVR_1\t= serial:A1\nTHRUST_LVR_2\t= serial:B2\n";
+    const fs::path joysticks = fs::temp_directory_path() / (ShmTestOs::UniqueName("twins") + ".ini");
+    const auto write = [&joysticks](const std::string& text) {
+        std::ofstream file(joysticks, std::ios::binary | std::ios::trunc);
+        file << text;
+    };
+    const auto quadrant = [](int section, const char* serial, int x) {
+        return "[JOYSTICK_" + std::to_string(section) + "]\nJOY_ID = 77\nNAME = Throttle Quadrant\nSERIAL = " + serial
+            + "\nX = " + std::to_string(x) + "\n";
+    };
+    ShmTestOs::SetEnvironment("TAVELIN_VIRTUAL_JOYSTICKS", joysticks.string().c_str());
+    const auto leverSlots = [&](const std::string& configurationText, const std::string& joysticksText) {
+        std::ofstream(configuration, std::ios::binary | std::ios::trunc) << configurationText;
+        write(joysticksText);
+        JoystickSet set;
+        Start(set);
+        EXPECT_TRUE(set.CreateDevices(nullptr, nullptr)) << set.GetLastErrorText();
+        set.PollAll(0.01);
+        return std::vector<std::int32_t> { set.GetAxisSlot(AxisThrLvrL), set.GetAxisSlot(AxisThrLvrR) };
+    };
+    const std::string aFirst = quadrant(0, "A1", -5000) + quadrant(1, "B2", 5000);
+    const std::string bFirst = quadrant(0, "B2", 5000) + quadrant(1, "A1", -5000);
+    EXPECT_EQ(leverSlots(levers + instances, aFirst), (std::vector<std::int32_t> { 0, 1 }));
+    EXPECT_EQ(leverSlots(levers + instances, bFirst), (std::vector<std::int32_t> { 1, 0 }));
+    EXPECT_EQ(leverSlots(levers, bFirst), (std::vector<std::int32_t> { 0, 0 })) << "without the section: the first";
+
+    // Both unplugged, and plugged in again the other way round: each comes back to its own slot.
+    std::ofstream(configuration, std::ios::binary | std::ios::trunc) << levers + instances;
+    write(aFirst);
+    {
+        JoystickSet set;
+        Start(set);
+        ASSERT_TRUE(set.CreateDevices(nullptr, nullptr)) << set.GetLastErrorText();
+        set.PollAll(0.01);
+        EXPECT_STREQ(set.GetInstanceKey(0), "serial:A1");
+        EXPECT_TRUE(set.IsOneOfIdenticalJoysticks(0));
+        set.ClearWarnings();
+        write("");
+        set.PollAll(0.01);
+        ASSERT_TRUE(set.IsSlotLost(0) && set.IsSlotLost(1));
+        write(bFirst);
+        set.PollAll(0.01);
+        set.PollAll(0.01);
+        EXPECT_FALSE(set.IsSlotLost(0) || set.IsSlotLost(1));
+        JoystickState state;
+        ASSERT_TRUE(set.GetSlotState(0, state));
+        EXPECT_EQ(state.axes[0], -5000);
+        ASSERT_TRUE(set.GetSlotState(1, state));
+        EXPECT_EQ(state.axes[0], 5000);
+        EXPECT_STREQ(set.GetInstanceKey(0), "serial:A1");
+        EXPECT_EQ(set.GetAxisSlot(AxisThrLvrL), 0);
+        EXPECT_EQ(set.GetAxisSlot(AxisThrLvrR), 1);
+        EXPECT_EQ(Lines(set),
+            (std::vector<std::string> {
+                "JoyStick in slot 0 (Throttle Quadrant) is lost: it keeps its slot and its last "
+                "reading until it is plugged in again",
+                "JoyStick in slot 1 (Throttle Quadrant) is lost: it keeps its slot and its last reading until it is "
+                "plugged in again",
+                "JoyStick in slot 1 (Throttle Quadrant) is back", "JoyStick in slot 0 (Throttle Quadrant) is back" }))
+            << "in the order they came back";
+    }
+    ShmTestOs::UnsetEnvironment("TAVELIN_VIRTUAL_JOYSTICKS");
+    std::error_code ignored;
+    fs::remove(joysticks, ignored);
+}
+
 TEST_F(JoystickSetTest, ARewriteOfTheVirtualFileReachesEveryJoystickOnTheNextTick)
 {
     const fs::path joysticks = fs::temp_directory_path() / (ShmTestOs::UniqueName("rewrite") + ".ini");

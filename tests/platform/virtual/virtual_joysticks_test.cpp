@@ -700,3 +700,41 @@ TEST_F(VirtualJoysticksTest, AMistypedFileWhileInUseIsNamedWithItsLineOnceForEac
     later->Release();
     root->Release();
 }
+
+TEST_F(VirtualJoysticksTest, SerialAndPortGiveTheInstanceAndASharedSerialIsNotUsed)
+{
+    Write("[JOYSTICK_0]\nJOY_ID = 77\nSERIAL = A1B2C3\n"
+          "[JOYSTICK_1]\nJOY_ID = 77\nSERIAL =  D4E5F6 \nPORT = usb-2\n"
+          "[JOYSTICK_2]\nJOY_ID = 77\nSERIAL = SAME\nPORT = usb-3\n"
+          "[JOYSTICK_3]\nJOY_ID = 77\nSERIAL = SAME\n"
+          "[JOYSTICK_4]\nJOY_ID = 77\nPORT = usb-5\n"
+          "[JOYSTICK_5]\nJOY_ID = 77\nSERIAL = x[y\n");
+    IDirectInputA* root = CreateRoot();
+    std::vector<DIDEVICEINSTANCEA> found;
+    ASSERT_EQ(Enumerate(root, found), DI_OK);
+    ASSERT_EQ(found.size(), 6u);
+    std::vector<std::string> keys;
+    for (const DIDEVICEINSTANCEA& record : found) {
+        keys.emplace_back(root->GetInstanceKey(record.guidInstance));
+    }
+    EXPECT_EQ(keys,
+        (std::vector<std::string> {
+            "serial:A1B2C3", "serial:D4E5F6", "port:usb-3", "port:JOYSTICK_3", "port:usb-5", "port:JOYSTICK_5" }));
+    GUID unknown = found[0].guidInstance;
+    unknown.Data2 = 7;
+    EXPECT_STREQ(root->GetInstanceKey(unknown), "");
+
+    // A section that now describes another device is that device: the old one is unplugged.
+    ShmTestOs::SetEnvironment("TAVELIN_VIRTUAL_JOYSTICKS", path.string().c_str());
+    JoystickDevice first(nullptr);
+    ShmTestOs::UnsetEnvironment("TAVELIN_VIRTUAL_JOYSTICKS");
+    ASSERT_TRUE(first.Open(found[0]));
+    ASSERT_TRUE(first.Poll());
+    Write("[JOYSTICK_0]\nJOY_ID = 77\nSERIAL = D4E5F6\nX = 99\n");
+    EXPECT_FALSE(first.Poll());
+    ASSERT_EQ(Enumerate(root, found), DI_OK);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_FALSE(found[0].guidInstance == first.GetInstanceGuid());
+    EXPECT_STREQ(root->GetInstanceKey(found[0].guidInstance), "serial:D4E5F6");
+    root->Release();
+}
