@@ -250,13 +250,14 @@ void SlotReadouts::ShowHeaders(const JoystickSet& set)
         if (m_headersShown && lost == m_lostShown[slot]) {
             continue;
         }
-        char header[96];
+        char header[320];
         JoystickState state;
         if (!set.GetSlotState(slot, state)) {
             FormatBounded(header, sizeof header, "JoyStick %d", slot);
         } else {
+            // Identical joysticks are told apart by their instance.
             FormatBounded(header, sizeof header, lost ? "JoyStick %d: %s (lost)" : "JoyStick %d: %s", slot,
-                set.GetDeviceName(slot));
+                set.GetDisplayName(slot).c_str());
         }
         m_view->SetControlText(kSlotGroup[slot], header);
         if (lost != m_lostShown[slot] || !m_headersShown) {

@@ -4,6 +4,7 @@
 #include "devices/JoystickSet.h"
 
 #include "devices/DirectInput.h"
+#include "devices/InstanceKeys.h"
 #include "devices/JoystickDevice.h"
 #include "mapping/Assignments.h"
 #include "mapping/GenericSimBlock.h"
@@ -310,6 +311,15 @@ const char* JoystickSet::GetInstanceKey(int slot) const
 bool JoystickSet::IsOneOfIdenticalJoysticks(int slot) const
 {
     return SlotHasTwin(slot) && GetInstanceKey(slot)[0] != '\0';
+}
+
+std::string JoystickSet::GetDisplayName(int slot) const
+{
+    std::string name = GetDeviceName(slot);
+    if (IsOneOfIdenticalJoysticks(slot)) {
+        name += " (" + InstanceKeyForDisplay(GetInstanceKey(slot)) + ")";
+    }
+    return name;
 }
 
 void JoystickSet::NoteLoss(int slot)

@@ -69,6 +69,9 @@ public:
     // Another slot holds a joystick of the same ID and this one's instance is
     // known: the window shows the instance beside the name.
     bool IsOneOfIdenticalJoysticks(int slot) const;
+    // The device name, followed for one of identical joysticks by its
+    // instance: "Throttle Quadrant (serial A1B2C3)".
+    std::string GetDisplayName(int slot) const;
     // True while the slot's joystick has vanished: it keeps its slot and its
     // last reading, and its slot is given to no other joystick.
     bool IsSlotLost(int slot) const;
