@@ -752,7 +752,9 @@ std::int32_t ControlProcessor::FindSlotForJoystick(bool isButton, std::int32_t c
         first = first < 0 ? slot : first;
     }
     if (first >= 0) {
-        NoteMissingInstance(isButton, control, first);
+        if (wants && !instance->missingNoted) {
+            instance->missingSlot = first; // said by ResolveAssignments, one line per instance
+        }
         return first;
     }
     if (recordJoystickId != 0) {
@@ -765,19 +767,39 @@ std::int32_t ControlProcessor::FindSlotForJoystick(bool isButton, std::int32_t c
     return 0;
 }
 
-void ControlProcessor::NoteMissingInstance(bool isButton, std::int32_t control, std::int32_t slot)
+void ControlProcessor::NoteMissingInstances()
 {
-    ControlInstance* instance = InstanceOf(isButton, control);
-    if (instance == nullptr || instance->missingNoted) {
-        return;
-    }
-    instance->missingNoted = true;
-    char text[kWarningLength];
-    FormatBounded(text, static_cast<int>(sizeof text),
-        "Joystick %s for %s is not attached: %s in slot %d, the first joystick of its ID, takes its place",
-        instance->wanted.c_str(), isButton ? CockpitButtonName(control) : CockpitAxisName(control), GetSlotName(slot),
-        static_cast<int>(slot));
-    AddNote(text, NoteKind::Stays);
+    // Every control that wants one absent instance, in one line.
+    const auto each = [this](const auto& visit) {
+        for (int axis = 0; axis < kInstanceAxes; ++axis) {
+            visit(false, axis, m_axisInstances[axis]);
+        }
+        for (int button : Buttons::kFileOrder) {
+            visit(true, button, m_buttonInstances[button]);
+        }
+    };
+    each([&](bool, std::int32_t, ControlInstance& lead) {
+        if (lead.missingSlot < 0) {
+            return;
+        }
+        char text[kWarningLength];
+        FormatBounded(text, static_cast<int>(sizeof text),
+            "Joystick %s is not attached: %s in slot %d, the first joystick of its ID, takes", lead.wanted.c_str(),
+            GetSlotName(lead.missingSlot), static_cast<int>(lead.missingSlot));
+        const std::string wanted = lead.wanted;
+        const std::int32_t slot = lead.missingSlot;
+        bool firstName = true;
+        each([&](bool isButton, std::int32_t control, ControlInstance& entry) {
+            if (entry.missingSlot == slot && entry.wanted == wanted) {
+                Append(text, sizeof text, firstName ? " " : ", ");
+                Append(text, sizeof text, isButton ? CockpitButtonName(control) : CockpitAxisName(control));
+                firstName = false;
+                entry.missingSlot = -1;
+                entry.missingNoted = true;
+            }
+        });
+        AddNote(text, NoteKind::Stays);
+    });
 }
 
 ControlProcessor::ControlInstance* ControlProcessor::InstanceOf(bool isButton, std::int32_t control)
@@ -793,6 +815,7 @@ void ControlProcessor::SetControlInstance(bool isButton, std::int32_t control, c
     if (ControlInstance* entry = InstanceOf(isButton, control)) {
         entry->wanted = instance != nullptr ? instance : "";
         entry->missingNoted = false;
+        entry->missingSlot = -1;
     }
 }
 
@@ -863,6 +886,7 @@ void ControlProcessor::ResolveAssignments(const JoystickState* const states[kJoy
     for (const std::int32_t button : Buttons::kFileOrder) {
         resolve(true, button, Block::ButtonRecord(static_cast<std::size_t>(button)));
     }
+    NoteMissingInstances();
 }
 
 // --- display decisions --------------------------------------------------------

@@ -215,9 +215,10 @@ public:
 protected:
     std::int32_t FindSlotForJoystick(bool isButton, std::int32_t control, std::int32_t& recordJoystickId,
         const JoystickState* const states[kJoystickSlots], std::int32_t count);
-    // Once until the instance is found or changed: none of the joysticks of
-    // the control's ID has the instance it wants, and `slot` takes it.
-    void NoteMissingInstance(bool isButton, std::int32_t control, std::int32_t slot);
+    // Once until the instance is found or changed, one line per instance:
+    // none of the joysticks of a control's ID has the instance it wants, and
+    // the first of them takes the control.
+    void NoteMissingInstances();
 
     // Pieces of one cycle; `row` is the axis's row of CockpitAxisTable::kRows.
     double Filtered(int row, double value, double period);
@@ -265,6 +266,7 @@ protected:
     struct ControlInstance {
         std::string wanted;
         bool missingNoted = false;
+        std::int32_t missingSlot = -1; // not there in this resolution: the slot that took the control
     };
     ControlInstance m_axisInstances[kInstanceAxes];
     ControlInstance m_buttonInstances[kCockpitButtonCount];

@@ -107,16 +107,16 @@ TEST_F(JoystickInstances, EachLeverKeepsItsQuadrantInEitherOrderAndWithoutTheSec
     EXPECT_EQ(processor.GetButtonSlot(ButtonReverseL), 1);
     EXPECT_TRUE(Warnings().empty());
 
-    // One of them not attached: the first of the ID takes its controls, said once.
-    Attach("serial:D4E5F6", "serial:778899");
+    // One of them not attached: the first of the ID takes its controls, said once in one line.
+    Attach("serial:778899", "serial:A1B2C3");
     Resolve();
     Resolve();
-    EXPECT_EQ(LeverSlot(AxisThrLvrL), 1);
+    EXPECT_EQ(LeverSlot(AxisThrLvrL), 2);
     EXPECT_EQ(LeverSlot(AxisThrLvrR), 1);
+    EXPECT_EQ(processor.GetButtonSlot(ButtonReverseL), 1);
     EXPECT_EQ(Warnings(),
-        (std::vector<std::string> {
-            "Joystick serial:A1B2C3 for THR LVR L is not attached: Quadrant in slot 1, the first "
-            "joystick of its ID, takes its place" }));
+        (std::vector<std::string> { "Joystick serial:D4E5F6 is not attached: Quadrant in slot 1, the first joystick of "
+                                    "its ID, takes THR LVR R, REVERSE L" }));
     EXPECT_FALSE(processor.HasWarnings()) << "a note, not the described pending flag";
 }
 
