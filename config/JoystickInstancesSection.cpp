@@ -26,6 +26,7 @@ struct InstanceControl {
     bool isButton;
     std::int32_t control;
     std::int32_t slot;
+    std::int32_t joystickId;
 };
 
 // Every control that can have an instance, in the file's order.
@@ -35,13 +36,15 @@ void ForEachControl(const ControlProcessor& processor, const std::function<void(
         for (int index = 0; index < Axes::kRowCount; ++index) {
             const CockpitAxisRow& row = Axes::kRows[index];
             if (row.axis != kNoCockpitAxis && std::strcmp(row.keys.section, section) == 0) {
-                visit({ row.keys.joystick, false, row.axis, processor.GetAxisRecord(index).slot });
+                const AxisAssignment record = processor.GetAxisRecord(index);
+                visit({ row.keys.joystick, false, row.axis, record.slot, record.joystickId });
             }
         }
     };
     axesOf(kFlightControlsSection);
     for (const std::int32_t button : Buttons::kFileOrder) {
-        visit({ Buttons::kRows[button].joystickKey, true, button, processor.GetButtonRecord(button).slot });
+        const ButtonAssignment record = processor.GetButtonRecord(button);
+        visit({ Buttons::kRows[button].joystickKey, true, button, record.slot, record.joystickId });
     }
     axesOf(kAccessSection);
 }
@@ -59,8 +62,12 @@ std::string JoystickInstancesSection(const ControlProcessor& processor)
 {
     std::string lines;
     ForEachControl(processor, [&](const InstanceControl& control) {
+        // Only for a record that names the joystick its slot holds (the
+        // block is shared: anyone may have written either).
         const char* instance = processor.GetSlotInstance(control.slot);
-        if (processor.SlotHasTwin(control.slot) && IsStorableInstanceKey(instance)) {
+        const bool slotsJoystick
+            = static_cast<std::uint32_t>(control.joystickId) == processor.GetSlotJoystickId(control.slot);
+        if (slotsJoystick && processor.SlotHasTwin(control.slot) && IsStorableInstanceKey(instance)) {
             lines += std::string(control.key) + "\t= " + instance + "\n";
         }
     });

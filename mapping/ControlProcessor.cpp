@@ -852,6 +852,11 @@ const char* ControlProcessor::GetSlotInstance(int slot) const
     return slot >= 0 && slot < kJoystickSlots ? m_slotIdentities[slot].instance : "";
 }
 
+std::uint32_t ControlProcessor::GetSlotJoystickId(int slot) const
+{
+    return slot >= 0 && slot < kJoystickSlots ? m_slotIdentities[slot].joystickId : 0;
+}
+
 bool ControlProcessor::SlotHasTwin(int slot) const
 {
     if (slot < 0 || slot >= kJoystickSlots || !m_slotIdentities[slot].occupied) {

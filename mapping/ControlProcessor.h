@@ -152,6 +152,8 @@ public:
     void SetSlotIdentity(int slot, bool occupied, std::uint32_t joystickId, const char* instanceKey);
     // "" for an empty slot or one out of range.
     const char* GetSlotInstance(int slot) const;
+    // 0 for an empty slot or one out of range.
+    std::uint32_t GetSlotJoystickId(int slot) const;
     // Another occupied slot holds a joystick of the same ID.
     bool SlotHasTwin(int slot) const;
     // The instance of its joystick that a control wants ("" none): control is
