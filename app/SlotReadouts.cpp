@@ -1,5 +1,7 @@
 #include "app/SlotReadouts.h"
 
+#include "devices/InstanceKeys.h"
+
 #include "app/TavelinDlgIds.h"
 #include "devices/JoystickSet.h"
 
@@ -255,9 +257,11 @@ void SlotReadouts::ShowHeaders(const JoystickSet& set)
         if (!set.GetSlotState(slot, state)) {
             FormatBounded(header, sizeof header, "JoyStick %d", slot);
         } else {
-            // Identical joysticks are told apart by their instance.
+            // Identical joysticks are told apart by their instance, in the
+            // header's room: the name stands above the box.
             FormatBounded(header, sizeof header, lost ? "JoyStick %d: %s (lost)" : "JoyStick %d: %s", slot,
-                set.GetDisplayName(slot).c_str());
+                set.IsOneOfIdenticalJoysticks(slot) ? InstanceKeyForDisplay(set.GetInstanceKey(slot)).c_str()
+                                                    : set.GetDeviceName(slot));
         }
         m_view->SetControlText(kSlotGroup[slot], header);
         if (lost != m_lostShown[slot] || !m_headersShown) {
