@@ -1,5 +1,6 @@
 #include "app/AssignmentRows.h"
 
+#include "app/AxisButtonEntries.h"
 #include "devices/JoystickSet.h"
 #include "mapping/CockpitAxes.h"
 #include "mapping/CockpitButtons.h"
@@ -223,10 +224,14 @@ void AssignmentRows::SetUpButtonRows(const JoystickSet* model, bool initial)
             for (int i = 0; i < 32; ++i) {
                 m_view->ComboInsertString(row.buttonCombo, i, kNumberTexts[i]);
             }
+            for (int i = AxisButtonEntries::kFirst; i < AxisButtonEntries::kFirst + AxisButtonEntries::kCount; ++i) {
+                char text[16];
+                AxisButtonEntries::Text(AxisButtonEntries::SettingAt(i), text, sizeof text);
+                m_view->ComboInsertString(row.buttonCombo, i, text);
+            }
         }
         if (model != nullptr) {
-            const std::int32_t number = Limit(model->GetButtonNumber(b), -2, 31);
-            m_view->ComboSetEditText(row.buttonCombo, kNumberTexts[number > 0 ? number : 0]);
+            ShowButtonChoice(*model, b);
         }
         if (initial) {
             for (int i = 0; i < 4; ++i) {
@@ -239,8 +244,31 @@ void AssignmentRows::SetUpButtonRows(const JoystickSet* model, bool initial)
     }
 }
 
+// The axis that drives the row, or its button number.
+void AssignmentRows::ShowButtonChoice(const JoystickSet& model, std::int32_t button)
+{
+    const AxisButtonSetting axis = model.GetAxisButton(button);
+    if (axis.Drives()) {
+        char text[16];
+        AxisButtonEntries::Text(axis, text, sizeof text);
+        m_view->ComboSetEditText(kButtonRows[button].buttonCombo, text);
+        return;
+    }
+    const std::int32_t number = Limit(model.GetButtonNumber(button), -2, 31);
+    m_view->ComboSetEditText(kButtonRows[button].buttonCombo, kNumberTexts[number > 0 ? number : 0]);
+}
+
 void AssignmentRows::OnButtonNumberChange(JoystickSet& model, std::int32_t button, int position)
 {
+    if (AxisButtonEntries::IsEntry(position)) {
+        // The button number stays as it is, ignored while the axis drives the button.
+        const AxisButtonSetting axis = AxisButtonEntries::SettingAt(position);
+        model.SetAxisButton(button, axis.axis, axis.threshold);
+        m_view->ComboSetSelection(kButtonRows[button].buttonCombo, position);
+        SendTexts();
+        return;
+    }
+    model.ClearAxisButton(button);
     const std::int32_t slot = model.GetButtonSlot(button);
     const std::int32_t count = IsSlot(slot) ? Limit(model.GetButtonCount(slot), 0, 31) : 0;
     const std::int32_t number = Limit(position, 0, count);
@@ -255,6 +283,14 @@ void AssignmentRows::OnButtonJoystickChange(JoystickSet& model, std::int32_t but
         return;
     }
     model.SetButtonJoystick(button, position, m_slots.JoystickId(position));
+    const AxisButtonSetting axis = model.GetAxisButton(button);
+    if (axis.Drives()) {
+        // The same axis of the new joystick, starting released.
+        model.SetAxisButton(button, axis.axis, axis.threshold);
+        ShowButtonChoice(model, button);
+        SendTexts();
+        return;
+    }
     // The row's number is limited again to the new joystick's buttons. The
     // model's number is what the Button combo shows.
     OnButtonNumberChange(model, button, model.GetButtonNumber(button));
@@ -452,8 +488,11 @@ void AssignmentRows::ApplyDetected(JoystickSet& model, const InputDetector::Foun
     case InputDetector::Kind::Hat:
         break;
     }
+    // A button row given an axis takes the axis's entry of its Button combo.
+    const int position
+        = found.threshold != 0 ? AxisButtonEntries::PositionOf({ found.input, found.threshold }) : found.input;
     m_view->ComboSetSelection(joystickCombo, found.slot);
     OnSelectionChange(model, joystickCombo, found.slot);
-    m_view->ComboSetSelection(inputCombo, found.input);
-    OnSelectionChange(model, inputCombo, found.input);
+    m_view->ComboSetSelection(inputCombo, position);
+    OnSelectionChange(model, inputCombo, position);
 }

@@ -79,6 +79,7 @@ private:
 
     AxisPanel* FindAxisPanel(std::int32_t axis);
     void ApplyAxisAssignment(JoystickSet& model, AxisPanel& panel);
+    void ShowButtonChoice(const JoystickSet& model, std::int32_t button);
     void OnButtonNumberChange(JoystickSet& model, std::int32_t button, int position);
     void OnButtonJoystickChange(JoystickSet& model, std::int32_t button, int position);
     void StartDetection(JoystickSet& model, InputDetector::Kind kind, int row, std::int64_t nowMs, bool visible);

@@ -1,6 +1,7 @@
 #include "app/InputDetector.h"
 
 #include "mapping/Assignments.h"
+#include "mapping/AxisButtons.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -21,6 +22,26 @@ std::int32_t InputDetector::AxisInputValue(const JoystickState& state, int input
         return state.velocities[input - kAxesPerGroup];
     }
     return state.accelerations[input - 2 * kAxesPerGroup];
+}
+
+bool InputDetector::AxisPushedPastHalf(const JoystickState& start, const JoystickState& now, Found& found)
+{
+    // It must have started short of the threshold by the buttons' hysteresis,
+    // so that an axis resting near half its travel is not taken for a push.
+    constexpr std::int32_t kShortOf = kAxisButtonThreshold - AxisButtons::kHysteresis;
+    for (int axis = 0; axis < AxisButtons::kAxisCount; ++axis) {
+        const std::int32_t from = start.axes[axis];
+        const std::int32_t to = now.axes[axis];
+        if (to >= kAxisButtonThreshold && from < kShortOf) {
+            found = { 0, axis, kAxisButtonThreshold };
+            return true;
+        }
+        if (to <= -kAxisButtonThreshold && from > -kShortOf) {
+            found = { 0, axis, -kAxisButtonThreshold };
+            return true;
+        }
+    }
+    return false;
 }
 
 void InputDetector::Start(Kind kind, int row, const JoystickState* states, int count, std::int64_t nowMs)
@@ -72,10 +93,14 @@ InputDetector::Step InputDetector::Update(const JoystickState* states, int count
             const int buttons = std::clamp(now.buttonCount, 0, 32);
             for (int button = 0; button < buttons; ++button) {
                 if (now.buttons[button] != 0 && before.buttons[button] == 0) {
-                    found = { slot, button + 1 };
+                    found = { slot, button + 1, 0 };
                     moved = true;
                     break;
                 }
+            }
+            if (!moved && AxisPushedPastHalf(m_start[slot], now, found)) {
+                found.slot = slot;
+                moved = true;
             }
             break;
         }

@@ -15,14 +15,19 @@ public:
     enum class Step { Idle, Waiting, Found, TimedOut };
 
     // What moved: the slot and the input as its row's combo numbers it (axis
-    // input 0..23, button number 1..32, hat number 1..3).
+    // input 0..23, button number 1..32, hat number 1..3). A button row may be
+    // given an axis 0..7 instead: `threshold` then says on which side it presses.
     struct Found {
         int slot = 0;
         int input = 0;
+        std::int32_t threshold = 0; // 0: a button
     };
 
     static constexpr std::int64_t kTimeoutMs = 5000;
     static constexpr int kRangeDivisor = 5; // an axis must move by a fifth of its range
+    // A button row takes an axis pushed past half its travel, from either
+    // side of centre, with this threshold on the side it went to.
+    static constexpr std::int32_t kAxisButtonThreshold = 5000;
 
     // `row` is the caller's tag for the waiting row; `states` the slots' last
     // readings (`count` of them), against which movement is measured.
@@ -39,6 +44,8 @@ public:
     Step Update(const JoystickState* states, int count, std::int64_t nowMs, Found& found);
 
     static bool HatCentred(std::uint32_t pov) { return pov > 360; }
+    // An axis 0..7 that went past +-5000 since the start; false for none.
+    static bool AxisPushedPastHalf(const JoystickState& start, const JoystickState& now, Found& found);
     static std::int32_t AxisInputValue(const JoystickState& state, int input);
 
 private:

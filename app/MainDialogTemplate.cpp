@@ -17,7 +17,7 @@ constexpr std::int32_t kLampOff = static_cast<std::int32_t>(LampPicture::Off);
 constexpr std::int32_t kLampWarning = static_cast<std::int32_t>(LampPicture::Warning);
 
 constexpr std::size_t kControlsPerAxisRow = 8;
-constexpr std::size_t kMainControlCount = 113 + kControlsPerAxisRow * kAxisRowCount + kCockpitButtonCount + 1;
+constexpr std::size_t kMainControlCount = 114 + kControlsPerAxisRow * kAxisRowCount + kCockpitButtonCount + 1;
 
 struct Builder {
     std::array<ControlTemplate, kMainControlCount> controls {};
@@ -43,15 +43,18 @@ constexpr void AddButtonRow(Builder& b, const ButtonRowIds& row, std::int32_t x,
     b.Add(row.lamp, ControlKind::Lamp, "", { x, y + 2, 8, 8 }, FlagNone, kLampOff);
     b.Tip("Lights while the switch is on in the simulator's block.");
     b.Label(row.label, { x + 10, y + 2, 50, 8 });
-    b.Add(row.buttonCombo, ControlKind::ComboBox, "", { x + 62, y, 30, 12 }, ptt ? FlagDisabled : FlagNone);
-    b.Tip("Which button (1 to 32) of the chosen joystick works this switch; NA for none.");
-    b.Add(row.joystickCombo, ControlKind::ComboBox, "", { x + 94, y, 28, 12 }, ptt ? FlagDisabled : FlagNone);
+    // Wide enough for an axis entry ("SL2-90"); the slot combo needs only one digit.
+    b.Add(row.buttonCombo, ControlKind::ComboBox, "", { x + 62, y, 44, 12 }, ptt ? FlagDisabled : FlagNone);
+    b.Tip("Which button (1 to 31) of the chosen joystick works this switch, NA for none, or one of its axes: "
+          "X+50 presses while X is at 5000 or above (half way from centre to its end) and lets go at 4500, "
+          "X-50 the same below -5000.");
+    b.Add(row.joystickCombo, ControlKind::ComboBox, "", { x + 108, y, 22, 12 }, ptt ? FlagDisabled : FlagNone);
     b.Tip("Which joystick slot (0 to 3) this switch's button belongs to; rest the pointer on a number in the list "
           "to see its device.");
-    b.Add(ButtonDetectId(row.button), ControlKind::PushButton, kDetectText, { x + 124, y, 24, 12 },
+    b.Add(ButtonDetectId(row.button), ControlKind::PushButton, kDetectText, { x + 132, y, 24, 12 },
         ptt ? FlagDisabled : FlagNone);
-    b.Tip("Click, then press the button you want here: the first newly pressed button is taken, and Escape or "
-          "five seconds without one cancel.");
+    b.Tip("Click, then press the button you want here, or push an axis (a toe brake) past half its travel: the "
+          "first newly pressed button or pushed axis is taken, and Escape or five seconds without one cancel.");
 }
 
 constexpr void AddTopAndSlots(Builder& b)
@@ -148,23 +151,23 @@ constexpr void AddButtonRowsAndFiles(Builder& b)
           "lost (the receiver stopped answering; the controls still go out).");
 
     b.Label("Joy Stick Buttons", { 448, 180, 80, 8 });
-    for (std::int32_t x : { 448, 600 }) {
-        b.Label("Button", { x + 62, 190, 30, 8 });
-        b.Label("Joy Stick", { x + 94, 190, 30, 8 });
+    for (std::int32_t x : { 448, 608 }) {
+        b.Label("Button", { x + 62, 190, 44, 8 });
+        b.Label("Joy Stick", { x + 108, 190, 30, 8 });
     }
     for (int i = 0; i < 8; ++i) {
         AddButtonRow(b, kButtonRows[kLeftColumn[i]], 448, 200 + 14 * i);
     }
     for (int i = 0; i < 7; ++i) {
-        AddButtonRow(b, kButtonRows[kRightColumn[i]], 600, 200 + 14 * i);
+        AddButtonRow(b, kButtonRows[kRightColumn[i]], 608, 200 + 14 * i);
     }
 
     b.Label("Joy Stick Switches", { 448, 318, 80, 8 });
     AddButtonRow(b, kButtonRows[11], 448, 330);
-    b.Add(kGearMessage, ControlKind::Static, "", { 600, 332, 164, 8 });
+    b.Add(kGearMessage, ControlKind::Static, "", { 608, 332, 156, 8 });
     b.Tip("The gear lever's position as the simulator receives it.");
     AddButtonRow(b, kButtonRows[16], 448, 344);
-    b.Add(kParkBrakeMessage, ControlKind::Static, "", { 600, 346, 164, 8 });
+    b.Add(kParkBrakeMessage, ControlKind::Static, "", { 608, 346, 156, 8 });
     b.Tip("The parking brake's state as the simulator receives it.");
 
     b.Add(kSaveAssignments, ControlKind::PushButton, "Save Assignments", { 448, 362, 80, 14 }, FlagDisabled);
@@ -173,6 +176,9 @@ constexpr void AddButtonRowsAndFiles(Builder& b)
     b.Tip("Reads another configuration file into the simulator's block.");
     b.Add(kControlPanel, ControlKind::PushButton, "Control Panel", { 616, 362, 80, 14 });
     b.Tip("Opens the system's joystick settings, to calibrate or test the joysticks.");
+    b.Add(kRecord, ControlKind::PushButton, "Record", { 700, 362, 52, 14 });
+    b.Tip("Records what the four joysticks do, with the time of every change, into a new file in the "
+          "configuration folder that the warning list names, until you click again.");
     b.Add(kNoControlId, ControlKind::GroupBox, "Current Set Up : ", { 448, 380, 304, 36 });
     b.Add(kCurrentFile, ControlKind::Static, "", { 454, 392, 292, 8 });
     b.Tip("The configuration file the set-up was last read from or saved to.");

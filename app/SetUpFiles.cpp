@@ -143,6 +143,9 @@ void SetUpFiles::TakeSnapshot(const JoystickSet* set)
 {
     if (set != nullptr && set->GetBlock() != nullptr) {
         m_loaded = set->SetUpInBlock().Take();
+        for (std::int32_t button = 0; button < kCockpitButtonCount; ++button) {
+            m_loadedAxisButtons[button] = set->GetAxisButton(button);
+        }
         m_loadedValid = true;
         m_snapshotDue = false;
     }
@@ -152,6 +155,13 @@ bool SetUpFiles::HasUnsavedChanges(const JoystickSet* set) const
 {
     if (!m_loadedValid || set == nullptr || set->GetBlock() == nullptr) {
         return false;
+    }
+    for (std::int32_t button = 0; button < kCockpitButtonCount; ++button) {
+        const AxisButtonSetting now = set->GetAxisButton(button);
+        const AxisButtonSetting then = m_loadedAxisButtons[button];
+        if (now.axis != then.axis || (now.Drives() && now.threshold != then.threshold)) {
+            return true;
+        }
     }
     return !set->SetUpInBlock().Take().SavesAs(m_loaded);
 }

@@ -7,6 +7,7 @@
 
 #include "app/MainWindowServices.h"
 #include "app/ScreenTexts.h"
+#include "mapping/AxisButtons.h"
 #include "mapping/SetUp.h"
 #include "ui/DialogView.h"
 
@@ -92,6 +93,8 @@ private:
     std::string m_readName;
     ScreenTexts<kTextCount> m_texts;
     SetUpValues m_loaded;
+    // The buttons an axis drove then: they live in the process, not in the block.
+    AxisButtonSetting m_loadedAxisButtons[kCockpitButtonCount] = {};
     bool m_loadedValid = false;
     bool m_snapshotDue = false;
 };

@@ -53,6 +53,7 @@ void CTavelinDlg::BindParts(DialogView* view)
     m_files.Bind(view);
     m_indicators.Bind(view);
     m_network.Bind(view);
+    m_recording.Bind(view);
 }
 
 // ---------------------------------------------------------------- events
@@ -97,6 +98,11 @@ void CTavelinDlg::OnCommand(std::int32_t id)
         break;
     case kNetwork:
         OnNetwork();
+        break;
+    case kRecord:
+        if (ReadyJoySticks() != nullptr) {
+            m_recording.OnRecordButton(*m_joySticks, m_clock());
+        }
         break;
     default:
         if (m_rows.IsDetectButton(id) && ReadyJoySticks() != nullptr && m_view != nullptr) {
@@ -290,6 +296,9 @@ bool CTavelinDlg::StartUp()
     }
     // The link follows whatever this window publishes, from its first tick.
     m_network.Start();
+    if (loaded) {
+        m_recording.Start(*m_joySticks, m_clock());
+    }
     return loaded;
 }
 
@@ -395,6 +404,7 @@ void CTavelinDlg::ReleaseSharedmemory()
 
 void CTavelinDlg::ReleaseJoySticks()
 {
+    m_recording.Stop(m_joySticks.get());
     m_joySticks.reset();
 }
 
@@ -438,6 +448,7 @@ bool CTavelinDlg::OnCycle()
     }
 
     m_joySticks->PollAll(kCyclePeriod);
+    m_recording.OnTick(*m_joySticks, m_clock());
     // The block is written: the same values leave for the network in this same tick.
     m_network.OnTickPublished(m_joySticks->GetBlock());
     m_network.TakeNotes(m_joySticks.get());

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "app/AssignmentRows.h"
+#include "app/FlightRecording.h"
 #include "app/Indicators.h"
 #include "app/MainWindowServices.h"
 #include "app/NetworkSending.h"
@@ -124,6 +125,7 @@ public:
     const char* GetCurrentFileText() const { return m_files.CurrentFileText(); }
     const char* GetSetUpNameText() const { return m_files.SetUpNameText(); }
     const NetworkSending& GetNetwork() const { return m_network; }
+    const FlightRecording& GetRecording() const { return m_recording; }
     const JoystickState& GetSlotState(int slot) const { return m_slots.state[slot < 0 || slot > 3 ? 0 : slot]; }
 
     static constexpr const char* const (&AxisInputNames)[kAxisInputCount] = AssignmentRows::AxisInputNames;
@@ -186,4 +188,5 @@ private:
     Indicators m_indicators;
     TuningDialogs m_tuning;
     NetworkSending m_network;
+    FlightRecording m_recording;
 };

@@ -47,6 +47,9 @@ inline constexpr std::int32_t kWarningList = 1505;
 inline constexpr std::int32_t kNetwork = 1600;
 inline constexpr std::int32_t kNetworkState = 1601;
 
+// Recording the joysticks: the toggle.
+inline constexpr std::int32_t kRecord = 1602;
+
 // The controls of one axis row, by window row; which axis a row shows, and its
 // bar's range, are in CockpitAxisTable (windowRow).
 struct AxisRowIds {

@@ -7,6 +7,7 @@
 // Whatever the file lacks or says in a form that cannot be read is told to the
 // operator, one warning per control (or missing section) naming the keys, the
 // file and the values the control now has, after the load's own warnings.
+#include "config/AxisButtonsSection.h"
 #include "config/ConfigurationText.h"
 #include "config/Ini_File_Reader.h"
 #include "config/JoystickInstancesSection.h"
@@ -461,6 +462,7 @@ bool ReadConfiguration(ControlProcessor& processor, CIniRead& reader)
     for (const std::string& line : notes.lines) {
         processor.AddNote(line.c_str(), NoteKind::GivesWay);
     }
+    ReadAxisButtonsSection(processor, reader, notes.fileName);
     return read;
 }
 

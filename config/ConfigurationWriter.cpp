@@ -5,6 +5,7 @@
 // save never damages the file it would replace. The temporary file is always a
 // new one (an existing name, a link above all, is never opened), and a target
 // that is a link is replaced where it points.
+#include "config/AxisButtonsSection.h"
 #include "config/ConfigurationText.h"
 #include "config/JoystickInstancesSection.h"
 #include "config/SettingsFile.h"
@@ -169,6 +170,8 @@ void WriteLines(const ControlProcessor& processor, std::int32_t configurationInd
 
     out.Text("[ACCESS]\n");
     axisBlocks(kAccessSection);
+
+    out.Text(AxisButtonsSectionText(processor).c_str());
     if (const std::string instances = JoystickInstancesSection(processor); !instances.empty()) {
         out.Text(instances.c_str());
     }

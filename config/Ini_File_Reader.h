@@ -108,6 +108,12 @@ public:
     // program's folder; the result uses this platform's separator.
     bool GetInitData(InitDataRequest& request);
     bool HasSection(const char* section) { return m_reader != nullptr && m_reader->HasSection(section); }
+    // A value of Tavelin's own sections as written (tabs made blanks, leading
+    // blanks skipped), without the described value cut and path rule.
+    bool LookForOwnValue(const char* section, const char* key, char* out, std::size_t outLength)
+    {
+        return m_reader != nullptr && m_reader->LookForValueAsWritten(section, key, out, outLength);
+    }
 
     // Length rules: ParseDouble 2..20 characters (and a finite number),
     // ParseLong and ParseInt 1..20, IsTrueText 1..10. The integer forms

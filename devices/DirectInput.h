@@ -240,15 +240,15 @@ struct IDirectInputA {
     // Asked every tick: answers without allocating. Backends that cannot
     // tell (DirectInput itself: its window hears WM_DEVICECHANGE) say false.
     virtual bool DevicesChanged() { return false; }
-    // Ours too: the backend's own news for the operator, one line each (a
-    // virtual joystick file that became unreadable while in use, and good
-    // again). `taken` counts the lines the caller has had from this root;
-    // the next one comes back and `taken` goes up, or null when there is
-    // none. Asked every tick: answers without allocating.
-    virtual const char* NextNotice(std::uint32_t& taken)
+    // Ours too: the next piece of news the backend has for the user (a
+    // recording that cannot be played to its end, a virtual joystick file
+    // that became unreadable while in use and good again), once each, into `out`;
+    // false when there is none. Asked every tick: answers without allocating.
+    virtual bool TakeNote(char* out, std::size_t size)
     {
-        (void)taken;
-        return nullptr;
+        (void)out;
+        (void)size;
+        return false;
     }
     // Ours too: what tells the joystick of `instance` from others of its
     // model across a reboot or a re-plug into the same port, as

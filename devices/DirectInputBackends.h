@@ -18,7 +18,7 @@ struct DirectInputBackend {
     HRESULT (*Create)(void* instance, std::uint32_t version, IDirectInputA** out);
 };
 
-// The test override, the virtual joystick file, the platform's own joysticks.
+// The test override, the recording to replay, the virtual joystick file, the platform's own joysticks.
 std::span<const DirectInputBackend> DirectInputBackendList();
 
 // The platform's joysticks (tavelin_input: DirectInput 5 on Windows, evdev on Linux).
@@ -31,6 +31,16 @@ const char* VirtualJoystickFilePath();
 
 // The joysticks described by the file at path (tavelin_virtual).
 HRESULT CreateVirtualDirectInput(const char* path, IDirectInputA** out);
+
+// The Tavelin recording TAVELIN_REPLAY names, or null when it names none.
+const char* ReplayFilePath();
+
+// The joysticks of the recording at path, played in real time (tavelin_replay).
+HRESULT CreateReplayDirectInput(const char* path, IDirectInputA** out);
+
+// The clock replays play by, in milliseconds; null restores the steady clock.
+using ReplayClock = std::int64_t (*)();
+void SetReplayClock(ReplayClock clock);
 
 // While set, every DirectInputCreateA asks the factory instead of a backend.
 using DirectInputFactory = std::function<HRESULT(void* instance, std::uint32_t version, IDirectInputA** out)>;

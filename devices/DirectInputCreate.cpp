@@ -38,9 +38,25 @@ HRESULT CreateFromVirtualFile(void*, std::uint32_t version, IDirectInputA** out)
     return path != nullptr ? CreateVirtualDirectInput(path, out) : DIERR_DEVICENOTREG;
 }
 
+bool IsReplayNamed()
+{
+    return ReplayFilePath() != nullptr;
+}
+
+HRESULT CreateFromReplay(void*, std::uint32_t version, IDirectInputA** out)
+{
+    const HRESULT accepted = CheckDirectInputVersion(version);
+    if (FAILED(accepted)) {
+        return accepted;
+    }
+    const char* path = ReplayFilePath();
+    return path != nullptr ? CreateReplayDirectInput(path, out) : DIERR_DEVICENOTREG;
+}
+
 // A second backend of one platform goes in front of or behind the platform's row.
 constexpr DirectInputBackend kBackends[] = {
     { "test override", &IsOverrideInstalled, &CreateFromOverride },
+    { "recording replay", &IsReplayNamed, &CreateFromReplay },
     { "virtual joystick file", &IsVirtualFileNamed, &CreateFromVirtualFile },
     { "platform", &IsPlatformDirectInputAvailable, &CreatePlatformDirectInput },
 };
@@ -50,6 +66,12 @@ constexpr DirectInputBackend kBackends[] = {
 const char* VirtualJoystickFilePath()
 {
     const char* path = std::getenv("TAVELIN_VIRTUAL_JOYSTICKS");
+    return path != nullptr && path[0] != '\0' ? path : nullptr;
+}
+
+const char* ReplayFilePath()
+{
+    const char* path = std::getenv("TAVELIN_REPLAY");
     return path != nullptr && path[0] != '\0' ? path : nullptr;
 }
 

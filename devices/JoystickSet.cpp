@@ -163,7 +163,6 @@ bool JoystickSet::CreateDevices(void* window, void* instance)
         lost = false;
     }
     m_devicesChanged = false;
-    m_noticesTaken = 0;
     ++m_slotChanges;
     m_joystickCount = 0;
     m_foundNone = false;
@@ -340,6 +339,14 @@ void JoystickSet::NoteReturn(int slot)
     AddNote(text, NoteKind::Stays);
 }
 
+void JoystickSet::TakeBackendNotes()
+{
+    char text[kWarningLength];
+    while (m_directInput->TakeNote(text, sizeof text)) {
+        AddNote(text, NoteKind::Stays);
+    }
+}
+
 void JoystickSet::PollAll(double period)
 {
     KeepBlock();
@@ -350,9 +357,7 @@ void JoystickSet::PollAll(double period)
             m_devicesChanged = false;
             Rescan();
         }
-        while (const char* notice = m_directInput->NextNotice(m_noticesTaken)) {
-            AddNote(notice, NoteKind::Stays);
-        }
+        TakeBackendNotes();
     }
     if (m_joystickCount < 1) {
         return;

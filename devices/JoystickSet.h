@@ -94,6 +94,8 @@ private:
     void PublishSlotIdentities();
     void NoteLoss(int slot);
     void NoteReturn(int slot);
+    // What the backend has to tell (a recording it cannot play to its end) becomes notes.
+    void TakeBackendNotes();
     // Around a cycle that resolves the assignment: a configured joystick ID
     // that the resolution replaced by slot 0's (its joystick was not there)
     // is remembered, and given back once that joystick is attached, so that
@@ -119,7 +121,6 @@ private:
     Substitution m_substitutions[kResolvedRecords];
     bool m_lost[kJoystickSlots] = {};
     bool m_devicesChanged = false;
-    std::uint32_t m_noticesTaken = 0; // the backend's notices already listed
     std::uint32_t m_slotChanges = 0;
     // The set's own error text when the last-error text was set: a later
     // failure that changes only the own text (a configuration read) must

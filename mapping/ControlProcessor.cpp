@@ -335,6 +335,19 @@ std::uint8_t ControlProcessor::ButtonState(std::int32_t button, const JoystickSt
     return state->buttons[number - 1] != 0 ? 1 : 0;
 }
 
+std::uint8_t ControlProcessor::AxisButtonState(std::int32_t button, const JoystickState* const states[kJoystickSlots])
+{
+    // Whatever the button number says, NA included; a joystick that is not
+    // attached lets go, so the button does not stay held inside its hysteresis.
+    const ButtonAssignment record = LoadButtonAssignment(m_block, button);
+    if (AttachedRecord(states, record.slot, m_attachedCount) == nullptr) {
+        m_axisButtons.Release(button);
+        return 0;
+    }
+    const AxisButtonSetting setting = m_axisButtons.Get(button);
+    return m_axisButtons.Update(button, record.slot, ReadInput(setting.axis, record.slot, states, m_attachedCount));
+}
+
 void ControlProcessor::ProcessCycle(
     double period, const JoystickState* const states[kJoystickSlots], std::int32_t topIndex)
 {
@@ -363,7 +376,8 @@ void ControlProcessor::ProcessCycle(
     }
 
     for (const std::int32_t button : Buttons::kFileOrder) {
-        m_buttonStates[button] = ButtonState(button, states);
+        m_buttonStates[button]
+            = m_axisButtons.Drives(button) ? AxisButtonState(button, states) : ButtonState(button, states);
     }
     PublishButtons();
     FillSwitchPanel(states);

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "mapping/Assignments.h"
+#include "mapping/AxisButtons.h"
 #include "mapping/CockpitAxes.h"
 #include "mapping/EngineeringFilter.h"
 #include "mapping/JoystickState.h"
@@ -137,6 +138,17 @@ public:
     void SetButtonNumber(std::int32_t button, std::int32_t buttonNumber);
     std::int32_t GetButtonSlot(std::int32_t button) const;
     std::int32_t GetButtonNumber(std::int32_t button) const;
+    // A button driven by an axis (0..7) of the joystick its record names, with
+    // a threshold (mapping/AxisButtons.h); false, and the button left to its
+    // joystick button, for an axis or threshold out of range. The button
+    // number stays in the record. Kept in the process, never in the block.
+    bool SetAxisButton(std::int32_t button, std::int32_t axis, std::int32_t threshold)
+    {
+        return m_axisButtons.Set(button, axis, threshold);
+    }
+    void ClearAxisButton(std::int32_t button) { m_axisButtons.Clear(button); }
+    void ClearAxisButtons() { m_axisButtons.ClearAll(); }
+    AxisButtonSetting GetAxisButton(std::int32_t button) const { return m_axisButtons.Get(button); }
     void SetEyeViewJoystick(std::int32_t slot, std::int32_t joystickId);
     void SetEyeViewInput(std::int32_t povNumber);
     std::int32_t GetEyeViewSlot() const;
@@ -231,6 +243,7 @@ protected:
     void ProcessStickAxis(int row, double period, const JoystickState* const states[kJoystickSlots]);
     void ProcessThrustLever(int row, double period, const JoystickState* const states[kJoystickSlots]);
     std::uint8_t ButtonState(std::int32_t button, const JoystickState* const states[kJoystickSlots]) const;
+    std::uint8_t AxisButtonState(std::int32_t button, const JoystickState* const states[kJoystickSlots]);
     void PublishButtons();
     void FillSwitchPanel(const JoystickState* const states[kJoystickSlots]);
     // Queues a line, making room by dropping the last note that gives way.
@@ -252,6 +265,7 @@ protected:
     std::optional<EngineeringFilter> m_filters[CockpitAxisTable::kRowCount];
     std::int32_t m_cycleCount = 0;
     std::uint8_t m_buttonStates[kCockpitButtonCount] = {};
+    AxisButtons m_axisButtons;
     KQ_Remember m_gearLever;
     KQ_Remember m_parkBrake;
     KQ_Remember m_spare;

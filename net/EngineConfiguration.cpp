@@ -118,6 +118,11 @@ std::string Text(const NetworkSettings& settings, const KeySet::Files* keys)
     if (!settings.peers.empty()) {
         // Peers are for networks without multicast: then nothing is multicast at all.
         xml += "<AllowMulticast>false</AllowMulticast>";
+    } else {
+        // Multicast finds the other side; the samples then go to each matched
+        // reader alone, so no tick's sample comes back to this computer's own
+        // receive thread or reaches computers that do not read it.
+        xml += "<AllowMulticast>spdp</AllowMulticast>";
     }
     xml += "</General><Discovery>";
     // Fixed port numbers per participant, which discovery through peers needs.

@@ -149,12 +149,12 @@ void NetworkLink::Stop()
         return;
     }
     // The last sample is a released stick, so the other side lets go at once.
-    ControlsMessage& last = m_controls.Back();
+    ControlsMessage& last = m_controls;
     last.session = m_session;
     last.sequence = ++m_sequence;
     last.tickTime = m_clock();
     last.outputs = ReleasedOutputs(m_lastOutputs);
-    m_controls.Publish();
+    m_transport->WriteControls(last);
     m_stopping.store(true, std::memory_order_release);
     m_ticks.Raise();
     m_thread.join();
@@ -167,13 +167,19 @@ void NetworkLink::OnTickPublished(void* block)
     if (!m_running || block == nullptr) {
         return;
     }
-    ControlsMessage& message = m_controls.Back();
+    // The controls go from the tick itself: a best-effort sample is handed to
+    // the engine and sent without waiting for anybody, and waking another
+    // thread every tick would cost more than the sending.
+    ControlsMessage& message = m_controls;
     message.session = m_session;
     message.sequence = ++m_sequence;
     message.tickTime = m_clock();
     message.outputs = ReadControlOutputs(block);
     m_lastOutputs = message.outputs;
-    m_controls.Publish();
+    if (!m_transport->WriteControls(message) && !m_writeFailureNoted) {
+        m_writeFailureNoted = true;
+        Note("Network: the controls could not be sent (the network engine refused them)");
+    }
 
     ReadLinkSetUp(block, m_readSetUp);
     if (!m_setUpSent || !m_readSetUp.SameAs(m_sentSetUp)) {
@@ -184,12 +190,14 @@ void NetworkLink::OnTickPublished(void* block)
         setUp.setUp = m_readSetUp;
         m_setUps.Publish();
         m_setUpSent = true;
+        // A set-up is sent reliably, which may wait for the receivers' answers: by the link's thread.
+        m_ticks.Raise();
     }
 
     if (m_flags.Take()) {
         WriteSimulatorFlags(block, m_flags.Front());
     }
-    m_ticks.Raise();
+    NoteStateChange();
 }
 
 void NetworkLink::Run()
@@ -197,17 +205,12 @@ void NetworkLink::Run()
     std::uint32_t seen = 0;
     for (;;) {
         seen = m_ticks.Wait(seen);
-        if (m_controls.Take() && !m_transport->WriteControls(m_controls.Front()) && !m_writeFailureNoted) {
-            m_writeFailureNoted = true;
-            Note("Network: the controls could not be sent (the network engine refused them)");
-        }
         if (m_setUps.Take() && !m_transport->WriteSetUp(m_setUps.Front())) {
             Note("Network: the set-up could not be sent (the network engine refused it)");
         }
         if (m_stopping.load(std::memory_order_acquire)) {
             return;
         }
-        NoteStateChange();
     }
 }
 

@@ -6,11 +6,14 @@
 // simulator on the other computer set them). State() says whether a receiver
 // answers; TakeNote gives the texts the window lists as notes.
 //
-// The tick never waits for the network: OnTickPublished copies the values
-// into slots that a thread of the link's own takes them from (no lock, no
-// allocation, no call into the network engine; at most one wake-up of that
-// thread), and TakeNote only tries its lock. Stop (and the destructor) sends
-// a released stick first, as the program's own exit does.
+// The tick never waits for the network: OnTickPublished hands the outputs to
+// the engine as a best-effort sample, which is sent at once and never waits
+// for a receiver (no allocation either); a changed set-up, which goes
+// reliably and so may wait for the receivers' answers, is copied into a slot
+// that a thread of the link's own takes it from (one wake-up of that thread).
+// Only a change of the link's state takes the notes' lock, and TakeNote only
+// tries it. Stop (and the destructor) sends a released stick first, as the
+// program's own exit does.
 // OnTickPublished, TakeNote and Stop belong to one thread (the tick's).
 #pragma once
 
@@ -106,9 +109,11 @@ private:
     LinkSetUp m_readSetUp;
     LinkSetUp m_sentSetUp;
     ControlOutputs m_lastOutputs;
+    ControlsMessage m_controls;
+    LinkStatus m_shownStatus = LinkStatus::NoReceiver;
+    bool m_writeFailureNoted = false;
 
-    // Tick to link thread.
-    LatestValue<ControlsMessage> m_controls;
+    // Tick to link thread: the set-ups.
     LatestValue<SetUpMessage> m_setUps;
     TickSignal m_ticks;
     std::atomic<bool> m_stopping { false };
@@ -119,10 +124,6 @@ private:
     SimulatorFlagBytes m_lastFlags;
     std::atomic<std::int64_t> m_lastAnswer { 0 };
     std::atomic<std::int64_t> m_roundTrip { 0 };
-
-    // The link thread's.
-    LinkStatus m_shownStatus = LinkStatus::NoReceiver;
-    bool m_writeFailureNoted = false;
 
     // Notes from any thread; the tick only tries the lock.
     std::mutex m_notesMutex;

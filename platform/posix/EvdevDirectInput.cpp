@@ -10,30 +10,47 @@
 // product << 16, as DirectInput reports it; the instance name is the
 // device's name; the instance key (GetInstanceKey) its serial number (udev's
 // ID_SERIAL_SHORT, else the evdev uniq) when no other joystick listed has
-// the same, else its port (udev's ID_PATH, else the evdev phys). Axes, sliders, hats and buttons as Windows maps the
-// same HID device (the table in EvdevTranslation.cpp), using the report descriptor from sysfs when there is one; the
-// range, dead zone and saturation properties for the whole device; GetObjectInfo by offset for the objects present.
-// DevicesChanged answers from an inotify watch of the node folder. Limits: non-exclusive only (the cooperative level is
-// accepted, no grab); no effects, no buffered data. A node that cannot be opened for lack of permission is skipped and
-// counted in GetFailureDetail. A node that fails while read answers DIERR_INPUTLOST; Acquire then looks for the same
-// device (same vendor, product, physical path and uniq) among the nodes, again only when the node folder changed, and
-// answers DIERR_UNPLUGGED until it is back. Poll reads the node's pending events and GetDeviceState reports the state
-// they left, so a tick reads each node once. RunControlPanel starts jstest-gtk detached when it is on the PATH, and
-// otherwise answers DIERR_UNSUPPORTED with what to install in GetFailureDetail.
+// the same, else its port (udev's ID_PATH, else the evdev phys). Axes,
+// sliders, hats and buttons as Windows maps the same HID
+// device (the table in EvdevTranslation.cpp), using the report descriptor
+// from sysfs when there is one; the range, dead zone and saturation
+// properties for the whole device; GetObjectInfo by offset for the objects
+// present. DevicesChanged answers from an inotify watch of the node folder.
+// Limits: non-exclusive only (the cooperative level is accepted, no grab);
+// no effects, no buffered data. A node that cannot be opened for lack of
+// permission is skipped and counted in GetFailureDetail. A node that fails
+// while read answers DIERR_INPUTLOST; Acquire then looks for the same device
+// (same vendor, product, physical path and uniq) among the nodes, again only when
+// the node folder changed, and answers DIERR_UNPLUGGED until it is back. Poll reads the node's pending events and
+// GetDeviceState reports the state they left, so a tick reads each node
+// once. RunControlPanel starts jstest-gtk detached when it is on the PATH,
+// and otherwise answers DIERR_UNSUPPORTED with what to install in
+// GetFailureDetail.
+// Recorded devices (CreateEvemuDirectInput, TAVELIN_EVEMU): each evemu-record
+// file is a node whose libevdev handle is made from its description and
+// whose events are played into that handle instead of being read from a
+// descriptor; enumeration, the joystick rule (as without udev), the
+// translation and the device's answers are those of a node. They never
+// vanish; what is wrong with a file comes once through TakeNote.
 #include "devices/DirectInputBackends.h"
 #include "devices/DirectInputObjects.h"
 #include "devices/InstanceKeys.h"
 #include "platform/posix/EvdevJoystick.h"
+#include "platform/posix/EvemuRecording.h"
 
 #include <libevdev/libevdev.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <new>
 #include <string>
@@ -102,10 +119,89 @@ long NodeNumber(const std::string& path)
     return std::strtol(path.c_str() + (digits == std::string::npos ? 0 : digits + 1), nullptr, 10);
 }
 
-// An open node: descriptor and libevdev handle, closed together.
+EvemuClock g_evemuClock = nullptr;
+
+std::int64_t EvemuMicroseconds()
+{
+    if (g_evemuClock != nullptr) {
+        return g_evemuClock();
+    }
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// The recordings TAVELIN_EVEMU names, read once for every root of the
+// program, the clock they all play by (from the moment they were read) and
+// what is still to be told about them: each recording's problem once.
+class EvemuDeviceSet {
+public:
+    EvemuDeviceSet(const std::vector<std::string>& paths, bool loop)
+        : m_loop(loop)
+        , m_start(EvemuMicroseconds())
+    {
+        for (const std::string& path : paths) {
+            m_recordings.push_back(std::make_unique<EvemuRecording>(path));
+            m_told.push_back(false);
+            if (!m_recordings.back()->HasDevice()) {
+                Tell(m_recordings.size() - 1);
+            }
+        }
+    }
+
+    std::size_t Count() const { return m_recordings.size(); }
+    const EvemuRecording& Recording(std::size_t index) const { return *m_recordings[index]; }
+    bool Loop() const { return m_loop; }
+    std::int64_t Now() const { return EvemuMicroseconds() - m_start; }
+
+    void Tell(std::size_t index, const std::string& text = "")
+    {
+        if (index < m_told.size() && !m_told[index]) {
+            m_told[index] = true;
+            const EvemuRecording& recording = *m_recordings[index];
+            const char* outcome
+                = recording.HasDevice() ? "; the device keeps its last state" : "; it gives no joystick";
+            m_notes.push_back(text.empty() ? recording.GetProblem() + outcome : text);
+        }
+    }
+    bool TakeNote(char* out, std::size_t size)
+    {
+        if (m_notes.empty() || size == 0) {
+            return false;
+        }
+        std::snprintf(out, size, "%s", m_notes.front().c_str());
+        m_notes.pop_front();
+        return true;
+    }
+
+private:
+    bool m_loop;
+    std::int64_t m_start;
+    std::vector<std::unique_ptr<EvemuRecording>> m_recordings;
+    std::vector<bool> m_told;
+    std::deque<std::string> m_notes;
+};
+
+// One set per list of files for the whole program, as long as a root holds it.
+std::shared_ptr<EvemuDeviceSet> SharedEvemuDevices(const std::vector<std::string>& paths, bool loop)
+{
+    static std::map<std::pair<std::vector<std::string>, bool>, std::weak_ptr<EvemuDeviceSet>> sets;
+    std::weak_ptr<EvemuDeviceSet>& known = sets[{ paths, loop }];
+    std::shared_ptr<EvemuDeviceSet> set = known.lock();
+    if (!set) {
+        set = std::make_shared<EvemuDeviceSet>(paths, loop);
+        known = set;
+    }
+    return set;
+}
+
+// An open node: descriptor and libevdev handle, closed together. A recorded
+// device has no descriptor: its events come from its playback.
 struct OpenNode {
     int fd = -1;
     libevdev* device = nullptr;
+    std::shared_ptr<EvemuDeviceSet> recordings;
+    std::size_t recording = 0;
+    std::unique_ptr<EvemuPlayback> playback;
 
     OpenNode() = default;
     OpenNode(const OpenNode&) = delete;
@@ -113,6 +209,9 @@ struct OpenNode {
     OpenNode(OpenNode&& other) noexcept
         : fd(other.fd)
         , device(other.device)
+        , recordings(std::move(other.recordings))
+        , recording(other.recording)
+        , playback(std::move(other.playback))
     {
         other.fd = -1;
         other.device = nullptr;
@@ -123,6 +222,9 @@ struct OpenNode {
             Close();
             fd = other.fd;
             device = other.device;
+            recordings = std::move(other.recordings);
+            recording = other.recording;
+            playback = std::move(other.playback);
             other.fd = -1;
             other.device = nullptr;
         }
@@ -132,6 +234,8 @@ struct OpenNode {
 
     void Close()
     {
+        playback.reset();
+        recordings.reset();
         if (device != nullptr) {
             libevdev_free(device);
             device = nullptr;
@@ -237,6 +341,62 @@ OpenNode FindJoystick(const std::string& directory, const Identity& wanted)
     return OpenNode();
 }
 
+// Where a backend's nodes come from: the event nodes of a folder, or the
+// devices of recordings (listed as "recording<N>", N their place in the list).
+struct NodeSource {
+    std::string directory;
+    std::string sysfs;
+    std::shared_ptr<EvemuDeviceSet> recordings;
+
+    std::vector<std::string> List() const
+    {
+        if (!recordings) {
+            return ListEventNodes(directory);
+        }
+        std::vector<std::string> names;
+        for (std::size_t i = 0; i < recordings->Count(); ++i) {
+            names.push_back("recording" + std::to_string(i));
+        }
+        return names;
+    }
+
+    OpenNode Open(const std::string& name, int& error) const
+    {
+        if (!recordings) {
+            return OpenJoystick(name, error);
+        }
+        OpenNode node;
+        error = ENODEV;
+        const auto index = static_cast<std::size_t>(NodeNumber(name));
+        if (index >= recordings->Count()) {
+            return node;
+        }
+        const EvemuRecording& recording = recordings->Recording(index);
+        node.device = recording.MakeDevice();
+        // No udev entry exists for a recording: the rule on its capabilities decides.
+        if (node.device == nullptr || !CountsAsJoystick(UdevInputClass {}, node.device)) {
+            if (node.device != nullptr) {
+                recordings->Tell(index,
+                    recording.Path() + ": the recorded device (" + libevdev_get_name(node.device)
+                        + ") is not a joystick, so it is left out");
+            }
+            node.Close();
+            return node;
+        }
+        error = 0;
+        node.recordings = recordings;
+        node.recording = index;
+        node.playback = std::make_unique<EvemuPlayback>(recording, recordings->Loop());
+        return node;
+    }
+
+    std::vector<std::uint32_t> Usages(const std::string& name) const
+    {
+        // A recording holds no report descriptor: the evdev codes decide alone.
+        return recordings ? std::vector<std::uint32_t> {} : ReadHidAxisUsages(sysfs, name);
+    }
+};
+
 // An inotify watch of the node folder: whether an event node came, went or
 // changed its permissions (udev sets them just after the node appears)
 // since the last question. One read of the watch per question, nothing
@@ -298,8 +458,8 @@ private:
 
 class EvdevDevice final : public EmulatedJoystickDevice {
 public:
-    EvdevDevice(std::string directory, OpenNode node, std::vector<std::uint32_t> usages)
-        : m_directory(std::move(directory))
+    EvdevDevice(NodeSource source, OpenNode node, std::vector<std::uint32_t> usages)
+        : m_source(std::move(source))
         , m_node(std::move(node))
         , m_usages(std::move(usages))
     {
@@ -401,11 +561,11 @@ private:
             // folder changed: a lost joystick costs one read a tick, not a
             // listing (without a watch: a listing every time).
             if (!m_awayWatch.IsOn()) {
-                m_awayWatch.Start(m_directory);
+                m_awayWatch.Start(m_source.directory);
             } else if (!m_awayWatch.NodesChanged()) {
                 return DIERR_UNPLUGGED;
             }
-            OpenNode found = FindJoystick(m_directory, m_identity);
+            OpenNode found = FindJoystick(m_source.directory, m_identity);
             if (!found) {
                 return DIERR_UNPLUGGED;
             }
@@ -430,6 +590,14 @@ private:
         if (checked != DI_OK) {
             return checked;
         }
+        if (m_node.playback) {
+            // A recorded device: its due frames go into the handle instead of a read.
+            m_node.playback->PlayUntil(m_node.device, m_node.recordings->Now());
+            if (m_node.playback->ReachedProblem()) {
+                m_node.recordings->Tell(m_node.recording);
+            }
+            return DI_OK;
+        }
         if (m_translation.Drain(m_node.device) == EvdevTranslation::Drained::Lost) {
             // The node is gone (or broken): let go of it, Acquire looks for it again.
             m_node.Close();
@@ -438,7 +606,7 @@ private:
         return DI_OK;
     }
 
-    std::string m_directory;
+    NodeSource m_source;
     OpenNode m_node;
     std::vector<std::uint32_t> m_usages;
     Identity m_identity;
@@ -472,16 +640,23 @@ std::string FindOnPath(const char* program)
 
 class EvdevDirectInput final : public EmulatedDirectInput {
 public:
-    EvdevDirectInput(std::string directory, std::string sysfs)
-        : m_directory(std::move(directory))
-        , m_sysfs(std::move(sysfs))
+    explicit EvdevDirectInput(NodeSource source)
+        : m_source(std::move(source))
     {
     }
     bool DevicesChanged() override { return m_watch.NodesChanged(); }
+    bool TakeNote(char* out, std::size_t size) override
+    {
+        return m_source.recordings && m_source.recordings->TakeNote(out, size);
+    }
 
     HRESULT RunControlPanel(void*, std::uint32_t) override
     {
         m_detail.clear();
+        if (m_source.recordings) {
+            m_detail = "Recorded joysticks (TAVELIN_EVEMU) have no system panel.";
+            return DIERR_UNSUPPORTED;
+        }
         const std::string program = FindOnPath("jstest-gtk");
         if (program.empty()) {
             m_detail = "Control Panel starts jstest-gtk, which is not installed. "
@@ -515,9 +690,9 @@ protected:
         // Every joystick first: whether a serial is shared is known only then.
         std::vector<DIDEVICEINSTANCEA> records;
         std::vector<InstanceFacts> facts;
-        for (const std::string& path : ListEventNodes(m_directory)) {
+        for (const std::string& path : m_source.List()) {
             int error = 0;
-            const OpenNode node = OpenJoystick(path, error);
+            const OpenNode node = m_source.Open(path, error);
             if (!node) {
                 if (error == EACCES || error == EPERM) {
                     ++deniedCount;
@@ -552,19 +727,18 @@ protected:
     {
         // The node named in the GUID first; if the nodes were renumbered, any that matches.
         const long wanted = instance.Data4[6] | instance.Data4[7] << 8;
-        const std::vector<std::string> nodes = ListEventNodes(m_directory);
+        const std::vector<std::string> nodes = m_source.List();
         for (int pass = 0; pass < 2; ++pass) {
             for (const std::string& path : nodes) {
                 if ((NodeNumber(path) == wanted) != (pass == 0)) {
                     continue;
                 }
                 int error = 0;
-                OpenNode node = OpenJoystick(path, error);
+                OpenNode node = m_source.Open(path, error);
                 if (!node || !(InstanceGuid(node.device, wanted) == instance)) {
                     continue;
                 }
-                auto* device
-                    = new (std::nothrow) EvdevDevice(m_directory, std::move(node), ReadHidAxisUsages(m_sysfs, path));
+                auto* device = new (std::nothrow) EvdevDevice(m_source, std::move(node), m_source.Usages(path));
                 if (device == nullptr) {
                     return DIERR_OUTOFMEMORY;
                 }
@@ -582,13 +756,13 @@ private:
     // start-up and by Read Alternate only.
     void Watch()
     {
-        if (!m_watch.IsOn() && !m_watchFailed) {
-            m_watchFailed = !m_watch.Start(m_directory);
+        // Recordings come and go with the program only.
+        if (!m_watch.IsOn() && !m_watchFailed && !m_source.recordings) {
+            m_watchFailed = !m_watch.Start(m_source.directory);
         }
     }
 
-    std::string m_directory;
-    std::string m_sysfs;
+    NodeSource m_source;
     NodeFolderWatch m_watch;
     bool m_watchFailed = false;
 };
@@ -600,8 +774,38 @@ HRESULT CreateEvdevDirectInput(const char* directory, IDirectInputA** out, const
     if (out == nullptr || directory == nullptr || sysfs == nullptr) {
         return DIERR_INVALIDPARAM;
     }
-    *out = new (std::nothrow) EvdevDirectInput(directory, sysfs);
+    *out = new (std::nothrow) EvdevDirectInput(NodeSource { directory, sysfs, nullptr });
     return *out != nullptr ? DI_OK : DIERR_OUTOFMEMORY;
+}
+
+HRESULT CreateEvemuDirectInput(const std::vector<std::string>& paths, bool loop, IDirectInputA** out)
+{
+    if (out == nullptr) {
+        return DIERR_INVALIDPARAM;
+    }
+    *out = new (std::nothrow) EvdevDirectInput(NodeSource { "", "", SharedEvemuDevices(paths, loop) });
+    return *out != nullptr ? DI_OK : DIERR_OUTOFMEMORY;
+}
+
+void SetEvemuClock(EvemuClock clock)
+{
+    g_evemuClock = clock;
+}
+
+std::vector<std::string> EvemuRecordingPaths()
+{
+    std::vector<std::string> paths;
+    const char* list = std::getenv("TAVELIN_EVEMU");
+    const std::string text = list != nullptr ? list : "";
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = std::min(text.find(':', start), text.size());
+        if (end > start) {
+            paths.push_back(text.substr(start, end - start));
+        }
+        start = end + 1;
+    }
+    return paths;
 }
 
 bool IsPlatformDirectInputAvailable()
@@ -614,6 +818,11 @@ HRESULT CreatePlatformDirectInput(void*, std::uint32_t version, IDirectInputA** 
     const HRESULT accepted = CheckDirectInputVersion(version);
     if (FAILED(accepted)) {
         return accepted;
+    }
+    const std::vector<std::string> recordings = EvemuRecordingPaths();
+    if (!recordings.empty()) {
+        const char* loop = std::getenv("TAVELIN_EVEMU_LOOP");
+        return CreateEvemuDirectInput(recordings, loop != nullptr && std::strcmp(loop, "1") == 0, out);
     }
     return CreateEvdevDirectInput("/dev/input", out);
 }

@@ -66,7 +66,8 @@ private:
 
 // True when udev would tag the handle ID_INPUT_JOYSTICK: absolute axes with
 // joystick or gamepad buttons, or the axes of pedals, throttles and wheels
-// without any key of a keyboard, mouse, touch device or tablet; never an
+// without any key of a keyboard, mouse, touch device or tablet, or a
+// button box's joystick buttons alone (two at least); never an
 // accelerometer (INPUT_PROP_ACCELEROMETER).
 bool IsEvdevJoystick(const libevdev* device);
 
@@ -105,3 +106,16 @@ std::vector<std::string> ListEventNodes(const std::string& directory);
 // a node's HID report descriptor is looked for at
 // <sysfs>/event<N>/device/device/report_descriptor (normally /sys/class/input).
 HRESULT CreateEvdevDirectInput(const char* directory, IDirectInputA** out, const char* sysfs = "/sys/class/input");
+
+// A root object whose joysticks are the devices of evemu-record files, each
+// played in real time (from the moment the files were read) through the same
+// device code as a node; at its end a device keeps its last state, or with
+// `loop` starts again. Problems of a file come once each through TakeNote.
+HRESULT CreateEvemuDirectInput(const std::vector<std::string>& paths, bool loop, IDirectInputA** out);
+
+// The files TAVELIN_EVEMU names, separated by ":"; empty when it names none.
+std::vector<std::string> EvemuRecordingPaths();
+
+// The clock recordings play by, in microseconds; null restores the steady clock.
+using EvemuClock = std::int64_t (*)();
+void SetEvemuClock(EvemuClock clock);

@@ -372,7 +372,18 @@ bool IsEvdevJoystick(const libevdev* device)
     const bool cockpitAxes = any(EV_ABS, ABS_THROTTLE, ABS_BRAKE);
     const bool hats = any(EV_ABS, ABS_HAT0X, ABS_HAT3Y);
     if (!stickAxes && !cockpitAxes && !hats) {
-        return false;
+        // A button box: buttons of a joystick application (the kernel's
+        // BTN_TRIGGER.. and BTN_TRIGGER_HAPPY..) and nothing else, as udev
+        // tags it. A gamepad's buttons alone are a remote's, not a joystick.
+        int joystickButtons = 0;
+        for (unsigned code = BTN_JOYSTICK; code < BTN_GAMEPAD; ++code) {
+            joystickButtons += has(EV_KEY, code) ? 1 : 0;
+        }
+        for (unsigned code = BTN_TRIGGER_HAPPY1; code <= BTN_TRIGGER_HAPPY40; ++code) {
+            joystickButtons += has(EV_KEY, code) ? 1 : 0;
+        }
+        return joystickButtons >= 2 && !relativeMouse && keyboardKeys == 0 && !any(EV_KEY, KEY_ESC, KEY_MICMUTE)
+            && !any(EV_KEY, BTN_MOUSE, BTN_JOYSTICK - 1);
     }
     // Joystick and gamepad buttons (BTN_JOYSTICK..BTN_THUMBR, BTN_TRIGGER_HAPPY..),
     // or the buttons of a board the kernel files under BTN_0...

@@ -21,7 +21,7 @@
 // back. A file that cannot be read or parsed at the first look fails the
 // enumeration with DIERR_GENERIC and the reason in GetFailureDetail; one
 // that was good and becomes unreadable keeps its last good joysticks (also
-// for enumerations) until it is good again, and NextNotice says so, once
+// for enumerations) until it is good again, and TakeNote says so, once
 // when it breaks and once when it mends. No effects, no buffered data; RunControlPanel answers
 // DIERR_UNSUPPORTED and says in GetFailureDetail that there is no panel.
 #include "devices/DirectInputBackends.h"
@@ -200,16 +200,18 @@ public:
     }
 
     // What the file said since this root was made, each line once.
-    const char* NextNotice(std::uint32_t& taken) override
+    bool TakeNote(char* out, std::size_t size) override
     {
         const std::uint32_t made = m_file->GetNoticeCount() - m_noticesBefore;
-        if (taken >= made) {
-            return nullptr;
+        if (m_noticesTaken >= made || out == nullptr || size == 0) {
+            return false;
         }
-        if (made - taken > VirtualJoystickFile::kKeptNotices) {
-            taken = made - VirtualJoystickFile::kKeptNotices; // older ones are gone
+        if (made - m_noticesTaken > VirtualJoystickFile::kKeptNotices) {
+            m_noticesTaken = made - VirtualJoystickFile::kKeptNotices; // older ones are gone
         }
-        return m_file->GetNotice(m_noticesBefore + taken++);
+        const char* text = m_file->GetNotice(m_noticesBefore + m_noticesTaken++);
+        std::snprintf(out, size, "%s", text != nullptr ? text : "");
+        return true;
     }
 
     // No system settings exist for a joystick that is a few lines of text.
@@ -281,6 +283,7 @@ private:
     std::shared_ptr<VirtualJoystickFile> m_file;
     std::string m_path;
     std::uint32_t m_noticesBefore;
+    std::uint32_t m_noticesTaken = 0;
     std::uint32_t m_seenGeneration = 0;
 };
 

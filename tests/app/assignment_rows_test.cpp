@@ -5,6 +5,10 @@
 #include "app/AssignmentRows.h"
 #include "tests/app/window_part_fixture.h"
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 using namespace MainIds;
 namespace GSB = GenericSimBlock;
 
@@ -96,4 +100,60 @@ TEST_F(AssignmentRowsTest, AWaitingRowCountsDownWhileSeenAndGivesUpAfterFiveSeco
     EXPECT_FALSE(m_rows.Detecting());
     EXPECT_EQ(m_set->GetEyeViewInput(), 2);
     EXPECT_EQ(Shown(kEyePovCombo).selection, 2);
+}
+
+// A button row driven by an axis: the Button combo's axis entries, the model
+// they set, the button it presses, a change of joystick keeping the axis, a
+// number giving the row back to its button, and a threshold no entry has.
+TEST_F(AssignmentRowsTest, AButtonRowTakesAnAxisAndThresholdFromItsButtonCombo)
+{
+    m_input.AddJoystick(kStickA, "Stick A", 12);
+    m_input.AddJoystick(kStickB, "Pedals B", 0);
+    StartSet();
+    m_rows.SetUpButtonRows(m_set.get(), true);
+    const ButtonRowIds& brakeL = kButtonRows[ButtonBrakeL];
+    const std::vector<std::string>& entries = Shown(brakeL.buttonCombo).entries;
+    ASSERT_EQ(entries.size(), 32u + 64u);
+    EXPECT_EQ(entries[31], "31");
+    EXPECT_EQ(entries[32], "X+25");
+    EXPECT_EQ(entries[33], "X+50");
+    EXPECT_EQ(entries[36], "X-25");
+    EXPECT_EQ(entries[95], "SL2-90");
+
+    m_rows.OnSelectionChange(*m_set, brakeL.joystickCombo, 1);
+    const std::int32_t number = m_set->GetButtonNumber(ButtonBrakeL);
+    const auto ryHalf = std::find(entries.begin(), entries.end(), "Ry+50") - entries.begin();
+    m_rows.OnSelectionChange(*m_set, brakeL.buttonCombo, static_cast<int>(ryHalf));
+    EXPECT_EQ(m_set->GetAxisButton(ButtonBrakeL).axis, 4);
+    EXPECT_EQ(m_set->GetAxisButton(ButtonBrakeL).threshold, 5000);
+    EXPECT_EQ(m_set->GetButtonNumber(ButtonBrakeL), number);
+    EXPECT_EQ(Shown(brakeL.buttonCombo).selection, ryHalf);
+
+    // The pedals' right toe brake (Ry) pressed beyond the threshold brakes on the left.
+    m_input.joystick(1).state.lRy = 6000;
+    Cycle();
+    EXPECT_EQ(GSB::LoadByte(Block(), GSB::kBrakeLPressed), 1);
+    m_input.joystick(1).state.lRy = 4600;
+    Cycle();
+    EXPECT_EQ(GSB::LoadByte(Block(), GSB::kBrakeLPressed), 1) << "inside the 500 of hysteresis";
+    m_input.joystick(1).state.lRy = 4500;
+    Cycle();
+    EXPECT_EQ(GSB::LoadByte(Block(), GSB::kBrakeLPressed), 0);
+
+    // Another joystick: the same axis of that one, still shown as the axis.
+    m_rows.OnSelectionChange(*m_set, brakeL.joystickCombo, 0);
+    EXPECT_EQ(m_set->GetAxisButton(ButtonBrakeL).axis, 4);
+    EXPECT_EQ(m_set->GetButtonSlot(ButtonBrakeL), 0);
+    EXPECT_EQ(Shown(brakeL.buttonCombo).text, "Ry+50");
+
+    // A number gives the row back to its joystick button.
+    m_rows.OnSelectionChange(*m_set, brakeL.buttonCombo, 3);
+    EXPECT_FALSE(m_set->GetAxisButton(ButtonBrakeL).Drives());
+    EXPECT_EQ(m_set->GetButtonNumber(ButtonBrakeL), 3);
+
+    // A threshold that no entry has, as a file may give it.
+    ASSERT_TRUE(m_set->SetAxisButton(ButtonParkBrk, 7, -3050));
+    m_rows.SetUpButtonRows(m_set.get(), false);
+    EXPECT_EQ(Shown(kButtonRows[ButtonParkBrk].buttonCombo).text, "SL2-30.5");
+    EXPECT_EQ(Shown(brakeL.buttonCombo).text, "3");
 }

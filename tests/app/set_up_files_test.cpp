@@ -149,3 +149,32 @@ TEST_F(SetUpFilesTest, ReadAlternateHandsBackANewSetOnlyWhenTheChosenFileWasRead
     EXPECT_EQ(m_windowBlock.ConfigurationIndex(), 2);
     EXPECT_EQ(m_childrenRun, 3);
 }
+
+// Which buttons an axis drives is held by the process, not the block: a
+// change of it counts as unsaved all the same, and the save takes it along.
+TEST_F(SetUpFilesTest, AnAxisDrivingAButtonIsAChangeTheClosingAsksAbout)
+{
+    m_input.AddJoystick(kStickA, "Stick A", 12);
+    StartSet();
+    m_files.ChooseStartFile();
+    m_files.ShowStartFile();
+    m_files.Loaded();
+    m_files.TakeSnapshotIfDue(*m_set);
+    ASSERT_FALSE(m_files.HasUnsavedChanges(m_set.get()));
+
+    ASSERT_TRUE(m_set->SetAxisButton(ButtonBrakeL, 0, 5000));
+    EXPECT_TRUE(m_files.HasUnsavedChanges(m_set.get()));
+    ASSERT_TRUE(m_set->SetAxisButton(ButtonBrakeL, 0, 5500));
+    EXPECT_TRUE(m_files.HasUnsavedChanges(m_set.get()));
+    View().saveAnswers = { SaveChoice::Save };
+    EXPECT_TRUE(m_files.AskBeforeClosing());
+    EXPECT_NE(ReadConfiguration(0).find("[AXIS_BUTTONS]"), std::string::npos);
+    EXPECT_NE(ReadConfiguration(0).find("BRK_L_BTN_AXIS\t= 0 5500"), std::string::npos);
+    m_files.TakeSnapshot(m_set.get()); // as a save from the window does
+    EXPECT_FALSE(m_files.HasUnsavedChanges(m_set.get()));
+
+    ASSERT_TRUE(m_set->SetAxisButton(ButtonBrakeL, 0, 5000));
+    EXPECT_TRUE(m_files.HasUnsavedChanges(m_set.get()));
+    m_set->ClearAxisButton(ButtonBrakeL);
+    EXPECT_TRUE(m_files.HasUnsavedChanges(m_set.get())) << "the file drives BRAKE L by its axis";
+}

@@ -118,6 +118,44 @@ TEST_F(DetectionTest, AMovedAxisButtonOrHatIsAssignedAsAComboChoiceWouldBe)
     EXPECT_FALSE(Control(ButtonDetectId(ButtonPtt)).enabled);
 }
 
+// A button row's Move takes an axis pushed past half its travel from either
+// side of centre, with the threshold on the side it went to; an axis that
+// rests near half its travel does not count for a nudge.
+TEST_F(DetectionTest, AnAxisPushedPastHalfItsTravelDrivesAButtonRow)
+{
+    OpenWithTwoSticks();
+    const ButtonRowIds& brakeR = kButtonRows[ButtonBrakeR];
+    m_input.joystick(1).state.lRx = -10000; // a toe brake at rest
+    m_input.joystick(0).state.lY = 4800; // a stick held near half its travel
+    Step();
+    m_view->Click(ButtonDetectId(ButtonBrakeR));
+    m_input.joystick(0).state.lY = 5200;
+    m_input.joystick(1).state.lRx = 4900;
+    Step();
+    EXPECT_TRUE(m_dialog->Detecting());
+    m_input.joystick(1).state.lRx = 5000;
+    Step();
+    EXPECT_FALSE(m_dialog->Detecting());
+    const AxisButtonSetting axis = m_dialog->GetJoySticks()->GetAxisButton(ButtonBrakeR);
+    EXPECT_EQ(axis.axis, 3);
+    EXPECT_EQ(axis.threshold, 5000);
+    EXPECT_EQ(Control(brakeR.joystickCombo).selection, 1);
+    EXPECT_EQ(Control(brakeR.buttonCombo).entries.at(static_cast<std::size_t>(Control(brakeR.buttonCombo).selection)),
+        "Rx+50");
+    EXPECT_EQ(m_dialog->GetJoySticks()->GetButtonSlot(ButtonBrakeR), 1);
+    Step();
+    EXPECT_EQ(Block::LoadByte(Block(), Block::kBrakeRPressed), 1);
+
+    // The other way, on the first stick's slider.
+    m_view->Click(ButtonDetectId(ButtonFlapOut));
+    m_input.joystick(0).state.rglSlider[0] = -7000;
+    Step();
+    EXPECT_FALSE(m_dialog->Detecting());
+    EXPECT_EQ(m_dialog->GetJoySticks()->GetAxisButton(ButtonFlapOut).axis, 6);
+    EXPECT_EQ(m_dialog->GetJoySticks()->GetAxisButton(ButtonFlapOut).threshold, -5000);
+    EXPECT_EQ(m_dialog->GetJoySticks()->GetButtonSlot(ButtonFlapOut), 0);
+}
+
 TEST_F(DetectionTest, EscapeAndFiveSecondsWithoutMovementCancelWithoutAssigning)
 {
     OpenWithTwoSticks();

@@ -5,14 +5,20 @@
 
 #include "app/TavelinApp.h"
 #include "config/WhichConfig.h"
+#include "devices/JoystickRecording.h"
 #include "dialogs/DeadBandDlg.h"
 #include "dialogs/TlaSetUp.h"
 #include "mapping/PublisherLock.h"
 #include "support/Paths.h"
+#include "tests/support/os_helpers.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
+#include <vector>
 
 using namespace MainIds;
 namespace GSB = GenericSimBlock;
@@ -428,4 +434,62 @@ TEST_F(MainWindowTest, ApplicationRefusesToStartWhileAnotherPublishesIntoTheBloc
     third.InitInstance(later);
     EXPECT_EQ(third.ExitCode(), 0);
     EXPECT_EQ(later.runs, 1);
+}
+
+TEST_F(MainWindowTest, RecordTogglesARecordingOfTheSlotsAndTavelinRecordStartsOneAtOnce)
+{
+    m_input.AddJoystick(kStickA, "Stick A", 12);
+    const std::filesystem::path scripts = std::filesystem::temp_directory_path() / ShmTestOs::UniqueName("record");
+    std::filesystem::create_directories(scripts);
+    const std::string scripted = (scripts / "scripted.txt").string();
+    ShmTestOs::SetEnvironment("TAVELIN_RECORD", scripted.c_str());
+    Open();
+    ShmTestOs::UnsetEnvironment("TAVELIN_RECORD");
+    Tick();
+    ASSERT_TRUE(m_dialog->GetRecording().IsRecording());
+    EXPECT_EQ(m_dialog->GetRecording().Path(), scripted);
+    EXPECT_EQ(m_view->Text(kRecord), "Stop");
+    // The button ends it, and starts a new one in the configuration folder.
+    m_view->Click(kRecord);
+    EXPECT_EQ(m_view->Text(kRecord), "Record");
+    EXPECT_FALSE(m_dialog->GetRecording().IsRecording());
+    m_view->Click(kRecord);
+    ASSERT_TRUE(m_dialog->GetRecording().IsRecording());
+    const std::string path = m_dialog->GetRecording().Path();
+    EXPECT_EQ(path.rfind(Paths::ConfigurationFolder() + Paths::Separator() + "Recording-", 0), 0u) << path;
+    m_input.joystick(0).state.lX = 1234;
+    m_input.joystick(0).state.rgbButtons[2] = 0x80;
+    Tick(3);
+    m_view->Click(kRecord);
+    EXPECT_EQ(m_view->Text(kRecord), "Record");
+
+    for (const std::string& file : { scripted, path }) {
+        std::ifstream in(file, std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const ParsedRecording recording = ParseRecording(text);
+        EXPECT_EQ(recording.problem, "") << file;
+        ASSERT_TRUE(recording.declared[0]) << file;
+        EXPECT_FALSE(recording.declared[1]);
+        EXPECT_EQ(recording.slots[0].name, "Stick A");
+        EXPECT_EQ(recording.slots[0].joystickId, kStickA);
+        EXPECT_EQ(recording.slots[0].buttons, 12);
+        ASSERT_FALSE(recording.slots[0].changes.empty());
+    }
+    std::ifstream in(path, std::ios::binary);
+    const ParsedRecording moved
+        = ParseRecording(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+    const RecordedState& last = moved.slots[0].changes.back().state;
+    EXPECT_EQ(last.values[0], 1234);
+    EXPECT_EQ(last.pressed, 1u << 2);
+
+    WarningList warnings;
+    m_dialog->GetJoySticks()->GetWarnings(warnings);
+    std::vector<std::string> said(warnings.messages, warnings.messages + warnings.count);
+    for (const std::string& expected : { "Recording the joysticks into " + scripted, "Recording ended: " + scripted,
+             "Recording the joysticks into " + path, "Recording ended: " + path }) {
+        EXPECT_NE(std::find(said.begin(), said.end(), expected), said.end()) << expected;
+    }
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+    std::filesystem::remove_all(scripts, ignored);
 }

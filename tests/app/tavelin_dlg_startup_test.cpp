@@ -106,9 +106,11 @@ TEST_F(MainWindowTest, StartUpBuildsTheWindowInOrderAndTheFirstCycleFillsIt)
     EXPECT_TRUE(view.Control(kAxisRows[4].progress).colourSet);
     EXPECT_EQ(view.Control(kAxisRows[4].progress).colour.red, 204);
     const RecordedControl& apButton = view.Control(kButtonRows[1].buttonCombo);
-    ASSERT_EQ(apButton.entries.size(), 32u);
+    // The button numbers, then the joystick's axes with their thresholds.
+    ASSERT_EQ(apButton.entries.size(), 32u + 64u);
     EXPECT_EQ(apButton.entries[0], "NA");
     EXPECT_EQ(apButton.entries[31], "31");
+    EXPECT_EQ(apButton.entries[32], "X+25");
     EXPECT_EQ(apButton.text, "1");
     EXPECT_EQ(view.Text(kButtonRows[16].buttonCombo), "16");
     EXPECT_TRUE(view.Control(kButtonRows[0].buttonCombo).entries.empty()); // PTT is never filled
@@ -122,7 +124,7 @@ TEST_F(MainWindowTest, StartUpBuildsTheWindowInOrderAndTheFirstCycleFillsIt)
     // Later cycles only show values: the lists are filled once.
     TickPeriod();
     EXPECT_EQ(view.Control(kAxisRows[0].inputCombo).entries.size(), 24u);
-    EXPECT_EQ(view.Control(kButtonRows[1].buttonCombo).entries.size(), 32u);
+    EXPECT_EQ(view.Control(kButtonRows[1].buttonCombo).entries.size(), 32u + 64u);
     m_input.joystick(0).state.rgbButtons[3] = 0;
     m_input.joystick(0).state.rgbButtons[7] = 0;
     TickPeriod();

@@ -295,7 +295,8 @@ TEST_F(JoystickSetTest, BackendsAreTakenInTheirListsOrder)
         }
         return listed;
     };
-    EXPECT_EQ(names(), (std::vector<std::string> { "test override", "virtual joystick file", "platform" }));
+    EXPECT_EQ(names(),
+        (std::vector<std::string> { "test override", "recording replay", "virtual joystick file", "platform" }));
 
     const fs::path joysticks = fs::temp_directory_path() / (ShmTestOs::UniqueName("backends") + ".ini");
     {

@@ -28,6 +28,9 @@ TEST_F(ProcessorFixture, CyclesAllocateNothingEvenWhileResolvingAndWarning)
         processor.SetButtonAssignment(
             button, button % 4, 1 + button, static_cast<std::int32_t>(kJoystickIds[button % 4]));
     }
+    // Two buttons driven by axes, so their hysteresis runs in the counted cycles too.
+    processor.SetAxisButton(ButtonBrakeL, 1, 5000);
+    processor.SetAxisButton(ButtonGearLvr, 2, -3000);
     GenericSimBlock::StoreDouble(block, GenericSimBlock::kPitchSensitivity, 0.002);
     GenericSimBlock::StoreDouble(block, GenericSimBlock::kThrLvrLSensitivity, 1.0);
 

@@ -165,8 +165,8 @@ TEST(EngineConfiguration, PinsPeersAndKeysWithEveryCharacterEscaped)
 {
     NetworkSettings settings;
     EXPECT_FALSE(Contains(EngineConfiguration::Text(settings, nullptr), "<Security>"));
-    EXPECT_FALSE(Contains(EngineConfiguration::Text(settings, nullptr), "AllowMulticast"))
-        << "without peers discovery is by multicast";
+    EXPECT_TRUE(Contains(EngineConfiguration::Text(settings, nullptr), "<AllowMulticast>spdp</AllowMulticast>"))
+        << "without peers discovery is by multicast, and the samples go to their readers alone";
 
     settings.peers = { "169.254.23.2", "sim" };
     settings.interfaceName = "eth0";

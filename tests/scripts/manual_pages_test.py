@@ -5,6 +5,7 @@ environment variable, file and exit code the README lists, is in a manual page.
 Usage: manual_pages_test.py TAVELIN SIMBLOCK (the built programs)."""
 import os
 import re
+import shutil
 import subprocess
 import sys
 import unittest
@@ -88,6 +89,17 @@ class ManualPagesTest(unittest.TestCase):
         status = self.simblock.split("# EXIT STATUS")[1].split("\n# ")[0]
         for code in codes:
             self.assertTrue("\n*%s*\n" % code in status, "simblock(1) lacks exit status %s" % code)
+
+    def test_scdoc_makes_both_pages_whole(self):
+        scdoc = shutil.which("scdoc")
+        if scdoc is None:
+            self.skipTest("no scdoc (scripts/install-deps.sh installs it)")
+        for page in ("tavelin", "simblock"):
+            made = subprocess.run([scdoc], input=read("docs", "man", page + ".1.scd"), capture_output=True, text=True)
+            self.assertEqual(made.returncode, 0, "scdoc refuses %s(1): %s" % (page, made.stderr))
+            # Every section heading of the source reaches the page.
+            for heading in re.findall(r"^# (.+)$", read("docs", "man", page + ".1.scd"), re.M):
+                self.assertIn("\n.SH %s\n" % heading, made.stdout, "%s(1) lacks %s" % (page, heading))
 
     def test_tavelins_exit_codes_are_in_its_page(self):
         status = self.tavelin.split("# EXIT STATUS")[1].split("\n# ")[0]

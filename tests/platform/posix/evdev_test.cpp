@@ -182,6 +182,19 @@ TEST(EvdevDetectionTest, PedalsThrottlesWheelsAndBoardsCountKeyboardsMiceTouchAn
     FakeEvdevNode padButtonsOnly;
     padButtonsOnly.Key(BTN_A).Key(BTN_B);
     EXPECT_FALSE(Detected(padButtonsOnly));
+    // A button box has a joystick's buttons and nothing else; one button alone is no box.
+    FakeEvdevNode buttonBox;
+    for (int code = BTN_TRIGGER; code <= BTN_DEAD; ++code) {
+        buttonBox.Key(code);
+    }
+    buttonBox.Key(BTN_TRIGGER_HAPPY1);
+    EXPECT_TRUE(Detected(buttonBox));
+    FakeEvdevNode oneButton;
+    oneButton.Key(BTN_TRIGGER);
+    EXPECT_FALSE(Detected(oneButton));
+    FakeEvdevNode keysAndButtons;
+    keysAndButtons.Key(BTN_TRIGGER).Key(BTN_THUMB).Key(KEY_ESC);
+    EXPECT_FALSE(Detected(keysAndButtons));
 }
 
 TEST(EvdevTranslationTest, HidDescriptorsNameTheAxesTheKernelMerges)

@@ -143,10 +143,18 @@ TEST_F(QtWindowTest, CombosAndSpinsChangeTheAssignmentAndTuningInTheBlock)
     EXPECT_EQ(reader.Int(block::kPitchRecord + block::kRecordInput), 3);
     EXPECT_EQ(pitchInput->currentText(), "Rx");
 
-    // "31" on a 12-button stick: stored and shown as 12.
+    // The last entry is an axis ("SL2-90"), which drives the button instead of a number.
     auto* apButton = Control<QComboBox>(window.Window(), kButtonRows[1].buttonCombo);
     apButton->setFocus();
     QTest::keyClick(apButton, Qt::Key_End);
+    EXPECT_EQ(apButton->currentText(), "SL2-90");
+    EXPECT_EQ(window.dialog->GetJoySticks()->GetAxisButton(1).threshold, -9000);
+
+    // Up through the axis entries to "31" on a 12-button stick: stored and shown as 12.
+    for (int entry = 0; entry < 64; ++entry) {
+        QTest::keyClick(apButton, Qt::Key_Up);
+    }
+    EXPECT_FALSE(window.dialog->GetJoySticks()->GetAxisButton(1).Drives());
     EXPECT_EQ(reader.Int(block::ButtonRecord(1) + block::kRecordInput), 12);
     EXPECT_EQ(apButton->currentText(), "12");
 

@@ -33,6 +33,17 @@ std::string ReadText(const fs::path& file)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// The root's next note (TakeNote), counted in `taken`; null when there is none.
+const char* NextNotice(IDirectInputA* root, std::uint32_t& taken)
+{
+    static char text[256];
+    if (!root->TakeNote(text, sizeof text)) {
+        return nullptr;
+    }
+    ++taken;
+    return text;
+}
+
 double g_seconds = 0.0;
 double TestClock()
 {
@@ -579,7 +590,7 @@ TEST_F(VirtualJoysticksTest, AFolderAPipeOrAnOversizedFileInPlaceHoldsTheLastRea
     ASSERT_TRUE(device.Open(found[0])) << device.GetErrorText();
     ASSERT_TRUE(device.Poll());
     std::uint32_t taken = 0;
-    EXPECT_EQ(root->NextNotice(taken), nullptr);
+    EXPECT_EQ(NextNotice(root, taken), nullptr);
     const auto expectHeld = [&](const char* what) {
         SCOPED_TRACE(what);
         JoystickState state;
@@ -594,7 +605,7 @@ TEST_F(VirtualJoysticksTest, AFolderAPipeOrAnOversizedFileInPlaceHoldsTheLastRea
     fs::remove(path);
     fs::create_directory(path);
     expectHeld("a folder");
-    const char* notice = root->NextNotice(taken);
+    const char* notice = NextNotice(root, taken);
     ASSERT_NE(notice, nullptr);
     EXPECT_EQ(std::string(notice),
         "Virtual joystick file " + path.string()
@@ -617,7 +628,7 @@ TEST_F(VirtualJoysticksTest, AFolderAPipeOrAnOversizedFileInPlaceHoldsTheLastRea
     stamp += std::chrono::seconds(1);
     fs::last_write_time(path, stamp);
     expectHeld("4 GiB");
-    EXPECT_EQ(root->NextNotice(taken), nullptr) << "one line for the whole time the file is bad";
+    EXPECT_EQ(NextNotice(root, taken), nullptr) << "one line for the whole time the file is bad";
 
     // A proper file again: the joystick follows it, and that is said once.
     Write("[JOYSTICK_0]\nJOY_ID = 9\nNAME = Stick\nX = 456\n");
@@ -625,11 +636,11 @@ TEST_F(VirtualJoysticksTest, AFolderAPipeOrAnOversizedFileInPlaceHoldsTheLastRea
     JoystickState state;
     device.GetState(state);
     EXPECT_EQ(state.axes[0], 456);
-    notice = root->NextNotice(taken);
+    notice = NextNotice(root, taken);
     ASSERT_NE(notice, nullptr);
     EXPECT_EQ(
         std::string(notice), "Virtual joystick file " + path.string() + " is good again: the joysticks follow it");
-    EXPECT_EQ(root->NextNotice(taken), nullptr);
+    EXPECT_EQ(NextNotice(root, taken), nullptr);
     root->Release();
 }
 
@@ -666,19 +677,19 @@ TEST_F(VirtualJoysticksTest, AMistypedFileWhileInUseIsNamedWithItsLineOnceForEac
         JoystickState state;
         stick.GetState(state);
         EXPECT_EQ(state.axes[1], 250) << "the last good reading";
-        const char* notice = root->NextNotice(taken);
+        const char* notice = NextNotice(root, taken);
         ASSERT_NE(notice, nullptr);
         EXPECT_EQ(std::string(notice), broken.said);
-        EXPECT_EQ(root->NextNotice(taken), nullptr);
+        EXPECT_EQ(NextNotice(root, taken), nullptr);
 
         // Another mistake before it is mended is the same bad time: nothing more is said.
         Write(good + "[JOYSTICK_9]\n");
         ASSERT_TRUE(stick.Poll());
-        EXPECT_EQ(root->NextNotice(taken), nullptr);
+        EXPECT_EQ(NextNotice(root, taken), nullptr);
 
         Write(good);
         ASSERT_TRUE(stick.Poll());
-        notice = root->NextNotice(taken);
+        notice = NextNotice(root, taken);
         ASSERT_NE(notice, nullptr);
         EXPECT_EQ(std::string(notice), mended);
     }
@@ -691,10 +702,10 @@ TEST_F(VirtualJoysticksTest, AMistypedFileWhileInUseIsNamedWithItsLineOnceForEac
     std::uint32_t laterTaken = 0;
     EXPECT_EQ(Enumerate(later, found), DI_OK);
     EXPECT_EQ(found.size(), 2u);
-    EXPECT_EQ(later->NextNotice(laterTaken), nullptr);
+    EXPECT_EQ(NextNotice(later, laterTaken), nullptr);
     Write(good);
     ASSERT_TRUE(stick.Poll());
-    const char* notice = later->NextNotice(laterTaken);
+    const char* notice = NextNotice(later, laterTaken);
     ASSERT_NE(notice, nullptr);
     EXPECT_EQ(std::string(notice), mended);
     later->Release();
