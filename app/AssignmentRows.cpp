@@ -326,18 +326,18 @@ void AssignmentRows::ShowSlotNamesInCombos(const JoystickSet& set)
     if (m_view == nullptr) {
         return;
     }
-    auto name = [&](int slot) {
-        JoystickState state;
-        return set.GetSlotState(slot, state) ? set.GetDeviceName(slot) : "No Joy Stick Attached";
-    };
     for (int slot = 0; slot < kJoystickSlots; ++slot) {
+        JoystickState state;
+        // Identical joysticks are told apart by their instance.
+        const std::string text = set.GetSlotState(slot, state) ? set.GetDisplayName(slot) : "No Joy Stick Attached";
+        const char* name = text.c_str();
         for (const auto& row : kAxisRows) {
-            m_view->ComboSetItemToolTip(row.joystickCombo, slot, name(slot));
+            m_view->ComboSetItemToolTip(row.joystickCombo, slot, name);
         }
         for (std::int32_t b = 1; b < kCockpitButtonCount; ++b) {
-            m_view->ComboSetItemToolTip(kButtonRows[b].joystickCombo, slot, name(slot));
+            m_view->ComboSetItemToolTip(kButtonRows[b].joystickCombo, slot, name);
         }
-        m_view->ComboSetItemToolTip(kEyeJoystickCombo, slot, name(slot));
+        m_view->ComboSetItemToolTip(kEyeJoystickCombo, slot, name);
     }
 }
 

@@ -1,5 +1,7 @@
 #include "app/SlotReadouts.h"
 
+#include "devices/InstanceKeys.h"
+
 #include "app/TavelinDlgIds.h"
 #include "devices/JoystickSet.h"
 
@@ -250,13 +252,16 @@ void SlotReadouts::ShowHeaders(const JoystickSet& set)
         if (m_headersShown && lost == m_lostShown[slot]) {
             continue;
         }
-        char header[96];
+        char header[320];
         JoystickState state;
         if (!set.GetSlotState(slot, state)) {
             FormatBounded(header, sizeof header, "JoyStick %d", slot);
         } else {
+            // Identical joysticks are told apart by their instance, in the
+            // header's room: the name stands above the box.
             FormatBounded(header, sizeof header, lost ? "JoyStick %d: %s (lost)" : "JoyStick %d: %s", slot,
-                set.GetDeviceName(slot));
+                set.IsOneOfIdenticalJoysticks(slot) ? InstanceKeyForDisplay(set.GetInstanceKey(slot)).c_str()
+                                                    : set.GetDeviceName(slot));
         }
         m_view->SetControlText(kSlotGroup[slot], header);
         if (lost != m_lostShown[slot] || !m_headersShown) {

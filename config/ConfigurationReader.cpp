@@ -11,6 +11,7 @@
 #include "config/ConfigurationText.h"
 #include "config/Ini_File_Reader.h"
 #include "config/ResponseCurvesSection.h"
+#include "config/JoystickInstancesSection.h"
 #include "mapping/Assignments.h"
 #include "mapping/CockpitAxes.h"
 #include "mapping/CockpitButtons.h"
@@ -454,6 +455,7 @@ bool ReadConfiguration(ControlProcessor& processor, CIniRead& reader)
     notes.fileName = FileNameOf(processor.GetCurrentConfigurationPath());
     const bool read = ReadConfigDetails(reader, processor, notes) && ReadFlightControls(reader, processor, notes)
         && ReadAccess(reader, processor, notes) && ReadButtonControls(reader, processor, notes);
+    ReadJoystickInstances(reader, processor);
     // After the load's own warnings, and giving way to any that come later
     // (joysticks without a match, joysticks lost). Notes, not warnings: what
     // a file lacked is no joystick ID without a match, which the pending flag

@@ -8,6 +8,7 @@
 #include "config/AxisButtonsSection.h"
 #include "config/ConfigurationText.h"
 #include "config/ResponseCurvesSection.h"
+#include "config/JoystickInstancesSection.h"
 #include "config/SettingsFile.h"
 #include "mapping/Assignments.h"
 #include "mapping/CockpitAxes.h"
@@ -173,6 +174,9 @@ void WriteLines(const ControlProcessor& processor, std::int32_t configurationInd
 
     out.Text(ResponseCurvesSectionText(processor).c_str());
     out.Text(AxisButtonsSectionText(processor).c_str());
+    if (const std::string instances = JoystickInstancesSection(processor); !instances.empty()) {
+        out.Text(instances.c_str());
+    }
 }
 
 std::string FolderOf(const std::string& path)

@@ -241,13 +241,24 @@ struct IDirectInputA {
     // tell (DirectInput itself: its window hears WM_DEVICECHANGE) say false.
     virtual bool DevicesChanged() { return false; }
     // Ours too: the next piece of news the backend has for the user (a
-    // recording that cannot be played to its end), once each, into `out`;
+    // recording that cannot be played to its end, a virtual joystick file
+    // that became unreadable while in use and good again), once each, into `out`;
     // false when there is none. Asked every tick: answers without allocating.
     virtual bool TakeNote(char* out, std::size_t size)
     {
         (void)out;
         (void)size;
         return false;
+    }
+    // Ours too: what tells the joystick of `instance` from others of its
+    // model across a reboot or a re-plug into the same port, as
+    // "serial:<text>" or "port:<text>" (devices/InstanceKeys.h), chosen among
+    // the joysticks the last enumeration listed; "" when the backend cannot
+    // tell or the joystick was not listed. Valid until the next enumeration.
+    virtual const char* GetInstanceKey(const GUID& instance)
+    {
+        (void)instance;
+        return "";
     }
 };
 

@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <span>
 #include <string>
+#include <utility>
+#include <vector>
 
 // What DirectInput reports for a centred (or missing) hat.
 inline constexpr std::uint32_t kPovCentred = 0xFFFFFFFFu;
@@ -183,6 +185,16 @@ public:
 
     const char* GetFailureDetail() const override { return m_detail.c_str(); }
 
+    const char* GetInstanceKey(const GUID& instance) override
+    {
+        for (const auto& [guid, key] : m_instanceKeys) {
+            if (guid == instance) {
+                return key.c_str();
+            }
+        }
+        return "";
+    }
+
 protected:
     // Hands each joystick's record to `callback` until it asks to stop.
     virtual HRESULT EnumJoysticks(LPDIENUMDEVICESCALLBACKA callback, void* reference) = 0;
@@ -203,5 +215,7 @@ protected:
         return record;
     }
 
+    // Filled by EnumJoysticks before its first callback (ChooseInstanceKeys).
+    std::vector<std::pair<GUID, std::string>> m_instanceKeys;
     std::string m_detail;
 };

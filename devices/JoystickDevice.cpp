@@ -146,6 +146,11 @@ bool JoystickDevice::Open(const DIDEVICEINSTANCEA& instance)
     return true;
 }
 
+void JoystickDevice::SetInstanceKey(const char* key)
+{
+    CopyBounded(m_instanceKey, key != nullptr ? key : "", static_cast<int>(sizeof(m_instanceKey)));
+}
+
 std::int32_t JoystickDevice::GetButtonCount() const
 {
     return m_device == nullptr ? 0 : m_buttonCount;

@@ -32,6 +32,10 @@ public:
     const char* GetName() const { return m_name; }
     std::uint32_t GetJoystickId() const { return m_instance.guidProduct.Data1; }
     const GUID& GetInstanceGuid() const { return m_instance.guidInstance; }
+    // "serial:<text>", "port:<text>" or "" (IDirectInputA::GetInstanceKey),
+    // as the joystick set was told after the enumeration.
+    void SetInstanceKey(const char* key);
+    const char* GetInstanceKey() const { return m_instanceKey; }
     // True while the joystick has vanished: the last poll found its input
     // lost and could not acquire it again. The reading is the last good one.
     bool IsLost() const { return m_lost; }
@@ -54,6 +58,7 @@ private:
     DIDEVICEINSTANCEA m_instance = {};
     GUID m_instanceGuid = {};
     char m_name[260] = {};
+    char m_instanceKey[256] = {};
     void* m_module = nullptr;
     IDirectInputA* m_directInput = nullptr;
     void* m_window = nullptr;

@@ -4,6 +4,7 @@
 #include "devices/JoystickSet.h"
 
 #include "devices/DirectInput.h"
+#include "devices/InstanceKeys.h"
 #include "devices/JoystickDevice.h"
 #include "mapping/Assignments.h"
 #include "mapping/GenericSimBlock.h"
@@ -105,6 +106,7 @@ void JoystickSet::ReleaseDevices()
         }
         m_directInput = nullptr;
     }
+    PublishSlotIdentities();
     // Without devices nothing is polled or published: leave no deflection behind.
     ReleaseControls();
 }
@@ -188,6 +190,7 @@ bool JoystickSet::CreateDevices(void* window, void* instance)
         return false;
     }
     m_joystickCount = enumeration.counter;
+    TakeInstanceKeys();
     if (enumeration.counter < 1) {
         m_foundNone = true;
         SetLastError(kNoJoysticks, FailureDetail(m_directInput));
@@ -264,7 +267,8 @@ void JoystickSet::Rescan()
     if (FAILED(m_directInput->EnumDevices(DIDEVTYPE_JOYSTICK, &CollectRecord, &found, DIEDFL_ATTACHEDONLY))) {
         return; // nothing learnt: every joystick stays where it is
     }
-    // The same device is where it was.
+    // The same device is where it was; a serial shared since may have changed its key.
+    TakeInstanceKeys();
     bool claimed[kJoystickSlots] = {};
     std::vector<const DIDEVICEINSTANCEA*> arrived;
     for (const DIDEVICEINSTANCEA& record : found) {
@@ -282,13 +286,18 @@ void JoystickSet::Rescan()
     bool changed = false;
     std::int32_t unplaced = 0;
     for (const DIDEVICEINSTANCEA* record : arrived) {
-        // A joystick back under another instance (another node, another
-        // port) takes the slot that its ID left; anything else the next free
-        // slot, as the first enumeration would have given it.
+        // A joystick back under another instance GUID (another node, another
+        // port) takes the slot its own serial or port left, else one that
+        // its ID left; anything else the next free slot, as the first
+        // enumeration would have given it.
+        const char* key = m_directInput->GetInstanceKey(record->guidInstance);
         int chosen = -1;
-        for (int slot = 0; slot < kJoystickSlots && chosen < 0; ++slot) {
-            if (m_slots[slot] && !claimed[slot] && m_slots[slot]->GetJoystickId() == record->guidProduct.Data1) {
-                chosen = slot;
+        for (int pass = key[0] != '\0' ? 0 : 1; pass < 2 && chosen < 0; ++pass) {
+            for (int slot = 0; slot < kJoystickSlots && chosen < 0; ++slot) {
+                if (m_slots[slot] && !claimed[slot] && m_slots[slot]->GetJoystickId() == record->guidProduct.Data1
+                    && (pass == 1 || std::strcmp(m_slots[slot]->GetInstanceKey(), key) == 0)) {
+                    chosen = slot;
+                }
             }
         }
         for (int slot = 0; slot < kJoystickSlots && chosen < 0; ++slot) {
@@ -302,7 +311,11 @@ void JoystickSet::Rescan()
         }
         claimed[chosen] = true;
         AddDevice(chosen, record);
-        m_lost[chosen] = false;
+        m_slots[chosen]->SetInstanceKey(key);
+        if (m_lost[chosen]) {
+            m_lost[chosen] = false;
+            NoteReturn(chosen);
+        }
         changed = true;
     }
     std::int32_t count = unplaced;
@@ -311,10 +324,53 @@ void JoystickSet::Rescan()
     }
     changed = changed || count != m_joystickCount;
     m_joystickCount = count;
+    PublishSlotIdentities();
     if (changed) {
         PublishSlotNames();
         ++m_slotChanges;
     }
+}
+
+void JoystickSet::TakeInstanceKeys()
+{
+    for (const std::unique_ptr<JoystickDevice>& device : m_slots) {
+        if (device && m_directInput != nullptr) {
+            const char* key = m_directInput->GetInstanceKey(device->GetInstanceGuid());
+            // A device the enumeration did not list (it is lost) keeps its key.
+            if (key[0] != '\0') {
+                device->SetInstanceKey(key);
+            }
+        }
+    }
+    PublishSlotIdentities();
+}
+
+void JoystickSet::PublishSlotIdentities()
+{
+    for (int slot = 0; slot < kJoystickSlots; ++slot) {
+        const JoystickDevice* device = m_slots[slot].get();
+        SetSlotIdentity(slot, device != nullptr, device != nullptr ? device->GetJoystickId() : 0,
+            device != nullptr ? device->GetInstanceKey() : "");
+    }
+}
+
+const char* JoystickSet::GetInstanceKey(int slot) const
+{
+    return slot >= 0 && slot < kJoystickSlots && m_slots[slot] ? m_slots[slot]->GetInstanceKey() : "";
+}
+
+bool JoystickSet::IsOneOfIdenticalJoysticks(int slot) const
+{
+    return SlotHasTwin(slot) && GetInstanceKey(slot)[0] != '\0';
+}
+
+std::string JoystickSet::GetDisplayName(int slot) const
+{
+    std::string name = GetDeviceName(slot);
+    if (IsOneOfIdenticalJoysticks(slot)) {
+        name += " (" + InstanceKeyForDisplay(GetInstanceKey(slot)) + ")";
+    }
+    return name;
 }
 
 void JoystickSet::NoteLoss(int slot)
@@ -324,6 +380,14 @@ void JoystickSet::NoteLoss(int slot)
         "JoyStick in slot %d (%s) is lost: it keeps its slot and its last reading until it is plugged in again", slot,
         m_slots[slot]->GetName());
     // Tavelin's own news: the choice dialog must not read it as a joystick ID without a match.
+    AddNote(text, NoteKind::Stays);
+}
+
+void JoystickSet::NoteReturn(int slot)
+{
+    char text[kWarningLength];
+    FormatBounded(
+        text, static_cast<int>(sizeof(text)), "JoyStick in slot %d (%s) is back", slot, m_slots[slot]->GetName());
     AddNote(text, NoteKind::Stays);
 }
 
@@ -363,6 +427,8 @@ void JoystickSet::PollAll(double period)
             ++m_slotChanges;
             if (lost) {
                 NoteLoss(slot);
+            } else {
+                NoteReturn(slot);
             }
         }
         ++counted;

@@ -74,6 +74,15 @@ public:
     // the next PollAll enumerates again. Backends that watch for devices
     // themselves (DevicesChanged) need no call.
     void OnDevicesChanged() { m_devicesChanged = true; }
+    // The slot's instance key ("serial:<text>", "port:<text>"), "" when the
+    // backend cannot tell or the slot is empty.
+    const char* GetInstanceKey(int slot) const;
+    // Another slot holds a joystick of the same ID and this one's instance is
+    // known: the window shows the instance beside the name.
+    bool IsOneOfIdenticalJoysticks(int slot) const;
+    // The device name, followed for one of identical joysticks by its
+    // instance: "Throttle Quadrant (serial A1B2C3)".
+    std::string GetDisplayName(int slot) const;
     // True while the slot's joystick has vanished: it keeps its slot and its
     // last reading, and its slot is given to no other joystick.
     bool IsSlotLost(int slot) const;
@@ -90,7 +99,12 @@ private:
     void ReleaseDevices();
     // Enumerates again and places what came: the only part of a tick that allocates.
     void Rescan();
+    // Said once when a slot's joystick goes, and once when it comes back.
+    // The backend's instance keys for the slots' devices, after an enumeration.
+    void TakeInstanceKeys();
+    void PublishSlotIdentities();
     void NoteLoss(int slot);
+    void NoteReturn(int slot);
     // What the backend has to tell (a recording it cannot play to its end) becomes notes.
     void TakeBackendNotes();
     // Which entry of the calibration holds for the slot's joystick.

@@ -581,6 +581,8 @@ void ControlProcessor::SetAxisAssignment(
     Block::StoreInt32(m_block, record + Block::kRecordSlot, slot);
     Block::StoreInt32(m_block, record + Block::kRecordJoystickId, joystickId);
     Block::StoreInt32(m_block, record + Block::kRecordInput, input);
+    // The joystick chosen is this very one, even among identical ones.
+    SetControlInstance(false, axis, GetSlotInstance(slot));
 }
 
 void ControlProcessor::SetButtonAssignment(
@@ -604,6 +606,7 @@ void ControlProcessor::SetButtonAssignment(
 void ControlProcessor::SetButtonJoystick(std::int32_t button, std::int32_t slot, std::int32_t joystickId)
 {
     SetButtonAssignment(button, slot, GetButtonNumber(button), joystickId);
+    SetControlInstance(true, button, GetSlotInstance(slot));
 }
 
 void ControlProcessor::SetButtonNumber(std::int32_t button, std::int32_t buttonNumber)
@@ -640,6 +643,7 @@ void ControlProcessor::SetEyeViewJoystick(std::int32_t slot, std::int32_t joysti
     }
     Block::StoreInt32(m_block, Block::kEyeViewRecord + Block::kRecordSlot, slot);
     Block::StoreInt32(m_block, Block::kEyeViewRecord + Block::kRecordJoystickId, joystickId);
+    SetControlInstance(false, AxisEyeView, GetSlotInstance(slot));
 }
 
 void ControlProcessor::SetEyeViewInput(std::int32_t povNumber)
@@ -767,11 +771,29 @@ std::int32_t ControlProcessor::FindSlotForJoystick(bool isButton, std::int32_t c
     const JoystickState* const states[kJoystickSlots], std::int32_t count)
 {
     const std::int32_t slots = count < kJoystickSlots ? count : kJoystickSlots;
+    // Where the file names an instance, it chooses among joysticks of one
+    // ID; without it (or without a joystick that has it) the lowest slot.
+    ControlInstance* instance = InstanceOf(isButton, control);
+    const bool wants = instance != nullptr && !instance->wanted.empty();
+    std::int32_t first = -1;
     for (std::int32_t slot = 0; slot < slots; ++slot) {
         const JoystickState* state = SlotRecord(states, slot);
-        if (state != nullptr && state->joystickId == static_cast<std::uint32_t>(recordJoystickId)) {
+        if (state == nullptr || state->joystickId != static_cast<std::uint32_t>(recordJoystickId)) {
+            continue;
+        }
+        if (!wants || instance->wanted == m_slotIdentities[slot].instance) {
+            if (wants) {
+                instance->missingNoted = false;
+            }
             return slot;
         }
+        first = first < 0 ? slot : first;
+    }
+    if (first >= 0) {
+        if (wants && !instance->missingNoted) {
+            instance->missingSlot = first; // said by ResolveAssignments, one line per instance
+        }
+        return first;
     }
     if (recordJoystickId != 0) {
         char text[kWarningLength] = "JoyStick Id for ";
@@ -781,6 +803,110 @@ std::int32_t ControlProcessor::FindSlotForJoystick(bool isButton, std::int32_t c
     }
     recordJoystickId = static_cast<std::int32_t>(m_slotZeroJoystickId);
     return 0;
+}
+
+void ControlProcessor::NoteMissingInstances()
+{
+    // Every control that wants one absent instance, in one line.
+    const auto each = [this](const auto& visit) {
+        for (int axis = 0; axis < kInstanceAxes; ++axis) {
+            visit(false, axis, m_axisInstances[axis]);
+        }
+        for (int button : Buttons::kFileOrder) {
+            visit(true, button, m_buttonInstances[button]);
+        }
+    };
+    each([&](bool, std::int32_t, ControlInstance& lead) {
+        if (lead.missingSlot < 0) {
+            return;
+        }
+        char text[kWarningLength];
+        FormatBounded(text, static_cast<int>(sizeof text),
+            "Joystick %s is not attached: %s in slot %d, the first joystick of its ID, takes", lead.wanted.c_str(),
+            GetSlotName(lead.missingSlot), static_cast<int>(lead.missingSlot));
+        const std::string wanted = lead.wanted;
+        const std::int32_t slot = lead.missingSlot;
+        bool firstName = true;
+        each([&](bool isButton, std::int32_t control, ControlInstance& entry) {
+            if (entry.missingSlot == slot && entry.wanted == wanted) {
+                Append(text, sizeof text, firstName ? " " : ", ");
+                Append(text, sizeof text, isButton ? CockpitButtonName(control) : CockpitAxisName(control));
+                firstName = false;
+                entry.missingSlot = -1;
+                entry.missingNoted = true;
+            }
+        });
+        AddNote(text, NoteKind::Stays);
+    });
+}
+
+ControlProcessor::ControlInstance* ControlProcessor::InstanceOf(bool isButton, std::int32_t control)
+{
+    if (isButton) {
+        return control >= 0 && control < kCockpitButtonCount ? &m_buttonInstances[control] : nullptr;
+    }
+    return control >= 0 && control < kInstanceAxes ? &m_axisInstances[control] : nullptr;
+}
+
+void ControlProcessor::SetControlInstance(bool isButton, std::int32_t control, const char* instance)
+{
+    if (ControlInstance* entry = InstanceOf(isButton, control)) {
+        entry->wanted = instance != nullptr ? instance : "";
+        entry->missingNoted = false;
+        entry->missingSlot = -1;
+    }
+}
+
+const char* ControlProcessor::GetControlInstance(bool isButton, std::int32_t control) const
+{
+    const ControlInstance* entry = const_cast<ControlProcessor*>(this)->InstanceOf(isButton, control);
+    return entry != nullptr ? entry->wanted.c_str() : "";
+}
+
+void ControlProcessor::ClearControlInstances()
+{
+    for (ControlInstance& entry : m_axisInstances) {
+        entry = ControlInstance {};
+    }
+    for (ControlInstance& entry : m_buttonInstances) {
+        entry = ControlInstance {};
+    }
+}
+
+void ControlProcessor::SetSlotIdentity(int slot, bool occupied, std::uint32_t joystickId, const char* instanceKey)
+{
+    if (slot < 0 || slot >= kJoystickSlots) {
+        return;
+    }
+    SlotIdentity& identity = m_slotIdentities[slot];
+    identity.occupied = occupied;
+    identity.joystickId = occupied ? joystickId : 0;
+    CopyBounded(identity.instance, occupied && instanceKey != nullptr ? instanceKey : "",
+        static_cast<int>(sizeof identity.instance));
+}
+
+const char* ControlProcessor::GetSlotInstance(int slot) const
+{
+    return slot >= 0 && slot < kJoystickSlots ? m_slotIdentities[slot].instance : "";
+}
+
+std::uint32_t ControlProcessor::GetSlotJoystickId(int slot) const
+{
+    return slot >= 0 && slot < kJoystickSlots ? m_slotIdentities[slot].joystickId : 0;
+}
+
+bool ControlProcessor::SlotHasTwin(int slot) const
+{
+    if (slot < 0 || slot >= kJoystickSlots || !m_slotIdentities[slot].occupied) {
+        return false;
+    }
+    for (int other = 0; other < kJoystickSlots; ++other) {
+        if (other != slot && m_slotIdentities[other].occupied
+            && m_slotIdentities[other].joystickId == m_slotIdentities[slot].joystickId) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void ControlProcessor::ResolveAssignments(const JoystickState* const states[kJoystickSlots], std::int32_t count)
@@ -803,6 +929,7 @@ void ControlProcessor::ResolveAssignments(const JoystickState* const states[kJoy
     for (const std::int32_t button : Buttons::kFileOrder) {
         resolve(true, button, Block::ButtonRecord(static_cast<std::size_t>(button)));
     }
+    NoteMissingInstances();
 }
 
 // --- display decisions --------------------------------------------------------

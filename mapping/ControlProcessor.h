@@ -155,8 +155,26 @@ public:
     std::int32_t GetEyeViewSlot() const;
     std::int32_t GetEyeViewInput() const;
 
-    // Matches every record's joystick ID against the attached joysticks.
+    // Matches every record's joystick ID against the attached joysticks;
+    // among several of one ID, the one with the control's instance.
     void ResolveAssignments(const JoystickState* const states[kJoystickSlots], std::int32_t count);
+
+    // Which joystick each slot holds, so that identical ones are told apart:
+    // whether the slot is occupied, its joystick ID and its instance key
+    // ("serial:<text>", "port:<text>" or ""). The joystick set keeps it.
+    void SetSlotIdentity(int slot, bool occupied, std::uint32_t joystickId, const char* instanceKey);
+    // "" for an empty slot or one out of range.
+    const char* GetSlotInstance(int slot) const;
+    // 0 for an empty slot or one out of range.
+    std::uint32_t GetSlotJoystickId(int slot) const;
+    // Another occupied slot holds a joystick of the same ID.
+    bool SlotHasTwin(int slot) const;
+    // The instance of its joystick that a control wants ("" none): control is
+    // a CockpitAxis value, or a CockpitButton when isButton. A configuration
+    // file names it; choosing a joystick in the window makes it that slot's.
+    void SetControlInstance(bool isButton, std::int32_t control, const char* instance);
+    const char* GetControlInstance(bool isButton, std::int32_t control) const;
+    void ClearControlInstances();
 
     // Thrust-lever publish flags 0..3 (all set at construction): flag 0 gates the
     // THR LVR L output, flag 1 the THR LVR R output; the other two are not read.
@@ -217,6 +235,10 @@ public:
 protected:
     std::int32_t FindSlotForJoystick(bool isButton, std::int32_t control, std::int32_t& recordJoystickId,
         const JoystickState* const states[kJoystickSlots], std::int32_t count);
+    // Once until the instance is found or changed, one line per instance:
+    // none of the joysticks of a control's ID has the instance it wants, and
+    // the first of them takes the control.
+    void NoteMissingInstances();
 
     // Pieces of one cycle; `row` is the axis's row of CockpitAxisTable::kRows.
     double Filtered(int row, double value, double period);
@@ -256,6 +278,22 @@ protected:
     KQ_Remember m_spare;
     double m_thrustLeverGates[8] = {};
     char m_slotNames[kJoystickSlots][256] = {};
+    struct SlotIdentity {
+        bool occupied = false;
+        std::uint32_t joystickId = 0;
+        char instance[256] = {};
+    };
+    SlotIdentity m_slotIdentities[kJoystickSlots];
+    // Indexed by CockpitAxis value (0..15) and CockpitButton.
+    static constexpr int kInstanceAxes = 16;
+    struct ControlInstance {
+        std::string wanted;
+        bool missingNoted = false;
+        std::int32_t missingSlot = -1; // not there in this resolution: the slot that took the control
+    };
+    ControlInstance m_axisInstances[kInstanceAxes];
+    ControlInstance m_buttonInstances[kCockpitButtonCount];
+    ControlInstance* InstanceOf(bool isButton, std::int32_t control);
     std::uint8_t m_publishFlags[4] = { 1, 1, 1, 1 };
     std::uint32_t m_slotZeroJoystickId = 0;
     char m_currentPath[1024] = {};

@@ -8,7 +8,10 @@
 // throttles and wheels count and accelerometers never do; enumerated in
 // node-number order. The joystick ID (Data1 of the product GUID) is vendor |
 // product << 16, as DirectInput reports it; the instance name is the
-// device's name. Axes, sliders, hats and buttons as Windows maps the same HID
+// device's name; the instance key (GetInstanceKey) its serial number (udev's
+// ID_SERIAL_SHORT, else the evdev uniq) when no other joystick listed has
+// the same, else its port (udev's ID_PATH, else the evdev phys). Axes,
+// sliders, hats and buttons as Windows maps the same HID
 // device (the table in EvdevTranslation.cpp), using the report descriptor
 // from sysfs when there is one; the range, dead zone and saturation
 // properties for the whole device; GetObjectInfo by offset for the objects
@@ -17,7 +20,7 @@
 // no effects, no buffered data. A node that cannot be opened for lack of
 // permission is skipped and counted in GetFailureDetail. A node that fails
 // while read answers DIERR_INPUTLOST; Acquire then looks for the same device
-// (same vendor, product and physical path) among the nodes, again only when
+// (same vendor, product, physical path and uniq) among the nodes, again only when
 // the node folder changed, and answers DIERR_UNPLUGGED until it is back. Poll reads the node's pending events and
 // GetDeviceState reports the state they left, so a tick reads each node
 // once. RunControlPanel starts jstest-gtk detached when it is on the PATH,
@@ -31,6 +34,7 @@
 // vanish; what is wrong with a file comes once through TakeNote.
 #include "devices/DirectInputBackends.h"
 #include "devices/DirectInputObjects.h"
+#include "devices/InstanceKeys.h"
 #include "platform/posix/EvdevJoystick.h"
 #include "platform/posix/EvemuRecording.h"
 
@@ -58,11 +62,14 @@
 
 namespace {
 
-// Who a device is, so that it can be found again after it vanished.
+// Who a device is, so that it can be found again after it vanished: the
+// same model in the same port, with the same serial number if it has one
+// (another of the model put into that port is another device).
 struct Identity {
     std::uint16_t vendor = 0;
     std::uint16_t product = 0;
     std::string phys;
+    std::string uniq;
 
     bool operator==(const Identity&) const = default;
 };
@@ -74,6 +81,8 @@ Identity IdentityOf(const libevdev* device)
     identity.product = static_cast<std::uint16_t>(libevdev_get_id_product(device));
     const char* phys = libevdev_get_phys(device);
     identity.phys = phys != nullptr ? phys : "";
+    const char* uniq = libevdev_get_uniq(device);
+    identity.uniq = uniq != nullptr ? uniq : "";
     return identity;
 }
 
@@ -91,7 +100,7 @@ std::uint64_t Fnv1a(const std::string& text, std::uint64_t hash = 14695981039346
 GUID InstanceGuid(const libevdev* device, long node)
 {
     const Identity identity = IdentityOf(device);
-    const std::uint64_t hash = Fnv1a(identity.phys);
+    const std::uint64_t hash = Fnv1a(identity.uniq, Fnv1a(identity.phys + '\n'));
     GUID guid = {};
     guid.Data1 = static_cast<std::uint32_t>(identity.vendor) | static_cast<std::uint32_t>(identity.product) << 16;
     guid.Data2 = static_cast<std::uint16_t>(libevdev_get_id_bustype(device));
@@ -239,14 +248,30 @@ struct OpenNode {
     explicit operator bool() const { return device != nullptr; }
 };
 
-bool IsJoystickNode(int fd, const libevdev* device)
+UdevInputClass UdevOfNode(int fd)
 {
     struct stat status { };
-    UdevInputClass udev;
     if (fstat(fd, &status) == 0 && S_ISCHR(status.st_mode)) {
-        udev = AskUdevAbout(status.st_rdev);
+        return AskUdevAbout(status.st_rdev);
     }
-    return CountsAsJoystick(udev, device);
+    return {};
+}
+
+bool IsJoystickNode(int fd, const libevdev* device)
+{
+    return CountsAsJoystick(UdevOfNode(fd), device);
+}
+
+// What tells a joystick from another of its model: udev's serial, else the
+// device's own (uniq); udev's port path, else the kernel's physical path.
+InstanceFacts InstanceFactsOf(int fd, const libevdev* device)
+{
+    const UdevInputClass udev = UdevOfNode(fd);
+    const Identity identity = IdentityOf(device);
+    InstanceFacts facts;
+    facts.serials = { udev.serial, identity.uniq };
+    facts.port = !udev.path.empty() ? udev.path : identity.phys;
+    return facts;
 }
 
 // The HID axis usages of a node's device, from its report descriptor in sysfs.
@@ -662,6 +687,9 @@ protected:
         Watch();
         std::string denied;
         int deniedCount = 0;
+        // Every joystick first: whether a serial is shared is known only then.
+        std::vector<DIDEVICEINSTANCEA> records;
+        std::vector<InstanceFacts> facts;
         for (const std::string& path : m_source.List()) {
             int error = 0;
             const OpenNode node = m_source.Open(path, error);
@@ -674,7 +702,15 @@ protected:
             }
             const GUID instance = InstanceGuid(node.device, NodeNumber(path));
             const char* name = libevdev_get_name(node.device);
-            const DIDEVICEINSTANCEA record = JoystickRecord(instance, instance.Data1, name != nullptr ? name : "");
+            records.push_back(JoystickRecord(instance, instance.Data1, name != nullptr ? name : ""));
+            facts.push_back(InstanceFactsOf(node.fd, node.device));
+        }
+        const std::vector<std::string> keys = ChooseInstanceKeys(facts);
+        m_instanceKeys.clear();
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            m_instanceKeys.emplace_back(records[i].guidInstance, keys[i]);
+        }
+        for (const DIDEVICEINSTANCEA& record : records) {
             if (callback(&record, reference) != DIENUM_CONTINUE) {
                 break;
             }

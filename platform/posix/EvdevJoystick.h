@@ -77,6 +77,8 @@ struct UdevInputClass {
     bool joystick = false; // ID_INPUT_JOYSTICK=1
     std::string excluding; // the first class that rules a joystick out (ID_INPUT_KEYBOARD, ...), else empty
     std::string classes; // every ID_INPUT_* class udev gave it: "ID_INPUT_KEY=1 ID_INPUT_KEYBOARD=1"
+    std::string serial; // ID_SERIAL_SHORT, empty when udev has none
+    std::string path; // ID_PATH, the port: "pci-0000:00:14.0-usb-0:2:1.0"
 };
 
 // udev's entry for the character device `device`; nothing known without libudev.

@@ -47,6 +47,10 @@ UdevInputClass AskUdevAbout(dev_t device)
             }
             ++index;
         }
+        const char* serial = udev_device_get_property_value(entry, "ID_SERIAL_SHORT");
+        const char* path = udev_device_get_property_value(entry, "ID_PATH");
+        answer.serial = serial != nullptr ? serial : "";
+        answer.path = path != nullptr ? path : "";
         udev_device_unref(entry);
     }
     udev_unref(context);

@@ -2,7 +2,10 @@
 // named by TAVELIN_VIRTUAL_JOYSTICKS), for the demo, the end-to-end tests and
 // anyone without hardware.
 //
-// Supports: sections [JOYSTICK_0]..[JOYSTICK_7] enumerated in number order;
+// Supports: sections [JOYSTICK_0]..[JOYSTICK_7] enumerated in number order,
+// each with its instance (SERIAL unless two sections share it, else PORT,
+// else port:JOYSTICK_<n>); a section whose SERIAL or PORT changes is another
+// device, and the one it described is unplugged;
 // all eight axes, POV 1..3 and up to 32 buttons per joystick; the range, dead
 // zone and saturation properties are accepted (whole device only) but the
 // file's values, already in -10000..10000, are delivered unchanged; MOTION =
@@ -13,14 +16,17 @@
 // the tick (so a rewrite is seen on the next tick after it lands), else each
 // state read's. On Linux an inotify watch says when the file changed,
 // elsewhere its time stamp and size.
-// Limits: a section that disappears (or a file that becomes unreadable)
-// makes its joystick answer DIERR_INPUTLOST, and Acquire answers
-// DIERR_UNPLUGGED until the section is back. A file that cannot be read or
-// parsed fails the enumeration with DIERR_GENERIC and the reason in
-// GetFailureDetail. No effects, no buffered data; RunControlPanel answers
+// Limits: a section that disappears makes its joystick answer
+// DIERR_INPUTLOST, and Acquire answers DIERR_UNPLUGGED until the section is
+// back. A file that cannot be read or parsed at the first look fails the
+// enumeration with DIERR_GENERIC and the reason in GetFailureDetail; one
+// that was good and becomes unreadable keeps its last good joysticks (also
+// for enumerations) until it is good again, and TakeNote says so, once
+// when it breaks and once when it mends. No effects, no buffered data; RunControlPanel answers
 // DIERR_UNSUPPORTED and says in GetFailureDetail that there is no panel.
 #include "devices/DirectInputBackends.h"
 #include "devices/DirectInputObjects.h"
+#include "devices/InstanceKeys.h"
 #include "platform/virtual/VirtualJoystickFile.h"
 
 #include <cstdio>
@@ -33,12 +39,33 @@
 
 namespace {
 
-// Instance GUIDs carry the section number; Data1 spells "TVJS".
+// Instance GUIDs carry the section number and a hash of its SERIAL and
+// PORT, so a section that now describes another device is another joystick;
+// Data1 spells "TVJS".
 constexpr std::uint32_t kInstanceMagic = 0x534A5654;
 
-GUID InstanceGuid(int section)
+GUID InstanceGuid(const VirtualJoystick& joystick)
 {
-    return { kInstanceMagic, static_cast<std::uint16_t>(section), 0x0500, { 'V', 'I', 'R', 'T', 'U', 'A', 'L', 0 } };
+    std::uint32_t hash = 2166136261u;
+    for (const std::string* text : { &joystick.serial, &joystick.port }) {
+        for (const char c : *text) {
+            hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+        }
+        hash = (hash ^ 0xFFu) * 16777619u;
+    }
+    return { kInstanceMagic, static_cast<std::uint16_t>(joystick.section), 0x0500,
+        { 'V', 'I', 'R', 'T', static_cast<std::uint8_t>(hash), static_cast<std::uint8_t>(hash >> 8),
+            static_cast<std::uint8_t>(hash >> 16), static_cast<std::uint8_t>(hash >> 24) } };
+}
+
+// The instance a section stands for: its SERIAL unless another section has
+// the same, else its PORT, else port:JOYSTICK_<n>.
+InstanceFacts FactsOf(const VirtualJoystick& joystick)
+{
+    InstanceFacts facts;
+    facts.serials.push_back(joystick.serial);
+    facts.port = joystick.port.empty() ? "JOYSTICK_" + std::to_string(joystick.section) : joystick.port;
+    return facts;
 }
 
 bool ValidDeviceHeader(const DIPROPHEADER* header, std::uint32_t size)
@@ -48,9 +75,9 @@ bool ValidDeviceHeader(const DIPROPHEADER* header, std::uint32_t size)
 
 class VirtualDevice final : public EmulatedJoystickDevice {
 public:
-    VirtualDevice(std::shared_ptr<VirtualJoystickFile> file, int section)
+    VirtualDevice(std::shared_ptr<VirtualJoystickFile> file, const GUID& instance)
         : m_file(std::move(file))
-        , m_section(section)
+        , m_instance(instance)
     {
     }
 
@@ -86,7 +113,7 @@ public:
         if (info == nullptr || info->dwSize != sizeof(DIDEVICEOBJECTINSTANCEA) || how != DIPH_BYOFFSET) {
             return DIERR_INVALIDPARAM;
         }
-        const VirtualJoystick* joystick = m_file->Find(m_section);
+        const VirtualJoystick* joystick = Mine();
         const int buttons = joystick != nullptr ? joystick->buttons : 0;
         if (object < DIJOFS_POV(0) && object % 4 == 0) {
             std::snprintf(info->tszName, sizeof(info->tszName), "Axis %u", object / 4);
@@ -107,7 +134,7 @@ public:
             return DIERR_INVALIDPARAM;
         }
         m_file->RefreshForRead();
-        const VirtualJoystick* joystick = m_file->Find(m_section);
+        const VirtualJoystick* joystick = Mine();
         if (joystick == nullptr) {
             return LoseInput();
         }
@@ -131,11 +158,18 @@ private:
     HRESULT FindDevice() override
     {
         m_file->RefreshForRead();
-        return m_file->Find(m_section) != nullptr ? DI_OK : DIERR_UNPLUGGED;
+        return Mine() != nullptr ? DI_OK : DIERR_UNPLUGGED;
+    }
+
+    // The section, while it still describes this device.
+    const VirtualJoystick* Mine() const
+    {
+        const VirtualJoystick* joystick = m_file->Find(m_instance.Data2);
+        return joystick != nullptr && InstanceGuid(*joystick) == m_instance ? joystick : nullptr;
     }
 
     std::shared_ptr<VirtualJoystickFile> m_file;
-    int m_section;
+    GUID m_instance;
     DIJOYSTATE2 m_state = {};
 };
 
@@ -161,7 +195,23 @@ public:
     explicit VirtualDirectInput(const char* path)
         : m_file(SharedFile(path))
         , m_path(path)
+        , m_noticesBefore(m_file->GetNoticeCount())
     {
+    }
+
+    // What the file said since this root was made, each line once.
+    bool TakeNote(char* out, std::size_t size) override
+    {
+        const std::uint32_t made = m_file->GetNoticeCount() - m_noticesBefore;
+        if (m_noticesTaken >= made || out == nullptr || size == 0) {
+            return false;
+        }
+        if (made - m_noticesTaken > VirtualJoystickFile::kKeptNotices) {
+            m_noticesTaken = made - VirtualJoystickFile::kKeptNotices; // older ones are gone
+        }
+        const char* text = m_file->GetNotice(m_noticesBefore + m_noticesTaken++);
+        std::snprintf(out, size, "%s", text != nullptr ? text : "");
+        return true;
     }
 
     // No system settings exist for a joystick that is a few lines of text.
@@ -189,15 +239,24 @@ protected:
     {
         m_file->Refresh();
         m_seenGeneration = m_file->GetListGeneration();
-        if (!m_file->IsValid()) {
+        if (!m_file->IsValid() && !m_file->IsHoldingLastGood()) {
             m_detail = m_file->GetError();
             return DIERR_GENERIC;
         }
         // A copy: the callback creates devices, which may read the file again.
         const std::vector<VirtualJoystick> joysticks = m_file->Joysticks();
+        std::vector<InstanceFacts> facts;
+        for (const VirtualJoystick& joystick : joysticks) {
+            facts.push_back(FactsOf(joystick));
+        }
+        const std::vector<std::string> keys = ChooseInstanceKeys(facts);
+        m_instanceKeys.clear();
+        for (std::size_t i = 0; i < joysticks.size(); ++i) {
+            m_instanceKeys.emplace_back(InstanceGuid(joysticks[i]), keys[i]);
+        }
         for (const VirtualJoystick& joystick : joysticks) {
             const DIDEVICEINSTANCEA record
-                = JoystickRecord(InstanceGuid(joystick.section), joystick.joystickId, joystick.name.c_str());
+                = JoystickRecord(InstanceGuid(joystick), joystick.joystickId, joystick.name.c_str());
             if (callback(&record, reference) != DIENUM_CONTINUE) {
                 break;
             }
@@ -208,12 +267,11 @@ protected:
     HRESULT CreateJoystick(const GUID& instance, IDirectInputDeviceA** out) override
     {
         m_file->Refresh();
-        const int section = instance.Data2;
-        if (instance.Data1 != kInstanceMagic || !(instance == InstanceGuid(section))
-            || m_file->Find(section) == nullptr) {
+        const VirtualJoystick* joystick = m_file->Find(instance.Data2);
+        if (instance.Data1 != kInstanceMagic || joystick == nullptr || !(instance == InstanceGuid(*joystick))) {
             return DIERR_DEVICENOTREG;
         }
-        auto* device = new (std::nothrow) VirtualDevice(m_file, section);
+        auto* device = new (std::nothrow) VirtualDevice(m_file, instance);
         if (device == nullptr) {
             return DIERR_OUTOFMEMORY;
         }
@@ -224,6 +282,8 @@ protected:
 private:
     std::shared_ptr<VirtualJoystickFile> m_file;
     std::string m_path;
+    std::uint32_t m_noticesBefore;
+    std::uint32_t m_noticesTaken = 0;
     std::uint32_t m_seenGeneration = 0;
 };
 

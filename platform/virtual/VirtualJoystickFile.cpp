@@ -171,6 +171,14 @@ private:
             joystick.name = std::string(value.substr(0, 259));
             return true;
         }
+        if (SameWord(key, "SERIAL")) {
+            joystick.serial = std::string(value.substr(0, 259));
+            return true;
+        }
+        if (SameWord(key, "PORT")) {
+            joystick.port = std::string(value.substr(0, 259));
+            return true;
+        }
         if (SameWord(key, "BUTTONS")) {
             if (!ParseInteger(value, 0, VirtualJoystick::kMaxButtons, number)) {
                 return Fail("BUTTONS must be a whole number from 0 to 32");
@@ -522,7 +530,8 @@ void VirtualJoystickFile::SetJoysticks(std::vector<VirtualJoystick> joysticks)
         }
         for (std::size_t i = 0; i < joysticks.size(); ++i) {
             if (joysticks[i].section != m_joysticks[i].section || joysticks[i].joystickId != m_joysticks[i].joystickId
-                || joysticks[i].name != m_joysticks[i].name) {
+                || joysticks[i].name != m_joysticks[i].name || joysticks[i].serial != m_joysticks[i].serial
+                || joysticks[i].port != m_joysticks[i].port) {
                 return false;
             }
         }
@@ -536,23 +545,20 @@ void VirtualJoystickFile::SetJoysticks(std::vector<VirtualJoystick> joysticks)
 
 void VirtualJoystickFile::Read()
 {
-    m_valid = false;
-    SetJoysticks({});
-    m_error.clear();
     m_text.clear();
     const std::string where = "Virtual joystick file " + m_displayPath + ": ";
     if (!m_present) {
-        m_error = where + "cannot be read (it does not exist)";
+        Refuse(where + "cannot be read (it does not exist)");
         return;
     }
     if (m_size > kMaxFileSize) {
-        m_error = where + "is too large for a joystick description (more than 1 MiB)";
+        Refuse(where + "is too large for a joystick description (more than 1 MiB)");
         return;
     }
     std::string text;
     std::string reason;
     if (!ReadText(text, reason)) {
-        m_error = where + reason;
+        Refuse(where + reason);
         return;
     }
     Apply(text);
@@ -561,17 +567,46 @@ void VirtualJoystickFile::Read()
 void VirtualJoystickFile::Apply(const std::string& text)
 {
     m_text = text;
-    m_valid = false;
-    m_error.clear();
     std::string reason;
     std::vector<VirtualJoystick> joysticks;
-    const bool parsed = ParseVirtualJoysticks(text, joysticks, reason);
-    SetJoysticks(std::move(joysticks)); // a file that does not parse lists none
-    if (!parsed) {
-        m_error = "Virtual joystick file " + m_displayPath + ": " + reason;
+    if (!ParseVirtualJoysticks(text, joysticks, reason)) {
+        Refuse("Virtual joystick file " + m_displayPath + ": " + reason);
         return;
     }
+    if (IsHoldingLastGood()) {
+        AddNotice("Virtual joystick file " + m_displayPath + " is good again: the joysticks follow it");
+    }
     m_valid = true;
+    m_everGood = true;
+    m_error.clear();
+    SetJoysticks(std::move(joysticks));
+}
+
+void VirtualJoystickFile::Refuse(std::string reason)
+{
+    // A file caught half written, or mistyped while the program runs, must
+    // not unplug every joystick: what was last good stays until it mends.
+    if (!m_everGood) {
+        SetJoysticks({});
+    } else if (m_valid) {
+        AddNotice(reason + "; the joysticks keep their last reading until the file is good again");
+    }
+    m_valid = false;
+    m_error = std::move(reason);
+}
+
+void VirtualJoystickFile::AddNotice(std::string text)
+{
+    m_notices[m_noticeCount % kKeptNotices] = std::move(text);
+    ++m_noticeCount;
+}
+
+const char* VirtualJoystickFile::GetNotice(std::uint32_t index) const
+{
+    if (index >= m_noticeCount || m_noticeCount - index > kKeptNotices) {
+        return nullptr;
+    }
+    return m_notices[index % kKeptNotices].c_str();
 }
 
 const VirtualJoystick* VirtualJoystickFile::Find(int section) const

@@ -1,8 +1,9 @@
 // VirtualJoystickFile: the joysticks a plain text file describes, read again
 // whenever the file's time stamp or size changes, and the clock that moves
 // the joysticks in sweep motion. Portable C++ only. A file of more than 1 MiB,
-// a folder or anything else that cannot be read gives no joysticks and a
-// reason, never an exception.
+// a folder or anything else that cannot be read gives a reason, never an
+// exception: no joysticks when it was never good, else the last good ones,
+// held until it is good again, with a notice when it breaks and when it mends.
 #pragma once
 
 #include "devices/DirectInput.h"
@@ -30,6 +31,8 @@ struct VirtualJoystick {
     int section = 0; // the N of [JOYSTICK_N], 0..7
     std::uint32_t joystickId = 0;
     std::string name;
+    std::string serial; // SERIAL, empty when not given
+    std::string port; // PORT, empty when not given (the instance is then port:JOYSTICK_<n>)
     int buttons = 0;
     std::int32_t axes[8] = {}; // X Y Z RX RY RZ SL1 SL2
     std::int32_t pov[3] = { -1, -1, -1 };
@@ -76,12 +79,19 @@ public:
         }
     }
     bool IsValid() const { return m_valid; }
-    // Why the file gives no joysticks; empty while it is valid.
+    // The last read failed, and the joysticks of the last good one are held.
+    bool IsHoldingLastGood() const { return !m_valid && m_everGood; }
+    // Why the last read failed; empty while the file is valid.
     const std::string& GetError() const { return m_error; }
+    // Lines for the operator: how many were made so far, and line `index`
+    // (counted from 0) while it is among the last kKeptNotices, else null.
+    static constexpr std::uint32_t kKeptNotices = 4;
+    std::uint32_t GetNoticeCount() const { return m_noticeCount; }
+    const char* GetNotice(std::uint32_t index) const;
     const std::vector<VirtualJoystick>& Joysticks() const { return m_joysticks; }
     const VirtualJoystick* Find(int section) const;
     // Goes up whenever a read changes which joysticks the file lists
-    // (sections, IDs or names): a joystick was plugged in or out.
+    // (sections, IDs, names, serials or ports): a joystick was plugged in or out.
     std::uint32_t GetListGeneration() const { return m_listGeneration; }
 
 private:
@@ -92,7 +102,10 @@ private:
     bool ReadText(std::string& text, std::string& reason) const;
     void Read();
     void Apply(const std::string& text);
+    // A read that failed for `reason` (the whole line, file name first).
+    void Refuse(std::string reason);
     void SetJoysticks(std::vector<VirtualJoystick> joysticks);
+    void AddNotice(std::string text);
 
     std::filesystem::path m_path;
     std::string m_displayPath;
@@ -105,7 +118,10 @@ private:
     std::uintmax_t m_size = 0;
     bool m_sized = false;
     bool m_valid = false;
+    bool m_everGood = false;
     std::string m_error;
+    std::string m_notices[kKeptNotices];
+    std::uint32_t m_noticeCount = 0;
     std::string m_text;
     std::vector<VirtualJoystick> m_joysticks;
     std::uint32_t m_listGeneration = 0;

@@ -1,12 +1,17 @@
 // The real DirectInput 5 (mingw-w64's dinput.h, DIRECTINPUT_VERSION 0x0500):
 // every call of DirectInputNative, passed straight through. dinput.dll is
 // loaded at the first Create; without it Create answers REGDB_E_CLASSNOTREG.
+// A device's path and HID serial come from DIPROP_GUIDANDPATH and hid.dll
+// (loaded when first asked; without it there are no serials, only ports).
 #define DIRECTINPUT_VERSION 0x0500
 #include "platform/win32/DirectInputNative.h"
 
 #include <windows.h>
 
 #include <dinput.h>
+
+#include <cstddef>
+#include <string>
 
 static_assert(sizeof(DIDEVICEINSTANCEA) == 580);
 static_assert(sizeof(DIDEVICEOBJECTINSTANCEA) == 316);
@@ -30,6 +35,45 @@ struct Enumeration {
     Callback callback;
     void* reference;
 };
+
+// DIPROP_GUIDANDPATH's record: the property exists in every DirectInput
+// since 5.0a, but the header shows it only to programs that ask for 0x050a.
+struct GuidAndPath {
+    DIPROPHEADER diph;
+    GUID guidClass;
+    WCHAR wszPath[MAX_PATH];
+};
+
+const GUID& GuidAndPathProperty()
+{
+    return *reinterpret_cast<const GUID*>(static_cast<std::uintptr_t>(12));
+}
+
+std::string Utf8(const wchar_t* text)
+{
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 1) {
+        return {};
+    }
+    std::string converted(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, converted.data(), size, nullptr, nullptr);
+    converted.resize(static_cast<std::size_t>(size - 1));
+    return converted;
+}
+
+using HidSerialFunction = BOOLEAN(NTAPI*)(HANDLE, PVOID, ULONG);
+
+// hid.dll from the system folder, when first asked; null without it.
+HidSerialFunction HidSerial()
+{
+    static const HidSerialFunction function = [] {
+        const HMODULE library = LoadLibraryExA("hid.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        return library != nullptr ? reinterpret_cast<HidSerialFunction>(
+                   reinterpret_cast<void*>(GetProcAddress(library, "HidD_GetSerialNumberString")))
+                                  : nullptr;
+    }();
+    return function;
+}
 
 BOOL CALLBACK Forward(LPCDIDEVICEINSTANCEA instance, LPVOID reference)
 {
@@ -86,6 +130,46 @@ std::int32_t CreateDevice(void* root, const void* guid16, void** device)
     const HRESULT result = Root(root)->CreateDevice(guid, &created, nullptr);
     *device = SUCCEEDED(result) ? created : nullptr;
     return result;
+}
+
+void GetPathAndSerial(void* root, const void* guid16, std::string& path, std::string& serial)
+{
+    path.clear();
+    serial.clear();
+    GUID guid;
+    CopyMemory(&guid, guid16, sizeof(guid));
+    IDirectInputDeviceA* device = nullptr;
+    if (FAILED(Root(root)->CreateDevice(guid, &device, nullptr)) || device == nullptr) {
+        return;
+    }
+    GuidAndPath property = {};
+    property.diph.dwSize = sizeof(property);
+    property.diph.dwHeaderSize = sizeof(DIPROPHEADER);
+    property.diph.dwObj = 0;
+    property.diph.dwHow = DIPH_DEVICE;
+    const HRESULT result = device->GetProperty(GuidAndPathProperty(), &property.diph);
+    device->Release();
+    if (FAILED(result)) {
+        return;
+    }
+    property.wszPath[MAX_PATH - 1] = L'\0';
+    path = Utf8(property.wszPath);
+    const HidSerialFunction hidSerial = HidSerial();
+    if (hidSerial == nullptr || property.wszPath[0] == L'\0') {
+        return;
+    }
+    // No access asked for: enough for the strings, and never refused for a joystick in use.
+    const HANDLE file
+        = CreateFileW(property.wszPath, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    wchar_t text[128] = {}; // a USB string descriptor holds at most 126 characters
+    if (hidSerial(file, text, sizeof(text) - sizeof(wchar_t))) {
+        text[127] = L'\0';
+        serial = Utf8(text);
+    }
+    CloseHandle(file);
 }
 
 std::int32_t RunControlPanel(void* root, void* window, std::uint32_t flags)

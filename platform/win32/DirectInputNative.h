@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace DirectInputNative {
 
@@ -15,6 +16,10 @@ std::uint32_t Release(void* object);
 std::int32_t EnumDevices(void* root, std::uint32_t deviceType, Callback callback, void* reference, std::uint32_t flags);
 std::int32_t CreateDevice(void* root, const void* guid16, void** device);
 std::int32_t RunControlPanel(void* root, void* window, std::uint32_t flags);
+// The device's interface path (DirectInput's GUIDANDPATH property) and the
+// HID serial number read through it, both UTF-8; each "" when the device or
+// the system does not say.
+void GetPathAndSerial(void* root, const void* guid16, std::string& path, std::string& serial);
 
 // On the device (first or second interface; both are IDirectInputDevice).
 std::int32_t QueryDevice2(void* device, void** device2);

@@ -5,15 +5,22 @@
 // makes: enumeration, CreateDevice and the IDirectInputDevice2A interface,
 // c_dfDIJoystick2, DIPROP_RANGE / DIPROP_DEADZONE / DIPROP_SATURATION,
 // GetObjectInfo with the 316-byte object record, Poll, GetDeviceState,
-// Acquire, Unacquire, the game-controller control panel.
+// Acquire, Unacquire, the game-controller control panel. The instance key
+// (GetInstanceKey) is the HID serial number when no other joystick listed
+// has the same, else the port part of the device's interface path.
 // Limits: none of its own; results, lost devices (DIERR_INPUTLOST) and
 // re-acquisition are DirectInput's. The records cross unchanged: their
 // layouts are the same byte for byte (checked where <dinput.h> is seen).
 #include "devices/DirectInputBackends.h"
 #include "devices/DirectInputObjects.h"
+#include "devices/InstanceKeys.h"
 #include "platform/win32/DirectInputNative.h"
 
+#include <cstring>
 #include <new>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -98,8 +105,40 @@ public:
         if (callback == nullptr) {
             return DIERR_INVALIDPARAM;
         }
-        Forwarding forwarding { callback, reference };
-        return DirectInputNative::EnumDevices(m_native, deviceType, &Forwarding::Call, &forwarding, flags);
+        // Every device first: whether a serial is shared is known only then.
+        std::vector<DIDEVICEINSTANCEA> records;
+        const HRESULT result = DirectInputNative::EnumDevices(m_native, deviceType, &Collect, &records, flags);
+        if (FAILED(result)) {
+            return result;
+        }
+        std::vector<InstanceFacts> facts;
+        for (const DIDEVICEINSTANCEA& record : records) {
+            std::string path;
+            std::string serial;
+            DirectInputNative::GetPathAndSerial(m_native, &record.guidInstance, path, serial);
+            facts.push_back({ { serial }, DevicePathPortPart(path) });
+        }
+        const std::vector<std::string> keys = ChooseInstanceKeys(facts);
+        m_instanceKeys.clear();
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            m_instanceKeys.emplace_back(records[i].guidInstance, keys[i]);
+        }
+        for (const DIDEVICEINSTANCEA& record : records) {
+            if (callback(&record, reference) != DIENUM_CONTINUE) {
+                break;
+            }
+        }
+        return result;
+    }
+
+    const char* GetInstanceKey(const GUID& instance) override
+    {
+        for (const auto& [guid, key] : m_instanceKeys) {
+            if (guid == instance) {
+                return key.c_str();
+            }
+        }
+        return "";
     }
 
     HRESULT CreateDevice(const GUID& instance, IDirectInputDeviceA** out, void* outer) override
@@ -131,18 +170,16 @@ public:
     }
 
 private:
-    struct Forwarding {
-        LPDIENUMDEVICESCALLBACKA callback;
-        void* reference;
-
-        static int Call(const void* record, void* self)
-        {
-            const auto* forwarding = static_cast<const Forwarding*>(self);
-            return forwarding->callback(static_cast<const DIDEVICEINSTANCEA*>(record), forwarding->reference);
-        }
-    };
+    static int Collect(const void* record, void* self)
+    {
+        DIDEVICEINSTANCEA copy;
+        std::memcpy(&copy, record, sizeof(copy));
+        static_cast<std::vector<DIDEVICEINSTANCEA>*>(self)->push_back(copy);
+        return DIENUM_CONTINUE;
+    }
 
     void* m_native;
+    std::vector<std::pair<GUID, std::string>> m_instanceKeys;
 };
 
 } // namespace

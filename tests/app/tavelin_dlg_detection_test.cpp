@@ -282,3 +282,30 @@ TEST_F(DetectionTest, SlotHeadersNameTheirJoystickAndMarkOneThatIsLost)
     EXPECT_EQ(Control(kSlotGroup[1]).text, "JoyStick 1: Throttle B");
     EXPECT_FALSE(Control(kSlotGroup[1]).highlighted);
 }
+
+TEST_F(DetectionTest, IdenticalJoysticksAreToldApartByTheirInstanceInHeadersAndTooltips)
+{
+    m_input.AddJoystick(kStickA, "Stick A", 12).instanceKey = "port:usb-1";
+    m_input.AddJoystick(kStickB, "Throttle Quadrant", 8).instanceKey = "serial:A1B2C3";
+    m_input.AddJoystick(kStickB, "Throttle Quadrant", 8).instanceKey = "port:7&2a3b4c5d&0&0000";
+    Open();
+    Step();
+    EXPECT_EQ(Control(kSlotGroup[0]).text, "JoyStick 0: Stick A") << "a joystick without a twin: its name alone";
+    // In the header's room the instance stands for the name, which is shown above the box.
+    EXPECT_EQ(Control(kSlotGroup[1]).text, "JoyStick 1: serial A1B2C3");
+    EXPECT_EQ(Control(kSlotGroup[2]).text, "JoyStick 2: port 7&2a3b4c5d&0&0000");
+    EXPECT_EQ(Control(kDeviceName[1]).text, "Throttle Quadrant");
+    const RecordedControl& combo = Control(kAxisRows[4].joystickCombo);
+    ASSERT_EQ(combo.entryToolTips.size(), 4u);
+    EXPECT_EQ(combo.entryToolTips.at(0), "Stick A");
+    EXPECT_EQ(combo.entryToolTips.at(1), "Throttle Quadrant (serial A1B2C3)");
+    EXPECT_EQ(combo.entryToolTips.at(2), "Throttle Quadrant (port 7&2a3b4c5d&0&0000)");
+
+    // The twin unplugged: the other one is told by its name alone again.
+    m_input.joystick(2).attached = false;
+    m_dialog->OnDevicesChanged();
+    Step();
+    EXPECT_EQ(Control(kSlotGroup[2]).text, "JoyStick 2: port 7&2a3b4c5d&0&0000 (lost)");
+    EXPECT_EQ(Control(kSlotGroup[1]).text, "JoyStick 1: serial A1B2C3")
+        << "a lost joystick keeps its slot, so its twin is still there";
+}

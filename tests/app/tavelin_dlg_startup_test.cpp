@@ -328,12 +328,17 @@ TEST_F(MainWindowTest, AJoystickPluggedInLaterGetsItsNameAndReadoutsAndALostOneW
     ASSERT_FALSE(rows.empty());
     EXPECT_NE(rows.back().at(1).find("slot 0 (Late Stick) is lost"), std::string::npos);
 
-    // Back: the same slot, its name without the mark, fresh readings.
+    // Back: the same slot, its name without the mark, fresh readings, and one line that says so.
+    const std::size_t listed = rows.size();
     m_input.joystick(0).attached = true;
     TickPeriod();
     EXPECT_FALSE(m_dialog->GetJoySticks()->IsSlotLost(0));
     EXPECT_EQ(m_view->Text(kDeviceName[0]), "Late Stick");
     EXPECT_EQ(m_view->Text(ReadoutValueId(0, 1)), "99");
+    ASSERT_EQ(rows.size(), listed + 1);
+    EXPECT_EQ(rows.back().at(1), "JoyStick in slot 0 (Late Stick) is back");
+    TickPeriod();
+    EXPECT_EQ(rows.size(), listed + 1);
 }
 
 TEST_F(MainWindowTest, WithoutTheBlockNothingReadsOrStoresThroughIt)

@@ -494,6 +494,158 @@ TEST_F(JoystickSetTest, ASectionAddedToTheVirtualFileIsAJoystickPluggedIn)
     fs::remove(joysticks, ignored);
 }
 
+// The lines of the warning list, in order.
+std::vector<std::string> Lines(const JoystickSet& set)
+{
+    WarningList warnings;
+    set.GetWarnings(warnings);
+    return std::vector<std::string>(warnings.messages, warnings.messages + warnings.count);
+}
+
+TEST_F(JoystickSetTest, EveryLossReturnAndBadVirtualFileIsSaidOnceAndUntouchedSlotsSayNothing)
+{
+    const fs::path joysticks = fs::temp_directory_path() / (ShmTestOs::UniqueName("losses") + ".ini");
+    const auto write = [&joysticks](const std::string& text) {
+        std::ofstream file(joysticks, std::ios::binary | std::ios::trunc);
+        file << text;
+    };
+    const std::string stick = "[JOYSTICK_0]\nNAME = Virtual Side Stick\nJOY_ID = 1\nX = 111\n";
+    const std::string throttle = "[JOYSTICK_1]\nNAME = Virtual Throttle Quadrant\nJOY_ID = 2\nZ = 222\n";
+    const std::string pedals = "[JOYSTICK_2]\nNAME = Virtual Pedals\nJOY_ID = 3\n";
+    write(stick + throttle);
+    ShmTestOs::SetEnvironment("TAVELIN_VIRTUAL_JOYSTICKS", joysticks.string().c_str());
+    {
+        InspectableSet set;
+        Start(set);
+        ASSERT_TRUE(set.CreateDevices(nullptr, nullptr)) << set.GetLastErrorText();
+        set.ClearWarnings(); // what the configuration lacked
+        const auto tick = [&set] {
+            for (int i = 0; i < 3; ++i) {
+                set.PollAll(0.01);
+            }
+        };
+        tick();
+        EXPECT_TRUE(Lines(set).empty());
+        const std::string lost = "JoyStick in slot 1 (Virtual Throttle Quadrant) is lost: it keeps its slot and its "
+                                 "last reading until it is plugged in again";
+        const std::string back = "JoyStick in slot 1 (Virtual Throttle Quadrant) is back";
+
+        write(stick);
+        tick();
+        EXPECT_EQ(Lines(set), (std::vector<std::string> { lost }));
+        write(stick + throttle);
+        tick();
+        EXPECT_EQ(Lines(set), (std::vector<std::string> { lost, back }));
+        write(stick + throttle + pedals);
+        tick();
+        EXPECT_EQ(Lines(set), (std::vector<std::string> { lost, back })) << "a joystick plugged in says nothing";
+        EXPECT_STREQ(set.GetDeviceName(2), "Virtual Pedals");
+
+        // Mistyped while in use: one line with the file and the line, the readings held, no slot lost.
+        write(stick + throttle + pedals + "Y = abc\n");
+        tick();
+        const std::string broken = "Virtual joystick file " + joysticks.string()
+            + ": line 12: Y must be a whole number from -10000 to 10000; the joysticks keep their last reading until "
+              "the file is good again";
+        EXPECT_EQ(Lines(set), (std::vector<std::string> { lost, back, broken }));
+        write(stick + throttle + pedals + "BUTTONS = 33\n");
+        tick();
+        EXPECT_EQ(Lines(set).size(), 3u);
+        for (int slot = 0; slot < 3; ++slot) {
+            EXPECT_FALSE(set.IsSlotLost(slot)) << slot;
+        }
+        JoystickState state;
+        ASSERT_TRUE(set.GetSlotState(0, state));
+        EXPECT_EQ(state.axes[0], 111);
+        ASSERT_TRUE(set.GetSlotState(1, state));
+        EXPECT_EQ(state.axes[2], 222);
+        EXPECT_FALSE(set.HasWarnings()) << "notes, never the pending flag";
+
+        write(stick + throttle + pedals);
+        tick();
+        const std::string mended
+            = "Virtual joystick file " + joysticks.string() + " is good again: the joysticks follow it";
+        EXPECT_EQ(Lines(set), (std::vector<std::string> { lost, back, broken, mended }));
+        EXPECT_FALSE(set.HasWarnings());
+    }
+    ShmTestOs::UnsetEnvironment("TAVELIN_VIRTUAL_JOYSTICKS");
+    std::error_code ignored;
+    fs::remove(joysticks, ignored);
+}
+
+TEST_F(JoystickSetTest, IdenticalVirtualJoysticksKeepTheirControlsInEitherOrderAndAcrossAReplug)
+{
+    const std::string levers = "[FLIGHT_CONTROLS]\n"
+                               "SIDE_STICK_P_CNTL\t= 77\nPITCH_CNTL\t\t= 1\n"
+                               "SIDE_STICK_R_CNTL\t= 77\nROLL_CNTL\t\t= 0\n"
+                               "THRUST_LVR_1\t= 77\nTLA_L_CNTL\t\t= 0\n"
+                               "THRUST_LVR_2\t= 77\nTLA_R_CNTL\t\t= 0\n";
+    const std::string instances = "[JOYSTICK_INSTANCES]\nTHRUST_LVR_1\t= serial:A1\nTHRUST_LVR_2\t= serial:B2\n";
+    const fs::path joysticks = fs::temp_directory_path() / (ShmTestOs::UniqueName("twins") + ".ini");
+    const auto write = [&joysticks](const std::string& text) {
+        std::ofstream file(joysticks, std::ios::binary | std::ios::trunc);
+        file << text;
+    };
+    const auto quadrant = [](int section, const char* serial, int x) {
+        return "[JOYSTICK_" + std::to_string(section) + "]\nJOY_ID = 77\nNAME = Throttle Quadrant\nSERIAL = " + serial
+            + "\nX = " + std::to_string(x) + "\n";
+    };
+    ShmTestOs::SetEnvironment("TAVELIN_VIRTUAL_JOYSTICKS", joysticks.string().c_str());
+    const auto leverSlots = [&](const std::string& configurationText, const std::string& joysticksText) {
+        std::ofstream(configuration, std::ios::binary | std::ios::trunc) << configurationText;
+        write(joysticksText);
+        JoystickSet set;
+        Start(set);
+        EXPECT_TRUE(set.CreateDevices(nullptr, nullptr)) << set.GetLastErrorText();
+        set.PollAll(0.01);
+        return std::vector<std::int32_t> { set.GetAxisSlot(AxisThrLvrL), set.GetAxisSlot(AxisThrLvrR) };
+    };
+    const std::string aFirst = quadrant(0, "A1", -5000) + quadrant(1, "B2", 5000);
+    const std::string bFirst = quadrant(0, "B2", 5000) + quadrant(1, "A1", -5000);
+    EXPECT_EQ(leverSlots(levers + instances, aFirst), (std::vector<std::int32_t> { 0, 1 }));
+    EXPECT_EQ(leverSlots(levers + instances, bFirst), (std::vector<std::int32_t> { 1, 0 }));
+    EXPECT_EQ(leverSlots(levers, bFirst), (std::vector<std::int32_t> { 0, 0 })) << "without the section: the first";
+
+    // Both unplugged, and plugged in again the other way round: each comes back to its own slot.
+    std::ofstream(configuration, std::ios::binary | std::ios::trunc) << levers + instances;
+    write(aFirst);
+    {
+        JoystickSet set;
+        Start(set);
+        ASSERT_TRUE(set.CreateDevices(nullptr, nullptr)) << set.GetLastErrorText();
+        set.PollAll(0.01);
+        EXPECT_STREQ(set.GetInstanceKey(0), "serial:A1");
+        EXPECT_TRUE(set.IsOneOfIdenticalJoysticks(0));
+        set.ClearWarnings();
+        write("");
+        set.PollAll(0.01);
+        ASSERT_TRUE(set.IsSlotLost(0) && set.IsSlotLost(1));
+        write(bFirst);
+        set.PollAll(0.01);
+        set.PollAll(0.01);
+        EXPECT_FALSE(set.IsSlotLost(0) || set.IsSlotLost(1));
+        JoystickState state;
+        ASSERT_TRUE(set.GetSlotState(0, state));
+        EXPECT_EQ(state.axes[0], -5000);
+        ASSERT_TRUE(set.GetSlotState(1, state));
+        EXPECT_EQ(state.axes[0], 5000);
+        EXPECT_STREQ(set.GetInstanceKey(0), "serial:A1");
+        EXPECT_EQ(set.GetAxisSlot(AxisThrLvrL), 0);
+        EXPECT_EQ(set.GetAxisSlot(AxisThrLvrR), 1);
+        EXPECT_EQ(Lines(set),
+            (std::vector<std::string> {
+                "JoyStick in slot 0 (Throttle Quadrant) is lost: it keeps its slot and its last "
+                "reading until it is plugged in again",
+                "JoyStick in slot 1 (Throttle Quadrant) is lost: it keeps its slot and its last reading until it is "
+                "plugged in again",
+                "JoyStick in slot 1 (Throttle Quadrant) is back", "JoyStick in slot 0 (Throttle Quadrant) is back" }))
+            << "in the order they came back";
+    }
+    ShmTestOs::UnsetEnvironment("TAVELIN_VIRTUAL_JOYSTICKS");
+    std::error_code ignored;
+    fs::remove(joysticks, ignored);
+}
+
 TEST_F(JoystickSetTest, ARewriteOfTheVirtualFileReachesEveryJoystickOnTheNextTick)
 {
     const fs::path joysticks = fs::temp_directory_path() / (ShmTestOs::UniqueName("rewrite") + ".ini");

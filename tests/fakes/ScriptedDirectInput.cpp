@@ -107,6 +107,16 @@ struct ScriptedDirectInput::Root final : IDirectInputA {
 
     const char* GetFailureDetail() const override { return m_owner.m_failureDetail.c_str(); }
 
+    const char* GetInstanceKey(const GUID& instance) override
+    {
+        for (const Joystick& joystick : m_owner.m_joysticks) {
+            if (joystick.attached && InstanceRecord(joystick).guidInstance == instance) {
+                return joystick.instanceKey.c_str();
+            }
+        }
+        return "";
+    }
+
     ScriptedDirectInput& m_owner;
     std::uint32_t m_references = 1;
 };

@@ -24,6 +24,7 @@ public:
         bool acquired = false;
         DIJOYSTATE2 state = {}; // what GetDeviceState delivers
         GUID instanceGuid = {};
+        std::string instanceKey; // what GetInstanceKey says: "serial:...", "port:..." or ""
     };
 
     ScriptedDirectInput();

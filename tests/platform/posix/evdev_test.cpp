@@ -711,6 +711,95 @@ TEST_F(EvdevDeviceTest, JoysticksPluggedInAndOutKeepTheirSlots)
     ShmTestOs::UnsetEnvironment("TAVELIN_SHM_NAME");
 }
 
+// Two quadrants of one model: "Throttle Quadrant" twice, vendor 06a3, product 0c2d.
+FakeEvdevNode& Quadrant(FakeEvdevNode& node, const char* uniq, const char* phys, int x)
+{
+    node.Name("Throttle Quadrant").Id(0x06A3, 0x0C2D).Uniq(uniq).Phys(phys).Axis(ABS_X, 0, 1023, x);
+    node.Axis(ABS_Y, 0, 1023, 512).Key(BTN_TRIGGER);
+    return node;
+}
+
+TEST_F(EvdevDeviceTest, IdenticalQuadrantsAreToldApartBySerialOrPortInEitherOrderAndAcrossAReplug)
+{
+    {
+        SCOPED_TRACE("serials, and a serial both share");
+        FakeEvdevNode first(folder.Node("event0"));
+        FakeEvdevNode second(folder.Node("event1"));
+        Quadrant(first, "A1B2C3", "usb-0000:00:14.0-1/input0", 0);
+        Quadrant(second, "D4E5F6", "usb-0000:00:14.0-2/input0", 1023);
+        IDirectInputA* root = nullptr;
+        ASSERT_EQ(DirectInputCreateA(nullptr, 0x0500, &root, nullptr), DI_OK);
+        std::vector<DIDEVICEINSTANCEA> found = Enumerate(root);
+        ASSERT_EQ(found.size(), 2u);
+        EXPECT_STREQ(root->GetInstanceKey(found[0].guidInstance), "serial:A1B2C3");
+        EXPECT_STREQ(root->GetInstanceKey(found[1].guidInstance), "serial:D4E5F6");
+        second.Uniq("A1B2C3"); // firmware that gives every unit the same "serial"
+        second.Unplug();
+        second.Replug();
+        found = Enumerate(root);
+        ASSERT_EQ(found.size(), 2u);
+        EXPECT_STREQ(root->GetInstanceKey(found[0].guidInstance), "port:usb-0000:00:14.0-1/input0");
+        EXPECT_STREQ(root->GetInstanceKey(found[1].guidInstance), "port:usb-0000:00:14.0-2/input0");
+        root->Release();
+    }
+
+    const std::string quadrantId = std::to_string(0x0C2D06A3);
+    const std::string configuration = folder.Node("Joystick.ini");
+    std::ofstream(configuration)
+        << "[FLIGHT_CONTROLS]\nSIDE_STICK_P_CNTL\t= 0\nPITCH_CNTL\t= 1\nSIDE_STICK_R_CNTL\t= 0\n"
+           "ROLL_CNTL\t= 0\nTHRUST_LVR_1\t= "
+        << quadrantId << "\nTLA_L_CNTL\t= 0\nTHRUST_LVR_2\t= " << quadrantId
+        << "\nTLA_R_CNTL\t= 0\n[JOYSTICK_INSTANCES]\nTHRUST_LVR_1\t= serial:A1B2C3\n"
+           "THRUST_LVR_2\t= serial:D4E5F6\n";
+    ShmTestOs::SetEnvironment("TAVELIN_SHM_NAME", ShmTestOs::UniqueName("evdevtwins").c_str());
+    const auto leverSlots = [&](const char* firstSerial, const char* secondSerial) {
+        FakeEvdevNode first(folder.Node("event0"));
+        FakeEvdevNode second(folder.Node("event1"));
+        Quadrant(first, firstSerial, "usb-0000:00:14.0-1/input0", 0);
+        Quadrant(second, secondSerial, "usb-0000:00:14.0-2/input0", 1023);
+        JoystickSet set;
+        EXPECT_TRUE(set.Initialise(configuration.c_str())) << set.GetLastErrorText();
+        EXPECT_TRUE(set.CreateDevices(nullptr, nullptr)) << set.GetLastErrorText();
+        set.PollAll(0.008);
+        return std::vector<std::int32_t> { set.GetAxisSlot(AxisThrLvrL), set.GetAxisSlot(AxisThrLvrR) };
+    };
+    EXPECT_EQ(leverSlots("A1B2C3", "D4E5F6"), (std::vector<std::int32_t> { 0, 1 }));
+    EXPECT_EQ(leverSlots("D4E5F6", "A1B2C3"), (std::vector<std::int32_t> { 1, 0 }));
+
+    {
+        SCOPED_TRACE("both unplugged, and plugged back into each other's ports");
+        auto first = std::make_unique<FakeEvdevNode>(folder.Node("event0"));
+        auto second = std::make_unique<FakeEvdevNode>(folder.Node("event1"));
+        Quadrant(*first, "A1B2C3", "usb-0000:00:14.0-1/input0", 0);
+        Quadrant(*second, "D4E5F6", "usb-0000:00:14.0-2/input0", 1023);
+        JoystickSet set;
+        ASSERT_TRUE(set.Initialise(configuration.c_str())) << set.GetLastErrorText();
+        ASSERT_TRUE(set.CreateDevices(nullptr, nullptr)) << set.GetLastErrorText();
+        set.PollAll(0.008);
+        EXPECT_TRUE(set.IsOneOfIdenticalJoysticks(0));
+        first->Unplug();
+        second->Unplug();
+        ASSERT_TRUE(PollUntil(set, [&set] { return set.IsSlotLost(0) && set.IsSlotLost(1); }));
+        first.reset();
+        second.reset();
+        FakeEvdevNode secondBack(folder.Node("event3"));
+        FakeEvdevNode firstBack(folder.Node("event4"));
+        Quadrant(secondBack, "D4E5F6", "usb-0000:00:14.0-1/input0", 1023);
+        Quadrant(firstBack, "A1B2C3", "usb-0000:00:14.0-2/input0", 0);
+        ASSERT_TRUE(PollUntil(set, [&set] { return !set.IsSlotLost(0) && !set.IsSlotLost(1); }));
+        JoystickState state;
+        ASSERT_TRUE(set.GetSlotState(0, state));
+        EXPECT_EQ(state.axes[0], -10000) << "slot 0 reads the quadrant A1B2C3 again";
+        ASSERT_TRUE(set.GetSlotState(1, state));
+        EXPECT_EQ(state.axes[0], 10000);
+        EXPECT_STREQ(set.GetInstanceKey(0), "serial:A1B2C3");
+        EXPECT_STREQ(set.GetInstanceKey(1), "serial:D4E5F6");
+        EXPECT_EQ(set.GetAxisSlot(AxisThrLvrL), 0);
+        EXPECT_EQ(set.GetAxisSlot(AxisThrLvrR), 1);
+    }
+    ShmTestOs::UnsetEnvironment("TAVELIN_SHM_NAME");
+}
+
 TEST_F(EvdevDeviceTest, ATickReadsTheNodeOnceAndLosesNothing)
 {
     FakeEvdevNode node(folder.Node("event1"));

@@ -140,6 +140,12 @@ FakeEvdevNode& FakeEvdevNode::Phys(const std::string& phys)
     return *this;
 }
 
+FakeEvdevNode& FakeEvdevNode::Uniq(const std::string& uniq)
+{
+    m_uniq = uniq;
+    return *this;
+}
+
 FakeEvdevNode& FakeEvdevNode::Axis(int code, int minimum, int maximum, int value)
 {
     m_types.insert(EV_ABS);
@@ -264,7 +270,7 @@ bool FakeEvdevNode::Answer(unsigned long request, void* argument, int& result)
         return true;
     }
     if (number == 0x08) {
-        result = CopyText("", argument, size);
+        result = CopyText(m_uniq, argument, size);
         return true;
     }
     if (number == 0x09) {

@@ -23,6 +23,8 @@ public:
     FakeEvdevNode& Id(
         std::uint16_t vendor, std::uint16_t product, std::uint16_t bustype = BUS_USB, std::uint16_t version = 0x0111);
     FakeEvdevNode& Phys(const std::string& phys);
+    // The device's own serial number (EVIOCGUNIQ); none by default.
+    FakeEvdevNode& Uniq(const std::string& uniq);
     FakeEvdevNode& Axis(int code, int minimum, int maximum, int value = 0);
     FakeEvdevNode& Key(int code);
     FakeEvdevNode& Rel(int code);
@@ -57,6 +59,7 @@ private:
     std::uint64_t m_inode = 0;
     std::string m_name = "Fake Joystick";
     std::string m_phys = "usb-0000:00:14.0-1/input0";
+    std::string m_uniq;
     input_id m_id { BUS_USB, 0x044F, 0x0402, 0x0111 };
     std::set<int> m_types { EV_SYN };
     std::map<int, input_absinfo> m_abs;

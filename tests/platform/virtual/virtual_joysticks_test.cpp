@@ -33,6 +33,17 @@ std::string ReadText(const fs::path& file)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// The root's next note (TakeNote), counted in `taken`; null when there is none.
+const char* NextNotice(IDirectInputA* root, std::uint32_t& taken)
+{
+    static char text[256];
+    if (!root->TakeNote(text, sizeof text)) {
+        return nullptr;
+    }
+    ++taken;
+    return text;
+}
+
 double g_seconds = 0.0;
 double TestClock()
 {
@@ -260,9 +271,13 @@ TEST_F(VirtualJoysticksTest, RewritingTheFileMovesTheSticksAndSectionsComeAndGo)
     throttle.GetState(state);
     EXPECT_EQ(state.axes[2], 7000);
 
-    // A file that cannot be read takes both away; back again, both re-acquire.
+    // A file that cannot be read holds the throttle as it was, and takes
+    // nothing away; the stick was gone before and stays so.
     Write("nonsense");
-    EXPECT_FALSE(throttle.Poll());
+    ASSERT_TRUE(throttle.Poll());
+    throttle.GetState(state);
+    EXPECT_EQ(state.axes[2], 7000);
+    EXPECT_FALSE(stick.Poll());
     Write("[JOYSTICK_1]\nJOY_ID = 1\nNAME = Stick\nBUTTONS = 12\nY = 321\n"
           "[JOYSTICK_3]\nJOY_ID = 2\nNAME = Throttle\nBUTTONS = 8\n");
     ASSERT_TRUE(stick.Poll());
@@ -562,7 +577,7 @@ TEST_F(VirtualJoysticksTest, PollingAnUnchangedFileAllocatesNothing)
 
 } // namespace
 
-TEST_F(VirtualJoysticksTest, AFolderOrAnOversizedFileInPlaceIsLostInputNotACrash)
+TEST_F(VirtualJoysticksTest, AFolderAPipeOrAnOversizedFileInPlaceHoldsTheLastReadingAndSaysSoOnce)
 {
     Write("[JOYSTICK_0]\nJOY_ID = 9\nNAME = Stick\nX = 123\n");
     IDirectInputA* root = CreateRoot();
@@ -574,39 +589,163 @@ TEST_F(VirtualJoysticksTest, AFolderOrAnOversizedFileInPlaceIsLostInputNotACrash
     ShmTestOs::UnsetEnvironment("TAVELIN_VIRTUAL_JOYSTICKS");
     ASSERT_TRUE(device.Open(found[0])) << device.GetErrorText();
     ASSERT_TRUE(device.Poll());
+    std::uint32_t taken = 0;
+    EXPECT_EQ(NextNotice(root, taken), nullptr);
+    const auto expectHeld = [&](const char* what) {
+        SCOPED_TRACE(what);
+        JoystickState state;
+        EXPECT_TRUE(device.Poll());
+        device.GetState(state);
+        EXPECT_EQ(state.axes[0], 123);
+        EXPECT_EQ(Enumerate(root, found), DI_OK) << "an enumeration lists the held joysticks";
+        EXPECT_EQ(found.size(), 1u);
+    };
 
     // The file is replaced by a folder of the same name.
     fs::remove(path);
     fs::create_directory(path);
-    EXPECT_FALSE(device.Poll());
-    EXPECT_FALSE(device.Poll());
-    EXPECT_EQ(Enumerate(root, found), DIERR_GENERIC);
-    EXPECT_EQ(
-        std::string(root->GetFailureDetail()), "Virtual joystick file " + path.string() + ": is a folder, not a file");
+    expectHeld("a folder");
+    const char* notice = NextNotice(root, taken);
+    ASSERT_NE(notice, nullptr);
+    EXPECT_EQ(std::string(notice),
+        "Virtual joystick file " + path.string()
+            + ": is a folder, not a file; the joysticks keep their last reading until the file is good again");
+    EXPECT_EQ(taken, 1u);
 
 #if !defined(_WIN32)
     // Then by a named pipe, which nothing writes into: refused, not waited on.
     fs::remove(path);
     ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
-    EXPECT_FALSE(device.Poll());
-    EXPECT_EQ(Enumerate(root, found), DIERR_GENERIC);
-    EXPECT_EQ(
-        std::string(root->GetFailureDetail()), "Virtual joystick file " + path.string() + ": is not a regular file");
+    expectHeld("a pipe");
 #endif
 
-    // Then by 2 MiB: refused unread, with the reason.
+    // Then by 2 MiB, then by a sparse 4 GiB: refused unread.
     fs::remove(path);
     Write("[JOYSTICK_0]\nJOY_ID = 9\n" + std::string(2u << 20, '#'));
-    EXPECT_FALSE(device.Poll());
-    EXPECT_EQ(Enumerate(root, found), DIERR_GENERIC);
-    EXPECT_EQ(std::string(root->GetFailureDetail()),
-        "Virtual joystick file " + path.string() + ": is too large for a joystick description (more than 1 MiB)");
+    expectHeld("2 MiB");
+    std::error_code noSparseFile;
+    fs::resize_file(path, std::uintmax_t { 4 } << 30, noSparseFile);
+    stamp += std::chrono::seconds(1);
+    fs::last_write_time(path, stamp);
+    expectHeld("4 GiB");
+    EXPECT_EQ(NextNotice(root, taken), nullptr) << "one line for the whole time the file is bad";
 
-    // A proper file again: the joystick comes back where it was.
+    // A proper file again: the joystick follows it, and that is said once.
     Write("[JOYSTICK_0]\nJOY_ID = 9\nNAME = Stick\nX = 456\n");
     ASSERT_TRUE(device.Poll());
     JoystickState state;
     device.GetState(state);
     EXPECT_EQ(state.axes[0], 456);
+    notice = NextNotice(root, taken);
+    ASSERT_NE(notice, nullptr);
+    EXPECT_EQ(
+        std::string(notice), "Virtual joystick file " + path.string() + " is good again: the joysticks follow it");
+    EXPECT_EQ(NextNotice(root, taken), nullptr);
+    root->Release();
+}
+
+TEST_F(VirtualJoysticksTest, AMistypedFileWhileInUseIsNamedWithItsLineOnceForEachTimeItBreaks)
+{
+    const std::string good = "[JOYSTICK_0]\nNAME = Stick\nY = 250\n[JOYSTICK_1]\nNAME = Throttle\n";
+    Write(good);
+    IDirectInputA* root = CreateRoot();
+    std::vector<DIDEVICEINSTANCEA> found;
+    ASSERT_EQ(Enumerate(root, found), DI_OK);
+    ShmTestOs::SetEnvironment("TAVELIN_VIRTUAL_JOYSTICKS", path.string().c_str());
+    JoystickDevice stick(nullptr);
+    ShmTestOs::UnsetEnvironment("TAVELIN_VIRTUAL_JOYSTICKS");
+    ASSERT_TRUE(stick.Open(found.at(0)));
+    ASSERT_TRUE(stick.Poll());
+    const std::string where = "Virtual joystick file " + path.string() + ": ";
+    const std::string holds = "; the joysticks keep their last reading until the file is good again";
+    const std::string mended = "Virtual joystick file " + path.string() + " is good again: the joysticks follow it";
+
+    const struct {
+        const char* line;
+        std::string said;
+    } breaks[] = {
+        { "Y = abc\n", where + "line 6: Y must be a whole number from -10000 to 10000" + holds },
+        { "Y = 99999999\n", where + "line 6: Y must be a whole number from -10000 to 10000" + holds },
+        { "BUTTONS = 33\n", where + "line 6: BUTTONS must be a whole number from 0 to 32" + holds },
+    };
+    std::uint32_t taken = 0;
+    for (const auto& broken : breaks) {
+        SCOPED_TRACE(broken.line);
+        Write(good + broken.line);
+        ASSERT_TRUE(stick.Poll());
+        ASSERT_TRUE(stick.Poll());
+        JoystickState state;
+        stick.GetState(state);
+        EXPECT_EQ(state.axes[1], 250) << "the last good reading";
+        const char* notice = NextNotice(root, taken);
+        ASSERT_NE(notice, nullptr);
+        EXPECT_EQ(std::string(notice), broken.said);
+        EXPECT_EQ(NextNotice(root, taken), nullptr);
+
+        // Another mistake before it is mended is the same bad time: nothing more is said.
+        Write(good + "[JOYSTICK_9]\n");
+        ASSERT_TRUE(stick.Poll());
+        EXPECT_EQ(NextNotice(root, taken), nullptr);
+
+        Write(good);
+        ASSERT_TRUE(stick.Poll());
+        notice = NextNotice(root, taken);
+        ASSERT_NE(notice, nullptr);
+        EXPECT_EQ(std::string(notice), mended);
+    }
+
+    // A root made while the file is bad lists the held joysticks and says
+    // only what comes after it.
+    Write(good + "Y = abc\n");
+    ASSERT_TRUE(stick.Poll());
+    IDirectInputA* later = CreateRoot();
+    std::uint32_t laterTaken = 0;
+    EXPECT_EQ(Enumerate(later, found), DI_OK);
+    EXPECT_EQ(found.size(), 2u);
+    EXPECT_EQ(NextNotice(later, laterTaken), nullptr);
+    Write(good);
+    ASSERT_TRUE(stick.Poll());
+    const char* notice = NextNotice(later, laterTaken);
+    ASSERT_NE(notice, nullptr);
+    EXPECT_EQ(std::string(notice), mended);
+    later->Release();
+    root->Release();
+}
+
+TEST_F(VirtualJoysticksTest, SerialAndPortGiveTheInstanceAndASharedSerialIsNotUsed)
+{
+    Write("[JOYSTICK_0]\nJOY_ID = 77\nSERIAL = A1B2C3\n"
+          "[JOYSTICK_1]\nJOY_ID = 77\nSERIAL =  D4E5F6 \nPORT = usb-2\n"
+          "[JOYSTICK_2]\nJOY_ID = 77\nSERIAL = SAME\nPORT = usb-3\n"
+          "[JOYSTICK_3]\nJOY_ID = 77\nSERIAL = SAME\n"
+          "[JOYSTICK_4]\nJOY_ID = 77\nPORT = usb-5\n"
+          "[JOYSTICK_5]\nJOY_ID = 77\nSERIAL = x[y\n");
+    IDirectInputA* root = CreateRoot();
+    std::vector<DIDEVICEINSTANCEA> found;
+    ASSERT_EQ(Enumerate(root, found), DI_OK);
+    ASSERT_EQ(found.size(), 6u);
+    std::vector<std::string> keys;
+    for (const DIDEVICEINSTANCEA& record : found) {
+        keys.emplace_back(root->GetInstanceKey(record.guidInstance));
+    }
+    EXPECT_EQ(keys,
+        (std::vector<std::string> {
+            "serial:A1B2C3", "serial:D4E5F6", "port:usb-3", "port:JOYSTICK_3", "port:usb-5", "port:JOYSTICK_5" }));
+    GUID unknown = found[0].guidInstance;
+    unknown.Data2 = 7;
+    EXPECT_STREQ(root->GetInstanceKey(unknown), "");
+
+    // A section that now describes another device is that device: the old one is unplugged.
+    ShmTestOs::SetEnvironment("TAVELIN_VIRTUAL_JOYSTICKS", path.string().c_str());
+    JoystickDevice first(nullptr);
+    ShmTestOs::UnsetEnvironment("TAVELIN_VIRTUAL_JOYSTICKS");
+    ASSERT_TRUE(first.Open(found[0]));
+    ASSERT_TRUE(first.Poll());
+    Write("[JOYSTICK_0]\nJOY_ID = 77\nSERIAL = D4E5F6\nX = 99\n");
+    EXPECT_FALSE(first.Poll());
+    ASSERT_EQ(Enumerate(root, found), DI_OK);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_FALSE(found[0].guidInstance == first.GetInstanceGuid());
+    EXPECT_STREQ(root->GetInstanceKey(found[0].guidInstance), "serial:D4E5F6");
     root->Release();
 }
