@@ -217,9 +217,12 @@ void JoystickSet::AddDevice(int slot, const void* deviceInstance)
 
 void JoystickSet::FindSlotCalibration(int slot)
 {
-    // The device layer knows no instances yet: every joystick takes the entry of its ID.
-    const JoystickCalibration* entry
-        = m_slots[slot] ? m_calibration.Find(static_cast<std::int32_t>(m_slots[slot]->GetJoystickId())) : nullptr;
+    // One of identical joysticks takes the entry of its own instance where
+    // there is one; every other joystick the entry of its ID.
+    const JoystickCalibration* entry = m_slots[slot]
+        ? m_calibration.Find(static_cast<std::int32_t>(m_slots[slot]->GetJoystickId()),
+            IsOneOfIdenticalJoysticks(slot) ? std::string(GetInstanceKey(slot)) : std::string())
+        : nullptr;
     m_calibrated[slot] = entry != nullptr && entry->Calibrates();
     m_slotCalibration[slot] = m_calibrated[slot] ? PreparedCalibration(*entry) : PreparedCalibration();
 }
@@ -351,6 +354,10 @@ void JoystickSet::PublishSlotIdentities()
         const JoystickDevice* device = m_slots[slot].get();
         SetSlotIdentity(slot, device != nullptr, device != nullptr ? device->GetJoystickId() : 0,
             device != nullptr ? device->GetInstanceKey() : "");
+    }
+    // A twin arriving or leaving decides whether a joystick's own instance picks its calibration.
+    for (int slot = 0; slot < kJoystickSlots; ++slot) {
+        FindSlotCalibration(slot);
     }
 }
 

@@ -24,6 +24,11 @@ std::int32_t JoystickSetInputs::JoystickId(int slot) const
     return m_set.GetSlotState(slot, state) ? static_cast<std::int32_t>(state.joystickId) : 0;
 }
 
+std::string JoystickSetInputs::Instance(int slot) const
+{
+    return m_set.IsOneOfIdenticalJoysticks(slot) ? std::string(m_set.GetInstanceKey(slot)) : std::string();
+}
+
 const char* JoystickSetInputs::SlotName(int slot) const
 {
     return m_set.GetDeviceName(slot);
@@ -124,7 +129,7 @@ void CCalibrateDlg::ChooseKinds(int slot)
         return;
     }
     capture.kindsChosen = true;
-    const JoystickCalibration* stored = m_table->Find(m_inputs->JoystickId(slot));
+    const JoystickCalibration* stored = m_table->Find(m_inputs->JoystickId(slot), m_inputs->Instance(slot));
     for (int axis = 0; axis < kCalibratedAxes; ++axis) {
         const AxisCalibration::Kind kind = stored != nullptr ? stored->axes[axis].kind : AxisCalibration::Kind::None;
         capture.kinds[axis] = kind == AxisCalibration::Kind::RestsAtEnd ? ChoiceRestsAtEnd : ChoiceCentred;
@@ -190,8 +195,9 @@ AxisCalibration CCalibrateDlg::Captured(int slot, int axis, AxisState& state) co
             return {};
         }
     }
-    const JoystickCalibration* stored
-        = m_table != nullptr && m_inputs != nullptr ? m_table->Find(m_inputs->JoystickId(slot)) : nullptr;
+    const JoystickCalibration* stored = m_table != nullptr && m_inputs != nullptr
+        ? m_table->Find(m_inputs->JoystickId(slot), m_inputs->Instance(slot))
+        : nullptr;
     const AxisCalibration::Kind wanted
         = kind == ChoiceRestsAtEnd ? AxisCalibration::Kind::RestsAtEnd : AxisCalibration::Kind::Centred;
     state = stored != nullptr && stored->axes[axis].kind == wanted ? AxisState::Kept : AxisState::MoveIt;
@@ -206,7 +212,7 @@ void CCalibrateDlg::OnOK()
             if (!capture.kindsChosen) {
                 continue; // never shown: nothing asked of it
             }
-            JoystickCalibration& entry = m_table->Entry(m_inputs->JoystickId(slot));
+            JoystickCalibration& entry = m_table->Entry(m_inputs->JoystickId(slot), m_inputs->Instance(slot));
             for (int axis = 0; axis < kCalibratedAxes; ++axis) {
                 AxisState state = AxisState::MoveIt;
                 const AxisCalibration captured = Captured(slot, axis, state);
@@ -257,8 +263,9 @@ void CCalibrateDlg::ShowRows(bool numbers)
             }
             // What the axis gives now: by the capture once it is one, else as it is calibrated today.
             if (state != AxisState::Captured) {
-                const JoystickCalibration* stored
-                    = m_table != nullptr ? m_table->Find(m_inputs->JoystickId(m_slot)) : nullptr;
+                const JoystickCalibration* stored = m_table != nullptr
+                    ? m_table->Find(m_inputs->JoystickId(m_slot), m_inputs->Instance(m_slot))
+                    : nullptr;
                 captured = state == AxisState::AsRead || stored == nullptr ? AxisCalibration {} : stored->axes[axis];
             }
             FormatBounded(texts[ColumnOutput], 24, "%d", captured.Apply(capture.raw[axis]));

@@ -22,6 +22,9 @@ public:
     // False for a slot without a joystick.
     virtual bool ReadRaw(int slot, std::int32_t (&axes)[kCalibratedAxes]) const = 0;
     virtual std::int32_t JoystickId(int slot) const = 0;
+    // The slot's instance where another attached joystick has its ID (its
+    // calibration is then its own), else "".
+    virtual std::string Instance(int /*slot*/) const { return {}; }
     virtual const char* SlotName(int slot) const = 0;
 };
 
@@ -34,6 +37,7 @@ public:
     }
     bool ReadRaw(int slot, std::int32_t (&axes)[kCalibratedAxes]) const override;
     std::int32_t JoystickId(int slot) const override;
+    std::string Instance(int slot) const override;
     const char* SlotName(int slot) const override;
 
 private:

@@ -646,6 +646,47 @@ TEST_F(JoystickSetTest, IdenticalVirtualJoysticksKeepTheirControlsInEitherOrderA
     fs::remove(joysticks, ignored);
 }
 
+TEST_F(JoystickSetTest, IdenticalJoysticksTakeTheCalibrationOfTheirOwnInstanceOnceTheTwinIsThere)
+{
+    const fs::path joysticks = fs::temp_directory_path() / (ShmTestOs::UniqueName("twincal") + ".ini");
+    const auto write = [&joysticks](const std::string& text) {
+        std::ofstream file(joysticks, std::ios::binary | std::ios::trunc);
+        file << text;
+    };
+    const std::string b2 = "[JOYSTICK_0]\nJOY_ID = 77\nNAME = Throttle Quadrant\nSERIAL = B2\nX = 5000\n";
+    const std::string a1 = "[JOYSTICK_1]\nJOY_ID = 77\nNAME = Throttle Quadrant\nSERIAL = A1\nX = -5000\n";
+    ShmTestOs::SetEnvironment("TAVELIN_VIRTUAL_JOYSTICKS", joysticks.string().c_str());
+    write(b2);
+    {
+        JoystickSet set;
+        Start(set);
+        CalibrationTable table;
+        table.Entry(77).axes[0] = AxisCalibration::Centred(-10000, -1000, 10000);
+        table.Entry(77, "serial:B2").axes[0] = AxisCalibration::Centred(-10000, 1000, 10000);
+        set.SetCalibration(table);
+        ASSERT_TRUE(set.CreateDevices(nullptr, nullptr)) << set.GetLastErrorText();
+        set.PollAll(0.01);
+        JoystickState state;
+        // Alone, the quadrant is no twin: the entry of its ID holds.
+        ASSERT_TRUE(set.GetSlotState(0, state));
+        EXPECT_NEAR(state.axes[0], 6000.0 / 11000.0 * 10000.0, 1.0);
+
+        // Its twin plugged in: each goes by its own instance, the one without an entry by the ID's.
+        write(b2 + a1);
+        set.PollAll(0.01);
+        set.PollAll(0.01);
+        ASSERT_TRUE(set.IsOneOfIdenticalJoysticks(0));
+        ASSERT_TRUE(set.GetSlotState(0, state));
+        EXPECT_NEAR(state.axes[0], 4000.0 / 9000.0 * 10000.0, 1.0);
+        ASSERT_TRUE(set.GetSlotState(1, state));
+        EXPECT_STREQ(set.GetInstanceKey(1), "serial:A1");
+        EXPECT_NEAR(state.axes[0], -4000.0 / 9000.0 * 10000.0, 1.0);
+    }
+    ShmTestOs::UnsetEnvironment("TAVELIN_VIRTUAL_JOYSTICKS");
+    std::error_code ignored;
+    fs::remove(joysticks, ignored);
+}
+
 TEST_F(JoystickSetTest, ARewriteOfTheVirtualFileReachesEveryJoystickOnTheNextTick)
 {
     const fs::path joysticks = fs::temp_directory_path() / (ShmTestOs::UniqueName("rewrite") + ".ini");
