@@ -7,8 +7,8 @@
 // that is a link is replaced where it points.
 #include "config/AxisButtonsSection.h"
 #include "config/ConfigurationText.h"
-#include "config/ResponseCurvesSection.h"
 #include "config/JoystickInstancesSection.h"
+#include "config/ResponseCurvesSection.h"
 #include "config/SettingsFile.h"
 #include "mapping/Assignments.h"
 #include "mapping/CockpitAxes.h"
