@@ -7,6 +7,7 @@
 // that is a link is replaced where it points.
 #include "config/AxisButtonsSection.h"
 #include "config/ConfigurationText.h"
+#include "config/FileReplacement.h"
 #include "config/JoystickInstancesSection.h"
 #include "config/ResponseCurvesSection.h"
 #include "config/SettingsFile.h"
@@ -177,32 +178,6 @@ void WriteLines(const ControlProcessor& processor, std::int32_t configurationInd
     if (const std::string instances = JoystickInstancesSection(processor); !instances.empty()) {
         out.Text(instances.c_str());
     }
-}
-
-std::string FolderOf(const std::string& path)
-{
-    const std::size_t cut = path.find_last_of(Paths::Separator() == '/' ? "/" : "\\/");
-    if (cut == std::string::npos) {
-        return {};
-    }
-    return cut == 0 ? path.substr(0, 1) : path.substr(0, cut);
-}
-
-// "<target>.tmp", or when that name is taken (a save that died, or a link
-// someone put there) the first free "<target>.tmp<N>"; the name taken is
-// left alone.
-std::unique_ptr<SettingsFileClass> CreateTemporary(const std::string& target, std::string& name)
-{
-    std::unique_ptr<SettingsFileClass> file;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        name = target + ".tmp" + (attempt == 0 ? std::string() : std::to_string(attempt));
-        file = SettingsFileClass::CreateNew(name);
-        std::error_code error;
-        if (file->IsOpen() || !std::filesystem::exists(std::filesystem::symlink_status(name, error))) {
-            break;
-        }
-    }
-    return file;
 }
 
 } // namespace

@@ -7,8 +7,6 @@
 #include <filesystem>
 #include <memory>
 
-namespace {
-
 std::string FolderOf(const std::string& path)
 {
     const std::size_t cut = path.find_last_of(Paths::Separator() == '/' ? "/" : "\\/");
@@ -18,7 +16,6 @@ std::string FolderOf(const std::string& path)
     return cut == 0 ? path.substr(0, 1) : path.substr(0, cut);
 }
 
-// "<target>.tmp", or when that name is taken the first free "<target>.tmp<N>".
 std::unique_ptr<SettingsFileClass> CreateTemporary(const std::string& target, std::string& name)
 {
     std::unique_ptr<SettingsFileClass> file;
@@ -32,8 +29,6 @@ std::unique_ptr<SettingsFileClass> CreateTemporary(const std::string& target, st
     }
     return file;
 }
-
-} // namespace
 
 bool ReplaceFileWithText(const std::string& path, const std::string& text, std::string& reason)
 {
