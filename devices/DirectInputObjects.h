@@ -89,6 +89,27 @@ public:
         return DI_OK;
     }
 
+    // The objects of a joystick with eight axes, three hats and `buttons`
+    // buttons, named as the system names a plain one's ("Axis 0", "Hat 1",
+    // "Button 1"); asked by offset only.
+    static HRESULT DescribeObject(DIDEVICEOBJECTINSTANCEA* info, std::uint32_t object, std::uint32_t how, int buttons)
+    {
+        if (info == nullptr || info->dwSize != sizeof(DIDEVICEOBJECTINSTANCEA) || how != DIPH_BYOFFSET) {
+            return DIERR_INVALIDPARAM;
+        }
+        if (object < DIJOFS_POV(0) && object % 4 == 0) {
+            std::snprintf(info->tszName, sizeof(info->tszName), "Axis %u", object / 4);
+        } else if (object >= DIJOFS_POV(0) && object < DIJOFS_POV(3) && object % 4 == 0) {
+            std::snprintf(info->tszName, sizeof(info->tszName), "Hat %u", (object - DIJOFS_POV(0)) / 4 + 1);
+        } else if (object >= DIJOFS_BUTTON(0) && object < DIJOFS_BUTTON(buttons)) {
+            std::snprintf(info->tszName, sizeof(info->tszName), "Button %u", object - DIJOFS_BUTTON(0) + 1);
+        } else {
+            return DIERR_OBJECTNOTFOUND;
+        }
+        info->dwOfs = object;
+        return DI_OK;
+    }
+
     HRESULT QueryInterface(const GUID& iid, void** out) override
     {
         if (out == nullptr) {

@@ -110,22 +110,9 @@ public:
 
     HRESULT GetObjectInfo(DIDEVICEOBJECTINSTANCEA* info, std::uint32_t object, std::uint32_t how) override
     {
-        if (info == nullptr || info->dwSize != sizeof(DIDEVICEOBJECTINSTANCEA) || how != DIPH_BYOFFSET) {
-            return DIERR_INVALIDPARAM;
-        }
         const VirtualJoystick* joystick = Mine();
         const int buttons = joystick != nullptr ? joystick->buttons : 0;
-        if (object < DIJOFS_POV(0) && object % 4 == 0) {
-            std::snprintf(info->tszName, sizeof(info->tszName), "Axis %u", object / 4);
-        } else if (object >= DIJOFS_POV(0) && object < DIJOFS_POV(3) && object % 4 == 0) {
-            std::snprintf(info->tszName, sizeof(info->tszName), "Hat %u", (object - DIJOFS_POV(0)) / 4 + 1);
-        } else if (object >= DIJOFS_BUTTON(0) && object < DIJOFS_BUTTON(buttons)) {
-            std::snprintf(info->tszName, sizeof(info->tszName), "Button %u", object - DIJOFS_BUTTON(0) + 1);
-        } else {
-            return DIERR_OBJECTNOTFOUND;
-        }
-        info->dwOfs = object;
-        return DI_OK;
+        return DescribeObject(info, object, how, buttons);
     }
 
     HRESULT GetDeviceState(std::uint32_t size, void* data) override
