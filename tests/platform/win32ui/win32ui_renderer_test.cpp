@@ -138,7 +138,7 @@ Expected ExpectedFor(const ControlTemplate& control)
 
 TEST(Win32Renderer, EveryTemplateBecomesNativeControlsOfTheRightClassesStylesCaptionsAndIds)
 {
-    const std::array<const DialogTemplate*, 7> templates = { &MainDialogTemplate(), &AboutDialogTemplate(),
+    const std::array<const DialogTemplate*, 8> templates = { &MainDialogTemplate(), &AboutDialogTemplate(),
         &DeadBandDialogTemplate(), &ConfigChoiceDialogTemplate(), &ThrustLeverDialogTemplate(),
         &NetworkDialogTemplate(), &ResponseCurvesDialogTemplate(), &CalibrateDialogTemplate() };
     for (const DialogTemplate* dialog : templates) {
