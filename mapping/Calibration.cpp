@@ -140,7 +140,16 @@ std::int32_t PreparedCalibration::Apply(int index, std::int32_t raw) const
 void PreparedCalibration::Apply(JoystickState& state) const
 {
     for (int axis = 0; axis < kCalibratedAxes; ++axis) {
-        state.axes[axis] = Apply(axis, state.axes[axis]);
+        if (m_axes[axis].kind == AxisCalibration::Kind::None) {
+            continue;
+        }
+        const std::int32_t raw = state.axes[axis];
+        if (!m_known[axis] || m_lastRaw[axis] != raw) {
+            m_lastRaw[axis] = raw;
+            m_lastValue[axis] = Apply(axis, raw);
+            m_known[axis] = true;
+        }
+        state.axes[axis] = m_lastValue[axis];
     }
 }
 

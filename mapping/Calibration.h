@@ -76,6 +76,8 @@ public:
     PreparedCalibration() = default;
     explicit PreparedCalibration(const JoystickCalibration& calibration);
 
+    // The record's eight axes in place. An axis that reads what it read last
+    // time gives what it gave then: most axes rest most of the time.
     void Apply(JoystickState& state) const;
     std::int32_t Apply(int axis, std::int32_t raw) const;
 
@@ -93,6 +95,10 @@ private:
         std::uint64_t highInverse = 0;
     };
     std::array<Axis, kCalibratedAxes> m_axes {};
+    // The last raw value of each axis and what it gave (m_known: there is one).
+    mutable std::array<std::int32_t, kCalibratedAxes> m_lastRaw {};
+    mutable std::array<std::int32_t, kCalibratedAxes> m_lastValue {};
+    mutable std::array<bool, kCalibratedAxes> m_known {};
 };
 
 class CalibrationTable {

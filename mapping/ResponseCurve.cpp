@@ -182,6 +182,7 @@ void ResponseCurve::PrepareTangents()
     std::array<double, kMaxPoints> slope {};
     for (int i = 0; i + 1 < n; ++i) {
         slope[i] = (m_points[i + 1].y - m_points[i].y) / (m_points[i + 1].x - m_points[i].x);
+        m_perWidth[i] = 1.0 / (m_points[i + 1].x - m_points[i].x);
     }
     // A segment is part of a straight run when a neighbour has its slope.
     const auto inRun = [&](int segment) {
@@ -247,7 +248,7 @@ double ResponseCurve::Shape(double u) const
     const CurvePoint& p0 = m_points[i];
     const CurvePoint& p1 = m_points[i + 1];
     const double h = p1.x - p0.x;
-    const double t = (u - p0.x) / h;
+    const double t = (u - p0.x) * m_perWidth[i];
     const double t2 = t * t;
     const double t3 = t2 * t;
     const double f = (2.0 * t3 - 3.0 * t2 + 1.0) * p0.y + (t3 - 2.0 * t2 + t) * h * m_tangents[i]

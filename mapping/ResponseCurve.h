@@ -29,6 +29,8 @@ public:
     // A curve's text, like every line of Tavelin's own sections, fits 511 characters.
     static constexpr std::size_t kTextLength = 512;
     static constexpr double kFullScale = 10000.0;
+    // A product, not a quotient, in the tick (within a unit in the last place of it).
+    static constexpr double kPerFullScale = 1.0 / kFullScale;
 
     // Plain LINEAR: the value goes on unchanged.
     ResponseCurve() = default;
@@ -54,7 +56,7 @@ public:
     // The whole curve on a position: INVERT, then the shape; u clamped to -1..1.
     double Evaluate(double u) const;
     // On a raw axis value: 10000 * Evaluate(value / 10000), unrounded.
-    double Apply(double value) const { return kFullScale * Evaluate(value / kFullScale); }
+    double Apply(double value) const { return kFullScale * Evaluate(value * kPerFullScale); }
 
     // The text form: "LINEAR", "EXPO 0.350000", "POINTS -1.000000 -1.000000 ...",
     // each followed by " INVERT" when inverted. Returns the length written
@@ -76,4 +78,6 @@ private:
     int m_count = 0;
     std::array<CurvePoint, kMaxPoints> m_points {};
     std::array<double, kMaxPoints> m_tangents {};
+    // 1 / the width of each segment, so that the tick multiplies.
+    std::array<double, kMaxPoints> m_perWidth {};
 };

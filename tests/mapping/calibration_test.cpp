@@ -148,4 +148,18 @@ TEST(Calibration, PreparedCalibrationGivesExactlyWhatTheFormulaGives)
     calibration.Apply(expected);
     prepared.Apply(state);
     EXPECT_EQ(std::memcmp(&state, &expected, sizeof state), 0);
+
+    // Records of a resting, a moving and a returning axis, one after the
+    // other: what an axis read last time is never given for what it reads now.
+    const std::int32_t readings[] = { 250, 250, -3, 9000, 9000, 250, -10000, 250 };
+    for (const std::int32_t raw : readings) {
+        JoystickState record {};
+        for (int axis = 0; axis < kCalibratedAxes; ++axis) {
+            record.axes[axis] = axis % 2 == 0 ? raw : -raw;
+        }
+        JoystickState formula = record;
+        calibration.Apply(formula);
+        prepared.Apply(record);
+        ASSERT_EQ(std::memcmp(&record, &formula, sizeof record), 0) << raw;
+    }
 }
